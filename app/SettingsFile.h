@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/IniFile.h"
+#include "app/Settings.h"
+#include "common/VbError.h"
+
+#include <optional>
+
+namespace tarvello::lang {
+class Language;
+}
+
+namespace tarvello::app {
+
+// What the load of the settings file has to tell the user.
+struct SettingsLoadResult {
+    // The error that stopped the load, and the number of the statement it
+    // stopped at; the fields not read keep their defaults.
+    std::optional<common::VbError> error;
+    int line = 0;
+    // The stored version is one the upgrade rules do not know (message 96);
+    // its memorised rules were not read.
+    bool unknownVersion = false;
+};
+
+// The file part of loading the settings, in the file's load order: selects the
+// language first (so defaults taken from messages are in it), applies the
+// defaults and the upgrade rules of older versions, and stops at the first
+// value that does not convert. documentsFolder is the default start folder.
+SettingsLoadResult readSettingsFile(const IniFile &file, Settings &settings, lang::Language &language,
+                                    const QString &documentsFolder);
+
+// Writes every key in the save order, with the memorised rules renumbered from
+// 0 without gaps, as one replacement of the file. shownFolder is the folder the
+// folder tree shows now (stored when the start folder is "the last one").
+// Returns false when the file could not be written.
+bool writeSettingsFile(IniFile &file, const Settings &settings, const QString &shownFolder,
+                       const ProgramVersion &version = {});
+
+// Parses "... (160x120) ..." into a size; nullopt when the text holds none.
+std::optional<ThumbnailSize> parseThumbnailSize(const QString &message);
+
+// The memorised rule line of the current format (12 fields joined by "|").
+QString formatMemorisedRule(const MemorisedRule &rule);
+
+// Reads a 12-field line (or a 6-field line of versions 1.10.0 and 1.11.0 when
+// oldFormat); throws VbError when a number field does not convert.
+MemorisedRule parseMemorisedRule(const QString &line, bool oldFormat);
+
+} // namespace tarvello::app

@@ -1,0 +1,175 @@
+#include "lang/ui/Translate.h"
+
+#include "lang/Language.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QHash>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QWidget>
+
+namespace tarvello::lang::ui {
+
+namespace {
+
+const QString kCaption = QStringLiteral(".Caption");
+const QString kToolTip = QStringLiteral(".ToolTipText");
+
+QString plainCaption(QString text)
+{
+    // "&&" is a literal ampersand, a single "&" marks the mnemonic.
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return text.simplified();
+}
+
+// The caption of an object, and whether it has one at all.
+bool captionOf(QObject *object, QString &caption)
+{
+    if (auto *button = qobject_cast<QAbstractButton *>(object)) {
+        caption = button->text();
+    } else if (auto *label = qobject_cast<QLabel *>(object)) {
+        caption = label->text();
+    } else if (auto *group = qobject_cast<QGroupBox *>(object)) {
+        caption = group->title();
+    } else if (auto *menu = qobject_cast<QMenu *>(object)) {
+        caption = menu->title();
+    } else if (auto *action = qobject_cast<QAction *>(object)) {
+        caption = action->text();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void setCaption(QObject *object, const QString &caption)
+{
+    if (auto *button = qobject_cast<QAbstractButton *>(object))
+        button->setText(caption);
+    else if (auto *label = qobject_cast<QLabel *>(object))
+        label->setText(caption);
+    else if (auto *group = qobject_cast<QGroupBox *>(object))
+        group->setTitle(caption);
+    else if (auto *menu = qobject_cast<QMenu *>(object))
+        menu->setTitle(caption);
+    else if (auto *action = qobject_cast<QAction *>(object))
+        action->setText(caption);
+}
+
+QString toolTipOf(QObject *object)
+{
+    if (auto *widget = qobject_cast<QWidget *>(object))
+        return widget->toolTip();
+    if (auto *action = qobject_cast<QAction *>(object))
+        return action->toolTip();
+    return {};
+}
+
+void setToolTip(QObject *object, const QString &tip)
+{
+    if (auto *widget = qobject_cast<QWidget *>(object))
+        widget->setToolTip(tip);
+    else if (auto *action = qobject_cast<QAction *>(object))
+        action->setToolTip(tip);
+}
+
+// Swaps a button's icon while the pointer is over it.
+class HoverIcon : public QObject
+{
+public:
+    HoverIcon(QAbstractButton *button, QIcon normal, QIcon hover)
+        : QObject(button), m_normal(std::move(normal)), m_hover(std::move(hover))
+    {
+        button->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *button = static_cast<QAbstractButton *>(watched);
+        if (event->type() == QEvent::Enter)
+            button->setIcon(m_hover);
+        else if (event->type() == QEvent::Leave)
+            button->setIcon(m_normal);
+        return false;
+    }
+
+private:
+    QIcon m_normal;
+    QIcon m_hover;
+};
+
+} // namespace
+
+QString widgetText(const QString &value)
+{
+    QString text = value;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+void TranslateForm(QWidget *window, const Language &language)
+{
+    if (!window)
+        return;
+    const QString section = window->objectName();
+    window->setWindowTitle(widgetText(
+        language.ReadLangKey(section, section + kCaption, window->windowTitle())));
+
+    QHash<QWidget *, QLabel *> buddies;
+    const QList<QObject *> objects = window->findChildren<QObject *>();
+    for (QObject *object : objects) {
+        if (auto *label = qobject_cast<QLabel *>(object); label && label->buddy())
+            buddies.insert(label->buddy(), label);
+    }
+    for (QObject *object : objects) {
+        const QString name = object->objectName();
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
+            continue;
+        QString caption;
+        if (captionOf(object, caption)) {
+            caption = widgetText(language.ReadLangKey(section, name + kCaption, caption));
+            setCaption(object, caption);
+        }
+        setToolTip(object, widgetText(language.ReadLangKey(section, name + kToolTip, toolTipOf(object))));
+    }
+    for (QObject *object : objects) {
+        auto *widget = qobject_cast<QWidget *>(object);
+        if (!widget || widget->objectName().isEmpty())
+            continue;
+        QString caption;
+        const bool hasCaption = captionOf(widget, caption);
+        if (auto *button = qobject_cast<QAbstractButton *>(widget); button && button->toolTip().isEmpty())
+            button->setToolTip(plainCaption(caption));
+        QString accessible = hasCaption ? plainCaption(caption) : QString();
+        if (accessible.isEmpty() && buddies.contains(widget))
+            accessible = plainCaption(buddies.value(widget)->text());
+        if (accessible.isEmpty())
+            accessible = widget->toolTip().simplified();
+        if (!accessible.isEmpty())
+            widget->setAccessibleName(accessible);
+        if (!widget->toolTip().isEmpty() && widget->toolTip().simplified() != accessible)
+            widget->setAccessibleDescription(widget->toolTip().simplified());
+    }
+}
+
+void SetButtonImage(QAbstractButton *button, const Language &language, const QString &role)
+{
+    const QString image = language.buttonImagePath(role);
+    if (!button || image.isEmpty())
+        return;
+    button->setText(QString());
+    const QIcon normal(image);
+    button->setIcon(normal);
+    const QString hover = QString(image).replace(QStringLiteral(".gif"), QStringLiteral("_d.gif"));
+    if (QFile::exists(hover))
+        new HoverIcon(button, normal, QIcon(hover));
+}
+
+} // namespace tarvello::lang::ui

@@ -18,3 +18,8 @@ inline void PrintTo(const QStringList &list, std::ostream *os)
         *os << (i ? ", \"" : "\"") << list.at(i).toStdString() << '"';
     *os << '}';
 }
+
+inline void PrintTo(const QByteArray &bytes, std::ostream *os)
+{
+    *os << '"' << bytes.toStdString() << '"';
+}

@@ -33,18 +33,19 @@ const QString kCounterPlaceholder = QStringLiteral("$Z$");
 const QString kRepc = QStringLiteral("$REPC");
 const QString kRepp = QStringLiteral("$REPP");
 
-bool containsAny(const QString &name, std::initializer_list<const char *> tokens)
+bool containsAny(const QString &name, std::initializer_list<QStringView> tokens)
 {
-    for (const char *token : tokens) {
-        if (name.contains(QLatin1String(token)))
+    for (const QStringView token : tokens) {
+        if (name.contains(token))
             return true;
     }
     return false;
 }
 
-void replaceToken(QString &name, const char *token, const QString &value)
+void replaceToken(QString &name, QStringView token, const QString &value)
 {
-    name.replace(QLatin1String(token), value);
+    if (name.contains(token))
+        name.replace(token.toString(), value);
 }
 
 QString twoDigits(int value)
@@ -106,6 +107,8 @@ QString capitaliseWords(const QString &name)
 
 bool matchesExtensionFilter(const QString &ext, const QString &filter)
 {
+    if (filter == QLatin1String("*"))
+        return true;
     const QString upperExt = common::vbUCase(ext);
     for (const QString &pattern : common::vbSplit(filter, QStringLiteral(" "))) {
         if (common::vbLike(upperExt, common::vbUCase(pattern)))
@@ -250,6 +253,10 @@ NameEngine::NameEngine(NameSettings settings, const Clock &clock, const FileFact
     , m_exif(exif)
     , m_messages(messages)
 {
+    for (const app::ForbiddenCharacterRow &row : std::as_const(m_settings.forbiddenCharacters)) {
+        for (const QChar c : row.characters)
+            m_forbiddenUnits.set(c.unicode());
+    }
 }
 
 NameResult NameEngine::computeName(const QString &path, int position, RuleSettings &rule,
@@ -289,25 +296,29 @@ QString NameEngine::compute(const QString &path, int position, RuleSettings &rul
     if (name.contains(kNumber))
         name.replace(kNumber, firstDigitRun(fileName));
     name.replace(QLatin1Char('*'), base);
-    replaceClockTokens(name);
-    replaceToken(name, "$P$", ZubGetFileName(ZubGetPath(path)));
-    if (name.contains(QLatin1String("$t$"))) {
-        if (const auto size = m_files.size(path))
-            replaceToken(name, "$t$", QString::number(*size));
-    }
-    replaceFileDateTokens(name, path);
-    replaceExifTokens(name, path);
-
-    if (name.contains(kRepc))
-        name = applyRepc(name, base);
-    if (name.contains(kRepp)) {
-        const auto replaced = applyRepp(name, base);
-        if (!replaced) {
-            result.kind = NameResult::Kind::PositionError;
-            result.message = m_messages.GetMessage(45);
-            return {};
+    // Every later token and directive holds a "$", and none is inserted
+    // without one: a name without it has nothing left to replace.
+    if (name.contains(QLatin1Char('$'))) {
+        replaceClockTokens(name);
+        replaceToken(name, u"$P$", ZubGetFileName(ZubGetPath(path)));
+        if (name.contains(u"$t$")) {
+            if (const auto size = m_files.size(path))
+                replaceToken(name, u"$t$", QString::number(*size));
         }
-        name = *replaced;
+        replaceFileDateTokens(name, path);
+        replaceExifTokens(name, path);
+
+        if (name.contains(kRepc))
+            name = applyRepc(name, base);
+        if (name.contains(kRepp)) {
+            const auto replaced = applyRepp(name, base);
+            if (!replaced) {
+                result.kind = NameResult::Kind::PositionError;
+                result.message = m_messages.GetMessage(45);
+                return {};
+            }
+            name = *replaced;
+        }
     }
     if (name.contains(QLatin1Char('#')))
         applyCounter(name, path, position, rule, folders);
@@ -337,23 +348,23 @@ QString NameEngine::compute(const QString &path, int position, RuleSettings &rul
 
 void NameEngine::replaceClockTokens(QString &name) const
 {
-    if (!containsAny(name, {"$A$", "$M$", "$J$", "$h$", "$m$", "$s$"}))
+    if (!containsAny(name, {u"$A$", u"$M$", u"$J$", u"$h$", u"$m$", u"$s$"}))
         return;
     const QDateTime now = m_clock.now();
     const QDate today = now.date();
-    if (name.contains(QLatin1String("$A$")))
-        replaceToken(name, "$A$", formatYear(today.year()));
-    if (name.contains(QLatin1String("$M$")))
-        replaceToken(name, "$M$", formatMonth(today.month()));
-    replaceToken(name, "$J$", twoDigits(today.day()));
-    replaceToken(name, "$h$", twoDigits(now.time().hour()));
-    replaceToken(name, "$m$", twoDigits(now.time().minute()));
-    replaceToken(name, "$s$", twoDigits(now.time().second()));
+    if (name.contains(u"$A$"))
+        replaceToken(name, u"$A$", formatYear(today.year()));
+    if (name.contains(u"$M$"))
+        replaceToken(name, u"$M$", formatMonth(today.month()));
+    replaceToken(name, u"$J$", twoDigits(today.day()));
+    replaceToken(name, u"$h$", twoDigits(now.time().hour()));
+    replaceToken(name, u"$m$", twoDigits(now.time().minute()));
+    replaceToken(name, u"$s$", twoDigits(now.time().second()));
 }
 
 void NameEngine::replaceFileDateTokens(QString &name, const QString &path) const
 {
-    if (!containsAny(name, {"$DA$", "$D$", "$DM$", "$DJ$", "$Dh$", "$Dm$", "$Ds$"}))
+    if (!containsAny(name, {u"$DA$", u"$D$", u"$DM$", u"$DJ$", u"$Dh$", u"$Dm$", u"$Ds$"}))
         return;
     const auto written = m_files.lastWriteTime(path);
     if (!written)
@@ -363,36 +374,36 @@ void NameEngine::replaceFileDateTokens(QString &name, const QString &path) const
         return;
     // The parts are those of the text, read from the same local time.
     const QDateTime local = written->toLocalTime();
-    replaceToken(name, "$D$", text);
-    if (name.contains(QLatin1String("$DA$")))
-        replaceToken(name, "$DA$", formatYear(local.date().year()));
-    if (name.contains(QLatin1String("$DM$")))
-        replaceToken(name, "$DM$", formatMonth(local.date().month()));
-    replaceToken(name, "$DJ$", twoDigits(local.date().day()));
-    replaceToken(name, "$Dh$", twoDigits(local.time().hour()));
-    replaceToken(name, "$Dm$", twoDigits(local.time().minute()));
-    replaceToken(name, "$Ds$", twoDigits(local.time().second()));
+    replaceToken(name, u"$D$", text);
+    if (name.contains(u"$DA$"))
+        replaceToken(name, u"$DA$", formatYear(local.date().year()));
+    if (name.contains(u"$DM$"))
+        replaceToken(name, u"$DM$", formatMonth(local.date().month()));
+    replaceToken(name, u"$DJ$", twoDigits(local.date().day()));
+    replaceToken(name, u"$Dh$", twoDigits(local.time().hour()));
+    replaceToken(name, u"$Dm$", twoDigits(local.time().minute()));
+    replaceToken(name, u"$Ds$", twoDigits(local.time().second()));
 }
 
 void NameEngine::replaceExifTokens(QString &name, const QString &path) const
 {
-    if (!containsAny(name, {"$d$", "$T$", "$K$", "$R$", "$O$", "$C$", "$dA$", "$dM$", "$dJ$", "$dh$", "$dm$", "$ds$"}))
+    if (!containsAny(name, {u"$d$", u"$T$", u"$K$", u"$R$", u"$O$", u"$C$", u"$dA$", u"$dM$", u"$dJ$", u"$dh$", u"$dm$", u"$ds$"}))
         return;
     const exif::ExifInfo info = m_exif.getExif(path);
-    replaceToken(name, "$T$", info.FileSize);
-    replaceToken(name, "$d$", info.DateTaken);
-    if (name.contains(QLatin1String("$dA$")))
-        replaceToken(name, "$dA$", info.Year.isEmpty() ? QString() : formatYear(dateOf(info.Year, QStringLiteral("1")).year()));
-    if (name.contains(QLatin1String("$dM$")))
-        replaceToken(name, "$dM$", info.Year.isEmpty() ? QString() : formatMonth(dateOf(info.Year, info.Month).month()));
-    replaceToken(name, "$dJ$", info.Day);
-    replaceToken(name, "$dh$", info.Hour);
-    replaceToken(name, "$dm$", info.Minute);
-    replaceToken(name, "$ds$", info.Second);
-    replaceToken(name, "$K$", info.CameraModel);
-    replaceToken(name, "$R$", info.Resolution);
-    replaceToken(name, "$O$", info.Orientation);
-    replaceToken(name, "$C$", info.Comment);
+    replaceToken(name, u"$T$", info.FileSize);
+    replaceToken(name, u"$d$", info.DateTaken);
+    if (name.contains(u"$dA$"))
+        replaceToken(name, u"$dA$", info.Year.isEmpty() ? QString() : formatYear(dateOf(info.Year, QStringLiteral("1")).year()));
+    if (name.contains(u"$dM$"))
+        replaceToken(name, u"$dM$", info.Year.isEmpty() ? QString() : formatMonth(dateOf(info.Year, info.Month).month()));
+    replaceToken(name, u"$dJ$", info.Day);
+    replaceToken(name, u"$dh$", info.Hour);
+    replaceToken(name, u"$dm$", info.Minute);
+    replaceToken(name, u"$ds$", info.Second);
+    replaceToken(name, u"$K$", info.CameraModel);
+    replaceToken(name, u"$R$", info.Resolution);
+    replaceToken(name, u"$O$", info.Orientation);
+    replaceToken(name, u"$C$", info.Comment);
 }
 
 void NameEngine::applyCounter(QString &name, const QString &path, int position, RuleSettings &rule,
@@ -424,16 +435,19 @@ void NameEngine::applyCounter(QString &name, const QString &path, int position, 
 
 QString NameEngine::replaceForbiddenCharacters(QString name) const
 {
+    if (std::none_of(name.cbegin(), name.cend(), [this](QChar c) { return m_forbiddenUnits.test(c.unicode()); }))
+        return name;
     for (const app::ForbiddenCharacterRow &row : m_settings.forbiddenCharacters) {
         const QString &characters = row.characters;
         for (qsizetype i = 0; i < characters.size(); ++i) {
+            const QChar c = characters.at(i);
             // A character outside the basic plane is replaced whole, never by halves.
-            const qsizetype length =
-                characters.at(i).isHighSurrogate() && i + 1 < characters.size() && characters.at(i + 1).isLowSurrogate()
-                ? 2
-                : 1;
-            name.replace(characters.mid(i, length), row.replacement);
-            i += length - 1;
+            if (c.isHighSurrogate() && i + 1 < characters.size() && characters.at(i + 1).isLowSurrogate()) {
+                name.replace(characters.mid(i, 2), row.replacement);
+                ++i;
+            } else if (name.contains(c)) {
+                name.replace(c, row.replacement);
+            }
         }
     }
     return name;

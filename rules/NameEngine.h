@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <bitset>
 #include <optional>
 
 namespace tarvello::exif {
@@ -95,6 +96,9 @@ private:
     QString formatMonth(int month) const;
 
     NameSettings m_settings;
+    // The code units of the forbidden-character table: a name holding none of
+    // them skips the replacement passes.
+    std::bitset<0x10000> m_forbiddenUnits;
     const Clock &m_clock;
     const FileFacts &m_files;
     exif::ExifSource &m_exif;

@@ -5,7 +5,6 @@
 
 namespace tarvello::rules {
 
-using common::vbSplit;
 using common::vbTrim;
 
 RuleSettings RuleSettings::fromSettings(const app::Settings &s)
@@ -41,13 +40,15 @@ QString commentCaption(const QString &comment, const QString &extensionFilter)
 
 QString extensionFilterOfCaption(const QString &caption)
 {
-    const QStringList halves = vbSplit(caption, QStringLiteral("("));
-    if (halves.size() != 2)
+    // Splitting at "(" must give two parts, and the second split at ")" two
+    // parts again: one of each, the ")" after the "(".
+    const qsizetype open = caption.indexOf(QLatin1Char('('));
+    if (open < 0 || caption.indexOf(QLatin1Char('('), open + 1) >= 0)
         return QStringLiteral("*");
-    const QStringList inner = vbSplit(halves.at(1), QStringLiteral(")"));
-    if (inner.size() != 2)
+    const qsizetype close = caption.indexOf(QLatin1Char(')'), open + 1);
+    if (close < 0 || caption.indexOf(QLatin1Char(')'), close + 1) >= 0)
         return QStringLiteral("*");
-    return vbTrim(inner.at(0));
+    return vbTrim(caption.mid(open + 1, close - open - 1));
 }
 
 } // namespace tarvello::rules

@@ -150,13 +150,13 @@ def convert(args):
     subprocess.run(["convert", *args], check=True)
 
 
-def draw_button(role, spec, hover, target):
-    if isinstance(spec, list):
-        spec = {"draw": spec}
+def draw_button(drawing, hover, target):
+    if isinstance(drawing, list):
+        drawing = {"draw": drawing}
     size = BUTTON * SCALE
-    args = ["-size", f"{size}x{size}", "xc:none", "-draw", " ".join(spec["draw"])]
-    if "cut" in spec:
-        args += ["(", "-size", f"{size}x{size}", "xc:none", "-draw", " ".join(spec["cut"]), ")",
+    args = ["-size", f"{size}x{size}", "xc:none", "-draw", " ".join(drawing["draw"])]
+    if "cut" in drawing:
+        args += ["(", "-size", f"{size}x{size}", "xc:none", "-draw", " ".join(drawing["cut"]), ")",
                  "-compose", "DstOut", "-composite"]
     if hover:
         args += ["-modulate", "122,110,100"]
@@ -195,10 +195,10 @@ def main():
     written = []
     common = LANGAGES / "common"
     common.mkdir(parents=True, exist_ok=True)
-    for role, spec in BUTTONS.items():
+    for role, drawing in BUTTONS.items():
         for hover in (False, True):
             target = common / f"{role}{'_d' if hover else ''}.gif"
-            draw_button(role, spec, hover, target)
+            draw_button(drawing, hover, target)
             written.append(target)
     for language, text in STANDBY_TEXT.items():
         folder = LANGAGES / language

@@ -112,7 +112,12 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     countRow->addWidget(Label2, 1);
     countRow->addWidget(cmdRefreshFolder);
     left->addLayout(countRow);
-    columns->addLayout(left, 26);
+    picturePreview = named<QLabel>(central, QStringLiteral("picturePreview"));
+    picturePreview->setFixedSize(161, 121);
+    picturePreview->setFrameShape(QFrame::StyledPanel);
+    picturePreview->setAlignment(Qt::AlignCenter);
+    left->addWidget(picturePreview, 0, Qt::AlignHCenter);
+    columns->addLayout(left, 24);
 
     // Middle: which files.
     auto *middle = new QVBoxLayout;
@@ -124,15 +129,16 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     lstrename->setTextElideMode(Qt::ElideMiddle);
     lstrename->header()->setStretchLastSection(true);
     middle->addWidget(lstrename, 1);
-    auto *listButtons = new QHBoxLayout;
+    auto *listButtons = new QGridLayout;
     cmdAdd = button(central, "cmdAdd");
     cmdAddAll = button(central, "cmdAddAll");
     cmdDel = button(central, "cmdDel");
     cmdClear = button(central, "cmdClear");
     cmdUp = button(central, "cmdUp");
     cmdDown = button(central, "cmdDown");
-    for (QPushButton *b : {cmdAdd, cmdAddAll, cmdDel, cmdClear, cmdUp, cmdDown})
-        listButtons->addWidget(b);
+    const QPushButton *const order[] = {cmdAdd, cmdAddAll, cmdDel, cmdClear, cmdUp, cmdDown};
+    for (int i = 0; i < 6; ++i)
+        listButtons->addWidget(const_cast<QPushButton *>(order[i]), i / 3, i % 3);
     middle->addLayout(listButtons);
     mnuPopup = new QMenu(window);
     mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
@@ -154,9 +160,18 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     progressRow->addWidget(ProgressBar1, 1);
     progressRow->addWidget(cmdStopAction);
     middle->addLayout(progressRow);
+    auto *listOptions = new QHBoxLayout;
+    chkRefresh = named<QCheckBox>(central, QStringLiteral("chkRefresh"));
+    chkPreview = named<QCheckBox>(central, QStringLiteral("chkPreview"));
+    chkVignette = named<QCheckBox>(central, QStringLiteral("chkVignette"));
+    listOptions->addWidget(chkRefresh);
+    listOptions->addWidget(chkPreview);
+    listOptions->addWidget(chkVignette);
+    listOptions->addStretch(1);
+    middle->addLayout(listOptions);
     lblDradNDrop = label(lstrename->viewport(), QStringLiteral("lblDradNDrop"));
     lblDradNDrop->setVisible(false);
-    columns->addLayout(middle, 38);
+    columns->addLayout(middle, 36);
 
     // Right: what they become.
     auto *right = new QVBoxLayout;
@@ -171,17 +186,16 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     cmdPrendrePlus = button(Frame1, "cmdPrendrePlus");
     cmdPrendreMoins = button(Frame1, "cmdPrendreMoins");
     cmdPrendreSupprimer = button(Frame1, "cmdPrendreSupprimer");
-    for (QPushButton *b : {cmdPrendrePlus, cmdPrendreMoins, cmdPrendreSupprimer})
-        b->setMaximumWidth(34);
     lblComment = label(Frame1, QStringLiteral("lblComment"));
     lblComment->setTextInteractionFlags(Qt::NoTextInteraction);
-    ruleGrid->addWidget(Label5, 0, 0, 1, 4);
-    ruleGrid->addWidget(cboRenommer, 1, 0);
+    lblComment->setWordWrap(true);
+    ruleGrid->addWidget(Label5, 0, 0);
+    ruleGrid->addWidget(cboRenommer, 0, 1, 1, 4);
     ruleGrid->addWidget(cmdPrendrePlus, 1, 1);
     ruleGrid->addWidget(cmdPrendreMoins, 1, 2);
     ruleGrid->addWidget(cmdPrendreSupprimer, 1, 3);
-    ruleGrid->addWidget(lblComment, 2, 0, 1, 4);
-    ruleGrid->setColumnStretch(0, 1);
+    ruleGrid->addWidget(lblComment, 2, 0, 1, 5);
+    ruleGrid->setColumnStretch(4, 1);
     right->addWidget(Frame1);
 
     auto *counterRow = new QHBoxLayout;
@@ -209,7 +223,8 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     chkUpperFirstChar = named<QCheckBox>(Frame3, QStringLiteral("chkUpperFirstChar"));
     chkUpperCaseFirstWord = named<QCheckBox>(Frame3, QStringLiteral("chkUpperCaseFirstWord"));
     chkExtension = named<QCheckBox>(Frame3, QStringLiteral("chkExtension"));
-    txtExtension = lineEdit(Frame3, QStringLiteral("txtExtension"), 80);
+    txtExtension = lineEdit(Frame3, QStringLiteral("txtExtension"), 90);
+    txtExtension->setMinimumWidth(60);
     options->addWidget(chkInterdit, 0, 0);
     options->addWidget(chkAutoIncrement, 0, 1, 1, 2);
     options->addWidget(chkTrim, 1, 0);
@@ -217,7 +232,7 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     options->addWidget(chkUpperCaseFirstWord, 2, 0);
     options->addWidget(chkExtension, 2, 1);
     options->addWidget(txtExtension, 2, 2);
-    options->setColumnStretch(1, 1);
+    options->setColumnStretch(0, 1);
     right->addWidget(Frame3);
 
     Frame5 = named<QGroupBox>(central, QStringLiteral("Frame5"));
@@ -239,7 +254,9 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     auto *tips = new QHBoxLayout;
     auto *tipList = new QVBoxLayout;
     lstAstuce = named<QListWidget>(central, QStringLiteral("lstAstuce"));
-    lstAstuce->setMaximumWidth(130);
+    lstAstuce->setFixedWidth(150);
+    lstAstuce->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    lstAstuce->setTextElideMode(Qt::ElideRight);
     Label15 = label(central, QStringLiteral("Label15"), lstAstuce);
     Label10 = label(central, QStringLiteral("Label10"));
     Label10->setWordWrap(true);
@@ -355,35 +372,21 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     tips->addWidget(tipFrames, 1);
     right->addLayout(tips, 1);
 
-    // Preview picture with the Exif values of the last photograph read.
-    auto *previewRow = new QHBoxLayout;
-    picturePreview = named<QLabel>(central, QStringLiteral("picturePreview"));
-    picturePreview->setFixedSize(161, 121);
-    picturePreview->setFrameShape(QFrame::StyledPanel);
-    picturePreview->setAlignment(Qt::AlignCenter);
-    previewRow->addWidget(picturePreview);
-    auto *exifColumn = new QVBoxLayout;
+    // The Exif values of the last photograph read.
+    auto *exifGrid = new QGridLayout;
     for (int i = 0; i < 6; ++i) {
         auto *l = named<QLabel>(central, arrayName("lblExif", i));
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        l->setMinimumWidth(0);
         lblExif.append(l);
-        exifColumn->addWidget(l);
+        exifGrid->addWidget(l, i % 3, i / 3);
     }
-    exifColumn->addStretch(1);
-    previewRow->addLayout(exifColumn, 1);
-    right->addLayout(previewRow);
-    columns->addLayout(right, 36);
+    right->addLayout(exifGrid);
+    columns->addLayout(right, 40);
 
     // Bottom: the options of the list, then the commands, rename last where the eye ends.
     auto *bottom = new QHBoxLayout;
-    chkRefresh = named<QCheckBox>(central, QStringLiteral("chkRefresh"));
-    chkPreview = named<QCheckBox>(central, QStringLiteral("chkPreview"));
-    chkVignette = named<QCheckBox>(central, QStringLiteral("chkVignette"));
     lblExitToolUsed = label(central, QStringLiteral("lblExitToolUsed"));
-    bottom->addWidget(chkRefresh);
-    bottom->addWidget(chkPreview);
-    bottom->addWidget(chkVignette);
-    bottom->addSpacing(12);
     bottom->addWidget(lblExitToolUsed);
     bottom->addStretch(1);
     cmdRenommer = button(central, "cmdRenommer");

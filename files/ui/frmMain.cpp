@@ -188,6 +188,41 @@ void frmMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
+{
+    if (on)
+        unsetCursor();
+    else
+        setCursor(Qt::WaitCursor);
+    QList<QWidget *> switched = {
+        m_ui.cmdAdd, m_ui.cmdAddAll, m_ui.cmdStopAction, m_ui.cmdDel, m_ui.cmdClear, m_ui.cmdRefresh,
+        m_ui.cmdUp, m_ui.cmdDown, m_ui.chkRefresh, m_ui.txtFilter, m_fileView, m_tree, m_ui.chkPreview,
+        m_ui.Frame1, m_ui.Frame2, m_ui.Frame3, m_ui.Frame5, m_ui.Label5, m_ui.Label6, m_ui.Label7, m_ui.Label9,
+        m_ui.Label10, m_ui.Label15, m_ui.lblNbPasse, m_ui.cboRenommer, m_ui.cmdPrendrePlus,
+        // The forget button follows its two neighbours: it changes the memorised rules as they do.
+        m_ui.cmdPrendreMoins, m_ui.cmdPrendreSupprimer, m_ui.txtDebut, m_ui.txtPas, m_ui.chkExtension,
+        m_ui.chkInterdit, m_ui.chkAutoIncrement, m_ui.chkTrim, m_ui.chkUpperFirstChar, m_ui.chkUpperCaseFirstWord,
+        m_ui.txtNbPasse, m_ui.lstAstuce, m_ui.cmdEffacerExif, m_ui.txtRechercher, m_ui.txtRemplacer, m_ui.cmdRepStr,
+        m_ui.txtRemplacerPos, m_ui.cmdRepPos, m_ui.cmdRenommer, m_ui.cmdRenommerStop, m_ui.cmdOption,
+        m_ui.cmdAbout, m_ui.cmdQuitter};
+    for (const auto *group : {&m_ui.optCasse, &m_ui.optRepStr, &m_ui.optRepPos, &m_ui.optRepPosDebutFin})
+        switched.append(QList<QWidget *>(group->begin(), group->end()));
+    for (const auto *group : {&m_ui.lblRepStr, &m_ui.lblRepPos, &m_ui.lblRepPosDebutFin, &m_ui.Label8})
+        switched.append(QList<QWidget *>(group->begin(), group->end()));
+    switched.append(QList<QWidget *>(m_ui.txtRepPos.begin(), m_ui.txtRepPos.end()));
+    switched.append(QList<QWidget *>(m_ui.fAstuce.begin(), m_ui.fAstuce.end()));
+    for (QWidget *w : std::as_const(switched))
+        w->setEnabled(on);
+    m_ui.txtExtension->setEnabled(on && m_ui.chkExtension->isChecked());
+    m_ui.cmdStopAction->setVisible(showStop);
+    if (showStop)
+        m_ui.cmdStopAction->setEnabled(true);
+    m_ui.cmdRenommer->setVisible(!renaming);
+    m_ui.cmdRenommerStop->setVisible(renaming);
+    if (renaming)
+        m_ui.cmdRenommerStop->setEnabled(true);
+}
+
 void frmMain::showTipTopic(int index)
 {
     if (index < 0 || index >= m_ui.fAstuce.size())

@@ -50,6 +50,12 @@ public:
     // Translates the window and sets the texts that come from messages.
     void translate();
 
+    // Switches the window between its states: idle (true, false, false),
+    // adding (false, true, false: only the stop button acts), recomputing
+    // (false, false, false) and renaming (false, false, true: only the rename
+    // stop button acts).
+    void objetOnOff(bool on, bool showStop, bool renaming);
+
     // Called when the user leaves: the quit confirmation (quitButton) or any
     // other way of closing the window; the owner saves and ends the program.
     std::function<void()> onQuitRequested;

@@ -121,6 +121,51 @@ private Q_SLOTS:
         QCOMPARE(button->accessibleName(), QStringLiteral("Dessiné"));
     }
 
+    void busyStatesOfferOnlyTheirStopControl_data()
+    {
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<bool>("showStop");
+        QTest::addColumn<bool>("renaming");
+        QTest::addColumn<QString>("onlyAction");
+        QTest::newRow("idle") << true << false << false << QString();
+        QTest::newRow("adding") << false << true << false << QStringLiteral("cmdStopAction");
+        QTest::newRow("recomputing") << false << false << false << QString();
+        QTest::newRow("renaming") << false << false << true << QStringLiteral("cmdRenommerStop");
+    }
+
+    void busyStatesOfferOnlyTheirStopControl()
+    {
+        QFETCH(bool, on);
+        QFETCH(bool, showStop);
+        QFETCH(bool, renaming);
+        QFETCH(QString, onlyAction);
+        files::ui::frmMain window(*m_context);
+        window.show();
+        auto &ui = window.controls();
+        ui.chkExtension->setChecked(true);
+        window.objetOnOff(false, true, true);  // a state before, so every switch is exercised
+        window.objetOnOff(on, showStop, renaming);
+        // Controls the states never switch.
+        const QStringList alwaysOn = {"lstrename", "cmdDnD", "chkVignette", "cmdAide", "cmdForum",
+                                      "cmdRefreshFolder", "ListView2", "picturePreview"};
+        for (const QString &name : alwaysOn)
+            QVERIFY2(window.findChild<QWidget *>(name)->isEnabled(), qPrintable(name));
+        const QStringList commands = {"cmdAdd", "cmdAddAll", "cmdDel", "cmdClear", "cmdUp", "cmdDown", "cmdRefresh",
+                                      "cmdRenommer", "cmdOption", "cmdAbout", "cmdQuitter", "cmdEffacerExif",
+                                      "cmdRepStr", "cmdRepPos", "cmdPrendrePlus", "cmdPrendreSupprimer",
+                                      "cboRenommer", "txtDebut", "txtPas", "TreeView1", "ListView1", "txtFilter",
+                                      "chkRefresh", "optCasse(2)", "Label8(5)", "txtRepPos(3)", "lstAstuce"};
+        for (const QString &name : commands)
+            QVERIFY2(window.findChild<QWidget *>(name)->isEnabled() == on, qPrintable(name));
+        QCOMPARE(ui.txtExtension->isEnabled(), on);
+        QCOMPARE(ui.cmdStopAction->isVisible(), showStop);
+        QCOMPARE(ui.cmdRenommer->isVisible(), !renaming);
+        QCOMPARE(ui.cmdRenommerStop->isVisible(), renaming);
+        if (!onlyAction.isEmpty())
+            QVERIFY(window.findChild<QWidget *>(onlyAction)->isEnabled());
+        QCOMPARE(window.cursor().shape(), on ? Qt::ArrowCursor : Qt::WaitCursor);
+    }
+
     void neverSmallerThanItsMinimum()
     {
         files::ui::frmMain window(*m_context);

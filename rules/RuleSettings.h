@@ -15,14 +15,14 @@ enum CaseOption { CasePreserve = 0, CaseUpper = 1, CaseLower = 2 };
 // working copy: startText and stepText are what txtDebut and txtPas hold as
 // typed, counterStart and counterStep the values last stored.
 struct RuleSettings {
-    QString rule = {};
+    QString rule;
     // "#" selects continuation mode, as does a stored start of kContinuationStart.
     QString startText = QStringLiteral("1");
     qint32 counterStart = 1;
     QString stepText = QStringLiteral("1");
     qint16 counterStep = 1;
     qint32 changeExtension = 0;
-    QString newExtension = {};
+    QString newExtension;
     // Forbidden characters are replaced only when this is exactly 1.
     qint32 replaceForbidden = 1;
     qint32 numberIdentical = 1;
@@ -30,7 +30,7 @@ struct RuleSettings {
     qint32 upperFirstChar = 0;
     qint32 upperEachWord = 0;
     int caseIndex = CasePreserve;
-    QString comment = {};
+    QString comment;
     QString extensionFilter = QStringLiteral("*");
 
     // The rule of the settings record (keys RegleRenommage_...), case preserved.

@@ -70,6 +70,11 @@ TEST(VbNumbers, conversionsRoundHalfToEvenAndCheckTheirRange)
         }
     }
     EXPECT_EQ(vbCLng(QStringLiteral("2147483647")), 2147483647);
+    EXPECT_EQ(vbCLng(QStringLiteral("-2147483648")), -2147483647 - 1);
+    EXPECT_EQ(vbCLng(QStringLiteral("\t3\t")), 3);
+    // Past 18 digits a whole number is read the long way, with the same result.
+    EXPECT_EQ(vbCLng(QStringLiteral("0000000000000000000007")), 7);
+    EXPECT_EQ(errorOf([] { vbCLng(QStringLiteral("99999999999999999999")); }), 6);
     EXPECT_EQ(errorOf([] { vbCLng(QStringLiteral("2147483648")); }), 6);
     EXPECT_EQ(errorOf([] { vbCLng(1e300); }), 6);
     EXPECT_FLOAT_EQ(vbCSng(QStringLiteral("9525")), 9525.0f);
@@ -110,6 +115,10 @@ TEST(VbText, splitTrimAndCase)
     EXPECT_EQ(vbUCase(QStringLiteral("straße été")), QStringLiteral("STRAßE ÉTÉ"));
     EXPECT_EQ(vbLCase(QStringLiteral("ÉTÉ İ")).size(), 5);
     EXPECT_EQ(vbUCase(QStringLiteral("a😀b")), QStringLiteral("A😀B"));
+    // Outside the basic plane a letter maps within its plane; a lone half stays.
+    EXPECT_EQ(vbUCase(QString::fromUtf8("\xF0\x90\x90\xA8x")), QString::fromUtf8("\xF0\x90\x90\x80X"));
+    EXPECT_EQ(vbLCase(QString::fromUtf8("\xF0\x90\x90\x80X")), QString::fromUtf8("\xF0\x90\x90\xA8x"));
+    EXPECT_EQ(vbUCase(QString(QChar(0xD801)) + QLatin1Char('a')), QString(QChar(0xD801)) + QLatin1Char('A'));
 }
 
 } // namespace

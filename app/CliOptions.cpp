@@ -10,20 +10,12 @@ namespace tarvello::app {
 
 namespace {
 
-bool isNumber32(const QString &text)
+// Whether the conversion takes the text without a run-time error.
+template<typename Convert>
+bool converts(Convert convert)
 {
     try {
-        common::vbCLng(text);
-        return true;
-    } catch (const common::VbError &) {
-        return false;
-    }
-}
-
-bool isNumber16(const QString &text)
-{
-    try {
-        common::vbCInt(text);
+        convert();
         return true;
     } catch (const common::VbError &) {
         return false;
@@ -89,11 +81,11 @@ ParsedArguments parseRuleOptions(const QByteArrayList &arguments)
             o.rule = value();
         } else if (option == QLatin1String("--start")) {
             o.start = value();
-            if (o.start && *o.start != QLatin1String("#") && !isNumber32(*o.start))
+            if (o.start && *o.start != QLatin1String("#") && !converts([&] { common::vbCLng(*o.start); }))
                 fail(CliError::BadValue, option, *o.start);
         } else if (option == QLatin1String("--step")) {
             o.step = value();
-            if (o.step && !isNumber16(*o.step))
+            if (o.step && !converts([&] { common::vbCInt(*o.step); }))
                 fail(CliError::BadValue, option, *o.step);
         } else if (option == QLatin1String("--case")) {
             if (const auto text = value()) {

@@ -117,40 +117,51 @@ bool matchesExtensionFilter(const QString &ext, const QString &filter)
     return false;
 }
 
-// The text of a field of a directive: from its start up to (not including) the
-// separator at position end.
-QString field(const QString &name, int start, int end)
+// Reads the fields of the directive that starts at the first occurrence of
+// keyword, from the character after its own separator to the end of the
+// name. At each "/" the separator count grows (from 1) and onSlash gets the
+// new count and the field the "/" closes; at each "$" onDollar gets the count
+// and the text since the last "/". Later "$" and "/" are read as well, since
+// the scan never stops at the directive's end.
+template<typename OnSlash, typename OnDollar>
+void scanDirective(const QString &name, const QString &keyword, OnSlash onSlash, OnDollar onDollar)
 {
-    return vbMid(name, start, end - start);
+    const int p = vbInStr(name, keyword);
+    int separators = 1;
+    int fieldStart = p + 6;
+    for (int i = p + 6; i <= name.size(); ++i) {
+        const QChar c = name.at(i - 1);
+        if (c == QLatin1Char('/')) {
+            onSlash(++separators, vbMid(name, fieldStart, i - fieldStart));
+            fieldStart = i + 1;
+        } else if (c == QLatin1Char('$')) {
+            onDollar(separators, vbMid(name, fieldStart, i - fieldStart));
+        }
+    }
 }
 
 // $REPC/search/replacement[/choice]$, applied to the base name.
 QString applyRepc(const QString &name, const QString &base)
 {
-    const int p = vbInStr(name, kRepc);
-    int separators = 1;
-    int fieldStart = p + 6;
     QString search;
     QString replacement;
     QString choice;
-    for (int i = p + 6; i <= name.size(); ++i) {
-        const QChar c = name.at(i - 1);
-        if (c == QLatin1Char('/')) {
-            ++separators;
+    scanDirective(
+        name, kRepc,
+        [&](int separators, const QString &field) {
             if (separators == 2)
-                search = field(name, fieldStart, i);
+                search = field;
             else if (separators == 3)
-                replacement = field(name, fieldStart, i);
-            fieldStart = i + 1;
-        } else if (c == QLatin1Char('$')) {
+                replacement = field;
+        },
+        [&](int separators, const QString &field) {
             if (separators == 2) {
-                replacement = field(name, fieldStart, i);
+                replacement = field;
                 choice.clear();
             } else if (separators == 3) {
-                choice = field(name, fieldStart, i);
+                choice = field;
             }
-        }
-    }
+        });
     if (choice.isEmpty())
         return search.isEmpty() ? base : QString(base).replace(search, replacement);
     const int q = vbInStr(base, search);
@@ -171,24 +182,20 @@ std::optional<QString> applyRepp(const QString &name, const QString &base)
     QString second = QStringLiteral("1");
     bool fromStart = false;
     QString replacement;
-    const int p = vbInStr(name, kRepp);
-    int separators = 1;
-    int fieldStart = p + 6;
-    for (int i = p + 6; i <= name.size(); ++i) {
-        const QChar c = name.at(i - 1);
-        if (c == QLatin1Char('/')) {
-            ++separators;
+    scanDirective(
+        name, kRepp,
+        [&](int separators, const QString &field) {
             if (separators == 2)
-                first = field(name, fieldStart, i);
+                first = field;
             else if (separators == 3)
-                second = field(name, fieldStart, i);
+                second = field;
             else if (separators == 4)
-                fromStart = field(name, fieldStart, i) == QLatin1String("1");
-            fieldStart = i + 1;
-        } else if (c == QLatin1Char('$') && separators == 4) {
-            replacement = field(name, fieldStart, i);
-        }
-    }
+                fromStart = field == QLatin1String("1");
+        },
+        [&](int separators, const QString &field) {
+            if (separators == 4)
+                replacement = field;
+        });
     const bool hasFirst = vbIsNumeric(first);
     const bool hasSecond = vbIsNumeric(second);
     if (!hasFirst && !hasSecond)

@@ -6,6 +6,9 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <iterator>
+
 namespace tarvello::app {
 
 namespace {
@@ -32,6 +35,16 @@ std::optional<int> caseIndexOf(const QString &value)
         return rules::CaseLower;
     return std::nullopt;
 }
+
+// The options that take no value.
+const std::pair<const char *, bool RuleOptions::*> kFlags[] = {
+    {"--trim", &RuleOptions::trim},
+    {"--upper-first", &RuleOptions::upperFirst},
+    {"--upper-words", &RuleOptions::upperWords},
+    {"--no-forbidden", &RuleOptions::noForbidden},
+    {"--no-numbering", &RuleOptions::noNumbering},
+    {"--help", &RuleOptions::help},
+};
 
 } // namespace
 
@@ -71,11 +84,6 @@ ParsedArguments parseRuleOptions(const QByteArrayList &arguments)
             }
             return QFile::decodeName(arguments.at(++i));
         };
-        auto flag = [&](bool &target) {
-            if (inlineValue)
-                fail(CliError::BadValue, option, *inlineValue);
-            target = true;
-        };
 
         if (option == QLatin1String("--rule")) {
             o.rule = value();
@@ -103,18 +111,12 @@ ParsedArguments parseRuleOptions(const QByteArrayList &arguments)
         } else if (option == QLatin1String("--lang")) {
             if (const auto name = value())
                 o.language = *name;
-        } else if (option == QLatin1String("--trim")) {
-            flag(o.trim);
-        } else if (option == QLatin1String("--upper-first")) {
-            flag(o.upperFirst);
-        } else if (option == QLatin1String("--upper-words")) {
-            flag(o.upperWords);
-        } else if (option == QLatin1String("--no-forbidden")) {
-            flag(o.noForbidden);
-        } else if (option == QLatin1String("--no-numbering")) {
-            flag(o.noNumbering);
-        } else if (option == QLatin1String("--help")) {
-            flag(o.help);
+        } else if (const auto found = std::find_if(std::begin(kFlags), std::end(kFlags),
+                                                   [&](const auto &f) { return option == QLatin1String(f.first); });
+                   found != std::end(kFlags)) {
+            if (inlineValue)
+                fail(CliError::BadValue, option, *inlineValue);
+            o.*found->second = true;
         } else {
             fail(CliError::UnknownOption, option);
         }

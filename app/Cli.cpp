@@ -106,10 +106,8 @@ QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in)
                 paths.append(operand);
             continue;
         }
-        while (!in.atEnd()) {
-            QByteArray line = in.readLine();
-            if (line.endsWith('\n'))
-                line.chop(1);
+        // Read whole, not by lines: a line holding NUL stays whole.
+        for (QByteArray line : in.readAll().split('\n')) {
             if (line.endsWith('\r'))
                 line.chop(1);
             if (!line.isEmpty())

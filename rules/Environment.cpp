@@ -11,10 +11,16 @@ namespace tarvello::rules {
 
 namespace {
 
+// A path holding NUL names no file: the system would read only its start.
+bool namesNoFile(const QString &path)
+{
+    return path.contains(QChar(0));
+}
+
 std::optional<struct stat> statOf(const QString &path)
 {
     struct stat st {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (path.isEmpty() || namesNoFile(path) || ::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
     return st;
 }
@@ -45,6 +51,8 @@ std::optional<QDateTime> DiskFileFacts::lastWriteTime(const QString &path) const
 
 std::optional<QStringList> DiskFileFacts::folderEntries(const QString &folder) const
 {
+    if (namesNoFile(folder))
+        return QStringList();
     const QByteArray native = QFile::encodeName(folder.isEmpty() ? QStringLiteral("/") : folder);
     DIR *dir = ::opendir(native.constData());
     if (!dir) {

@@ -167,9 +167,10 @@ TEST(Cli, pathsFromStandardInputAmongArguments)
     const QByteArray a = folder.create("a.jpg");
     const QByteArray b = folder.create("b.jpg");
     const QByteArray c = folder.create("c.jpg");
-    const CliRun run = runCli({"preview", "--rule", "#", a, "-", c}, b + "\r\n\n");
+    const QByteArray withNul = folder.path(QByteArray("d\0e.jpg", 7));
+    const CliRun run = runCli({"preview", "--rule", "#", a, "-", c}, b + "\r\n\n" + withNul);
     EXPECT_EQ(run.code, app::CliSuccess);
-    EXPECT_EQ(run.out, a + "\t1.jpg\n" + b + "\t2.jpg\n" + c + "\t3.jpg\n");
+    EXPECT_EQ(run.out, a + "\t1.jpg\n" + b + "\t2.jpg\n" + withNul + "\t3.jpg\n" + c + "\t4.jpg\n");
 }
 
 TEST(Cli, pathNotValidUtf8PrintsAsGiven)

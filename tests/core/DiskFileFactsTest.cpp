@@ -37,6 +37,8 @@ TEST(DiskFileFacts, sizeAndTimeOfFilesThatAreThere)
     EXPECT_EQ(facts.size(path), 5);
     EXPECT_EQ(facts.lastWriteTime(path), written);
     EXPECT_EQ(facts.size(dir.filePath(QStringLiteral("gone.txt"))), std::nullopt);
+    EXPECT_EQ(facts.size(path + QChar(0) + QStringLiteral("more")), std::nullopt);
+    EXPECT_EQ(facts.folderEntries(dir.path() + QChar(0) + QStringLiteral("x")), QStringList());
     EXPECT_EQ(facts.lastWriteTime(dir.filePath(QStringLiteral("gone.txt"))), std::nullopt);
 
     ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("dangling"))));

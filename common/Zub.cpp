@@ -8,10 +8,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QPluginLoader>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QTemporaryFile>
@@ -50,18 +48,13 @@ qsizetype extensionDot(const QString &nameOrPath)
 // The release a shared library carries inside: the C library's release for
 // the libraries of the C library (they alone define GLIBC_PRIVATE, and their
 // symbol versions name the release that last added a symbol, not their own),
-// Qt's version for a Qt plugin, else the highest of the library's own version
-// definitions ("GCC_12.0.0" gives "12.0.0"). "" when it carries none.
+// else the highest of the library's own version definitions ("GCC_12.0.0"
+// gives "12.0.0", a Qt plugin's "Qt_6.4" gives "6.4"). "" when it carries none.
 QString releaseInLibrary(const QString &path)
 {
     const QStringList definitions = ZubElfVersionDefinitions(path);
     if (definitions.contains(QLatin1String("GLIBC_PRIVATE")))
         return QString::fromLatin1(gnu_get_libc_version());
-    const QJsonValue qtVersion = QPluginLoader(path).metaData().value(QLatin1String("version"));
-    if (qtVersion.isDouble()) {
-        const int number = qtVersion.toInt();
-        return QStringLiteral("%1.%2.%3").arg(number >> 16).arg((number >> 8) & 0xff).arg(number & 0xff);
-    }
     QVersionNumber highest;
     for (const QString &definition : definitions) {
         const QVersionNumber version =

@@ -102,7 +102,8 @@ void CHelp::Show(int topic)
     lang::Language &language = m_context.language;
     const QString helpFile = language.helpFilePath().trimmed();
     const QFileInfo info(helpFile);
-    if (!info.isFile() || !info.isReadable()) {
+    // An empty file is no more help than a missing one.
+    if (!info.isFile() || !info.isReadable() || info.size() == 0) {
         const int answer = m_msgBox.KVvrMesgBox(language.GetMessage(53), lang::MsgStyle::Information + lang::MsgStyle::YesNo,
                                                 language.GetMessage(1));
         if (answer == lang::MsgAnswer::Yes)

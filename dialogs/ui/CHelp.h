@@ -53,8 +53,8 @@ public:
     CHelp &operator=(const CHelp &) = delete;
 
     // Shows the help file at the topic (HelpTopic::..., 0 for its start). When
-    // the file is missing or unreadable, asks message 53 once and, on Oui,
-    // opens the online manual.
+    // the file is missing, unreadable or empty, asks message 53 once and, on
+    // Oui, opens the online manual.
     void Show(int topic = 0);
 
     // The start-up step: shows "what is new" (topic 10002) when the version

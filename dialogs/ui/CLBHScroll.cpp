@@ -17,6 +17,7 @@ void CLBHScroll::Init(QListWidget *list)
 {
     m_list = list;
     m_widest = 0;
+    m_extent = 0;
     m_rowHeight = 0;
     if (!list)
         return;
@@ -25,8 +26,8 @@ void CLBHScroll::Init(QListWidget *list)
     list->setTextElideMode(Qt::ElideNone);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     list->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    // Every row takes the first row's size, which carries the extent: adding an
-    // item then costs the same in a list of any length.
+    // Every row is as wide as the extent, so the view can size all rows from
+    // one and adding an item costs the same in a list of any length.
     list->setUniformItemSizes(true);
 }
 
@@ -34,12 +35,21 @@ void CLBHScroll::AddItem(const QString &text)
 {
     if (!m_list)
         return;
-    m_list->addItem(text);
+    // Made first and then added: an item made with its list as parent is
+    // inserted at a cost that grows with the list.
+    auto *item = new QListWidgetItem(text);
+    m_list->addItem(item);
+    if (m_rowHeight == 0)
+        m_rowHeight = m_list->sizeHintForRow(m_list->row(item));
     const int width = m_list->fontMetrics().horizontalAdvance(text);
-    if (width > m_widest || m_list->count() == 1) {
+    if (width > m_widest || m_extent == 0) {
         m_widest = qMax(m_widest, width);
-        applyExtent();
+        m_extent = extent();
+        // The view takes the size of all rows from one of them, the first or
+        // the last: both carry the widest extent.
+        m_list->item(0)->setSizeHint(QSize(m_extent, m_rowHeight));
     }
+    item->setSizeHint(QSize(m_extent, m_rowHeight));
     // Scrolling lays the whole list out; done once when the adding pauses, it
     // keeps a long run of additions linear.
     if (!*m_scrollPending) {
@@ -52,16 +62,13 @@ void CLBHScroll::AddItem(const QString &text)
     }
 }
 
-void CLBHScroll::applyExtent()
+int CLBHScroll::extent() const
 {
-    QListWidgetItem *first = m_list->item(0);
-    if (m_rowHeight == 0)
-        m_rowHeight = m_list->sizeHintForRow(0);
     const QScrollBar *vertical = m_list->verticalScrollBar();
     const int extra = vertical->isVisible() ? vertical->sizeHint().width() : kExtentMargin;
     // The item view draws a row's text inside a margin on each side.
     const int textMargins = 2 * (m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1);
-    first->setSizeHint(QSize(m_widest + textMargins + extra, m_rowHeight));
+    return m_widest + textMargins + extra;
 }
 
 } // namespace tarvello::dialogs::ui

@@ -26,10 +26,11 @@ public:
     int widest() const { return m_widest; }
 
 private:
-    void applyExtent();
+    int extent() const;
 
     QPointer<QListWidget> m_list;
     int m_widest = 0;
+    int m_extent = 0;
     int m_rowHeight = 0;
     std::shared_ptr<bool> m_scrollPending = std::make_shared<bool>(false);
 };

@@ -11,6 +11,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -21,7 +23,7 @@ namespace {
 // Column widths and the design size of the window, in twips.
 constexpr int kNameWidth = 3100;
 constexpr int kVersionWidth = 2000;
-constexpr int kWidth = 6600;
+constexpr int kWidth = 6000;
 constexpr int kHeight = 6600;
 
 } // namespace
@@ -68,8 +70,6 @@ frmDependance::frmDependance(app::AppContext &context, CHelp &help, QWidget *par
     const double dpi = logicalDpiX();
     m_lstDependance->setHeaderLabels({lang::ui::widgetText(language.GetMessage(86)),
                                       lang::ui::widgetText(language.GetMessage(87))});
-    m_lstDependance->setColumnWidth(0, common::twipsToPixels(kNameWidth, dpi));
-    m_lstDependance->setColumnWidth(1, common::twipsToPixels(kVersionWidth, dpi));
     m_lstDependance->clear();
     const QList<DependencyRow> rows = dependencyRows(lang::ui::widgetText(language.GetMessage(89)));
     QList<QTreeWidgetItem *> items;
@@ -77,7 +77,20 @@ frmDependance::frmDependance(app::AppContext &context, CHelp &help, QWidget *par
     for (const DependencyRow &row : rows)
         items.append(new QTreeWidgetItem({row.name, row.version}));
     m_lstDependance->addTopLevelItems(items);
-    resize(common::twipsToPixels(kWidth, dpi), common::twipsToPixels(kHeight, dpi));
+
+    // The columns have their design widths, or more where a name or a version
+    // (the system's name is long) would be cut; the window follows them.
+    int listWidth = 2 * m_lstDependance->frameWidth() + m_lstDependance->verticalScrollBar()->sizeHint().width();
+    for (const auto &[column, designWidth] : {std::pair{0, kNameWidth}, std::pair{1, kVersionWidth}}) {
+        m_lstDependance->resizeColumnToContents(column);
+        const int width = qMax(common::twipsToPixels(designWidth, dpi), m_lstDependance->columnWidth(column));
+        m_lstDependance->setColumnWidth(column, width);
+        listWidth += width;
+    }
+    const QRect screen = this->screen()->availableGeometry();
+    const int margins = layout->contentsMargins().left() + layout->contentsMargins().right();
+    resize(qMin(qMax(common::twipsToPixels(kWidth, dpi), listWidth + margins), screen.width() * 9 / 10),
+           qMin(common::twipsToPixels(kHeight, dpi), screen.height() * 9 / 10));
 }
 
 QList<DependencyRow> frmDependance::rows() const

@@ -136,27 +136,31 @@ QString wrapText(const QString &text, const QFont &font, int maxWidth)
     return lines.join(QLatin1Char('\n'));
 }
 
+// The window a message stands over: the modal one when there is one.
+QWidget *dialogParent()
+{
+    return QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
+}
+
 } // namespace
 
 StyleParts splitStyle(int style)
 {
+    struct IconValue {
+        int value;
+        bool StyleParts::*shown;
+    };
+    static constexpr IconValue kIcons[] = {{MsgStyle::Information, &StyleParts::information},
+                                           {MsgStyle::Exclamation, &StyleParts::exclamation},
+                                           {MsgStyle::Question, &StyleParts::question},
+                                           {MsgStyle::Critical, &StyleParts::critical}};
     StyleParts parts;
     int rest = style;
-    if (rest >= MsgStyle::Information) {
-        parts.information = true;
-        rest -= MsgStyle::Information;
-    }
-    if (rest >= MsgStyle::Exclamation) {
-        parts.exclamation = true;
-        rest -= MsgStyle::Exclamation;
-    }
-    if (rest >= MsgStyle::Question) {
-        parts.question = true;
-        rest -= MsgStyle::Question;
-    }
-    if (rest >= MsgStyle::Critical) {
-        parts.critical = true;
-        rest -= MsgStyle::Critical;
+    for (const IconValue &icon : kIcons) {
+        if (rest >= icon.value) {
+            parts.*icon.shown = true;
+            rest -= icon.value;
+        }
     }
     parts.buttonSet = rest;
     return parts;
@@ -410,10 +414,8 @@ int KvrMesgBox::KVvrMesgBox(const QString &text, int style, const QString &title
         return m_result;
     }
 
-    QWidget *parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget()
-                                                        : QApplication::activeWindow();
     QPointer<frmKVRMsgBox> window =
-        new frmKVRMsgBox(m_context.language, m_context.settings.General_AfficherImageBouton != 0, parent);
+        new frmKVRMsgBox(m_context.language, m_context.settings.General_AfficherImageBouton != 0, dialogParent());
     window->present(text, parts, title, delay16, memoryKey);
     window->exec();
     // The window goes with its owner when that closes meanwhile; the result
@@ -432,9 +434,7 @@ int KvrMesgBox::KVvrMesgBox(const QString &text, int style, const QString &title
 
 void KvrMesgBox::systemMessage(const QString &text)
 {
-    QWidget *parent = QApplication::activeModalWidget() ? QApplication::activeModalWidget()
-                                                        : QApplication::activeWindow();
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarvello"), widgetText(text), QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarvello"), widgetText(text), QMessageBox::Ok, dialogParent());
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 using namespace tarvello;
 
 namespace {
@@ -11,6 +13,11 @@ struct VersionCase {
     const char *stored;
     bool changed;
 };
+
+void PrintTo(const VersionCase &c, std::ostream *os)
+{
+    *os << '"' << c.stored << '"';
+}
 
 class VersionChange : public testing::TestWithParam<VersionCase>
 {

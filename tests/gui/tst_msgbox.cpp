@@ -40,8 +40,13 @@ struct Seen {
     QList<QRect> buttonRects;
     QList<bool> enabled;
     QRect memoryBox;
+    QRect textArea;
+    bool textScrolls = false;
+    QRect screen;
+    double twipsPerPixel = 15;
     bool memoryBoxShown = false;
     bool closable = false;
+    bool opened = false;     // a window opened and went when answered
 };
 
 Seen look(QWidget *window)
@@ -69,12 +74,26 @@ Seen look(QWidget *window)
     seen.memoryBoxShown = memory->isVisibleTo(window);
     seen.memoryBox = memory->geometry();
     seen.closable = window->windowFlags().testFlag(Qt::WindowCloseButtonHint);
+    auto *area = window->findChild<QScrollArea *>();
+    seen.textArea = area->geometry();
+    seen.textScrolls = area->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn;
+    seen.screen = window->screen()->availableGeometry();
+    seen.twipsPerPixel = common::twipsPerPixel(window->logicalDpiX());
     return seen;
 }
 
-double twipsPerPixel(QWidget *window)
+// Runs call, which opens one message window; records how the window looked
+// and answers it with the button.
+Seen answered(const char *button, const std::function<void()> &call)
 {
-    return common::twipsPerPixel(window->logicalDpiX());
+    Seen seen;
+    auto outcome = onNextModal([&](QWidget *window) {
+        seen = look(window);
+        clickButton(window, button);
+    });
+    call();
+    seen.opened = outcome->seen && !outcome->stuck;
+    return seen;
 }
 
 } // namespace
@@ -129,14 +148,11 @@ private Q_SLOTS:
         QFETCH(int, answer);
         test::TestProgram program(kLanguage);
         KvrMesgBox box(program.context);
-        Seen seen;
-        auto outcome = onNextModal([&](QWidget *window) {
-            seen = look(window);
-            clickButton(window, click.toLatin1().constData());
+        int returned = 0;
+        const Seen seen = answered(click.toLatin1().constData(), [&] {
+            returned = box.KVvrMesgBox(QStringLiteral("Continuer ?"), style, QStringLiteral("Titre é"));
         });
-        const int returned = box.KVvrMesgBox(QStringLiteral("Continuer ?"), style, QStringLiteral("Titre é"));
-        QVERIFY(outcome->seen);
-        QVERIFY(!outcome->stuck);
+        QVERIFY(seen.opened);
         QCOMPARE(seen.pictures, pictures);
         QCOMPARE(seen.buttons, buttons);
         QCOMPARE(seen.title, QStringLiteral("Titre é"));
@@ -234,38 +250,25 @@ private Q_SLOTS:
     {
         test::TestProgram program(kLanguage);
         KvrMesgBox box(program.context);
-        auto show = [&](const QString &text, int style, double *tpp, QSize *label) {
-            Seen seen;
-            auto outcome = onNextModal([&](QWidget *window) {
-                seen = look(window);
-                *tpp = twipsPerPixel(window);
-                *label = window->findChild<QScrollArea *>()->size();
-                clickButton(window, seen.buttons.first().toLatin1().constData());
-            });
-            box.KVvrMesgBox(text, style, QStringLiteral("t"));
-            return seen;
-        };
-        double tpp = 15;
-        QSize shortLabel;
-        QSize longLabel;
-        const Seen small = show(QStringLiteral("Court."), 0, &tpp, &shortLabel);
+        const Seen small = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("Court."), 0, QStringLiteral("t")); });
         QString lines;
         for (int i = 0; i < 12; ++i)
             lines += QStringLiteral("Ligne %1 d'un message assez long pour élargir la fenêtre|").arg(i);
         lines.replace(QLatin1Char('|'), QStringLiteral("\r\n"));
-        const Seen large = show(lines, 64, &tpp, &longLabel);
+        const Seen large = answered("cmdOK", [&] { box.KVvrMesgBox(lines, 64, QStringLiteral("t")); });
         QVERIFY(large.window.width() > small.window.width());
         QVERIFY(large.window.height() > small.window.height());
         // The window is the text plus 1200 twips wide and plus 1500 twips high.
-        for (const auto &[seen, label] : {std::pair{small, shortLabel}, std::pair{large, longLabel}}) {
-            QVERIFY(qAbs(seen.window.width() * tpp - (label.width() * tpp + 1200)) <= 2 * tpp);
-            QVERIFY(qAbs(seen.window.height() * tpp - (label.height() * tpp + 1500)) <= 2 * tpp);
+        for (const Seen &seen : {small, large}) {
+            const double tpp = seen.twipsPerPixel;
+            QVERIFY(qAbs(seen.window.width() * tpp - (seen.textArea.width() * tpp + 1200)) <= 2 * tpp);
+            QVERIFY(qAbs(seen.window.height() * tpp - (seen.textArea.height() * tpp + 1500)) <= 2 * tpp);
         }
         // The whole text is there, line for line.
         QCOMPARE(large.text, QString(lines).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         // Buttons stand 500 twips above the bottom.
         const QRect ok = large.buttonRects.first();
-        QVERIFY(qAbs((large.window.height() - ok.bottom() - 1) * tpp - 500) <= 2 * tpp);
+        QVERIFY(qAbs((large.window.height() - ok.bottom() - 1) * large.twipsPerPixel - 500) <= 2 * large.twipsPerPixel);
     }
 
     void longUnbrokenTextWrapsInsideTheScreen()
@@ -273,47 +276,26 @@ private Q_SLOTS:
         test::TestProgram program(kLanguage);
         KvrMesgBox box(program.context);
         const QString path = QStringLiteral("/home/utilisateur/") + QString(400, QLatin1Char('x')) + QStringLiteral(".jpg");
-        Seen seen;
-        QRect screen;
-        bool scrolled = false;
-        auto outcome = onNextModal([&](QWidget *window) {
-            seen = look(window);
-            screen = window->screen()->availableGeometry();
-            scrolled = false;
-            clickButton(window, "cmdOK");
-        });
-        box.KVvrMesgBox(path, 48, QStringLiteral("t"));
-        QVERIFY(seen.window.width() < screen.width());
-        QVERIFY(seen.text.count(QLatin1Char('\n')) >= 1);
-        QCOMPARE(QString(seen.text).remove(QLatin1Char('\n')), path);
+        const Seen wide = answered("cmdOK", [&] { box.KVvrMesgBox(path, 48, QStringLiteral("t")); });
+        QVERIFY(wide.window.width() < wide.screen.width());
+        QVERIFY(wide.text.count(QLatin1Char('\n')) >= 1);
+        QCOMPARE(QString(wide.text).remove(QLatin1Char('\n')), path);
 
         // A text taller than the screen scrolls inside the window.
         QString tall;
         for (int i = 0; i < 400; ++i)
             tall += QStringLiteral("ligne %1\n").arg(i);
-        QSize window;
-        auto outcome2 = onNextModal([&](QWidget *w) {
-            window = w->size();
-            scrolled = w->findChild<QScrollArea *>()->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn;
-            seen = look(w);
-            clickButton(w, "cmdOK");
-        });
-        box.KVvrMesgBox(tall, 0, QStringLiteral("t"));
-        QVERIFY(scrolled);
-        QVERIFY(window.height() < screen.height());
-        QVERIFY(seen.text.startsWith(QStringLiteral("ligne 0\n")) && seen.text.contains(QStringLiteral("ligne 399")));
+        const Seen high = answered("cmdOK", [&] { box.KVvrMesgBox(tall, 0, QStringLiteral("t")); });
+        QVERIFY(high.textScrolls);
+        QVERIFY(high.window.height() < high.screen.height());
+        QVERIFY(high.text.startsWith(QStringLiteral("ligne 0\n")) && high.text.contains(QStringLiteral("ligne 399")));
     }
 
     void textIsShownAsWritten()
     {
         test::TestProgram program(kLanguage);
         KvrMesgBox box(program.context);
-        Seen seen;
-        auto outcome = onNextModal([&](QWidget *window) {
-            seen = look(window);
-            clickButton(window, "cmdOK");
-        });
-        box.KVvrMesgBox(QStringLiteral("<b>photo</b> & été"), 0, QStringLiteral("t"));
+        const Seen seen = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("<b>photo</b> & été"), 0, QStringLiteral("t")); });
         QCOMPARE(seen.text, QStringLiteral("<b>photo</b> & été"));
     }
 
@@ -321,23 +303,15 @@ private Q_SLOTS:
     {
         test::TestProgram program(kLanguage);
         KvrMesgBox box(program.context);
-        Seen seen;
-        double tpp = 15;
-        int labelRight = 0;
-        auto outcome = onNextModal([&](QWidget *window) {
-            seen = look(window);
-            tpp = twipsPerPixel(window);
-            labelRight = window->findChild<QScrollArea *>()->geometry().right();
-            clickButton(window, "cmdAnnuler");
-        });
-        box.KVvrMesgBox(QStringLiteral("?"), 3, QStringLiteral("t"));
+        const Seen seen = answered("cmdAnnuler", [&] { box.KVvrMesgBox(QStringLiteral("?"), 3, QStringLiteral("t")); });
+        const double tpp = seen.twipsPerPixel;
         QCOMPARE(seen.buttons.size(), 3);
         int total = 0;
         for (const QRect &r : seen.buttonRects)
             total += r.width();
         // Too narrow for its buttons (text + 1200 twips < their width + 500):
         // widened to their width plus 500 twips.
-        QVERIFY((labelRight + 1 - 840 / tpp) * tpp + 1200 < total * tpp + 500);
+        QVERIFY(seen.textArea.width() * tpp + 1200 < total * tpp + 500);
         QVERIFY(qAbs(seen.window.width() * tpp - (total * tpp + 500)) <= 2 * tpp);
         const QList<int> gaps{seen.buttonRects[0].left(), seen.buttonRects[1].left() - seen.buttonRects[0].right() - 1,
                               seen.buttonRects[2].left() - seen.buttonRects[1].right() - 1,
@@ -383,13 +357,10 @@ private Q_SLOTS:
     {
         test::TestProgram program(kLanguage);
         KvrMesgBox box(program.context);
-        Seen seen;
-        auto outcome = onNextModal([&](QWidget *window) {
-            seen = look(window);
-            clickButton(window, "cmdOK");
+        const Seen seen = answered("cmdOK", [&] {
+            box.ReportError(common::VbError(53), QStringLiteral("cmdAdd_Click (Feuille frmMain)"));
         });
-        box.ReportError(common::VbError(53), QStringLiteral("cmdAdd_Click (Feuille frmMain)"));
-        QVERIFY(outcome->seen);
+        QVERIFY(seen.opened);
         QCOMPARE(seen.title, QStringLiteral("Erreur rencontrée"));
         QCOMPARE(seen.text, QStringLiteral("Error 53 (File not found)\ndans la procédure cmdAdd_Click (Feuille frmMain)"));
         QCOMPARE(seen.pictures, QStringList{"picVbInformation"});
@@ -420,13 +391,8 @@ private Q_SLOTS:
     {
         test::TestProgram program(kLanguage);
         KvrMesgBox box(program.context);
-        Seen seen;
-        auto outcome = onNextModal([&](QWidget *window) {
-            seen = look(window);
-            clickButton(window, "cmdOK");
-        });
-        box.KVvrMesgBox(QStringLiteral("x"), 40000, QStringLiteral("t"));
-        QVERIFY(outcome->seen);
+        const Seen seen = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("x"), 40000, QStringLiteral("t")); });
+        QVERIFY(seen.opened);
         QCOMPARE(seen.text, QStringLiteral("Error 6 (Overflow)\ndans la procédure KVvrMesgBox"));
     }
 
@@ -461,12 +427,13 @@ private Q_SLOTS:
         KvrMesgBox box(program.context);
         const QString key = QStringLiteral("EssaiMemoire");
         Seen seen;
-        auto outcome = onNextModal([&](QWidget *window) {
+        auto ticked = onNextModal([&](QWidget *window) {
             seen = look(window);
             window->findChild<QCheckBox *>(QStringLiteral("chkAfficher"))->click();
             clickButton(window, "cmdNon");
         });
         QCOMPARE(box.KVvrMesgBox(QStringLiteral("Supprimer ?"), 36, QStringLiteral("t"), 0, key), 7);
+        QVERIFY(ticked->seen);
         QVERIFY(seen.memoryBoxShown);
         for (const QRect &button : seen.buttonRects)
             QVERIFY(!button.intersects(seen.memoryBox));
@@ -480,17 +447,15 @@ private Q_SLOTS:
         QVERIFY(!skipped->seen);
 
         // A box without the memory key, and a key with the box unticked, always show.
-        auto plain = onNextModal([&](QWidget *window) {
-            seen = look(window);
-            clickButton(window, "cmdOui");
-        });
-        QCOMPARE(box.KVvrMesgBox(QStringLiteral("Supprimer ?"), 36, QStringLiteral("t")), 6);
-        QVERIFY(plain->seen);
-        QVERIFY(!seen.memoryBoxShown);
+        int answer = 0;
+        const Seen plain = answered("cmdOui", [&] { answer = box.KVvrMesgBox(QStringLiteral("Supprimer ?"), 36, QStringLiteral("t")); });
+        QCOMPARE(answer, 6);
+        QVERIFY(plain.opened);
+        QVERIFY(!plain.memoryBoxShown);
         QSettings("Tarvello", "Tarvello").setValue("DialogBox/" + key, "0");
-        auto unticked = onNextModal([](QWidget *window) { clickButton(window, "cmdOui"); });
-        QCOMPARE(box.KVvrMesgBox(QStringLiteral("Supprimer ?"), 36, QStringLiteral("t"), 0, key), 6);
-        QVERIFY(unticked->seen);
+        const Seen unticked = answered("cmdOui", [&] { answer = box.KVvrMesgBox(QStringLiteral("Supprimer ?"), 36, QStringLiteral("t"), 0, key); });
+        QCOMPARE(answer, 6);
+        QVERIFY(unticked.opened);
     }
 
     void memoryThatCannotBeStoredIsReported()

@@ -212,8 +212,9 @@ qint64 ZubGetProcesses(const QString &executableName)
         QFile status(proc.filePath(pid + QStringLiteral("/status")));
         if (!status.open(QIODevice::ReadOnly))
             continue;
-        while (!status.atEnd()) {
-            const QByteArray line = status.readLine();
+        // /proc files report no size, so they are read whole rather than line by line.
+        const QList<QByteArray> lines = status.readAll().split('\n');
+        for (const QByteArray &line : lines) {
             if (line.startsWith("VmRSS:")) {
                 const QList<QByteArray> parts = line.simplified().split(' ');
                 return parts.size() >= 2 ? parts.at(1).toLongLong() * 1024 : 0;

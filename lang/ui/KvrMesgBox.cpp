@@ -60,7 +60,7 @@ struct ButtonDesign {
 
 // Designed captions, replaced by the language file's frmKVRMsgBox section.
 constexpr ButtonDesign kButtons[] = {
-    {"cmdOK", MsgAnswer::OK, "&OK", "oui"},
+    {"cmdOK", MsgAnswer::OK, "OK", "oui"},
     {"cmdOui", MsgAnswer::Yes, "&Oui", "oui"},
     {"cmdNon", MsgAnswer::No, "&Non", "non"},
     {"cmdModifier", MsgAnswer::Modify, "&Modifier", "modifier"},

@@ -1,5 +1,7 @@
 #include "dialogs/HelpTopics.h"
 #include "dialogs/ui/CHelp.h"
+#include "dialogs/ui/ProgramServices.h"
+#include "support/ModalAnswer.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestProgram.h"
 
@@ -231,6 +233,33 @@ private Q_SLOTS:
         QCOMPARE(help.window() != nullptr, shown);
         if (shown)
             QCOMPARE(help.window()->browser()->source().fragment(), QStringLiteral("10002"));
+    }
+
+    // What start-up asks of the message box and the help goes to the program's own windows.
+    void startUpServices()
+    {
+        test::TestProgram program(kLanguage);
+        program.writeFile(QStringLiteral("langages/Francais/Tarvello.html"),
+                          "<html><body><h2 id=\"10002\"><a name=\"10002\"></a>Nouveau</h2></body></html>");
+        dialogs::ui::ProgramServices services;
+        services.showHelp(dialogs::HelpTopic::WhatsNew);
+        services.closeHelp();
+        services.attach(program.context);
+        services.showHelp(dialogs::HelpTopic::WhatsNew);
+        QVERIFY(services.help()->window());
+        QCOMPARE(services.help()->window()->browser()->source().fragment(), QStringLiteral("10002"));
+        QPointer<dialogs::ui::frmHelp> window = services.help()->window();
+        services.closeHelp();
+        QVERIFY(window.isNull());
+
+        QString shownBy;
+        auto outcome = test::onNextModal([&](QWidget *modal) {
+            shownBy = modal->objectName();
+            test::clickButton(modal, "cmdNon");
+        });
+        QCOMPARE(services.message(QStringLiteral("Continuer ?"), 36, QStringLiteral("Titre")), 7);
+        QCOMPARE(shownBy, QStringLiteral("frmKVRMsgBox"));
+        QCOMPARE(services.msgBox()->result(), 7);
     }
 };
 

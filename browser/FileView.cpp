@@ -335,7 +335,10 @@ void FileView::watchFolder()
     const QStringList watched = m_watcher->directories();
     if (!watched.isEmpty() && watched != QStringList{m_folder})
         m_watcher->removePaths(watched);
-    if (!m_folder.isEmpty() && !m_watcher->directories().contains(m_folder) && QFileInfo(m_folder).isDir())
+    // A folder that may not be listed may not be watched either; asking
+    // would only earn a warning.
+    if (!m_folder.isEmpty() && !m_watcher->directories().contains(m_folder)
+        && mayList(QFile::encodeName(m_folder)))
         m_watcher->addPath(m_folder);
 }
 

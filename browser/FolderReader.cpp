@@ -95,7 +95,7 @@ FolderEntry folderEntry(int dirFd, const char *nativeName)
     entry.nativeName = QByteArray(nativeName);
     entry.name = QFile::decodeName(entry.nativeName);
     entry.sortKey = nameSortKey(entry.name);
-    entry.readable = ::faccessat(dirFd, nativeName, R_OK | X_OK, 0) == 0;
+    entry.readable = ::faccessat(dirFd, nativeName, R_OK | X_OK, AT_EACCESS) == 0;
     return entry;
 }
 
@@ -163,6 +163,12 @@ void runJob(const Job &job)
 }
 
 } // namespace
+
+bool mayList(const QByteArray &folder)
+{
+    // The effective identity decides, as it does for the listing itself.
+    return ::faccessat(AT_FDCWD, folder.constData(), R_OK | X_OK, AT_EACCESS) == 0;
+}
 
 FolderReader::FolderReader(QObject *parent)
     : QObject(parent), m_link(std::make_shared<Link>())

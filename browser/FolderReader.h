@@ -39,6 +39,9 @@ struct FolderEntry {
 using FileBatch = std::vector<FileEntry>;
 using FolderBatch = std::vector<FolderEntry>;
 
+// True when this process may list the folder (its path's bytes).
+bool mayList(const QByteArray &folder);
+
 // Lists folders on worker threads so that a huge, slow or hung folder (a
 // network mount that no longer answers) never holds up the window. Results
 // come back as signals on the owner's thread; a cancelled job's results never

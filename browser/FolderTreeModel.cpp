@@ -240,8 +240,10 @@ void FolderTreeModel::setWatched(const QModelIndex &index, bool watched)
     if (node == m_root.get() || node->watched == watched)
         return;
     const QString path = pathOf(index);
+    // A folder that may not be listed may not be watched either; asking
+    // would only earn a warning.
     if (watched)
-        node->watched = m_watcher->addPath(path);
+        node->watched = mayList(nativePathOf(node)) && m_watcher->addPath(path);
     else {
         m_watcher->removePath(path);
         node->watched = false;

@@ -114,7 +114,8 @@ void FileView::setFolderTree(FolderTree *tree)
 
 void FileView::setFolder(const QString &folder)
 {
-    if (folder == m_folder)
+    // The same folder again is listed anew only when it could not be shown.
+    if (folder == m_folder && m_message.isEmpty())
         return;
     m_folder = folder;
     listAnew();

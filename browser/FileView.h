@@ -42,7 +42,8 @@ public:
 
     // The folder shown, a full path without trailing "/".
     const QString &folder() const { return m_folder; }
-    // Shows the files of the folder; the folder already shown changes nothing.
+    // Shows the files of the folder; the folder already shown changes
+    // nothing, unless it could not be listed then.
     void setFolder(const QString &folder);
     // Lists the folder again from the disk, keeping the selection.
     void refresh();

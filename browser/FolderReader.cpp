@@ -59,7 +59,7 @@ private:
 
 namespace {
 
-constexpr int kLargestBatch = 8192;
+constexpr int kLargestBatch = 4096;
 // A slow folder still shows what it has found after this many milliseconds.
 constexpr qint64 kBatchDelayMs = 100;
 

@@ -300,10 +300,17 @@ private Q_SLOTS:
         QCOMPARE(view.count(), 0);
         QCOMPARE(view.message(), m_language.extra("BrowserVanished", folder));
 
+        // Back again: asked for once more, it is listed (not taken as shown).
+        QVERIFY(makeFile(folder + "/back.txt"));
+        QVERIFY(showFolder(view, folder));
+        QCOMPARE(view.itemNames(), QStringList{"back.txt"});
+        QVERIFY(view.message().isEmpty());
+
         // Set straight on a folder that is not there: the same, no crash.
         QVERIFY(showFolder(view, dir.filePath("never")));
         QCOMPARE(view.count(), 0);
         QCOMPARE(vanished.size(), 2);
+        QCOMPARE(vanished.at(1).at(0).toString(), dir.filePath("never"));
     }
 
     // Linux names are bytes: names that are not UTF-8 show with replacement

@@ -172,14 +172,26 @@ QStringList FileView::selectedNames() const
 void FileView::select(const QStringList &names)
 {
     const QSet<QString> wanted(names.cbegin(), names.cend());
+    const int first = selectWhere([&wanted](const FileEntry &file) { return wanted.contains(file.name); });
+    if (first >= 0) {
+        selectionModel()->setCurrentIndex(m_model->index(first, 0), QItemSelectionModel::NoUpdate);
+        scrollTo(m_model->index(first, 0));
+    }
+}
+
+// Selects exactly the rows whose file is wanted, as runs of rows rather than
+// row by row (a selection of 100,000 single rows is slow to build and to
+// keep); returns the first row selected, or -1.
+int FileView::selectWhere(const std::function<bool(const FileEntry &)> &wanted)
+{
     QItemSelection selection;
     int first = -1;
     const int rows = m_model->rowCount();
     for (int row = 0; row < rows; ++row) {
-        if (!wanted.contains(m_model->entry(row).name))
+        if (!wanted(m_model->entry(row)))
             continue;
         int last = row;
-        while (last + 1 < rows && wanted.contains(m_model->entry(last + 1).name))
+        while (last + 1 < rows && wanted(m_model->entry(last + 1)))
             ++last;
         selection.select(m_model->index(row, 0), m_model->index(last, FileListModel::ColumnCount - 1));
         if (first < 0)
@@ -187,10 +199,7 @@ void FileView::select(const QStringList &names)
         row = last;
     }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    if (first >= 0) {
-        selectionModel()->setCurrentIndex(m_model->index(first, 0), QItemSelectionModel::NoUpdate);
-        scrollTo(m_model->index(first, 0));
-    }
+    return first;
 }
 
 void FileView::retranslate()
@@ -426,20 +435,8 @@ void FileView::restoreSelection()
 {
     if (!m_keepOnReset)
         return;
-    QItemSelection selection;
-    const int rows = m_model->rowCount();
-    if (!m_keptSelection.isEmpty()) {
-        for (int row = 0; row < rows; ++row) {
-            if (!m_keptSelection.contains(m_model->entry(row).nativeName))
-                continue;
-            int last = row;
-            while (last + 1 < rows && m_keptSelection.contains(m_model->entry(last + 1).nativeName))
-                ++last;
-            selection.select(m_model->index(row, 0), m_model->index(last, FileListModel::ColumnCount - 1));
-            row = last;
-        }
-    }
-    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    const QSet<QByteArray> kept = std::exchange(m_keptSelection, {});
+    selectWhere([&kept](const FileEntry &file) { return kept.contains(file.nativeName); });
     if (!m_keptCurrent.isEmpty()) {
         const int row = m_model->rowOf(m_keptCurrent);
         if (row >= 0)
@@ -447,7 +444,6 @@ void FileView::restoreSelection()
     }
     // The rows arrive in the layout only later; the scroll position with them.
     QTimer::singleShot(0, this, [this, scroll = m_keptScroll] { verticalScrollBar()->setValue(scroll); });
-    m_keptSelection.clear();
     m_keptCurrent.clear();
 }
 

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTreeView>
 
+#include <functional>
+
 class QFileSystemWatcher;
 class QLabel;
 class QTimer;
@@ -101,6 +103,7 @@ private:
     void showMessage(const QString &key, const QString &param2 = {});
     void updateCount();
     void fitNameColumn();
+    int selectWhere(const std::function<bool(const FileEntry &)> &wanted);
     void rememberSelection();
     void restoreSelection();
     void openFile(const QString &name);

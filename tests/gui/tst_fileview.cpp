@@ -27,6 +27,15 @@ private:
         return QTest::qWaitFor([&view] { return !view.isListing(); }, 10000);
     }
 
+    // Shows the view in a window of its own on the folder, for tests that
+    // click and type.
+    static bool showOnScreen(FileView &view, const QString &folder)
+    {
+        view.resize(400, 300);
+        view.show();
+        return QTest::qWaitForWindowExposed(&view) && showFolder(view, folder);
+    }
+
     static void clickRow(FileView &view, int row, Qt::KeyboardModifiers modifiers = {})
     {
         const QRect rect = view.visualRect(view.model()->index(row, 0));
@@ -42,9 +51,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_patterns.isValid());
-        for (const char *name : {"PHOTO.JPG", "photo.png", "notes.txt", "README", ".hidden", "img1.jpg",
-                                 "imgA.jpg", "img10.jpg", "a.txt", "b.TXT", "d.txt"})
-            QVERIFY(makeFile(m_patterns.filePath(QLatin1String(name))));
+        QVERIFY(makeFiles(m_patterns.path(), {"PHOTO.JPG", "photo.png", "notes.txt", "README", ".hidden",
+                                              "img1.jpg", "imgA.jpg", "img10.jpg", "a.txt", "b.TXT", "d.txt"}));
     }
 
     void patternMatching_data()
@@ -171,10 +179,7 @@ private Q_SLOTS:
         QVERIFY(makeFile(dir.filePath("big.txt"), 5000));
         QVERIFY(makeFile(dir.filePath("middle.txt"), 2000));
         FileView view(m_language);
-        view.resize(600, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QVERIFY(showFolder(view, dir.path()));
+        QVERIFY(showOnScreen(view, dir.path()));
         QHeaderView *header = view.header();
         const QPoint sizeSection(header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeSection);
@@ -187,13 +192,9 @@ private Q_SLOTS:
     void selectionInViewOrder()
     {
         QTemporaryDir dir;
-        for (const char *name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"})
-            QVERIFY(makeFile(dir.filePath(QLatin1String(name))));
+        QVERIFY(makeFiles(dir.path(), {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"}));
         FileView view(m_language);
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QVERIFY(showFolder(view, dir.path()));
+        QVERIFY(showOnScreen(view, dir.path()));
 
         clickRow(view, 4);
         clickRow(view, 1, Qt::ControlModifier);
@@ -219,8 +220,7 @@ private Q_SLOTS:
     void followsChangesOnDisk()
     {
         QTemporaryDir dir;
-        for (const char *name : {"a.txt", "b.txt", "keep.txt"})
-            QVERIFY(makeFile(dir.filePath(QLatin1String(name))));
+        QVERIFY(makeFiles(dir.path(), {"a.txt", "b.txt", "keep.txt"}));
         FileView view(m_language);
         QAbstractItemModelTester tester(view.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy counts(&view, &FileView::countChanged);
@@ -355,13 +355,9 @@ private Q_SLOTS:
     void signalsReachTheMainWindow()
     {
         QTemporaryDir dir;
-        for (const char *name : {"a.txt", "b.txt", "c.txt"})
-            QVERIFY(makeFile(dir.filePath(QLatin1String(name))));
+        QVERIFY(makeFiles(dir.path(), {"a.txt", "b.txt", "c.txt"}));
         FileView view(m_language);
-        view.resize(400, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QVERIFY(showFolder(view, dir.path()));
+        QVERIFY(showOnScreen(view, dir.path()));
         QSignalSpy doubleClicked(&view, &FileView::itemDoubleClicked);
         QSignalSpy clicked(&view, &FileView::viewClicked);
         QSignalSpy released(&view, &FileView::keyReleased);

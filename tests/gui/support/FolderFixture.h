@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -40,6 +41,16 @@ inline bool makeFile(const QString &path, qint64 size = 0, const QDateTime &modi
     if (file.write(QByteArray(size, 'x')) != size || !file.flush())
         return false;
     return !modified.isValid() || file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+// Creates empty files of these names in the folder.
+inline bool makeFiles(const QString &folder, const QStringList &names)
+{
+    for (const QString &name : names) {
+        if (!makeFile(folder + QLatin1Char('/') + name))
+            return false;
+    }
+    return true;
 }
 
 // Creates a file whose name is the given bytes (Linux names need not be

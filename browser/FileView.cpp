@@ -220,7 +220,7 @@ void FileView::retranslate()
     const QFontMetrics metrics = fontMetrics();
     const int pad = 3 * metrics.averageCharWidth();
     header()->resizeSection(FileListModel::SizeColumn,
-                            std::max(metrics.horizontalAdvance(QString(texts.sizeFormat).replace(kValueMark, QStringLiteral("88 888"))),
+                            std::max(metrics.horizontalAdvance(QString(texts.sizeFormat).replace(kValueMark, QStringLiteral("88 888 888"))),
                                      metrics.horizontalAdvance(texts.headers.value(1))) + pad);
     header()->resizeSection(FileListModel::TypeColumn,
                             std::max(metrics.horizontalAdvance(QString(texts.typeFormat).replace(kValueMark, QStringLiteral("JPEG"))),
@@ -302,11 +302,12 @@ void FileView::fitNameColumn()
     int others = 0;
     for (int section = FileListModel::NameColumn + 1; section < FileListModel::ColumnCount; ++section)
         others += header()->sectionSize(section);
-    // In a narrow pane the name keeps most of the width and the other
+    // In a narrow pane the name keeps a readable width and the other
     // columns scroll into view: the name is what the user chooses by.
     const int available = viewport()->width();
+    const int readable = std::min(available * 3 / 5, 28 * fontMetrics().averageCharWidth());
     m_fittingName = true;
-    header()->resizeSection(FileListModel::NameColumn, std::max(available - others, available * 3 / 5));
+    header()->resizeSection(FileListModel::NameColumn, std::max(available - others, readable));
     m_fittingName = false;
 }
 

@@ -1,5 +1,6 @@
 #include "browser/FileView.h"
 
+#include "browser/ChangeGrouper.h"
 #include "browser/FileListModel.h"
 #include "browser/FolderTree.h"
 #include "common/ui/ZubDesktop.h"
@@ -32,9 +33,10 @@ namespace {
 
 // The first batch fills a screen at once; later ones grow (FolderReader).
 constexpr int kFirstBatch = 256;
-// Changes on disk often come in bursts (a copy, an unpacked archive): one
-// listing after the burst is enough.
-constexpr int kChangeDelayMs = 150;
+// Changes on disk are grouped: one listing after 150 ms of quiet, or every
+// two seconds while the folder keeps changing.
+constexpr int kQuietMs = 150;
+constexpr int kLongestMs = 2000;
 
 const QChar kValueMark(0x01);
 
@@ -46,7 +48,7 @@ FileView::FileView(const lang::Language &language, QWidget *parent)
       m_model(new FileListModel(this)),
       m_reader(new FolderReader(this)),
       m_watcher(new QFileSystemWatcher(this)),
-      m_changeDelay(new QTimer(this)),
+      m_changes(new ChangeGrouper(kQuietMs, kLongestMs, this)),
       m_messageLabel(new QLabel(viewport()))
 {
     setObjectName(QStringLiteral("ListView1"));
@@ -76,10 +78,8 @@ FileView::FileView(const lang::Language &language, QWidget *parent)
     m_messageLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_messageLabel->hide();
 
-    m_changeDelay->setSingleShot(true);
-    m_changeDelay->setInterval(kChangeDelayMs);
-    connect(m_changeDelay, &QTimer::timeout, this, &FileView::listAgain);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_changeDelay, qOverload<>(&QTimer::start));
+    connect(m_changes, &ChangeGrouper::settled, this, &FileView::listAgain);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_changes, &ChangeGrouper::notice);
     connect(m_reader, &FolderReader::filesFound, this, &FileView::onFilesFound);
     connect(m_reader, &FolderReader::finished, this, &FileView::onListingFinished);
 
@@ -315,7 +315,7 @@ void FileView::listAnew()
 {
     if (m_job)
         m_reader->cancel(m_job);
-    m_changeDelay->stop();
+    m_changes->cancel();
     m_againPending = false;
     m_againFiles.clear();
     m_model->clear();

@@ -12,7 +12,6 @@
 
 class QFileSystemWatcher;
 class QLabel;
-class QTimer;
 
 namespace tarvello::lang {
 class Language;
@@ -20,6 +19,7 @@ class Language;
 
 namespace tarvello::browser {
 
+class ChangeGrouper;
 class FileListModel;
 class FolderTree;
 
@@ -114,7 +114,7 @@ private:
     FileListModel *m_model;
     FolderReader *m_reader;
     QFileSystemWatcher *m_watcher;
-    QTimer *m_changeDelay;
+    ChangeGrouper *m_changes;
     QLabel *m_messageLabel;
     QString m_folder;
     QString m_message;

@@ -68,9 +68,6 @@ public:
     // Drops the job: its thread stops soon and nothing more of it arrives.
     void cancel(quint64 job);
 
-    // True while the job runs and has not been cancelled.
-    bool isRunning(quint64 job) const { return m_jobs.contains(job); }
-
 signals:
     void filesFound(quint64 job, const tarvello::browser::FileBatch &files);
     void foldersFound(quint64 job, const tarvello::browser::FolderBatch &folders);

@@ -1,5 +1,6 @@
 #include "browser/FolderTreeModel.h"
 
+#include "browser/ChangeGrouper.h"
 #include "browser/NameOrder.h"
 
 #include <QApplication>
@@ -8,7 +9,6 @@
 #include <QFileSystemWatcher>
 #include <QPalette>
 #include <QStyle>
-#include <QTimer>
 
 #include <cerrno>
 #include <iterator>
@@ -17,9 +17,10 @@ namespace tarvello::browser {
 
 namespace {
 
-// Changes on disk often come in bursts (a copy, an unpacked archive): one
-// listing after the burst is enough.
-constexpr int kChangeDelayMs = 200;
+// Changes on disk are grouped: one listing after 200 ms of quiet, or every
+// two seconds while a folder keeps changing.
+constexpr int kQuietMs = 200;
+constexpr int kLongestMs = 2000;
 
 } // namespace
 
@@ -41,7 +42,7 @@ FolderTreeModel::FolderTreeModel(QObject *parent)
       m_root(std::make_unique<Node>()),
       m_reader(new FolderReader(this)),
       m_watcher(new QFileSystemWatcher(this)),
-      m_changeDelay(new QTimer(this))
+      m_changes(new ChangeGrouper(kQuietMs, kLongestMs, this))
 {
     auto slash = std::make_unique<Node>();
     slash->name = QStringLiteral("/");
@@ -50,12 +51,10 @@ FolderTreeModel::FolderTreeModel(QObject *parent)
     m_root->children.push_back(std::move(slash));
     m_root->listed = true;
 
-    m_changeDelay->setSingleShot(true);
-    m_changeDelay->setInterval(kChangeDelayMs);
-    connect(m_changeDelay, &QTimer::timeout, this, &FolderTreeModel::reloadChanged);
+    connect(m_changes, &ChangeGrouper::settled, this, &FolderTreeModel::reloadChanged);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
         m_changed.insert(path);
-        m_changeDelay->start();
+        m_changes->notice();
     });
     connect(m_reader, &FolderReader::foldersFound, this, &FolderTreeModel::onFoldersFound);
     connect(m_reader, &FolderReader::finished, this, &FolderTreeModel::onListingFinished);

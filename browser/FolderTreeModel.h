@@ -9,9 +9,10 @@
 #include <vector>
 
 class QFileSystemWatcher;
-class QTimer;
 
 namespace tarvello::browser {
+
+class ChangeGrouper;
 
 // The file system's folders from "/" down, one column. A folder's sub-folders
 // are listed on a worker thread when the view first asks for them; folders on
@@ -72,7 +73,7 @@ private:
     FolderReader *m_reader;
     QHash<quint64, Node *> m_jobs;
     QFileSystemWatcher *m_watcher;
-    QTimer *m_changeDelay;
+    ChangeGrouper *m_changes;
     QSet<QString> m_changed;
 };
 

@@ -1,3 +1,4 @@
+#include "browser/ChangeGrouper.h"
 #include "browser/FileView.h"
 #include "support/FolderFixture.h"
 
@@ -237,6 +238,33 @@ private Q_SLOTS:
         QTRY_COMPARE(view.count(), 2);
         QCOMPARE(counts.last().at(0).toInt(), 2);
         QCOMPARE(view.selectedNames(), QStringList{"keep.txt"});
+    }
+
+    // Changes on disk are grouped into one listing, but a folder that never
+    // stops changing (files being renamed by the thousand) is still shown
+    // as it goes rather than only once it is quiet.
+    void changeBurstsAreGrouped()
+    {
+        tarvello::browser::ChangeGrouper grouper(100, 300);
+        QSignalSpy settled(&grouper, &tarvello::browser::ChangeGrouper::settled);
+        grouper.notice();
+        grouper.notice();
+        QTRY_COMPARE(settled.size(), 1);
+        QTest::qWait(150);
+        QCOMPARE(settled.size(), 1);
+
+        settled.clear();
+        QElapsedTimer burst;
+        burst.start();
+        while (burst.elapsed() < 1200) {
+            grouper.notice();
+            QTest::qWait(20);
+        }
+        QVERIFY2(settled.size() >= 1, "a burst that never pauses must still be reported");
+        const qsizetype beforeCancel = settled.size();
+        grouper.cancel();
+        QTest::qWait(200);
+        QCOMPARE(settled.size(), beforeCancel);
     }
 
     // Many scattered files vanishing at once take another road through the

@@ -8,6 +8,7 @@
 #include "lang/ui/Translate.h"
 
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -15,6 +16,7 @@
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QProcess>
 #include <QScrollBar>
@@ -96,8 +98,6 @@ FileView::FileView(const lang::Language &language, QWidget *parent)
 
     retranslate();
 }
-
-FileView::~FileView() = default;
 
 void FileView::setFolderTree(FolderTree *tree)
 {
@@ -217,17 +217,19 @@ void FileView::retranslate()
     texts.dateFormat = text("BrowserDateFormat");
     m_model->setTexts(texts);
 
+    // Wide enough for the widest value likely, or for the title with its sort mark.
     const QFontMetrics metrics = fontMetrics();
-    const int pad = 3 * metrics.averageCharWidth();
-    header()->resizeSection(FileListModel::SizeColumn,
-                            std::max(metrics.horizontalAdvance(QString(texts.sizeFormat).replace(kValueMark, QStringLiteral("88 888 888"))),
-                                     metrics.horizontalAdvance(texts.headers.value(1))) + pad);
-    header()->resizeSection(FileListModel::TypeColumn,
-                            std::max(metrics.horizontalAdvance(QString(texts.typeFormat).replace(kValueMark, QStringLiteral("JPEG"))),
-                                     metrics.horizontalAdvance(texts.headers.value(2))) + pad);
-    header()->resizeSection(FileListModel::DateColumn,
-                            std::max(metrics.horizontalAdvance(QStringLiteral("8888-88-88 88:88")),
-                                     metrics.horizontalAdvance(texts.headers.value(3))) + pad);
+    const auto fit = [&](int section, const QString &sample) {
+        const int title = metrics.horizontalAdvance(texts.headers.value(section));
+        header()->resizeSection(section, std::max(metrics.horizontalAdvance(sample), title)
+                                             + 3 * metrics.averageCharWidth());
+    };
+    const QString group = texts.digitGroup;
+    fit(FileListModel::SizeColumn,
+        QString(texts.sizeFormat).replace(kValueMark, QStringLiteral("88") + group + "888" + group + "888"));
+    fit(FileListModel::TypeColumn, QString(texts.typeFormat).replace(kValueMark, QStringLiteral("JPEG")));
+    fit(FileListModel::DateColumn,
+        QLocale::c().toString(QDateTime(QDate(2088, 12, 28), QTime(18, 58)), texts.dateFormat));
 
     const QString name = text("BrowserViewName");
     // The main window's translation may have named the view since; keep its name.

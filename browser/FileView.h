@@ -35,7 +35,6 @@ class FileView : public QTreeView
 
 public:
     explicit FileView(const lang::Language &language, QWidget *parent = nullptr);
-    ~FileView() override;
 
     // Links the view to the tree: the tree's current folder is the view's
     // folder, the tree's refresh lists again, and a folder that vanished from

@@ -2,6 +2,8 @@
 
 #include "common/Zub.h"
 
+#include <algorithm>
+
 namespace tarvello::browser {
 
 namespace {
@@ -22,8 +24,14 @@ int compareSortKeys(const QString &a, const QString &b)
 {
     const qsizetype na = a.size();
     const qsizetype nb = b.size();
-    qsizetype i = 0;
-    qsizetype j = 0;
+    // Names in one folder share long beginnings ("IMG_0001", "IMG_0002"):
+    // the common part decides nothing, except that a number it ends in must
+    // be read whole.
+    const auto [endA, endB] = std::mismatch(a.cbegin(), a.cend(), b.cbegin(), b.cend());
+    qsizetype i = endA - a.cbegin();
+    while (i > 0 && isAsciiDigit(a.at(i - 1)))
+        --i;
+    qsizetype j = i;
     // Among numbers of equal value, the one written with fewer leading zeros
     // comes first; remembered so that only a full tie falls back on it.
     int zeroTie = 0;

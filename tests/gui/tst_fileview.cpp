@@ -173,6 +173,22 @@ private Q_SLOTS:
         QCOMPARE(view.itemNames(), expected);
     }
 
+    // Numbers by value, fewer leading zeros first among equal values,
+    // accents and case set aside but still telling names apart.
+    void nameOrder()
+    {
+        QTemporaryDir dir;
+        const QStringList expected{"e.txt", "é.txt", "f.txt", "IMG1.jpg", "img1a.jpg", "img1b.jpg",
+                                   "img9.jpg", "img09.jpg", "img010.jpg", "x02y9", "x2y10"};
+        QStringList shuffled = expected;
+        std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(3));
+        QVERIFY(makeFiles(dir.path(), shuffled));
+        FileView view(m_language);
+        view.setPattern("*");
+        QVERIFY(showFolder(view, dir.path()));
+        QCOMPARE(view.itemNames(), expected);
+    }
+
     void headerClickSorts()
     {
         QTemporaryDir dir;

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
 #include <random>
 
 using tarvello::browser::FileView;
@@ -47,6 +48,7 @@ private:
 
     tarvello::lang::Language m_language = french();
     QTemporaryDir m_patterns;
+    std::unique_ptr<FileView> m_patternView;
 
 private Q_SLOTS:
     void initTestCase()
@@ -54,7 +56,11 @@ private Q_SLOTS:
         QVERIFY(m_patterns.isValid());
         QVERIFY(makeFiles(m_patterns.path(), {"PHOTO.JPG", "photo.png", "notes.txt", "README", ".hidden",
                                               "img1.jpg", "imgA.jpg", "img10.jpg", "a.txt", "b.TXT", "d.txt"}));
+        m_patternView = std::make_unique<FileView>(m_language);
+        QVERIFY(showFolder(*m_patternView, m_patterns.path()));
     }
+
+    void cleanupTestCase() { m_patternView.reset(); }
 
     void patternMatching_data()
     {
@@ -81,9 +87,7 @@ private Q_SLOTS:
     // One view for every row: setting Pattern must refresh what it shows.
     void patternMatching()
     {
-        static FileView view(m_language);
-        if (view.folder().isEmpty())
-            QVERIFY(showFolder(view, m_patterns.path()));
+        FileView &view = *m_patternView;
         QFETCH(QString, pattern);
         QFETCH(QStringList, expected);
         view.setPattern(pattern);

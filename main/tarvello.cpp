@@ -1,5 +1,5 @@
 #include "app/ui/Main.h"
-#include "app/ui/StartupServices.h"
+#include "dialogs/ui/ProgramServices.h"
 
 #include <QApplication>
 
@@ -10,9 +10,10 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Tarvello"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    tarvello::app::ui::StartupServices services;
+    tarvello::dialogs::ui::ProgramServices services;
     tarvello::app::ui::Program program(QCoreApplication::applicationDirPath(),
                                        QCoreApplication::arguments().mid(1), services);
+    services.attach(program.context());
     if (!program.Main())
         return 0;
     return QApplication::exec();

@@ -8,6 +8,7 @@
 #include "app/ui/frmSplash.h"
 #include "common/Vb.h"
 #include "common/Zub.h"
+#include "dialogs/HelpTopics.h"
 #include "files/ui/frmMain.h"
 #include "lang/ErrorText.h"
 #include "lang/ui/Translate.h"
@@ -28,18 +29,6 @@ using common::VbError;
 namespace {
 
 const QString kMainProcedure = QStringLiteral("Main (Module MOD_MAIN) ligne = %1");
-
-// Major, minor and revision of a stored version text; missing parts stay 0.
-std::array<int, 3> versionParts(const QString &text)
-{
-    std::array<int, 3> parts{0, 0, 0};
-    const QStringList pieces = text.split(QLatin1Char('.'));
-    if (pieces.size() < 2)
-        return parts;
-    for (int i = 0; i < 3 && i < pieces.size(); ++i)
-        parts[i] = int(pieces.at(i).trimmed().toDouble());
-    return parts;
-}
 
 } // namespace
 
@@ -111,8 +100,8 @@ bool Program::Main()
 
         // 10. A new version opens the help at what is new.
         step(100, [&] {
-            if (versionChanged())
-                m_services.showHelp(10002);
+            if (dialogs::versionChanged(m_context.settings.General_VersionCourante, m_context.version))
+                m_services.showHelp(dialogs::HelpTopic::WhatsNew);
         });
 
         // 11-12. Title and Exif reader label.
@@ -255,13 +244,6 @@ void Program::raiseMainWindow()
     m_main->show();
     m_main->raise();
     m_main->activateWindow();
-}
-
-bool Program::versionChanged() const
-{
-    const std::array<int, 3> stored = versionParts(m_context.settings.General_VersionCourante);
-    const ProgramVersion &running = m_context.version;
-    return stored != std::array<int, 3>{running.major, running.minor, running.revision};
 }
 
 } // namespace tarvello::app::ui

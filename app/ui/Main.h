@@ -56,7 +56,6 @@ public:
 private:
     void openCommandLineFolder();
     void raiseMainWindow();
-    bool versionChanged() const;
 
     AppContext m_context;
     QStringList m_arguments;

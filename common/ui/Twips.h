@@ -2,12 +2,12 @@
 
 class QWidget;
 
-// Window geometry is stored and specified in twips (1/1440 inch): 15 twips a
-// pixel at 96 dpi, scaled by the screen's logical dpi.
+// Twips conversions on the screen a widget stands on (the arithmetic is in
+// common/Twips.h).
 namespace tarvello::common::ui {
 
-// Twips per pixel on the screen of the widget (the primary screen when null).
-double twipsPerPixel(const QWidget *widget = nullptr);
+// Logical dpi of the widget's screen (the primary screen when null).
+double logicalDpi(const QWidget *widget = nullptr);
 
 // Pixels for a length in twips, to the nearest pixel.
 int twipsToPixels(double twips, const QWidget *widget = nullptr);

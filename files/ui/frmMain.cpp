@@ -1,6 +1,8 @@
 #include "files/ui/frmMain.h"
 
 #include "app/AppContext.h"
+#include "browser/FileView.h"
+#include "browser/FolderTree.h"
 #include "common/ui/Twips.h"
 #include "lang/ui/Translate.h"
 
@@ -8,7 +10,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -42,33 +43,13 @@ frmMain::frmMain(app::AppContext &context, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
 {
-    m_folderModel = new QFileSystemModel(this);
-    m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    m_folderModel->setRootPath(QStringLiteral("/"));
-    m_tree = new QTreeView;
-    m_tree->setModel(m_folderModel);
-    for (int c = 1; c < m_folderModel->columnCount(); ++c)
-        m_tree->hideColumn(c);
-    m_tree->setHeaderHidden(true);
-
-    m_fileModel = new QFileSystemModel(this);
-    m_fileModel->setFilter(QDir::Files | QDir::Hidden);
-    m_fileModel->setNameFilterDisables(false);
-    m_fileView = new QTreeView;
-    m_fileView->setModel(m_fileModel);
-    m_fileView->setRootIsDecorated(false);
-    m_fileView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_fileView->setSortingEnabled(true);
-
+    m_tree = new browser::FolderTree(context.language);
+    m_fileView = new browser::FileView(context.language);
+    m_fileView->setFolderTree(m_tree);
     m_ui.setupUi(this, m_tree, m_fileView);
     m_ui.lstrename->setModel(&m_files);
     setMinimumSize(twipsToPixels(kMinWidthTwips, this), twipsToPixels(kMinHeightTwips, this));
 
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    m_fileView->setRootIndex(m_fileModel->setRootPath(m_folderModel->filePath(current)));
-            });
     connect(m_ui.lstAstuce, &QListWidget::currentRowChanged, this, &frmMain::showTipTopic);
     connect(m_ui.chkRefresh, &QCheckBox::toggled, this, &frmMain::colourRefreshBox);
     connect(m_ui.chkExtension, &QCheckBox::toggled, m_ui.txtExtension, &QWidget::setEnabled);
@@ -84,28 +65,17 @@ frmMain::~frmMain() = default;
 
 QString frmMain::CurrentPath() const
 {
-    const QModelIndex current = m_tree->currentIndex();
-    if (!current.isValid())
-        return {};
-    QString path = m_folderModel->filePath(current);
-    if (path.size() > 1 && path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    return path;
+    return m_tree->CurrentPath();
 }
 
 void frmMain::setCurrentPath(const QString &folder)
 {
-    const QModelIndex index = m_folderModel->index(folder);
-    if (!index.isValid())
-        return;
-    m_tree->setCurrentIndex(index);
-    m_tree->scrollTo(index);
-    m_fileView->setRootIndex(m_fileModel->setRootPath(folder));
+    m_tree->setCurrentPath(folder);
 }
 
 void frmMain::setPattern(const QString &pattern)
 {
-    m_fileModel->setNameFilters(pattern.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    m_fileView->setPattern(pattern);
 }
 
 void frmMain::Form_Load()
@@ -152,6 +122,8 @@ void frmMain::setButtonImages()
 void frmMain::translate()
 {
     lang::Language &language = m_context.language;
+    m_tree->retranslate();
+    m_fileView->retranslate();
     lang::ui::TranslateForm(this, language);
     m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QStringLiteral("0"))));
     m_ui.Label4->setText(lang::ui::widgetText(language.GetMessage(19, QString::number(m_files.count()))));

@@ -7,9 +7,10 @@
 
 #include <functional>
 
-class QFileSystemModel;
-class QSortFilterProxyModel;
-class QTreeView;
+namespace tarvello::browser {
+class FileView;
+class FolderTree;
+}
 
 namespace tarvello::app {
 struct AppContext;
@@ -28,6 +29,8 @@ public:
 
     MainWindowControls &controls() { return m_ui; }
     FileListModel &fileList() { return m_files; }
+    browser::FolderTree &TreeView1() { return *m_tree; }
+    browser::FileView &ListView1() { return *m_fileView; }
 
     // The folder the folder tree shows (full path, no trailing separator).
     QString CurrentPath() const;
@@ -76,10 +79,8 @@ private:
     app::AppContext &m_context;
     MainWindowControls m_ui;
     FileListModel m_files;
-    QTreeView *m_tree = nullptr;
-    QTreeView *m_fileView = nullptr;
-    QFileSystemModel *m_folderModel = nullptr;
-    QFileSystemModel *m_fileModel = nullptr;
+    browser::FolderTree *m_tree = nullptr;
+    browser::FileView *m_fileView = nullptr;
     // Set at the first activation: from then on, changes of the rule controls recompute.
     bool m_ready = false;
     // The window is closing on the program's own request; no second quit.

@@ -10,7 +10,7 @@
 #include "common/Zub.h"
 #include "dialogs/HelpTopics.h"
 #include "files/ui/frmMain.h"
-#include "lang/ErrorText.h"
+#include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
 
 #include <QApplication>
@@ -18,7 +18,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QMessageBox>
 
 #include <cstdio>
 
@@ -133,10 +132,11 @@ bool Program::Main()
         step(180, [&] {
             const QString rule = m_main->controls().cboRenommer->currentText();
             if (rule.count(QLatin1Char('$')) % 2 == 1)
-                m_services.message(m_context.language.GetMessage(92), 64, m_context.language.GetMessage(1));
+                m_services.msgBox().KVvrMesgBox(lang::ui::widgetText(m_context.language.GetMessage(92)),
+                                                lang::MsgStyle::Information, m_context.language.GetMessage(1));
         });
     } catch (const VbError &error) {
-        m_services.message(lang::errorReportText(error, kMainProcedure.arg(line)), 64, lang::errorReportTitle());
+        m_services.msgBox().ReportError(error, kMainProcedure.arg(line));
         return m_main && m_main->isVisible();
     }
     return true;
@@ -148,14 +148,12 @@ void Program::ReadIniFile()
         readSettingsFile(m_context.settingsFile, m_context.settings, m_context.language,
                          common::ZubCheminDossier(common::FolderDocuments));
     if (result.error) {
-        // The load reports through the system's own box, as it always has.
-        QMessageBox::critical(nullptr, QStringLiteral("Tarvello"),
-                              lang::systemErrorText(*result.error, QStringLiteral("ReadIniFile"),
-                                                    QStringLiteral("Module modIniFile"), result.line));
+        m_services.msgBox().reportSystemError(*result.error, QStringLiteral("ReadIniFile"),
+                                              QStringLiteral("Module modIniFile"), result.line);
     }
     if (m_context.settings.Option_OutilExifChoisi == 4)
         m_services.startExifBatch();
-    m_main = std::make_unique<files::ui::frmMain>(m_context);
+    m_main = std::make_unique<files::ui::frmMain>(m_context, m_services.msgBox());
     m_main->onQuitRequested = [this] {
         m_context.quit = true;
         ExitProgram();
@@ -163,9 +161,9 @@ void Program::ReadIniFile()
     m_main->onQuitButton = [this] { quitButton(); };
     m_main->pushSettings();
     if (result.unknownVersion) {
-        m_services.message(lang::ui::widgetText(
-                               m_context.language.GetMessage(96, m_context.settings.General_VersionCourante)),
-                           64, m_context.language.GetMessage(1));
+        m_services.msgBox().KVvrMesgBox(
+            lang::ui::widgetText(m_context.language.GetMessage(96, m_context.settings.General_VersionCourante)),
+            lang::MsgStyle::Information, m_context.language.GetMessage(1));
     }
 }
 
@@ -177,8 +175,7 @@ void Program::SaveIniFile()
             std::fprintf(stderr, "tarvello: the settings could not be written to %s\n",
                          qPrintable(m_context.settingsFile.path()));
     } catch (const VbError &error) {
-        m_services.message(lang::errorReportText(error, QStringLiteral("SaveIniFile (Module Fichier)")), 64,
-                           lang::errorReportTitle());
+        m_services.msgBox().ReportError(error, QStringLiteral("SaveIniFile (Module Fichier)"));
     }
 }
 
@@ -189,8 +186,7 @@ void Program::SaveRegisterBase(bool closeHelp)
             m_services.closeHelp();
         SaveIniFile();
     } catch (const VbError &error) {
-        m_services.message(lang::errorReportText(error, QStringLiteral("SaveRegisterBase (Module Fichier)")), 64,
-                           lang::errorReportTitle());
+        m_services.msgBox().ReportError(error, QStringLiteral("SaveRegisterBase (Module Fichier)"));
     }
 }
 
@@ -231,8 +227,8 @@ void Program::openCommandLineFolder()
         m_main->setCurrentPath(common::ZubIsDir(longPath) ? longPath : common::ZubGetPath(longPath));
         return;
     }
-    m_services.message(lang::ui::widgetText(m_context.language.GetMessage(88, longPath)), 0,
-                       QStringLiteral("Message"));
+    m_services.msgBox().KVvrMesgBox(lang::ui::widgetText(m_context.language.GetMessage(88, longPath)),
+                                    lang::MsgStyle::OKOnly, QStringLiteral("Message"));
 }
 
 void Program::raiseMainWindow()

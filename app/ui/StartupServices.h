@@ -1,20 +1,21 @@
 #pragma once
 
-#include <QString>
+namespace tarvello::lang {
+class MsgBox;
+}
 
 namespace tarvello::app::ui {
 
-// What start-up and the exit path ask of windows and readers that live in
-// other parts of the program. The program installs the real ones; a part not
-// built yet keeps its default here.
+// What start-up, the exit path and the main window ask of windows and readers
+// that live in other parts of the program. The program installs the real ones;
+// a part not built yet keeps its default here.
 class StartupServices
 {
 public:
     virtual ~StartupServices() = default;
 
-    // Shows a message in the program's message box; returns the answer
-    // (1 OK, 2 Annuler, 6 Oui, 7 Non, 8 Modifier).
-    virtual int message(const QString &text, int style, const QString &title);
+    // The program's message box, shared by every window for the run.
+    virtual lang::MsgBox &msgBox() = 0;
 
     // Opens the help of the current language at a topic.
     virtual void showHelp(int topic);

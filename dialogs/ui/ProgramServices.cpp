@@ -9,9 +9,10 @@ void ProgramServices::attach(app::AppContext &context)
     m_help = std::make_unique<CHelp>(context, *m_msgBox);
 }
 
-int ProgramServices::message(const QString &text, int style, const QString &title)
+lang::MsgBox &ProgramServices::msgBox()
 {
-    return m_msgBox ? m_msgBox->KVvrMesgBox(text, style, title) : StartupServices::message(text, style, title);
+    Q_ASSERT(m_msgBox);
+    return *m_msgBox;
 }
 
 void ProgramServices::showHelp(int topic)

@@ -14,19 +14,18 @@ namespace tarvello::dialogs::ui {
 
 // The start-up services that the program's own message box and help window
 // provide: messages through frmKVRMsgBox, help through CHelp. Attach the run's
-// context once the program holds it; until then the defaults stand.
+// context once the program holds it, before any message is shown.
 class ProgramServices : public app::ui::StartupServices
 {
 public:
     // Makes the message box and the help of the run over its context.
     void attach(app::AppContext &context);
 
-    int message(const QString &text, int style, const QString &title) override;
+    lang::MsgBox &msgBox() override;
     void showHelp(int topic) override;
     void closeHelp() override;
 
-    // The run's message box and help, null before attach().
-    lang::ui::KvrMesgBox *msgBox() const { return m_msgBox.get(); }
+    // The run's help, null before attach().
     CHelp *help() const { return m_help.get(); }
 
 private:

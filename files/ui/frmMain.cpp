@@ -3,7 +3,11 @@
 #include "app/AppContext.h"
 #include "browser/FileView.h"
 #include "browser/FolderTree.h"
+#include "common/Zub.h"
 #include "common/ui/Twips.h"
+#include "lang/MsgBox.h"
+#include "rules/FolderScanCache.h"
+#include "rules/NameEngine.h"
 #include "lang/ui/Translate.h"
 
 #include <QButtonGroup>
@@ -15,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -39,9 +44,22 @@ QString numberText(qint32 value)
 
 } // namespace
 
-frmMain::frmMain(app::AppContext &context, QWidget *parent)
+// One run of name computations (a recomputation, or an add of many files):
+// the rule read once from the controls, the engine, the folder listings of
+// continuation mode, and the rows not yet handed to the list.
+struct frmMain::NameBatch {
+    rules::RuleSettings rule;
+    rules::NameEngine engine;
+    rules::FolderScanCache folders;
+    QList<FileEntry> pending;
+    // A run-time error is reported once per run, not once per file.
+    bool errorShown = false;
+};
+
+frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
+    , m_msgBox(msgBox)
 {
     m_tree = new browser::FolderTree(context.language);
     m_fileView = new browser::FileView(context.language);
@@ -51,8 +69,7 @@ frmMain::frmMain(app::AppContext &context, QWidget *parent)
     setMinimumSize(twipsToPixels(kMinWidthTwips, this), twipsToPixels(kMinHeightTwips, this));
 
     connect(m_ui.lstAstuce, &QListWidget::currentRowChanged, this, &frmMain::showTipTopic);
-    connect(m_ui.chkRefresh, &QCheckBox::toggled, this, &frmMain::colourRefreshBox);
-    connect(m_ui.chkExtension, &QCheckBox::toggled, m_ui.txtExtension, &QWidget::setEnabled);
+    connectRuleOptions();
     connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
         if (onQuitButton)
             onQuitButton();
@@ -193,6 +210,192 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
     m_ui.cmdRenommerStop->setVisible(renaming);
     if (renaming)
         m_ui.cmdRenommerStop->setEnabled(true);
+}
+
+rules::RuleSettings frmMain::ruleFromControls() const
+{
+    const app::Settings &s = m_context.settings;
+    rules::RuleSettings rule;
+    rule.rule = m_ui.cboRenommer->currentText();
+    rule.startText = m_ui.txtDebut->text();
+    rule.counterStart = s.RegleRenommage_DebutPas;
+    rule.stepText = m_ui.txtPas->text();
+    rule.counterStep = s.RegleRenommage_Pas;
+    rule.changeExtension = m_ui.chkExtension->isChecked() ? 1 : 0;
+    rule.newExtension = m_ui.txtExtension->text();
+    rule.replaceForbidden = m_ui.chkInterdit->isChecked() ? 1 : 0;
+    rule.numberIdentical = m_ui.chkAutoIncrement->isChecked() ? 1 : 0;
+    rule.trimSpaces = m_ui.chkTrim->isChecked() ? 1 : 0;
+    rule.upperFirstChar = m_ui.chkUpperFirstChar->isChecked() ? 1 : 0;
+    rule.upperEachWord = m_ui.chkUpperCaseFirstWord->isChecked() ? 1 : 0;
+    rule.caseIndex = std::max(0, m_ui.optCasseGroup->checkedId());
+    rule.extensionFilter = rules::extensionFilterOfCaption(m_ui.lblComment->text());
+    return rule;
+}
+
+void frmMain::beginNames()
+{
+    if (m_batch)
+        return;
+    m_batch.reset(new NameBatch{ruleFromControls(),
+                                rules::NameEngine(rules::NameSettings::fromSettings(m_context.settings), m_clock,
+                                                  m_fileFacts, m_exif, m_context.language),
+                                {},
+                                {},
+                                false});
+}
+
+void frmMain::flushNames()
+{
+    if (!m_batch || m_batch->pending.isEmpty())
+        return;
+    m_files.appendAll(m_batch->pending);
+    m_batch->pending.clear();
+}
+
+void frmMain::endNames()
+{
+    if (!m_batch)
+        return;
+    flushNames();
+    // In normal counter mode the start and step read from the boxes are the
+    // values last used, kept for the next save.
+    m_context.settings.RegleRenommage_DebutPas = m_batch->rule.counterStart;
+    m_context.settings.RegleRenommage_Pas = m_batch->rule.counterStep;
+    m_batch.reset();
+    if (m_files.count() > 0) {
+        m_ui.lstrename->clearSelection();
+        m_ui.lstrename->scrollTo(m_files.index(m_files.count() - 1, 0));
+    }
+}
+
+bool frmMain::affiche_nom(const QString &path)
+{
+    const bool ownBatch = !m_batch;
+    if (ownBatch)
+        beginNames();
+    NameBatch &batch = *m_batch;
+    const int position = m_files.count() + int(batch.pending.size()) + 1;
+    const rules::NameResult result =
+        batch.engine.computeName(path, position, batch.rule, m_identical, batch.folders);
+    batch.pending.append(FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), result.name});
+    bool stop = false;
+    lang::Language &language = m_context.language;
+    if (result.kind == rules::NameResult::Kind::PositionError) {
+        stop = true;
+        flushNames();
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(result.message), lang::MsgStyle::Exclamation,
+                             language.GetMessage(2));
+    } else if (result.kind == rules::NameResult::Kind::RuntimeError && !batch.errorShown) {
+        batch.errorShown = true;
+        flushNames();
+        m_msgBox.systemMessage(rules::afficheNomErrorText(*result.error));
+    }
+    if (ownBatch)
+        endNames();
+    return stop;
+}
+
+void frmMain::update_names()
+{
+    if (m_updating)
+        return;
+    m_identical.reset();
+    m_updating = true;
+    objetOnOff(false, false, false);
+    const int count = m_files.count();
+    if (count > 0 && m_ui.chkRefresh->isChecked()) {
+        if (count > 1) {
+            m_ui.ProgressBar1->setRange(0, count);
+            m_ui.ProgressBar1->setValue(0);
+            m_ui.ProgressBar1->show();
+        }
+        QStringList paths;
+        paths.reserve(count);
+        for (const FileEntry &entry : m_files.entries())
+            paths.append(entry.path());
+        m_files.clear();
+        beginNames();
+        for (int i = 0; i < paths.size(); ++i) {
+            // No window event runs during a recomputation, so the bar is only
+            // moved now and then for whoever repaints it.
+            if ((i & 1023) == 0)
+                m_ui.ProgressBar1->setValue(i);
+            if (affiche_nom(paths.at(i)))
+                break;
+        }
+        endNames();
+        m_ui.ProgressBar1->hide();
+    }
+    m_ui.Label4->setText(lang::ui::widgetText(m_context.language.GetMessage(19, QString::number(m_files.count()))));
+    m_updating = false;
+    objetOnOff(true, false, false);
+}
+
+void frmMain::connectRuleOptions()
+{
+    app::Settings &s = m_context.settings;
+    // Each option box keeps its value in the rule record and, once the window
+    // is ready, recomputes; while it loads or a memorised rule is applied the
+    // boxes only store.
+    const std::pair<QCheckBox *, qint32 *> boxes[] = {
+        {m_ui.chkTrim, &s.RegleRenommage_EffaceEspace},
+        {m_ui.chkUpperFirstChar, &s.RegleRenommage_PremierCaractereEnMajuscule},
+        {m_ui.chkUpperCaseFirstWord, &s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot},
+        {m_ui.chkAutoIncrement, &s.RegleRenommage_IncrementeFichierIdentique},
+        {m_ui.chkInterdit, &s.RegleRenommage_RemplacerCaractereInterdit},
+        {m_ui.chkExtension, &s.RegleRenommage_ModifieExtension},
+    };
+    for (const auto &[box, field] : boxes) {
+        connect(box, &QCheckBox::toggled, this, [this, box = box, field = field](bool checked) {
+            *field = checked ? 1 : 0;
+            if (box == m_ui.chkExtension)
+                m_ui.txtExtension->setEnabled(checked && m_ui.chkExtension->isEnabled());
+            if (m_ready)
+                update_names();
+        });
+    }
+    connect(m_ui.txtExtension, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_context.settings.RegleRenommage_ModifieExtensionValeur = text;
+        if (!m_ready || !m_ui.chkExtension->isChecked())
+            return;
+        const int caret = m_ui.txtExtension->cursorPosition();
+        const int selectionStart = m_ui.txtExtension->selectionStart();
+        const int selectionLength = m_ui.txtExtension->selectionLength();
+        update_names();
+        m_ui.txtExtension->setFocus();
+        if (selectionLength > 0)
+            m_ui.txtExtension->setSelection(selectionStart, selectionLength);
+        else
+            m_ui.txtExtension->setCursorPosition(caret);
+    });
+    connect(m_ui.optCasseGroup, &QButtonGroup::idClicked, this, [this] {
+        if (m_ready)
+            update_names();
+    });
+    connect(m_ui.chkRefresh, &QCheckBox::toggled, this, [this](bool checked) {
+        m_context.settings.General_MettreAJour = checked ? 1 : 0;
+        colourRefreshBox();
+        if (!checked || m_files.count() == 0)
+            return;
+        QList<int> selected;
+        for (const QModelIndex &index : m_ui.lstrename->selectionModel()->selectedRows())
+            selected.append(index.row());
+        update_names();
+        selectRows(selected);
+    });
+}
+
+void frmMain::selectRows(const QList<int> &rows)
+{
+    QItemSelection selection;
+    for (const int row : rows) {
+        if (row >= 0 && row < m_files.count())
+            selection.select(m_files.index(row, 0), m_files.index(row, 1));
+    }
+    m_ui.lstrename->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!rows.isEmpty())
+        m_ui.lstrename->scrollTo(m_files.index(rows.last(), 0));
 }
 
 void frmMain::showTipTopic(int index)

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "exif/ExifInfo.h"
 #include "files/FileList.h"
 #include "files/ui/MainWindowControls.h"
+#include "rules/Environment.h"
+#include "rules/IdenticalNameTable.h"
+#include "rules/RuleSettings.h"
 
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 namespace tarvello::browser {
 class FileView;
@@ -16,6 +21,10 @@ namespace tarvello::app {
 struct AppContext;
 }
 
+namespace tarvello::lang {
+class MsgBox;
+}
+
 namespace tarvello::files::ui {
 
 // The program's main window: the folder browser, the list of files with their
@@ -24,7 +33,7 @@ class frmMain : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit frmMain(app::AppContext &context, QWidget *parent = nullptr);
+    frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent = nullptr);
     ~frmMain() override;
 
     MainWindowControls &controls() { return m_ui; }
@@ -59,6 +68,33 @@ public:
     // stop button acts).
     void objetOnOff(bool on, bool showStop, bool renaming);
 
+    // Appends a row for the file, computes its new name from the rule and
+    // options on the window and writes it into the row. The file's position in
+    // the list is its counter index, so files come in list order. True only
+    // after the $REPP position error (shown once): the caller stops adding.
+    bool affiche_nom(const QString &path);
+
+    // Recomputes every new name in list order, the identical-name table
+    // emptied first. Does nothing while a recomputation runs or when the
+    // automatic refresh box is off (the count label is still rewritten).
+    void update_names();
+
+    // Brackets a run of affiche_nom calls (an add of many files): they share
+    // one reading of the rule and of the folders, and their rows reach the
+    // list together at flushNames() and endNames(), not one by one.
+    void beginNames();
+    void flushNames();
+    void endNames();
+
+    // The table of new names seen since the last full recomputation.
+    rules::IdenticalNameTable &identicalNames() { return m_identical; }
+
+    // The rule and its options as the window's controls hold them now.
+    rules::RuleSettings ruleFromControls() const;
+
+    // Selects exactly these rows of the file list (0-based), the last scrolled into view.
+    void selectRows(const QList<int> &rows);
+
     // Called when the user leaves: the quit confirmation (quitButton) or any
     // other way of closing the window; the owner saves and ends the program.
     std::function<void()> onQuitRequested;
@@ -72,15 +108,26 @@ private:
     void Form_Load();
     void Form_Activate();
     void setButtonImages();
+    void connectRuleOptions();
     void showTipTopic(int index);
     void colourRefreshBox();
     void showComment(const QString &comment, const QString &filter);
 
+    struct NameBatch;
+
     app::AppContext &m_context;
+    lang::MsgBox &m_msgBox;
     MainWindowControls m_ui;
     FileListModel m_files;
     browser::FolderTree *m_tree = nullptr;
     browser::FileView *m_fileView = nullptr;
+    rules::SystemClock m_clock;
+    rules::DiskFileFacts m_fileFacts;
+    exif::NoExifSource m_exif;
+    rules::IdenticalNameTable m_identical;
+    std::unique_ptr<NameBatch> m_batch;
+    // update_names is running: a nested call returns at once.
+    bool m_updating = false;
     // Set at the first activation: from then on, changes of the rule controls recompute.
     bool m_ready = false;
     // The window is closing on the program's own request; no second quit.

@@ -2,6 +2,7 @@
 #include "common/ui/Twips.h"
 #include "files/ui/frmMain.h"
 #include "lang/ui/Translate.h"
+#include "support/ScriptedMsgBox.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace tarvello;
@@ -44,6 +46,8 @@ private Q_SLOTS:
                       "txtFilter.ToolTipText=Motifs s\xE9par\xE9s par des espaces\r\nlblRepStr(2).Caption=apr\xE8s\r\n"
                       "Label8(22).Caption=$N$ : premier nombre du nom\r\nmnuAddHieriachy.Caption=Toute l'arborescence\r\n"
                       "[EXTRA]\r\nTipTopic3=Exif\r\n");
+        appendMessages("[MSG]\r\nm2=Attention\r\nm45=Positions manquantes\r\nm91=<<interdit>>\r\n"
+                       "m97=<<hors filtre>>\r\n");
         m_context = std::make_unique<app::AppContext>();
         m_context->programFolder = m_dir.path();
         m_context->language.setProgramFolder(m_dir.path());
@@ -52,7 +56,7 @@ private Q_SLOTS:
 
     void everyControlIsThereUnderItsName()
     {
-        files::ui::frmMain window(*m_context);
+        files::ui::frmMain window(*m_context, m_box);
         QCOMPARE(window.objectName(), QStringLiteral("frmMain"));
         const QStringList single = {
             "TreeView1", "ListView1", "ListView2", "txtFilter", "cmdRefresh", "cmdRefreshFolder", "Label2",
@@ -82,7 +86,7 @@ private Q_SLOTS:
 
     void translationReadsTheWindowSection()
     {
-        files::ui::frmMain window(*m_context);
+        files::ui::frmMain window(*m_context, m_box);
         auto &ui = window.controls();
         QCOMPARE(ui.cmdAdd->text(), QStringLiteral("&Ajouter"));
         // a button without tooltip shows its caption
@@ -139,7 +143,7 @@ private Q_SLOTS:
         QFETCH(bool, showStop);
         QFETCH(bool, renaming);
         QFETCH(QString, onlyAction);
-        files::ui::frmMain window(*m_context);
+        files::ui::frmMain window(*m_context, m_box);
         window.show();
         auto &ui = window.controls();
         ui.chkExtension->setChecked(true);
@@ -166,9 +170,103 @@ private Q_SLOTS:
         QCOMPARE(window.cursor().shape(), on ? Qt::ArrowCursor : Qt::WaitCursor);
     }
 
+    void namesAreComputedAsRowsAreAddedAndOptionsRecompute()
+    {
+        files::ui::frmMain window(*m_context, m_box);
+        window.show();
+        auto &ui = window.controls();
+        ui.cboRenommer->setCurrentText(QStringLiteral("Photo_###"));
+        const QStringList paths = {"/photos/a.jpg", "/photos/b.JPG", "/photos/Thumbs.db", "/autre/c.jpeg"};
+        for (const QString &path : paths)
+            QVERIFY(!window.affiche_nom(path));
+        QCOMPARE(newNames(window), (QStringList{"Photo_001.jpg", "Photo_002.JPG", "<<interdit>>", "Photo_004.jpeg"}));
+        QCOMPARE(window.fileList().entry(3).folder, QStringLiteral("/autre"));
+
+        ui.optCasse[2]->click();
+        QCOMPARE(newNames(window), (QStringList{"photo_001.jpg", "photo_002.jpg", "<<interdit>>", "photo_004.jpeg"}));
+        ui.txtDebut->setText(QStringLiteral("10"));
+        ui.txtPas->setText(QStringLiteral("5"));
+        ui.chkExtension->setChecked(true);
+        ui.txtExtension->setText(QStringLiteral("PNG"));
+        QCOMPARE(newNames(window), (QStringList{"photo_010.png", "photo_015.png", "<<interdit>>", "photo_025.png"}));
+        QCOMPARE(m_context->settings.RegleRenommage_DebutPas, 10);
+        QCOMPARE(m_context->settings.RegleRenommage_Pas, qint16(5));
+        QCOMPARE(m_context->settings.RegleRenommage_ModifieExtensionValeur, QStringLiteral("PNG"));
+
+        // Names repeated across a recomputation are numbered from a fresh table.
+        ui.cboRenommer->setCurrentText(QStringLiteral("Image"));
+        ui.chkExtension->setChecked(false);
+        QCOMPARE(newNames(window), (QStringList{"image.jpg", "image_1.jpg", "<<interdit>>", "image.jpeg"}));
+        ui.chkAutoIncrement->setChecked(false);
+        QCOMPARE(m_context->settings.RegleRenommage_IncrementeFichierIdentique, 0);
+        QCOMPARE(newNames(window), (QStringList{"image.jpg", "image.jpg", "<<interdit>>", "image.jpeg"}));
+        QVERIFY(m_box.shown.isEmpty());
+    }
+
+    void withoutAutomaticRefreshNamesStayAsTheyWere()
+    {
+        files::ui::frmMain window(*m_context, m_box);
+        window.show();
+        auto &ui = window.controls();
+        ui.cboRenommer->setCurrentText(QStringLiteral("A_#"));
+        for (const char *path : {"/d/x.txt", "/d/y.txt", "/d/z.txt"})
+            window.affiche_nom(QLatin1String(path));
+        window.selectRows({0, 2});
+        ui.chkRefresh->setChecked(false);
+        ui.chkTrim->setChecked(true);
+        window.fileList().removeEntries({1});
+        window.update_names();
+        QCOMPARE(newNames(window), (QStringList{"A_1.txt", "A_3.txt"}));
+        QCOMPARE(ui.Label4->text(), QStringLiteral("2 dans la liste"));
+        // Ticking it again recomputes and keeps the selected positions.
+        window.fileList().append({QStringLiteral("w.txt"), QStringLiteral("/d"), QString()});
+        window.selectRows({0, 2});
+        ui.chkRefresh->setChecked(true);
+        QCOMPARE(newNames(window), (QStringList{"A_1.txt", "A_2.txt", "A_3.txt"}));
+        QList<int> rows;
+        for (const QModelIndex &index : ui.lstrename->selectionModel()->selectedRows())
+            rows << index.row();
+        std::sort(rows.begin(), rows.end());
+        QCOMPARE(rows, (QList<int>{0, 2}));
+    }
+
+    void thePositionErrorStopsTheRecomputationOnce()
+    {
+        files::ui::frmMain window(*m_context, m_box);
+        window.show();
+        auto &ui = window.controls();
+        ui.chkRefresh->setChecked(false);
+        for (const char *path : {"/d/abcdefg.txt", "/d/b.txt", "/d/c.txt"})
+            window.affiche_nom(QLatin1String(path));
+        ui.cboRenommer->setCurrentText(QStringLiteral("$REPP///1/X$"));
+        ui.chkRefresh->setChecked(true);
+        QCOMPARE(m_box.shown.size(), 1);
+        QCOMPARE(m_box.shown[0].text, QStringLiteral("Positions manquantes"));
+        QCOMPARE(m_box.shown[0].style, 48);
+        QCOMPARE(m_box.shown[0].title, QStringLiteral("Attention"));
+        // The list was emptied before the loop: the files after the first are gone.
+        QCOMPARE(newNames(window), QStringList{QString()});
+        QVERIFY(ui.cmdAdd->isEnabled());
+    }
+
+    void aRunTimeErrorIsReportedOncePerRecomputation()
+    {
+        files::ui::frmMain window(*m_context, m_box);
+        window.show();
+        auto &ui = window.controls();
+        ui.chkRefresh->setChecked(false);
+        for (int i = 0; i < 5; ++i)
+            window.affiche_nom(QStringLiteral("/d/f%1.txt").arg(i));
+        ui.cboRenommer->setCurrentText(QStringLiteral("big_#"));
+        ui.txtDebut->setText(QStringLiteral("2147483646"));
+        ui.chkRefresh->setChecked(true);
+        QCOMPARE(newNames(window), (QStringList{"big_2147483646.txt", "big_2147483647.txt", "", "", ""}));
+        QCOMPARE(m_box.systemTexts, QStringList{QStringLiteral("Error 6 (Overflow) in procedure affiche_nom of Feuille frmMain")});
+    }
+
     void neverSmallerThanItsMinimum()
     {
-        files::ui::frmMain window(*m_context);
+        files::ui::frmMain window(*m_context, m_box);
         window.show();
         window.resize(300, 200);
         QCOMPARE(window.width(), common::ui::twipsToPixels(15240, &window));
@@ -194,7 +292,7 @@ private Q_SLOTS:
         s.RegleRenommage_txtRepPos[3] = QStringLiteral("7");
         s.RegleRenommage_RechercherChaine = QStringLiteral("IMG");
         s.RegleRenommage_Astuce = QStringLiteral("Exif");
-        files::ui::frmMain window(*m_context);
+        files::ui::frmMain window(*m_context, m_box);
         window.pushSettings();
         auto &ui = window.controls();
         QCOMPARE(ui.txtDebut->text(), QStringLiteral("#"));
@@ -220,8 +318,28 @@ private Q_SLOTS:
     }
 
 private:
+    static QStringList newNames(files::ui::frmMain &window)
+    {
+        QStringList names;
+        for (const files::FileEntry &entry : window.fileList().entries())
+            names << entry.newName;
+        return names;
+    }
+
+    void appendMessages(const QByteArray &text)
+    {
+        QFile f(m_dir.filePath(QStringLiteral("langages/Francais.lng")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray all = f.readAll();
+        f.close();
+        all.replace("[MSG]\r\n", text);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(all);
+    }
+
     QTemporaryDir m_dir;
     std::unique_ptr<app::AppContext> m_context;
+    test::ScriptedMsgBox m_box;
 };
 
 QTEST_MAIN(tst_frmMain)

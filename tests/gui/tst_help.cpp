@@ -257,9 +257,9 @@ private Q_SLOTS:
             shownBy = modal->objectName();
             test::clickButton(modal, "cmdNon");
         });
-        QCOMPARE(services.message(QStringLiteral("Continuer ?"), 36, QStringLiteral("Titre")), 7);
+        QCOMPARE(services.msgBox().KVvrMesgBox(QStringLiteral("Continuer ?"), 36, QStringLiteral("Titre")), 7);
         QCOMPARE(shownBy, QStringLiteral("frmKVRMsgBox"));
-        QCOMPARE(services.msgBox()->result(), 7);
+        QCOMPARE(services.msgBox().result(), 7);
     }
 };
 

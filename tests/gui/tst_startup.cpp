@@ -3,6 +3,7 @@
 #include "app/ui/SingleInstance.h"
 #include "app/ui/StartupServices.h"
 #include "files/ui/frmMain.h"
+#include "support/ScriptedMsgBox.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -24,20 +25,20 @@ namespace {
 class RecordingServices : public app::ui::StartupServices
 {
 public:
-    int message(const QString &text, int style, const QString &title) override
-    {
-        messages << text;
-        styles << style;
-        titles << title;
-        return 1;
-    }
+    lang::MsgBox &msgBox() override { return box; }
     void showHelp(int topic) override { helpTopics << topic; }
     void chooseExifTool() override { ++exifChoices; }
     void checkVersion() override { ++versionChecks; }
 
-    QStringList messages;
-    QList<int> styles;
-    QStringList titles;
+    QStringList messages() const
+    {
+        QStringList texts;
+        for (const auto &shown : box.shown)
+            texts << shown.text;
+        return texts;
+    }
+
+    test::ScriptedMsgBox box;
     QList<int> helpTopics;
     int exifChoices = 0;
     int versionChecks = 0;
@@ -69,26 +70,6 @@ void writeIni(const QString &path, const QByteArray &text)
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(text);
 }
-
-// Closes whatever modal box appears and keeps its text.
-class ModalCloser : public QObject
-{
-public:
-    ModalCloser()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->done(QMessageBox::Ok);
-            }
-        });
-        m_timer.start(20);
-    }
-    QStringList texts;
-
-private:
-    QTimer m_timer;
-};
 
 } // namespace
 
@@ -171,13 +152,13 @@ private Q_SLOTS:
             app::ui::Program program(m_program, {photos.path()}, services);
             QVERIFY(program.Main());
             QCOMPARE(program.mainWindow()->CurrentPath(), QFileInfo(photos.path()).canonicalFilePath());
-            QVERIFY(services.messages.isEmpty());
+            QVERIFY(services.messages().isEmpty());
             program.mainWindow()->close();
         }
         RecordingServices quoted;
         app::ui::Program second(m_program, {QLatin1Char('"') + photos.path() + QLatin1Char('"')}, quoted);
         QVERIFY(second.Main());
-        QVERIFY2(quoted.messages.isEmpty(), "a path in quotes is ignored silently");
+        QVERIFY2(quoted.messages().isEmpty(), "a path in quotes is ignored silently");
         second.mainWindow()->close();
     }
 
@@ -188,10 +169,11 @@ private Q_SLOTS:
         RecordingServices services;
         app::ui::Program program(m_program, {}, services);
         QVERIFY(program.Main());
-        QCOMPARE(services.messages, (QStringList{QStringLiteral("Version 9.9.9 inconnue"),
-                                                 QStringLiteral("Nombre de $ impair")}));
-        QCOMPARE(services.styles, (QList<int>{64, 64}));
-        QCOMPARE(services.titles[0], QStringLiteral("Information"));
+        QCOMPARE(services.messages(), (QStringList{QStringLiteral("Version 9.9.9 inconnue"),
+                                                   QStringLiteral("Nombre de $ impair")}));
+        QCOMPARE(services.box.shown[0].style, 64);
+        QCOMPARE(services.box.shown[1].style, 64);
+        QCOMPARE(services.box.shown[0].title, QStringLiteral("Information"));
         QCOMPARE(program.mainWindow()->windowTitle(), QStringLiteral("Tarvello v1.13.0 - 0 fichiers renommés"));
         program.mainWindow()->close();
     }
@@ -199,12 +181,12 @@ private Q_SLOTS:
     void badSettingsAreReportedAndTheProgramRuns()
     {
         writeIni(iniPath(), "[General]\r\nGeneral_NombreFichierRenomme=beaucoup\r\n[Option]\r\nOption_OutilExifChoisi=1\r\n");
-        ModalCloser closer;
         RecordingServices services;
         app::ui::Program program(m_program, {}, services);
         QVERIFY(program.Main());
-        QCOMPARE(closer.texts.size(), 1);
-        QVERIFY(closer.texts[0].startsWith(QStringLiteral("Error 13 (Type mismatch) in procedure ReadIniFile of Module modIniFile line ")));
+        QCOMPARE(services.box.systemTexts.size(), 1);
+        QVERIFY(services.box.systemTexts[0].startsWith(
+            QStringLiteral("Error 13 (Type mismatch) in procedure ReadIniFile of Module modIniFile line ")));
         QCOMPARE(program.context().settings.RegleRenommage_Pas, qint16(1));
         program.mainWindow()->close();
         QVERIFY(QFile::exists(iniPath()));

@@ -1,6 +1,6 @@
 #include "browser/FileListModel.h"
 
-#include "browser/NameOrder.h"
+#include "common/NameOrder.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -12,6 +12,9 @@
 #include <numeric>
 
 namespace tarvello::browser {
+
+using common::compareNames;
+using common::compareSortKeys;
 
 namespace {
 

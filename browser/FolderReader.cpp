@@ -1,6 +1,6 @@
 #include "browser/FolderReader.h"
 
-#include "browser/NameOrder.h"
+#include "common/NameOrder.h"
 #include "common/Zub.h"
 
 #include <QElapsedTimer>
@@ -17,6 +17,9 @@
 #include <unistd.h>
 
 namespace tarvello::browser {
+
+using common::compareNames;
+using common::nameSortKey;
 
 // What a worker thread holds of its reader: the reader itself until it is
 // destroyed. Results are posted under the lock, so none can be posted to a

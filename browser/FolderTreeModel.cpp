@@ -1,7 +1,7 @@
 #include "browser/FolderTreeModel.h"
 
 #include "browser/ChangeGrouper.h"
-#include "browser/NameOrder.h"
+#include "common/NameOrder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +14,9 @@
 #include <iterator>
 
 namespace tarvello::browser {
+
+using common::compareNames;
+using common::nameSortKey;
 
 namespace {
 

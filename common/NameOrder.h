@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace tarvello::browser {
+namespace tarvello::common {
 
 // The key a name is ordered by: accents dropped and case folded, so that
 // "Été" sits with "ete" and "B" with "b". Worth computing once per name.
@@ -19,4 +19,4 @@ int compareSortKeys(const QString &a, const QString &b);
 int compareNames(const QString &keyA, const QString &nameA, const QByteArray &bytesA,
                  const QString &keyB, const QString &nameB, const QByteArray &bytesB);
 
-} // namespace tarvello::browser
+} // namespace tarvello::common

@@ -1,10 +1,10 @@
-#include "browser/NameOrder.h"
+#include "common/NameOrder.h"
 
 #include "common/Zub.h"
 
 #include <algorithm>
 
-namespace tarvello::browser {
+namespace tarvello::common {
 
 namespace {
 
@@ -17,7 +17,7 @@ bool isAsciiDigit(QChar c)
 
 QString nameSortKey(const QString &name)
 {
-    return common::ZubStringSansAccent(name).toCaseFolded();
+    return ZubStringSansAccent(name).toCaseFolded();
 }
 
 int compareSortKeys(const QString &a, const QString &b)
@@ -85,4 +85,4 @@ int compareNames(const QString &keyA, const QString &nameA, const QByteArray &by
     return bytesA < bytesB ? -1 : 1;
 }
 
-} // namespace tarvello::browser
+} // namespace tarvello::common

@@ -156,17 +156,40 @@ QStringList FileView::itemNames() const
 
 QStringList FileView::selectedNames() const
 {
+    QStringList names;
+    for (const int row : selectedRows())
+        names.append(m_model->entry(row).name);
+    return names;
+}
+
+QList<QByteArray> FileView::itemNativeNames() const
+{
+    QList<QByteArray> names;
+    const int rows = m_model->rowCount();
+    names.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        names.append(m_model->entry(row).nativeName);
+    return names;
+}
+
+QList<QByteArray> FileView::selectedNativeNames() const
+{
+    QList<QByteArray> names;
+    for (const int row : selectedRows())
+        names.append(m_model->entry(row).nativeName);
+    return names;
+}
+
+// The selected rows in view order.
+QList<int> FileView::selectedRows() const
+{
     QList<int> rows;
     const QModelIndexList selected = selectionModel()->selectedRows(FileListModel::NameColumn);
     rows.reserve(selected.size());
     for (const QModelIndex &index : selected)
         rows.append(index.row());
     std::sort(rows.begin(), rows.end());
-    QStringList names;
-    names.reserve(rows.size());
-    for (const int row : std::as_const(rows))
-        names.append(m_model->entry(row).name);
-    return names;
+    return rows;
 }
 
 void FileView::select(const QStringList &names)

@@ -61,6 +61,11 @@ public:
     QStringList itemNames() const;
     // Names of the selected files, in view order.
     QStringList selectedNames() const;
+    // The bytes the file system holds for itemNames() and selectedNames(), in
+    // the same order: a name that is not UTF-8 shows with U+FFFD, and only
+    // its bytes tell which file it is.
+    QList<QByteArray> itemNativeNames() const;
+    QList<QByteArray> selectedNativeNames() const;
     // Selects exactly the files with these names.
     void select(const QStringList &names);
 
@@ -103,6 +108,7 @@ private:
     void updateCount();
     void fitNameColumn();
     int selectWhere(const std::function<bool(const FileEntry &)> &wanted);
+    QList<int> selectedRows() const;
     void rememberSelection();
     void restoreSelection();
     void openFile(const QString &name);

@@ -382,6 +382,13 @@ private Q_SLOTS:
         QCOMPARE(view.model()->index(0, 1).data().toString(), QStringLiteral("3\u00a0Ko"));
         view.select({shown});
         QCOMPARE(view.selectedNames(), (QStringList{shown, shown}));
+        // Their bytes tell them apart, in the order the names are shown.
+        QCOMPARE(view.selectedNativeNames(), (QList<QByteArray>{"bad\xff.txt", "bad\xfe.txt"}));
+        const QList<QByteArray> bytes = view.itemNativeNames();
+        QCOMPARE(bytes.size(), 3);
+        QCOMPARE(bytes.first(), QByteArray("bad\xff.txt"));
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(QFile::decodeName(bytes.at(row)), view.itemNames().at(row));
 
         QVERIFY(removeRaw(dir.path(), "bad\xff.txt"));
         QTRY_COMPARE(view.count(), 2);

@@ -2,6 +2,7 @@
 
 #include "app/IniFile.h"
 #include "app/Settings.h"
+#include "exif/ExifCache.h"
 #include "lang/Language.h"
 
 #include <QString>
@@ -22,6 +23,8 @@ struct AppContext {
     QString tempFolder;
     // The file the Exif readers write their output to, in the temporary folder.
     QString exifOutputFile;
+    // The photographs' metadata read so far; emptied only on the user's request.
+    exif::ExifCache exifCache;
     // The user confirmed leaving (quit flag).
     bool quit = false;
 };

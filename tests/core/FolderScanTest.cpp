@@ -1,0 +1,178 @@
+#include "QtPrint.h"
+
+#include "../gui/support/FolderFixture.h"
+#include "files/FolderScan.h"
+
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tarvello::files;
+using namespace folderfixture;
+
+namespace {
+
+const ScanBreak kNeverStop = [](int) { return true; };
+
+// A tree with files at three depths, hidden ones, names with and without a
+// dot, in an order that is neither the listing's nor the names'.
+class FolderScanTree : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_root = m_dir.path();
+        ASSERT_TRUE(makeFiles(m_root, {"b.jpg", "a.JPG", "notes.txt", "README", ".g.jpg", "sub2/c.jpg",
+                                       "sub1/d.jpg", "sub1/deep/e.jpg", ".hidden/f.jpg", "sub10/h.jpg"}));
+    }
+
+    QStringList collect(const QStringList &starts, const QString &filter, ListedFiles listed)
+    {
+        return collectFiles(starts, DisplayFilter(filter), listed, kNeverStop).paths;
+    }
+
+    QString path(const QString &relative) const { return m_root + QLatin1Char('/') + relative; }
+
+    QStringList paths(const QStringList &relative) const
+    {
+        QStringList full;
+        for (const QString &r : relative)
+            full.append(path(r));
+        return full;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_root;
+};
+
+TEST_F(FolderScanTree, collectionIsBreadthFirstInNameOrderWithHiddenFiles)
+{
+    EXPECT_EQ(collect({m_root}, "*.jpg", ListedFiles(ListedFiles::Match::Name)),
+              paths({".g.jpg", "a.JPG", "b.jpg", ".hidden/f.jpg", "sub1/d.jpg", "sub2/c.jpg", "sub10/h.jpg",
+                     "sub1/deep/e.jpg"}));
+    // "*.*" leaves out a name without a dot; "*" takes it; case is ignored both ways.
+    EXPECT_EQ(collect({path("sub1")}, "*.*", ListedFiles(ListedFiles::Match::Name)),
+              paths({"sub1/d.jpg", "sub1/deep/e.jpg"}));
+    EXPECT_FALSE(collect({m_root}, "*.*", ListedFiles(ListedFiles::Match::Name)).contains(path("README")));
+    EXPECT_TRUE(collect({m_root}, "*", ListedFiles(ListedFiles::Match::Name)).contains(path("README")));
+    EXPECT_EQ(collect({m_root}, "NOTES.T?T [ab].jpg", ListedFiles(ListedFiles::Match::Name)),
+              paths({"a.JPG", "b.jpg", "notes.txt"}));
+}
+
+TEST_F(FolderScanTree, countPassesOverDotNamesAndCountsEntries)
+{
+    const FolderTally all = countFiles(m_root, true, DisplayFilter("*.JPG"), kNeverStop);
+    EXPECT_EQ(all.files, 6);
+    // root 7 (".g.jpg" and ".hidden" not), sub1 2, deep 1, sub2 1, sub10 1
+    EXPECT_EQ(all.entries, 12);
+    EXPECT_FALSE(all.stopped);
+    const FolderTally top = countFiles(m_root, false, DisplayFilter("*.jpg"), kNeverStop);
+    EXPECT_EQ(top.files, 2);
+    EXPECT_EQ(top.entries, 7);
+    EXPECT_EQ(countFiles(path("missing"), true, DisplayFilter("*"), kNeverStop).files, 0);
+    EXPECT_EQ(countFiles(m_root, true, DisplayFilter(""), kNeverStop).files, 0);
+}
+
+TEST_F(FolderScanTree, duplicateRules)
+{
+    const QList<FileEntry> list = {{"c.jpg", "/elsewhere", ""}, {"d.jpg", path("sub1"), ""}};
+    // By name: a file of any folder with a listed name stays out.
+    ListedFiles byName(ListedFiles::Match::Name);
+    byName.addEntries(list);
+    EXPECT_EQ(collect({path("sub2"), path("sub1")}, "*", byName), paths({"sub1/deep/e.jpg"}));
+    // By path: only the listed file itself, and a folder dropped twice gives its files once.
+    ListedFiles byPath(ListedFiles::Match::Path);
+    byPath.addEntries(list);
+    EXPECT_EQ(collect({path("sub2"), path("sub1"), path("sub2")}, "*", byPath),
+              paths({"sub2/c.jpg", "sub1/deep/e.jpg"}));
+    // A folder inside one collected before is not listed again.
+    ListedFiles fresh(ListedFiles::Match::Path);
+    EXPECT_EQ(collect({path("sub1/deep"), path("sub1")}, "*", fresh), paths({"sub1/deep/e.jpg", "sub1/d.jpg"}));
+    // By name, two files of one name in two folders are both new until listed.
+    ListedFiles names(ListedFiles::Match::Name);
+    EXPECT_TRUE(names.takeIfNew("/a/x.jpg", "x.jpg"));
+    EXPECT_TRUE(names.takeIfNew("/b/x.jpg", "x.jpg"));
+    names.add("/c/x.jpg", "x.jpg");
+    EXPECT_FALSE(names.takeIfNew("/d/x.jpg", "x.jpg"));
+}
+
+TEST_F(FolderScanTree, aStopEndsBothScans)
+{
+    int calls = 0;
+    const ScanBreak stopAtThird = [&calls](int) { return ++calls < 3; };
+    ListedFiles listed(ListedFiles::Match::Name);
+    const CollectedFiles collected = collectFiles({m_root}, DisplayFilter("*"), listed, stopAtThird);
+    EXPECT_TRUE(collected.stopped);
+    EXPECT_EQ(calls, 3);
+    calls = 0;
+    const FolderTally tally = countFiles(m_root, true, DisplayFilter("*"), stopAtThird);
+    EXPECT_TRUE(tally.stopped);
+    EXPECT_EQ(tally.entries, 3);
+}
+
+TEST_F(FolderScanTree, linksToFilesAreFilesAndLinksToFoldersAreNotEntered)
+{
+    ASSERT_TRUE(QFile::link(m_root, path("sub1/up")));
+    ASSERT_TRUE(QFile::link(path("b.jpg"), path("sub2/link.jpg")));
+    ASSERT_TRUE(QFile::link(path("gone.jpg"), path("sub2/dangling.jpg")));
+    ListedFiles listed(ListedFiles::Match::Path);
+    EXPECT_EQ(collect({path("sub1"), path("sub2")}, "*.jpg", listed),
+              paths({"sub1/d.jpg", "sub1/deep/e.jpg", "sub2/c.jpg", "sub2/dangling.jpg", "sub2/link.jpg"}));
+    EXPECT_EQ(countFiles(path("sub1"), true, DisplayFilter("*"), kNeverStop).files, 2);
+}
+
+TEST_F(FolderScanTree, namesThatAreNotTextAreSetApart)
+{
+    const QByteArray inside = QFile::encodeName(m_root) + "/bad\xff/inside.jpg";
+    const auto cleanUp = qScopeGuard([this, &inside] {
+        ::unlink(inside.constData());
+        removeRaw(m_root, "bad\xff");
+        removeRaw(m_root, "caf\xe9.jpg");
+        removeRaw(m_root, "caf\xe9.txt");
+    });
+    ASSERT_TRUE(makeRawFile(m_root, "caf\xe9.jpg"));
+    ASSERT_TRUE(makeRawFile(m_root, "caf\xe9.txt"));
+    ASSERT_TRUE(makeRawFolder(m_root, "bad\xff"));
+    const int fd = ::open(inside.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    ASSERT_TRUE(makeFile(path("café.jpg")));
+    ListedFiles listed(ListedFiles::Match::Name);
+    const CollectedFiles collected = collectFiles({m_root}, DisplayFilter("*.jpg"), listed, kNeverStop);
+    EXPECT_TRUE(collected.paths.contains(path("café.jpg")));
+    EXPECT_FALSE(collected.paths.contains(path(QStringLiteral("caf\uFFFD.jpg"))));
+    QStringList notText = collected.notText;
+    notText.sort();
+    // The text file does not pass the filter: it would not have been added anyway.
+    EXPECT_EQ(notText, paths({QStringLiteral("bad\uFFFD"), QStringLiteral("caf\uFFFD.jpg")}));
+    EXPECT_EQ(countFiles(m_root, true, DisplayFilter("*.jpg"), kNeverStop).files, 7);
+}
+
+TEST_F(FolderScanTree, anUnreadableFolderIsPassedOver)
+{
+    const QString locked = makeLockedFolder(path("sub1"), "locked");
+    if (locked.isEmpty())
+        GTEST_SKIP() << "this system lets the test read every folder";
+    const auto cleanUp = qScopeGuard([&locked] { unlockFolder(locked); });
+    ListedFiles listed(ListedFiles::Match::Name);
+    EXPECT_EQ(collect({path("sub1")}, "*", listed), paths({"sub1/d.jpg", "sub1/deep/e.jpg"}));
+    EXPECT_EQ(countFiles(path("sub1"), true, DisplayFilter("*"), kNeverStop).files, 2);
+    EXPECT_EQ(countFiles(locked, true, DisplayFilter("*"), kNeverStop).entries, 0);
+}
+
+TEST(FolderScan, textNames)
+{
+    const struct {
+        QByteArray bytes;
+        bool text;
+    } cases[] = {
+        {"photo.jpg", true},  {"", true},          {"caf\xc3\xa9.jpg", true}, {"\xef\xbf\xbd.jpg", true},
+        {"caf\xe9.jpg", false}, {"\xff", false},    {"a\xc3", false},          {"\xed\xa0\x80", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(isTextName(c.bytes), c.text) << c.bytes.toHex().constData();
+}
+
+} // namespace

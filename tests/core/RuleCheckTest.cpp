@@ -1,0 +1,113 @@
+#include "QtPrint.h"
+
+#include "common/VbError.h"
+#include "rules/RuleCheck.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvello;
+using namespace tarvello::rules;
+
+namespace {
+
+TEST(RuleCheck, forbiddenCharactersAndWhereSlashesMayStand)
+{
+    const QString all = forbiddenRuleCharacters();
+    ASSERT_EQ(all, QStringLiteral("/:?\"<>|\\"));
+    const QString slash = QStringLiteral("/");
+    const struct {
+        const char *rule;
+        std::optional<QString> refusal;
+    } cases[] = {
+        {"Photo_$dA$-$dM$_###", std::nullopt},
+        {"a:b", all},
+        {"a?b", all},
+        {"a\"b", all},
+        {"a<b", all},
+        {"a>b", all},
+        {"a|b", all},
+        {"a/b", all},
+        {"$REPC/a/b$", std::nullopt},
+        {"$REPC/a/b/1$", std::nullopt},
+        {"x/$REPC/a/b$", slash},
+        {"$REPC/a/b/1$/", slash},
+        // Without its second slash the directive has no end: every slash is out.
+        {"$REPC/a$", slash},
+        {"$REPP/1/3/1/x$", std::nullopt},
+        {"$REPP/1/3/1/x/$", slash},
+        {"$REPP/1/3$", std::nullopt},
+        {"$MKDIR/a/b", std::nullopt},
+        {"$MKDIR/a/b/c", slash},
+        // The first directive found in the order $REPC, $REPP, $MKDIR decides.
+        {"$REPP/1/2/1/x$ $REPC/a/b$", slash},
+        // A misplaced slash is named before any other character.
+        {"x/$REPC/a/b$:", slash},
+        {"$REPC/a/b$:", all},
+        {"dossier\\*", all},
+        {"$MKDIR dossier\\*", std::nullopt},
+        {"$MKDIR dossier\\*:", all},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ruleRefusal(QString::fromUtf8(c.rule)), c.refusal) << c.rule;
+}
+
+TEST(RuleCheck, directivesTheFormsWrite)
+{
+    const std::array<QString, 4> positions = {"3", "7", "4", "5"};
+    const struct {
+        int range;
+        int origin;
+        const char *directive;
+    } cases[] = {
+        {0, 0, "$REPP/3/7/1/abc$"},
+        {1, 0, "$REPP/4//1/abc$"},
+        {2, 0, "$REPP//5/1/abc$"},
+        {1, 1, "$REPP/4//-1/abc$"},
+        {-1, -1, "$REPP//abc$"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(positionDirective({c.range, positions, c.origin, QStringLiteral("abc")}), QString::fromUtf8(c.directive))
+            << c.directive;
+    }
+    EXPECT_EQ(textDirective("IMG", "Photo", 0), QStringLiteral("$REPC/IMG/Photo$"));
+    EXPECT_EQ(textDirective("IMG", "Photo", 1), QStringLiteral("$REPC/IMG/Photo/-1$"));
+    EXPECT_EQ(textDirective("IMG", "", 2), QStringLiteral("$REPC/IMG//1$"));
+}
+
+TEST(RuleCheck, tokensAndTheirInsertion)
+{
+    EXPECT_EQ(tokenOfCaption("$N$ : premier nombre du nom"), QStringLiteral("$N$"));
+    EXPECT_EQ(tokenOfCaption("# : compteur : un # par chiffre"), QStringLiteral("#"));
+    EXPECT_EQ(tokenOfCaption("$REPC/ancien/nouveau$ : remplacer"), QStringLiteral("$REPC/ancien/nouveau$"));
+    EXPECT_EQ(tokenOfCaption("sans deux-points"), QStringLiteral("sans deux-points"));
+    EXPECT_EQ(tokenOfCaption("a:b"), QStringLiteral("a:b"));
+
+    const struct {
+        int caret;
+        const char *rule;
+    } cases[] = {{0, "$A$abc"}, {1, "a$A$bc"}, {3, "abc$A$"}, {40, "abc$A$"}, {-1, "abc$A$"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(insertToken("abc", c.caret, "$A$"), QString::fromUtf8(c.rule)) << c.caret;
+    EXPECT_EQ(insertToken("", 0, "*"), QStringLiteral("*"));
+}
+
+TEST(RuleCheck, positionFields)
+{
+    const struct {
+        const char *typed;
+        const char *kept;
+    } cases[] = {
+        {"4", "4"}, {" 7 ", "7"}, {"2.6", "3"}, {"2.5", "2"}, {"3.5", "4"}, {"0", "1"},
+        {"-4", "1"}, {"", "1"},   {"abc", "1"}, {"1e3", "1"}, {"32767", "32767"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(positionFieldText(QString::fromUtf8(c.typed)), QString::fromUtf8(c.kept)) << c.typed;
+    try {
+        positionFieldText("40000");
+        ADD_FAILURE() << "a position beyond 16 bits passed";
+    } catch (const common::VbError &error) {
+        EXPECT_EQ(error.number(), common::VbError::Overflow);
+    }
+}
+
+} // namespace

@@ -17,7 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
-#include <QTreeView>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace tarvello::files::ui {
@@ -121,13 +121,23 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
 
     // Middle: which files.
     auto *middle = new QVBoxLayout;
-    lstrename = named<QTreeView>(central, QStringLiteral("lstrename"));
-    lstrename->setRootIsDecorated(false);
-    lstrename->setUniformRowHeights(true);
-    lstrename->setAlternatingRowColors(true);
+    lstrename = named<QTableView>(central, QStringLiteral("lstrename"));
+    lstrename->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstrename->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstrename->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstrename->setShowGrid(false);
+    lstrename->setWordWrap(false);
+    lstrename->setCornerButtonEnabled(false);
+    lstrename->setAlternatingRowColors(true);
     lstrename->setTextElideMode(Qt::ElideMiddle);
-    lstrename->header()->setStretchLastSection(true);
+    lstrename->setAcceptDrops(true);
+    // Rows of one fixed height: the view never measures 100,000 of them.
+    lstrename->verticalHeader()->hide();
+    lstrename->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lstrename->verticalHeader()->setDefaultSectionSize(lstrename->fontMetrics().height() + 6);
+    lstrename->horizontalHeader()->setStretchLastSection(true);
+    lstrename->horizontalHeader()->setHighlightSections(false);
+    lstrename->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     middle->addWidget(lstrename, 1);
     auto *listButtons = new QGridLayout;
     cmdAdd = button(central, "cmdAdd");

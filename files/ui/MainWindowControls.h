@@ -16,7 +16,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QStackedWidget;
-class QTreeView;
+class QTableView;
 class QWidget;
 
 namespace tarvello::files::ui {
@@ -34,7 +34,8 @@ struct MainWindowControls {
     QLabel *Label2 = nullptr;
 
     // File list.
-    QTreeView *lstrename = nullptr;
+    // A table: screen readers read its rows and columns as such.
+    QTableView *lstrename = nullptr;
     QPushButton *cmdAdd = nullptr;
     QPushButton *cmdAddAll = nullptr;
     QMenu *mnuPopup = nullptr;

@@ -10,6 +10,7 @@
 #include "rules/NameEngine.h"
 #include "lang/ui/Translate.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -23,7 +24,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
-#include <QTreeView>
+#include <QTableView>
 
 namespace tarvello::files::ui {
 
@@ -70,6 +71,8 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
 
     connect(m_ui.lstAstuce, &QListWidget::currentRowChanged, this, &frmMain::showTipTopic);
     connectRuleOptions();
+    connectFileList();
+    connectRuleEdit();
     connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
         if (onQuitButton)
             onQuitButton();
@@ -78,7 +81,12 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
     Form_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The controls go while the window's members that their events reach still exist.
+    delete m_escapeHook;
+    delete centralWidget();
+}
 
 QString frmMain::CurrentPath() const
 {
@@ -143,7 +151,7 @@ void frmMain::translate()
     m_fileView->retranslate();
     lang::ui::TranslateForm(this, language);
     m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QStringLiteral("0"))));
-    m_ui.Label4->setText(lang::ui::widgetText(language.GetMessage(19, QString::number(m_files.count()))));
+    showListCount();
     const int tip = m_ui.lstAstuce->currentRow();
     m_ui.lstAstuce->clear();
     for (int i = 0; i < m_ui.fAstuce.size(); ++i)
@@ -170,6 +178,8 @@ void frmMain::Form_Activate()
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // An add still running ends after its current file.
+    m_stopRequest = true;
     if (!m_closing && onQuitRequested) {
         m_closing = true;
         onQuitRequested();
@@ -183,6 +193,9 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
         unsetCursor();
     else
         setCursor(Qt::WaitCursor);
+    // Switching a control off takes its focus away; it comes back with the idle state.
+    if (!on && !m_focusBeforeBusy)
+        m_focusBeforeBusy = QApplication::focusWidget();
     QList<QWidget *> switched = {
         m_ui.cmdAdd, m_ui.cmdAddAll, m_ui.cmdStopAction, m_ui.cmdDel, m_ui.cmdClear, m_ui.cmdRefresh,
         m_ui.cmdUp, m_ui.cmdDown, m_ui.chkRefresh, m_ui.txtFilter, m_fileView, m_tree, m_ui.chkPreview,
@@ -210,6 +223,13 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
     m_ui.cmdRenommerStop->setVisible(renaming);
     if (renaming)
         m_ui.cmdRenommerStop->setEnabled(true);
+    if (on) {
+        // The replacement forms keep only their chosen fields on.
+        showRepForms();
+        const QPointer<QWidget> focus = std::exchange(m_focusBeforeBusy, nullptr);
+        if (focus && focus->isEnabled() && focus->isVisible() && !focus->hasFocus())
+            focus->setFocus();
+    }
 }
 
 rules::RuleSettings frmMain::ruleFromControls() const
@@ -300,6 +320,11 @@ void frmMain::update_names()
 {
     if (m_updating)
         return;
+    // No recomputation inside an add: it follows the add.
+    if (m_adding) {
+        m_recomputeAfterAdd = true;
+        return;
+    }
     m_identical.reset();
     m_updating = true;
     objetOnOff(false, false, false);
@@ -327,7 +352,7 @@ void frmMain::update_names()
         endNames();
         m_ui.ProgressBar1->hide();
     }
-    m_ui.Label4->setText(lang::ui::widgetText(m_context.language.GetMessage(19, QString::number(m_files.count()))));
+    showListCount();
     m_updating = false;
     objetOnOff(true, false, false);
 }

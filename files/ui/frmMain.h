@@ -8,9 +8,14 @@
 #include "rules/RuleSettings.h"
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QTime>
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+class QTimer;
 
 namespace tarvello::browser {
 class FileView;
@@ -100,11 +105,69 @@ public:
     std::function<void()> onQuitRequested;
     std::function<void()> onQuitButton;
 
+    // The file list's operations (frmMain_FileList.cpp).
+
+    // Adds every non-empty path of the list, in order, with no duplicate
+    // test, in the frame of every add (busy state, progress, stop request).
+    void addFromExplorer(const QStringList &paths);
+
+    // True while an add runs: input that would change the list is refused.
+    bool isAdding() const { return m_adding; }
+
+    // Opens a web address in the user's browser (cmdForum); tests put their own.
+    std::function<bool(const QString &url)> openUrl;
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The file list's operations (frmMain_FileList.cpp).
+    class AddFrame;
+    void connectFileList();
+    void cmdAdd_Click();
+    void cmdAddAll_Click();
+    void mnuAddHieriachy_Click();
+    void cmdDnD_OLEDragDrop(const QList<QByteArray> &paths);
+    void cmdDel_Click();
+    void cmdClear_Click();
+    void cmdUp_Click();
+    void cmdDown_Click();
+    void moveSelected(bool up);
+    void dropEntry(int from, int to);
+    void cmdStopAction_Click();
+    void cmdEffacerExif_Click();
+    void txtFilter_Change();
+    void cmdRefresh_Click();
+    void Timer_Escape();
+    void Timer_ListView1_count();
+    void addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath);
+    void addPaths(const QStringList &paths, AddFrame &frame, const std::function<bool(const QString &)> &isNew);
+    bool askToAddFolders(int message, int files, int folders);
+    void tellNotText(const QStringList &paths);
+    bool pauseAdd(int done);
+    void showListCount();
+    QList<int> selectedEntryRows() const;
+    bool lstrenameViewportEvent(QEvent *event);
+    bool cmdDnDEvent(QEvent *event);
+    // Rule editing aids (frmMain_RuleEdit.cpp).
+    void connectRuleEdit();
+    void checkRule(bool focusBack);
+    void cboRenommer_Change();
+    bool cboRenommerEvent(QEvent *event);
+    void Timer_update();
+    void Timer_cboRenommer();
+    void fieldLostFocus(QObject *field);
+    void showNotANumber();
+    void txtDebut_LostFocus();
+    void txtPas_LostFocus();
+    void txtNbPasse_LostFocus();
+    void txtRepPos_LostFocus(int index);
+    void showRepForms();
+    void cmdRepPos_Click();
+    void cmdRepStr_Click();
+    bool tokenLabelEvent(int index, QEvent *event);
+    void Label8_Click(int index);
     void Form_Load();
     void Form_Activate();
     void setButtonImages();
@@ -132,6 +195,35 @@ private:
     bool m_ready = false;
     // The window is closing on the program's own request; no second quit.
     bool m_closing = false;
+    // The control that had the focus when the window became busy, given it back after.
+    QPointer<QWidget> m_focusBeforeBusy;
+
+    // The file list's operations.
+    // Asks the running add to stop after its current file.
+    bool m_stopRequest = false;
+    bool m_adding = false;
+    // A recomputation asked for while an add ran, made at its end.
+    bool m_recomputeAfterAdd = false;
+    QTimer *m_escapeTimer = nullptr;
+    QObject *m_escapeHook = nullptr;
+    bool m_escapePressed = false;
+    QTimer *m_countTimer = nullptr;
+    bool m_filterChangeSuppressed = false;
+    // Drag of one entry inside the list: the entry dragged, the row under the pointer.
+    bool m_dragging = false;
+    int m_dragFrom = -1;
+    int m_dragTarget = -1;
+    QPoint m_dragPress;
+
+    // Rule editing aids.
+    QTimer *m_updateTimer = nullptr;
+    QTimer *m_caretTimer = nullptr;
+    // When the rule box was last changed; none while no change is pending.
+    std::optional<QTime> m_ruleEditStamp;
+    // The rule when the box got the focus, then as last validated.
+    QString m_lastRule;
+    // The rule box's caret as last sampled and followed by the keys; -1 none.
+    qint16 m_caret = -1;
 };
 
 } // namespace tarvello::files::ui

@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTreeView>
+#include <QTableView>
 #include <QtTest>
 
 using namespace tarvello;
@@ -147,6 +147,7 @@ private Q_SLOTS:
         window.show();
         auto &ui = window.controls();
         ui.chkExtension->setChecked(true);
+        ui.optRepPos[2]->setChecked(true);
         window.objetOnOff(false, true, true);  // a state before, so every switch is exercised
         window.objetOnOff(on, showStop, renaming);
         // Controls the states never switch.
@@ -162,6 +163,9 @@ private Q_SLOTS:
         for (const QString &name : commands)
             QVERIFY2(window.findChild<QWidget *>(name)->isEnabled() == on, qPrintable(name));
         QCOMPARE(ui.txtExtension->isEnabled(), on);
+        // Back to idle, the position form keeps only the fields of its choice.
+        QVERIFY(!ui.txtRepPos[0]->isEnabled());
+        QVERIFY(!ui.lblRepPos[1]->isEnabled());
         QCOMPARE(ui.cmdStopAction->isVisible(), showStop);
         QCOMPARE(ui.cmdRenommer->isVisible(), !renaming);
         QCOMPARE(ui.cmdRenommerStop->isVisible(), renaming);

@@ -346,16 +346,16 @@ void frmMain::cmdDnD_OLEDragDrop(const QList<QByteArray> &paths)
             if (listed.takeIfNew(path, common::ZubGetFileName(path)) && affiche_nom(path))
                 break;
         }
-        if (folders.isEmpty() || total < 1 || !askToAddFolders(59, int(total), int(folders.size())))
-            return;
-        m_stopRequest = false;
-        objetOnOff(false, true, false);
-        frame.planned(0, int(total));
-        const CollectedFiles collected =
-            collectFiles(folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); });
-        notText += collected.notText;
-        if (!collected.stopped)
-            addPaths(collected.paths, frame, [](const QString &) { return true; });
+        if (!folders.isEmpty() && total >= 1 && askToAddFolders(59, int(total), int(folders.size()))) {
+            m_stopRequest = false;
+            objetOnOff(false, true, false);
+            frame.planned(0, int(total));
+            const CollectedFiles collected =
+                collectFiles(folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); });
+            notText += collected.notText;
+            if (!collected.stopped)
+                addPaths(collected.paths, frame, [](const QString &) { return true; });
+        }
     }
     tellNotText(notText);
 }

@@ -1,0 +1,404 @@
+// The file list of the main window on temporary folder trees: each add with
+// its duplicate rule, the questions before folders are added, moves and the
+// drag of one entry, a long add stopped with Escape, input refused meanwhile,
+// names that are not text, and the list as screen readers see it.
+
+#include "browser/FolderTree.h"
+#include "files/ui/frmMain.h"
+#include "support/FolderFixture.h"
+#include "support/MainWindowFixture.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+using namespace tarvello;
+using namespace folderfixture;
+using test::MainWindowFixture;
+
+namespace {
+
+constexpr int Yes = lang::MsgAnswer::Yes;
+constexpr int No = lang::MsgAnswer::No;
+
+// Drops the paths on cmdDnD as a file manager would; true when the drop was taken.
+bool dropOn(QWidget *target, const QList<QByteArray> &paths)
+{
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QByteArray &path : paths)
+        urls.append(QUrl(QStringLiteral("file://") + QString::fromLatin1(path.toPercentEncoding("/"))));
+    data.setUrls(urls);
+    const QPoint centre = target->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(centre, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+QList<QByteArray> bytesOf(const QStringList &paths)
+{
+    QList<QByteArray> all;
+    for (const QString &path : paths)
+        all.append(QFile::encodeName(path));
+    return all;
+}
+
+} // namespace
+
+class tst_filelist : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString path(const QString &relative) const { return m_dir->path() + QLatin1Char('/') + relative; }
+
+    QStringList paths(const QStringList &relative) const
+    {
+        QStringList full;
+        for (const QString &r : relative)
+            full.append(path(r));
+        return full;
+    }
+
+    // A fresh tree for each test.
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void eachAddWithItsDuplicateRule_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QStringList>("added");
+        // Listed before: B/x.jpg and A/y.jpg. The current folder is A.
+        QTest::newRow("selected: the name alone") << "cmdAdd" << QStringList{"A/w.jpg"};
+        QTest::newRow("all: the name in the current folder") << "cmdAddAll" << QStringList{"A/w.jpg", "A/x.jpg"};
+        QTest::newRow("hierarchy: the name alone") << "mnuAddHieriachy" << QStringList{"A/w.jpg", "A/sub/v.jpg"};
+        QTest::newRow("drop: the name in the same folder") << "cmdDnD" << QStringList{"A/w.jpg", "A/x.jpg"};
+    }
+
+    void eachAddWithItsDuplicateRule()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QStringList, added);
+        QVERIFY(makeFiles(m_dir->path(), {"A/w.jpg", "A/x.jpg", "A/y.jpg", "A/sub/v.jpg", "A/sub/y.jpg", "B/x.jpg"}));
+        MainWindowFixture f;
+        QVERIFY(f.openFolder(path("A"), 3));
+        f.window->affiche_nom(path("B/x.jpg"));
+        f.window->affiche_nom(path("A/y.jpg"));
+        f.box.answers = {Yes};
+        if (operation == QLatin1String("cmdAdd")) {
+            f.window->ListView1().select(f.window->ListView1().itemNames());
+            f.ui().cmdAdd->click();
+        } else if (operation == QLatin1String("cmdAddAll")) {
+            f.ui().cmdAddAll->click();
+        } else if (operation == QLatin1String("mnuAddHieriachy")) {
+            f.ui().mnuAddHieriachy->trigger();
+            QCOMPARE(f.box.shown.size(), 1);
+            QCOMPARE(f.box.shown[0].text, f.message(52, "5"));
+            QCOMPARE(f.box.shown[0].style, 36);
+        } else {
+            QVERIFY(dropOn(f.ui().cmdDnD, bytesOf(paths({"A/w.jpg", "A/x.jpg", "A/y.jpg"}))));
+            QTRY_COMPARE(f.window->fileList().count(), 4);
+        }
+        QCOMPARE(f.paths(), paths(QStringList{"B/x.jpg", "A/y.jpg"} + added));
+        QCOMPARE(f.ui().Label4->text(), f.message(19, QString::number(2 + added.size())));
+        QVERIFY(f.ui().cmdAdd->isEnabled());
+        QVERIFY(!f.ui().cmdStopAction->isVisible());
+    }
+
+    // "*.*" leaves a name without a dot out, so the question still comes, with 0.
+    void theHierarchyQuestionComesEvenWithNothingToAdd()
+    {
+        QVERIFY(makeFiles(m_dir->path(), {"empty/README", "full/PHOTO.JPG", "full/notes.txt"}));
+        MainWindowFixture f;
+        QVERIFY(f.openFolder(path("empty"), 0));
+        f.box.answers = {Yes, No};
+        f.ui().mnuAddHieriachy->trigger();
+        QVERIFY(f.openFolder(path("full"), 2));
+        f.ui().mnuAddHieriachy->trigger();
+        QCOMPARE(f.box.shown.size(), 2);
+        QCOMPARE(f.box.shown[0].text, f.message(52, "0"));
+        QCOMPARE(f.box.shown[1].text, f.message(52, "2"));
+        QVERIFY(f.paths().isEmpty());
+
+        // The filter matches without regard to case, in the view and in the hierarchy.
+        f.ui().txtFilter->setText(QStringLiteral("*.jpg"));
+        QCOMPARE(f.context.settings.General_FiltreAffichage, QStringLiteral("*.jpg"));
+        QTRY_COMPARE(f.window->ListView1().itemNames(), QStringList{"PHOTO.JPG"});
+        f.ui().cmdRefresh->click();
+        QCOMPARE(f.ui().txtFilter->text(), QStringLiteral("*.jpg"));
+        f.box.answers = {Yes};
+        f.ui().mnuAddHieriachy->trigger();
+        QCOMPARE(f.box.shown.last().text, f.message(52, "1"));
+        QCOMPARE(f.paths(), paths({"full/PHOTO.JPG"}));
+    }
+
+    void droppedFoldersComeAfterTheQuestion_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("added");
+        QTest::newRow("yes") << Yes
+                             << QStringList{"loose/f.jpg", "C1/1.jpg", "C1/2.jpg", "C1/deep/3.jpg", "C2/4.jpg",
+                                            "C2/5.jpg", "C2/6.jpg", "C2/7.jpg", "C2/s/8.jpg"};
+        QTest::newRow("no: the dropped file only") << No << QStringList{"loose/f.jpg"};
+    }
+
+    void droppedFoldersComeAfterTheQuestion()
+    {
+        QFETCH(int, answer);
+        QFETCH(QStringList, added);
+        QVERIFY(makeFiles(m_dir->path(), {"loose/f.jpg", "C1/2.jpg", "C1/1.jpg", "C1/deep/3.jpg", "C2/7.jpg", "C2/4.jpg",
+                                         "C2/5.jpg", "C2/6.jpg", "C2/s/8.jpg", "C2/s/notes"}));
+        MainWindowFixture f;
+        f.box.answers = {answer};
+        QVERIFY(dropOn(f.ui().cmdDnD, bytesOf(paths({"loose/f.jpg", "C1", "gone.jpg", "C2"}))));
+        QTRY_COMPARE(f.box.shown.size(), 1);
+        QCOMPARE(f.box.shown[0].text, f.message(59, "8", "2"));
+        QTRY_COMPARE(f.paths(), paths(added));
+        // What is not a list of files is not taken.
+        QMimeData text;
+        text.setText(QStringLiteral("bonjour"));
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(f.ui().cmdDnD, &enter);
+        QVERIFY(!enter.isAccepted());
+    }
+
+    void movesKeepRunsTogetherAndBlockAtTheEnds()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        ui.cboRenommer->setEditText(QStringLiteral("N_#"));
+        for (const char *file : {"/A/a.txt", "/B/b.txt", "/A/c.txt", "/B/d.txt", "/A/e.txt"})
+            f.window->affiche_nom(QLatin1String(file));
+        // A rule typed but not yet applied shows whether a move recomputed.
+        ui.cboRenommer->setEditText(QStringLiteral("M_#"));
+        f.window->selectRows({0, 2});
+        ui.cmdUp->click();
+        QCOMPARE(f.paths(), (QStringList{"/A/a.txt", "/B/b.txt", "/A/c.txt", "/B/d.txt", "/A/e.txt"}));
+        QCOMPARE(f.newNames().first(), QStringLiteral("N_1.txt"));
+
+        f.window->selectRows({1, 2, 3});
+        ui.cmdUp->click();
+        QCOMPARE(f.paths(), (QStringList{"/B/b.txt", "/A/c.txt", "/B/d.txt", "/A/a.txt", "/A/e.txt"}));
+        QCOMPARE(f.newNames(), (QStringList{"M_1.txt", "M_2.txt", "M_3.txt", "M_4.txt", "M_5.txt"}));
+        QList<int> selected;
+        for (const QModelIndex &index : ui.lstrename->selectionModel()->selectedRows())
+            selected.append(index.row());
+        std::sort(selected.begin(), selected.end());
+        QCOMPARE(selected, (QList<int>{0, 1, 2}));
+
+        f.window->selectRows({1, 4});
+        ui.cmdDown->click();
+        QCOMPARE(f.paths().first(), QStringLiteral("/B/b.txt"));
+        QCOMPARE(f.paths().at(1), QStringLiteral("/A/c.txt"));
+
+        // Removing with the automatic refresh off leaves the names as they were.
+        ui.chkRefresh->setChecked(false);
+        f.window->selectRows({0});
+        ui.cmdDel->click();
+        QCOMPARE(f.newNames(), (QStringList{"M_2.txt", "M_3.txt", "M_4.txt", "M_5.txt"}));
+        QCOMPARE(ui.Label4->text(), f.message(19, "4"));
+
+        // Clearing starts the numbering of identical names afresh.
+        ui.chkRefresh->setChecked(true);
+        ui.cboRenommer->setEditText(QStringLiteral("Same"));
+        ui.cmdClear->click();
+        QCOMPARE(ui.Label4->text(), f.message(19, "0"));
+        f.window->addFromExplorer({"/A/a.txt", QString(), "/A/a.txt"});
+        QCOMPARE(f.newNames(), (QStringList{"Same.txt", "Same_1.txt"}));
+    }
+
+    void dragOfOneEntryMovesIt()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        ui.cboRenommer->setEditText(QStringLiteral("N_#"));
+        for (const char *file : {"/A/a.txt", "/B/b.txt", "/A/c.txt"})
+            f.window->affiche_nom(QLatin1String(file));
+        QWidget *viewport = ui.lstrename->viewport();
+        const auto rowCentre = [&](int row) { return ui.lstrename->visualRect(f.window->fileList().index(row, 0)).center(); };
+        const auto dragTo = [&](int row) {
+            QMimeData data;
+            data.setData(QStringLiteral("application/x-tarvello-entry"), "0");
+            QDragEnterEvent enter(rowCentre(row), Qt::MoveAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(viewport, &enter);
+            QDropEvent drop(rowCentre(row), Qt::MoveAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(viewport, &drop);
+            return drop.isAccepted();
+        };
+        QTest::mousePress(viewport, Qt::LeftButton, {}, rowCentre(0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, rowCentre(0));
+        QVERIFY(dragTo(2));
+        QCOMPARE(f.paths(), (QStringList{"/B/b.txt", "/A/c.txt", "/A/a.txt"}));
+        QCOMPARE(f.newNames(), (QStringList{"N_1.txt", "N_2.txt", "N_3.txt"}));
+        QCOMPARE(ui.lstrename->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(ui.lstrename->selectionModel()->selectedRows().first().row(), 2);
+
+        // With more than one entry selected the press starts no drag.
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
+        QVERIFY(!dragTo(1));
+        QCOMPARE(f.paths(), (QStringList{"/B/b.txt", "/A/c.txt", "/A/a.txt"}));
+    }
+
+    // During a long add only the stop button acts and input that would change
+    // the list is refused; Escape, once confirmed, stops after the current file.
+    void aLongAddStopsOnEscape()
+    {
+        const int files = 6000;
+        for (int i = 0; i < files; ++i)
+            QVERIFY(makeFile(path(QStringLiteral("many/f%1.txt").arg(i, 5, 10, QLatin1Char('0')))));
+        QVERIFY(makeFile(path("other/o.txt")));
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        QVERIFY(f.openFolder(path("many"), files));
+        // A rule that reads each file's date: the add lasts long enough to be stopped.
+        ui.cboRenommer->setEditText(QStringLiteral("$DA$-$DM$-$DJ$ $Dh$$Dm$$Ds$ *"));
+        f.box.answers = {Yes};
+        bool checked = false;
+        int listedAtCheck = -1;
+        connect(ui.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
+            if (value == 0 || checked)
+                return;
+            checked = true;
+            QVERIFY(f.window->isAdding());
+            QVERIFY(ui.cmdStopAction->isVisible() && ui.cmdStopAction->isEnabled());
+            const QList<QWidget *> off = {ui.cmdAdd, ui.cmdAddAll, ui.cmdDel,  ui.cmdClear,
+                                          ui.cmdUp,  ui.cboRenommer, ui.txtFilter, &f.window->TreeView1()};
+            for (QWidget *w : off)
+                QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+            listedAtCheck = f.window->fileList().count();
+            QVERIFY(!dropOn(ui.cmdDnD, bytesOf({path("other/o.txt")})));
+            f.window->addFromExplorer({path("other/o.txt")});
+            f.window->selectRows({0});
+            emit ui.lstrename->doubleClicked(f.window->fileList().index(0, 0));
+            ui.ListView2->addItem(QStringLiteral("o.txt"));
+            ui.ListView2->item(0)->setSelected(true);
+            emit ui.ListView2->itemDoubleClicked(ui.ListView2->item(0));
+            QCOMPARE(f.window->fileList().count(), listedAtCheck);
+            // Escape, then enough time for the watch to look before the next break.
+            QCoreApplication::postEvent(f.window.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
+            QThread::msleep(150);
+        });
+        ui.cmdAddAll->click();
+        QVERIFY(checked);
+        QCOMPARE(f.box.shown.size(), 1);
+        QCOMPARE(f.box.shown[0].text, f.message(20));
+        QCOMPARE(f.box.shown[0].title, f.message(1));
+        const QStringList added = f.paths();
+        QVERIFY2(added.size() > 0 && added.size() < files, qPrintable(QString::number(added.size())));
+        QStringList expected;
+        for (const QString &name : f.window->ListView1().itemNames().mid(0, added.size()))
+            expected.append(path(QStringLiteral("many/") + name));
+        QCOMPARE(added, expected);
+        QVERIFY(!f.window->findChild<QTimer *>(QStringLiteral("Timer_Escape"))->isActive());
+        QVERIFY(ui.cmdAdd->isEnabled());
+    }
+
+    void namesThatAreNotTextAreLeftOutAndNamed()
+    {
+        QVERIFY(makeFiles(m_dir->path(), {"odd/ok.jpg"}));
+        QVERIFY(makeRawFile(path("odd"), "caf\xe9.jpg"));
+        const auto cleanUp = qScopeGuard([this] { removeRaw(path("odd"), "caf\xe9.jpg"); });
+        MainWindowFixture f;
+        QVERIFY(f.openFolder(path("odd"), 2));
+        f.ui().cmdAddAll->click();
+        QCOMPARE(f.paths(), paths({"odd/ok.jpg"}));
+        const QString shown = path(QStringLiteral("odd/caf\uFFFD.jpg"));
+        QCOMPARE(f.box.shown.size(), 1);
+        QCOMPARE(f.box.shown[0].text,
+                 lang::ui::widgetText(f.context.language.extra(QStringLiteral("AddNotText"), shown, QStringLiteral("%s"))));
+        QCOMPARE(f.box.shown[0].style, 48);
+        QVERIFY(dropOn(f.ui().cmdDnD, {QFile::encodeName(path("odd")) + "/caf\xe9.jpg"}));
+        QTRY_COMPARE(f.box.shown.size(), 2);
+        QCOMPARE(f.box.shown[1].text, f.box.shown[0].text);
+        QCOMPARE(f.paths(), paths({"odd/ok.jpg"}));
+    }
+
+    void screenReadersNameEveryControlAndReadTheListAsATable()
+    {
+        MainWindowFixture f;
+        f.window->affiche_nom(QStringLiteral("/photos/IMG_0001.JPG"));
+        f.window->affiche_nom(QStringLiteral("/photos/IMG_0002.JPG"));
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(f.ui().lstrename);
+        QVERIFY(list);
+        QCOMPARE(list->role(), QAccessible::Table);
+        QAccessibleTableInterface *table = list->tableInterface();
+        QVERIFY(table);
+        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(table->columnCount(), 2);
+        QCOMPARE(table->cellAt(1, 0)->text(QAccessible::Name), QStringLiteral("IMG_0002.JPG"));
+        QCOMPARE(table->cellAt(1, 1)->text(QAccessible::Name), f.window->fileList().entry(1).newName);
+        QCOMPARE(table->columnDescription(1), f.message(15));
+        QVERIFY(!list->text(QAccessible::Name).isEmpty());
+
+        for (int tip = 0; tip < f.ui().fAstuce.size(); ++tip) {
+            f.ui().lstAstuce->setCurrentRow(tip);
+            for (QWidget *w : f.window->findChildren<QWidget *>()) {
+                if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")) || !w->isVisible())
+                    continue;
+                QAccessibleInterface *control = QAccessible::queryAccessibleInterface(w);
+                QVERIFY2(control && !control->text(QAccessible::Name).trimmed().isEmpty(), qPrintable(w->objectName()));
+            }
+        }
+    }
+
+    void commandsOfTheWindow()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        f.context.exifCache.append(QStringLiteral("/a.jpg"), {});
+        f.box.answers = {No, Yes};
+        ui.cmdEffacerExif->click();
+        QCOMPARE(f.context.exifCache.count(), 1);
+        ui.cmdEffacerExif->click();
+        QCOMPARE(f.context.exifCache.count(), 0);
+        QCOMPARE(f.box.shown.size(), 3);
+        QCOMPARE(f.box.shown[0].text, f.message(60));
+        QCOMPARE(f.box.shown[2].text, f.message(61));
+        QCOMPARE(f.box.shown[2].style, 64);
+
+        QString opened;
+        f.window->openUrl = [&opened](const QString &url) {
+            opened = url;
+            return true;
+        };
+        qputenv("TARVELLO_SITE", "http://127.0.0.1:9/");
+        ui.cmdForum->click();
+        qunsetenv("TARVELLO_SITE");
+        QCOMPARE(opened, QStringLiteral("http://127.0.0.1:9/forum"));
+
+        // The file count follows the view on its own, twice a second.
+        QVERIFY(makeFiles(m_dir->path(), {"three/a.txt", "three/b.txt", "three/c.txt"}));
+        QVERIFY(f.openFolder(path("three"), 3));
+        QTRY_COMPARE(ui.Label2->text(), f.message(18, "3"));
+    }
+};
+
+QTEST_MAIN(tst_filelist)
+#include "tst_filelist.moc"

@@ -220,6 +220,8 @@ private:
     QTimer *m_caretTimer = nullptr;
     // When the rule box was last changed; none while no change is pending.
     std::optional<QTime> m_ruleEditStamp;
+    // The rule box lost the focus to an operation that switched it off.
+    bool m_ruleBoxTaken = false;
     // The rule when the box got the focus, then as last validated.
     QString m_lastRule;
     // The rule box's caret as last sampled and followed by the keys; -1 none.

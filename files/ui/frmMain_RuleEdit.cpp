@@ -189,7 +189,7 @@ bool frmMain::cboRenommerEvent(QEvent *event)
         m_caretTimer->start();
         // A change left pending when an operation took the box over is
         // checked once the box is back.
-        if (!m_ruleEditStamp || m_ui.cboRenommer->currentText() == m_lastRule) {
+        if (!std::exchange(m_ruleBoxTaken, false)) {
             m_ruleEditStamp.reset();
             m_lastRule = m_ui.cboRenommer->currentText();
         }
@@ -200,7 +200,8 @@ bool frmMain::cboRenommerEvent(QEvent *event)
         m_updateTimer->stop();
         m_caretTimer->stop();
         // Disabled by a starting operation: nothing is checked inside it.
-        if (!m_ui.cboRenommer->isEnabled())
+        m_ruleBoxTaken = !m_ui.cboRenommer->isEnabled();
+        if (m_ruleBoxTaken)
             return false;
         if (m_ruleEditStamp && m_ui.cboRenommer->currentText() != m_lastRule)
             checkRule(false);

@@ -1,0 +1,220 @@
+// The aids around the rule box: the check once typing pauses, the field
+// checks of the counter and position boxes, the directive forms and the
+// token labels.
+
+#include "files/ui/frmMain.h"
+#include "support/MainWindowFixture.h"
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QComboBox>
+#include <QDate>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QtTest>
+
+using namespace tarvello;
+using test::MainWindowFixture;
+
+namespace {
+
+// Leaves a box as pressing Tab would.
+void leave(QWidget *box)
+{
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(box, &out);
+}
+
+void enter(QWidget *box)
+{
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(box, &in);
+}
+
+} // namespace
+
+class tst_ruleedit : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void aRuleIsCheckedWhenTypingPausesOrTheBoxIsLeft()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        ui.cboRenommer->setEditText(QStringLiteral("A_#"));
+        f.window->affiche_nom(QStringLiteral("/d/x.txt"));
+        enter(ui.cboRenommer);
+        ui.cboRenommer->lineEdit()->selectAll();
+        QTest::keyClicks(ui.cboRenommer->lineEdit(), QStringLiteral("a:b"));
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("a:b"));
+        QVERIFY(f.box.shown.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(f.box.shown.size(), 1, 3000);
+        QCOMPARE(f.box.shown[0].text, f.message(21, QStringLiteral("/:?\"<>|\\")));
+        QCOMPARE(f.box.shown[0].style, 64);
+        QCOMPARE(f.box.shown[0].title, f.message(2));
+        QCOMPARE(f.newNames(), QStringList{"A_1.txt"});
+
+        // A rule that passes is stored and applied; an odd "$" only warns.
+        ui.cboRenommer->lineEdit()->selectAll();
+        QTest::keyClicks(ui.cboRenommer->lineEdit(), QStringLiteral("B$_#"));
+        QTRY_COMPARE_WITH_TIMEOUT(f.newNames(), QStringList{"B$_1.txt"}, 3000);
+        QCOMPARE(f.context.settings.RegleRenommage_Regle, QStringLiteral("B$_#"));
+        QCOMPARE(f.box.shown.size(), 2);
+        QCOMPARE(f.box.shown[1].text, f.message(92));
+
+        // Leaving without a change recomputes nothing; after a change it checks at once.
+        f.window->fileList().setNewName(0, QStringLiteral("stale"));
+        leave(ui.cboRenommer);
+        QCOMPARE(f.newNames(), QStringList{"stale"});
+        enter(ui.cboRenommer);
+        ui.cboRenommer->setEditText(QStringLiteral("x/$REPC/a/b$"));
+        leave(ui.cboRenommer);
+        QCOMPARE(f.box.shown.last().text, f.message(21, QStringLiteral("/")));
+        enter(ui.cboRenommer);
+        ui.cboRenommer->setEditText(QStringLiteral("C_#"));
+        leave(ui.cboRenommer);
+        QCOMPARE(f.newNames(), QStringList{"C_1.txt"});
+        QCOMPARE(f.box.shown.size(), 3);
+    }
+
+    void fieldChecks_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<int>("message");
+        QTest::addColumn<QString>("newName");
+        QTest::newRow("start #: continuation") << "txtDebut" << "#" << "#" << 0 << "N_1.txt";
+        QTest::newRow("start not a number") << "txtDebut" << "abc" << "1" << 13 << "N_1.txt";
+        QTest::newRow("start 12") << "txtDebut" << "12" << "12" << 0 << "N_12.txt";
+        QTest::newRow("step not a number") << "txtPas" << "x" << "1" << 13 << "N_1.txt";
+        QTest::newRow("passes not a number") << "txtNbPasse" << "deux" << "0" << 13 << "N_1.txt";
+        QTest::newRow("position 2.6") << "txtRepPos(0)" << "2.6" << "3" << 0 << "N_1.txt";
+        QTest::newRow("position empty") << "txtRepPos(1)" << "" << "1" << 0 << "N_1.txt";
+        QTest::newRow("position 0") << "txtRepPos(2)" << "0" << "1" << 0 << "N_1.txt";
+        QTest::newRow("position beyond 16 bits") << "txtRepPos(3)" << "40000" << "40000" << 6 << "N_1.txt";
+    }
+
+    void fieldChecks()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(int, message);
+        QFETCH(QString, newName);
+        MainWindowFixture f;
+        f.ui().cboRenommer->setEditText(QStringLiteral("N_#"));
+        f.window->affiche_nom(QStringLiteral("/d/x.txt"));
+        auto *box = f.window->findChild<QLineEdit *>(field);
+        QVERIFY(box);
+        box->setEnabled(true);
+        box->setText(typed);
+        leave(box);
+        QCOMPARE(box->text(), kept);
+        QCOMPARE(f.box.shown.size(), message ? 1 : 0);
+        if (message == 13) {
+            QCOMPARE(f.box.shown[0].text, QStringLiteral("\n") + f.message(13));
+            QCOMPARE(f.box.shown[0].style, 48);
+            QCOMPARE(f.box.shown[0].title, f.message(2));
+        } else if (message == 6) {
+            QVERIFY(f.box.shown[0].text.contains(QStringLiteral("txtRepPos_LostFocus (Feuille frmMain)")));
+        }
+        if (typed == QLatin1String("#"))
+            QCOMPARE(f.context.settings.RegleRenommage_DebutPas, app::kContinuationStart);
+        else
+            QCOMPARE(f.newNames(), QStringList{newName});
+    }
+
+    void directiveFormsWriteTheRule()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        f.window->affiche_nom(QStringLiteral("/d/IMG_abcdefg.jpg"));
+        ui.cmdRepStr->click();
+        QCOMPARE(f.box.shown.size(), 1);
+        QCOMPARE(f.box.shown[0].text, f.message(51));
+        QCOMPARE(f.box.shown[0].title, QStringLiteral("Message"));
+        ui.txtRechercher->setText(QStringLiteral("IMG"));
+        ui.txtRemplacer->setText(QStringLiteral("Photo"));
+        ui.optRepStr[0]->setChecked(true);
+        ui.cmdRepStr->click();
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$REPC/IMG/Photo$"));
+        QCOMPARE(f.newNames(), QStringList{"Photo_abcdefg.jpg"});
+
+        // Each form keeps only its own fields on.
+        ui.optRepPos[1]->setChecked(true);
+        ui.optRepPosDebutFin[1]->setChecked(true);
+        ui.optRepStr[2]->setChecked(true);
+        const QList<bool> positions = {false, false, true, false};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(ui.txtRepPos[i]->isEnabled(), positions[i]);
+            QCOMPARE(ui.lblRepPos[i]->isEnabled(), positions[i]);
+        }
+        QVERIFY(!ui.lblRepPosDebutFin[0]->isEnabled() && ui.lblRepPosDebutFin[1]->isEnabled());
+        QVERIFY(ui.lblRepStr[0]->isEnabled() && !ui.lblRepStr[1]->isEnabled() && ui.lblRepStr[2]->isEnabled());
+
+        ui.txtRepPos[2]->setText(QStringLiteral("4"));
+        ui.txtRemplacerPos->setText(QStringLiteral("X"));
+        ui.cmdRepPos->click();
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$REPP/4//-1/X$"));
+        QCOMPARE(f.newNames(), QStringList{"Xdefg.jpg"});
+        QCOMPARE(f.box.shown.size(), 1);
+        // The recomputation gave every field back but kept the forms' choices.
+        QVERIFY(!ui.txtRepPos[0]->isEnabled() && ui.txtRepPos[2]->isEnabled());
+    }
+
+    void tokensGoWhereTheCaretWas()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        ui.cboRenommer->setEditText(QStringLiteral("abc"));
+        f.window->affiche_nom(QStringLiteral("/d/IMG_0042.jpg"));
+        enter(ui.cboRenommer);
+        ui.cboRenommer->lineEdit()->setCursorPosition(0);
+        auto *caretWatch = f.window->findChild<QTimer *>(QStringLiteral("Timer_cboRenommer"));
+        QVERIFY(caretWatch && caretWatch->isActive());
+        QTest::qWait(caretWatch->interval() + 100);
+        QLabel *year = ui.Label8[2];
+        ui.lstAstuce->setCurrentRow(0);
+        QTest::mouseClick(year, Qt::LeftButton, {}, year->rect().center());
+        const QString thisYear = QString::number(QDate::currentDate().year());
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$A$abc"));
+        QCOMPARE(ui.cboRenommer->lineEdit()->cursorPosition(), 3);
+        QCOMPARE(f.newNames(), QStringList{thisYear + QStringLiteral("abc.jpg")});
+
+        // The screen reader's press and the keyboard insert as a click does.
+        ui.lstAstuce->setCurrentRow(2);
+        QAccessibleInterface *number = QAccessible::queryAccessibleInterface(ui.Label8[22]);
+        QCOMPARE(number->role(), QAccessible::Button);
+        number->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$A$$N$abc"));
+        QTest::keyClick(ui.Label8[1], Qt::Key_Space);
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$A$$N$*abc"));
+        QCOMPARE(f.newNames(), QStringList{thisYear + QStringLiteral("0042IMG_0042abc.jpg")});
+
+        // $MKDIR stands for the whole rule, and its lone "$" is worth a warning.
+        QVERIFY(f.box.shown.isEmpty());
+        ui.Label8[31]->setFocus();
+        QTest::keyClick(ui.Label8[31], Qt::Key_Return);
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$MKDIR"));
+        QCOMPARE(f.box.shown.size(), 1);
+        QCOMPARE(f.box.shown[0].text, f.message(92));
+
+        // Red under the pointer, black again when it leaves.
+        QEvent hover(QEvent::Enter);
+        QCoreApplication::sendEvent(year, &hover);
+        QCOMPARE(year->palette().color(QPalette::Active, QPalette::WindowText), QColor(255, 0, 0));
+        QEvent away(QEvent::Leave);
+        QCoreApplication::sendEvent(year, &away);
+        QCOMPARE(year->palette().color(QPalette::Active, QPalette::WindowText), QColor(0, 0, 0));
+    }
+};
+
+QTEST_MAIN(tst_ruleedit)
+#include "tst_ruleedit.moc"

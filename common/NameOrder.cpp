@@ -17,7 +17,17 @@ bool isAsciiDigit(QChar c)
 
 QString nameSortKey(const QString &name)
 {
-    return ZubStringSansAccent(name).toCaseFolded();
+    // Plain ASCII, most names, has no accent to drop and folds to lower case,
+    // done here without the Unicode tables: keys are made for every file listed.
+    QString key(name.size(), Qt::Uninitialized);
+    QChar *out = key.data();
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80)
+            return ZubStringSansAccent(name).toCaseFolded();
+        *out++ = QChar(u >= 'A' && u <= 'Z' ? char16_t(u + ('a' - 'A')) : u);
+    }
+    return key;
 }
 
 int compareSortKeys(const QString &a, const QString &b)
@@ -71,6 +81,40 @@ int compareSortKeys(const QString &a, const QString &b)
     if (i < na || j < nb)
         return i < na ? 1 : -1;
     return zeroTie;
+}
+
+QString nameCollationKey(const QString &name)
+{
+    // Plain ASCII is folded on the way; other names take their sort key first.
+    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const QString sortKey = ascii ? name : nameSortKey(name);
+    const qsizetype n = sortKey.size();
+    // Each number grows by two at most: written in place, then cut to size.
+    QString key(n + 2 * (n / 2 + 1), Qt::Uninitialized);
+    QChar *out = key.data();
+    const QChar *in = sortKey.constData();
+    for (qsizetype i = 0; i < n;) {
+        if (!isAsciiDigit(in[i])) {
+            const char16_t u = in[i++].unicode();
+            *out++ = QChar(ascii && u >= 'A' && u <= 'Z' ? char16_t(u + ('a' - 'A')) : u);
+            continue;
+        }
+        // A number: any digit compares alike with the characters that are not
+        // digits, so "0" stands for it against them; against another number
+        // its length without leading zeros decides, then its digits.
+        qsizetype significant = i;
+        while (significant < n && in[significant] == QLatin1Char('0'))
+            ++significant;
+        qsizetype end = significant;
+        while (end < n && isAsciiDigit(in[end]))
+            ++end;
+        *out++ = QLatin1Char('0');
+        *out++ = QChar(char16_t(std::min<qsizetype>(end - significant, 0xFFFF)));
+        out = std::copy(in + significant, in + end, out);
+        i = end;
+    }
+    key.truncate(out - key.constData());
+    return key;
 }
 
 int compareNames(const QString &keyA, const QString &nameA, const QByteArray &bytesA,

@@ -14,6 +14,12 @@ QString nameSortKey(const QString &name);
 // positive like QString::compare.
 int compareSortKeys(const QString &a, const QString &b);
 
+// A text whose plain order (QString's <) is compareSortKeys' order for the
+// names' sort keys, but for numbers equal in value that differ in their
+// leading zeros, which it leaves equal. Sorting many names by it costs plain
+// text comparisons only.
+QString nameCollationKey(const QString &name);
+
 // A total order over names: the sort keys first, then the shown names, then
 // the names' bytes, so that two different files never compare equal.
 int compareNames(const QString &keyA, const QString &nameA, const QByteArray &bytesA,

@@ -2,6 +2,8 @@
 
 #include "common/Vb.h"
 
+#include <algorithm>
+
 namespace tarvello::files {
 
 DisplayFilter::DisplayFilter(const QString &filter)
@@ -12,13 +14,16 @@ DisplayFilter::DisplayFilter(const QString &filter)
     const QStringList pieces = common::vbSplit(filter, QStringLiteral(" "));
     for (const QString &piece : pieces)
         m_patterns.append(common::vbUCase(piece));
+    m_caseless = std::all_of(m_patterns.cbegin(), m_patterns.cend(), [](const QString &pattern) {
+        return !pattern.contains(QLatin1Char('[')) && pattern == common::vbLCase(pattern);
+    });
 }
 
 bool DisplayFilter::matches(const QString &fileName) const
 {
     if (m_patterns.isEmpty())
         return false;
-    const QString name = common::vbUCase(fileName);
+    const QString name = m_caseless ? fileName : common::vbUCase(fileName);
     for (const QString &pattern : m_patterns) {
         if (common::vbLike(name, pattern))
             return true;

@@ -23,6 +23,9 @@ public:
 private:
     QString m_text;
     QStringList m_patterns;
+    // No pattern holds a letter or a bracket list ("*.*", "*"): case cannot
+    // change a match, and names need not be upper-cased first.
+    bool m_caseless = false;
 };
 
 } // namespace tarvello::files

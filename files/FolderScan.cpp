@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 
 namespace tarvello::files {
 
@@ -28,6 +29,23 @@ using SeenFolders = QSet<std::pair<quint64, quint64>>;
 bool isDotOrDotDot(const char *name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// File systems stamp changes coarsely (a clock tick, up to two seconds on
+// FAT): a folder changed this shortly before it was read could change again
+// under the same stamp, so its listing is not kept.
+constexpr qint64 kStampMarginNs = 2'000'000'000;
+
+qint64 changeTime(const struct stat &st)
+{
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+qint64 nowNs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 // What an entry is, from the type the listing gives and, when it gives none
@@ -54,30 +72,65 @@ Kind kindOf(int folderFd, const dirent *entry)
     return S_ISDIR(st.st_mode) ? Kind::Skipped : Kind::File;
 }
 
-// Lists one folder, handing visit(name bytes, kind) every entry but "." and
-// "..", until visit returns false. False when the folder cannot be listed or
-// was listed before.
-template<typename Visit>
-bool readFolder(const QString &folder, SeenFolders &seen, Visit &&visit)
+} // namespace
+
+// One folder as it was read: which folder, when it last changed, its entries
+// but "." and "..", each decoded and marked when its name is not text.
+struct FolderListings::Listing {
+    struct Entry {
+        QString name;
+        Kind kind;
+        bool text;
+    };
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 changed = 0;
+    // The folder's stamp was old enough when it was read to tell any later change.
+    bool stampTells = false;
+    std::vector<Entry> entries;
+};
+
+namespace {
+
+using Listing = FolderListings::Listing;
+
+// Reads the folder whole; null when it cannot be listed.
+std::unique_ptr<Listing> readFolder(const QString &folder)
 {
     DIR *dir = ::opendir(QFile::encodeName(folder).constData());
     if (!dir)
-        return false;
+        return {};
     const int fd = ::dirfd(dir);
+    auto listing = std::make_unique<Listing>();
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || seen.contains({quint64(st.st_dev), quint64(st.st_ino)})) {
+    if (::fstat(fd, &st) != 0) {
         ::closedir(dir);
-        return false;
+        return {};
     }
-    seen.insert({quint64(st.st_dev), quint64(st.st_ino)});
+    listing->device = quint64(st.st_dev);
+    listing->inode = quint64(st.st_ino);
+    listing->changed = changeTime(st);
+    listing->stampTells = listing->changed + kStampMarginNs < nowNs();
     while (const dirent *entry = ::readdir(dir)) {
         if (isDotOrDotDot(entry->d_name))
             continue;
         const Kind kind = kindOf(fd, entry);
-        if (kind != Kind::Skipped && !visit(QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name))), kind))
-            break;
+        if (kind == Kind::Skipped)
+            continue;
+        const QByteArray bytes = QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name)));
+        listing->entries.push_back({QFile::decodeName(bytes), kind, isTextName(bytes)});
     }
     ::closedir(dir);
+    return listing;
+}
+
+// True the first time a scan meets this folder.
+bool firstVisit(SeenFolders &seen, const Listing &listing)
+{
+    const std::pair<quint64, quint64> identity{listing.device, listing.inode};
+    if (seen.contains(identity))
+        return false;
+    seen.insert(identity);
     return true;
 }
 
@@ -86,17 +139,26 @@ QString childPath(const QString &folder, const QString &name)
     return common::ZubQualifyPath(folder) + name;
 }
 
-// A name with the key the file view orders it by.
+// A name with the text it is ordered by (the file view's name order).
 struct OrderedName {
-    QString key;
+    QString order;
     QString name;
-    QByteArray bytes;
 };
+
+OrderedName ordered(const QString &name)
+{
+    return {common::nameCollationKey(name), name};
+}
 
 void sortByName(std::vector<OrderedName> &names)
 {
     std::sort(names.begin(), names.end(), [](const OrderedName &a, const OrderedName &b) {
-        return common::compareNames(a.key, a.name, a.bytes, b.key, b.name, b.bytes) < 0;
+        if (a.order != b.order)
+            return a.order < b.order;
+        // Numbers that differ only in leading zeros; names that are text
+        // tell files apart by themselves.
+        const int byKey = common::compareSortKeys(common::nameSortKey(a.name), common::nameSortKey(b.name));
+        return byKey != 0 ? byKey < 0 : a.name < b.name;
     });
 }
 
@@ -110,7 +172,31 @@ bool isTextName(const QByteArray &nativeName)
     return QFile::encodeName(QFile::decodeName(nativeName)) == nativeName;
 }
 
-FolderTally countFiles(const QString &folder, bool recursive, const DisplayFilter &filter, const ScanBreak &pause)
+FolderListings::FolderListings() = default;
+FolderListings::~FolderListings() = default;
+
+void FolderListings::keep(const QString &folder, std::unique_ptr<Listing> listing)
+{
+    m_listings[folder] = std::move(listing);
+}
+
+std::unique_ptr<FolderListings::Listing> FolderListings::takeUnchanged(const QString &folder)
+{
+    const auto at = m_listings.find(folder);
+    if (at == m_listings.end())
+        return {};
+    std::unique_ptr<Listing> listing = std::move(at->second);
+    m_listings.erase(at);
+    struct stat st {};
+    if (!listing->stampTells || ::stat(QFile::encodeName(folder).constData(), &st) != 0
+        || quint64(st.st_dev) != listing->device
+        || quint64(st.st_ino) != listing->inode || changeTime(st) != listing->changed)
+        return {};
+    return listing;
+}
+
+FolderTally countFiles(const QString &folder, bool recursive, const DisplayFilter &filter, const ScanBreak &pause,
+                       FolderListings *keep)
 {
     FolderTally tally;
     tally.recursive = recursive;
@@ -119,22 +205,25 @@ FolderTally countFiles(const QString &folder, bool recursive, const DisplayFilte
     while (!pending.empty() && !tally.stopped) {
         const QString current = std::move(pending.back());
         pending.pop_back();
-        readFolder(current, seen, [&](const QByteArray &bytes, Kind kind) {
-            if (bytes.startsWith('.'))
-                return true;
+        std::unique_ptr<Listing> listing = readFolder(current);
+        if (!listing || !firstVisit(seen, *listing))
+            continue;
+        for (const Listing::Entry &entry : listing->entries) {
+            if (entry.name.startsWith(QLatin1Char('.')))
+                continue;
             ++tally.entries;
-            if (isTextName(bytes)) {
-                const QString name = QFile::decodeName(bytes);
-                if (kind == Kind::Folder) {
-                    if (recursive)
-                        pending.push_back(childPath(current, name));
-                } else if (filter.matches(name)) {
-                    ++tally.files;
-                }
+            if (entry.text && entry.kind == Kind::Folder) {
+                if (recursive)
+                    pending.push_back(childPath(current, entry.name));
+            } else if (entry.text && filter.matches(entry.name)) {
+                ++tally.files;
             }
             tally.stopped = !pause(tally.files);
-            return !tally.stopped;
-        });
+            if (tally.stopped)
+                break;
+        }
+        if (keep)
+            keep->keep(current, std::move(listing));
     }
     return tally;
 }
@@ -166,7 +255,7 @@ bool ListedFiles::takeIfNew(const QString &path, const QString &name)
 }
 
 CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter &filter, ListedFiles &listed,
-                            const ScanBreak &pause)
+                            const ScanBreak &pause, FolderListings *kept)
 {
     CollectedFiles collected;
     SeenFolders seen;
@@ -177,34 +266,38 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
         while (!pending.empty()) {
             const QString head = std::move(pending.front());
             pending.pop_front();
+            std::unique_ptr<Listing> listing = kept ? kept->takeUnchanged(head) : nullptr;
+            if (!listing)
+                listing = readFolder(head);
+            if (!listing || !firstVisit(seen, *listing))
+                continue;
             files.clear();
             folders.clear();
-            readFolder(head, seen, [&](const QByteArray &bytes, Kind kind) {
-                const QString name = QFile::decodeName(bytes);
-                const bool isFile = kind == Kind::File;
-                if (!isTextName(bytes)) {
-                    if (!isFile || filter.matches(name))
-                        collected.notText.append(childPath(head, name));
+            for (const Listing::Entry &entry : listing->entries) {
+                const bool isFile = entry.kind == Kind::File;
+                if (!entry.text) {
+                    if (!isFile || filter.matches(entry.name))
+                        collected.notText.append(childPath(head, entry.name));
                 } else if (!isFile) {
-                    folders.push_back({common::nameSortKey(name), name, QByteArray(bytes.constData(), bytes.size())});
-                } else if (filter.matches(name)) {
-                    files.push_back({common::nameSortKey(name), name, QByteArray(bytes.constData(), bytes.size())});
+                    folders.push_back(ordered(entry.name));
+                } else if (filter.matches(entry.name)) {
+                    files.push_back(ordered(entry.name));
                     ++collected.found;
                 }
                 collected.stopped = !pause(collected.found);
-                return !collected.stopped;
-            });
-            if (collected.stopped)
-                return collected;
+                if (collected.stopped)
+                    return collected;
+            }
             sortByName(files);
+            const QString prefix = common::ZubQualifyPath(head);
             for (const OrderedName &file : files) {
-                const QString path = childPath(head, file.name);
+                const QString path = prefix + file.name;
                 if (listed.takeIfNew(path, file.name))
                     collected.paths.append(path);
             }
             sortByName(folders);
             for (const OrderedName &folder : folders)
-                pending.push_back(childPath(head, folder.name));
+                pending.push_back(prefix + folder.name);
         }
     }
     return collected;

@@ -291,15 +291,16 @@ void frmMain::mnuAddHieriachy_Click()
         const QString start = CurrentPath();
         const DisplayFilter filter(m_fileView->pattern());
         EventPacer pacer;
+        FolderListings listings;
         const FolderTally tally =
-            countFiles(start, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); });
+            countFiles(start, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
         if (tally.stopped || !askToAddFolders(52, tally.files, -1) || tally.files <= 0)
             return;
         frame.planned(0, tally.files);
         ListedFiles listed(ListedFiles::Match::Name);
         listed.addEntries(m_files.entries());
-        const CollectedFiles collected =
-            collectFiles({start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); });
+        const CollectedFiles collected = collectFiles(
+            {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
         notText = collected.notText;
         if (!collected.stopped)
             addPaths(collected.paths, frame, [](const QString &) { return true; });
@@ -320,6 +321,7 @@ void frmMain::cmdDnD_OLEDragDrop(const QList<QByteArray> &paths)
         listed.addEntries(m_files.entries());
         QStringList folders;
         qint64 total = 0;
+        FolderListings listings;
         EventPacer pacer;
         // Files go in at once, folders are counted for the question after.
         for (int i = 0; i < paths.size(); ++i) {
@@ -336,7 +338,7 @@ void frmMain::cmdDnD_OLEDragDrop(const QList<QByteArray> &paths)
                 continue;
             if (common::ZubIsDir(path)) {
                 const FolderTally tally =
-                    countFiles(path, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); });
+                    countFiles(path, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
                 if (tally.stopped)
                     break;
                 total += tally.files;
@@ -350,8 +352,8 @@ void frmMain::cmdDnD_OLEDragDrop(const QList<QByteArray> &paths)
             m_stopRequest = false;
             objetOnOff(false, true, false);
             frame.planned(0, int(total));
-            const CollectedFiles collected =
-                collectFiles(folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); });
+            const CollectedFiles collected = collectFiles(
+                folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
             notText += collected.notText;
             if (!collected.stopped)
                 addPaths(collected.paths, frame, [](const QString &) { return true; });

@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace tarvello::files;
 using namespace folderfixture;
 
@@ -96,6 +99,31 @@ TEST_F(FolderScanTree, duplicateRules)
     EXPECT_TRUE(names.takeIfNew("/b/x.jpg", "x.jpg"));
     names.add("/c/x.jpg", "x.jpg");
     EXPECT_FALSE(names.takeIfNew("/d/x.jpg", "x.jpg"));
+}
+
+// The count's folders serve the collection only where their stamp tells that
+// nothing changed since; a folder stamped just before it was read is read again.
+TEST_F(FolderScanTree, keptListingsServeUnchangedFoldersOnly)
+{
+    const auto stampHourAgo = [this](const QString &relative) {
+        timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+        return ::utimensat(AT_FDCWD, QFile::encodeName(path(relative)).constData(), times, 0) == 0;
+    };
+    ASSERT_TRUE(stampHourAgo("sub1"));
+    ASSERT_TRUE(stampHourAgo("sub2"));
+    FolderListings listings;
+    EXPECT_EQ(countFiles(m_root, true, DisplayFilter("*.jpg"), kNeverStop, &listings).files, 6);
+    ASSERT_TRUE(makeFile(path("sub2/new.jpg")));
+    ASSERT_TRUE(makeFile(path("sub1/unseen.jpg")));
+    ASSERT_TRUE(stampHourAgo("sub1"));
+    ASSERT_TRUE(makeFile(path("root-new.jpg")));
+    ListedFiles listed(ListedFiles::Match::Name);
+    const QStringList collected =
+        collectFiles({m_root}, DisplayFilter("*.jpg"), listed, kNeverStop, &listings).paths;
+    EXPECT_TRUE(collected.contains(path("sub2/new.jpg")));
+    EXPECT_TRUE(collected.contains(path("root-new.jpg")));
+    EXPECT_FALSE(collected.contains(path("sub1/unseen.jpg")));
+    EXPECT_TRUE(collected.contains(path("sub1/d.jpg")));
 }
 
 TEST_F(FolderScanTree, aStopEndsBothScans)

@@ -108,6 +108,8 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     left->addLayout(filterRow);
     auto *countRow = new QHBoxLayout;
     Label2 = label(central, QStringLiteral("Label2"));
+    // Counts grow with the folder: they wrap rather than widen the pane.
+    Label2->setWordWrap(true);
     cmdRefreshFolder = button(central, "cmdRefreshFolder");
     countRow->addWidget(Label2, 1);
     countRow->addWidget(cmdRefreshFolder);
@@ -162,6 +164,7 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     middle->addLayout(dropRow);
     auto *progressRow = new QHBoxLayout;
     Label4 = label(central, QStringLiteral("Label4"));
+    Label4->setWordWrap(true);
     ProgressBar1 = named<QProgressBar>(central, QStringLiteral("ProgressBar1"));
     ProgressBar1->setVisible(false);
     cmdStopAction = button(central, "cmdStopAction");
@@ -199,13 +202,14 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     lblComment = label(Frame1, QStringLiteral("lblComment"));
     lblComment->setTextInteractionFlags(Qt::NoTextInteraction);
     lblComment->setWordWrap(true);
+    // The comment reads under the rule, the buttons that memorise it beside.
     ruleGrid->addWidget(Label5, 0, 0);
     ruleGrid->addWidget(cboRenommer, 0, 1, 1, 4);
-    ruleGrid->addWidget(cmdPrendrePlus, 1, 1);
-    ruleGrid->addWidget(cmdPrendreMoins, 1, 2);
-    ruleGrid->addWidget(cmdPrendreSupprimer, 1, 3);
-    ruleGrid->addWidget(lblComment, 2, 0, 1, 5);
-    ruleGrid->setColumnStretch(4, 1);
+    ruleGrid->addWidget(lblComment, 1, 1);
+    ruleGrid->addWidget(cmdPrendrePlus, 1, 2);
+    ruleGrid->addWidget(cmdPrendreMoins, 1, 3);
+    ruleGrid->addWidget(cmdPrendreSupprimer, 1, 4);
+    ruleGrid->setColumnStretch(1, 1);
     right->addWidget(Frame1);
 
     auto *counterRow = new QHBoxLayout;
@@ -235,14 +239,19 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     chkExtension = named<QCheckBox>(Frame3, QStringLiteral("chkExtension"));
     txtExtension = lineEdit(Frame3, QStringLiteral("txtExtension"), 90);
     txtExtension->setMinimumWidth(60);
+    // The longest caption (forbidden characters) shares its column with the
+    // extension box, the shorter ones go beside: both fit the narrowest window.
+    auto *extensionRow = new QHBoxLayout;
+    extensionRow->addWidget(chkExtension);
+    extensionRow->addWidget(txtExtension);
+    extensionRow->addStretch(1);
     options->addWidget(chkInterdit, 0, 0);
-    options->addWidget(chkAutoIncrement, 0, 1, 1, 2);
-    options->addWidget(chkTrim, 1, 0);
-    options->addWidget(chkUpperFirstChar, 1, 1, 1, 2);
-    options->addWidget(chkUpperCaseFirstWord, 2, 0);
-    options->addWidget(chkExtension, 2, 1);
-    options->addWidget(txtExtension, 2, 2);
-    options->setColumnStretch(0, 1);
+    options->addWidget(chkTrim, 0, 1);
+    options->addWidget(chkAutoIncrement, 1, 0);
+    options->addWidget(chkUpperFirstChar, 1, 1);
+    options->addLayout(extensionRow, 2, 0);
+    options->addWidget(chkUpperCaseFirstWord, 2, 1);
+    options->setColumnStretch(1, 1);
     right->addWidget(Frame3);
 
     Frame5 = named<QGroupBox>(central, QStringLiteral("Frame5"));
@@ -260,19 +269,23 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     caseRow->addStretch(1);
     right->addWidget(Frame5);
 
-    // Tips: the topic list beside the frame of the chosen topic.
-    auto *tips = new QHBoxLayout;
-    auto *tipList = new QVBoxLayout;
+    // Tips: the topics in a strip above the frame of the chosen one, which
+    // gets the pane's whole width for its tokens.
+    auto *tips = new QVBoxLayout;
+    auto *tipList = new QHBoxLayout;
     lstAstuce = named<QListWidget>(central, QStringLiteral("lstAstuce"));
-    lstAstuce->setFixedWidth(150);
+    lstAstuce->setFlow(QListView::LeftToRight);
+    lstAstuce->setWrapping(true);
+    lstAstuce->setResizeMode(QListView::Adjust);
+    lstAstuce->setSpacing(1);
     lstAstuce->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    lstAstuce->setTextElideMode(Qt::ElideRight);
+    lstAstuce->setFixedHeight(2 * (lstAstuce->fontMetrics().height() + 6) + 2 * lstAstuce->frameWidth() + 4);
     Label15 = label(central, QStringLiteral("Label15"), lstAstuce);
+    Label15->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label10 = label(central, QStringLiteral("Label10"));
     Label10->setWordWrap(true);
     tipList->addWidget(Label15);
     tipList->addWidget(lstAstuce, 1);
-    tipList->addWidget(Label10);
     tips->addLayout(tipList);
     tipFrames = new QStackedWidget(central);
     QList<QGridLayout *> frameGrids;
@@ -375,29 +388,30 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
         cmdRepPos = button(fAstuce[5], "cmdRepPos");
         g->addWidget(lblRemplacerPos, 5, 0, 1, 2);
         g->addWidget(txtRemplacerPos, 5, 2, 1, 3);
-        g->addWidget(cmdRepPos, 5, 5);
+        g->addWidget(cmdRepPos, 5, 5, Qt::AlignRight);
         g->setColumnStretch(5, 1);
         g->setRowStretch(6, 1);
     }
     tips->addWidget(tipFrames, 1);
+    tips->addWidget(Label10);
     right->addLayout(tips, 1);
 
-    // The Exif values of the last photograph read.
+    columns->addLayout(right, 40);
+
+    // Bottom: the Exif reader and the values of the last photograph read, then
+    // the commands, rename last where the eye ends.
+    auto *bottom = new QHBoxLayout;
     auto *exifGrid = new QGridLayout;
+    lblExitToolUsed = label(central, QStringLiteral("lblExitToolUsed"));
+    exifGrid->addWidget(lblExitToolUsed, 0, 0, 1, 3);
     for (int i = 0; i < 6; ++i) {
         auto *l = named<QLabel>(central, arrayName("lblExif", i));
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         l->setMinimumWidth(0);
         lblExif.append(l);
-        exifGrid->addWidget(l, i % 3, i / 3);
+        exifGrid->addWidget(l, 1 + i / 3, i % 3);
     }
-    right->addLayout(exifGrid);
-    columns->addLayout(right, 40);
-
-    // Bottom: the options of the list, then the commands, rename last where the eye ends.
-    auto *bottom = new QHBoxLayout;
-    lblExitToolUsed = label(central, QStringLiteral("lblExitToolUsed"));
-    bottom->addWidget(lblExitToolUsed);
+    bottom->addLayout(exifGrid);
     bottom->addStretch(1);
     cmdRenommer = button(central, "cmdRenommer");
     cmdRenommerStop = button(central, "cmdRenommerStop");

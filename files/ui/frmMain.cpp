@@ -158,6 +158,11 @@ void frmMain::translate()
         m_ui.lstAstuce->addItem(lang::ui::widgetText(language.extra(QStringLiteral("TipTopic%1").arg(i))));
     m_ui.lstAstuce->setCurrentRow(tip);
     m_files.setHeaders(language.GetMessage(14), language.GetMessage(15));
+    // Parts that screen readers show without a caption of their own take one
+    // from the texts around them: the rule box's text, the two stacks.
+    m_ui.cboRenommer->lineEdit()->setAccessibleName(m_ui.cboRenommer->accessibleName());
+    m_ui.fileViews->setAccessibleName(language.extra(QStringLiteral("BrowserViewName")));
+    m_ui.tipFrames->setAccessibleName(m_ui.Label15->text());
     refreshTitle();
     showExifToolUsed();
 }

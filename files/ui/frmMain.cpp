@@ -198,6 +198,7 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
         unsetCursor();
     else
         setCursor(Qt::WaitCursor);
+    m_busy = !on;
     // Switching a control off takes its focus away; it comes back with the idle state.
     if (!on && !m_focusBeforeBusy)
         m_focusBeforeBusy = QApplication::focusWidget();

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 
+class QLineEdit;
 class QTimer;
 
 namespace tarvello::browser {
@@ -111,8 +112,9 @@ public:
     // test, in the frame of every add (busy state, progress, stop request).
     void addFromExplorer(const QStringList &paths);
 
-    // True while an add runs: input that would change the list is refused.
-    bool isAdding() const { return m_adding; }
+    // True while the window is busy (an add, a recomputation, a rename):
+    // input that would change the list is refused meanwhile.
+    bool isBusy() const { return m_busy; }
 
     // Opens a web address in the user's browser (cmdForum); tests put their own.
     std::function<bool(const QString &url)> openUrl;
@@ -143,6 +145,8 @@ private:
     void Timer_ListView1_count();
     void addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath);
     void addPaths(const QStringList &paths, AddFrame &frame, const std::function<bool(const QString &)> &isNew);
+    QTimer *makeTimer(const char *name, int intervalMs, void (frmMain::*tick)());
+    bool askYesNo(const QString &text);
     bool askToAddFolders(int message, int files, int folders);
     void tellNotText(const QStringList &paths);
     bool pauseAdd(int done);
@@ -161,6 +165,8 @@ private:
     void showNotANumber();
     void txtDebut_LostFocus();
     void txtPas_LostFocus();
+    template<typename Number>
+    void counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure);
     void txtNbPasse_LostFocus();
     void txtRepPos_LostFocus(int index);
     void showRepForms();
@@ -202,6 +208,8 @@ private:
     // Asks the running add to stop after its current file.
     bool m_stopRequest = false;
     bool m_adding = false;
+    // Set by objetOnOff while the window is not idle.
+    bool m_busy = false;
     // A recomputation asked for while an add ran, made at its end.
     bool m_recomputeAfterAdd = false;
     QTimer *m_escapeTimer = nullptr;

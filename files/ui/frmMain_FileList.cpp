@@ -120,15 +120,8 @@ private:
 void frmMain::connectFileList()
 {
     openUrl = common::ui::ZubOpenUrl;
-    m_escapeTimer = new QTimer(this);
-    m_escapeTimer->setObjectName(QStringLiteral("Timer_Escape"));
-    m_escapeTimer->setInterval(100);
-    connect(m_escapeTimer, &QTimer::timeout, this, &frmMain::Timer_Escape);
-    m_countTimer = new QTimer(this);
-    m_countTimer->setObjectName(QStringLiteral("Timer_ListView1_count"));
-    m_countTimer->setInterval(500);
-    connect(m_countTimer, &QTimer::timeout, this, &frmMain::Timer_ListView1_count);
-    m_countTimer->start();
+    m_escapeTimer = makeTimer("Timer_Escape", 100, &frmMain::Timer_Escape);
+    makeTimer("Timer_ListView1_count", 500, &frmMain::Timer_ListView1_count)->start();
 
     connect(m_ui.cmdAdd, &QPushButton::clicked, this, &frmMain::cmdAdd_Click);
     connect(m_ui.cmdAddAll, &QPushButton::clicked, this, &frmMain::cmdAddAll_Click);
@@ -141,7 +134,7 @@ void frmMain::connectFileList()
     connect(m_fileView, &browser::FileView::itemDoubleClicked, this, &frmMain::cmdAdd_Click);
     connect(m_ui.ListView2, &QListWidget::itemDoubleClicked, this, &frmMain::cmdAdd_Click);
     connect(m_fileView, &browser::FileView::addRequested, this, [this](const QStringList &names) {
-        if (m_adding)
+        if (m_busy)
             return;
         const QList<QByteArray> bytes = m_fileView->selectedNativeNames();
         QStringList paths;
@@ -172,7 +165,7 @@ void frmMain::connectFileList()
     new EventHook(m_ui.cmdDnD, [this](QObject *, QEvent *event) { return cmdDnDEvent(event); });
     connect(m_ui.lstrename, &QAbstractItemView::pressed, this, [this] {
         const QList<int> rows = selectedEntryRows();
-        m_dragging = !m_adding && rows.size() == 1 && (QApplication::mouseButtons() & Qt::LeftButton);
+        m_dragging = !m_busy && rows.size() == 1 && (QApplication::mouseButtons() & Qt::LeftButton);
         m_dragFrom = m_dragging ? rows.first() : -1;
         m_dragPress = m_ui.lstrename->viewport()->mapFromGlobal(QCursor::pos());
     });
@@ -184,6 +177,16 @@ void frmMain::connectFileList()
     mark->setBackgroundRole(QPalette::Highlight);
     mark->setForegroundRole(QPalette::HighlightedText);
     mark->setIndent(4);
+}
+
+// A timer of the window, named as the program names it.
+QTimer *frmMain::makeTimer(const char *name, int intervalMs, void (frmMain::*tick)())
+{
+    auto *timer = new QTimer(this);
+    timer->setObjectName(QLatin1String(name));
+    timer->setInterval(intervalMs);
+    connect(timer, &QTimer::timeout, this, tick);
+    return timer;
 }
 
 void frmMain::showListCount()
@@ -228,7 +231,7 @@ void frmMain::addPaths(const QStringList &paths, AddFrame &frame, const std::fun
 
 void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath)
 {
-    if (m_adding)
+    if (m_busy)
         return;
     QStringList notText;
     {
@@ -250,7 +253,7 @@ void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray>
 
 void frmMain::cmdAdd_Click()
 {
-    if (m_adding)
+    if (m_busy)
         return;
     if (m_ui.fileViews->currentWidget() != m_ui.ListView2) {
         addFileViewNames(m_fileView->selectedNames(), m_fileView->selectedNativeNames(), false);
@@ -283,7 +286,7 @@ void frmMain::cmdAddAll_Click()
 
 void frmMain::mnuAddHieriachy_Click()
 {
-    if (m_adding)
+    if (m_busy)
         return;
     QStringList notText;
     {
@@ -310,7 +313,7 @@ void frmMain::mnuAddHieriachy_Click()
 
 void frmMain::cmdDnD_OLEDragDrop(const QList<QByteArray> &paths)
 {
-    if (m_adding)
+    if (m_busy)
         return;
     QStringList notText;
     {
@@ -364,7 +367,7 @@ void frmMain::cmdDnD_OLEDragDrop(const QList<QByteArray> &paths)
 
 void frmMain::addFromExplorer(const QStringList &paths)
 {
-    if (m_adding)
+    if (m_busy)
         return;
     AddFrame frame(*this);
     frame.planned(1, int(paths.size()));
@@ -377,14 +380,18 @@ void frmMain::addFromExplorer(const QStringList &paths)
     }
 }
 
+bool frmMain::askYesNo(const QString &text)
+{
+    return m_msgBox.KVvrMesgBox(lang::ui::widgetText(text), lang::MsgStyle::Question + lang::MsgStyle::YesNo,
+                                m_context.language.GetMessage(1))
+        == lang::MsgAnswer::Yes;
+}
+
 bool frmMain::askToAddFolders(int message, int files, int folders)
 {
     lang::Language &language = m_context.language;
-    const QString text = message == 52 ? language.GetMessage(52, QString::number(files))
-                                       : language.GetMessage(59, QString::number(files), QString::number(folders));
-    return m_msgBox.KVvrMesgBox(lang::ui::widgetText(text), lang::MsgStyle::Question + lang::MsgStyle::YesNo,
-                                language.GetMessage(1))
-        == lang::MsgAnswer::Yes;
+    return askYesNo(message == 52 ? language.GetMessage(52, QString::number(files))
+                                  : language.GetMessage(59, QString::number(files), QString::number(folders)));
 }
 
 void frmMain::tellNotText(const QStringList &paths)
@@ -403,7 +410,7 @@ void frmMain::tellNotText(const QStringList &paths)
 
 void frmMain::cmdDel_Click()
 {
-    if (m_adding)
+    if (m_busy)
         return;
     m_files.removeEntries(selectedEntryRows());
     update_names();
@@ -411,7 +418,7 @@ void frmMain::cmdDel_Click()
 
 void frmMain::cmdClear_Click()
 {
-    if (m_adding)
+    if (m_busy)
         return;
     m_files.clear();
     showListCount();
@@ -431,7 +438,7 @@ void frmMain::cmdDown_Click()
 void frmMain::moveSelected(bool up)
 {
     const int count = m_files.count();
-    if (m_adding || count == 0)
+    if (m_busy || count == 0)
         return;
     const ListMove move = up ? moveUp(count, selectedEntryRows()) : moveDown(count, selectedEntryRows());
     for (const auto &[a, b] : move.swaps)
@@ -477,7 +484,7 @@ bool frmMain::lstrenameViewportEvent(QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (m_adding || !m_dragging || !drag->mimeData()->hasFormat(kEntryDragType)) {
+        if (m_busy || !m_dragging || !drag->mimeData()->hasFormat(kEntryDragType)) {
             drag->ignore();
             return true;
         }
@@ -525,8 +532,8 @@ bool frmMain::cmdDnDEvent(QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        // A drop while the list is being filled would start a second add inside the first.
-        if (m_adding || droppedPaths(drag->mimeData()).isEmpty()) {
+        // A drop while the window is busy would start a second list operation inside the first.
+        if (m_busy || droppedPaths(drag->mimeData()).isEmpty()) {
             drag->ignore();
             return true;
         }
@@ -537,7 +544,7 @@ bool frmMain::cmdDnDEvent(QEvent *event)
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
         const QList<QByteArray> paths = droppedPaths(drop->mimeData());
-        if (m_adding || paths.isEmpty()) {
+        if (m_busy || paths.isEmpty()) {
             drop->ignore();
             return true;
         }
@@ -554,10 +561,7 @@ bool frmMain::cmdDnDEvent(QEvent *event)
 
 void frmMain::cmdStopAction_Click()
 {
-    lang::Language &language = m_context.language;
-    if (m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(20)),
-                             lang::MsgStyle::Question + lang::MsgStyle::YesNo, language.GetMessage(1))
-        != lang::MsgAnswer::Yes)
+    if (!askYesNo(m_context.language.GetMessage(20)))
         return;
     m_stopRequest = true;
     m_escapeTimer->stop();
@@ -580,9 +584,7 @@ void frmMain::Timer_ListView1_count()
 void frmMain::cmdEffacerExif_Click()
 {
     lang::Language &language = m_context.language;
-    if (m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(60)),
-                             lang::MsgStyle::Question + lang::MsgStyle::YesNo, language.GetMessage(1))
-        != lang::MsgAnswer::Yes)
+    if (!askYesNo(language.GetMessage(60)))
         return;
     m_context.exifCache.clear();
     m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(61)), lang::MsgStyle::Information,

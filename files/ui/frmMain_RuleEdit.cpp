@@ -110,14 +110,8 @@ void frmMain::connectRuleEdit()
     }();
     Q_UNUSED(factoryInstalled);
 
-    m_updateTimer = new QTimer(this);
-    m_updateTimer->setObjectName(QStringLiteral("Timer_update"));
-    m_updateTimer->setInterval(1000);
-    connect(m_updateTimer, &QTimer::timeout, this, &frmMain::Timer_update);
-    m_caretTimer = new QTimer(this);
-    m_caretTimer->setObjectName(QStringLiteral("Timer_cboRenommer"));
-    m_caretTimer->setInterval(500);
-    connect(m_caretTimer, &QTimer::timeout, this, &frmMain::Timer_cboRenommer);
+    m_updateTimer = makeTimer("Timer_update", 1000, &frmMain::Timer_update);
+    m_caretTimer = makeTimer("Timer_cboRenommer", 500, &frmMain::Timer_cboRenommer);
 
     connect(m_ui.cboRenommer, &QComboBox::editTextChanged, this, &frmMain::cboRenommer_Change);
     new EventHook(m_ui.cboRenommer, [this](QObject *, QEvent *event) { return cboRenommerEvent(event); });
@@ -263,50 +257,47 @@ void frmMain::txtDebut_LostFocus()
 {
     if (!m_ready)
         return;
-    app::Settings &s = m_context.settings;
-    const QString text = m_ui.txtDebut->text();
-    try {
-        if (common::vbTrim(text) == QLatin1String("#")) {
-            s.RegleRenommage_DebutPas = app::kContinuationStart;
-            update_names();
-            return;
-        }
-        if (!common::vbIsNumeric(text)) {
-            m_ui.txtDebut->setText(QStringLiteral("1"));
-            s.RegleRenommage_DebutPas = 1;
-            showNotANumber();
-            return;
-        }
-        const qint32 start = common::vbCLng(text);
-        if (start != s.RegleRenommage_DebutPas) {
-            s.RegleRenommage_DebutPas = start;
-            update_names();
-        }
-    } catch (const common::VbError &error) {
-        m_msgBox.ReportError(error, QStringLiteral("txtDebut_LostFocus (Feuille frmMain)"));
+    if (common::vbTrim(m_ui.txtDebut->text()) == QLatin1String("#")) {
+        m_context.settings.RegleRenommage_DebutPas = app::kContinuationStart;
+        update_names();
+        return;
     }
+    counterFieldLostFocus(m_ui.txtDebut, m_context.settings.RegleRenommage_DebutPas,
+                          QStringLiteral("txtDebut_LostFocus (Feuille frmMain)"));
 }
 
 void frmMain::txtPas_LostFocus()
 {
-    if (!m_ready)
-        return;
-    app::Settings &s = m_context.settings;
-    const QString text = m_ui.txtPas->text();
+    if (m_ready)
+        counterFieldLostFocus(m_ui.txtPas, m_context.settings.RegleRenommage_Pas,
+                              QStringLiteral("txtPas_LostFocus (Feuille frmMain)"));
+}
+
+// A counter box once left: a text that is not a number goes back to "1" with
+// message 13; a number other than the stored one, read at the stored field's
+// width, is stored and the names follow.
+template<typename Number>
+void frmMain::counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure)
+{
+    const QString text = field->text();
     try {
         if (!common::vbIsNumeric(text)) {
-            m_ui.txtPas->setText(QStringLiteral("1"));
-            s.RegleRenommage_Pas = 1;
+            field->setText(QStringLiteral("1"));
+            stored = 1;
             showNotANumber();
             return;
         }
-        const qint16 step = common::vbCInt(text);
-        if (step != s.RegleRenommage_Pas) {
-            s.RegleRenommage_Pas = step;
+        Number number = 0;
+        if constexpr (sizeof(Number) == sizeof(qint16))
+            number = common::vbCInt(text);
+        else
+            number = common::vbCLng(text);
+        if (number != stored) {
+            stored = number;
             update_names();
         }
     } catch (const common::VbError &error) {
-        m_msgBox.ReportError(error, QStringLiteral("txtPas_LostFocus (Feuille frmMain)"));
+        m_msgBox.ReportError(error, procedure);
     }
 }
 

@@ -287,7 +287,7 @@ private Q_SLOTS:
             if (value == 0 || checked)
                 return;
             checked = true;
-            QVERIFY(f.window->isAdding());
+            QVERIFY(f.window->isBusy());
             QVERIFY(ui.cmdStopAction->isVisible() && ui.cmdStopAction->isEnabled());
             const QList<QWidget *> off = {ui.cmdAdd, ui.cmdAddAll, ui.cmdDel,  ui.cmdClear,
                                           ui.cmdUp,  ui.cboRenommer, ui.txtFilter, &f.window->TreeView1()};

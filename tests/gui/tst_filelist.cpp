@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -296,6 +297,7 @@ private Q_SLOTS:
             listedAtCheck = f.window->fileList().count();
             QVERIFY(!dropOn(ui.cmdDnD, bytesOf({path("other/o.txt")})));
             f.window->addFromExplorer({path("other/o.txt")});
+            emit f.window->ListView1().addRequested({QStringLiteral("f00000.txt")});
             f.window->selectRows({0});
             emit ui.lstrename->doubleClicked(f.window->fileList().index(0, 0));
             ui.ListView2->addItem(QStringLiteral("o.txt"));
@@ -398,6 +400,12 @@ private Q_SLOTS:
         ui.cmdForum->click();
         qunsetenv("TARVELLO_SITE");
         QCOMPARE(opened, QStringLiteral("http://127.0.0.1:9/forum"));
+
+        // The add-all button's menu opens at its left edge, just below it.
+        emit ui.cmdAddAll->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(ui.mnuPopup->isVisible());
+        QCOMPARE(ui.mnuPopup->pos(), ui.cmdAddAll->mapToGlobal(QPoint(0, ui.cmdAddAll->height())));
+        ui.mnuPopup->hide();
 
         // The file count follows the view on its own, twice a second.
         QVERIFY(makeFiles(m_dir->path(), {"three/a.txt", "three/b.txt", "three/c.txt"}));

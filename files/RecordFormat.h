@@ -3,40 +3,72 @@
 #include "files/FileOps.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
 #include <optional>
 
-// Fields of the program's own record files (the rename journal, the undo
-// record): one line per file, fields separated by one space, paths as base64
-// of their bytes so that spaces, line breaks and any other byte survive.
+// The program's own record files (the rename journal, the undo record): a
+// header line, rows of fields separated by one space, "END" with the number
+// of rows, and for the journal marks appended after it. Bytes are
+// percent-encoded (all but letters, digits, "-._~" and "/"), so spaces, line
+// breaks and any other byte survive and common names stay readable. A path is
+// written as the number of a folder row ("F number folder") and its name, so a
+// folder shared by many files is written once.
 namespace tarvello::files {
-
-// "device inode birth", or "- - -" when the file was not known.
-QByteArray identityFields(const std::optional<FileIdentity> &identity);
 
 // Reads the three identity fields from fields[at]; false when they are malformed.
 bool parseIdentityFields(const QList<QByteArray> &fields, qsizetype at, std::optional<FileIdentity> &identity);
 
-QByteArray pathField(const QByteArray &path);
+// Builds the text of a record file, row by row, field by field.
+class RecordWriter
+{
+public:
+    explicit RecordWriter(QByteArray header);
 
-// The path of a field; nullopt when it is not base64 or gives an empty path.
-std::optional<QByteArray> parsePathField(const QByteArray &field);
+    // Starts a row with its tag.
+    void beginRow(char tag);
+    void addNumber(qint64 number);
+    void addIdentity(const std::optional<FileIdentity> &identity);
+    // Two fields: the number of the path's folder, and its name.
+    void addPath(const QByteArray &path);
+    // A name alone (a name in the folder of another path).
+    void addName(const QByteArray &name);
 
-// A record file as read: its rows (the fields of each line that starts with
-// the row tag) and the lines after the closing "END count" line.
-struct RecordFile {
-    QList<QList<QByteArray>> rows;
-    QList<QByteArray> trailer;
+    QByteArray text() const;
+
+private:
+    QByteArray m_header;
+    QHash<QByteArray, int> m_folders;
+    QByteArray m_lastFolderPath;
+    int m_lastFolder = -1;
+    QByteArray m_folderRows;
+    QByteArray m_rows;
+    qsizetype m_count = 0;
 };
 
-// Reads a record file of the given header and row tag; nullopt with error
-// ENOENT (no file), EACCES (unreadable) or EBADMSG (not such a file, or cut short).
-std::optional<RecordFile> readRecordFile(const QString &path, const QByteArray &header, const QByteArray &tag,
-                                         int *error);
+// A record file as read: its rows other than folder rows, split in fields,
+// and the lines after the closing line.
+class RecordFile
+{
+public:
+    // nullopt with error ENOENT (no file), EACCES (unreadable) or EBADMSG (not
+    // such a file, or cut short).
+    static std::optional<RecordFile> read(const QString &path, const QByteArray &header, int *error);
 
-// The text of a record file: header, rows, and the closing line.
-QByteArray recordFileText(const QByteArray &header, const QByteArray &rows, qsizetype count);
+    const QList<QList<QByteArray>> &rows() const { return m_rows; }
+    const QList<QByteArray> &trailer() const { return m_trailer; }
+
+    // The path written at fields[at] and fields[at + 1]; nullopt when malformed.
+    std::optional<QByteArray> path(const QList<QByteArray> &fields, qsizetype at) const;
+    // The path of a name field in the folder of a folder-number field.
+    std::optional<QByteArray> path(const QByteArray &folderField, const QByteArray &nameField) const;
+
+private:
+    QHash<QByteArray, QByteArray> m_folders;
+    QList<QList<QByteArray>> m_rows;
+    QList<QByteArray> m_trailer;
+};
 
 } // namespace tarvello::files

@@ -31,20 +31,20 @@ QByteArray markLine(JournalMark mark, int position)
     return {};
 }
 
-std::optional<JournalEntry> parseEntry(const QList<QByteArray> &fields)
+// A journal row: "E position identity oldFolder oldName tempName newFolder
+// newName"; the temporary name lies in the old path's folder.
+std::optional<JournalEntry> parseEntry(const RecordFile &record, const QList<QByteArray> &fields)
 {
-    if (fields.size() != 8 || fields[0] != "E")
+    if (fields.size() != 10 || fields[0] != "E")
         return std::nullopt;
     JournalEntry entry;
     bool ok = false;
     entry.position = fields[1].toInt(&ok);
-    if (!ok)
+    if (!ok || !parseIdentityFields(fields, 2, entry.identity))
         return std::nullopt;
-    if (!parseIdentityFields(fields, 2, entry.identity))
-        return std::nullopt;
-    const auto oldPath = parsePathField(fields[5]);
-    const auto tempPath = parsePathField(fields[6]);
-    const auto newPath = parsePathField(fields[7]);
+    const auto oldPath = record.path(fields, 5);
+    const auto tempPath = record.path(fields[5], fields[7]);
+    const auto newPath = record.path(fields, 8);
     if (!oldPath || !tempPath || !newPath)
         return std::nullopt;
     entry.oldPath = *oldPath;
@@ -75,16 +75,18 @@ int RenameJournal::begin(const RenamePlan &plan)
     FileOps fs;
     if (const int error = fs.makeFolders(QFile::encodeName(m_folder)))
         return error;
-    QByteArray rows;
-    int count = 0;
+    RecordWriter writer(kHeader);
     for (const PlannedRename &entry : plan.entries) {
         if (entry.heldBack())
             continue;
-        rows += "E " + QByteArray::number(entry.position) + ' ' + identityFields(entry.identity) + ' '
-            + pathField(entry.oldPath) + ' ' + pathField(entry.tempPath) + ' ' + pathField(entry.newPath) + '\n';
-        ++count;
+        writer.beginRow('E');
+        writer.addNumber(entry.position);
+        writer.addIdentity(entry.identity);
+        writer.addPath(entry.oldPath);
+        writer.addName(nativeNameOf(entry.tempPath));
+        writer.addPath(entry.newPath);
     }
-    return writeFileDurably(QFile::encodeName(path()), recordFileText(kHeader, rows, count), false);
+    return writeFileDurably(QFile::encodeName(path()), writer.text(), false);
 }
 
 void RenameJournal::mark(JournalMark mark, int position)
@@ -111,12 +113,12 @@ int RenameJournal::finish()
 
 std::optional<JournalContent> RenameJournal::load(int *error) const
 {
-    const auto record = readRecordFile(path(), kHeader, "E", error);
+    const auto record = RecordFile::read(path(), kHeader, error);
     if (!record)
         return std::nullopt;
     JournalContent content;
-    for (const QList<QByteArray> &fields : record->rows) {
-        const auto entry = parseEntry(fields);
+    for (const QList<QByteArray> &fields : record->rows()) {
+        const auto entry = parseEntry(*record, fields);
         if (!entry) {
             if (error)
                 *error = EBADMSG;
@@ -125,7 +127,7 @@ std::optional<JournalContent> RenameJournal::load(int *error) const
         content.entries.append(*entry);
     }
     // The last mark may have been cut by a crash; it is then ignored.
-    for (const QByteArray &line : record->trailer) {
+    for (const QByteArray &line : record->trailer()) {
         if (line == "PHASE1")
             content.firstPhaseDone = true;
         else if (line == "PHASE2")

@@ -38,25 +38,31 @@ int UndoRecord::save(const QList<UndoPair> &pairs) const
     FileOps fs;
     if (const int error = fs.makeFolders(QFile::encodeName(m_folder)))
         return error;
-    QByteArray rows;
-    for (const UndoPair &pair : pairs)
-        rows += "U " + identityFields(pair.identity) + ' ' + pathField(pair.oldPath) + ' ' + pathField(pair.newPath) + '\n';
-    return writeFileDurably(native, recordFileText(kHeader, rows, pairs.size()), true);
+    RecordWriter writer(kHeader);
+    for (const UndoPair &pair : pairs) {
+        writer.beginRow('U');
+        writer.addIdentity(pair.identity);
+        writer.addPath(pair.oldPath);
+        writer.addPath(pair.newPath);
+    }
+    return writeFileDurably(native, writer.text(), true);
 }
 
 std::optional<QList<UndoPair>> UndoRecord::load(int *error) const
 {
     int readError = 0;
-    const auto record = readRecordFile(path(), kHeader, "U", &readError);
+    const auto record = RecordFile::read(path(), kHeader, &readError);
     if (error)
         *error = readError == ENOENT ? 0 : readError;
     if (!record)
         return readError == ENOENT ? std::make_optional(QList<UndoPair>()) : std::nullopt;
     QList<UndoPair> pairs;
-    for (const QList<QByteArray> &fields : record->rows) {
+    for (const QList<QByteArray> &fields : record->rows()) {
+        // "U identity oldFolder oldName newFolder newName"
         UndoPair pair;
-        const auto oldPath = fields.size() == 6 ? parsePathField(fields[4]) : std::nullopt;
-        const auto newPath = fields.size() == 6 ? parsePathField(fields[5]) : std::nullopt;
+        const bool shaped = fields.size() == 8 && fields[0] == "U";
+        const auto oldPath = shaped ? record->path(fields, 4) : std::nullopt;
+        const auto newPath = shaped ? record->path(fields, 6) : std::nullopt;
         if (!oldPath || !newPath || !parseIdentityFields(fields, 1, pair.identity)) {
             if (error)
                 *error = EBADMSG;

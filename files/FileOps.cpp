@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -236,6 +237,47 @@ bool FileOps::sameContent(const QByteArray &a, const QByteArray &b)
     if (!S_ISREG(stLeft.st_mode) || !S_ISREG(stRight.st_mode) || stLeft.st_size != stRight.st_size)
         return false;
     return sameDescriptorContent(left.get(), right.get());
+}
+
+std::optional<QSet<QByteArray>> FileOps::folderNames(const QByteArray &folder, qsizetype lookups)
+{
+    // A folder's size grows by a few dozen bytes an entry: reading it pays
+    // when it is not much larger than the lookups it replaces.
+    constexpr qint64 kBytesWorthALookup = 256;
+    struct stat st {};
+    if (folder.isEmpty() || ::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode)
+        || qint64(st.st_size) > kBytesWorthALookup * lookups)
+        return std::nullopt;
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return std::nullopt;
+    QSet<QByteArray> names;
+    names.reserve(qsizetype(st.st_size / 24));
+    errno = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.insert(name);
+    }
+    const int error = errno;
+    ::closedir(dir);
+    if (error != 0)
+        return std::nullopt;
+    for (const QByteArray &name : std::as_const(names)) {
+        QByteArray swapped = name;
+        for (char &c : swapped) {
+            if (c >= 'a' && c <= 'z')
+                c = char(c - 'a' + 'A');
+            else if (c >= 'A' && c <= 'Z')
+                c = char(c - 'A' + 'a');
+        }
+        if (swapped == name)
+            continue;
+        if (!names.contains(swapped) && exists(folder + '/' + swapped))
+            return std::nullopt;
+        break;
+    }
+    return names;
 }
 
 int FileOps::syncFolder(const QByteArray &folder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 
 #include <functional>
 #include <optional>
@@ -56,6 +57,12 @@ public:
 
     // True when both are regular files holding the same bytes.
     virtual bool sameContent(const QByteArray &a, const QByteArray &b);
+
+    // The names in a folder read in one pass, when that costs less than the
+    // given number of lookups one by one; nullopt when it would not, when the
+    // folder cannot be read, or when it ignores case (it would then answer a
+    // lookup for a name it holds in another case, which a listing cannot).
+    virtual std::optional<QSet<QByteArray>> folderNames(const QByteArray &folder, qsizetype lookups);
 
     // Writes a folder's entries to disk, so a name made in it survives a power cut.
     virtual int syncFolder(const QByteArray &folder);

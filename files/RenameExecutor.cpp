@@ -16,16 +16,20 @@ namespace {
 QList<bool> sendBack(const RenamePlan &plan, const QList<Outcome> &outcomes, const QList<bool> &inTemporary)
 {
     const qsizetype n = plan.entries.size();
+    QList<bool> back(n, false);
+    QList<qsizetype> staying;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (!inTemporary[i] && outcomes[i] != Outcome::HeldBack)
+            staying.append(i);
+    }
+    if (staying.isEmpty())
+        return back;
     QMultiHash<QByteArray, qsizetype> byNewPath;
     byNewPath.reserve(n);
-    QList<qsizetype> staying;
     for (qsizetype i = 0; i < n; ++i) {
         if (inTemporary[i])
             byNewPath.insert(plan.entries[i].newPath, i);
-        else if (outcomes[i] != Outcome::HeldBack)
-            staying.append(i);
     }
-    QList<bool> back(n, false);
     while (!staying.isEmpty()) {
         const QByteArray &taken = plan.entries[staying.takeLast()].oldPath;
         for (auto it = byNewPath.constFind(taken); it != byNewPath.constEnd() && it.key() == taken; ++it) {

@@ -44,10 +44,90 @@ std::optional<CounterCapacity> capacityShortfall(const RenameRequest &request, i
     return CounterCapacity{digits, QString(digits, QLatin1Char('9')), last, decimalDigits(last)};
 }
 
-QString caseKey(const QByteArray &path)
+// The path as compared without regard to case: its upper case, in bytes.
+// Plain ASCII paths, the common case, skip the trip through text.
+QByteArray caseKey(const QByteArray &path)
 {
-    return common::vbUCase(QFile::decodeName(path));
+    for (const char c : path) {
+        if (uchar(c) >= 0x80)
+            return common::vbUCase(QFile::decodeName(path)).toUtf8();
+    }
+    return path.toUpper();
 }
+
+// How many of the plan's paths lie in each folder. Paths come folder after
+// folder, so runs are counted before they reach the table.
+class FolderTally
+{
+public:
+    void add(const QByteArray &path)
+    {
+        const QByteArrayView folder(path.constData(), qMax<qsizetype>(path.lastIndexOf('/'), 0));
+        if (m_run > 0 && folder == QByteArrayView(m_folder)) {
+            ++m_run;
+            return;
+        }
+        flush();
+        m_folder = folder.toByteArray();
+        m_run = 1;
+    }
+
+    QHash<QByteArray, qsizetype> counts()
+    {
+        flush();
+        return m_counts;
+    }
+
+private:
+    void flush()
+    {
+        if (m_run > 0)
+            m_counts[m_folder] += m_run;
+        m_run = 0;
+    }
+
+    QHash<QByteArray, qsizetype> m_counts;
+    QByteArray m_folder;
+    qsizetype m_run = 0;
+};
+
+// Whether paths exist, from one reading of a folder where the plan looks up
+// many names in it, else by asking the file system path by path.
+class ExistenceProbe
+{
+public:
+    ExistenceProbe(FileOps &fs, QHash<QByteArray, qsizetype> lookups)
+        : m_fs(fs)
+        , m_lookups(std::move(lookups))
+    {
+    }
+
+    bool exists(const QByteArray &path)
+    {
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash > 0) {
+            // Paths come folder after folder: the last folder is asked first.
+            const QByteArrayView folder(path.constData(), slash);
+            if (!m_last || folder != QByteArrayView(m_lastFolder)) {
+                m_lastFolder = folder.toByteArray();
+                auto listing = m_listings.find(m_lastFolder);
+                if (listing == m_listings.end())
+                    listing = m_listings.insert(m_lastFolder, m_fs.folderNames(m_lastFolder, m_lookups.value(m_lastFolder)));
+                m_last = &*listing;
+            }
+            if (*m_last)
+                return (*m_last)->contains(QByteArray::fromRawData(path.constData() + slash + 1, path.size() - slash - 1));
+        }
+        return m_fs.exists(path);
+    }
+
+private:
+    FileOps &m_fs;
+    QHash<QByteArray, qsizetype> m_lookups;
+    QHash<QByteArray, std::optional<QSet<QByteArray>>> m_listings;
+    QByteArray m_lastFolder;
+    const std::optional<QSet<QByteArray>> *m_last = nullptr;
+};
 
 bool validTarget(const QByteArray &newPath)
 {
@@ -91,21 +171,24 @@ QString counterCapacityQuestion(lang::Messages &messages, const CounterCapacity 
         + QStringLiteral("\r\n") + messages.GetMessage(34);
 }
 
-PathPair pathPairFor(const ListEntry &entry)
+namespace {
+
+// The pair of a row whose folder is already in native form with its "/".
+PathPair pathPairIn(const QByteArray &nativeFolder, const ListEntry &entry)
 {
-    const QString folder = entry.folder + QLatin1Char('/');
     PathPair pair;
-    pair.oldPath = QFile::encodeName(folder + entry.name);
+    pair.oldPath = nativeFolder + QFile::encodeName(entry.name);
     QString newName = entry.newName;
     newName.remove(kMkdirMark);
     newName.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (!newName.contains(QLatin1Char('/'))) {
-        pair.newPath = QFile::encodeName(folder + newName);
+        pair.newPath = nativeFolder + QFile::encodeName(newName);
         return pair;
     }
     const QString lastPart = newName.mid(newName.lastIndexOf(QLatin1Char('/')) + 1);
     if (lastPart.isEmpty() || lastPart == QLatin1String(".") || lastPart == QLatin1String(".."))
         pair.preset = Conflict::InvalidName;
+    const QString folder = entry.folder + QLatin1Char('/');
     QString target;
     if (newName.startsWith(QLatin1Char('.'))) {
         target = folder + newName;
@@ -119,6 +202,13 @@ PathPair pathPairFor(const ListEntry &entry)
     pair.newPath = QFile::encodeName(pair.preset == Conflict::None ? QDir::cleanPath(target) : target);
     pair.makeFolder = pair.preset == Conflict::None;
     return pair;
+}
+
+} // namespace
+
+PathPair pathPairFor(const ListEntry &entry)
+{
+    return pathPairIn(QFile::encodeName(entry.folder + QLatin1Char('/')), entry);
 }
 
 int RenamePlan::conflictCount() const
@@ -135,9 +225,10 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     RenamePlan plan;
     plan.entries.resize(n);
 
+    const QByteArray tempStart = "tmp_Tarv";
     QHash<QByteArray, Conflict> folders;
-    QSet<QByteArray> newPaths;
-    newPaths.reserve(n);
+    QSet<QByteArray> temporaryLookalikes; // new paths named like a temporary name
+    FolderTally lookups;
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
         entry.position = int(i + 1);
@@ -153,19 +244,26 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
                 known = folders.insert(folder, fs.makeFolders(folder) == 0 ? Conflict::None : Conflict::FolderUnavailable);
             entry.conflict = *known;
         }
-        newPaths.insert(entry.newPath);
+        if (nativeNameOf(entry.newPath).startsWith(tempStart))
+            temporaryLookalikes.insert(entry.newPath);
+        lookups.add(entry.oldPath);
+        lookups.add(entry.newPath);
     }
+    ExistenceProbe probe(fs, lookups.counts());
 
     // The prefix grows for good at the first temporary name that is taken, so
     // later positions keep the longer prefix; a name another position will
     // take as its new path counts as taken too.
-    QByteArray prefix = "tmp_Tarv";
+    QByteArray prefix = tempStart;
     for (PlannedRename &entry : plan.entries) {
-        const QByteArray base = entry.oldPath.left(entry.oldPath.lastIndexOf('/') + 1);
-        const QByteArray tail = '_' + QByteArray::number(entry.position) + '_' + nativeNameOf(entry.oldPath);
+        const qsizetype nameStart = entry.oldPath.lastIndexOf('/') + 1;
+        const QByteArray position = QByteArray::number(entry.position);
         for (;;) {
-            entry.tempPath = base + prefix + tail;
-            if (!newPaths.contains(entry.tempPath) && !fs.exists(entry.tempPath))
+            entry.tempPath.clear();
+            entry.tempPath.reserve(entry.oldPath.size() + prefix.size() + position.size() + 2);
+            entry.tempPath.append(entry.oldPath.constData(), nameStart).append(prefix).append('_').append(position).append('_');
+            entry.tempPath.append(entry.oldPath.constData() + nameStart, entry.oldPath.size() - nameStart);
+            if (!temporaryLookalikes.contains(entry.tempPath) && !probe.exists(entry.tempPath))
                 break;
             prefix += '_';
         }
@@ -173,46 +271,48 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     }
     plan.tempPrefix = prefix;
 
-    QHash<QByteArray, qsizetype> exactOld;
-    QMultiHash<QString, qsizetype> oldByKey;
-    QMultiHash<QString, qsizetype> newByKey;
-    QHash<QString, int> newCount;
-    QList<QString> oldKeys(n);
-    QList<QString> newKeys(n);
-    exactOld.reserve(n);
-    oldByKey.reserve(n);
-    newByKey.reserve(n);
-    newCount.reserve(n);
+    // A file listed twice, and new paths equal without regard to case.
+    QSet<QByteArray> oldPaths;
+    oldPaths.reserve(n);
+    QHash<QByteArray, qsizetype> firstWithNewKey;
+    firstWithNewKey.reserve(n);
+    QList<QByteArray> newKeys(n);
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        oldKeys[i] = caseKey(entry.oldPath);
+        const qsizetype known = oldPaths.size();
+        oldPaths.insert(entry.oldPath);
+        if (oldPaths.size() == known && entry.conflict == Conflict::None)
+            entry.conflict = Conflict::DuplicateSource;
         newKeys[i] = caseKey(entry.newPath);
-        if (exactOld.contains(entry.oldPath)) {
-            if (entry.conflict == Conflict::None)
-                entry.conflict = Conflict::DuplicateSource;
-        } else {
-            exactOld.insert(entry.oldPath, i);
+        const auto first = firstWithNewKey.constFind(newKeys[i]);
+        if (first == firstWithNewKey.constEnd()) {
+            firstWithNewKey.insert(newKeys[i], i);
+            continue;
         }
-        oldByKey.insert(oldKeys[i], i);
-        newByKey.insert(newKeys[i], i);
-        ++newCount[newKeys[i]];
+        for (PlannedRename *same : {&entry, &plan.entries[*first]}) {
+            if (same->conflict == Conflict::None)
+                same->conflict = Conflict::DuplicateTarget;
+        }
     }
 
+    // Built only when needed: the old paths by case-ignoring key.
+    std::optional<QMultiHash<QByteArray, qsizetype>> oldByKey;
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (entry.conflict != Conflict::None)
+        if (entry.conflict != Conflict::None || oldPaths.contains(entry.newPath) || !probe.exists(entry.newPath))
             continue;
-        if (newCount.value(newKeys[i]) > 1) {
-            entry.conflict = Conflict::DuplicateTarget;
-            continue;
-        }
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
-        if (!occupant || exactOld.contains(entry.newPath))
+        if (!occupant)
             continue;
         // Case ignored, the target may still be a file this operation moves
         // away, when the file system itself ignores case: it is then the same file.
+        if (!oldByKey) {
+            oldByKey.emplace();
+            for (qsizetype k = 0; k < n; ++k)
+                oldByKey->insert(caseKey(plan.entries[k].oldPath), k);
+        }
         bool movedAway = false;
-        for (auto it = oldByKey.constFind(newKeys[i]); it != oldByKey.constEnd() && it.key() == newKeys[i]; ++it)
+        for (auto it = oldByKey->constFind(newKeys[i]); it != oldByKey->constEnd() && it.key() == newKeys[i]; ++it)
             movedAway = movedAway || plan.entries[*it].identity == occupant;
         if (!movedAway)
             entry.conflict = Conflict::TargetExists;
@@ -225,9 +325,15 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
         if (plan.entries[i].conflict != Conflict::None)
             pending.append(i);
     }
+    if (pending.isEmpty())
+        return plan;
+    QMultiHash<QByteArray, qsizetype> newByKey;
+    newByKey.reserve(n);
+    for (qsizetype i = 0; i < n; ++i)
+        newByKey.insert(newKeys[i], i);
     while (!pending.isEmpty()) {
-        const qsizetype stay = pending.takeLast();
-        for (auto it = newByKey.constFind(oldKeys[stay]); it != newByKey.constEnd() && it.key() == oldKeys[stay]; ++it) {
+        const QByteArray taken = caseKey(plan.entries[pending.takeLast()].oldPath);
+        for (auto it = newByKey.constFind(taken); it != newByKey.constEnd() && it.key() == taken; ++it) {
             PlannedRename &blocked = plan.entries[*it];
             if (blocked.conflict == Conflict::None) {
                 blocked.conflict = Conflict::TargetHeldBack;
@@ -242,8 +348,15 @@ RenamePlan planRename(const QList<ListEntry> &entries, FileOps &fs)
 {
     QList<PathPair> pairs;
     pairs.reserve(entries.size());
-    for (const ListEntry &entry : entries)
-        pairs.append(pathPairFor(entry));
+    QString folder;
+    QByteArray nativeFolder;
+    for (const ListEntry &entry : entries) {
+        if (nativeFolder.isEmpty() || entry.folder != folder) {
+            folder = entry.folder;
+            nativeFolder = QFile::encodeName(folder + QLatin1Char('/'));
+        }
+        pairs.append(pathPairIn(nativeFolder, entry));
+    }
     return planRename(pairs, fs);
 }
 

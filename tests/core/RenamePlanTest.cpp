@@ -30,14 +30,26 @@ QList<ListEntry> entries(int count)
     return list;
 }
 
+// File operations that always read a whole folder rather than look names up
+// one by one, as the plan does for folders holding many of its paths.
+class ListingOps : public FileOps
+{
+public:
+    std::optional<QSet<QByteArray>> folderNames(const QByteArray &folder, qsizetype) override
+    {
+        return FileOps::folderNames(folder, 1 << 30);
+    }
+};
+
 // Plans renames of files in one folder of the tree, by name.
-RenamePlan planIn(const Tree &tree, const QList<std::pair<QString, QString>> &renames)
+RenamePlan planIn(const Tree &tree, const QList<std::pair<QString, QString>> &renames, bool listing = false)
 {
     QList<ListEntry> list;
     for (const auto &[name, newName] : renames)
         list.append({tree.root(), name, newName});
-    FileOps fs;
-    return planRename(list, fs);
+    ListingOps listingOps;
+    FileOps lookupOps;
+    return planRename(list, listing ? listingOps : lookupOps);
 }
 
 QList<Conflict> conflictsOf(const RenamePlan &plan)
@@ -237,12 +249,14 @@ TEST(RenamePlan, conflictsByKind)
         {"a file where a folder must be made", {"a.jpg", "blocker"}, {{"a.jpg", ".\\blocker\\a.jpg"}},
          {C::FolderUnavailable}},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        Tree tree;
-        for (const QByteArray &name : c.present)
-            tree.write(name, name);
-        EXPECT_EQ(conflictsOf(planIn(tree, c.renames)), c.expected);
+    for (const bool listing : {false, true}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(::testing::Message() << c.what << (listing ? ", folder read whole" : ", names looked up"));
+            Tree tree;
+            for (const QByteArray &name : c.present)
+                tree.write(name, name);
+            EXPECT_EQ(conflictsOf(planIn(tree, c.renames, listing)), c.expected);
+        }
     }
 }
 
@@ -252,10 +266,12 @@ TEST(RenamePlan, temporaryPrefixGrowsAndStaysGrown)
     tree.write("x.jpg", "X");
     tree.write("y.jpg", "Y");
     tree.write("tmp_Tarv_1_x.jpg", "already there");
-    const RenamePlan plan = planIn(tree, {{"x.jpg", "x2.jpg"}, {"y.jpg", "y2.jpg"}});
-    EXPECT_EQ(plan.entries[0].tempPath, tree.path("tmp_Tarv__1_x.jpg"));
-    EXPECT_EQ(plan.entries[1].tempPath, tree.path("tmp_Tarv__2_y.jpg"));
-    EXPECT_EQ(plan.tempPrefix, QByteArray("tmp_Tarv_"));
+    for (const bool listing : {false, true}) {
+        const RenamePlan plan = planIn(tree, {{"x.jpg", "x2.jpg"}, {"y.jpg", "y2.jpg"}}, listing);
+        EXPECT_EQ(plan.entries[0].tempPath, tree.path("tmp_Tarv__1_x.jpg"));
+        EXPECT_EQ(plan.entries[1].tempPath, tree.path("tmp_Tarv__2_y.jpg"));
+        EXPECT_EQ(plan.tempPrefix, QByteArray("tmp_Tarv_"));
+    }
 }
 
 TEST(RenamePlan, temporaryNameAvoidsAnotherPositionsNewPath)

@@ -9,6 +9,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace tarvello::files {
@@ -136,6 +137,29 @@ std::optional<JournalContent> RenameJournal::load(int *error) const
             content.copying.insert(line.mid(5).toInt());
     }
     return content;
+}
+
+RenameLock::RenameLock(const QString &folder)
+{
+    if ((m_error = FileOps().makeFolders(QFile::encodeName(folder))) != 0)
+        return;
+    m_fd = ::open(QFile::encodeName(folder + QStringLiteral("/rename.lock")).constData(),
+                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_fd < 0) {
+        m_error = errno;
+        return;
+    }
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        m_error = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+RenameLock::~RenameLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 void RenameJournal::removeUnfinishedWrites() const

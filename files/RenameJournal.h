@@ -68,8 +68,29 @@ private:
     QString m_folder;
 };
 
+// Held while an operation works with the journal (a rename, an undo, a
+// recovery), so that another process cannot take a running rename for an
+// interrupted one, nor run a second one beside it. The system lets it go when
+// the process ends, however it ends.
+class RenameLock
+{
+public:
+    explicit RenameLock(const QString &folder);
+    ~RenameLock();
+    RenameLock(const RenameLock &) = delete;
+    RenameLock &operator=(const RenameLock &) = delete;
+
+    // 0 when held; EBUSY when another process holds it; else why it could not be taken.
+    int error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+};
+
 // How a recovery ended.
 struct RecoveryReport {
+    bool busy = false;       // a rename is running in another process: nothing was touched
     bool found = false;      // a journal was waiting
     bool unreadable = false; // it could not be read; nothing was touched
     int atNew = 0;

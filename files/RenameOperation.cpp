@@ -47,6 +47,9 @@ QList<UndoPair> renamedPairs(const RenamePlan &plan, const RenameReport &report,
 
 RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer, FileOps &fs)
 {
+    const RenameLock lock(settingsFolder);
+    if (lock.error() != 0)
+        return RenameRun{lock.error(), {}, 0};
     RenameJournal journal(settingsFolder);
     RenameRun run = runWithJournal(plan, journal, observer, fs);
     if (run.journalError != 0)
@@ -60,11 +63,19 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
 
 bool interruptedRenameWaiting(const QString &settingsFolder)
 {
-    return RenameJournal(settingsFolder).exists();
+    // A journal whose operation still runs elsewhere is no interrupted one.
+    const RenameLock lock(settingsFolder);
+    return lock.error() != EBUSY && RenameJournal(settingsFolder).exists();
 }
 
 RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &fs)
 {
+    const RenameLock lock(settingsFolder);
+    if (lock.error() == EBUSY) {
+        RecoveryReport report;
+        report.busy = true;
+        return report;
+    }
     RenameJournal journal(settingsFolder);
     journal.removeUnfinishedWrites();
     int error = 0;
@@ -90,6 +101,11 @@ RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &
 UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs)
 {
     UndoReport undo;
+    const RenameLock lock(settingsFolder);
+    if (lock.error() != 0) {
+        undo.journalError = lock.error();
+        return undo;
+    }
     const UndoRecord record(settingsFolder);
     const auto pairs = record.load(&undo.recordError);
     if (!pairs)

@@ -17,7 +17,7 @@ namespace tarvello::files {
 
 struct RenameRun {
     // The journal could not be begun, so nothing was renamed (EEXIST: an
-    // interrupted rename waits for recovery).
+    // interrupted rename waits for recovery; EBUSY: another process renames).
     int journalError = 0;
     RenameReport report;
     // The undo record could not be written (errno); the renames stand.

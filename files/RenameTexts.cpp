@@ -30,6 +30,8 @@ QString journalErrorText(const lang::Language &language, int error, const QStrin
 {
     if (error == EEXIST)
         return extra(language, "RenameJournalWaiting");
+    if (error == EBUSY)
+        return extra(language, "RenameBusy");
     return extra(language, "RenameJournalFailed", RenameJournal(settingsFolder).path(), errorReason(language, error));
 }
 
@@ -120,6 +122,8 @@ QString recoveryQuestion(const lang::Language &language)
 
 QString recoveryText(const lang::Language &language, const RecoveryReport &report, const QString &settingsFolder)
 {
+    if (report.busy)
+        return extra(language, "RenameBusy");
     if (report.unreadable)
         return extra(language, "RecoverUnreadable", RenameJournal(settingsFolder).path());
     QStringList lines{extra(language, "RecoverDone", QString::number(report.atNew), QString::number(report.atOld))};

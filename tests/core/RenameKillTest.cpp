@@ -216,3 +216,37 @@ TEST(RenameKill, undoAfterARestart)
     EXPECT_EQ(undo.report.renamed, kFiles);
     batch.expectAllOld();
 }
+
+// While a rename runs in another process its journal is no interrupted one:
+// nothing may recover it, undo or rename beside it. Once that process is
+// killed, the journal is recovered.
+TEST(RenameKill, aRunningRenameIsNotTakenForAnInterruptedOne)
+{
+    Batch batch;
+    batch.prepare(false);
+    QStringList arguments = batch.arguments();
+    arguments.last() = QStringLiteral("60000");
+    QProcess driver;
+    ASSERT_TRUE(startDriver(driver, arguments));
+    while (!driver.readAllStandardOutput().contains("between") && driver.state() == QProcess::Running)
+        driver.waitForReadyRead(10000);
+
+    FileOps fs;
+    RenameObserver quiet;
+    EXPECT_FALSE(interruptedRenameWaiting(batch.settings()));
+    EXPECT_TRUE(recoverInterruptedRename(batch.settings(), fs).busy);
+    EXPECT_EQ(undoLastRename(batch.settings(), quiet, fs).journalError, EBUSY);
+    Tree other;
+    other.write("a", "A");
+    const RenamePlan plan = planRename(QList<PathPair>{{other.path("a"), other.path("b"), false, Conflict::None}}, fs);
+    EXPECT_EQ(runRename(plan, batch.settings(), quiet, fs).journalError, EBUSY);
+    EXPECT_EQ(other.read("a"), QByteArray("A"));
+
+    driver.kill();
+    ASSERT_TRUE(driver.waitForFinished(10000));
+    EXPECT_TRUE(interruptedRenameWaiting(batch.settings()));
+    const RecoveryReport report = recoverInterruptedRename(batch.settings(), fs);
+    EXPECT_FALSE(report.busy);
+    EXPECT_EQ(report.atNew + report.atOld, kFiles);
+    batch.expectSound();
+}

@@ -70,6 +70,10 @@ TEST_P(RenameTexts, failuresNameTheirPathsAndWhereAFileWasLeft)
     RenameRun run;
     run.journalError = EEXIST;
     expectReadable(renameRunText(language, run, QStringLiteral("/cfg")));
+    run.journalError = EBUSY;
+    const QString busy = renameRunText(language, run, QStringLiteral("/cfg"));
+    expectReadable(busy);
+    EXPECT_NE(busy, renameRunText(language, RenameRun{EEXIST, {}, 0}, QStringLiteral("/cfg")));
     run.journalError = ENOSPC;
     expectReadable(renameRunText(language, run, QStringLiteral("/cfg")), QStringLiteral("/cfg/rename.journal"));
     run = RenameRun{};
@@ -91,6 +95,9 @@ TEST_P(RenameTexts, recoveryAndUndoReports)
     expectReadable(recovered, QStringLiteral("7"));
     expectReadable(recovered, QStringLiteral("/photos/tmp_Tarv_1_a.jpg"));
     expectReadable(recovered, QStringLiteral("/mnt/usb/b.jpg"));
+    RecoveryReport busy;
+    busy.busy = true;
+    expectReadable(recoveryText(language, busy, QStringLiteral("/cfg")));
     recovery.unreadable = true;
     expectReadable(recoveryText(language, recovery, QStringLiteral("/cfg")), QStringLiteral("/cfg/rename.journal"));
 

@@ -185,12 +185,17 @@ RecoveryReport recoverFromJournal(const JournalContent &content, FileOps &fs, Re
     }
     // A copy to another file system cut short: a complete copy finishes the
     // move; anything else at the new path may be a partial copy or a file that
-    // came meanwhile, so it stays and the file goes back.
+    // came meanwhile, so it stays and is reported, and the file goes back (or
+    // stays back, when an earlier recovery already sent it).
     QSet<int> incomplete;
     for (const JournalEntry &entry : entries) {
-        if (!content.copying.contains(entry.position) || !fs.exists(entry.tempPath) || !fs.exists(entry.newPath))
+        if (!content.copying.contains(entry.position) || !fs.exists(entry.newPath))
             continue;
-        if (fs.sameContent(entry.tempPath, entry.newPath)) {
+        const bool atTemporary = fs.exists(entry.tempPath);
+        const bool atOld = !atTemporary && entry.identity && fs.identity(entry.oldPath) == entry.identity;
+        if (!atTemporary && !atOld)
+            continue;
+        if (atTemporary && fs.sameContent(entry.tempPath, entry.newPath)) {
             fs.removeFile(entry.tempPath);
         } else {
             incomplete.insert(entry.position);

@@ -118,22 +118,3 @@ TEST(RenameUndo, damagedRecordIsReportedAndNothingMoves)
     EXPECT_EQ(undo.recordError, EBADMSG);
     EXPECT_EQ(folder.tree.read("a2"), QByteArray("content of a"));
 }
-
-TEST(RenameUndo, recordKeepsEveryByteAndTheIdentity)
-{
-    QTemporaryDir settings;
-    const UndoRecord record(settings.path());
-    const QList<UndoPair> pairs = {{"/a/line\nbreak", "/b/\xFF space", FileIdentity{7, 42, 1234567890123}}, {"/c", "/d", std::nullopt}};
-    ASSERT_EQ(record.save(pairs), 0);
-    const auto loaded = record.load();
-    ASSERT_TRUE(loaded.has_value());
-    ASSERT_EQ(loaded->size(), 2);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ((*loaded)[i].oldPath, pairs[i].oldPath);
-        EXPECT_EQ((*loaded)[i].newPath, pairs[i].newPath);
-        EXPECT_EQ((*loaded)[i].identity, pairs[i].identity);
-    }
-    ASSERT_EQ(record.save({}), 0);
-    EXPECT_TRUE(record.load()->isEmpty());
-    EXPECT_FALSE(QFile::exists(record.path()));
-}

@@ -12,14 +12,14 @@ namespace {
 
 // Between the phases: a file still at its old path keeps that path taken, so
 // a file that would move onto it goes back to its own old path instead,
-// which keeps that one taken in turn. Returns the positions (0-based) to send back.
-QList<bool> sendBack(const RenamePlan &plan, const QList<Outcome> &outcomes, const QList<bool> &inTemporary)
+// which keeps that one taken in turn. Says, position by position, which go back.
+QList<bool> sendBack(const RenamePlan &plan, const QList<bool> &inTemporary)
 {
     const qsizetype n = plan.entries.size();
     QList<bool> back(n, false);
     QList<qsizetype> staying;
     for (qsizetype i = 0; i < n; ++i) {
-        if (!inTemporary[i] && outcomes[i] != Outcome::HeldBack)
+        if (!inTemporary[i])
             staying.append(i);
     }
     if (staying.isEmpty())
@@ -79,8 +79,7 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
     if (journal)
         journal->mark(JournalMark::FirstPhaseDone);
 
-    const QList<bool> back = sendBack(plan, report.outcomes, inTemporary);
-    QList<RenameFailure> secondPhase;
+    const QList<bool> back = sendBack(plan, inTemporary);
     for (qsizetype i = n - 1; i >= 0; --i) {
         const PlannedRename &entry = plan.entries[i];
         observer.progress(step++, total);
@@ -111,12 +110,12 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
             report.outcomes[i] = Outcome::LeftAtTemporary;
             failure.leftAt = entry.tempPath;
         }
-        secondPhase.append(failure);
+        report.failures.append(failure);
     }
     if (journal)
         journal->mark(JournalMark::SecondPhaseDone);
 
-    report.failures += secondPhase;
+    // One report in position order (the second phase ran downwards).
     std::stable_sort(report.failures.begin(), report.failures.end(),
                      [](const RenameFailure &x, const RenameFailure &y) { return x.position < y.position; });
     return report;

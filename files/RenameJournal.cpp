@@ -164,7 +164,8 @@ RenameLock::~RenameLock()
 
 void RenameJournal::removeUnfinishedWrites() const
 {
-    const QStringList parts = QDir(m_folder).entryList({kFileName + QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden);
+    // The undo record is written the same way, beside the journal.
+    const QStringList parts = QDir(m_folder).entryList({QStringLiteral("rename.*.part")}, QDir::Files | QDir::Hidden);
     for (const QString &part : parts)
         QFile::remove(m_folder + QLatin1Char('/') + part);
 }

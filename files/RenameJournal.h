@@ -61,7 +61,8 @@ public:
     // EBADMSG when it cannot be read as a journal.
     std::optional<JournalContent> load(int *error = nullptr) const;
 
-    // Removes the half-written journals of runs killed while writing them.
+    // Removes the half-written journals and undo records of runs killed while
+    // writing them.
     void removeUnfinishedWrites() const;
 
 private:

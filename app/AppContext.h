@@ -20,6 +20,8 @@ struct AppContext {
     ProgramVersion version;
     // The private temporary folder ("" when it could not be made safe).
     QString tempFolder;
+    // The file the Exif readers write their output to, in the temporary folder.
+    QString exifOutputFile;
     // The user confirmed leaving (quit flag).
     bool quit = false;
 };

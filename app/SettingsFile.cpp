@@ -239,11 +239,13 @@ bool writeSettingsFile(IniFile &file, const Settings &s, const QString &shownFol
     put(kGeneral, QStringLiteral("General_VersionCourante"), version.text());
 
     // 4. Memorised rules: the old keys go, the records are numbered afresh.
+    // The load reads the keys 0 to the count itself, so the key of that number
+    // goes too, or a rule loaded from it would stay behind twice.
     bool oldCountOk = false;
     const int oldCount = file.ReadIniKey(kGeneral, QStringLiteral("General_NombreRegle"), QStringLiteral("0"))
                              .trimmed()
                              .toInt(&oldCountOk);
-    for (int n = 0; oldCountOk && n < oldCount; ++n)
+    for (int n = 0; oldCountOk && n <= oldCount; ++n)
         file.DeleteIniKey(kGeneral, QStringLiteral("General_Regle%1").arg(n));
     int written = 0;
     for (const MemorisedRule &rule : s.memorisedRules) {

@@ -26,6 +26,35 @@ double parseNumeric(const QString &text)
     return value;
 }
 
+// A whole number (blanks around, one sign, at most 18 digits) read without
+// going through floating point, the common case of counters and positions;
+// nullopt for any other text.
+std::optional<qint64> plainInteger(const QString &text)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && isBlank(text.at(i)))
+        ++i;
+    bool negative = false;
+    if (i < n && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    qint64 value = 0;
+    int digits = 0;
+    while (i < n && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9')) {
+        if (++digits > 18)
+            return std::nullopt;
+        value = value * 10 + (text.at(i).unicode() - '0');
+        ++i;
+    }
+    while (i < n && isBlank(text.at(i)))
+        ++i;
+    if (digits == 0 || i != n)
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
 template<typename Int>
 Int roundInto(double value)
 {
@@ -126,14 +155,29 @@ bool vbIsNumeric(const QString &text)
     return digits > 0 && i == n;
 }
 
+namespace {
+
+template<typename Int>
+Int convertText(const QString &text)
+{
+    if (const auto value = plainInteger(text)) {
+        if (*value < std::numeric_limits<Int>::min() || *value > std::numeric_limits<Int>::max())
+            throw VbError(VbError::Overflow);
+        return static_cast<Int>(*value);
+    }
+    return roundInto<Int>(parseNumeric(text));
+}
+
+} // namespace
+
 qint16 vbCInt(const QString &text)
 {
-    return roundInto<qint16>(parseNumeric(text));
+    return convertText<qint16>(text);
 }
 
 qint32 vbCLng(const QString &text)
 {
-    return roundInto<qint32>(parseNumeric(text));
+    return convertText<qint32>(text);
 }
 
 float vbCSng(const QString &text)
@@ -244,17 +288,19 @@ namespace {
 template<typename Map>
 QString mapEachCharacter(const QString &text, Map map)
 {
-    QString result;
-    result.reserve(text.size());
+    // The maps keep each character in its plane, so the result has the text's
+    // length and is written in place.
+    QString result = text;
+    QChar *out = result.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
             const char32_t mapped = map(QChar::surrogateToUcs4(c, text.at(i + 1)));
-            result.append(QChar::highSurrogate(mapped));
-            result.append(QChar::lowSurrogate(mapped));
+            out[i] = QChar(QChar::highSurrogate(mapped));
+            out[i + 1] = QChar(QChar::lowSurrogate(mapped));
             ++i;
         } else {
-            result.append(QChar(char16_t(map(c.unicode()))));
+            out[i] = QChar(char16_t(map(c.unicode())));
         }
     }
     return result;

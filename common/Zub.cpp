@@ -1,5 +1,6 @@
 #include "common/Zub.h"
 
+#include "common/ElfVersions.h"
 #include "common/VbError.h"
 
 #include <QCoreApplication>
@@ -13,9 +14,12 @@
 #include <QSysInfo>
 #include <QTemporaryFile>
 #include <QTimer>
+#include <QVersionNumber>
 
 #include <cerrno>
 #include <cstring>
+
+#include <gnu/libc-version.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,6 +43,26 @@ qsizetype extensionDot(const QString &nameOrPath)
     if (dot <= nameStart || dot == nameOrPath.size() - 1)
         return -1;
     return dot;
+}
+
+// The release a shared library carries inside: the C library's release for
+// the libraries of the C library (they alone define GLIBC_PRIVATE, and their
+// symbol versions name the release that last added a symbol, not their own),
+// else the highest of the library's own version definitions ("GCC_12.0.0"
+// gives "12.0.0", a Qt plugin's "Qt_6.4" gives "6.4"). "" when it carries none.
+QString releaseInLibrary(const QString &path)
+{
+    const QStringList definitions = ZubElfVersionDefinitions(path);
+    if (definitions.contains(QLatin1String("GLIBC_PRIVATE")))
+        return QString::fromLatin1(gnu_get_libc_version());
+    QVersionNumber highest;
+    for (const QString &definition : definitions) {
+        const QVersionNumber version =
+            QVersionNumber::fromString(definition.mid(definition.lastIndexOf(QLatin1Char('_')) + 1));
+        if (!version.isNull() && version > highest)
+            highest = version;
+    }
+    return highest.isNull() ? QString() : highest.toString();
 }
 
 } // namespace
@@ -158,9 +182,16 @@ QString ZubGetVersionInformation(const QString &filePath)
     const QFileInfo info(filePath);
     if (!info.exists())
         return {};
-    const QString realName = QFileInfo(info.canonicalFilePath()).fileName();
+    const QString realPath = info.canonicalFilePath();
+    const QString realName = QFileInfo(realPath).fileName();
     const qsizetype so = realName.indexOf(QStringLiteral(".so."));
-    return so < 0 ? QString() : realName.mid(so + 4);
+    const QString fromName = so < 0 ? QString() : realName.mid(so + 4);
+    if (fromName.contains(QLatin1Char('.')))
+        return fromName;
+    // The name holds no release ("libqxcb.so") or only its interface number
+    // ("libc.so.6"): ask the file.
+    const QString fromFile = releaseInLibrary(realPath);
+    return fromFile.isEmpty() ? fromName : fromFile;
 }
 
 qint64 ZubGetProcesses(const QString &executableName)
@@ -181,8 +212,9 @@ qint64 ZubGetProcesses(const QString &executableName)
         QFile status(proc.filePath(pid + QStringLiteral("/status")));
         if (!status.open(QIODevice::ReadOnly))
             continue;
-        while (!status.atEnd()) {
-            const QByteArray line = status.readLine();
+        // /proc files report no size, so they are read whole rather than line by line.
+        const QList<QByteArray> lines = status.readAll().split('\n');
+        for (const QByteArray &line : lines) {
             if (line.startsWith("VmRSS:")) {
                 const QList<QByteArray> parts = line.simplified().split(' ');
                 return parts.size() >= 2 ? parts.at(1).toLongLong() * 1024 : 0;

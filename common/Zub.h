@@ -55,7 +55,9 @@ QString ZubCheminDossier(int folderNumber);
 QString ZubGetWindowsVersion();
 
 // Version text of a file: for a shared library the numbers after ".so." of its
-// real name ("6.4.2"); "" when the file or its version is unknown.
+// real name ("6.4.2"); when the name carries none or only its interface number
+// ("libc.so.6", "libqxcb.so"), the release the library carries inside (see
+// ZubElfVersionDefinitions); "" when the file or its version is unknown.
 QString ZubGetVersionInformation(const QString &filePath);
 
 // Resident memory in bytes of the running process whose executable has this

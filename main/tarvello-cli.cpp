@@ -1,10 +1,22 @@
+#include "app/Cli.h"
+
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    std::fprintf(stderr, "tarvello-cli: no command yet\n");
-    return 2;
+    // The raw bytes, so that a path that is not valid UTF-8 prints back as given.
+    QByteArrayList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QByteArray(argv[i]));
+    QFile in;
+    QFile out;
+    QFile err;
+    in.open(stdin, QIODevice::ReadOnly);
+    out.open(stdout, QIODevice::WriteOnly);
+    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    return tarvello::app::runCli(arguments, in, out, err, QCoreApplication::applicationDirPath());
 }

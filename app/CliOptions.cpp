@@ -1,0 +1,160 @@
+#include "app/CliOptions.h"
+
+#include "app/Settings.h"
+#include "common/Vb.h"
+#include "common/VbError.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <iterator>
+
+namespace tarvello::app {
+
+namespace {
+
+// Whether the conversion takes the text without a run-time error.
+template<typename Convert>
+bool converts(Convert convert)
+{
+    try {
+        convert();
+        return true;
+    } catch (const common::VbError &) {
+        return false;
+    }
+}
+
+std::optional<int> caseIndexOf(const QString &value)
+{
+    if (value == QLatin1String("preserve"))
+        return rules::CasePreserve;
+    if (value == QLatin1String("upper"))
+        return rules::CaseUpper;
+    if (value == QLatin1String("lower"))
+        return rules::CaseLower;
+    return std::nullopt;
+}
+
+// The options that take no value.
+const std::pair<const char *, bool RuleOptions::*> kFlags[] = {
+    {"--trim", &RuleOptions::trim},
+    {"--upper-first", &RuleOptions::upperFirst},
+    {"--upper-words", &RuleOptions::upperWords},
+    {"--no-forbidden", &RuleOptions::noForbidden},
+    {"--no-numbering", &RuleOptions::noNumbering},
+    {"--help", &RuleOptions::help},
+};
+
+} // namespace
+
+ParsedArguments parseRuleOptions(const QByteArrayList &arguments)
+{
+    ParsedArguments parsed;
+    RuleOptions &o = parsed.options;
+    auto fail = [&parsed](CliError::Kind kind, const QString &option, const QString &value = {}) {
+        if (!parsed.error)
+            parsed.error = CliError{kind, option, value};
+    };
+
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QByteArray &argument = arguments.at(i);
+        if (optionsEnded || !argument.startsWith("--")) {
+            parsed.operands.append(argument);
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        QString option = QFile::decodeName(argument);
+        std::optional<QString> inlineValue;
+        if (const qsizetype eq = option.indexOf(QLatin1Char('=')); eq > 0) {
+            inlineValue = option.mid(eq + 1);
+            option.truncate(eq);
+        }
+        // The value of an option that takes one: inline, or the next argument.
+        auto value = [&]() -> std::optional<QString> {
+            if (inlineValue)
+                return inlineValue;
+            if (i + 1 >= arguments.size()) {
+                fail(CliError::MissingValue, option);
+                return std::nullopt;
+            }
+            return QFile::decodeName(arguments.at(++i));
+        };
+
+        if (option == QLatin1String("--rule")) {
+            o.rule = value();
+        } else if (option == QLatin1String("--start")) {
+            o.start = value();
+            if (o.start && *o.start != QLatin1String("#") && !converts([&] { common::vbCLng(*o.start); }))
+                fail(CliError::BadValue, option, *o.start);
+        } else if (option == QLatin1String("--step")) {
+            o.step = value();
+            if (o.step && !converts([&] { common::vbCInt(*o.step); }))
+                fail(CliError::BadValue, option, *o.step);
+        } else if (option == QLatin1String("--case")) {
+            if (const auto text = value()) {
+                if (const auto index = caseIndexOf(*text))
+                    o.caseIndex = *index;
+                else
+                    fail(CliError::BadValue, option, *text);
+            }
+        } else if (option == QLatin1String("--extension")) {
+            o.newExtension = value();
+        } else if (option == QLatin1String("--filter")) {
+            o.filter = value();
+        } else if (option == QLatin1String("--settings")) {
+            o.settingsFile = value().value_or(QString());
+        } else if (option == QLatin1String("--lang")) {
+            if (const auto name = value())
+                o.language = *name;
+        } else if (const auto found = std::find_if(std::begin(kFlags), std::end(kFlags),
+                                                   [&](const auto &f) { return option == QLatin1String(f.first); });
+                   found != std::end(kFlags)) {
+            if (inlineValue)
+                fail(CliError::BadValue, option, *inlineValue);
+            o.*found->second = true;
+        } else {
+            fail(CliError::UnknownOption, option);
+        }
+    }
+    return parsed;
+}
+
+rules::RuleSettings ruleSettingsOf(const RuleOptions &options, const Settings &settings)
+{
+    rules::RuleSettings rule = rules::RuleSettings::fromSettings(settings);
+    if (options.rule)
+        rule.rule = *options.rule;
+    if (options.start) {
+        rule.startText = *options.start;
+        rule.counterStart = rule.startText == QLatin1String("#") ? kContinuationStart : common::vbCLng(rule.startText);
+    }
+    if (options.step) {
+        rule.stepText = *options.step;
+        rule.counterStep = common::vbCInt(rule.stepText);
+    }
+    if (options.newExtension) {
+        rule.changeExtension = 1;
+        rule.newExtension = *options.newExtension;
+    }
+    if (options.filter)
+        rule.extensionFilter = *options.filter;
+    rule.caseIndex = options.caseIndex;
+    if (options.trim)
+        rule.trimSpaces = 1;
+    if (options.upperFirst)
+        rule.upperFirstChar = 1;
+    if (options.upperWords)
+        rule.upperEachWord = 1;
+    if (options.noForbidden)
+        rule.replaceForbidden = 0;
+    if (options.noNumbering)
+        rule.numberIdentical = 0;
+    return rule;
+}
+
+} // namespace tarvello::app

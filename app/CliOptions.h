@@ -1,0 +1,64 @@
+#pragma once
+
+#include "rules/RuleSettings.h"
+
+#include <QByteArrayList>
+#include <QString>
+
+#include <optional>
+
+namespace tarvello::app {
+
+struct Settings;
+
+// A command line that cannot be followed, told to the user in their language.
+struct CliError {
+    enum Kind {
+        UnknownOption,  // option
+        MissingValue,   // option
+        BadValue,       // option, value
+    };
+    Kind kind = UnknownOption;
+    QString option;
+    QString value;
+};
+
+// The rule options shared by the commands that compute names. A value that is
+// absent keeps the settings-file default.
+struct RuleOptions {
+    std::optional<QString> rule;
+    std::optional<QString> start;
+    std::optional<QString> step;
+    std::optional<QString> newExtension;
+    std::optional<QString> filter;
+    int caseIndex = rules::CasePreserve;
+    bool trim = false;
+    bool upperFirst = false;
+    bool upperWords = false;
+    bool noForbidden = false;
+    bool noNumbering = false;
+    QString settingsFile;
+    QString language = QStringLiteral("Français");
+    bool help = false;
+};
+
+// The options and what is left of a command line.
+struct ParsedArguments {
+    RuleOptions options;
+    // The other arguments in order, as the bytes given (file paths, "-").
+    QByteArrayList operands;
+    std::optional<CliError> error;
+};
+
+// Reads the rule options ("--rule TEXT" or "--rule=TEXT", "--" ends the
+// options) out of the arguments that follow a command's name. A counter start
+// must be "#" or a 32-bit number and a step a 16-bit number; the first problem
+// found is kept in error.
+ParsedArguments parseRuleOptions(const QByteArrayList &arguments);
+
+// The rule of the options over the rule of the settings record: a start of "#"
+// selects continuation mode, a new extension (even empty) turns on the change
+// of extension.
+rules::RuleSettings ruleSettingsOf(const RuleOptions &options, const Settings &settings);
+
+} // namespace tarvello::app

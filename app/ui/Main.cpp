@@ -1,0 +1,249 @@
+#include "app/ui/Main.h"
+
+#include "app/SettingsFile.h"
+#include "app/ui/QuitSignals.h"
+#include "app/ui/SingleInstance.h"
+#include "app/ui/StartupServices.h"
+#include "app/ui/frmGLQuitter.h"
+#include "app/ui/frmSplash.h"
+#include "common/Vb.h"
+#include "common/Zub.h"
+#include "dialogs/HelpTopics.h"
+#include "files/ui/frmMain.h"
+#include "lang/ErrorText.h"
+#include "lang/ui/Translate.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace tarvello::app::ui {
+
+using common::VbError;
+
+namespace {
+
+const QString kMainProcedure = QStringLiteral("Main (Module MOD_MAIN) ligne = %1");
+
+} // namespace
+
+Program::Program(QString programFolder, QStringList arguments, StartupServices &services)
+    : m_arguments(std::move(arguments))
+    , m_services(services)
+{
+    m_context.programFolder = std::move(programFolder);
+    m_context.language.setProgramFolder(m_context.programFolder);
+}
+
+Program::~Program() = default;
+
+bool Program::Main()
+{
+    int line = 0;
+    // A step that fails on an invalid call is passed over, as the program has
+    // always done; any other error ends the start-up with a report.
+    auto step = [&line](int number, auto &&body) {
+        line = number;
+        try {
+            body();
+        } catch (const VbError &error) {
+            if (error.number() != VbError::InvalidProcedureCall)
+                throw;
+        }
+    };
+    try {
+        // 3. Another instance runs: it comes forward and this one ends before
+        // it reads anything. The settings folder only names the instance.
+        step(30, [&] {
+            m_context.settingsFolder =
+                common::ZubCheminDossier(common::FolderApplicationData) + QStringLiteral("/Tarvello");
+            m_instance = std::make_unique<SingleInstance>(m_context.settingsFolder);
+        });
+        if (m_instance->raiseRunningInstance() || !m_instance->listen())
+            return false;
+        QObject::connect(m_instance.get(), &SingleInstance::raiseRequested, [this] { raiseMainWindow(); });
+
+        // 4. The Exif output file in the private temporary folder.
+        step(40, [&] {
+            QString why;
+            m_context.tempFolder = common::ZubGetTempDir(&why);
+            if (m_context.tempFolder.isEmpty())
+                std::fprintf(stderr, "tarvello: %s\n", qPrintable(why));
+            else
+                m_context.exifOutputFile = m_context.tempFolder + QLatin1Char('/')
+                    + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+                    + QStringLiteral("_exif.txt");
+        });
+
+        // 5. The start-up window.
+        step(50, [&] {
+            m_splash = std::make_unique<frmSplash>(m_context);
+            m_splash->show();
+            QCoreApplication::processEvents();
+        });
+
+        // 8. The settings folder and file.
+        step(80, [&] {
+            if (!common::ZubFileExists(m_context.settingsFolder))
+                common::ZubCreateNestedFolders(m_context.settingsFolder);
+            m_context.settingsFile.setPath(m_context.settingsFolder + QStringLiteral("/Tarvello.ini"));
+        });
+
+        // 9. Settings, language and the main window.
+        step(90, [&] { ReadIniFile(); });
+        step(91, [&] { m_splash->translate(); });
+
+        // 10. A new version opens the help at what is new.
+        step(100, [&] {
+            if (dialogs::versionChanged(m_context.settings.General_VersionCourante, m_context.version))
+                m_services.showHelp(dialogs::HelpTopic::WhatsNew);
+        });
+
+        // 11-12. Title and Exif reader label.
+        step(110, [&] { m_main->refreshTitle(); });
+        step(120, [&] { m_main->showExifToolUsed(); });
+
+        // 13-14. The start-up window goes, the main window comes.
+        step(130, [&] { m_splash.reset(); });
+        step(140, [&] { m_main->show(); });
+
+        // Closing by other means than the window: signals and the session's end.
+        m_signals = std::make_unique<QuitSignals>();
+        QObject::connect(m_signals.get(), &QuitSignals::quitRequested, m_main.get(), &QWidget::close);
+        QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_main.get(), &QWidget::close);
+
+        // 15. First run: the Exif reader is chosen.
+        step(150, [&] {
+            if (m_context.settings.Option_OutilExifChoisi == 0)
+                m_services.chooseExifTool();
+        });
+
+        // 16. Update check.
+        step(160, [&] { m_services.checkVersion(); });
+
+        // 17. A folder given on the command line.
+        step(170, [&] { openCommandLineFolder(); });
+
+        // 18. The loaded rule's "$" must pair.
+        step(180, [&] {
+            const QString rule = m_main->controls().cboRenommer->currentText();
+            if (rule.count(QLatin1Char('$')) % 2 == 1)
+                m_services.message(m_context.language.GetMessage(92), 64, m_context.language.GetMessage(1));
+        });
+    } catch (const VbError &error) {
+        m_services.message(lang::errorReportText(error, kMainProcedure.arg(line)), 64, lang::errorReportTitle());
+        return m_main && m_main->isVisible();
+    }
+    return true;
+}
+
+void Program::ReadIniFile()
+{
+    const SettingsLoadResult result =
+        readSettingsFile(m_context.settingsFile, m_context.settings, m_context.language,
+                         common::ZubCheminDossier(common::FolderDocuments));
+    if (result.error) {
+        // The load reports through the system's own box, as it always has.
+        QMessageBox::critical(nullptr, QStringLiteral("Tarvello"),
+                              lang::systemErrorText(*result.error, QStringLiteral("ReadIniFile"),
+                                                    QStringLiteral("Module modIniFile"), result.line));
+    }
+    if (m_context.settings.Option_OutilExifChoisi == 4)
+        m_services.startExifBatch();
+    m_main = std::make_unique<files::ui::frmMain>(m_context);
+    m_main->onQuitRequested = [this] {
+        m_context.quit = true;
+        ExitProgram();
+    };
+    m_main->onQuitButton = [this] { quitButton(); };
+    m_main->pushSettings();
+    if (result.unknownVersion) {
+        m_services.message(lang::ui::widgetText(
+                               m_context.language.GetMessage(96, m_context.settings.General_VersionCourante)),
+                           64, m_context.language.GetMessage(1));
+    }
+}
+
+void Program::SaveIniFile()
+{
+    try {
+        m_main->pullSettings();
+        if (!writeSettingsFile(m_context.settingsFile, m_context.settings, m_main->CurrentPath(), m_context.version))
+            std::fprintf(stderr, "tarvello: the settings could not be written to %s\n",
+                         qPrintable(m_context.settingsFile.path()));
+    } catch (const VbError &error) {
+        m_services.message(lang::errorReportText(error, QStringLiteral("SaveIniFile (Module Fichier)")), 64,
+                           lang::errorReportTitle());
+    }
+}
+
+void Program::SaveRegisterBase(bool closeHelp)
+{
+    try {
+        if (closeHelp)
+            m_services.closeHelp();
+        SaveIniFile();
+    } catch (const VbError &error) {
+        m_services.message(lang::errorReportText(error, QStringLiteral("SaveRegisterBase (Module Fichier)")), 64,
+                           lang::errorReportTitle());
+    }
+}
+
+void Program::ExitProgram()
+{
+    if (!m_main || m_exiting)
+        return;
+    if (m_main->isMinimized())
+        m_main->showNormal();
+    if (!m_context.quit)
+        return;
+    m_exiting = true;
+    SaveRegisterBase(true);
+    m_services.stopExifBatch();
+    QApplication::closeAllWindows();
+    QCoreApplication::quit();
+}
+
+void Program::quitButton()
+{
+    if (m_main->isMinimized())
+        m_main->showNormal();
+    frmGLQuitter ask(m_context, m_main.get());
+    ask.exec();
+    ExitProgram();
+}
+
+void Program::openCommandLineFolder()
+{
+    // The whole command line is one path; quotes or a missing path give nothing.
+    const QString given = m_arguments.join(QLatin1Char(' '));
+    if (given.isEmpty())
+        return;
+    const QString longPath = QFileInfo(given).canonicalFilePath();
+    if (longPath.isEmpty())
+        return;
+    if (common::ZubFileExists(longPath)) {
+        m_main->setCurrentPath(common::ZubIsDir(longPath) ? longPath : common::ZubGetPath(longPath));
+        return;
+    }
+    m_services.message(lang::ui::widgetText(m_context.language.GetMessage(88, longPath)), 0,
+                       QStringLiteral("Message"));
+}
+
+void Program::raiseMainWindow()
+{
+    if (!m_main)
+        return;
+    if (m_main->isMinimized())
+        m_main->showNormal();
+    m_main->show();
+    m_main->raise();
+    m_main->activateWindow();
+}
+
+} // namespace tarvello::app::ui

@@ -1,0 +1,500 @@
+#include "browser/FileView.h"
+
+#include "browser/ChangeGrouper.h"
+#include "browser/FileListModel.h"
+#include "browser/FolderTree.h"
+#include "common/ui/ZubDesktop.h"
+#include "lang/Language.h"
+#include "lang/ui/Translate.h"
+
+#include <QContextMenuEvent>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHeaderView>
+#include <QItemSelection>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QProcess>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QToolTip>
+#include <QUrl>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace tarvello::browser {
+
+namespace {
+
+// The first batch fills a screen at once; later ones grow (FolderReader).
+constexpr int kFirstBatch = 256;
+// Changes on disk are grouped: one listing after 150 ms of quiet, or every
+// two seconds while the folder keeps changing.
+constexpr int kQuietMs = 150;
+constexpr int kLongestMs = 2000;
+
+const QChar kValueMark(0x01);
+
+} // namespace
+
+FileView::FileView(const lang::Language &language, QWidget *parent)
+    : QTreeView(parent),
+      m_language(language),
+      m_model(new FileListModel(this)),
+      m_reader(new FolderReader(this)),
+      m_watcher(new QFileSystemWatcher(this)),
+      m_changes(new ChangeGrouper(kQuietMs, kLongestMs, this)),
+      m_messageLabel(new QLabel(viewport()))
+{
+    setObjectName(QStringLiteral("ListView1"));
+    setModel(m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideMiddle);
+    header()->setStretchLastSection(false);
+    connect(header(), &QHeaderView::sectionResized, this, [this](int section) {
+        if (m_fittingName)
+            return;
+        if (section == FileListModel::NameColumn)
+            m_nameSizedByUser = true;
+        else
+            fitNameColumn();
+    });
+    setSortingEnabled(true);
+    sortByColumn(FileListModel::NameColumn, Qt::AscendingOrder);
+
+    m_messageLabel->setWordWrap(true);
+    m_messageLabel->setAlignment(Qt::AlignCenter);
+    m_messageLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_messageLabel->hide();
+
+    connect(m_changes, &ChangeGrouper::settled, this, &FileView::listAgain);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_changes, &ChangeGrouper::notice);
+    connect(m_reader, &FolderReader::filesFound, this, &FileView::onFilesFound);
+    connect(m_reader, &FolderReader::finished, this, &FileView::onListingFinished);
+
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, &FileView::rememberSelection);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FileView::restoreSelection);
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &FileView::updateCount);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FileView::updateCount);
+
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.isValid())
+            emit itemDoubleClicked(m_model->entry(index.row()).name);
+    });
+
+    retranslate();
+}
+
+void FileView::setFolderTree(FolderTree *tree)
+{
+    connect(tree, &FolderTree::currentPathChanged, this, &FileView::setFolder);
+    connect(tree, &FolderTree::refreshed, this, [this](const QString &path) {
+        if (path == m_folder)
+            refresh();
+        else
+            setFolder(path);
+    });
+    connect(this, &FileView::folderVanished, tree, &FolderTree::setCurrentPath);
+    setFolder(tree->CurrentPath());
+}
+
+void FileView::setFolder(const QString &folder)
+{
+    // The same folder again is listed anew only when it could not be shown.
+    if (folder == m_folder && m_message.isEmpty())
+        return;
+    m_folder = folder;
+    listAnew();
+}
+
+void FileView::refresh()
+{
+    watchFolder();
+    listAgain();
+}
+
+QString FileView::pattern() const
+{
+    return m_model->filter().text();
+}
+
+void FileView::setPattern(const QString &pattern)
+{
+    m_keepOnReset = true;
+    m_model->setFilter(files::DisplayFilter(pattern));
+    m_keepOnReset = false;
+}
+
+int FileView::count() const
+{
+    return m_model->rowCount();
+}
+
+QStringList FileView::itemNames() const
+{
+    QStringList names;
+    const int rows = m_model->rowCount();
+    names.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        names.append(m_model->entry(row).name);
+    return names;
+}
+
+QStringList FileView::selectedNames() const
+{
+    QList<int> rows;
+    const QModelIndexList selected = selectionModel()->selectedRows(FileListModel::NameColumn);
+    rows.reserve(selected.size());
+    for (const QModelIndex &index : selected)
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    QStringList names;
+    names.reserve(rows.size());
+    for (const int row : std::as_const(rows))
+        names.append(m_model->entry(row).name);
+    return names;
+}
+
+void FileView::select(const QStringList &names)
+{
+    const QSet<QString> wanted(names.cbegin(), names.cend());
+    const int first = selectWhere([&wanted](const FileEntry &file) { return wanted.contains(file.name); });
+    if (first >= 0) {
+        selectionModel()->setCurrentIndex(m_model->index(first, 0), QItemSelectionModel::NoUpdate);
+        scrollTo(m_model->index(first, 0));
+    }
+}
+
+// Selects exactly the rows whose file is wanted, as runs of rows rather than
+// row by row (a selection of 100,000 single rows is slow to build and to
+// keep); returns the first row selected, or -1.
+int FileView::selectWhere(const std::function<bool(const FileEntry &)> &wanted)
+{
+    QItemSelection selection;
+    int first = -1;
+    const int rows = m_model->rowCount();
+    for (int row = 0; row < rows; ++row) {
+        if (!wanted(m_model->entry(row)))
+            continue;
+        int last = row;
+        while (last + 1 < rows && wanted(m_model->entry(last + 1)))
+            ++last;
+        selection.select(m_model->index(row, 0), m_model->index(last, FileListModel::ColumnCount - 1));
+        if (first < 0)
+            first = row;
+        row = last;
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    return first;
+}
+
+void FileView::retranslate()
+{
+    const auto text = [this](const char *key, const QString &param = {}) {
+        return m_language.extra(QLatin1String(key), param);
+    };
+    FileListModel::Texts texts;
+    texts.headers = {text("BrowserColumnName"), text("BrowserColumnSize"), text("BrowserColumnType"),
+                     text("BrowserColumnDate")};
+    texts.sizeFormat = text("BrowserSize", kValueMark);
+    texts.digitGroup = text("BrowserDigitGroup");
+    texts.typeFormat = text("BrowserFileType", kValueMark);
+    texts.typeNone = text("BrowserFileTypeNone");
+    texts.dateFormat = text("BrowserDateFormat");
+    m_model->setTexts(texts);
+
+    // Wide enough for the widest value likely, or for the title with its sort mark.
+    const QFontMetrics metrics = fontMetrics();
+    const auto fit = [&](int section, const QString &sample) {
+        const int title = metrics.horizontalAdvance(texts.headers.value(section));
+        header()->resizeSection(section, std::max(metrics.horizontalAdvance(sample), title)
+                                             + 3 * metrics.averageCharWidth());
+    };
+    const QString group = texts.digitGroup;
+    fit(FileListModel::SizeColumn,
+        QString(texts.sizeFormat).replace(kValueMark, QStringLiteral("88") + group + "888" + group + "888"));
+    fit(FileListModel::TypeColumn, QString(texts.typeFormat).replace(kValueMark, QStringLiteral("JPEG")));
+    fit(FileListModel::DateColumn,
+        QLocale::c().toString(QDateTime(QDate(2088, 12, 28), QTime(18, 58)), texts.dateFormat));
+
+    const QString name = text("BrowserViewName");
+    // The main window's translation may have named the view since; keep its name.
+    if (accessibleName().isEmpty() || accessibleName() == m_defaultAccessibleName)
+        setAccessibleName(name);
+    m_defaultAccessibleName = name;
+    if (!m_messageKey.isEmpty())
+        showMessage(m_messageKey, m_messageParam);
+}
+
+void FileView::keyReleaseEvent(QKeyEvent *event)
+{
+    QTreeView::keyReleaseEvent(event);
+    if (!event->isAutoRepeat())
+        emit keyReleased(event->key());
+}
+
+void FileView::mouseReleaseEvent(QMouseEvent *event)
+{
+    QTreeView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton)
+        emit viewClicked();
+}
+
+void FileView::contextMenuEvent(QContextMenuEvent *event)
+{
+    const QStringList names = selectedNames();
+    const QModelIndex current = currentIndex();
+    QString target = names.value(0);
+    if (current.isValid() && selectionModel()->isRowSelected(current.row(), {}))
+        target = m_model->entry(current.row()).name;
+
+    QMenu menu(this);
+    QAction *add = menu.addAction(m_language.extra(QStringLiteral("BrowserMenuAdd")));
+    add->setEnabled(!names.isEmpty());
+    menu.setDefaultAction(add);
+    QAction *open = menu.addAction(m_language.extra(QStringLiteral("BrowserMenuOpen")));
+    open->setEnabled(!target.isEmpty());
+    QAction *show = menu.addAction(m_language.extra(QStringLiteral("BrowserMenuShow")));
+    show->setEnabled(!m_folder.isEmpty() && m_message.isEmpty());
+    menu.addSeparator();
+    QAction *again = menu.addAction(m_language.extra(QStringLiteral("BrowserMenuRefresh")));
+    again->setEnabled(!m_folder.isEmpty());
+
+    const QAction *chosen = menu.exec(event->globalPos());
+    if (chosen == add)
+        emit addRequested(names);
+    else if (chosen == open)
+        openFile(target);
+    else if (chosen == show)
+        showInFileManager(target);
+    else if (chosen == again)
+        refresh();
+}
+
+void FileView::resizeEvent(QResizeEvent *event)
+{
+    QTreeView::resizeEvent(event);
+    m_messageLabel->setGeometry(viewport()->rect().adjusted(12, 12, -12, -12));
+}
+
+void FileView::updateGeometries()
+{
+    fitNameColumn();
+    QTreeView::updateGeometries();
+}
+
+void FileView::fitNameColumn()
+{
+    if (m_nameSizedByUser || m_fittingName)
+        return;
+    int others = 0;
+    for (int section = FileListModel::NameColumn + 1; section < FileListModel::ColumnCount; ++section)
+        others += header()->sectionSize(section);
+    // In a narrow pane the name keeps a readable width and the other
+    // columns scroll into view: the name is what the user chooses by.
+    const int available = viewport()->width();
+    const int readable = std::min(available * 3 / 5, 28 * fontMetrics().averageCharWidth());
+    m_fittingName = true;
+    header()->resizeSection(FileListModel::NameColumn, std::max(available - others, readable));
+    m_fittingName = false;
+}
+
+void FileView::listAnew()
+{
+    if (m_job)
+        m_reader->cancel(m_job);
+    m_changes->cancel();
+    m_againPending = false;
+    m_againFiles.clear();
+    m_model->clear();
+    showMessage({});
+    watchFolder();
+    m_job = m_folder.isEmpty() ? 0 : m_reader->listFiles(QFile::encodeName(m_folder), kFirstBatch);
+    m_jobIsAgain = false;
+}
+
+void FileView::listAgain()
+{
+    if (m_folder.isEmpty())
+        return;
+    if (m_job && !m_jobIsAgain) {
+        // The first listing is still running; it will be followed by another.
+        m_againPending = true;
+        return;
+    }
+    if (m_job)
+        m_reader->cancel(m_job);
+    m_againFiles.clear();
+    m_job = m_reader->listFiles(QFile::encodeName(m_folder));
+    m_jobIsAgain = true;
+}
+
+void FileView::watchFolder()
+{
+    const QStringList watched = m_watcher->directories();
+    if (!watched.isEmpty() && watched != QStringList{m_folder})
+        m_watcher->removePaths(watched);
+    // A folder that may not be listed may not be watched either; asking
+    // would only earn a warning.
+    if (!m_folder.isEmpty() && !m_watcher->directories().contains(m_folder)
+        && mayList(QFile::encodeName(m_folder)))
+        m_watcher->addPath(m_folder);
+}
+
+void FileView::onFilesFound(quint64 job, const FileBatch &files)
+{
+    if (job != m_job)
+        return;
+    if (m_jobIsAgain)
+        m_againFiles.insert(m_againFiles.end(), files.begin(), files.end());
+    else
+        m_model->addFiles(files);
+}
+
+void FileView::onListingFinished(quint64 job, int error)
+{
+    if (job != m_job)
+        return;
+    m_job = 0;
+    const FileBatch files = std::exchange(m_againFiles, {});
+    if (error == 0) {
+        if (m_jobIsAgain) {
+            m_keepOnReset = true;
+            m_model->syncFiles(files);
+            m_keepOnReset = false;
+            showMessage({});
+            watchFolder();
+        }
+    } else {
+        m_model->clear();
+        if (error == EACCES || error == EPERM) {
+            showMessage(QStringLiteral("BrowserUnreadable"));
+        } else if (error == ENOENT || error == ENOTDIR) {
+            // A name that does not survive as text cannot be found again by it.
+            if (m_folder.contains(QChar::ReplacementCharacter)) {
+                showMessage(QStringLiteral("BrowserBadName"));
+            } else {
+                showMessage(QStringLiteral("BrowserVanished"));
+                emit listingFinished();
+                emit folderVanished(m_folder);
+                return;
+            }
+        } else {
+            showMessage(QStringLiteral("BrowserListError"), QString::fromLocal8Bit(std::strerror(error)));
+        }
+    }
+    emit listingFinished();
+    if (std::exchange(m_againPending, false))
+        listAgain();
+}
+
+void FileView::showMessage(const QString &key, const QString &param2)
+{
+    m_messageKey = key;
+    m_messageParam = param2;
+    m_message = key.isEmpty() ? QString() : lang::ui::widgetText(m_language.extra(key, m_folder, param2));
+    m_messageLabel->setText(m_message);
+    m_messageLabel->setVisible(!m_message.isEmpty());
+}
+
+void FileView::updateCount()
+{
+    const int now = count();
+    if (now != m_lastCount) {
+        m_lastCount = now;
+        emit countChanged(now);
+    }
+}
+
+void FileView::rememberSelection()
+{
+    m_keptSelection.clear();
+    m_keptCurrent.clear();
+    if (!m_keepOnReset)
+        return;
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    for (const QModelIndex &index : selected)
+        m_keptSelection.insert(m_model->entry(index.row()).nativeName);
+    if (currentIndex().isValid())
+        m_keptCurrent = m_model->entry(currentIndex().row()).nativeName;
+    m_keptScroll = verticalScrollBar()->value();
+}
+
+void FileView::restoreSelection()
+{
+    if (!m_keepOnReset)
+        return;
+    const QSet<QByteArray> kept = std::exchange(m_keptSelection, {});
+    selectWhere([&kept](const FileEntry &file) { return kept.contains(file.nativeName); });
+    if (!m_keptCurrent.isEmpty()) {
+        const int row = m_model->rowOf(m_keptCurrent);
+        if (row >= 0)
+            selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::NoUpdate);
+    }
+    // The rows arrive in the layout only later; the scroll position with them.
+    QTimer::singleShot(0, this, [this, scroll = m_keptScroll] { verticalScrollBar()->setValue(scroll); });
+    m_keptCurrent.clear();
+}
+
+QString FileView::pathOf(const QString &name) const
+{
+    return m_folder == QLatin1String("/") ? m_folder + name : m_folder + QLatin1Char('/') + name;
+}
+
+void FileView::openFile(const QString &name)
+{
+    const QString path = pathOf(name);
+    if (QFileInfo::exists(path) && common::ui::ZubOpenUrl(path))
+        return;
+    QToolTip::showText(QCursor::pos(), lang::ui::widgetText(m_language.extra(QStringLiteral("BrowserOpenFailed"), name)), this);
+}
+
+void FileView::showInFileManager(const QString &name)
+{
+    const QString folder = m_folder;
+    const auto openFolder = [folder] { common::ui::ZubOpenUrl(folder); };
+    const QString dbusSend = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
+    const QString path = pathOf(name);
+    if (name.isEmpty() || dbusSend.isEmpty() || !QFileInfo::exists(path)) {
+        openFolder();
+        return;
+    }
+    // File managers that take the freedesktop.org request open the folder
+    // with the file selected; without one, the folder alone is opened. A
+    // "," would split dbus-send's array, so it goes percent-encoded.
+    const QString uri = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded).replace(QLatin1Char(','), QStringLiteral("%2C"));
+    auto *process = new QProcess(this);
+    connect(process, &QProcess::finished, this, [process, openFolder](int code, QProcess::ExitStatus status) {
+        if (status != QProcess::NormalExit || code != 0)
+            openFolder();
+        process->deleteLater();
+    });
+    connect(process, &QProcess::errorOccurred, this, [process, openFolder](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            openFolder();
+            process->deleteLater();
+        }
+    });
+    process->start(dbusSend, {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+                              QStringLiteral("--reply-timeout=5000"),
+                              QStringLiteral("--dest=org.freedesktop.FileManager1"),
+                              QStringLiteral("/org/freedesktop/FileManager1"),
+                              QStringLiteral("org.freedesktop.FileManager1.ShowItems"),
+                              QStringLiteral("array:string:") + uri, QStringLiteral("string:")});
+}
+
+} // namespace tarvello::browser

@@ -1,0 +1,235 @@
+#include "browser/FolderReader.h"
+
+#include "browser/NameOrder.h"
+#include "common/Zub.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <mutex>
+#include <thread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvello::browser {
+
+// What a worker thread holds of its reader: the reader itself until it is
+// destroyed. Results are posted under the lock, so none can be posted to a
+// reader that is going away.
+struct FolderReader::Link {
+    std::mutex mutex;
+    FolderReader *owner = nullptr;
+
+    void sendFiles(quint64 job, FileBatch files)
+    {
+        post([job, files = std::move(files)](FolderReader *reader) mutable {
+            reader->deliverFiles(job, std::move(files));
+        });
+    }
+
+    void sendFolders(quint64 job, FolderBatch folders)
+    {
+        post([job, folders = std::move(folders)](FolderReader *reader) mutable {
+            reader->deliverFolders(job, std::move(folders));
+        });
+    }
+
+    void sendEnd(quint64 job, int error)
+    {
+        post([job, error](FolderReader *reader) { reader->deliverEnd(job, error); });
+    }
+
+private:
+    template <typename Deliver>
+    void post(Deliver deliver)
+    {
+        std::lock_guard lock(mutex);
+        if (owner) {
+            QMetaObject::invokeMethod(
+                owner, [reader = owner, deliver = std::move(deliver)]() mutable { deliver(reader); },
+                Qt::QueuedConnection);
+        }
+    }
+};
+
+namespace {
+
+constexpr int kLargestBatch = 4096;
+// A slow folder still shows what it has found after this many milliseconds.
+constexpr qint64 kBatchDelayMs = 100;
+
+bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+struct Job {
+    std::shared_ptr<FolderReader::Link> link;
+    std::shared_ptr<std::atomic<bool>> cancelled;
+    quint64 number = 0;
+    QByteArray path;
+    bool files = true;
+    int firstBatch = 0;
+};
+
+FileEntry fileEntry(const char *nativeName, const struct stat &st)
+{
+    FileEntry entry;
+    entry.nativeName = QByteArray(nativeName);
+    entry.name = QFile::decodeName(entry.nativeName);
+    entry.sortKey = nameSortKey(entry.name);
+    entry.type = common::ZubGetExtension(entry.name).toUpper();
+    entry.size = qint64(st.st_size);
+    entry.modified = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    return entry;
+}
+
+FolderEntry folderEntry(int dirFd, const char *nativeName)
+{
+    FolderEntry entry;
+    entry.nativeName = QByteArray(nativeName);
+    entry.name = QFile::decodeName(entry.nativeName);
+    entry.sortKey = nameSortKey(entry.name);
+    entry.readable = ::faccessat(dirFd, nativeName, R_OK | X_OK, AT_EACCESS) == 0;
+    return entry;
+}
+
+void runJob(const Job &job)
+{
+    DIR *dir = ::opendir(job.path.constData());
+    if (!dir) {
+        job.link->sendEnd(job.number, errno);
+        return;
+    }
+    const int fd = ::dirfd(dir);
+    FileBatch files;
+    FolderBatch folders;
+    int batchLimit = job.firstBatch > 0 ? job.firstBatch : -1;
+    QElapsedTimer sinceSent;
+    sinceSent.start();
+    int error = 0;
+    while (!job.cancelled->load(std::memory_order_relaxed)) {
+        errno = 0;
+        const dirent *found = ::readdir(dir);
+        if (!found) {
+            error = errno;
+            break;
+        }
+        const char *name = found->d_name;
+        if (isDotOrDotDot(name))
+            continue;
+        const unsigned char type = found->d_type;
+        if (!job.files && type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN)
+            continue;
+        struct stat st {};
+        bool isDir = type == DT_DIR;
+        if (type != DT_DIR) {
+            // Links are followed; a dangling one is still listed, as itself.
+            if (::fstatat(fd, name, &st, 0) != 0 && ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue; // gone between the listing and the look
+            isDir = S_ISDIR(st.st_mode);
+        }
+        if (job.files && !isDir) {
+            files.push_back(fileEntry(name, st));
+            if (batchLimit > 0
+                && (int(files.size()) >= batchLimit || sinceSent.elapsed() >= kBatchDelayMs)) {
+                job.link->sendFiles(job.number, std::move(files));
+                files = FileBatch();
+                batchLimit = std::min(batchLimit * 2, kLargestBatch);
+                sinceSent.restart();
+            }
+        } else if (!job.files && isDir) {
+            folders.push_back(folderEntry(fd, name));
+        }
+    }
+    ::closedir(dir);
+    if (job.cancelled->load())
+        return;
+    if (job.files) {
+        if (!files.empty() || batchLimit < 0)
+            job.link->sendFiles(job.number, std::move(files));
+    } else {
+        std::sort(folders.begin(), folders.end(), [](const FolderEntry &a, const FolderEntry &b) {
+            return compareNames(a.sortKey, a.name, a.nativeName, b.sortKey, b.name, b.nativeName) < 0;
+        });
+        job.link->sendFolders(job.number, std::move(folders));
+    }
+    job.link->sendEnd(job.number, error);
+}
+
+} // namespace
+
+bool mayList(const QByteArray &folder)
+{
+    // The effective identity decides, as it does for the listing itself.
+    return ::faccessat(AT_FDCWD, folder.constData(), R_OK | X_OK, AT_EACCESS) == 0;
+}
+
+FolderReader::FolderReader(QObject *parent)
+    : QObject(parent), m_link(std::make_shared<Link>())
+{
+    m_link->owner = this;
+}
+
+FolderReader::~FolderReader()
+{
+    std::lock_guard lock(m_link->mutex);
+    m_link->owner = nullptr;
+    for (const auto &cancelled : std::as_const(m_jobs))
+        cancelled->store(true);
+}
+
+quint64 FolderReader::listFiles(const QByteArray &folder, int firstBatch)
+{
+    return start(folder, true, firstBatch);
+}
+
+quint64 FolderReader::listFolders(const QByteArray &folder)
+{
+    return start(folder, false, 0);
+}
+
+void FolderReader::cancel(quint64 job)
+{
+    if (const auto cancelled = m_jobs.take(job))
+        cancelled->store(true);
+}
+
+quint64 FolderReader::start(const QByteArray &folder, bool files, int firstBatch)
+{
+    Job job;
+    job.link = m_link;
+    job.cancelled = std::make_shared<std::atomic<bool>>(false);
+    job.number = m_nextJob++;
+    job.path = folder;
+    job.files = files;
+    job.firstBatch = firstBatch;
+    m_jobs.insert(job.number, job.cancelled);
+    std::thread([job] { runJob(job); }).detach();
+    return job.number;
+}
+
+void FolderReader::deliverFiles(quint64 job, FileBatch files)
+{
+    if (m_jobs.contains(job))
+        emit filesFound(job, files);
+}
+
+void FolderReader::deliverFolders(quint64 job, FolderBatch folders)
+{
+    if (m_jobs.contains(job))
+        emit foldersFound(job, folders);
+}
+
+void FolderReader::deliverEnd(quint64 job, int error)
+{
+    if (m_jobs.remove(job))
+        emit finished(job, error);
+}
+
+} // namespace tarvello::browser

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace tarvello::browser {
+
+// One file of a listed folder: anything that is not a folder, links followed
+// (a dangling link is a file too).
+struct FileEntry {
+    // The name's bytes as the file system holds them; names are bytes on
+    // Linux, and this is what tells two files apart.
+    QByteArray nativeName;
+    // The name as shown: bytes that are not UTF-8 become U+FFFD.
+    QString name;
+    QString sortKey;
+    // Extension in capitals ("" without one).
+    QString type;
+    qint64 size = 0;
+    // Last modification, milliseconds since 1970 (UTC).
+    qint64 modified = 0;
+};
+
+// One sub-folder of a listed folder.
+struct FolderEntry {
+    QByteArray nativeName;
+    QString name;
+    QString sortKey;
+    // False when its content may not be listed.
+    bool readable = true;
+};
+
+using FileBatch = std::vector<FileEntry>;
+using FolderBatch = std::vector<FolderEntry>;
+
+// True when this process may list the folder (its path's bytes).
+bool mayList(const QByteArray &folder);
+
+// Lists folders on worker threads so that a huge, slow or hung folder (a
+// network mount that no longer answers) never holds up the window. Results
+// come back as signals on the owner's thread; a cancelled job's results never
+// arrive. Worker threads are detached: a listing stuck in the kernel must not
+// keep the program from closing.
+class FolderReader : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FolderReader(QObject *parent = nullptr);
+    ~FolderReader() override;
+
+    // Starts listing the files of the folder (its path's bytes) and returns
+    // the job's number. With firstBatch > 0 the files arrive in growing
+    // batches starting at that size (the first screenful shows at once);
+    // with 0 in one batch.
+    quint64 listFiles(const QByteArray &folder, int firstBatch = 0);
+
+    // Starts listing the sub-folders of the folder (sorted by name) and
+    // returns the job's number; they arrive in one batch.
+    quint64 listFolders(const QByteArray &folder);
+
+    // Drops the job: its thread stops soon and nothing more of it arrives.
+    void cancel(quint64 job);
+
+signals:
+    void filesFound(quint64 job, const tarvello::browser::FileBatch &files);
+    void foldersFound(quint64 job, const tarvello::browser::FolderBatch &folders);
+    // The listing ended; error is 0 or the errno that stopped it.
+    void finished(quint64 job, int error);
+
+public:
+    struct Link;
+
+private:
+    quint64 start(const QByteArray &folder, bool files, int firstBatch);
+    void deliverFiles(quint64 job, FileBatch files);
+    void deliverFolders(quint64 job, FolderBatch folders);
+    void deliverEnd(quint64 job, int error);
+
+    std::shared_ptr<Link> m_link;
+    QHash<quint64, std::shared_ptr<std::atomic<bool>>> m_jobs;
+    quint64 m_nextJob = 1;
+};
+
+} // namespace tarvello::browser

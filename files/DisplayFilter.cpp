@@ -1,0 +1,29 @@
+#include "files/DisplayFilter.h"
+
+#include "common/Vb.h"
+
+namespace tarvello::files {
+
+DisplayFilter::DisplayFilter(const QString &filter)
+    : m_text(filter)
+{
+    // Upper-cased once here rather than for every name; several spaces in a
+    // row leave empty pieces, which match no file name.
+    const QStringList pieces = common::vbSplit(filter, QStringLiteral(" "));
+    for (const QString &piece : pieces)
+        m_patterns.append(common::vbUCase(piece));
+}
+
+bool DisplayFilter::matches(const QString &fileName) const
+{
+    if (m_patterns.isEmpty())
+        return false;
+    const QString name = common::vbUCase(fileName);
+    for (const QString &pattern : m_patterns) {
+        if (common::vbLike(name, pattern))
+            return true;
+    }
+    return false;
+}
+
+} // namespace tarvello::files

@@ -1,0 +1,311 @@
+#include "files/ui/frmMain.h"
+
+#include "app/AppContext.h"
+#include "browser/FileView.h"
+#include "browser/FolderTree.h"
+#include "common/ui/Twips.h"
+#include "lang/ui/Translate.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTreeView>
+
+namespace tarvello::files::ui {
+
+using common::ui::pixelsToTwips;
+using common::ui::twipsToPixels;
+using lang::ui::SetButtonImage;
+
+namespace {
+
+// Smallest window, in twips.
+constexpr double kMinWidthTwips = 15240;
+constexpr double kMinHeightTwips = 10600;
+
+QString numberText(qint32 value)
+{
+    return QString::number(value);
+}
+
+} // namespace
+
+frmMain::frmMain(app::AppContext &context, QWidget *parent)
+    : QMainWindow(parent)
+    , m_context(context)
+{
+    m_tree = new browser::FolderTree(context.language);
+    m_fileView = new browser::FileView(context.language);
+    m_fileView->setFolderTree(m_tree);
+    m_ui.setupUi(this, m_tree, m_fileView);
+    m_ui.lstrename->setModel(&m_files);
+    setMinimumSize(twipsToPixels(kMinWidthTwips, this), twipsToPixels(kMinHeightTwips, this));
+
+    connect(m_ui.lstAstuce, &QListWidget::currentRowChanged, this, &frmMain::showTipTopic);
+    connect(m_ui.chkRefresh, &QCheckBox::toggled, this, &frmMain::colourRefreshBox);
+    connect(m_ui.chkExtension, &QCheckBox::toggled, m_ui.txtExtension, &QWidget::setEnabled);
+    connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
+        if (onQuitButton)
+            onQuitButton();
+    });
+
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+QString frmMain::CurrentPath() const
+{
+    return m_tree->CurrentPath();
+}
+
+void frmMain::setCurrentPath(const QString &folder)
+{
+    m_tree->setCurrentPath(folder);
+}
+
+void frmMain::setPattern(const QString &pattern)
+{
+    m_fileView->setPattern(pattern);
+}
+
+void frmMain::Form_Load()
+{
+    const app::Settings &s = m_context.settings;
+    // 1. The rule controls from the settings.
+    m_ui.txtDebut->setText(s.RegleRenommage_DebutPas == app::kContinuationStart
+                               ? QStringLiteral("#")
+                               : numberText(s.RegleRenommage_DebutPas));
+    m_ui.txtPas->setText(numberText(s.RegleRenommage_Pas));
+    m_ui.txtNbPasse->setText(QStringLiteral("0"));
+    m_ui.chkPreview->setChecked(s.General_VisualiserImage != 0);
+    m_ui.chkExtension->setChecked(s.RegleRenommage_ModifieExtension != 0);
+    m_ui.txtExtension->setText(s.RegleRenommage_ModifieExtensionValeur);
+    m_ui.txtExtension->setEnabled(m_ui.chkExtension->isChecked());
+    m_ui.chkInterdit->setChecked(s.RegleRenommage_RemplacerCaractereInterdit != 0);
+    m_ui.chkRefresh->setChecked(s.General_MettreAJour != 0);
+    colourRefreshBox();
+    m_ui.chkAutoIncrement->setChecked(s.RegleRenommage_IncrementeFichierIdentique != 0);
+    m_ui.chkTrim->setChecked(s.RegleRenommage_EffaceEspace != 0);
+    m_ui.chkUpperFirstChar->setChecked(s.RegleRenommage_PremierCaractereEnMajuscule != 0);
+    m_ui.chkUpperCaseFirstWord->setChecked(s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot != 0);
+    // 2-4. Button pictures, texts, counters and the tip topics.
+    setButtonImages();
+    translate();
+    m_ready = false;
+}
+
+void frmMain::setButtonImages()
+{
+    if (m_context.settings.General_AfficherImageBouton == 0)
+        return;
+    const lang::Language &language = m_context.language;
+    const std::pair<QPushButton *, const char *> images[] = {
+        {m_ui.cmdOption, "options"},      {m_ui.cmdAbout, "about"},          {m_ui.cmdAide, "manuel"},
+        {m_ui.cmdQuitter, "quitter"},     {m_ui.cmdAdd, "ajouter"},          {m_ui.cmdAddAll, "tout_ajouter"},
+        {m_ui.cmdDel, "retirer"},         {m_ui.cmdClear, "tout_retirer"},   {m_ui.cmdStopAction, "non"},
+        {m_ui.cmdRefresh, "actualiser"},  {m_ui.cmdRefreshFolder, "actualiser"}, {m_ui.cmdForum, "forum"},
+    };
+    for (const auto &[button, role] : images)
+        SetButtonImage(button, language, QLatin1String(role));
+}
+
+void frmMain::translate()
+{
+    lang::Language &language = m_context.language;
+    m_tree->retranslate();
+    m_fileView->retranslate();
+    lang::ui::TranslateForm(this, language);
+    m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QStringLiteral("0"))));
+    m_ui.Label4->setText(lang::ui::widgetText(language.GetMessage(19, QString::number(m_files.count()))));
+    const int tip = m_ui.lstAstuce->currentRow();
+    m_ui.lstAstuce->clear();
+    for (int i = 0; i < m_ui.fAstuce.size(); ++i)
+        m_ui.lstAstuce->addItem(lang::ui::widgetText(language.extra(QStringLiteral("TipTopic%1").arg(i))));
+    m_ui.lstAstuce->setCurrentRow(tip);
+    m_files.setHeaders(language.GetMessage(14), language.GetMessage(15));
+    refreshTitle();
+    showExifToolUsed();
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_ready)
+        Form_Activate();
+}
+
+void frmMain::Form_Activate()
+{
+    const int half = m_ui.lstrename->viewport()->width() / 2 - twipsToPixels(30, this);
+    m_ui.lstrename->setColumnWidth(0, std::max(half, 40));
+    m_ready = true;
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (!m_closing && onQuitRequested) {
+        m_closing = true;
+        onQuitRequested();
+    }
+    event->accept();
+}
+
+void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
+{
+    if (on)
+        unsetCursor();
+    else
+        setCursor(Qt::WaitCursor);
+    QList<QWidget *> switched = {
+        m_ui.cmdAdd, m_ui.cmdAddAll, m_ui.cmdStopAction, m_ui.cmdDel, m_ui.cmdClear, m_ui.cmdRefresh,
+        m_ui.cmdUp, m_ui.cmdDown, m_ui.chkRefresh, m_ui.txtFilter, m_fileView, m_tree, m_ui.chkPreview,
+        m_ui.Frame1, m_ui.Frame2, m_ui.Frame3, m_ui.Frame5, m_ui.Label5, m_ui.Label6, m_ui.Label7, m_ui.Label9,
+        m_ui.Label10, m_ui.Label15, m_ui.lblNbPasse, m_ui.cboRenommer, m_ui.cmdPrendrePlus,
+        // The forget button follows its two neighbours: it changes the memorised rules as they do.
+        m_ui.cmdPrendreMoins, m_ui.cmdPrendreSupprimer, m_ui.txtDebut, m_ui.txtPas, m_ui.chkExtension,
+        m_ui.chkInterdit, m_ui.chkAutoIncrement, m_ui.chkTrim, m_ui.chkUpperFirstChar, m_ui.chkUpperCaseFirstWord,
+        m_ui.txtNbPasse, m_ui.lstAstuce, m_ui.cmdEffacerExif, m_ui.txtRechercher, m_ui.txtRemplacer, m_ui.cmdRepStr,
+        m_ui.txtRemplacerPos, m_ui.cmdRepPos, m_ui.cmdRenommer, m_ui.cmdRenommerStop, m_ui.cmdOption,
+        m_ui.cmdAbout, m_ui.cmdQuitter};
+    for (const auto *group : {&m_ui.optCasse, &m_ui.optRepStr, &m_ui.optRepPos, &m_ui.optRepPosDebutFin})
+        switched.append(QList<QWidget *>(group->begin(), group->end()));
+    for (const auto *group : {&m_ui.lblRepStr, &m_ui.lblRepPos, &m_ui.lblRepPosDebutFin, &m_ui.Label8})
+        switched.append(QList<QWidget *>(group->begin(), group->end()));
+    switched.append(QList<QWidget *>(m_ui.txtRepPos.begin(), m_ui.txtRepPos.end()));
+    switched.append(QList<QWidget *>(m_ui.fAstuce.begin(), m_ui.fAstuce.end()));
+    for (QWidget *w : std::as_const(switched))
+        w->setEnabled(on);
+    m_ui.txtExtension->setEnabled(on && m_ui.chkExtension->isChecked());
+    m_ui.cmdStopAction->setVisible(showStop);
+    if (showStop)
+        m_ui.cmdStopAction->setEnabled(true);
+    m_ui.cmdRenommer->setVisible(!renaming);
+    m_ui.cmdRenommerStop->setVisible(renaming);
+    if (renaming)
+        m_ui.cmdRenommerStop->setEnabled(true);
+}
+
+void frmMain::showTipTopic(int index)
+{
+    if (index < 0 || index >= m_ui.fAstuce.size())
+        return;
+    m_ui.fAstuce[index]->setTitle(m_ui.lstAstuce->item(index)->text());
+    m_ui.tipFrames->setCurrentIndex(index);
+}
+
+void frmMain::colourRefreshBox()
+{
+    m_ui.chkRefresh->setStyleSheet(m_ui.chkRefresh->isChecked() ? QStringLiteral("color: #00C000;")
+                                                                 : QStringLiteral("color: #FF0000;"));
+}
+
+void frmMain::showComment(const QString &comment, const QString &filter)
+{
+    m_ui.lblComment->setText(comment + QStringLiteral(" (") + filter + QLatin1Char(')'));
+}
+
+void frmMain::refreshTitle()
+{
+    const app::Settings &s = m_context.settings;
+    setWindowTitle(QStringLiteral("Tarvello v%1 - %2")
+                       .arg(m_context.version.text(),
+                            lang::ui::widgetText(m_context.language.GetMessage(
+                                77, QString::number(s.General_NombreFichierRenomme)))));
+}
+
+void frmMain::showExifToolUsed()
+{
+    lang::Language &language = m_context.language;
+    int message = 74;
+    switch (m_context.settings.Option_OutilExifChoisi) {
+    case 2: message = 78; break;
+    case 3: message = 75; break;
+    case 4: message = 76; break;
+    default: break;
+    }
+    m_ui.lblExitToolUsed->setText(language.GetMessage(80) + QLatin1Char(' ') + language.GetMessage(message));
+}
+
+void frmMain::pushSettings()
+{
+    const app::Settings &s = m_context.settings;
+    // Geometry is kept in twips; a window never smaller than its minimum.
+    setGeometry(twipsToPixels(s.General_PositionFenetreLeft, this), twipsToPixels(s.General_PositionFenetreTop, this),
+                std::max(twipsToPixels(s.General_FenetreLargeur, this), minimumWidth()),
+                std::max(twipsToPixels(s.General_FenetreHauteur, this), minimumHeight()));
+    m_ui.cboRenommer->clear();
+    for (const app::MemorisedRule &rule : s.memorisedRules) {
+        if (!rule.rule.isEmpty())
+            m_ui.cboRenommer->addItem(rule.rule);
+    }
+    m_ui.cboRenommer->setCurrentText(s.RegleRenommage_Regle);
+    showComment(s.RegleRenommage_Commentaire, s.RegleRenommage_Extension);
+    m_ui.txtFilter->setText(s.General_FiltreAffichage);
+    setPattern(s.General_FiltreAffichage);
+    setCurrentPath(s.Option_DossierSpecifique);
+    for (int i = 0; i < m_ui.lstAstuce->count(); ++i) {
+        if (m_ui.lstAstuce->item(i)->text() == s.RegleRenommage_Astuce)
+            m_ui.lstAstuce->setCurrentRow(i);
+    }
+    if (s.RegleRenommage_optRepPos >= 0 && s.RegleRenommage_optRepPos < m_ui.optRepPos.size())
+        m_ui.optRepPos[s.RegleRenommage_optRepPos]->setChecked(true);
+    for (int i = 0; i < 4; ++i)
+        m_ui.txtRepPos[i]->setText(s.RegleRenommage_txtRepPos[i]);
+    if (s.RegleRenommage_optRepPosDebutFin >= 0 && s.RegleRenommage_optRepPosDebutFin < m_ui.optRepPosDebutFin.size())
+        m_ui.optRepPosDebutFin[s.RegleRenommage_optRepPosDebutFin]->setChecked(true);
+    m_ui.txtRemplacerPos->setText(s.RegleRenommage_txtRemplacerPos);
+    if (s.RegleRenommage_optRepStr >= 0 && s.RegleRenommage_optRepStr < m_ui.optRepStr.size())
+        m_ui.optRepStr[s.RegleRenommage_optRepStr]->setChecked(true);
+    m_ui.txtRechercher->setText(s.RegleRenommage_RechercherChaine);
+    m_ui.txtRemplacer->setText(s.RegleRenommage_RemplacerChaine);
+}
+
+void frmMain::pullSettings()
+{
+    app::Settings &s = m_context.settings;
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    s.General_PositionFenetreTop = float(pixelsToTwips(normal.top(), this));
+    s.General_PositionFenetreLeft = float(pixelsToTwips(normal.left(), this));
+    s.General_FenetreHauteur = float(pixelsToTwips(normal.height(), this));
+    s.General_FenetreLargeur = float(pixelsToTwips(normal.width(), this));
+    s.General_FiltreAffichage = m_ui.txtFilter->text();
+    s.General_VisualiserImage = m_ui.chkPreview->isChecked() ? 1 : 0;
+    s.General_MettreAJour = m_ui.chkRefresh->isChecked() ? 1 : 0;
+    s.RegleRenommage_Regle = m_ui.cboRenommer->currentText();
+    s.RegleRenommage_ModifieExtension = m_ui.chkExtension->isChecked() ? 1 : 0;
+    s.RegleRenommage_ModifieExtensionValeur = m_ui.txtExtension->text();
+    s.RegleRenommage_RemplacerCaractereInterdit = m_ui.chkInterdit->isChecked() ? 1 : 0;
+    s.RegleRenommage_IncrementeFichierIdentique = m_ui.chkAutoIncrement->isChecked() ? 1 : 0;
+    s.RegleRenommage_EffaceEspace = m_ui.chkTrim->isChecked() ? 1 : 0;
+    s.RegleRenommage_PremierCaractereEnMajuscule = m_ui.chkUpperFirstChar->isChecked() ? 1 : 0;
+    s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot = m_ui.chkUpperCaseFirstWord->isChecked() ? 1 : 0;
+    const QListWidgetItem *tip = m_ui.lstAstuce->currentItem();
+    s.RegleRenommage_Astuce = tip ? tip->text() : QString();
+    auto checkedIndex = [](const QList<QRadioButton *> &buttons) -> qint16 {
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (buttons[i]->isChecked())
+                return qint16(i);
+        }
+        return -1;
+    };
+    s.RegleRenommage_optRepPos = checkedIndex(m_ui.optRepPos);
+    s.RegleRenommage_optRepPosDebutFin = checkedIndex(m_ui.optRepPosDebutFin);
+    s.RegleRenommage_optRepStr = checkedIndex(m_ui.optRepStr);
+    for (int i = 0; i < 4; ++i)
+        s.RegleRenommage_txtRepPos[i] = m_ui.txtRepPos[i]->text();
+    s.RegleRenommage_txtRemplacerPos = m_ui.txtRemplacerPos->text();
+    s.RegleRenommage_RechercherChaine = m_ui.txtRechercher->text();
+    s.RegleRenommage_RemplacerChaine = m_ui.txtRemplacer->text();
+}
+
+} // namespace tarvello::files::ui

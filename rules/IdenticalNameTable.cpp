@@ -1,0 +1,42 @@
+#include "rules/IdenticalNameTable.h"
+
+#include "common/Vb.h"
+#include "common/VbError.h"
+#include "common/Zub.h"
+
+#include <limits>
+
+namespace tarvello::rules {
+
+using common::VbError;
+
+IdenticalNameTable::IdenticalNameTable()
+{
+    reset();
+}
+
+void IdenticalNameTable::reset()
+{
+    m_counts.clear();
+    m_counts.insert(QString(), 0);
+}
+
+QString IdenticalNameTable::enter(const QString &name)
+{
+    const QString key = common::vbUCase(name);
+    const auto found = m_counts.find(key);
+    if (found == m_counts.end()) {
+        m_counts.insert(key, 0);
+        return name;
+    }
+    if (*found == std::numeric_limits<qint16>::max())
+        throw VbError(VbError::Overflow);
+    const qint16 count = ++*found;
+    QString numbered = common::ZubStrWithoutExt(name) + QLatin1Char('_') + QString::number(count);
+    const QString ext = common::ZubGetExtension(name);
+    if (!ext.isEmpty())
+        numbered += QLatin1Char('.') + ext;
+    return numbered;
+}
+
+} // namespace tarvello::rules

@@ -1,0 +1,485 @@
+#include "rules/NameEngine.h"
+
+#include "common/Vb.h"
+#include "common/Zub.h"
+#include "exif/ExifInfo.h"
+#include "lang/ErrorText.h"
+#include "lang/Language.h"
+#include "rules/Environment.h"
+#include "rules/FolderScanCache.h"
+#include "rules/IdenticalNameTable.h"
+#include "rules/RuleTools.h"
+
+#include <limits>
+
+namespace tarvello::rules {
+
+using common::VbError;
+using common::vbCInt;
+using common::vbInStr;
+using common::vbIsNumeric;
+using common::vbLeft;
+using common::vbMid;
+using common::vbRight;
+using common::ZubGetExtension;
+using common::ZubGetFileName;
+using common::ZubGetPath;
+using common::ZubStrWithoutExt;
+
+namespace {
+
+const QString kNumber = QStringLiteral("$N$");
+const QString kCounterPlaceholder = QStringLiteral("$Z$");
+const QString kRepc = QStringLiteral("$REPC");
+const QString kRepp = QStringLiteral("$REPP");
+
+bool containsAny(const QString &name, std::initializer_list<QStringView> tokens)
+{
+    for (const QStringView token : tokens) {
+        if (name.contains(token))
+            return true;
+    }
+    return false;
+}
+
+void replaceToken(QString &name, QStringView token, const QString &value)
+{
+    if (name.contains(token))
+        name.replace(token.toString(), value);
+}
+
+QString twoDigits(int value)
+{
+    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+}
+
+// Sums and products of the counter are 32-bit numbers: past that, error 6.
+qint32 checked32(qint64 value)
+{
+    if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
+        throw VbError(VbError::Overflow);
+    return qint32(value);
+}
+
+// The counter value left-padded with zeros to the width; a longer value is
+// written whole and a negative one keeps its sign in front ("-005").
+QString counterText(qint32 value, int width)
+{
+    const qint64 magnitude = value < 0 ? -qint64(value) : qint64(value);
+    QString digits = QString::number(magnitude);
+    if (digits.size() < width)
+        digits.prepend(QString(width - digits.size(), QLatin1Char('0')));
+    return value < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+// The first run of the digits 0 to 9 in the text, "" when it holds none.
+QString firstDigitRun(const QString &text)
+{
+    qsizetype start = 0;
+    while (start < text.size() && !(text.at(start) >= QLatin1Char('0') && text.at(start) <= QLatin1Char('9')))
+        ++start;
+    qsizetype end = start;
+    while (end < text.size() && text.at(end) >= QLatin1Char('0') && text.at(end) <= QLatin1Char('9'))
+        ++end;
+    return text.mid(start, end - start);
+}
+
+QString capitalised(const QString &word)
+{
+    return common::vbUCase(vbLeft(word, 1)) + vbMid(word, 2);
+}
+
+// Each space-separated word capitalised; spaces before the first word vanish,
+// spaces between words stay.
+QString capitaliseWords(const QString &name)
+{
+    QString result;
+    for (const QString &word : common::vbSplit(name, QStringLiteral(" "))) {
+        if (result.isEmpty())
+            result = capitalised(word);
+        else if (word.isEmpty())
+            result += QLatin1Char(' ');
+        else
+            result += QLatin1Char(' ') + capitalised(word);
+    }
+    return result;
+}
+
+bool matchesExtensionFilter(const QString &ext, const QString &filter)
+{
+    if (filter == QLatin1String("*"))
+        return true;
+    const QString upperExt = common::vbUCase(ext);
+    for (const QString &pattern : common::vbSplit(filter, QStringLiteral(" "))) {
+        if (common::vbLike(upperExt, common::vbUCase(pattern)))
+            return true;
+    }
+    return false;
+}
+
+// Reads the fields of the directive that starts at the first occurrence of
+// keyword, from the character after its own separator to the end of the
+// name. At each "/" the separator count grows (from 1) and onSlash gets the
+// new count and the field the "/" closes; at each "$" onDollar gets the count
+// and the text since the last "/". Later "$" and "/" are read as well, since
+// the scan never stops at the directive's end.
+template<typename OnSlash, typename OnDollar>
+void scanDirective(const QString &name, const QString &keyword, OnSlash onSlash, OnDollar onDollar)
+{
+    const int p = vbInStr(name, keyword);
+    int separators = 1;
+    int fieldStart = p + 6;
+    for (int i = p + 6; i <= name.size(); ++i) {
+        const QChar c = name.at(i - 1);
+        if (c == QLatin1Char('/')) {
+            onSlash(++separators, vbMid(name, fieldStart, i - fieldStart));
+            fieldStart = i + 1;
+        } else if (c == QLatin1Char('$')) {
+            onDollar(separators, vbMid(name, fieldStart, i - fieldStart));
+        }
+    }
+}
+
+// $REPC/search/replacement[/choice]$, applied to the base name.
+QString applyRepc(const QString &name, const QString &base)
+{
+    QString search;
+    QString replacement;
+    QString choice;
+    scanDirective(
+        name, kRepc,
+        [&](int separators, const QString &field) {
+            if (separators == 2)
+                search = field;
+            else if (separators == 3)
+                replacement = field;
+        },
+        [&](int separators, const QString &field) {
+            if (separators == 2) {
+                replacement = field;
+                choice.clear();
+            } else if (separators == 3) {
+                choice = field;
+            }
+        });
+    if (choice.isEmpty())
+        return search.isEmpty() ? base : QString(base).replace(search, replacement);
+    const int q = vbInStr(base, search);
+    if (q == 0)
+        return base;
+    if (choice == QLatin1String("-1"))
+        return replacement + vbMid(base, q);
+    if (choice == QLatin1String("1"))
+        return vbLeft(base, q + int(search.size()) - 1) + replacement;
+    return name;
+}
+
+// $REPP/first/second/direction/replacement$, applied to the base name;
+// nullopt when neither position is a number.
+std::optional<QString> applyRepp(const QString &name, const QString &base)
+{
+    QString first = QStringLiteral("1");
+    QString second = QStringLiteral("1");
+    bool fromStart = false;
+    QString replacement;
+    scanDirective(
+        name, kRepp,
+        [&](int separators, const QString &field) {
+            if (separators == 2)
+                first = field;
+            else if (separators == 3)
+                second = field;
+            else if (separators == 4)
+                fromStart = field == QLatin1String("1");
+        },
+        [&](int separators, const QString &field) {
+            if (separators == 4)
+                replacement = field;
+        });
+    const bool hasFirst = vbIsNumeric(first);
+    const bool hasSecond = vbIsNumeric(second);
+    if (!hasFirst && !hasSecond)
+        return std::nullopt;
+    const int length = int(base.size());
+    if (hasFirst && hasSecond) {
+        int a = vbCInt(first);
+        int b = vbCInt(second);
+        if (a > b)
+            std::swap(a, b);
+        if (fromStart)
+            return vbLeft(base, a) + replacement + vbMid(base, b);
+        if (length - b >= 1)
+            return vbLeft(base, length - b + 1) + replacement + vbMid(base, length - a + 1);
+        return replacement + vbMid(base, length - a + 1);
+    }
+    if (hasFirst) {
+        const int a = vbCInt(first);
+        if (fromStart)
+            return replacement + vbMid(base, a);
+        return length - a > 0 ? replacement + vbRight(base, a) : replacement + base;
+    }
+    const int b = vbCInt(second);
+    if (fromStart)
+        return vbLeft(base, b) + replacement;
+    return length - b + 1 > 0 ? vbLeft(base, length - b + 1) + replacement : replacement;
+}
+
+// A date from the year and month texts of a photograph; error 13 when they do
+// not make one.
+QDate dateOf(const QString &year, const QString &month)
+{
+    const QDate date(vbCInt(year), vbCInt(month), 1);
+    if (!date.isValid() || date.year() < 1)
+        throw VbError(VbError::TypeMismatch);
+    return date;
+}
+
+} // namespace
+
+NameSettings NameSettings::fromSettings(const app::Settings &settings, const QLocale &locale)
+{
+    NameSettings s;
+    s.forbiddenCharacters = settings.forbiddenCharacters;
+    s.forbiddenFiles = settings.forbiddenFiles;
+    s.yearFormat = settings.Option_FormatAnnee;
+    s.monthFormat = settings.Option_FormatMois;
+    s.locale = locale;
+    return s;
+}
+
+QString afficheNomErrorText(const VbError &error)
+{
+    return lang::systemErrorText(error, QStringLiteral("affiche_nom"), QStringLiteral("Feuille frmMain"));
+}
+
+NameEngine::NameEngine(NameSettings settings, const Clock &clock, const FileFacts &files, exif::ExifSource &exif,
+                       lang::Messages &messages)
+    : m_settings(std::move(settings))
+    , m_clock(clock)
+    , m_files(files)
+    , m_exif(exif)
+    , m_messages(messages)
+{
+    for (const app::ForbiddenCharacterRow &row : std::as_const(m_settings.forbiddenCharacters)) {
+        for (const QChar c : row.characters)
+            m_forbiddenUnits.set(c.unicode());
+    }
+}
+
+NameResult NameEngine::computeName(const QString &path, int position, RuleSettings &rule,
+                                   IdenticalNameTable &identicalNames, FolderScanCache &folders) const
+{
+    NameResult result;
+    try {
+        result.name = compute(path, position, rule, identicalNames, folders, result);
+    } catch (const VbError &error) {
+        result = NameResult{NameResult::Kind::RuntimeError, {}, {}, error};
+    }
+    return result;
+}
+
+QString NameEngine::compute(const QString &path, int position, RuleSettings &rule, IdenticalNameTable &identicalNames,
+                            FolderScanCache &folders, NameResult &result) const
+{
+    const QString fileName = ZubGetFileName(path);
+    const bool forbidden = m_settings.forbiddenFiles.contains(fileName);
+    QString name = rule.rule;
+    const QString pathNoExt = ZubStrWithoutExt(path);
+    QString ext = ZubGetExtension(path);
+    const bool inFilter =
+        matchesExtensionFilter(ext, extensionFilterOfCaption(commentCaption(rule.comment, rule.extensionFilter)));
+    if (rule.changeExtension != 0)
+        ext = rule.newExtension;
+    if (forbidden) {
+        result.kind = NameResult::Kind::ForbiddenFile;
+        return m_messages.GetMessage(91);
+    }
+    if (!inFilter) {
+        result.kind = NameResult::Kind::OutsideFilter;
+        return m_messages.GetMessage(97);
+    }
+
+    const QString base = ZubGetFileName(pathNoExt);
+    if (name.contains(kNumber))
+        name.replace(kNumber, firstDigitRun(fileName));
+    name.replace(QLatin1Char('*'), base);
+    // Every later token and directive holds a "$", and none is inserted
+    // without one: a name without it has nothing left to replace.
+    if (name.contains(QLatin1Char('$'))) {
+        replaceClockTokens(name);
+        replaceToken(name, u"$P$", ZubGetFileName(ZubGetPath(path)));
+        if (name.contains(u"$t$")) {
+            if (const auto size = m_files.size(path))
+                replaceToken(name, u"$t$", QString::number(*size));
+        }
+        replaceFileDateTokens(name, path);
+        replaceExifTokens(name, path);
+
+        if (name.contains(kRepc))
+            name = applyRepc(name, base);
+        if (name.contains(kRepp)) {
+            const auto replaced = applyRepp(name, base);
+            if (!replaced) {
+                result.kind = NameResult::Kind::PositionError;
+                result.message = m_messages.GetMessage(45);
+                return {};
+            }
+            name = *replaced;
+        }
+    }
+    if (name.contains(QLatin1Char('#')))
+        applyCounter(name, path, position, rule, folders);
+
+    if (rule.trimSpaces != 0)
+        name = common::vbTrim(name);
+    if (rule.upperFirstChar != 0)
+        name = capitalised(name);
+    if (rule.upperEachWord != 0)
+        name = capitaliseWords(name);
+    if (!ext.isEmpty()) {
+        if (rule.caseIndex == CaseUpper) {
+            name = common::vbUCase(name);
+            ext = common::vbUCase(ext);
+        } else if (rule.caseIndex == CaseLower) {
+            name = common::vbLCase(name);
+            ext = common::vbLCase(ext);
+        }
+        name += QLatin1Char('.') + ext;
+    }
+    if (rule.replaceForbidden == 1)
+        name = replaceForbiddenCharacters(name);
+    if (rule.numberIdentical != 0)
+        name = identicalNames.enter(name);
+    return name;
+}
+
+void NameEngine::replaceClockTokens(QString &name) const
+{
+    if (!containsAny(name, {u"$A$", u"$M$", u"$J$", u"$h$", u"$m$", u"$s$"}))
+        return;
+    const QDateTime now = m_clock.now();
+    const QDate today = now.date();
+    if (name.contains(u"$A$"))
+        replaceToken(name, u"$A$", formatYear(today.year()));
+    if (name.contains(u"$M$"))
+        replaceToken(name, u"$M$", formatMonth(today.month()));
+    replaceToken(name, u"$J$", twoDigits(today.day()));
+    replaceToken(name, u"$h$", twoDigits(now.time().hour()));
+    replaceToken(name, u"$m$", twoDigits(now.time().minute()));
+    replaceToken(name, u"$s$", twoDigits(now.time().second()));
+}
+
+void NameEngine::replaceFileDateTokens(QString &name, const QString &path) const
+{
+    if (!containsAny(name, {u"$DA$", u"$D$", u"$DM$", u"$DJ$", u"$Dh$", u"$Dm$", u"$Ds$"}))
+        return;
+    const auto written = m_files.lastWriteTime(path);
+    if (!written)
+        return;
+    const QString text = formatFileDate(*written);
+    if (text.isEmpty())
+        return;
+    // The parts are those of the text, read from the same local time.
+    const QDateTime local = written->toLocalTime();
+    replaceToken(name, u"$D$", text);
+    if (name.contains(u"$DA$"))
+        replaceToken(name, u"$DA$", formatYear(local.date().year()));
+    if (name.contains(u"$DM$"))
+        replaceToken(name, u"$DM$", formatMonth(local.date().month()));
+    replaceToken(name, u"$DJ$", twoDigits(local.date().day()));
+    replaceToken(name, u"$Dh$", twoDigits(local.time().hour()));
+    replaceToken(name, u"$Dm$", twoDigits(local.time().minute()));
+    replaceToken(name, u"$Ds$", twoDigits(local.time().second()));
+}
+
+void NameEngine::replaceExifTokens(QString &name, const QString &path) const
+{
+    if (!containsAny(name, {u"$d$", u"$T$", u"$K$", u"$R$", u"$O$", u"$C$", u"$dA$", u"$dM$", u"$dJ$", u"$dh$", u"$dm$", u"$ds$"}))
+        return;
+    const exif::ExifInfo info = m_exif.getExif(path);
+    replaceToken(name, u"$T$", info.FileSize);
+    replaceToken(name, u"$d$", info.DateTaken);
+    if (name.contains(u"$dA$"))
+        replaceToken(name, u"$dA$", info.Year.isEmpty() ? QString() : formatYear(dateOf(info.Year, QStringLiteral("1")).year()));
+    if (name.contains(u"$dM$"))
+        replaceToken(name, u"$dM$", info.Year.isEmpty() ? QString() : formatMonth(dateOf(info.Year, info.Month).month()));
+    replaceToken(name, u"$dJ$", info.Day);
+    replaceToken(name, u"$dh$", info.Hour);
+    replaceToken(name, u"$dm$", info.Minute);
+    replaceToken(name, u"$ds$", info.Second);
+    replaceToken(name, u"$K$", info.CameraModel);
+    replaceToken(name, u"$R$", info.Resolution);
+    replaceToken(name, u"$O$", info.Orientation);
+    replaceToken(name, u"$C$", info.Comment);
+}
+
+void NameEngine::applyCounter(QString &name, const QString &path, int position, RuleSettings &rule,
+                              FolderScanCache &folders) const
+{
+    if (rule.continuationMode()) {
+        // The folder holds names with forbidden characters already replaced, so
+        // the prefix and suffix are compared in that form.
+        if (rule.replaceForbidden == 1)
+            name = replaceForbiddenCharacters(name);
+        const int width = countOccurrences(name, QStringLiteral("#"));
+        const int first = vbInStr(name, QStringLiteral("#"));
+        const QString prefix = vbLeft(name, first - 1);
+        const QString suffix = vbMid(name, first + width);
+        const qint32 highest = folders.highestNumber(m_files, ZubGetPath(path), prefix, width, suffix);
+        name = prefix + counterText(checked32(qint64(rule.counterStep) + highest), width) + suffix;
+        return;
+    }
+    const qint32 start = common::vbCLng(rule.startText);
+    const qint16 step = vbCInt(rule.stepText);
+    rule.counterStart = start;
+    rule.counterStep = step;
+    const qint32 value = checked32(qint64(checked32(qint64(position - 1) * step)) + start);
+    const int width = countOccurrences(name, QStringLiteral("#"));
+    const int first = vbInStr(name, QStringLiteral("#"));
+    name = vbLeft(name, first - 1) + kCounterPlaceholder + vbMid(name, first + width);
+    name.replace(kCounterPlaceholder, counterText(value, width));
+}
+
+QString NameEngine::replaceForbiddenCharacters(QString name) const
+{
+    if (std::none_of(name.cbegin(), name.cend(), [this](QChar c) { return m_forbiddenUnits.test(c.unicode()); }))
+        return name;
+    for (const app::ForbiddenCharacterRow &row : m_settings.forbiddenCharacters) {
+        const QString &characters = row.characters;
+        for (qsizetype i = 0; i < characters.size(); ++i) {
+            const QChar c = characters.at(i);
+            // A character outside the basic plane is replaced whole, never by halves.
+            if (c.isHighSurrogate() && i + 1 < characters.size() && characters.at(i + 1).isLowSurrogate()) {
+                name.replace(characters.mid(i, 2), row.replacement);
+                ++i;
+            } else if (name.contains(c)) {
+                name.replace(c, row.replacement);
+            }
+        }
+    }
+    return name;
+}
+
+QString NameEngine::formatYear(int year) const
+{
+    if (m_settings.yearFormat < 0 || m_settings.yearFormat >= app::yearFormats().size())
+        throw VbError(VbError::SubscriptOutOfRange);
+    if (app::yearFormats().at(m_settings.yearFormat) == QLatin1String("yy"))
+        return twoDigits(year % 100);
+    return QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
+}
+
+QString NameEngine::formatMonth(int month) const
+{
+    if (m_settings.monthFormat < 0 || m_settings.monthFormat >= app::monthFormats().size())
+        throw VbError(VbError::SubscriptOutOfRange);
+    const QString &format = app::monthFormats().at(m_settings.monthFormat);
+    if (format == QLatin1String("m"))
+        return QString::number(month);
+    if (format == QLatin1String("mm"))
+        return twoDigits(month);
+    return m_settings.locale.monthName(month, format == QLatin1String("mmm") ? QLocale::ShortFormat
+                                                                              : QLocale::LongFormat);
+}
+
+} // namespace tarvello::rules

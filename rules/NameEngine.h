@@ -1,0 +1,108 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "common/VbError.h"
+#include "rules/RuleSettings.h"
+
+#include <QList>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <bitset>
+#include <optional>
+
+namespace tarvello::exif {
+class ExifSource;
+}
+namespace tarvello::lang {
+class Messages;
+}
+
+namespace tarvello::rules {
+
+class Clock;
+class FileFacts;
+class FolderScanCache;
+class IdenticalNameTable;
+
+// The program settings the name computation reads besides the rule.
+struct NameSettings {
+    QList<app::ForbiddenCharacterRow> forbiddenCharacters = app::Settings::defaultForbiddenCharacters();
+    QStringList forbiddenFiles = app::Settings::defaultForbiddenFiles();
+    // Indexes into app::yearFormats() and app::monthFormats().
+    qint16 yearFormat = 0;
+    qint16 monthFormat = 1;
+    // Gives the month names of the "mmm" and "mmmm" formats.
+    QLocale locale;
+
+    // The tables and formats of the settings record, with the given locale.
+    static NameSettings fromSettings(const app::Settings &settings, const QLocale &locale = QLocale());
+};
+
+// The outcome of computing one file's new name.
+struct NameResult {
+    enum class Kind {
+        // name holds the new name.
+        Name,
+        // The file is on the forbidden file list: name holds message 91.
+        ForbiddenFile,
+        // The file's extension is outside the rule's filter: name holds message 97.
+        OutsideFilter,
+        // $REPP with neither position a number: message holds message 45, name
+        // is empty, and the recomputation stops here.
+        PositionError,
+        // A run-time error: error is set, name is empty, the recomputation goes on.
+        RuntimeError,
+    };
+    Kind kind = Kind::Name;
+    QString name;
+    QString message;
+    std::optional<common::VbError> error;
+};
+
+// The text the window shows for a run-time error of the computation: "Error 6
+// (Overflow) in procedure affiche_nom of Feuille frmMain".
+QString afficheNomErrorText(const common::VbError &error);
+
+// Computes new names (the computation of affiche_nom), one file per call, from
+// the rule, the settings and the outside world given at construction. Never
+// touches a window; holds no state between calls.
+class NameEngine
+{
+public:
+    NameEngine(NameSettings settings, const Clock &clock, const FileFacts &files, exif::ExifSource &exif,
+               lang::Messages &messages);
+
+    // The new name of the file at path (absolute, "/" separated), which stands at
+    // the 1-based position of the list; positions give the counter values, so
+    // files go through in list order. In normal counter mode the start and step
+    // read from startText and stepText are stored back into rule.counterStart
+    // and rule.counterStep. identicalNames receives the new name; folders serves
+    // continuation mode and lives as long as the recomputation.
+    NameResult computeName(const QString &path, int position, RuleSettings &rule, IdenticalNameTable &identicalNames,
+                           FolderScanCache &folders) const;
+
+private:
+    QString compute(const QString &path, int position, RuleSettings &rule, IdenticalNameTable &identicalNames,
+                    FolderScanCache &folders, NameResult &result) const;
+    void replaceClockTokens(QString &name) const;
+    void replaceFileDateTokens(QString &name, const QString &path) const;
+    void replaceExifTokens(QString &name, const QString &path) const;
+    void applyCounter(QString &name, const QString &path, int position, RuleSettings &rule,
+                      FolderScanCache &folders) const;
+    QString replaceForbiddenCharacters(QString name) const;
+    QString formatYear(int year) const;
+    QString formatMonth(int month) const;
+
+    NameSettings m_settings;
+    // The code units of the forbidden-character table: a name holding none of
+    // them skips the replacement passes.
+    std::bitset<0x10000> m_forbiddenUnits;
+    const Clock &m_clock;
+    const FileFacts &m_files;
+    exif::ExifSource &m_exif;
+    lang::Messages &m_messages;
+};
+
+} // namespace tarvello::rules

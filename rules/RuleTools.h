@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace tarvello::rules {
+
+// How many times part occurs in text, without overlaps; 0 for an empty part.
+int countOccurrences(const QString &text, const QString &part);
+
+// True when the rule holds an odd number of "$", the case in which the window
+// warns with message 92; the names are computed all the same.
+bool checkNbDollarIsPair(const QString &rule);
+
+// The time in local time as "dd/mm/yyyy hh:nn:ss" («05/03/2004 09:07:02»);
+// "" for an invalid time.
+QString formatFileDate(const QDateTime &time);
+
+} // namespace tarvello::rules

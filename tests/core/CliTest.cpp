@@ -1,0 +1,319 @@
+#include "QtPrint.h"
+
+#include "app/Cli.h"
+#include "lang/Language.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+
+using namespace tarvello;
+
+namespace {
+
+// The folder of the test program, where the build puts langages/ and the CLI.
+QString binFolder()
+{
+    return QFileInfo(QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe").string())).path();
+}
+
+QString message(int number, const QString &language = QStringLiteral("Français"))
+{
+    lang::Language lang(binFolder());
+    lang.setLanguage(language);
+    return lang.GetMessage(number);
+}
+
+struct CliRun {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+CliRun runCli(const QByteArrayList &arguments, const QByteArray &input = {},
+              const QString &programFolder = binFolder())
+{
+    QBuffer in;
+    in.setData(input);
+    in.open(QIODevice::ReadOnly);
+    QBuffer out;
+    QBuffer err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    CliRun run;
+    run.code = app::runCli(arguments, in, out, err, programFolder);
+    run.out = out.data();
+    run.err = err.data();
+    return run;
+}
+
+void touch(const QByteArray &path)
+{
+    FILE *file = std::fopen(path.constData(), "w");
+    ASSERT_NE(file, nullptr) << path.constData();
+    std::fclose(file);
+}
+
+// A folder tree for the command line: every file of a case is created in it.
+class CliFolder
+{
+public:
+    CliFolder() { EXPECT_TRUE(m_dir.isValid()); }
+
+    QByteArray path(const QByteArray &relative) const { return QFile::encodeName(m_dir.path()) + '/' + relative; }
+
+    QByteArray create(const QByteArray &relative) const
+    {
+        const QByteArray full = path(relative);
+        QDir().mkpath(QFileInfo(QFile::decodeName(full)).path());
+        touch(full);
+        return full;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// "@91" stands for the text of message 91 in the language files, whatever
+// their wording.
+QString expectedName(const char *name)
+{
+    const QString text = QString::fromUtf8(name);
+    return text.startsWith(QLatin1Char('@')) ? message(text.mid(1).toInt()) : text;
+}
+
+struct CliCase {
+    const char *label;
+    QByteArrayList options;
+    QByteArrayList files;
+    QStringList expected;
+};
+
+void PrintTo(const CliCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class CliPreview : public ::testing::TestWithParam<CliCase>
+{
+};
+
+TEST_P(CliPreview, printsEachPathWithItsNewName)
+{
+    const CliCase &c = GetParam();
+    CliFolder folder;
+    QByteArrayList arguments = {"preview"};
+    arguments += c.options;
+    QByteArray expected;
+    for (qsizetype i = 0; i < c.files.size(); ++i) {
+        arguments.append(folder.create(c.files.at(i)));
+        expected += arguments.last() + '\t' + expectedName(c.expected.at(i).toUtf8().constData()).toUtf8() + '\n';
+    }
+    const CliRun run = runCli(arguments);
+    EXPECT_EQ(run.code, app::CliSuccess) << run.err.constData();
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, QByteArray());
+}
+
+const CliCase kCliCases[] = {
+    {"counter", {"--rule", "Photo_###"}, {"a.jpg", "b.jpg", "c.jpg"}, {"Photo_001.jpg", "Photo_002.jpg", "Photo_003.jpg"}},
+    {"startAndStep", {"--rule=Photo_###", "--start", "10", "--step", "5"}, {"a.jpg", "b.jpg", "c.jpg"},
+     {"Photo_010.jpg", "Photo_015.jpg", "Photo_020.jpg"}},
+    {"widthIsAMinimum", {"--rule", "#", "--start", "9"}, {"a", "b"}, {"9", "10"}},
+    {"hashesApart", {"--rule", "a#b#c"}, {"x.txt"}, {"a01#c.txt"}},
+    {"hashInBaseName", {"--rule", "*"}, {"x#y.txt"}, {"x1y.txt"}},
+    {"digits", {"--rule", "$N$_*"}, {"IMG_0042.JPG", "photo.mp4"}, {"0042_IMG_0042.JPG", "4_photo.mp4"}},
+    {"repcEverywhere", {"--rule", "$REPC/ /_$"}, {"mon fichier.txt"}, {"mon_fichier.txt"}},
+    {"repcAfter", {"--rule", "$REPC/-/X/1$"}, {"a-b-c"}, {"a-X"}},
+    {"repcBefore", {"--rule", "$REPC/-/X/-1$"}, {"a-b-c"}, {"X-b-c"}},
+    {"repcAbsent", {"--rule", "$REPC/z/X/1$"}, {"a-b-c"}, {"a-b-c"}},
+    {"reppFromStart", {"--rule", "$REPP/2/5/1/X$"}, {"abcdefg"}, {"abXefg"}},
+    {"reppFromEnd", {"--rule", "$REPP/2/5/-1/X$"}, {"abcdefg"}, {"abcXfg"}},
+    {"reppBefore", {"--rule", "$REPP/3//1/X$"}, {"abcdefg"}, {"Xcdefg"}},
+    {"reppAfter", {"--rule", "$REPP//3/1/X$"}, {"abcdefg"}, {"abcX"}},
+    {"reppBeforeFromEnd", {"--rule", "$REPP/2//-1/X$"}, {"abcdefg"}, {"Xfg"}},
+    {"reppReversed", {"--rule", "$REPP/5/2/1/X$"}, {"abcdefg"}, {"abXefg"}},
+    {"upperWithoutExtension", {"--rule", "Abc", "--case", "upper"}, {"README", "x.jpg"}, {"Abc", "ABC.JPG"}},
+    {"lower", {"--rule", "AbC", "--case", "lower"}, {"x.JPG"}, {"abc.jpg"}},
+    {"identicalNames", {"--rule", "*"}, {"a/Image.JPG", "b/Image.JPG", "c/image.jpg"},
+     {"Image.JPG", "Image_1.JPG", "image_2.jpg"}},
+    {"noNumbering", {"--rule", "x", "--no-numbering"}, {"a.txt", "b.txt"}, {"x.txt", "x.txt"}},
+    {"forbiddenFile", {"--rule", "x"}, {"a/Thumbs.db", "b/thumbs.db"}, {"@91", "x.db"}},
+    {"extensionFilter", {"--rule", "x", "--filter", "JPG"}, {"a.png", "b.jpg"}, {"@97", "x.jpg"}},
+    {"extensionRemoved", {"--rule", "x", "--extension", ""}, {"a.jpg"}, {"x"}},
+    {"extensionChanged", {"--rule", "x", "--extension=png"}, {"a.jpg"}, {"x.png"}},
+    {"wordCapitals", {"--rule", " deux  mots", "--upper-words"}, {"a.txt"}, {"Deux  Mots.txt"}},
+    {"trimAndFirstCapital", {"--rule", "  été ", "--trim", "--upper-first"}, {"a.txt"}, {"Éte.txt"}},
+    {"noForbidden", {"--rule", "é\\*", "--no-forbidden"}, {"a.txt"}, {"é\\a.txt"}},
+    {"continuation", {"--rule", "Scan_###", "--start", "#", "--extension", ""},
+     {"Scan_007", "Scan_012", "x.jpg"}, {"Scan_013", "Scan_013_1", "Scan_013_2"}},
+    {"dotFile", {"--rule", "*_###"}, {".bashrc"}, {".bashrc_001"}},
+    {"optionsEnd", {"--rule", "*", "--"}, {"--odd.txt"}, {"--odd.txt"}},
+};
+INSTANTIATE_TEST_SUITE_P(Examples, CliPreview, ::testing::ValuesIn(kCliCases));
+
+TEST(Cli, pathsFromStandardInputAmongArguments)
+{
+    CliFolder folder;
+    const QByteArray a = folder.create("a.jpg");
+    const QByteArray b = folder.create("b.jpg");
+    const QByteArray c = folder.create("c.jpg");
+    const QByteArray withNul = folder.path(QByteArray("d\0e.jpg", 7));
+    const CliRun run = runCli({"preview", "--rule", "#", a, "-", c}, b + "\r\n\n" + withNul);
+    EXPECT_EQ(run.code, app::CliSuccess);
+    EXPECT_EQ(run.out, a + "\t1.jpg\n" + b + "\t2.jpg\n" + withNul + "\t3.jpg\n" + c + "\t4.jpg\n");
+}
+
+TEST(Cli, pathNotValidUtf8PrintsAsGiven)
+{
+    CliFolder folder;
+    const QByteArray odd = folder.create("caf\xE9.jpg");
+    const CliRun run = runCli({"preview", "--rule", "*_#", odd});
+    EXPECT_EQ(run.code, app::CliSuccess);
+    EXPECT_EQ(run.out, odd + "\tcaf\xEF\xBF\xBD_1.jpg\n");
+}
+
+TEST(Cli, badCommandLinesSayWhyAndPrintNothing)
+{
+    const QByteArrayList cases[] = {
+        {},
+        {"rename", "a.jpg"},
+        {"preview"},
+        {"preview", "--bogus", "a.jpg"},
+        {"preview", "a.jpg", "--rule"},
+        {"preview", "--start", "abc", "a.jpg"},
+        {"preview", "--start", "99999999999", "a.jpg"},
+        {"preview", "--step", "70000", "a.jpg"},
+        {"preview", "--case", "title", "a.jpg"},
+        {"preview", "--trim=yes", "a.jpg"},
+        {"preview", "--settings", "/nonexistent/Tarvello.ini", "a.jpg"},
+        {"preview", "--lang", "Klingon", "a.jpg"},
+    };
+    for (const QByteArrayList &arguments : cases) {
+        const CliRun run = runCli(arguments);
+        const QByteArray shown = arguments.join(' ');
+        EXPECT_EQ(run.code, app::CliUsageError) << shown.constData();
+        EXPECT_EQ(run.out, QByteArray()) << shown.constData();
+        // The text itself comes from the language file: it must be there.
+        EXPECT_GT(run.err.size(), QByteArray("tarvello-cli: \n").size() * 2) << shown.constData();
+    }
+}
+
+TEST(Cli, positionErrorStopsWithItsMessage)
+{
+    CliFolder folder;
+    const QByteArray a = folder.create("a1.jpg");
+    const QByteArray b = folder.create("b.jpg");
+    const QByteArray c = folder.create("c2.jpg");
+    // $N$ is empty for b.jpg, which leaves the directive with no position.
+    const CliRun run = runCli({"preview", "--rule", "$REPP/$N$//1/X$", a, b, c});
+    EXPECT_EQ(run.code, app::CliNameErrors);
+    EXPECT_EQ(run.out, a + "\tXa1.jpg\n");
+    EXPECT_EQ(run.err, "tarvello-cli: " + b + ": " + message(45).toUtf8() + '\n');
+}
+
+TEST(Cli, runtimeErrorLeavesAnEmptyNameAndGoesOn)
+{
+    CliFolder folder;
+    const QByteArray a = folder.create("a");
+    const QByteArray b = folder.create("b");
+    const QByteArray c = folder.create("c");
+    const CliRun run = runCli({"preview", "--rule", "#", "--start", "2147483646", a, b, c});
+    EXPECT_EQ(run.code, app::CliNameErrors);
+    EXPECT_EQ(run.out, a + "\t2147483646\n" + b + "\t2147483647\n" + c + "\t\n");
+    EXPECT_EQ(run.err, "tarvello-cli: " + c + ": Error 6 (Overflow) in procedure affiche_nom of Feuille frmMain\n");
+}
+
+TEST(Cli, settingsFileGivesTablesAndFormats)
+{
+    CliFolder folder;
+    const QByteArray settings = folder.path("Tarvello.ini");
+    {
+        QFile file(QFile::decodeName(settings));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Option]\r\nOption_NombreCaractereInterdit=0\r\nOption_CharactereInterdit0=ab\r\n"
+                   "Option_CharactereReplacement0=-\r\nOption_NbFileNotRenamed=0\r\nOption_FileNotRenamed0=keep.txt\r\n"
+                   "Option_FormatMois=0\r\n[RegleRenommage]\r\nRegleRenommage_Regle=ignored\r\n");
+    }
+    const QByteArray dated = folder.create("dated.txt");
+    const QByteArray kept = folder.create("keep.txt");
+    const QByteArray thumbs = folder.create("Thumbs.db");
+    for (const QByteArray &path : {dated, thumbs}) {
+        QFile file(QFile::decodeName(path));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.setFileTime(QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)), QFileDevice::FileModificationTime);
+    }
+    const CliRun run = runCli({"preview", "--settings", settings, "--rule", "cab/$DM$", dated, kept, thumbs});
+    EXPECT_EQ(run.code, app::CliSuccess) << run.err.constData();
+    EXPECT_EQ(run.out, dated + "\tc--/3.txt\n" + kept + '\t' + message(91).toUtf8() + '\n' + thumbs + "\tc--/3.d-\n");
+
+    const QByteArray broken = folder.path("broken.ini");
+    {
+        QFile file(QFile::decodeName(broken));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Option]\r\nOption_NombreCaractereInterdit=many\r\n");
+    }
+    const CliRun bad = runCli({"preview", "--settings", broken, dated});
+    EXPECT_EQ(bad.code, app::CliUsageError);
+    EXPECT_TRUE(bad.err.contains("Error 13 (Type mismatch) in procedure ReadIniFile")) << bad.err.constData();
+    EXPECT_EQ(bad.out, QByteArray());
+}
+
+TEST(Cli, languageChoosesTheMessages)
+{
+    CliFolder folder;
+    const QByteArray png = folder.create("a.png");
+    const CliRun run = runCli({"preview", "--lang", "English", "--filter", "JPG", png});
+    EXPECT_EQ(run.out, png + '\t' + message(97, QStringLiteral("English")).toUtf8() + '\n');
+}
+
+TEST(Cli, helpDocumentsEveryOptionInEachLanguage)
+{
+    for (const char *language : {"Français", "English"}) {
+        const CliRun run = runCli({"preview", "--help", "--lang", language});
+        EXPECT_EQ(run.code, app::CliSuccess);
+        const QList<QByteArray> lines = run.out.split('\n');
+        for (const char *option : {"--rule", "--start", "--step", "--case", "--extension", "--filter", "--trim",
+                                   "--upper-first", "--upper-words", "--no-forbidden", "--no-numbering", "--settings",
+                                   "--lang", "--help"}) {
+            const bool documented = std::any_of(lines.begin(), lines.end(), [&](const QByteArray &line) {
+                const QByteArray start = QByteArray("  ") + option;
+                // The option's name ends there ("--trim", not "--trimmed").
+                return line.startsWith(start) && line.size() > start.size() + 8 && line.at(start.size()) != '-'
+                       && !std::isalnum(static_cast<unsigned char>(line.at(start.size())));
+            });
+            EXPECT_TRUE(documented) << language << ' ' << option;
+        }
+    }
+}
+
+TEST(Cli, programResolvesRelativePathsAgainstItsFolder)
+{
+    const QString program = binFolder() + QStringLiteral("/tarvello-cli");
+    if (!QFileInfo(program).isExecutable())
+        GTEST_SKIP() << "tarvello-cli not built";
+    CliFolder folder;
+    folder.create("vacances/a.jpg");
+    folder.create("vacances/b.jpg");
+    QProcess process;
+    process.setWorkingDirectory(QFile::decodeName(folder.path("vacances")));
+    process.start(program, {QStringLiteral("preview"), QStringLiteral("--rule"), QStringLiteral("$P$_###"),
+                            QStringLiteral("a.jpg"), QStringLiteral("-")});
+    ASSERT_TRUE(process.waitForStarted());
+    process.write("./b.jpg\n");
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(process.readAllStandardOutput(), QByteArray("a.jpg\tvacances_001.jpg\n./b.jpg\tvacances_002.jpg\n"));
+}
+
+} // namespace

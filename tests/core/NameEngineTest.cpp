@@ -1,0 +1,362 @@
+#include "EngineFakes.h"
+#include "QtPrint.h"
+
+#include "rules/FolderScanCache.h"
+#include "rules/IdenticalNameTable.h"
+#include "rules/NameEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace tarvello;
+using rules::NameResult;
+using rules::RuleSettings;
+
+namespace {
+
+const QString kMsg91 = QStringLiteral("message 91");
+const QString kMsg97 = QStringLiteral("message 97");
+
+// The world of the name computation tests: Friday 5 March 2004, 09:07:02; a few
+// files with sizes and times; photographs with metadata; folders for
+// continuation mode.
+class NameWorld
+{
+public:
+    NameWorld()
+        : clock(QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)))
+    {
+        settings.locale = QLocale(QLocale::French);
+        files.sizes.insert(QStringLiteral("/p/sized.txt"), 1234);
+        files.times.insert(QStringLiteral("/p/dated.txt"), QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)));
+        files.folders.insert(QStringLiteral("/scans"),
+                             {QStringLiteral("Scan_007"), QStringLiteral("Scan_012"), QStringLiteral(".Scan_099"),
+                              QStringLiteral("Scan_050.jpg"), QStringLiteral("Other"), QStringLiteral("Scan_1")});
+        files.folders.insert(QStringLiteral("/bad"), {QStringLiteral("Scan_009"), QStringLiteral("Scan_abc")});
+        exif::ExifInfo photo;
+        photo.FileSize = QStringLiteral("2048 bytes");
+        photo.DateTaken = QStringLiteral("2004:01:05 10:11:12");
+        photo.Year = QStringLiteral("2004");
+        photo.Month = QStringLiteral("01");
+        photo.Day = QStringLiteral("05");
+        photo.Hour = QStringLiteral("10");
+        photo.Minute = QStringLiteral("11");
+        photo.Second = QStringLiteral("12");
+        photo.CameraModel = QStringLiteral("EOS 10D");
+        photo.Resolution = QStringLiteral("2048 x 1536");
+        photo.Orientation = QStringLiteral("Rotate 90 CW");
+        photo.Comment = QStringLiteral("plage");
+        exif.records.insert(QStringLiteral("/p/photo.jpg"), photo);
+    }
+
+    // Every path in list order through one recomputation.
+    QList<NameResult> computeAll(RuleSettings rule, const QStringList &paths)
+    {
+        const rules::NameEngine engine(settings, clock, files, exif, messages);
+        rules::FolderScanCache folders;
+        QList<NameResult> results;
+        for (int i = 0; i < paths.size(); ++i)
+            results.append(engine.computeName(paths.at(i), i + 1, rule, identical, folders));
+        return results;
+    }
+
+    // The new names, or "error N" for a run-time error.
+    QStringList names(const RuleSettings &rule, const QStringList &paths)
+    {
+        QStringList out;
+        for (const NameResult &r : computeAll(rule, paths))
+            out.append(r.kind == NameResult::Kind::RuntimeError ? QStringLiteral("error %1").arg(r.error->number())
+                                                                 : r.name);
+        return out;
+    }
+
+    rules::NameSettings settings;
+    fakes::FixedClock clock;
+    fakes::FakeFiles files;
+    fakes::FakeExif exif;
+    fakes::FakeMessages messages;
+    rules::IdenticalNameTable identical;
+};
+
+struct NameCase {
+    const char *label;
+    RuleSettings rule;
+    QStringList paths;
+    QStringList expected;
+    // Changes to the program settings, when the case needs any.
+    std::function<void(rules::NameSettings &)> settings = {};
+};
+
+void PrintTo(const NameCase &c, std::ostream *os)
+{
+    *os << c.label;
+}
+
+class NameComputation : public ::testing::TestWithParam<NameCase>
+{
+};
+
+TEST_P(NameComputation, givesTheNamesInListOrder)
+{
+    const NameCase &c = GetParam();
+    NameWorld world;
+    if (c.settings)
+        c.settings(world.settings);
+    EXPECT_EQ(world.names(c.rule, c.paths), c.expected);
+}
+
+const QString abc = QStringLiteral("/p/abcdefg");
+
+// Rules that leave the file's name to speak: no forbidden-character
+// replacement, no numbering, so each row shows one step at a time.
+RuleSettings plain(const char *text)
+{
+    return RuleSettings{.rule = QString::fromUtf8(text), .replaceForbidden = 0, .numberIdentical = 0};
+}
+
+const NameCase kCounterCases[] = {
+    {"counterFromOne", {.rule = "Photo_###"}, {"/p/a.jpg", "/p/b.jpg", "/p/c.jpg"},
+     {"Photo_001.jpg", "Photo_002.jpg", "Photo_003.jpg"}},
+    {"startAndStep", {.rule = "Photo_###", .startText = "10", .stepText = "5"}, {"/p/a.jpg", "/p/b.jpg", "/p/c.jpg"},
+     {"Photo_010.jpg", "Photo_015.jpg", "Photo_020.jpg"}},
+    {"widthIsAMinimum", {.rule = "#", .startText = "9"}, {"/p/a", "/p/b"}, {"9", "10"}},
+    {"hashesApartCountTogether", {.rule = "a#b#c"}, {"/p/x.txt"}, {"a01#c.txt"}},
+    {"hashInBaseName", plain("*"), {"/p/x#y.txt", "/p/z#.txt"}, {"x1y.txt", "z2.txt"}},
+    {"negativeKeepsSignBeforeZeros", {.rule = "n###", .startText = "-5"}, {"/p/a", "/p/b"}, {"n-005", "n-004"}},
+    {"negativeStep", {.rule = "#", .startText = "3", .stepText = "-2"}, {"/p/a", "/p/b", "/p/c"}, {"3", "1", "-1"}},
+    {"startReadLikeANumber", {.rule = "#", .startText = " 2.5 ", .stepText = "1.5"}, {"/p/a", "/p/b"}, {"2", "4"}},
+    {"placeholderTextTakesTheCounter", {.rule = "$Z$_##"}, {"/p/a"}, {"01_01"}},
+    {"widerThanEighteen", {.rule = "#########################"}, {"/p/a"}, {"0000000000000000000000001"}},
+    {"overflowIsAnErrorForThatFileOnly", {.rule = "#", .startText = "2147483646"}, {"/p/a", "/p/b", "/p/c"},
+     {"2147483646", "2147483647", "error 6"}},
+    {"badStartText", {.rule = "#", .startText = "abc"}, {"/p/a"}, {"error 13"}},
+    {"emptyStepText", {.rule = "#", .stepText = ""}, {"/p/a"}, {"error 13"}},
+    {"stepOutOf16Bits", {.rule = "#", .stepText = "40000"}, {"/p/a"}, {"error 6"}},
+    {"startTextIgnoredWithoutCounter", {.rule = "x", .startText = "abc"}, {"/p/a"}, {"x"}},
+};
+INSTANTIATE_TEST_SUITE_P(Counter, NameComputation, ::testing::ValuesIn(kCounterCases));
+
+const NameCase kContinuationCases[] = {
+    {"afterTheHighestNumber", {.rule = "Scan_###", .startText = "#", .changeExtension = 1},
+     {"/scans/x.jpg", "/scans/y.jpg", "/scans/z.jpg"}, {"Scan_013", "Scan_013_1", "Scan_013_2"}},
+    {"storedStartSelectsIt", {.rule = "Scan_###", .counterStart = 2147483647, .changeExtension = 1},
+     {"/scans/x.jpg"}, {"Scan_013"}},
+    {"storedStepNotTheTypedOne",
+     {.rule = "Scan_###", .startText = "#", .stepText = "1", .counterStep = 5, .changeExtension = 1},
+     {"/scans/x.jpg"}, {"Scan_017"}},
+    {"suffixSpellsTheExtension", {.rule = "Scan_###.jpg", .startText = "#", .changeExtension = 1},
+     {"/scans/x.jpg"}, {"Scan_051.jpg"}},
+    {"forbiddenCharactersReplacedBeforeComparing", {.rule = "Scan:###", .startText = "#", .changeExtension = 1},
+     {"/scans/x.jpg"}, {"Scan_013"}},
+    {"hiddenEntriesNotCounted", {.rule = ".Scan_###", .startText = "#", .changeExtension = 1}, {"/scans/x.jpg"},
+     {".Scan_001"}},
+    {"noMatchStartsFromTheStep", {.rule = "New_###", .startText = "#"}, {"/scans/x.jpg"}, {"New_001.jpg"}},
+    {"otherFolderOtherNumbers", {.rule = "Scan_###", .startText = "#", .changeExtension = 1},
+     {"/scans/x.jpg", "/empty/y.jpg"}, {"Scan_013", "Scan_001"}},
+    {"nonNumericCandidateIsAnError", {.rule = "Scan_###", .startText = "#"}, {"/bad/x.jpg"}, {"error 13"}},
+    {"tableRemovingTheHashes", {.rule = "Scan_###", .startText = "#"}, {"/scans/x.jpg"}, {"error 5"},
+     [](rules::NameSettings &s) { s.forbiddenCharacters = {{QStringLiteral("#"), QStringLiteral("x")}}; }},
+};
+INSTANTIATE_TEST_SUITE_P(Continuation, NameComputation, ::testing::ValuesIn(kContinuationCases));
+
+const NameCase kTokenCases[] = {
+    {"digitsOfTheName", plain("$N$_*"), {"/p/IMG_0042.JPG", "/p/photo.mp4", "/p/IMG_0042b7.jpg", "/p/none.txt"},
+     {"0042_IMG_0042.JPG", "4_photo.mp4", "0042_IMG_0042b7.jpg", "_none.txt"}},
+    {"folderName", plain("*_$P$"), {"/photos/vacances/a.jpg", "/a.jpg"}, {"a_vacances.jpg", "a_.jpg"}},
+    {"starInsertsTokens", plain("*"), {"/p/x$A$.txt"}, {"x2004.txt"}},
+    {"currentDate", plain("$A$-$M$-$J$_$h$$m$$s$"), {"/p/a.txt"}, {"2004-03-05_090702.txt"}},
+    {"shortYearAndMonthName", plain("$A$ $M$"), {"/p/a.txt"}, {"04 mars.txt"},
+     [](rules::NameSettings &s) { s.yearFormat = 1; s.monthFormat = 3; }},
+    {"monthWithoutPadding", plain("$M$"), {"/p/a.txt"}, {"3.txt"}, [](rules::NameSettings &s) { s.monthFormat = 0; }},
+    {"unknownFormatIndex", plain("$A$"), {"/p/a.txt"}, {"error 9"}, [](rules::NameSettings &s) { s.yearFormat = 2; }},
+    {"unusedFormatIndexHarmless", plain("x"), {"/p/a.txt"}, {"x.txt"}, [](rules::NameSettings &s) { s.monthFormat = 9; }},
+    {"fileSize", plain("$t$"), {"/p/sized.txt", "/p/gone.txt"}, {"1234.txt", "$t$.txt"}},
+    {"fileDateWholeWithForbiddenReplaced", {.rule = "$D$"}, {"/p/dated.txt"}, {"05_03_2004 09_07_02.txt"}},
+    {"fileDateParts", plain("$DA$$DM$$DJ$_$Dh$$Dm$$Ds$"), {"/p/dated.txt", "/p/gone.txt"},
+     {"20040305_090702.txt", "$DA$$DM$$DJ$_$Dh$$Dm$$Ds$.txt"}},
+    {"fileMonthName", plain("$DM$"), {"/p/dated.txt"}, {"Mar.txt"},
+     [](rules::NameSettings &s) { s.locale = QLocale(QLocale::English); s.monthFormat = 2; }},
+    {"exifFields", plain("$dA$$dM$$dJ$-$dh$$dm$$ds$-$K$-$R$-$O$-$C$-$T$"), {"/p/photo.jpg"},
+     {"20040105-101112-EOS 10D-2048 x 1536-Rotate 90 CW-plage-2048 bytes.jpg"}},
+    {"exifMonthName", plain("$dM$"), {"/p/photo.jpg"}, {"janvier.jpg"},
+     [](rules::NameSettings &s) { s.monthFormat = 3; }},
+    {"exifDateTaken", {.rule = "$d$"}, {"/p/photo.jpg"}, {"2004_01_05 10_11_12.jpg"}},
+    {"exifNothingKnown", plain("x$dA$$dM$$dJ$$K$$d$y"), {"/p/other.jpg"}, {"xy.jpg"}},
+    {"unknownAndUnbalancedStay", plain("a$Q$b$c"), {"/p/a.txt"}, {"a$Q$b$c.txt"}},
+    {"mkdirStays", plain("$MKDIR\\*"), {"/p/a.txt"}, {"$MKDIR\\a.txt"}},
+};
+INSTANTIATE_TEST_SUITE_P(Tokens, NameComputation, ::testing::ValuesIn(kTokenCases));
+
+const NameCase kDirectiveCases[] = {
+    {"repcEverywhere", plain("$REPC/ /_$"), {"/p/mon fichier.txt"}, {"mon_fichier.txt"}},
+    {"repcAfterFirst", plain("$REPC/-/X/1$"), {"/p/a-b-c"}, {"a-X"}},
+    {"repcBeforeFirst", plain("$REPC/-/X/-1$"), {"/p/a-b-c"}, {"X-b-c"}},
+    {"repcSearchAbsent", plain("$REPC/z/X/1$"), {"/p/a-b-c"}, {"a-b-c"}},
+    {"repcOtherChoiceKeepsTheRule", plain("$REPC/-/X/2$"), {"/p/a-b-c"}, {"$REPC/-/X/2$"}},
+    {"repcDropsTheRestOfTheRule", plain("pre_$REPC/a/b$_post"), {"/p/aXa.txt"}, {"bXb.txt"}},
+    {"repcWithoutSearchEnd", plain("$REPC/abc"), {"/p/xabcx.txt"}, {"xabcx.txt"}},
+    {"repcCutShort", plain("$REPC/abc/"), {"/p/xabcx.txt"}, {"xx.txt"}},
+    {"repcBare", plain("$REPC"), {"/p/xabcx.txt"}, {"xabcx.txt"}},
+    {"repcLaterDollarExtendsReplacement", plain("$REPC/a/b$c$"), {"/p/aa"}, {"b$cb$c"}},
+    {"reppFromStart", plain("$REPP/2/5/1/X$"), {abc}, {"abXefg"}},
+    {"reppFromEnd", plain("$REPP/2/5/-1/X$"), {abc}, {"abcXfg"}},
+    {"reppReversed", plain("$REPP/5/2/1/X$"), {abc}, {"abXefg"}},
+    {"reppBeforeFromStart", plain("$REPP/3//1/X$"), {abc}, {"Xcdefg"}},
+    {"reppAfterFromStart", plain("$REPP//3/1/X$"), {abc}, {"abcX"}},
+    {"reppBeforeFromEnd", plain("$REPP/2//-1/X$"), {abc}, {"Xfg"}},
+    {"reppAfterFromEnd", plain("$REPP//2/-1/X$"), {abc}, {"abcdefX"}},
+    {"reppBeforeFromEndPastStart", plain("$REPP/9//-1/X$"), {abc}, {"Xabcdefg"}},
+    {"reppAfterFromEndPastStart", plain("$REPP//9/-1/X$"), {abc}, {"X"}},
+    {"reppBothFromEndPastStart", plain("$REPP/1/9/-1/X$"), {abc}, {"Xg"}},
+    {"reppBareKeepsBothOnes", plain("$REPP"), {abc}, {"abcdefgg"}},
+    {"reppCutShort", plain("$REPP/2/5"), {abc}, {"abcdefg"}},
+    {"reppPositionOutOf16Bits", plain("$REPP/40000/1/1/X$"), {abc}, {"error 6"}},
+    {"reppNegativePosition", plain("$REPP/-1//1/X$"), {abc}, {"error 5"}},
+    {"reppFromEndBeyondTheName", plain("$REPP/10/20/-1/X$"), {"/p/abc"}, {"error 5"}},
+    {"counterAfterDirective", plain("$REPP//3/1/_#$"), {abc}, {"abc_1"}},
+};
+INSTANTIATE_TEST_SUITE_P(Directives, NameComputation, ::testing::ValuesIn(kDirectiveCases));
+
+const NameCase kOptionCases[] = {
+    {"trim", RuleSettings{.rule = "  a b  ", .replaceForbidden = 0, .trimSpaces = 1}, {"/p/x.txt"}, {"a b.txt"}},
+    {"spacesKeptWithoutTrim", plain("  a  "), {"/p/x.txt"}, {"  a  .txt"}},
+    {"firstCapitalThenTable", RuleSettings{.rule = "été", .upperFirstChar = 1}, {"/p/x.txt"}, {"Éte.txt"}},
+    {"firstCapitalOfEmpty", RuleSettings{.rule = "", .numberIdentical = 0, .upperFirstChar = 1}, {"/p/x"}, {""}},
+    {"wordCapitals", RuleSettings{.rule = "le  petit chat", .upperEachWord = 1}, {"/p/x.txt"}, {"Le  Petit Chat.txt"}},
+    {"wordCapitalsDropLeadingSpaces", RuleSettings{.rule = " deux  mots", .upperEachWord = 1}, {"/p/x.txt"},
+     {"Deux  Mots.txt"}},
+    {"upperCase", RuleSettings{.rule = "Abc", .caseIndex = rules::CaseUpper}, {"/p/x.jpg", "/p/README"},
+     {"ABC.JPG", "Abc"}},
+    {"lowerCase", RuleSettings{.rule = "AbC", .caseIndex = rules::CaseLower}, {"/p/x.JPG"}, {"abc.jpg"}},
+    {"newExtension", RuleSettings{.rule = "x", .changeExtension = 1, .newExtension = "png"}, {"/p/a.jpg", "/p/b"},
+     {"x.png", "x_1.png"}},
+    {"extensionRemoved", RuleSettings{.rule = "x", .changeExtension = 1, .numberIdentical = 0}, {"/p/a.jpg"},
+     {"x"}},
+    {"dotFileHasNoExtension", {.rule = "*_###"}, {"/p/.bashrc", "/p/.config.old"}, {".bashrc_001", ".config_002.old"}},
+    {"forbiddenCharacters", {.rule = "é/è:à?ç"}, {"/p/x.txt"}, {"e_e_a_c.txt"}},
+    {"forbiddenOnlyWhenExactlyOne", RuleSettings{.rule = "é:", .replaceForbidden = 2}, {"/p/x.txt"}, {"é:.txt"}},
+    {"forbiddenTableReachesTheExtension", {.rule = "x"}, {"/p/a.é"}, {"x.e"}},
+    {"identicalNames", plain("*"), {"/a/Image.JPG", "/b/Image.JPG", "/c/image.jpg"},
+     {"Image.JPG", "Image.JPG", "image.jpg"}},
+    {"identicalNamesNumbered", {.rule = "*"}, {"/a/Image.JPG", "/b/Image.JPG", "/c/image.jpg"},
+     {"Image.JPG", "Image_1.JPG", "image_2.jpg"}},
+    {"numberedNameNotEntered", {.rule = "*"}, {"/a/A.txt", "/b/A.txt", "/c/A_1.txt"}, {"A.txt", "A_1.txt", "A_1.txt"}},
+    {"emptyNameMeetsTheResetEntry", {.rule = ""}, {"/p/a", "/p/b"}, {"_1", "_2"}},
+    {"numberingAfterForbiddenReplacement", {.rule = "a:b"}, {"/p/x", "/p/y"}, {"a_b", "a_b_1"}},
+};
+INSTANTIATE_TEST_SUITE_P(Options, NameComputation, ::testing::ValuesIn(kOptionCases));
+
+const NameCase kFilterCases[] = {
+    {"forbiddenFileExactly", {.rule = "x"}, {"/p/Thumbs.db", "/p/thumbs.db"}, {kMsg91, "x.db"}},
+    {"forbiddenFileBeforeFilter", {.rule = "x", .extensionFilter = "JPG"}, {"/p/Thumbs.db"}, {kMsg91}},
+    {"filterOnExtension", {.rule = "x", .extensionFilter = "JPG"}, {"/p/a.png", "/p/b.jpg"}, {kMsg97, "x.jpg"}},
+    {"filterWildcard", {.rule = "x", .numberIdentical = 0, .extensionFilter = "J* MP#"},
+     {"/p/a.jpeg", "/p/b.mp4", "/p/c.mpg"}, {"x.jpeg", "x.mp4", kMsg97}},
+    {"filterMatchesTheExtensionAlone", {.rule = "x", .extensionFilter = "*.jpg"}, {"/p/a.jpg"}, {kMsg97}},
+    {"filterStarTakesNoExtension", {.rule = "x"}, {"/p/README"}, {"x"}},
+    {"filterNeedsAnExtension", {.rule = "x", .extensionFilter = "?*"}, {"/p/README"}, {kMsg97}},
+    {"filterBeforeChangedExtension",
+     {.rule = "x", .changeExtension = 1, .newExtension = "png", .extensionFilter = "JPG"}, {"/p/a.jpg", "/p/b.png"},
+     {"x.png", kMsg97}},
+    {"emptyFilterTakesNothing", {.rule = "x", .extensionFilter = ""}, {"/p/a.jpg"}, {kMsg97}},
+    {"commentWithBracketLosesTheFilter", {.rule = "x", .comment = "Photos (2004)", .extensionFilter = "PNG"},
+     {"/p/a.jpg"}, {"x.jpg"}},
+};
+INSTANTIATE_TEST_SUITE_P(Filters, NameComputation, ::testing::ValuesIn(kFilterCases));
+
+TEST(NameEngine, positionErrorStopsWithMessageAndLeavesTheTableAlone)
+{
+    NameWorld world;
+    const auto results = world.computeAll(plain("$REPP///1/X$"), {abc});
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results[0].kind, NameResult::Kind::PositionError);
+    EXPECT_EQ(results[0].message, QStringLiteral("message 45"));
+    EXPECT_TRUE(results[0].name.isEmpty());
+    EXPECT_EQ(world.identical.size(), 1);
+}
+
+TEST(NameEngine, runtimeErrorCarriesTheWindowText)
+{
+    NameWorld world;
+    const auto results = world.computeAll({.rule = "#", .startText = "x"}, {"/p/a"});
+    ASSERT_EQ(results[0].kind, NameResult::Kind::RuntimeError);
+    EXPECT_TRUE(results[0].name.isEmpty());
+    EXPECT_EQ(rules::afficheNomErrorText(*results[0].error),
+              QStringLiteral("Error 13 (Type mismatch) in procedure affiche_nom of Feuille frmMain"));
+}
+
+TEST(NameEngine, normalModeStoresTheStartAndStepItRead)
+{
+    NameWorld world;
+    RuleSettings rule{.rule = "#", .startText = "7", .stepText = "3"};
+    const rules::NameEngine engine(world.settings, world.clock, world.files, world.exif, world.messages);
+    rules::FolderScanCache folders;
+    engine.computeName(QStringLiteral("/p/a"), 1, rule, world.identical, folders);
+    EXPECT_EQ(rule.counterStart, 7);
+    EXPECT_EQ(rule.counterStep, 3);
+
+    // A typed start equal to the continuation value is stored, and the next
+    // file is then counted in continuation mode.
+    rule.startText = QStringLiteral("2147483647");
+    EXPECT_EQ(engine.computeName(QStringLiteral("/scans/a"), 1, rule, world.identical, folders).name,
+              QStringLiteral("2147483647"));
+    rule.rule = QStringLiteral("Scan_###");
+    EXPECT_EQ(engine.computeName(QStringLiteral("/scans/b"), 2, rule, world.identical, folders).name,
+              QStringLiteral("Scan_015"));
+}
+
+TEST(NameEngine, outsideWorldAskedOnlyWhenTheRuleNeedsIt)
+{
+    NameWorld world;
+    world.names(plain("Photo_###"), {"/scans/a.jpg", "/p/photo.jpg"});
+    EXPECT_EQ(world.exif.calls, 0);
+    EXPECT_EQ(world.files.listings, 0);
+    world.names(RuleSettings{.rule = "Scan_###_$K$", .startText = "#"}, {"/scans/a.jpg", "/scans/b.jpg"});
+    EXPECT_EQ(world.exif.calls, 2);
+    EXPECT_EQ(world.files.listings, 1);
+}
+
+TEST(NameEngine, identicalNamesContinueAcrossBatchesUntilReset)
+{
+    NameWorld world;
+    const RuleSettings rule{.rule = "x"};
+    EXPECT_EQ(world.names(rule, {"/p/a.txt"}), QStringList{"x.txt"});
+    EXPECT_EQ(world.names(rule, {"/p/b.txt"}), QStringList{"x_1.txt"});
+    world.identical.reset();
+    EXPECT_EQ(world.names(rule, {"/p/c.txt"}), QStringList{"x.txt"});
+}
+
+TEST(NameEngine, exifDateThatIsNoDateIsAnError)
+{
+    NameWorld world;
+    for (const auto &[year, month, rule] : {std::tuple{"0000", "00", "$dA$"}, std::tuple{"abcd", "01", "$dA$"},
+                                            std::tuple{"2004", "13", "$dM$"}, std::tuple{"2004", "", "$dM$"}}) {
+        exif::ExifInfo info;
+        info.Year = QString::fromLatin1(year);
+        info.Month = QString::fromLatin1(month);
+        world.exif.records.insert(QStringLiteral("/p/broken.jpg"), info);
+        EXPECT_EQ(world.names(plain(rule), {"/p/broken.jpg"}), QStringList{"error 13"}) << year << month << rule;
+    }
+}
+
+TEST(NameEngine, unreadableFolderInContinuationModeIsAnError)
+{
+    NameWorld world;
+    world.files.unreadableFolders.append(QStringLiteral("/locked"));
+    EXPECT_EQ(world.names({.rule = "#", .startText = "#"}, {"/locked/a", "/locked/b"}),
+              (QStringList{"error 70", "error 70"}));
+}
+
+TEST(IdenticalNameTable, countPast32767IsAnErrorAndChangesNothing)
+{
+    rules::IdenticalNameTable table;
+    EXPECT_EQ(table.enter(QStringLiteral("a.txt")), QStringLiteral("a.txt"));
+    for (int i = 1; i <= 32767; ++i)
+        ASSERT_EQ(table.enter(QStringLiteral("A.TXT")), QStringLiteral("A_%1.TXT").arg(i));
+    EXPECT_THROW(table.enter(QStringLiteral("a.txt")), common::VbError);
+    EXPECT_THROW(table.enter(QStringLiteral("a.txt")), common::VbError);
+    EXPECT_EQ(table.enter(QStringLiteral("b.txt")), QStringLiteral("b.txt"));
+}
+
+} // namespace

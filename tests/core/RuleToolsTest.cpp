@@ -1,0 +1,77 @@
+#include "QtPrint.h"
+
+#include "app/Settings.h"
+#include "rules/RuleSettings.h"
+#include "rules/RuleTools.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvello;
+using namespace tarvello::rules;
+
+namespace {
+
+TEST(RuleTools, countOccurrencesAndOddDollars)
+{
+    const struct {
+        const char *text;
+        const char *part;
+        int count;
+    } cases[] = {
+        {"", "$", 0}, {"$A$", "$", 2}, {"a$b", "$", 1}, {"aabb", "ab", 1}, {"aaaa", "aa", 2}, {"abc", "", 0},
+        {"é#é#", "é#", 2},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(countOccurrences(QString::fromUtf8(c.text), QString::fromUtf8(c.part)), c.count) << c.text;
+        if (QString::fromUtf8(c.part) == QLatin1String("$")) {
+            EXPECT_EQ(checkNbDollarIsPair(QString::fromUtf8(c.text)), c.count % 2 == 1) << c.text;
+        }
+    }
+}
+
+TEST(RuleTools, formatFileDateInLocalTime)
+{
+    EXPECT_EQ(formatFileDate(QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2))), QStringLiteral("05/03/2004 09:07:02"));
+    const QDateTime utc(QDate(2010, 12, 31), QTime(23, 59, 59), Qt::UTC);
+    EXPECT_EQ(formatFileDate(utc), formatFileDate(utc.toLocalTime()));
+    EXPECT_EQ(formatFileDate(QDateTime()), QString());
+}
+
+TEST(RuleSettings, filterReadBackFromTheCaption)
+{
+    const struct {
+        const char *comment;
+        const char *filter;
+        const char *read;
+    } cases[] = {
+        {"Vacances", "JPG PNG", "JPG PNG"},
+        {"", "*", "*"},
+        {"Vacances", " JPG ", "JPG"},
+        {"Photos (2004)", "JPG", "*"},
+        {"Photos", "J)PG", "*"},
+        {"Photos", "", ""},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(extensionFilterOfCaption(commentCaption(QString::fromUtf8(c.comment), QString::fromUtf8(c.filter))),
+                  QString::fromUtf8(c.read))
+            << c.comment << " / " << c.filter;
+    }
+}
+
+TEST(RuleSettings, counterTextsOfTheSettingsRecord)
+{
+    app::Settings s;
+    s.RegleRenommage_DebutPas = 12;
+    s.RegleRenommage_Pas = -3;
+    const RuleSettings r = RuleSettings::fromSettings(s);
+    EXPECT_EQ(r.startText, QStringLiteral("12"));
+    EXPECT_EQ(r.stepText, QStringLiteral("-3"));
+    EXPECT_FALSE(r.continuationMode());
+
+    s.RegleRenommage_DebutPas = app::kContinuationStart;
+    const RuleSettings c = RuleSettings::fromSettings(s);
+    EXPECT_EQ(c.startText, QStringLiteral("#"));
+    EXPECT_TRUE(c.continuationMode());
+}
+
+} // namespace

@@ -1,0 +1,232 @@
+#include "common/Cp1252.h"
+#include "common/Zub.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace tarvello::common;
+
+namespace {
+
+struct PathCase {
+    const char *path;
+    const char *folder;
+    const char *fileName;
+    const char *extension;
+    const char *withoutExtension;
+};
+
+class ZubPaths : public testing::TestWithParam<PathCase> {};
+
+TEST_P(ZubPaths, splitAPathIntoItsParts)
+{
+    const PathCase &c = GetParam();
+    const QString path = QString::fromUtf8(c.path);
+    EXPECT_EQ(ZubGetPath(path), QString::fromUtf8(c.folder));
+    EXPECT_EQ(ZubGetFileName(path), QString::fromUtf8(c.fileName));
+    EXPECT_EQ(ZubGetExtension(path), QString::fromUtf8(c.extension));
+    EXPECT_EQ(ZubStrWithoutExt(path), QString::fromUtf8(c.withoutExtension));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ZubPaths,
+    testing::Values(PathCase{"/a/b/c.jpg", "/a/b", "c.jpg", "jpg", "/a/b/c"},
+                    PathCase{"/a/archive.tar.gz", "/a", "archive.tar.gz", "gz", "/a/archive.tar"},
+                    PathCase{"/a/README", "/a", "README", "", "/a/README"},
+                    PathCase{"/a.d/README", "/a.d", "README", "", "/a.d/README"},
+                    PathCase{"/home/.bashrc", "/home", ".bashrc", "", "/home/.bashrc"},
+                    PathCase{"/x/file.", "/x", "file.", "", "/x/file."},
+                    PathCase{"/x/a\\b.jpg", "/x", "a\\b.jpg", "jpg", "/x/a\\b"},
+                    PathCase{"/top.txt", "", "top.txt", "txt", "/top"},
+                    PathCase{"photo.JPEG", "", "photo.JPEG", "JPEG", "photo"}));
+
+TEST(ZubText, accentsNullsAndQualifiedFolders)
+{
+    EXPECT_EQ(ZubStringSansAccent(QStringLiteral("Français")), QStringLiteral("Francais"));
+    EXPECT_EQ(ZubStringSansAccent(QStringLiteral("Éèôüñ")), QStringLiteral("Eeoun"));
+    EXPECT_EQ(ZubTrimNull(QStringLiteral("abc") + QChar(0) + QStringLiteral("junk")), QStringLiteral("abc"));
+    EXPECT_EQ(ZubQualifyPath(QStringLiteral("/a")), QStringLiteral("/a/"));
+    EXPECT_EQ(ZubQualifyPath(QStringLiteral("/a/")), QStringLiteral("/a/"));
+}
+
+TEST(ZubFiles, existenceNestedFoldersAndVersions)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString nested = dir.filePath(QStringLiteral("a/b/c"));
+    EXPECT_FALSE(ZubFileExists(nested));
+    EXPECT_TRUE(ZubCreateNestedFolders(nested));
+    EXPECT_TRUE(ZubIsDir(nested));
+    const QString file = dir.filePath(QStringLiteral("libdemo.so.6.4.2"));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_TRUE(ZubFileExists(file));
+    EXPECT_FALSE(ZubIsDir(file));
+    const QString link = dir.filePath(QStringLiteral("libdemo.so.6"));
+    ASSERT_TRUE(QFile::link(file, link));
+    EXPECT_EQ(ZubGetVersionInformation(link), QStringLiteral("6.4.2"));
+    EXPECT_EQ(ZubGetVersionInformation(dir.filePath(QStringLiteral("missing.so.1"))), QString());
+    const QString dangling = dir.filePath(QStringLiteral("dangling"));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("nowhere")), dangling));
+    EXPECT_FALSE(ZubFileExists(dangling));
+}
+
+TEST(ZubFiles, readFileToBufferReportsMissingAndUnreadableFiles)
+{
+    QTemporaryDir dir;
+    int code = -1;
+    QString why;
+    ZubReadFileToBuffer(dir.filePath(QStringLiteral("absent")), code, why);
+    EXPECT_EQ(code, 53);
+    const QString path = dir.filePath(QStringLiteral("exif.txt"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Make : Canon\nComment : été\n");
+    f.close();
+    EXPECT_EQ(ZubReadFileToBuffer(path, code, why), QStringLiteral("Make : Canon\nComment : été\n"));
+    EXPECT_EQ(code, 0);
+    if (::geteuid() != 0) {  // root reads whatever the mode says
+        ::chmod(QFile::encodeName(path).constData(), 0);
+        ZubReadFileToBuffer(path, code, why);
+        EXPECT_EQ(code, 70);
+        EXPECT_FALSE(why.isEmpty());
+    }
+}
+
+class TempDirEnvironment : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        m_saved = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(m_root.path()));
+        m_expected = m_root.path() + QStringLiteral("/tarvello-") + QString::number(::getuid());
+    }
+    void TearDown() override { qputenv("TMPDIR", m_saved); }
+
+    QTemporaryDir m_root;
+    QByteArray m_saved;
+    QString m_expected;
+};
+
+TEST_F(TempDirEnvironment, privateFolderIsCreatedWithMode0700)
+{
+    EXPECT_EQ(ZubGetTempDir(), m_expected);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(m_expected).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ::chmod(QFile::encodeName(m_expected).constData(), 0755);
+    EXPECT_EQ(ZubGetTempDir(), m_expected);
+    ::stat(QFile::encodeName(m_expected).constData(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "a folder others could read is made private again";
+}
+
+TEST_F(TempDirEnvironment, aLinkInItsPlaceIsRefused)
+{
+    QTemporaryDir elsewhere;
+    ASSERT_TRUE(QFile::link(elsewhere.path(), m_expected));
+    QString why;
+    EXPECT_EQ(ZubGetTempDir(&why), QString());
+    EXPECT_TRUE(why.contains(QStringLiteral("link")));
+}
+
+TEST(ZubUnits, byteCountsGetAUnit)
+{
+    EXPECT_EQ(ZubDoubleToUnit(512), QStringLiteral("512 octets"));
+    EXPECT_EQ(ZubDoubleToUnit(1536), QStringLiteral("1.50 Ko"));
+    EXPECT_EQ(ZubDoubleToUnit(3.0 * 1024 * 1024 * 1024), QStringLiteral("3.00 Go"));
+}
+
+TEST(ZubProcesses, findsItsOwnProcessMemory)
+{
+    char name[64] = {};
+    FILE *comm = std::fopen("/proc/self/comm", "r");
+    ASSERT_NE(comm, nullptr);
+    ASSERT_NE(std::fgets(name, sizeof name, comm), nullptr);
+    std::fclose(comm);
+    EXPECT_GT(ZubGetProcesses(QString::fromLocal8Bit(name).trimmed()), 0);
+    EXPECT_EQ(ZubGetProcesses(QStringLiteral("no-such-program-here")), 0);
+}
+
+// A one-request HTTP server on 127.0.0.1, answering with a fixed status and body.
+class OneShotServer : public QObject
+{
+public:
+    OneShotServer(QByteArray status, QByteArray body) : m_status(std::move(status)), m_body(std::move(body))
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = m_server.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                socket->readAll();
+                socket->write("HTTP/1.1 " + m_status + "\r\nContent-Length: " + QByteArray::number(m_body.size())
+                              + "\r\nConnection: close\r\n\r\n" + m_body);
+                socket->disconnectFromHost();
+            });
+        });
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/version.txt").arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+    QByteArray m_status;
+    QByteArray m_body;
+};
+
+TEST(ZubDownload, bodyLandsInAPrivateFileAndErrorsGiveNothing)
+{
+    int argc = 1;
+    char arg0[] = "tests";
+    char *argv[] = {arg0, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance())
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QTemporaryDir tmp;
+    const QByteArray saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+
+    OneShotServer ok("200 OK", "1.14.0");
+    const QString file = ZubDownloadFile(ok.url(), 5000);
+    ASSERT_FALSE(file.isEmpty());
+    QFile body(file);
+    ASSERT_TRUE(body.open(QIODevice::ReadOnly));
+    EXPECT_EQ(body.readAll(), QByteArray("1.14.0"));
+    EXPECT_TRUE(file.startsWith(tmp.path() + QStringLiteral("/tarvello-")));
+
+    OneShotServer missing("404 Not Found", "gone");
+    EXPECT_EQ(ZubDownloadFile(missing.url(), 5000), QString());
+    EXPECT_EQ(ZubDownloadFile(QStringLiteral("http://127.0.0.1:1/x"), 2000), QString());
+    qputenv("TMPDIR", saved);
+}
+
+TEST(Cp1252, everyByteRoundTripsAndOnlyItsCharactersEncode)
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    const QString text = decodeCp1252(all);
+    EXPECT_EQ(text.at(0x80), QChar(0x20AC));
+    EXPECT_EQ(text.at(0xE9), QStringLiteral("é").at(0));
+    QByteArray back;
+    ASSERT_TRUE(encodeCp1252(text, back));
+    EXPECT_EQ(back, all);
+    QByteArray untouched("keep");
+    EXPECT_FALSE(encodeCp1252(QStringLiteral("日本"), untouched));
+    EXPECT_EQ(untouched, QByteArray("keep"));
+    bool utf8 = false;
+    EXPECT_EQ(decodeProfileText(QByteArray("\xEF\xBB\xBF\xC3\xA9"), &utf8), QStringLiteral("é"));
+    EXPECT_TRUE(utf8);
+}
+
+} // namespace

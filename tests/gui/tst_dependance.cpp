@@ -1,0 +1,135 @@
+#include "common/Twips.h"
+#include "common/Zub.h"
+#include "dialogs/ui/CHelp.h"
+#include "dialogs/ui/CLBHScroll.h"
+#include "dialogs/ui/frmDependance.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestProgram.h"
+
+#include <QClipboard>
+#include <QHeaderView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBrowser>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace tarvello;
+
+namespace {
+
+const QString kLanguage = QStringLiteral(
+    "[LANGUAGE]\nlanguage=Français\n[MSG]\nm1=Titre\nm53=Aide absente ?\nm86=Fichier\nm87=Version\nm89=Système\n"
+    "[frmDependance]\ncmdPressePapier.Caption=&Copier la liste\n");
+
+} // namespace
+
+class tst_dependance : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void listsTheSystemThenTheLoadedFiles()
+    {
+        test::TestProgram program(kLanguage);
+        test::ScriptedMsgBox box;
+        dialogs::ui::CHelp help(program.context, box, [](const QString &) { return true; });
+        dialogs::ui::frmDependance window(program.context, help);
+        auto *list = window.findChild<QTreeWidget *>(QStringLiteral("lstDependance"));
+        QCOMPARE(list->headerItem()->text(0), QStringLiteral("Fichier"));
+        QCOMPARE(list->headerItem()->text(1), QStringLiteral("Version"));
+        const double dpi = window.logicalDpiX();
+        QVERIFY(list->columnWidth(0) >= common::twipsToPixels(3100, dpi));
+        QVERIFY(list->columnWidth(1) >= common::twipsToPixels(2000, dpi));
+        // No name or version is cut, the system's long name included.
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            for (int column = 0; column < 2; ++column) {
+                const QString text = list->topLevelItem(i)->text(column);
+                QVERIFY2(list->fontMetrics().horizontalAdvance(text) < list->columnWidth(column), qPrintable(text));
+            }
+        }
+        QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("cmdPressePapier"))->text(), QStringLiteral("&Copier la liste"));
+
+        const QList<dialogs::DependencyRow> rows = window.rows();
+        QVERIFY(rows.size() > 3);
+        QCOMPARE(rows[0], (dialogs::DependencyRow{QStringLiteral("Système"), common::ZubGetWindowsVersion()}));
+        QVERIFY(rows[1].name.startsWith(QStringLiteral("libtarvello_core.so")));
+        const app::ProgramVersion running;
+        QCOMPARE(rows[1].version, running.text());
+        bool qtCore = false;
+        for (const dialogs::DependencyRow &row : rows) {
+            if (row.name.startsWith(QStringLiteral("libQt6Core.so"))) {
+                qtCore = true;
+                QCOMPARE(row.version, QString::fromLatin1(qVersion()));
+            }
+        }
+        QVERIFY(qtCore);
+
+        // The clipboard gets one "name : version" line per row, system first.
+        window.findChild<QPushButton *>(QStringLiteral("cmdPressePapier"))->click();
+        const QString copied = QGuiApplication::clipboard()->text();
+        QVERIFY(copied.endsWith(QStringLiteral("\r\n")));
+        const QStringList lines = copied.chopped(2).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), rows.size());
+        QCOMPARE(lines.first(), QStringLiteral("Système : ") + common::ZubGetWindowsVersion());
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(lines[i], rows[i].name + QStringLiteral(" : ") + rows[i].version);
+    }
+
+    void helpButtonOpensItsTopic()
+    {
+        test::TestProgram program(kLanguage);
+        program.writeFile(QStringLiteral("langages/Francais/Tarvello.html"),
+                          "<html><body><h2 id=\"10005\"><a name=\"10005\"></a>Liste</h2></body></html>");
+        test::ScriptedMsgBox box;
+        dialogs::ui::CHelp help(program.context, box, [](const QString &) { return true; });
+        dialogs::ui::frmDependance window(program.context, help);
+        window.findChild<QPushButton *>(QStringLiteral("cmdAide"))->click();
+        QVERIFY(help.window());
+        QCOMPARE(help.window()->browser()->source().fragment(), QStringLiteral("10005"));
+    }
+
+    void listExtentFollowsTheWidestItem()
+    {
+        QListWidget list;
+        list.resize(200, 120);
+        list.addItem(QStringLiteral("left over from before"));
+        list.show();
+        dialogs::ui::CLBHScroll scroll;
+        scroll.Init(&list);
+        QCOMPARE(list.count(), 0);
+        QCOMPARE(scroll.widest(), 0);
+
+        const QString wide = QStringLiteral("/un/chemin/très/long/vers/une/photographie/renommée/IMG_0001.JPG");
+        const int wideWidth = list.fontMetrics().horizontalAdvance(wide);
+        scroll.AddItem(QStringLiteral("court"));
+        scroll.AddItem(wide);
+        QCoreApplication::processEvents();
+        auto contentWidth = [&] { return list.horizontalScrollBar()->maximum() + list.viewport()->width(); };
+        const int extent = contentWidth();
+        QVERIFY(extent >= wideWidth);
+        QCOMPARE(scroll.widest(), wideWidth);
+
+        for (int i = 0; i < 50; ++i)
+            scroll.AddItem(QStringLiteral("ligne %1").arg(i));
+        QCoreApplication::processEvents();
+        QCOMPARE(scroll.widest(), wideWidth);
+        QCOMPARE(contentWidth(), extent);
+        // The item just added is in view.
+        QCOMPARE(list.verticalScrollBar()->value(), list.verticalScrollBar()->maximum());
+        QVERIFY(list.visualItemRect(list.item(list.count() - 1)).intersects(list.viewport()->rect()));
+
+        // Scrolled right to the end, the widest item's text is whole.
+        list.horizontalScrollBar()->setValue(list.horizontalScrollBar()->maximum());
+        QVERIFY(list.visualItemRect(list.item(1)).right() <= list.viewport()->rect().right() + 1);
+        QVERIFY(list.visualItemRect(list.item(1)).width() >= wideWidth);
+
+        scroll.Init(&list);
+        QCOMPARE(scroll.widest(), 0);
+        QCOMPARE(list.count(), 0);
+    }
+};
+
+QTEST_MAIN(tst_dependance)
+#include "tst_dependance.moc"

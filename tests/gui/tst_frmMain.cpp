@@ -1,0 +1,228 @@
+#include "app/AppContext.h"
+#include "common/ui/Twips.h"
+#include "files/ui/frmMain.h"
+#include "lang/ui/Translate.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tarvello;
+
+namespace {
+
+void writeLanguage(const QString &folder, const QByteArray &body)
+{
+    QDir(folder).mkpath(QStringLiteral("langages"));
+    QFile f(folder + QStringLiteral("/langages/Francais.lng"));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("[LANGUAGE]\r\nlanguage=Fran\xE7" "ais\r\n" + body);
+}
+
+} // namespace
+
+class tst_frmMain : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        writeLanguage(m_dir.path(),
+                      "[MSG]\r\nm14=Nom actuel\r\nm15=Nouveau nom\r\nm18=%s fichiers\r\nm19=%s dans la liste\r\n"
+                      "m77=%s renomm\xE9s\r\n[frmMain]\r\ncmdAdd.Caption=&Ajouter\r\ncmdDel.Caption=Retirer\r\n"
+                      "cmdDel.ToolTipText=Retire les fichiers choisis\r\noptCasse(1).Caption=MAJUSCULES\r\n"
+                      "optCasse.Caption=jamais lu\r\nLabel6.Caption=D\xE9" "but :\r\n"
+                      "txtFilter.ToolTipText=Motifs s\xE9par\xE9s par des espaces\r\nlblRepStr(2).Caption=apr\xE8s\r\n"
+                      "Label8(22).Caption=$N$ : premier nombre du nom\r\nmnuAddHieriachy.Caption=Toute l'arborescence\r\n"
+                      "[EXTRA]\r\nTipTopic3=Exif\r\n");
+        m_context = std::make_unique<app::AppContext>();
+        m_context->programFolder = m_dir.path();
+        m_context->language.setProgramFolder(m_dir.path());
+        m_context->language.setLanguage(QStringLiteral("Français"));
+    }
+
+    void everyControlIsThereUnderItsName()
+    {
+        files::ui::frmMain window(*m_context);
+        QCOMPARE(window.objectName(), QStringLiteral("frmMain"));
+        const QStringList single = {
+            "TreeView1", "ListView1", "ListView2", "txtFilter", "cmdRefresh", "cmdRefreshFolder", "Label2",
+            "lstrename", "cmdAdd", "cmdAddAll", "cmdDel", "cmdClear", "cmdUp", "cmdDown", "cmdDnD", "Label4",
+            "ProgressBar1", "cmdStopAction", "chkRefresh", "chkPreview", "chkVignette", "cboRenommer", "txtDebut",
+            "txtPas", "chkExtension", "txtExtension", "chkInterdit", "chkAutoIncrement", "chkTrim",
+            "chkUpperFirstChar", "chkUpperCaseFirstWord", "txtNbPasse", "lblNbPasse", "txtRechercher",
+            "txtRemplacer", "cmdRepStr", "txtRemplacerPos", "cmdRepPos", "cmdPrendrePlus", "cmdPrendreMoins",
+            "cmdPrendreSupprimer", "lstAstuce", "Label5", "Label6", "Label7", "Label9", "Label10", "Label15",
+            "Frame1", "Frame2", "Frame3", "Frame5", "cmdRenommer", "cmdRenommerStop", "cmdOption", "cmdAbout",
+            "cmdAide", "cmdForum", "cmdQuitter", "cmdEffacerExif", "lblComment", "lblExitToolUsed",
+            "picturePreview", "lblDradNDrop"};
+        for (const QString &name : single)
+            QCOMPARE(window.findChildren<QWidget *>(name).size(), 1);
+        const std::pair<const char *, int> arrays[] = {{"optCasse", 3}, {"fAstuce", 6}, {"Label8", 33},
+                                                       {"lblRepStr", 3}, {"optRepStr", 3}, {"lblRepPos", 4},
+                                                       {"txtRepPos", 4}, {"optRepPos", 3}, {"lblRepPosDebutFin", 2},
+                                                       {"optRepPosDebutFin", 2}, {"lblExif", 6}};
+        for (const auto &[name, count] : arrays) {
+            for (int i = 0; i < count; ++i)
+                QVERIFY2(window.findChild<QWidget *>(QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i)),
+                         name);
+            QVERIFY(!window.findChild<QWidget *>(QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(count)));
+        }
+        QVERIFY(window.findChild<QAction *>(QStringLiteral("mnuAddHieriachy")));
+    }
+
+    void translationReadsTheWindowSection()
+    {
+        files::ui::frmMain window(*m_context);
+        auto &ui = window.controls();
+        QCOMPARE(ui.cmdAdd->text(), QStringLiteral("&Ajouter"));
+        // a button without tooltip shows its caption
+        QCOMPARE(ui.cmdAdd->toolTip(), QStringLiteral("Ajouter"));
+        QCOMPARE(ui.cmdDel->toolTip(), QStringLiteral("Retire les fichiers choisis"));
+        QCOMPARE(ui.optCasse[1]->text(), QStringLiteral("MAJUSCULES"));
+        // the array's plain name is never read
+        QCOMPARE(ui.optCasse[0]->text(), QString());
+        QCOMPARE(ui.lblRepStr[2]->text(), QStringLiteral("après"));
+        QCOMPARE(ui.Label8[22]->text(), QStringLiteral("$N$ : premier nombre du nom"));
+        QCOMPARE(ui.mnuAddHieriachy->text(), QStringLiteral("Toute l'arborescence"));
+        QCOMPARE(ui.Label2->text(), QStringLiteral("0 fichiers"));
+        QCOMPARE(ui.Label4->text(), QStringLiteral("0 dans la liste"));
+        QCOMPARE(window.fileList().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QStringLiteral("Nouveau nom"));
+        QCOMPARE(ui.lstAstuce->count(), 6);
+        QCOMPARE(ui.lstAstuce->item(3)->text(), QStringLiteral("Exif"));
+        // Screen readers: a caption, the label a box is the buddy of, or the tooltip.
+        QCOMPARE(ui.cmdAdd->accessibleName(), QStringLiteral("Ajouter"));
+        QCOMPARE(ui.txtDebut->accessibleName(), QStringLiteral("Début :"));
+        QCOMPARE(ui.txtFilter->accessibleName(), QStringLiteral("Motifs séparés par des espaces"));
+        QCOMPARE(ui.optRepStr[2]->accessibleName(), QStringLiteral("après"));
+        QVERIFY(window.windowTitle().startsWith(QStringLiteral("Tarvello v1.13.0 - 0 renommés")));
+    }
+
+    void translateFormKeepsDesignedTextsWhereKeysAreMissing()
+    {
+        QWidget window;
+        window.setObjectName(QStringLiteral("frmAutre"));
+        window.setWindowTitle(QStringLiteral("Titre dessiné"));
+        auto *button = new QPushButton(QStringLiteral("Dessiné"), &window);
+        button->setObjectName(QStringLiteral("cmdOK"));
+        lang::ui::TranslateForm(&window, m_context->language);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Titre dessiné"));
+        QCOMPARE(button->text(), QStringLiteral("Dessiné"));
+        QCOMPARE(button->accessibleName(), QStringLiteral("Dessiné"));
+    }
+
+    void busyStatesOfferOnlyTheirStopControl_data()
+    {
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<bool>("showStop");
+        QTest::addColumn<bool>("renaming");
+        QTest::addColumn<QString>("onlyAction");
+        QTest::newRow("idle") << true << false << false << QString();
+        QTest::newRow("adding") << false << true << false << QStringLiteral("cmdStopAction");
+        QTest::newRow("recomputing") << false << false << false << QString();
+        QTest::newRow("renaming") << false << false << true << QStringLiteral("cmdRenommerStop");
+    }
+
+    void busyStatesOfferOnlyTheirStopControl()
+    {
+        QFETCH(bool, on);
+        QFETCH(bool, showStop);
+        QFETCH(bool, renaming);
+        QFETCH(QString, onlyAction);
+        files::ui::frmMain window(*m_context);
+        window.show();
+        auto &ui = window.controls();
+        ui.chkExtension->setChecked(true);
+        window.objetOnOff(false, true, true);  // a state before, so every switch is exercised
+        window.objetOnOff(on, showStop, renaming);
+        // Controls the states never switch.
+        const QStringList alwaysOn = {"lstrename", "cmdDnD", "chkVignette", "cmdAide", "cmdForum",
+                                      "cmdRefreshFolder", "ListView2", "picturePreview"};
+        for (const QString &name : alwaysOn)
+            QVERIFY2(window.findChild<QWidget *>(name)->isEnabled(), qPrintable(name));
+        const QStringList commands = {"cmdAdd", "cmdAddAll", "cmdDel", "cmdClear", "cmdUp", "cmdDown", "cmdRefresh",
+                                      "cmdRenommer", "cmdOption", "cmdAbout", "cmdQuitter", "cmdEffacerExif",
+                                      "cmdRepStr", "cmdRepPos", "cmdPrendrePlus", "cmdPrendreSupprimer",
+                                      "cboRenommer", "txtDebut", "txtPas", "TreeView1", "ListView1", "txtFilter",
+                                      "chkRefresh", "optCasse(2)", "Label8(5)", "txtRepPos(3)", "lstAstuce"};
+        for (const QString &name : commands)
+            QVERIFY2(window.findChild<QWidget *>(name)->isEnabled() == on, qPrintable(name));
+        QCOMPARE(ui.txtExtension->isEnabled(), on);
+        QCOMPARE(ui.cmdStopAction->isVisible(), showStop);
+        QCOMPARE(ui.cmdRenommer->isVisible(), !renaming);
+        QCOMPARE(ui.cmdRenommerStop->isVisible(), renaming);
+        if (!onlyAction.isEmpty())
+            QVERIFY(window.findChild<QWidget *>(onlyAction)->isEnabled());
+        QCOMPARE(window.cursor().shape(), on ? Qt::ArrowCursor : Qt::WaitCursor);
+    }
+
+    void neverSmallerThanItsMinimum()
+    {
+        files::ui::frmMain window(*m_context);
+        window.show();
+        window.resize(300, 200);
+        QCOMPARE(window.width(), common::ui::twipsToPixels(15240, &window));
+        QCOMPARE(window.height(), common::ui::twipsToPixels(10600, &window));
+    }
+
+    void storedStateGoesInAndComesBack()
+    {
+        app::Settings &s = m_context->settings;
+        s.General_PositionFenetreLeft = 1500;
+        s.General_PositionFenetreTop = 900;
+        s.General_FenetreLargeur = 18000;
+        s.General_FenetreHauteur = 12000;
+        s.General_MettreAJour = 0;
+        s.RegleRenommage_Regle = QStringLiteral("Vacances_###");
+        s.RegleRenommage_DebutPas = app::kContinuationStart;
+        s.RegleRenommage_Commentaire = QStringLiteral("été");
+        s.RegleRenommage_Extension = QStringLiteral("JPG");
+        s.memorisedRules = {app::MemorisedRule{QStringLiteral("IMG_###")}, app::MemorisedRule{},
+                            app::MemorisedRule{QStringLiteral("Vacances_###")}};
+        s.RegleRenommage_optRepStr = 2;
+        s.RegleRenommage_optRepPos = 1;
+        s.RegleRenommage_txtRepPos[3] = QStringLiteral("7");
+        s.RegleRenommage_RechercherChaine = QStringLiteral("IMG");
+        s.RegleRenommage_Astuce = QStringLiteral("Exif");
+        files::ui::frmMain window(*m_context);
+        window.pushSettings();
+        auto &ui = window.controls();
+        QCOMPARE(ui.txtDebut->text(), QStringLiteral("#"));
+        QCOMPARE(ui.cboRenommer->count(), 2);
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("Vacances_###"));
+        QCOMPARE(ui.lblComment->text(), QStringLiteral("été (JPG)"));
+        QVERIFY(!ui.chkRefresh->isChecked());
+        QVERIFY(ui.chkRefresh->styleSheet().contains(QStringLiteral("FF0000")));
+        QVERIFY(ui.optRepStr[2]->isChecked());
+        QCOMPARE(ui.lstAstuce->currentRow(), 3);
+
+        ui.chkTrim->setChecked(true);
+        ui.txtRemplacer->setText(QStringLiteral("Photo"));
+        window.pullSettings();
+        QVERIFY(std::abs(s.General_PositionFenetreLeft - 1500) < 16);
+        QVERIFY(std::abs(s.General_FenetreLargeur - 18000) < 16);
+        QCOMPARE(s.RegleRenommage_EffaceEspace, 1);
+        QCOMPARE(s.RegleRenommage_RemplacerChaine, QStringLiteral("Photo"));
+        QCOMPARE(s.RegleRenommage_txtRepPos[3], QStringLiteral("7"));
+        QCOMPARE(s.RegleRenommage_optRepStr, qint16(2));
+        QCOMPARE(s.RegleRenommage_optRepPos, qint16(1));
+        QCOMPARE(s.RegleRenommage_Astuce, QStringLiteral("Exif"));
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<app::AppContext> m_context;
+};
+
+QTEST_MAIN(tst_frmMain)
+#include "tst_frmMain.moc"

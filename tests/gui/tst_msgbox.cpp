@@ -1,0 +1,506 @@
+#include "common/Twips.h"
+#include "common/VbError.h"
+#include "lang/ui/KvrMesgBox.h"
+#include "support/ModalAnswer.h"
+#include "support/ScriptedMsgBox.h"
+#include "support/TestProgram.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSettings>
+#include <QTimer>
+#include <QtTest>
+
+#include <algorithm>
+
+using namespace tarvello;
+using lang::ui::KvrMesgBox;
+using test::clickButton;
+using test::onNextModal;
+
+namespace {
+
+const QString kLanguage = QStringLiteral(
+    "[LANGUAGE]\nlanguage=Français\n"
+    "[frmKVRMsgBox]\ncmdOui.Caption=&Oui\ncmdNon.Caption=&Non merci\ncmdAnnuler.Caption=&Annuler\n"
+    "cmdModifier.Caption=&Modifier\nchkAfficher.Caption=Ne plus afficher ce message\n"
+    "picVbQuestion.ToolTipText=Question\n");
+
+struct Seen {
+    QStringList pictures;
+    QStringList buttons;     // visible, left to right
+    QString title;
+    QString text;
+    QRect window;
+    QList<QRect> buttonRects;
+    QList<bool> enabled;
+    QRect memoryBox;
+    QRect textArea;
+    bool textScrolls = false;
+    QRect screen;
+    double twipsPerPixel = 15;
+    bool memoryBoxShown = false;
+    bool closable = false;
+    bool opened = false;     // a window opened and went when answered
+};
+
+Seen look(QWidget *window)
+{
+    Seen seen;
+    seen.title = window->windowTitle();
+    seen.window = window->rect();
+    for (const char *name : {"picVbInformation", "picVbExclamation", "picVbQuestion", "picVbCritical"}) {
+        if (window->findChild<QLabel *>(QLatin1String(name))->isVisibleTo(window))
+            seen.pictures.append(QLatin1String(name));
+    }
+    QList<QPushButton *> buttons;
+    for (QPushButton *button : window->findChildren<QPushButton *>()) {
+        if (button->isVisibleTo(window))
+            buttons.append(button);
+    }
+    std::sort(buttons.begin(), buttons.end(), [](auto *a, auto *b) { return a->x() < b->x(); });
+    for (QPushButton *button : buttons) {
+        seen.buttons.append(button->objectName());
+        seen.buttonRects.append(button->geometry());
+        seen.enabled.append(button->isEnabled());
+    }
+    seen.text = window->findChild<QLabel *>(QStringLiteral("lblMsg"))->text();
+    auto *memory = window->findChild<QCheckBox *>(QStringLiteral("chkAfficher"));
+    seen.memoryBoxShown = memory->isVisibleTo(window);
+    seen.memoryBox = memory->geometry();
+    seen.closable = window->windowFlags().testFlag(Qt::WindowCloseButtonHint);
+    auto *area = window->findChild<QScrollArea *>();
+    seen.textArea = area->geometry();
+    seen.textScrolls = area->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn;
+    seen.screen = window->screen()->availableGeometry();
+    seen.twipsPerPixel = common::twipsPerPixel(window->logicalDpiX());
+    return seen;
+}
+
+// Runs call, which opens one message window; records how the window looked
+// and answers it with the button.
+Seen answered(const char *button, const std::function<void()> &call)
+{
+    Seen seen;
+    auto outcome = onNextModal([&](QWidget *window) {
+        seen = look(window);
+        clickButton(window, button);
+    });
+    call();
+    seen.opened = outcome->seen && !outcome->stuck;
+    return seen;
+}
+
+} // namespace
+
+class tst_msgbox : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_store;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // The "do not show again" memory goes to a folder of the test's own.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_store.path());
+    }
+
+    void stylesShowTheirIconsAndButtons_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QStringList>("pictures");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<int>("answer");
+        const QStringList ok{"cmdOK"};
+        const QStringList yesNo{"cmdOui", "cmdNon"};
+        QTest::newRow("0 plain OK") << 0 << QStringList{} << ok << "cmdOK" << 1;
+        QTest::newRow("2 unknown set is OK") << 2 << QStringList{} << ok << "cmdOK" << 1;
+        QTest::newRow("5 unknown set is OK") << 5 << QStringList{} << ok << "cmdOK" << 1;
+        QTest::newRow("1 OK Annuler") << 1 << QStringList{} << QStringList{"cmdOK", "cmdAnnuler"} << "cmdAnnuler" << 2;
+        QTest::newRow("3 Oui Non Annuler") << 3 << QStringList{} << QStringList{"cmdOui", "cmdNon", "cmdAnnuler"}
+                                           << "cmdOui" << 6;
+        QTest::newRow("36 question Non") << 36 << QStringList{"picVbQuestion"} << yesNo << "cmdNon" << 7;
+        QTest::newRow("68 information Oui") << 68 << QStringList{"picVbInformation"} << yesNo << "cmdOui" << 6;
+        QTest::newRow("6 Modifier") << 6 << QStringList{} << QStringList{"cmdOui", "cmdNon", "cmdModifier"}
+                                    << "cmdModifier" << 8;
+        QTest::newRow("16 critical") << 16 << QStringList{"picVbCritical"} << ok << "cmdOK" << 1;
+        QTest::newRow("52 exclamation Oui Non") << 52 << QStringList{"picVbExclamation"} << yesNo << "cmdNon" << 7;
+        // Each icon value is taken off once, from the largest: 64 + 48 shows two.
+        QTest::newRow("112 two pictures") << 112 << QStringList{"picVbInformation", "picVbExclamation"} << ok
+                                          << "cmdOK" << 1;
+        QTest::newRow("-1 no picture, OK") << -1 << QStringList{} << ok << "cmdOK" << 1;
+    }
+
+    void stylesShowTheirIconsAndButtons()
+    {
+        QFETCH(int, style);
+        QFETCH(QStringList, pictures);
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, click);
+        QFETCH(int, answer);
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        int returned = 0;
+        const Seen seen = answered(click.toLatin1().constData(), [&] {
+            returned = box.KVvrMesgBox(QStringLiteral("Continuer ?"), style, QStringLiteral("Titre é"));
+        });
+        QVERIFY(seen.opened);
+        QCOMPARE(seen.pictures, pictures);
+        QCOMPARE(seen.buttons, buttons);
+        QCOMPARE(seen.title, QStringLiteral("Titre é"));
+        QCOMPARE(returned, answer);
+        QCOMPARE(box.result(), answer);
+        QVERIFY(!KvrMesgBox::messageShowing());
+    }
+
+    void captionsComeFromTheLanguageFile()
+    {
+        test::TestProgram program(kLanguage);
+        program.context.settings.General_AfficherImageBouton = 1;   // images are missing: captions stay
+        KvrMesgBox box(program.context);
+        QString caption;
+        QString accessible;
+        auto outcome = onNextModal([&](QWidget *window) {
+            auto *no = window->findChild<QPushButton *>(QStringLiteral("cmdNon"));
+            caption = no->text();
+            accessible = window->findChild<QLabel *>(QStringLiteral("picVbQuestion"))->accessibleName();
+            no->click();
+        });
+        box.KVvrMesgBox(QStringLiteral("?"), 36, QStringLiteral("t"));
+        QVERIFY(outcome->seen);
+        QCOMPARE(caption, QStringLiteral("&Non merci"));
+        QCOMPARE(accessible, QStringLiteral("Question"));
+    }
+
+    void escapeAnswersLikeTheSystemBox_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("OK alone") << 64 << true << 1;
+        QTest::newRow("OK Annuler") << 1 << true << 2;
+        QTest::newRow("Oui Non Annuler") << 3 << true << 2;
+        QTest::newRow("Oui Non") << 36 << false << 0;
+        QTest::newRow("Oui Non Modifier") << 6 << false << 0;
+    }
+
+    void escapeAnswersLikeTheSystemBox()
+    {
+        QFETCH(int, style);
+        QFETCH(bool, closes);
+        QFETCH(int, answer);
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        bool closable = false;
+        bool stillOpen = false;
+        auto outcome = onNextModal([&](QWidget *window) {
+            closable = look(window).closable;
+            QTest::keyClick(window, Qt::Key_Escape);
+            stillOpen = window->isVisible();
+            if (stillOpen)
+                clickButton(window, "cmdOui");
+        });
+        const int returned = box.KVvrMesgBox(QStringLiteral("Texte"), style, QStringLiteral("t"));
+        QVERIFY(outcome->seen);
+        QCOMPARE(closable, closes);
+        QCOMPARE(stillOpen, !closes);
+        QCOMPARE(returned, closes ? answer : 6);
+    }
+
+    void delayKeepsTheButtonsDisabledForItsPeriods()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        QList<QList<bool>> states;
+        bool escapeClosed = true;
+        int period = 0;
+        auto outcome = onNextModal([&](QWidget *window) {
+            auto *form = qobject_cast<lang::ui::frmKVRMsgBox *>(window);
+            auto *timer = window->findChild<QTimer *>(QStringLiteral("Timer"));
+            period = timer->isActive() ? timer->interval() : -1;
+            timer->stop();   // the periods are counted by hand below
+            states.append(look(window).enabled);
+            QTest::keyClick(window, Qt::Key_Escape);
+            escapeClosed = !window->isVisible();
+            for (int tick = 0; tick < 3; ++tick) {
+                form->Timer_Timer();
+                states.append(look(window).enabled);
+            }
+            clickButton(window, "cmdAnnuler");
+        });
+        const int returned = box.KVvrMesgBox(QStringLiteral("Attendez"), 1, QStringLiteral("t"), 3);
+        QVERIFY(outcome->seen);
+        QCOMPARE(period, KvrMesgBox::kTimerPeriodMs);
+        QVERIFY(!escapeClosed);
+        const QList<bool> off{false, false};
+        const QList<bool> on{true, true};
+        QCOMPARE(states, (QList<QList<bool>>{off, off, off, on}));
+        QCOMPARE(returned, 2);
+    }
+
+    void windowFollowsItsText()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        const Seen small = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("Court."), 0, QStringLiteral("t")); });
+        QString lines;
+        for (int i = 0; i < 12; ++i)
+            lines += QStringLiteral("Ligne %1 d'un message assez long pour élargir la fenêtre|").arg(i);
+        lines.replace(QLatin1Char('|'), QStringLiteral("\r\n"));
+        const Seen large = answered("cmdOK", [&] { box.KVvrMesgBox(lines, 64, QStringLiteral("t")); });
+        QVERIFY(large.window.width() > small.window.width());
+        QVERIFY(large.window.height() > small.window.height());
+        // The window is the text plus 1200 twips wide and plus 1500 twips high.
+        for (const Seen &seen : {small, large}) {
+            const double tpp = seen.twipsPerPixel;
+            QVERIFY(qAbs(seen.window.width() * tpp - (seen.textArea.width() * tpp + 1200)) <= 2 * tpp);
+            QVERIFY(qAbs(seen.window.height() * tpp - (seen.textArea.height() * tpp + 1500)) <= 2 * tpp);
+        }
+        // The whole text is there, line for line.
+        QCOMPARE(large.text, QString(lines).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        // Buttons stand 500 twips above the bottom.
+        const QRect ok = large.buttonRects.first();
+        QVERIFY(qAbs((large.window.height() - ok.bottom() - 1) * large.twipsPerPixel - 500) <= 2 * large.twipsPerPixel);
+    }
+
+    void longUnbrokenTextWrapsInsideTheScreen()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        const QString path = QStringLiteral("/home/utilisateur/") + QString(400, QLatin1Char('x')) + QStringLiteral(".jpg");
+        const Seen wide = answered("cmdOK", [&] { box.KVvrMesgBox(path, 48, QStringLiteral("t")); });
+        QVERIFY(wide.window.width() < wide.screen.width());
+        QVERIFY(wide.text.count(QLatin1Char('\n')) >= 1);
+        QCOMPARE(QString(wide.text).remove(QLatin1Char('\n')), path);
+
+        // A text taller than the screen scrolls inside the window.
+        QString tall;
+        for (int i = 0; i < 400; ++i)
+            tall += QStringLiteral("ligne %1\n").arg(i);
+        const Seen high = answered("cmdOK", [&] { box.KVvrMesgBox(tall, 0, QStringLiteral("t")); });
+        QVERIFY(high.textScrolls);
+        QVERIFY(high.window.height() < high.screen.height());
+        QVERIFY(high.text.startsWith(QStringLiteral("ligne 0\n")) && high.text.contains(QStringLiteral("ligne 399")));
+    }
+
+    void textIsShownAsWritten()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        const Seen seen = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("<b>photo</b> & été"), 0, QStringLiteral("t")); });
+        QCOMPARE(seen.text, QStringLiteral("<b>photo</b> & été"));
+    }
+
+    void threeButtonsWidenANarrowWindowWithFourEqualGaps()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        const Seen seen = answered("cmdAnnuler", [&] { box.KVvrMesgBox(QStringLiteral("?"), 3, QStringLiteral("t")); });
+        const double tpp = seen.twipsPerPixel;
+        QCOMPARE(seen.buttons.size(), 3);
+        int total = 0;
+        for (const QRect &r : seen.buttonRects)
+            total += r.width();
+        // Too narrow for its buttons (text + 1200 twips < their width + 500):
+        // widened to their width plus 500 twips.
+        QVERIFY(seen.textArea.width() * tpp + 1200 < total * tpp + 500);
+        QVERIFY(qAbs(seen.window.width() * tpp - (total * tpp + 500)) <= 2 * tpp);
+        const QList<int> gaps{seen.buttonRects[0].left(), seen.buttonRects[1].left() - seen.buttonRects[0].right() - 1,
+                              seen.buttonRects[2].left() - seen.buttonRects[1].right() - 1,
+                              seen.window.width() - seen.buttonRects[2].right() - 1};
+        for (const int gap : gaps)
+            QVERIFY2(qAbs(gap - gaps.first()) <= 2 && gap > 0, qPrintable(QStringLiteral("gap %1").arg(gap)));
+    }
+
+    void buttonRowInTwips_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QList<int>>("buttons");
+        QTest::addColumn<int>("rowStart");
+        QTest::addColumn<int>("newWidth");
+        QTest::addColumn<QList<int>>("lefts");
+        QTest::newRow("wide enough") << 6000 << QList<int>{1200, 1200, 1200} << 0 << 6000 << QList<int>{600, 2400, 4200};
+        QTest::newRow("far too narrow") << 3000 << QList<int>{1200, 1200, 1200} << 0 << 4100
+                                        << QList<int>{125, 1450, 2775};
+        QTest::newRow("less than 500 to spare") << 3900 << QList<int>{1200, 1200, 1200} << 0 << 4100
+                                                << QList<int>{125, 1450, 2775};
+        QTest::newRow("exactly 500 to spare") << 3700 << QList<int>{1600, 1600} << 0 << 3700
+                                              << QList<int>{167, 1934};
+        QTest::newRow("half rounds to even, down") << 3701 << QList<int>{1200} << 0 << 3701 << QList<int>{1250};
+        QTest::newRow("half rounds to even, up") << 3703 << QList<int>{1200} << 0 << 3703 << QList<int>{1252};
+        QTest::newRow("row after the memory box") << 6000 << QList<int>{1200} << 2000 << 6000 << QList<int>{3400};
+        QTest::newRow("memory box widens") << 3000 << QList<int>{1200, 1200} << 2000 << 4900
+                                           << QList<int>{2167, 3534};
+    }
+
+    void buttonRowInTwips()
+    {
+        QFETCH(int, width);
+        QFETCH(QList<int>, buttons);
+        QFETCH(int, rowStart);
+        QFETCH(int, newWidth);
+        QFETCH(QList<int>, lefts);
+        const lang::ui::ButtonRow row = lang::ui::layoutButtonRow(width, buttons, rowStart);
+        QCOMPARE(row.windowWidth, newWidth);
+        QCOMPARE(row.lefts, lefts);
+    }
+
+    void errorReport()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        const Seen seen = answered("cmdOK", [&] {
+            box.ReportError(common::VbError(53), QStringLiteral("cmdAdd_Click (Feuille frmMain)"));
+        });
+        QVERIFY(seen.opened);
+        QCOMPARE(seen.title, QStringLiteral("Erreur rencontrée"));
+        QCOMPARE(seen.text, QStringLiteral("Error 53 (File not found)\ndans la procédure cmdAdd_Click (Feuille frmMain)"));
+        QCOMPARE(seen.pictures, QStringList{"picVbInformation"});
+        QCOMPARE(seen.buttons, QStringList{"cmdOK"});
+    }
+
+    void errorNumberZeroShowsNothing_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("messages");
+        QTest::newRow("0") << 0 << 0;
+        QTest::newRow("negative") << -5 << 0;
+        QTest::newRow("13") << 13 << 1;
+    }
+
+    void errorNumberZeroShowsNothing()
+    {
+        QFETCH(int, number);
+        QFETCH(int, messages);
+        test::ScriptedMsgBox box;
+        box.ReportError(common::VbError(number, QStringLiteral("x")), QStringLiteral("p"));
+        QCOMPARE(box.shown.size(), messages);
+        if (messages)
+            QCOMPARE(box.shown.first().style, 64);
+    }
+
+    void styleOutOfRangeIsReportedAsOverflow()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        const Seen seen = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("x"), 40000, QStringLiteral("t")); });
+        QVERIFY(seen.opened);
+        QCOMPARE(seen.text, QStringLiteral("Error 6 (Overflow)\ndans la procédure KVvrMesgBox"));
+    }
+
+    void oneMessageAtATime()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        KvrMesgBox other(program.context);
+        auto first = onNextModal([](QWidget *window) { clickButton(window, "cmdNon"); });
+        QCOMPARE(box.KVvrMesgBox(QStringLiteral("1"), 36, QStringLiteral("t")), 7);
+        int nested = -1;
+        int nestedOther = -1;
+        int windows = 0;
+        auto second = onNextModal([&](QWidget *window) {
+            // Asked while a message shows: nothing is shown, the previous answer comes back.
+            nested = box.KVvrMesgBox(QStringLiteral("2"), 0, QStringLiteral("t"));
+            nestedOther = other.KVvrMesgBox(QStringLiteral("3"), 0, QStringLiteral("t"));
+            for (QWidget *top : QApplication::topLevelWidgets())
+                windows += top->objectName() == QLatin1String("frmKVRMsgBox") && top->isVisible();
+            clickButton(window, "cmdOui");
+        });
+        QCOMPARE(box.KVvrMesgBox(QStringLiteral("4"), 36, QStringLiteral("t")), 6);
+        QCOMPARE(nested, 7);
+        QCOMPARE(nestedOther, 0);
+        QCOMPARE(windows, 1);
+        QVERIFY(!second->stuck);
+    }
+
+    void memoryKeyRemembersTheAnswer()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        const QString key = QStringLiteral("EssaiMemoire");
+        Seen seen;
+        auto ticked = onNextModal([&](QWidget *window) {
+            seen = look(window);
+            window->findChild<QCheckBox *>(QStringLiteral("chkAfficher"))->click();
+            clickButton(window, "cmdNon");
+        });
+        QCOMPARE(box.KVvrMesgBox(QStringLiteral("Supprimer ?"), 36, QStringLiteral("t"), 0, key), 7);
+        QVERIFY(ticked->seen);
+        QVERIFY(seen.memoryBoxShown);
+        for (const QRect &button : seen.buttonRects)
+            QVERIFY(!button.intersects(seen.memoryBox));
+        QVERIFY(seen.window.contains(seen.memoryBox));
+        QCOMPARE(QSettings("Tarvello", "Tarvello").value("DialogBox/" + key).toString(), QStringLiteral("1"));
+
+        // Asked again: not shown, the same answer.
+        auto skipped = onNextModal([](QWidget *window) { clickButton(window, "cmdOui"); }, 300);
+        QCOMPARE(box.KVvrMesgBox(QStringLiteral("Supprimer ?"), 36, QStringLiteral("t"), 0, key), 7);
+        QTest::qWait(350);
+        QVERIFY(!skipped->seen);
+
+        // A box without the memory key, and a key with the box unticked, always show.
+        int answer = 0;
+        const Seen plain = answered("cmdOui", [&] { answer = box.KVvrMesgBox(QStringLiteral("Supprimer ?"), 36, QStringLiteral("t")); });
+        QCOMPARE(answer, 6);
+        QVERIFY(plain.opened);
+        QVERIFY(!plain.memoryBoxShown);
+        QSettings("Tarvello", "Tarvello").setValue("DialogBox/" + key, "0");
+        const Seen unticked = answered("cmdOui", [&] { answer = box.KVvrMesgBox(QStringLiteral("Supprimer ?"), 36, QStringLiteral("t"), 0, key); });
+        QCOMPARE(answer, 6);
+        QVERIFY(unticked.opened);
+    }
+
+    void memoryThatCannotBeStoredIsReported()
+    {
+        QTemporaryDir store;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
+        // A folder where the store's file should be: writing it fails, for root too.
+        QVERIFY(QDir().mkpath(store.path() + QStringLiteral("/Tarvello/Tarvello.conf")));
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        Seen report;
+        std::shared_ptr<test::ModalOutcome> reported;
+        auto outcome = onNextModal([&](QWidget *window) {
+            window->findChild<QCheckBox *>(QStringLiteral("chkAfficher"))->click();
+            clickButton(window, "cmdOK");
+            // The report comes once the message has gone.
+            reported = onNextModal([&](QWidget *next) {
+                report = look(next);
+                clickButton(next, "cmdOK");
+            });
+        });
+        box.KVvrMesgBox(QStringLiteral("Info"), 64, QStringLiteral("t"), 0, QStringLiteral("Cle"));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_store.path());
+        QVERIFY(outcome->seen);
+        QVERIFY(reported && reported->seen);
+        QCOMPARE(report.text,
+                 QStringLiteral("Error 70 (Permission denied)\ndans la procédure chkAfficher_Click (Feuille frmKVRMsgBox)"));
+        QCOMPARE(box.result(), 1);
+    }
+
+    void systemBoxReport()
+    {
+        test::TestProgram program(kLanguage);
+        KvrMesgBox box(program.context);
+        QString text;
+        auto outcome = onNextModal([&](QWidget *window) {
+            text = qobject_cast<QMessageBox *>(window)->text();
+            qobject_cast<QMessageBox *>(window)->button(QMessageBox::Ok)->click();
+        });
+        box.reportSystemError(common::VbError(13), QStringLiteral("cmdDossierSpecifique_Click"),
+                              QStringLiteral("Feuille frmOption"));
+        QVERIFY(outcome->seen);
+        QCOMPARE(text, QStringLiteral("Error 13 (Type mismatch) in procedure cmdDossierSpecifique_Click of Feuille frmOption"));
+    }
+};
+
+QTEST_MAIN(tst_msgbox)
+#include "tst_msgbox.moc"

@@ -1,0 +1,270 @@
+#include "app/IniFile.h"
+#include "app/ui/Main.h"
+#include "app/ui/SingleInstance.h"
+#include "app/ui/StartupServices.h"
+#include "files/ui/frmMain.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <csignal>
+
+using namespace tarvello;
+
+namespace {
+
+// Records what start-up asks of the parts that are not windows of its own.
+class RecordingServices : public app::ui::StartupServices
+{
+public:
+    int message(const QString &text, int style, const QString &title) override
+    {
+        messages << text;
+        styles << style;
+        titles << title;
+        return 1;
+    }
+    void showHelp(int topic) override { helpTopics << topic; }
+    void chooseExifTool() override { ++exifChoices; }
+    void checkVersion() override { ++versionChecks; }
+
+    QStringList messages;
+    QList<int> styles;
+    QStringList titles;
+    QList<int> helpTopics;
+    int exifChoices = 0;
+    int versionChecks = 0;
+};
+
+QString buildBin()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+// A program folder of its own, with just the messages start-up shows, so that
+// the tests do not depend on the wording of the shipped language files.
+QString makeProgramFolder(const QTemporaryDir &dir)
+{
+    QDir(dir.path()).mkpath(QStringLiteral("langages"));
+    QFile f(dir.filePath(QStringLiteral("langages/Francais.lng")));
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write("[LANGUAGE]\r\nlanguage=Fran\xE7" "ais\r\n[MSG]\r\nm1=Information\r\nm16=*\r\n"
+                "m77=%s fichiers renomm\xE9s\r\nm88=Le dossier %s n'existe pas\r\nm92=Nombre de $ impair\r\n"
+                "m96=Version %s inconnue\r\n");
+    }
+    return dir.path();
+}
+
+void writeIni(const QString &path, const QByteArray &text)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+}
+
+// Closes whatever modal box appears and keeps its text.
+class ModalCloser : public QObject
+{
+public:
+    ModalCloser()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->done(QMessageBox::Ok);
+            }
+        });
+        m_timer.start(20);
+    }
+    QStringList texts;
+
+private:
+    QTimer m_timer;
+};
+
+} // namespace
+
+class tst_startup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_home.isValid());
+        m_program = makeProgramFolder(m_programDir);
+        m_config = m_home.filePath(QStringLiteral("config"));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config));
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+    }
+
+    void cleanup()
+    {
+        QDir(m_config).removeRecursively();
+    }
+
+    void firstRunAsksForHelpAndExifToolThenSavesEveryKey()
+    {
+        RecordingServices services;
+        {
+            app::ui::Program program(m_program, {}, services);
+            QVERIFY(program.Main());
+            auto *main = program.mainWindow();
+            QVERIFY(main->isVisible());
+            QCOMPARE(services.helpTopics, QList<int>{10002});
+            QCOMPARE(services.exifChoices, 1);
+            QCOMPARE(services.versionChecks, 1);
+            QVERIFY(main->windowTitle().startsWith(QStringLiteral("Tarvello v1.13.0 - ")));
+            QVERIFY2(!QFile::exists(iniPath()), "nothing is written before the exit");
+            main->close();
+        }
+        const app::IniFile ini(iniPath());
+        QCOMPARE(ini.ReadIniKey("Option", "Option_NombreCaractereInterdit", {}), QStringLiteral("6"));
+        QCOMPARE(ini.ReadIniKey("Option", "Option_NbFileNotRenamed", {}), QStringLiteral("2"));
+        QCOMPARE(ini.ReadIniKey("General", "General_VersionCourante", {}), QStringLiteral("1.13.0"));
+        QCOMPARE(ini.ReadIniKey("Langage", "Langage_LangueUtilisee", {}), QStringLiteral("Français"));
+
+        // The second start knows this version: no help, and the stored state comes back.
+        RecordingServices again;
+        app::ui::Program program(m_program, {}, again);
+        QVERIFY(program.Main());
+        QVERIFY(again.helpTopics.isEmpty());
+        program.mainWindow()->close();
+    }
+
+    void versionChangeDependsOnEveryPart_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("helpShown");
+        QTest::newRow("same") << QByteArray("1.13.0") << false;
+        QTest::newRow("older") << QByteArray("1.12.2") << true;
+        QTest::newRow("two parts") << QByteArray("1.13") << false;
+        QTest::newRow("no dot") << QByteArray("1130") << true;
+    }
+
+    void versionChangeDependsOnEveryPart()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, helpShown);
+        writeIni(iniPath(), "[General]\r\nGeneral_VersionCourante=" + stored + "\r\n[Option]\r\nOption_OutilExifChoisi=1\r\n");
+        RecordingServices services;
+        app::ui::Program program(m_program, {}, services);
+        QVERIFY(program.Main());
+        QCOMPARE(services.helpTopics.contains(10002), helpShown);
+        QCOMPARE(services.exifChoices, 0);
+        program.mainWindow()->close();
+    }
+
+    void commandLineFolderOpensInTheTree()
+    {
+        QTemporaryDir photos;
+        {
+            RecordingServices services;
+            app::ui::Program program(m_program, {photos.path()}, services);
+            QVERIFY(program.Main());
+            QCOMPARE(program.mainWindow()->CurrentPath(), QFileInfo(photos.path()).canonicalFilePath());
+            QVERIFY(services.messages.isEmpty());
+            program.mainWindow()->close();
+        }
+        RecordingServices quoted;
+        app::ui::Program second(m_program, {QLatin1Char('"') + photos.path() + QLatin1Char('"')}, quoted);
+        QVERIFY(second.Main());
+        QVERIFY2(quoted.messages.isEmpty(), "a path in quotes is ignored silently");
+        second.mainWindow()->close();
+    }
+
+    void anOddRuleAndAnUnknownVersionAreReported()
+    {
+        writeIni(iniPath(), "[General]\r\nGeneral_VersionCourante=9.9.9\r\n[RegleRenommage]\r\n"
+                            "RegleRenommage_Regle=Photo_$A_###\r\n");
+        RecordingServices services;
+        app::ui::Program program(m_program, {}, services);
+        QVERIFY(program.Main());
+        QCOMPARE(services.messages, (QStringList{QStringLiteral("Version 9.9.9 inconnue"),
+                                                 QStringLiteral("Nombre de $ impair")}));
+        QCOMPARE(services.styles, (QList<int>{64, 64}));
+        QCOMPARE(services.titles[0], QStringLiteral("Information"));
+        QCOMPARE(program.mainWindow()->windowTitle(), QStringLiteral("Tarvello v1.13.0 - 0 fichiers renommés"));
+        program.mainWindow()->close();
+    }
+
+    void badSettingsAreReportedAndTheProgramRuns()
+    {
+        writeIni(iniPath(), "[General]\r\nGeneral_NombreFichierRenomme=beaucoup\r\n[Option]\r\nOption_OutilExifChoisi=1\r\n");
+        ModalCloser closer;
+        RecordingServices services;
+        app::ui::Program program(m_program, {}, services);
+        QVERIFY(program.Main());
+        QCOMPARE(closer.texts.size(), 1);
+        QVERIFY(closer.texts[0].startsWith(QStringLiteral("Error 13 (Type mismatch) in procedure ReadIniFile of Module modIniFile line ")));
+        QCOMPARE(program.context().settings.RegleRenommage_Pas, qint16(1));
+        program.mainWindow()->close();
+        QVERIFY(QFile::exists(iniPath()));
+    }
+
+    void quitConfirmationDecidesWhetherAnythingIsSaved()
+    {
+        RecordingServices services;
+        app::ui::Program program(m_program, {}, services);
+        QVERIFY(program.Main());
+        auto answer = [](const char *button) {
+            QTimer::singleShot(50, [button] {
+                if (QWidget *w = QApplication::activeModalWidget())
+                    if (auto *b = w->findChild<QAbstractButton *>(QLatin1String(button)))
+                        b->click();
+            });
+        };
+        answer("cmdContinuer");
+        program.quitButton();
+        QVERIFY(program.mainWindow()->isVisible());
+        QVERIFY2(!QFile::exists(iniPath()), "staying saves nothing");
+        answer("cmdQuitter");
+        program.quitButton();
+        QVERIFY(QFile::exists(iniPath()));
+    }
+
+    void aSecondInstanceRaisesTheFirstAndTouchesNothing()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        QProcess first;
+        first.setProcessEnvironment(env);
+        first.start(buildBin() + QStringLiteral("/tarvello"));
+        QVERIFY(first.waitForStarted());
+        app::ui::SingleInstance probe(m_config + QStringLiteral("/Tarvello"));
+        QTRY_VERIFY_WITH_TIMEOUT(probe.raiseRunningInstance(), 15000);
+
+        QProcess second;
+        second.setProcessEnvironment(env);
+        second.start(buildBin() + QStringLiteral("/tarvello"));
+        QVERIFY(second.waitForFinished(15000));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(!QFile::exists(iniPath()));
+        QCOMPARE(first.state(), QProcess::Running);
+
+        ::kill(pid_t(first.processId()), SIGTERM);
+        QVERIFY(first.waitForFinished(15000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        const app::IniFile ini(iniPath());
+        QCOMPARE(ini.ReadIniKey("Option", "Option_NombreCaractereInterdit", {}), QStringLiteral("6"));
+    }
+
+private:
+    QString iniPath() const { return m_config + QStringLiteral("/Tarvello/Tarvello.ini"); }
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_programDir;
+    QString m_program;
+    QString m_config;
+};
+
+QTEST_MAIN(tst_startup)
+#include "tst_startup.moc"

@@ -37,9 +37,9 @@ QString starCounterName(const QString &name, qint64 counter)
     return base + QLatin1Char('_') + QStringLiteral("%1").arg(counter, 3, 10, QLatin1Char('0')) + extension;
 }
 
-QList<ListEntry> makeFiles(const QString &root, int folders)
+QList<FileEntry> makeFiles(const QString &root, int folders)
 {
-    QList<ListEntry> entries;
+    QList<FileEntry> entries;
     entries.reserve(kFiles);
     const int perFolder = kFiles / folders;
     for (int f = 0; f < folders; ++f) {
@@ -50,7 +50,7 @@ QList<ListEntry> makeFiles(const QString &root, int folders)
             const int fd = ::open(QFile::encodeName(folder + QLatin1Char('/') + name).constData(), O_WRONLY | O_CREAT, 0644);
             if (fd >= 0)
                 ::close(fd);
-            entries.append({folder, name, QString()});
+            entries.append({name, folder, QString()});
         }
     }
     for (qsizetype i = 0; i < entries.size(); ++i)
@@ -59,11 +59,11 @@ QList<ListEntry> makeFiles(const QString &root, int folders)
 }
 
 // 200,000 bare renames: every file to a side name and back.
-double floorSeconds(const QList<ListEntry> &entries)
+double floorSeconds(const QList<FileEntry> &entries)
 {
     QList<QByteArray> paths;
     paths.reserve(entries.size());
-    for (const ListEntry &entry : entries)
+    for (const FileEntry &entry : entries)
         paths.append(QFile::encodeName(entry.folder + QLatin1Char('/') + entry.name));
     QElapsedTimer clock;
     clock.start();
@@ -79,7 +79,7 @@ void measure(const QString &base, int folders)
     QTemporaryDir work(base + QStringLiteral("/tarvello-bench-XXXXXX"));
     const QString root = work.path() + QStringLiteral("/files");
     const QString settings = work.path() + QStringLiteral("/settings");
-    const QList<ListEntry> entries = makeFiles(root, folders);
+    const QList<FileEntry> entries = makeFiles(root, folders);
     const double before = floorSeconds(entries);
 
     QElapsedTimer clock;
@@ -93,8 +93,8 @@ void measure(const QString &base, int folders)
 
     // The floor again on the renamed files, so that a disk warming up or
     // slowing down during the run shows.
-    QList<ListEntry> renamed = entries;
-    for (ListEntry &entry : renamed)
+    QList<FileEntry> renamed = entries;
+    for (FileEntry &entry : renamed)
         entry.name = entry.newName;
     const double after = floorSeconds(renamed);
     const double floor = (before + after) / 2;

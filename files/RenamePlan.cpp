@@ -137,7 +137,7 @@ bool validTarget(const QByteArray &newPath)
 
 } // namespace
 
-Precheck precheckRename(const QList<ListEntry> &list, const RenameRequest &request)
+Precheck precheckRename(const QList<FileEntry> &list, const RenameRequest &request)
 {
     Precheck check;
     for (qsizetype row = 0; row < list.size(); ++row) {
@@ -174,7 +174,7 @@ QString counterCapacityQuestion(lang::Messages &messages, const CounterCapacity 
 namespace {
 
 // The pair of a row whose folder is already in native form with its "/".
-PathPair pathPairIn(const QByteArray &nativeFolder, const ListEntry &entry)
+PathPair pathPairIn(const QByteArray &nativeFolder, const FileEntry &entry)
 {
     PathPair pair;
     pair.oldPath = nativeFolder + QFile::encodeName(entry.name);
@@ -206,7 +206,7 @@ PathPair pathPairIn(const QByteArray &nativeFolder, const ListEntry &entry)
 
 } // namespace
 
-PathPair pathPairFor(const ListEntry &entry)
+PathPair pathPairFor(const FileEntry &entry)
 {
     return pathPairIn(QFile::encodeName(entry.folder + QLatin1Char('/')), entry);
 }
@@ -344,13 +344,13 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     return plan;
 }
 
-RenamePlan planRename(const QList<ListEntry> &entries, FileOps &fs)
+RenamePlan planRename(const QList<FileEntry> &entries, FileOps &fs)
 {
     QList<PathPair> pairs;
     pairs.reserve(entries.size());
     QString folder;
     QByteArray nativeFolder;
-    for (const ListEntry &entry : entries) {
+    for (const FileEntry &entry : entries) {
         if (nativeFolder.isEmpty() || entry.folder != folder) {
             folder = entry.folder;
             nativeFolder = QFile::encodeName(folder + QLatin1Char('/'));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/FileList.h"
 #include "files/FileOps.h"
 
 #include <QByteArray>
@@ -19,13 +20,6 @@ class Messages;
 // temporary, new), the folders a new name asks for, and the positions that
 // must be left alone. Nothing is renamed here; only folders are created.
 namespace tarvello::files {
-
-// One row of the file list as the rename operation reads it.
-struct ListEntry {
-    QString folder; // without a trailing separator
-    QString name;
-    QString newName; // the computed new name, or the text of message 91 or 97
-};
 
 // What the rename button reads besides the list.
 struct RenameRequest {
@@ -54,13 +48,13 @@ enum class PrecheckOutcome {
 struct Precheck {
     PrecheckOutcome outcome = PrecheckOutcome::NothingToDo;
     QList<int> dropped;       // 0-based rows to remove from the list first, ascending
-    QList<ListEntry> entries; // the rows kept, in order: positions 1 to n
+    QList<FileEntry> entries; // the rows kept, in order: positions 1 to n
     CounterCapacity capacity; // filled for CounterTooSmall
 };
 
 // The checks made before any path is built. Throws VbError when the start or
 // the step does not convert, as the operation's own error.
-Precheck precheckRename(const QList<ListEntry> &list, const RenameRequest &request);
+Precheck precheckRename(const QList<FileEntry> &list, const RenameRequest &request);
 
 // The capacity question: message 32, message 33, a line break and message 34.
 QString counterCapacityQuestion(lang::Messages &messages, const CounterCapacity &capacity);
@@ -90,7 +84,7 @@ struct PathPair {
 // with a folder part is relative to the file's folder when it starts with ".",
 // a full path when it starts with a separator, refused otherwise (it would
 // depend on the program's working folder).
-PathPair pathPairFor(const ListEntry &entry);
+PathPair pathPairFor(const FileEntry &entry);
 
 // One position of the operation.
 struct PlannedRename {
@@ -118,7 +112,7 @@ struct RenamePlan {
 RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs);
 
 // The plan of the kept list rows.
-RenamePlan planRename(const QList<ListEntry> &entries, FileOps &fs);
+RenamePlan planRename(const QList<FileEntry> &entries, FileOps &fs);
 
 // A native path as text for messages and the window.
 QString displayPath(const QByteArray &nativePath);

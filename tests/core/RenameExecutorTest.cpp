@@ -85,8 +85,8 @@ TEST(RenameExecutor, movesIntoRelativeAndFullFolders)
     const QString full = QStringLiteral("\\") + tree.root().mid(1).replace(QLatin1Char('/'), QLatin1Char('\\'))
         + QStringLiteral("\\archive\\2024\\b.jpg");
     FileOps fs;
-    const RenamePlan plan = planRename(QList<ListEntry>{{album, QStringLiteral("a.jpg"), QStringLiteral("$MKDIR.\\sub\\a1.jpg")},
-                                                        {album, QStringLiteral("b.jpg"), full}},
+    const RenamePlan plan = planRename(QList<FileEntry>{{QStringLiteral("a.jpg"), album, QStringLiteral("$MKDIR.\\sub\\a1.jpg")},
+                                                        {QStringLiteral("b.jpg"), album, full}},
                                        fs);
     Recorder observer;
     EXPECT_EQ(executeRename(plan, observer, fs).renamed, 2);
@@ -171,9 +171,9 @@ TEST(RenameExecutor, missingFilesFailCleanlyAndTheOthersGoOn)
     Tree tree;
     writeSources(tree, {{"gone.jpg", {}}, {"bad\xFF.jpg", {}}, {"fine.jpg", {}}});
     FileOps fs;
-    const RenamePlan plan = planRename(QList<ListEntry>{{tree.root(), QStringLiteral("gone.jpg"), QStringLiteral("g2.jpg")},
-                                                        {tree.root(), QFile::decodeName("bad\xFF.jpg"), QStringLiteral("b2.jpg")},
-                                                        {tree.root(), QStringLiteral("fine.jpg"), QStringLiteral("f2.jpg")}},
+    const RenamePlan plan = planRename(QList<FileEntry>{{QStringLiteral("gone.jpg"), tree.root(), QStringLiteral("g2.jpg")},
+                                                        {QFile::decodeName("bad\xFF.jpg"), tree.root(), QStringLiteral("b2.jpg")},
+                                                        {QStringLiteral("fine.jpg"), tree.root(), QStringLiteral("f2.jpg")}},
                                        fs);
     ::unlink(tree.path("gone.jpg").constData());
     Recorder observer;

@@ -15,11 +15,11 @@ namespace {
 const QString kForbidden = QStringLiteral("<< fichier interdit >>");
 const QString kOutside = QStringLiteral("<< hors filtre >>");
 
-QList<ListEntry> entries(int count)
+QList<FileEntry> entries(int count)
 {
-    QList<ListEntry> list;
+    QList<FileEntry> list;
     for (int i = 0; i < count; ++i)
-        list.append({QStringLiteral("/photos"), QStringLiteral("f%1.jpg").arg(i), QStringLiteral("n%1.jpg").arg(i)});
+        list.append({QStringLiteral("f%1.jpg").arg(i), QStringLiteral("/photos"), QStringLiteral("n%1.jpg").arg(i)});
     return list;
 }
 
@@ -36,9 +36,9 @@ public:
 
 RenamePlan planIn(const Tree &tree, const QList<std::pair<QString, QString>> &renames, bool listing = false)
 {
-    QList<ListEntry> list;
+    QList<FileEntry> list;
     for (const auto &[name, newName] : renames)
-        list.append({tree.root(), name, newName});
+        list.append({name, tree.root(), newName});
     ListingOps listingOps;
     FileOps lookupOps;
     return planRename(list, listing ? listingOps : lookupOps);
@@ -57,7 +57,7 @@ public:
 
 TEST(RenamePrecheck, dropsForbiddenAndFilteredRowsFirst)
 {
-    QList<ListEntry> list = entries(5);
+    QList<FileEntry> list = entries(5);
     list[1].newName = kForbidden;
     list[3].newName = kOutside;
     const Precheck check = precheckRename(list, {kForbidden, kOutside, QStringLiteral("*_###"), "1", "1"});
@@ -134,7 +134,7 @@ TEST(RenamePlan, newPathFromTheNewName)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.newName);
-        const PathPair pair = pathPairFor({QStringLiteral("/data/photos"), QStringLiteral("a.jpg"), QString::fromUtf8(c.newName)});
+        const PathPair pair = pathPairFor({QStringLiteral("a.jpg"), QStringLiteral("/data/photos"), QString::fromUtf8(c.newName)});
         EXPECT_EQ(pair.oldPath, QByteArray("/data/photos/a.jpg"));
         EXPECT_EQ(pair.preset, c.preset);
         if (c.preset == Conflict::None) {

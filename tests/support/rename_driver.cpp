@@ -56,10 +56,10 @@ int run(const QStringList &args)
     const bool rotate = args.value(2) == QLatin1String("rotate");
     const int pauseMs = args.value(3).toInt();
     const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    QList<ListEntry> entries;
+    QList<FileEntry> entries;
     for (qsizetype i = 0; i < names.size(); ++i) {
         const QString newName = rotate ? names[(i + 1) % names.size()] : QStringLiteral("n_") + names[i];
-        entries.append({folder, names[i], newName});
+        entries.append({names[i], folder, newName});
     }
     FileOps fs;
     const RenamePlan plan = planRename(entries, fs);

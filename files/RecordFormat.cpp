@@ -20,15 +20,17 @@ bool keptAsIs(char c)
 void appendEncoded(QByteArray &out, QByteArrayView bytes)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char c : bytes) {
-        if (keptAsIs(c)) {
-            out.append(c);
-        } else {
-            out.append('%');
-            out.append(kHex[uchar(c) >> 4]);
-            out.append(kHex[uchar(c) & 15]);
-        }
+    qsizetype plain = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (keptAsIs(c))
+            continue;
+        out.append(bytes.sliced(plain, i - plain));
+        const char escape[3] = {'%', kHex[uchar(c) >> 4], kHex[uchar(c) & 15]};
+        out.append(escape, 3);
+        plain = i + 1;
     }
+    out.append(bytes.sliced(plain));
 }
 
 QByteArray encodeBytes(QByteArrayView bytes)

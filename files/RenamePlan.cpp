@@ -10,6 +10,9 @@
 #include <QSet>
 
 #include <limits>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tarvello::files {
 
@@ -53,6 +56,11 @@ QByteArray caseKey(const QByteArray &path)
             return common::vbUCase(QFile::decodeName(path)).toUtf8();
     }
     return path.toUpper();
+}
+
+std::string_view view(const QByteArray &bytes)
+{
+    return std::string_view(bytes.constData(), size_t(bytes.size()));
 }
 
 // How many of the plan's paths lie in each folder. Paths come folder after
@@ -244,7 +252,7 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
                 known = folders.insert(folder, fs.makeFolders(folder) == 0 ? Conflict::None : Conflict::FolderUnavailable);
             entry.conflict = *known;
         }
-        if (nativeNameOf(entry.newPath).startsWith(tempStart))
+        if (QByteArrayView(entry.newPath).sliced(entry.newPath.lastIndexOf('/') + 1).startsWith(tempStart))
             temporaryLookalikes.insert(entry.newPath);
         lookups.add(entry.oldPath);
         lookups.add(entry.newPath);
@@ -272,24 +280,21 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     plan.tempPrefix = prefix;
 
     // A file listed twice, and new paths equal without regard to case.
-    QSet<QByteArray> oldPaths;
-    oldPaths.reserve(n);
-    QHash<QByteArray, qsizetype> firstWithNewKey;
-    firstWithNewKey.reserve(n);
+    // Keyed by views of the paths and keys held by the plan, which stay put.
+    std::unordered_set<std::string_view> oldPaths;
+    oldPaths.reserve(size_t(n));
+    std::unordered_map<std::string_view, qsizetype> firstWithNewKey;
+    firstWithNewKey.reserve(size_t(n));
     QList<QByteArray> newKeys(n);
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        const qsizetype known = oldPaths.size();
-        oldPaths.insert(entry.oldPath);
-        if (oldPaths.size() == known && entry.conflict == Conflict::None)
+        if (!oldPaths.insert(view(entry.oldPath)).second && entry.conflict == Conflict::None)
             entry.conflict = Conflict::DuplicateSource;
         newKeys[i] = caseKey(entry.newPath);
-        const auto first = firstWithNewKey.constFind(newKeys[i]);
-        if (first == firstWithNewKey.constEnd()) {
-            firstWithNewKey.insert(newKeys[i], i);
+        const auto [first, fresh] = firstWithNewKey.try_emplace(view(newKeys[i]), i);
+        if (fresh)
             continue;
-        }
-        for (PlannedRename *same : {&entry, &plan.entries[*first]}) {
+        for (PlannedRename *same : {&entry, &plan.entries[first->second]}) {
             if (same->conflict == Conflict::None)
                 same->conflict = Conflict::DuplicateTarget;
         }
@@ -299,7 +304,7 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     std::optional<QMultiHash<QByteArray, qsizetype>> oldByKey;
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (entry.conflict != Conflict::None || oldPaths.contains(entry.newPath) || !probe.exists(entry.newPath))
+        if (entry.conflict != Conflict::None || oldPaths.count(view(entry.newPath)) > 0 || !probe.exists(entry.newPath))
             continue;
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
         if (!occupant)

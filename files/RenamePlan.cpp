@@ -219,6 +219,13 @@ PathPair pathPairFor(const FileEntry &entry)
     return pathPairIn(QFile::encodeName(entry.folder + QLatin1Char('/')), entry);
 }
 
+PathPair pathPairFor(const QByteArray &nativePath, const FileEntry &entry)
+{
+    PathPair pair = pathPairIn(nativePath.left(nativePath.lastIndexOf('/') + 1), entry);
+    pair.oldPath = nativePath;
+    return pair;
+}
+
 int RenamePlan::conflictCount() const
 {
     int count = 0;

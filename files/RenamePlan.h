@@ -86,6 +86,11 @@ struct PathPair {
 // depend on the program's working folder).
 PathPair pathPairFor(const FileEntry &entry);
 
+// The same for a file known by the bytes of its path, which need not be valid
+// text: the old path keeps them, and so does the folder of a new name without
+// a folder part.
+PathPair pathPairFor(const QByteArray &nativePath, const FileEntry &entry);
+
 // One position of the operation.
 struct PlannedRename {
     int position = 0;

@@ -144,6 +144,17 @@ TEST(RenamePlan, newPathFromTheNewName)
     }
 }
 
+TEST(RenamePlan, aPathThatIsNoTextKeepsItsBytes)
+{
+    const QByteArray oldPath("/data/caf\xE9/a\xFF.jpg");
+    const FileEntry entry{QFile::decodeName("a\xFF.jpg"), QFile::decodeName("/data/caf\xE9"), QStringLiteral("b.jpg")};
+    const PathPair pair = pathPairFor(oldPath, entry);
+    EXPECT_EQ(pair.oldPath, oldPath);
+    EXPECT_EQ(pair.newPath, QByteArray("/data/caf\xE9/b.jpg"));
+    EXPECT_FALSE(pair.makeFolder);
+    EXPECT_EQ(pair.preset, Conflict::None);
+}
+
 TEST(RenamePlan, conflictsByKind)
 {
     struct Case {

@@ -34,9 +34,10 @@ QList<UndoPair> renamedPairs(const RenamePlan &plan, const RenameReport &report,
     QList<UndoPair> pairs;
     pairs.reserve(report.renamed);
     for (qsizetype i = 0; i < plan.entries.size(); ++i) {
-        if (report.outcomes[i] != Outcome::Renamed)
-            continue;
         const PlannedRename &entry = plan.entries[i];
+        // A name given again unchanged is nothing to take back.
+        if (report.outcomes[i] != Outcome::Renamed || entry.newPath == entry.oldPath)
+            continue;
         pairs.append({entry.oldPath, entry.newPath,
                       copied.contains(entry.position) ? fs.identity(entry.newPath) : entry.identity});
     }
@@ -55,8 +56,8 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
     if (run.journalError != 0)
         return run;
     // A rename that changed nothing leaves the last one to undo as it was.
-    if (run.report.renamed > 0)
-        run.undoError = UndoRecord(settingsFolder).save(renamedPairs(plan, run.report, fs));
+    if (const QList<UndoPair> pairs = renamedPairs(plan, run.report, fs); !pairs.isEmpty())
+        run.undoError = UndoRecord(settingsFolder).save(pairs);
     endJournal(journal, run.report);
     return run;
 }
@@ -87,12 +88,13 @@ RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &
         return report;
     }
     RecoveryReport report = recoverFromJournal(*content, fs, &journal);
-    if (!report.renamed.isEmpty()) {
-        QList<UndoPair> pairs;
-        for (const JournalEntry &entry : report.renamed)
+    QList<UndoPair> pairs;
+    for (const JournalEntry &entry : report.renamed) {
+        if (entry.newPath != entry.oldPath)
             pairs.append({entry.oldPath, entry.newPath, entry.identity});
-        UndoRecord(settingsFolder).save(pairs);
     }
+    if (!pairs.isEmpty())
+        UndoRecord(settingsFolder).save(pairs);
     if (report.leftAtTemporary.isEmpty())
         journal.finish();
     return report;

@@ -146,6 +146,13 @@ int copyLink(const QByteArray &from, const QByteArray &to, const struct stat &so
     return ::symlink(target.constData(), to.constData()) == 0 ? 0 : errno;
 }
 
+// A path holding NUL would reach the system cut at that byte and name
+// another file: it names none.
+bool namesNoFile(const QByteArray &path)
+{
+    return path.isEmpty() || path.contains('\0');
+}
+
 } // namespace
 
 FileOps::~FileOps() = default;
@@ -153,13 +160,13 @@ FileOps::~FileOps() = default;
 bool FileOps::exists(const QByteArray &path)
 {
     struct stat st {};
-    return !path.isEmpty() && ::lstat(path.constData(), &st) == 0;
+    return !namesNoFile(path) && ::lstat(path.constData(), &st) == 0;
 }
 
 std::optional<FileIdentity> FileOps::identity(const QByteArray &path)
 {
     struct statx st {};
-    if (path.isEmpty() || ::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0)
+    if (namesNoFile(path) || ::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0)
         return std::nullopt;
     const qint64 birth = (st.stx_mask & STATX_BTIME) ? qint64(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec : 0;
     return FileIdentity{quint64(makedev(st.stx_dev_major, st.stx_dev_minor)), quint64(st.stx_ino), birth};
@@ -167,7 +174,7 @@ std::optional<FileIdentity> FileOps::identity(const QByteArray &path)
 
 int FileOps::makeFolders(const QByteArray &path)
 {
-    if (path.isEmpty())
+    if (namesNoFile(path))
         return ENOENT;
     struct stat st {};
     if (::stat(path.constData(), &st) == 0)
@@ -184,6 +191,8 @@ int FileOps::makeFolders(const QByteArray &path)
 
 int FileOps::renameNoReplace(const QByteArray &from, const QByteArray &to)
 {
+    if (namesNoFile(from) || namesNoFile(to))
+        return ENOENT;
     if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
         return 0;
     const int error = errno;
@@ -196,6 +205,8 @@ int FileOps::renameNoReplace(const QByteArray &from, const QByteArray &to)
 
 int FileOps::linkNoReplace(const QByteArray &from, const QByteArray &to)
 {
+    if (namesNoFile(from) || namesNoFile(to))
+        return ENOENT;
     if (::link(from.constData(), to.constData()) != 0)
         return errno;
     if (::unlink(from.constData()) != 0) {
@@ -209,6 +220,8 @@ int FileOps::linkNoReplace(const QByteArray &from, const QByteArray &to)
 int FileOps::copyNoReplace(const QByteArray &from, const QByteArray &to)
 {
     struct stat source {};
+    if (namesNoFile(from) || namesNoFile(to))
+        return ENOENT;
     if (::lstat(from.constData(), &source) != 0)
         return errno;
     if (S_ISREG(source.st_mode))
@@ -221,11 +234,15 @@ int FileOps::copyNoReplace(const QByteArray &from, const QByteArray &to)
 
 int FileOps::removeFile(const QByteArray &path)
 {
+    if (namesNoFile(path))
+        return ENOENT;
     return ::unlink(path.constData()) == 0 ? 0 : errno;
 }
 
 bool FileOps::sameContent(const QByteArray &a, const QByteArray &b)
 {
+    if (namesNoFile(a) || namesNoFile(b))
+        return false;
     Descriptor left(::open(a.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     Descriptor right(::open(b.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (left.get() < 0 || right.get() < 0)
@@ -245,7 +262,7 @@ std::optional<QSet<QByteArray>> FileOps::folderNames(const QByteArray &folder, q
     // when it is not much larger than the lookups it replaces.
     constexpr qint64 kBytesWorthALookup = 256;
     struct stat st {};
-    if (folder.isEmpty() || ::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode)
+    if (namesNoFile(folder) || ::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode)
         || qint64(st.st_size) > kBytesWorthALookup * lookups)
         return std::nullopt;
     DIR *dir = ::opendir(folder.constData());

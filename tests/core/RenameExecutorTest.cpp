@@ -184,6 +184,23 @@ TEST(RenameExecutor, missingFilesFailCleanlyAndTheOthersGoOn)
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"bad\xFF.jpg", "bad\xFF.jpg"}, {"f2.jpg", "fine.jpg"}}));
 }
 
+TEST(RenameExecutor, aPathHoldingNulNamesNoFile)
+{
+    // The system would read both paths only up to the NUL: "a" and "b".
+    Tree tree;
+    writeSources(tree, {{"a", {}}});
+    FileOps fs;
+    const RenamePlan plan = planRename(QList<PathPair>{{tree.path("a") + '\0' + "x", tree.path("b"), false, Conflict::None},
+                                                       {tree.path("a"), tree.path("b") + '\0' + "y", false, Conflict::None}},
+                                       fs);
+    EXPECT_EQ(plan.entries[1].conflict, Conflict::InvalidName);
+    Recorder observer;
+    const RenameReport report = executeRename(plan, observer, fs);
+    ASSERT_EQ(report.failures.size(), 1);
+    EXPECT_EQ(report.failures[0].error, ENOENT);
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a", "a"}}));
+}
+
 TEST(RenameExecutor, namesWithAnyBytesSurvive)
 {
     Renames renames;

@@ -70,6 +70,7 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
 
     connect(m_ui.lstAstuce, &QListWidget::currentRowChanged, this, &frmMain::showTipTopic);
     connectRuleOptions();
+    connectRenameCommands();
     connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
         if (onQuitButton)
             onQuitButton();
@@ -141,6 +142,7 @@ void frmMain::translate()
     lang::Language &language = m_context.language;
     m_tree->retranslate();
     m_fileView->retranslate();
+    translateRenameCommands();
     lang::ui::TranslateForm(this, language);
     m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QStringLiteral("0"))));
     m_ui.Label4->setText(lang::ui::widgetText(language.GetMessage(19, QString::number(m_files.count()))));
@@ -203,6 +205,7 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
     for (QWidget *w : std::as_const(switched))
         w->setEnabled(on);
     m_ui.txtExtension->setEnabled(on && m_ui.chkExtension->isChecked());
+    m_ui.cmdDefaire->setEnabled(on && undoAvailable());
     m_ui.cmdStopAction->setVisible(showStop);
     if (showStop)
         m_ui.cmdStopAction->setEnabled(true);

@@ -217,20 +217,13 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
 
 rules::RuleSettings frmMain::ruleFromControls() const
 {
-    const app::Settings &s = m_context.settings;
-    rules::RuleSettings rule;
+    // The option boxes keep the settings record up to date as they are
+    // clicked; the texts are read from their boxes as they stand now.
+    rules::RuleSettings rule = rules::RuleSettings::fromSettings(m_context.settings);
     rule.rule = m_ui.cboRenommer->currentText();
     rule.startText = m_ui.txtDebut->text();
-    rule.counterStart = s.RegleRenommage_DebutPas;
     rule.stepText = m_ui.txtPas->text();
-    rule.counterStep = s.RegleRenommage_Pas;
-    rule.changeExtension = m_ui.chkExtension->isChecked() ? 1 : 0;
     rule.newExtension = m_ui.txtExtension->text();
-    rule.replaceForbidden = m_ui.chkInterdit->isChecked() ? 1 : 0;
-    rule.numberIdentical = m_ui.chkAutoIncrement->isChecked() ? 1 : 0;
-    rule.trimSpaces = m_ui.chkTrim->isChecked() ? 1 : 0;
-    rule.upperFirstChar = m_ui.chkUpperFirstChar->isChecked() ? 1 : 0;
-    rule.upperEachWord = m_ui.chkUpperCaseFirstWord->isChecked() ? 1 : 0;
     rule.caseIndex = std::max(0, m_ui.optCasseGroup->checkedId());
     rule.extensionFilter = rules::extensionFilterOfCaption(m_ui.lblComment->text());
     return rule;
@@ -486,15 +479,7 @@ void frmMain::pullSettings()
     s.General_FenetreLargeur = float(pixelsToTwips(normal.width(), this));
     s.General_FiltreAffichage = m_ui.txtFilter->text();
     s.General_VisualiserImage = m_ui.chkPreview->isChecked() ? 1 : 0;
-    s.General_MettreAJour = m_ui.chkRefresh->isChecked() ? 1 : 0;
     s.RegleRenommage_Regle = m_ui.cboRenommer->currentText();
-    s.RegleRenommage_ModifieExtension = m_ui.chkExtension->isChecked() ? 1 : 0;
-    s.RegleRenommage_ModifieExtensionValeur = m_ui.txtExtension->text();
-    s.RegleRenommage_RemplacerCaractereInterdit = m_ui.chkInterdit->isChecked() ? 1 : 0;
-    s.RegleRenommage_IncrementeFichierIdentique = m_ui.chkAutoIncrement->isChecked() ? 1 : 0;
-    s.RegleRenommage_EffaceEspace = m_ui.chkTrim->isChecked() ? 1 : 0;
-    s.RegleRenommage_PremierCaractereEnMajuscule = m_ui.chkUpperFirstChar->isChecked() ? 1 : 0;
-    s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot = m_ui.chkUpperCaseFirstWord->isChecked() ? 1 : 0;
     const QListWidgetItem *tip = m_ui.lstAstuce->currentItem();
     s.RegleRenommage_Astuce = tip ? tip->text() : QString();
     auto checkedIndex = [](const QList<QRadioButton *> &buttons) -> qint16 {

@@ -58,4 +58,15 @@ inline double floorSeconds(const QList<FileEntry> &entries)
     return clock.nsecsElapsed() / 1e9;
 }
 
+// Runs a measure in a new folder under the one given on the command line
+// (default: the temporary folder), for one folder and then 100 folders.
+inline int measureBothLayouts(int argc, char **argv, void (*measure)(const QString &base, int folders))
+{
+    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
+    std::printf("working under %s\n", qPrintable(base));
+    measure(base, 1);
+    measure(base, 100);
+    return 0;
+}
+
 } // namespace tarvello::bench

@@ -96,9 +96,5 @@ void measure(const QString &base, int folders)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
-    std::printf("working under %s\n", qPrintable(base));
-    measure(base, 1);
-    measure(base, 100);
-    return 0;
+    return measureBothLayouts(argc, argv, measure);
 }

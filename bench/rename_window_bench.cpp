@@ -100,9 +100,5 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
-    std::printf("working under %s\n", qPrintable(base));
-    measure(base, 1);
-    measure(base, 100);
-    return 0;
+    return measureBothLayouts(argc, argv, measure);
 }

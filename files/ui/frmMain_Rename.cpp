@@ -21,7 +21,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
@@ -61,11 +60,11 @@ public:
         m_window.m_renameStop = false;
         m_window.m_renaming = true;
         m_window.objetOnOff(false, false, true);
-        MainWindowControls &ui = m_window.m_ui;
-        for (QObject *watched : {static_cast<QObject *>(&m_window), static_cast<QObject *>(ui.lstrename),
-                                 static_cast<QObject *>(ui.lstrename->viewport()), static_cast<QObject *>(ui.cmdDnD),
-                                 static_cast<QObject *>(ui.ListView2), static_cast<QObject *>(ui.ListView2->viewport())})
-            watched->installEventFilter(this);
+        const MainWindowControls &ui = m_window.m_ui;
+        const QList<QObject *> watched = {&m_window, ui.lstrename, ui.lstrename->viewport(), ui.cmdDnD,
+                                          ui.ListView2, ui.ListView2->viewport()};
+        for (QObject *object : watched)
+            object->installEventFilter(this);
     }
 
     // Leaves the renaming state, also when the operation ended in an error.

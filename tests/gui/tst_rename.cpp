@@ -66,16 +66,6 @@ private Q_SLOTS:
         QVERIFY(m_box.shown.isEmpty());
     }
 
-    void namesAreExchangedWithoutAReview()
-    {
-        makeFiles({"a.jpg", "b.jpg"});
-        m_window->fileList().appendAll({entry("a.jpg", "b.jpg"), entry("b.jpg", "a.jpg")});
-        ui().cmdRenommer->click();
-        QCOMPARE(content("a.jpg"), QByteArray("b.jpg"));
-        QCOMPARE(content("b.jpg"), QByteArray("a.jpg"));
-        QCOMPARE(m_window->fileList().count(), 0);
-    }
-
     void theReviewListsTheConflicts_data()
     {
         QTest::addColumn<QString>("button");
@@ -192,7 +182,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("nextStart");
         QTest::addColumn<QString>("nextStep");
-        QTest::newRow("all kept") << 1 << 1 << 1 << QStringLiteral("1") << QStringLiteral("n_#") << QStringLiteral("1") << QStringLiteral("2");
         QTest::newRow("rule emptied") << 0 << 1 << 1 << QStringLiteral("1") << QString() << QStringLiteral("1") << QStringLiteral("2");
         QTest::newRow("continue") << 1 << 2 << 1 << QStringLiteral("1") << QStringLiteral("n_#") << QStringLiteral("11") << QStringLiteral("2");
         QTest::newRow("continue after #") << 1 << 2 << 1 << QStringLiteral("#") << QStringLiteral("n_#") << QStringLiteral("#") << QStringLiteral("2");
@@ -476,12 +465,6 @@ private:
         makeFiles(names);
         for (const QString &name : names)
             m_window->affiche_nom(path(name));
-    }
-
-    QByteArray content(const QString &name) const
-    {
-        QFile file(path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
     }
 
     // Every file under the folder, relative, sorted; an empty folder ends in "/".

@@ -1,18 +1,15 @@
 #include "app/Cli.h"
 
 #include "app/CliOptions.h"
+#include "app/CliRename.h"
+#include "app/CliSupport.h"
 #include "app/IniFile.h"
 #include "app/Settings.h"
 #include "app/SettingsFile.h"
-#include "exif/ExifInfo.h"
+#include "common/Zub.h"
 #include "lang/ErrorText.h"
 #include "lang/Language.h"
-#include "rules/Environment.h"
-#include "rules/FolderScanCache.h"
-#include "rules/IdenticalNameTable.h"
-#include "rules/NameEngine.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -21,48 +18,35 @@ namespace tarvello::app {
 
 namespace {
 
-const QByteArray kProgram = QByteArrayLiteral("tarvello-cli: ");
+enum class Command { None, Preview, Rename, Undo, Recover };
 
-// The texts of the command line, in the chosen language (section EXTRA).
-class CliTexts
+Command commandOf(const QByteArrayList &arguments)
 {
-public:
-    explicit CliTexts(const lang::Language &language) : m_language(language) {}
-
-    QString text(const char *key, const QString &param1 = {}, const QString &param2 = {}) const
-    {
-        return m_language.extra(QLatin1String(key), param1, param2);
-    }
-
-    QString errorText(const CliError &error) const
-    {
-        switch (error.kind) {
-        case CliError::UnknownOption: return text("cliErrUnknownOption", error.option);
-        case CliError::MissingValue: return text("cliErrMissingValue", error.option);
-        case CliError::BadValue: return text("cliErrBadValue", error.option, error.value);
-        }
-        return {};
-    }
-
-private:
-    const lang::Language &m_language;
-};
-
-void writeLine(QIODevice &device, const QByteArray &line)
-{
-    device.write(line);
-    device.write("\n");
+    const QByteArray name = arguments.value(0);
+    if (name == "preview")
+        return Command::Preview;
+    if (name == "rename")
+        return Command::Rename;
+    if (name == "undo")
+        return Command::Undo;
+    if (name == "recover")
+        return Command::Recover;
+    return Command::None;
 }
 
 void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule)
 {
-    writeLine(out, texts.text("cliUsage").toUtf8());
-    writeLine(out, texts.text("cliPurpose").toUtf8());
+    for (const auto &[usage, purpose] : {std::pair{"cliUsage", "cliPurpose"}, std::pair{"cliUsageRename", "cliPurposeRename"},
+                                         std::pair{"cliUsageUndo", "cliPurposeUndo"},
+                                         std::pair{"cliUsageRecover", "cliPurposeRecover"}}) {
+        writeLine(out, texts.text(usage).toUtf8());
+        writeLine(out, "  " + texts.text(purpose).toUtf8());
+    }
     writeLine(out, {});
     for (const char *key : {"cliOptRule", "cliOptStart", "cliOptStep", "cliOptCase", "cliOptExtension",
                             "cliOptFilter", "cliOptTrim", "cliOptUpperFirst", "cliOptUpperWords",
-                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSettings", "cliOptLang",
-                            "cliOptHelp"}) {
+                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSkipConflicts", "cliOptSettings",
+                            "cliOptLang", "cliOptHelp"}) {
         writeLine(out, "  " + texts.text(key, defaultRule).toUtf8());
     }
     writeLine(out, {});
@@ -95,26 +79,28 @@ bool loadSettingsTables(const QString &path, const QString &programFolder, Setti
     return true;
 }
 
-// The paths to preview in order: the operands, with "-" standing for the lines
-// of standard input. Empty operands and lines name no file and are passed over.
-QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in)
+// True when only the options every command takes were given.
+bool onlyCommonOptions(const RuleOptions &options)
 {
-    QByteArrayList paths;
-    for (const QByteArray &operand : operands) {
-        if (operand != "-") {
-            if (!operand.isEmpty())
-                paths.append(operand);
-            continue;
+    const RuleOptions none;
+    return !options.rule && !options.start && !options.step && !options.newExtension && !options.filter
+        && options.caseIndex == none.caseIndex && !options.trim && !options.upperFirst && !options.upperWords
+        && !options.noForbidden && !options.noNumbering && !options.skipConflicts && options.settingsFile.isEmpty();
+}
+
+int preview(const QList<ComputedName> &names, QIODevice &out, QIODevice &err)
+{
+    int exitCode = CliSuccess;
+    for (const ComputedName &name : names) {
+        if (const QByteArray line = nameErrorLine(name); !line.isEmpty()) {
+            writeLine(err, line);
+            if (name.result.kind == rules::NameResult::Kind::PositionError)
+                return CliNameErrors;
+            exitCode = CliNameErrors;
         }
-        // Read whole, not by lines: a line holding NUL stays whole.
-        for (QByteArray line : in.readAll().split('\n')) {
-            if (line.endsWith('\r'))
-                line.chop(1);
-            if (!line.isEmpty())
-                paths.append(line);
-        }
+        writeLine(out, name.given + '\t' + name.result.name.toUtf8());
     }
-    return paths;
+    return exitCode;
 }
 
 } // namespace
@@ -122,8 +108,8 @@ QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in)
 int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODevice &err,
            const QString &programFolder)
 {
-    const bool isPreview = !arguments.isEmpty() && arguments.first() == "preview";
-    const ParsedArguments parsed = parseRuleOptions(isPreview ? arguments.mid(1) : arguments);
+    const Command command = commandOf(arguments);
+    const ParsedArguments parsed = parseRuleOptions(command == Command::None ? arguments : arguments.mid(1));
     const RuleOptions &options = parsed.options;
 
     lang::Language language(programFolder);
@@ -136,13 +122,13 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         // says what is missing.
         if (message.isEmpty())
             message = QStringLiteral("language file not found: %1").arg(language.languageFilePath());
-        writeLine(err, kProgram + message.toUtf8());
+        writeMessage(err, message);
         return CliUsageError;
     }
     const CliTexts texts(language);
     auto usageError = [&](const QString &message) {
-        writeLine(err, kProgram + message.toUtf8());
-        writeLine(err, kProgram + texts.text("cliSeeHelp").toUtf8());
+        writeMessage(err, message);
+        writeMessage(err, texts.text("cliSeeHelp"));
         return CliUsageError;
     };
 
@@ -155,44 +141,34 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         printHelp(out, texts, settings.RegleRenommage_Regle);
         return CliSuccess;
     }
-    if (!isPreview) {
+    if (command == Command::None) {
         return usageError(arguments.isEmpty() ? texts.text("cliErrNoCommand")
                                               : texts.text("cliErrCommand", QFile::decodeName(arguments.first())));
     }
+    const QString settingsFolder = common::ZubCheminDossier(common::FolderApplicationData) + QStringLiteral("/Tarvello");
+    if (command == Command::Undo || command == Command::Recover) {
+        if (!parsed.operands.isEmpty() || !onlyCommonOptions(options))
+            return usageError(texts.text("cliErrUndoRecoverOptions"));
+        return command == Command::Undo ? undoFiles(settingsFolder, language, out, err)
+                                        : recoverFiles(settingsFolder, language, out, err);
+    }
+    if (command == Command::Preview && options.skipConflicts)
+        return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--skip-conflicts"), {}}));
     if (parsed.operands.isEmpty())
         return usageError(texts.text("cliErrNoFiles"));
     if (!options.settingsFile.isEmpty()) {
         QString message;
         if (!loadSettingsTables(options.settingsFile, programFolder, settings, texts, message)) {
-            writeLine(err, kProgram + message.toUtf8());
+            writeMessage(err, message);
             return CliUsageError;
         }
     }
 
-    rules::RuleSettings rule = ruleSettingsOf(options, settings);
-    const rules::SystemClock clock;
-    const rules::DiskFileFacts files;
-    exif::NoExifSource exif;
-    const rules::NameEngine engine(rules::NameSettings::fromSettings(settings), clock, files, exif, language);
-    rules::IdenticalNameTable identicalNames;
-    rules::FolderScanCache folders;
-    const QDir current = QDir::current();
-    int exitCode = CliSuccess;
-    int position = 0;
-    for (const QByteArray &given : pathsOf(parsed.operands, in)) {
-        const QString path = QDir::cleanPath(current.absoluteFilePath(QFile::decodeName(given)));
-        const rules::NameResult result = engine.computeName(path, ++position, rule, identicalNames, folders);
-        if (result.kind == rules::NameResult::Kind::PositionError) {
-            writeLine(err, kProgram + given + ": " + result.message.toUtf8());
-            return CliNameErrors;
-        }
-        if (result.kind == rules::NameResult::Kind::RuntimeError) {
-            writeLine(err, kProgram + given + ": " + rules::afficheNomErrorText(*result.error).toUtf8());
-            exitCode = CliNameErrors;
-        }
-        writeLine(out, given + '\t' + result.name.toUtf8());
-    }
-    return exitCode;
+    const QList<ComputedName> names =
+        computeNames(pathsOf(parsed.operands, in), ruleSettingsOf(options, settings), settings, language);
+    if (command == Command::Preview)
+        return preview(names, out, err);
+    return renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);
 }
 
 } // namespace tarvello::app

@@ -15,12 +15,19 @@ enum CliExit {
     CliNameErrors = 1,
     // The command line or a file it names cannot be used.
     CliUsageError = 2,
+    // rename: new names are in conflict, so nothing was renamed.
+    CliConflicts = 3,
+    // rename, undo, recover: files that were to move did not (a failure, a
+    // stop, files moved since, an interrupted rename that waits, ...).
+    CliIncomplete = 4,
 };
 
 // The whole of tarvello-cli: arguments after the program's name, standard
 // input, output and error, and the folder holding langages/. Paths are read
 // and printed as the bytes given; they are decoded (QFile::decodeName) and
-// made absolute against the current folder only for the computation.
+// made absolute against the current folder only for the computation. rename,
+// undo and recover keep their journal and undo record in the settings folder
+// ($XDG_CONFIG_HOME/Tarvello, else ~/.config/Tarvello), as the window does.
 int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODevice &err,
            const QString &programFolder);
 

@@ -43,6 +43,7 @@ const std::pair<const char *, bool RuleOptions::*> kFlags[] = {
     {"--upper-words", &RuleOptions::upperWords},
     {"--no-forbidden", &RuleOptions::noForbidden},
     {"--no-numbering", &RuleOptions::noNumbering},
+    {"--skip-conflicts", &RuleOptions::skipConflicts},
     {"--help", &RuleOptions::help},
 };
 

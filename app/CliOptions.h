@@ -37,6 +37,8 @@ struct RuleOptions {
     bool upperWords = false;
     bool noForbidden = false;
     bool noNumbering = false;
+    // rename only: rename the files without conflict and leave the others.
+    bool skipConflicts = false;
     QString settingsFile;
     QString language = QStringLiteral("Français");
     bool help = false;

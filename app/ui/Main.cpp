@@ -116,6 +116,10 @@ bool Program::Main()
         QObject::connect(m_signals.get(), &QuitSignals::quitRequested, m_main.get(), &QWidget::close);
         QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_main.get(), &QWidget::close);
 
+        // A rename cut short (a crash, a power cut) waits in its journal:
+        // every file goes to its new or its old name before anything else.
+        step(145, [&] { m_main->offerRecovery(); });
+
         // 15. First run: the Exif reader is chosen.
         step(150, [&] {
             if (m_context.settings.Option_OutilExifChoisi == 0)

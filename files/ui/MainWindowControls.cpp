@@ -431,6 +431,10 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     for (QPushButton *b : {cmdOption, cmdAbout, cmdAide, cmdForum, cmdQuitter})
         bottom->addWidget(b);
     bottom->addSpacing(12);
+    // Undo stands beside the rename it takes back.
+    cmdDefaire = button(central, "cmdDefaire");
+    cmdDefaire->setMinimumHeight(40);
+    bottom->addWidget(cmdDefaire);
     bottom->addWidget(cmdRenommer);
     bottom->addWidget(cmdRenommerStop);
     outer->addLayout(bottom);

@@ -115,6 +115,7 @@ struct MainWindowControls {
     // Commands.
     QPushButton *cmdRenommer = nullptr;
     QPushButton *cmdRenommerStop = nullptr;
+    QPushButton *cmdDefaire = nullptr;
     QPushButton *cmdOption = nullptr;
     QPushButton *cmdAbout = nullptr;
     QPushButton *cmdAide = nullptr;

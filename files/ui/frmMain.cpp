@@ -73,6 +73,7 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
     connectRuleOptions();
     connectFileList();
     connectRuleEdit();
+    connectRenameCommands();
     connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
         if (onQuitButton)
             onQuitButton();
@@ -149,9 +150,10 @@ void frmMain::translate()
     lang::Language &language = m_context.language;
     m_tree->retranslate();
     m_fileView->retranslate();
+    translateRenameCommands();
     lang::ui::TranslateForm(this, language);
     m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QStringLiteral("0"))));
-    showListCount();
+    showEntryCount();
     const int tip = m_ui.lstAstuce->currentRow();
     m_ui.lstAstuce->clear();
     for (int i = 0; i < m_ui.fAstuce.size(); ++i)
@@ -222,6 +224,7 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
     for (QWidget *w : std::as_const(switched))
         w->setEnabled(on);
     m_ui.txtExtension->setEnabled(on && m_ui.chkExtension->isChecked());
+    m_ui.cmdDefaire->setEnabled(on && undoAvailable());
     m_ui.cmdStopAction->setVisible(showStop);
     if (showStop)
         m_ui.cmdStopAction->setEnabled(true);
@@ -240,20 +243,13 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
 
 rules::RuleSettings frmMain::ruleFromControls() const
 {
-    const app::Settings &s = m_context.settings;
-    rules::RuleSettings rule;
+    // The option boxes keep the settings record up to date as they are
+    // clicked; the texts are read from their boxes as they stand now.
+    rules::RuleSettings rule = rules::RuleSettings::fromSettings(m_context.settings);
     rule.rule = m_ui.cboRenommer->currentText();
     rule.startText = m_ui.txtDebut->text();
-    rule.counterStart = s.RegleRenommage_DebutPas;
     rule.stepText = m_ui.txtPas->text();
-    rule.counterStep = s.RegleRenommage_Pas;
-    rule.changeExtension = m_ui.chkExtension->isChecked() ? 1 : 0;
     rule.newExtension = m_ui.txtExtension->text();
-    rule.replaceForbidden = m_ui.chkInterdit->isChecked() ? 1 : 0;
-    rule.numberIdentical = m_ui.chkAutoIncrement->isChecked() ? 1 : 0;
-    rule.trimSpaces = m_ui.chkTrim->isChecked() ? 1 : 0;
-    rule.upperFirstChar = m_ui.chkUpperFirstChar->isChecked() ? 1 : 0;
-    rule.upperEachWord = m_ui.chkUpperCaseFirstWord->isChecked() ? 1 : 0;
     rule.caseIndex = std::max(0, m_ui.optCasseGroup->checkedId());
     rule.extensionFilter = rules::extensionFilterOfCaption(m_ui.lblComment->text());
     return rule;
@@ -358,7 +354,7 @@ void frmMain::update_names()
         endNames();
         m_ui.ProgressBar1->hide();
     }
-    showListCount();
+    showEntryCount();
     m_updating = false;
     objetOnOff(true, false, false);
 }
@@ -514,15 +510,7 @@ void frmMain::pullSettings()
     s.General_FenetreLargeur = float(pixelsToTwips(normal.width(), this));
     s.General_FiltreAffichage = m_ui.txtFilter->text();
     s.General_VisualiserImage = m_ui.chkPreview->isChecked() ? 1 : 0;
-    s.General_MettreAJour = m_ui.chkRefresh->isChecked() ? 1 : 0;
     s.RegleRenommage_Regle = m_ui.cboRenommer->currentText();
-    s.RegleRenommage_ModifieExtension = m_ui.chkExtension->isChecked() ? 1 : 0;
-    s.RegleRenommage_ModifieExtensionValeur = m_ui.txtExtension->text();
-    s.RegleRenommage_RemplacerCaractereInterdit = m_ui.chkInterdit->isChecked() ? 1 : 0;
-    s.RegleRenommage_IncrementeFichierIdentique = m_ui.chkAutoIncrement->isChecked() ? 1 : 0;
-    s.RegleRenommage_EffaceEspace = m_ui.chkTrim->isChecked() ? 1 : 0;
-    s.RegleRenommage_PremierCaractereEnMajuscule = m_ui.chkUpperFirstChar->isChecked() ? 1 : 0;
-    s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot = m_ui.chkUpperCaseFirstWord->isChecked() ? 1 : 0;
     const QListWidgetItem *tip = m_ui.lstAstuce->currentItem();
     s.RegleRenommage_Astuce = tip ? tip->text() : QString();
     auto checkedIndex = [](const QList<QRadioButton *> &buttons) -> qint16 {

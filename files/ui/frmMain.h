@@ -31,6 +31,14 @@ namespace tarvello::lang {
 class MsgBox;
 }
 
+namespace tarvello::files {
+class FileOps;
+struct RenamePlan;
+struct RenameReport;
+struct RenameRun;
+struct UndoReport;
+}
+
 namespace tarvello::files::ui {
 
 // The program's main window: the folder browser, the list of files with their
@@ -150,7 +158,6 @@ private:
     bool askToAddFolders(int message, int files, int folders);
     void tellNotText(const QStringList &paths);
     bool pauseAdd(int done);
-    void showListCount();
     QList<int> selectedEntryRows() const;
     bool lstrenameViewportEvent(QEvent *event);
     bool cmdDnDEvent(QEvent *event);
@@ -234,6 +241,55 @@ private:
     QString m_lastRule;
     // The rule box's caret as last sampled and followed by the keys; -1 none.
     qint16 m_caret = -1;
+
+    // The rename operation, its stop and undo, and the recovery of a rename
+    // cut short (frmMain_Rename.cpp).
+public:
+    // The rename button: drops the entries the rule leaves alone, checks the
+    // counter's width, plans every path (making the folders new names ask
+    // for), lets the user review the conflicts, renames the others in two
+    // phases, resets the rule and counter as the options say and prepares
+    // the further passes. A rename cut short that waits is offered first.
+    void cmdRenommer_Click();
+    // Asks message 20; Yes stops the running rename or undo before its next
+    // file (the files already on their way still reach a name).
+    void cmdRenommerStop_Click();
+    // The undo command: asks, then gives the files of the last rename their
+    // old names back and tells which could not.
+    void cmdDefaire_Click();
+    // When a rename cut short waits: asks whether to recover it now and, on
+    // Yes, does and tells how it went. False when none waits.
+    bool offerRecovery();
+    // True while a rename or an undo runs: the list must not change meanwhile.
+    bool renameRunning() const { return m_renaming; }
+
+private:
+    class RenameSession;
+
+    void connectRenameCommands();
+    void translateRenameCommands();
+    bool undoAvailable() const;
+    void renameTheList();
+    std::optional<QList<FileEntry>> entriesToRename();
+    bool reviewConflicts(const RenamePlan &plan);
+    RenameRun runRenameOf(const RenamePlan &plan, FileOps &fs);
+    void resetRuleAfterRename(int count);
+    void showRenameEnd();
+    void addFurtherPasses(const RenamePlan &plan, const RenameReport &report);
+    void showRenameProblems(const RenameRun &run);
+    bool confirmUndo();
+    void dropUndoneEntries(const UndoReport &undo);
+    void showEntryCount();
+    void closeIfAskedDuringRename();
+
+    // A rename or an undo runs.
+    bool m_renaming = false;
+    // The rename stop flag, set by cmdRenommerStop.
+    bool m_renameStop = false;
+    // The window was closed while a rename ran: it closes once the rename ends.
+    bool m_closeAfterRename = false;
+    // The conflict review's answer: "" to go on, "ANNULER" to cancel.
+    QString m_answer;
 };
 
 } // namespace tarvello::files::ui

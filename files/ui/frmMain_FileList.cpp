@@ -94,7 +94,7 @@ public:
     ~AddFrame()
     {
         w.endNames();
-        w.showListCount();
+        w.showEntryCount();
         w.m_ui.ProgressBar1->hide();
         w.objetOnOff(true, false, false);
         w.m_escapeTimer->stop();
@@ -187,11 +187,6 @@ QTimer *frmMain::makeTimer(const char *name, int intervalMs, void (frmMain::*tic
     timer->setInterval(intervalMs);
     connect(timer, &QTimer::timeout, this, tick);
     return timer;
-}
-
-void frmMain::showListCount()
-{
-    m_ui.Label4->setText(lang::ui::widgetText(m_context.language.GetMessage(19, QString::number(m_files.count()))));
 }
 
 QList<int> frmMain::selectedEntryRows() const
@@ -421,7 +416,7 @@ void frmMain::cmdClear_Click()
     if (m_busy)
         return;
     m_files.clear();
-    showListCount();
+    showEntryCount();
     m_identical.reset();
 }
 

@@ -1,87 +1,15 @@
 #include "QtPrint.h"
 
-#include "app/Cli.h"
-#include "lang/Language.h"
+#include "CliTestSupport.h"
 
-#include <QBuffer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdio>
-#include <filesystem>
 
 using namespace tarvello;
+using namespace tarvello::clitest;
 
 namespace {
-
-// The folder of the test program, where the build puts langages/ and the CLI.
-QString binFolder()
-{
-    return QFileInfo(QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe").string())).path();
-}
-
-QString message(int number, const QString &language = QStringLiteral("Français"))
-{
-    lang::Language lang(binFolder());
-    lang.setLanguage(language);
-    return lang.GetMessage(number);
-}
-
-struct CliRun {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun runCli(const QByteArrayList &arguments, const QByteArray &input = {},
-              const QString &programFolder = binFolder())
-{
-    QBuffer in;
-    in.setData(input);
-    in.open(QIODevice::ReadOnly);
-    QBuffer out;
-    QBuffer err;
-    out.open(QIODevice::WriteOnly);
-    err.open(QIODevice::WriteOnly);
-    CliRun run;
-    run.code = app::runCli(arguments, in, out, err, programFolder);
-    run.out = out.data();
-    run.err = err.data();
-    return run;
-}
-
-void touch(const QByteArray &path)
-{
-    FILE *file = std::fopen(path.constData(), "w");
-    ASSERT_NE(file, nullptr) << path.constData();
-    std::fclose(file);
-}
-
-// A folder tree for the command line: every file of a case is created in it.
-class CliFolder
-{
-public:
-    CliFolder() { EXPECT_TRUE(m_dir.isValid()); }
-
-    QByteArray path(const QByteArray &relative) const { return QFile::encodeName(m_dir.path()) + '/' + relative; }
-
-    QByteArray create(const QByteArray &relative) const
-    {
-        const QByteArray full = path(relative);
-        QDir().mkpath(QFileInfo(QFile::decodeName(full)).path());
-        touch(full);
-        return full;
-    }
-
-private:
-    QTemporaryDir m_dir;
-};
 
 // "@91" stands for the text of message 91 in the language files, whatever
 // their wording.
@@ -186,7 +114,10 @@ TEST(Cli, badCommandLinesSayWhyAndPrintNothing)
 {
     const QByteArrayList cases[] = {
         {},
-        {"rename", "a.jpg"},
+        {"rename"},
+        {"undo", "a.jpg"},
+        {"recover", "--rule", "x"},
+        {"preview", "--skip-conflicts", "a.jpg"},
         {"preview"},
         {"preview", "--bogus", "a.jpg"},
         {"preview", "a.jpg", "--rule"},
@@ -283,8 +214,8 @@ TEST(Cli, helpDocumentsEveryOptionInEachLanguage)
         EXPECT_EQ(run.code, app::CliSuccess);
         const QList<QByteArray> lines = run.out.split('\n');
         for (const char *option : {"--rule", "--start", "--step", "--case", "--extension", "--filter", "--trim",
-                                   "--upper-first", "--upper-words", "--no-forbidden", "--no-numbering", "--settings",
-                                   "--lang", "--help"}) {
+                                   "--upper-first", "--upper-words", "--no-forbidden", "--no-numbering",
+                                   "--skip-conflicts", "--settings", "--lang", "--help"}) {
             const bool documented = std::any_of(lines.begin(), lines.end(), [&](const QByteArray &line) {
                 const QByteArray start = QByteArray("  ") + option;
                 // The option's name ends there ("--trim", not "--trimmed").
@@ -293,6 +224,8 @@ TEST(Cli, helpDocumentsEveryOptionInEachLanguage)
             });
             EXPECT_TRUE(documented) << language << ' ' << option;
         }
+        for (const char *command : {"preview", "rename", "undo", "recover"})
+            EXPECT_TRUE(run.out.contains(QByteArray("tarvello-cli ") + command)) << language << ' ' << command;
     }
 }
 

@@ -2,7 +2,10 @@
 #include "app/ui/Main.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/StartupServices.h"
+#include "files/RenameJournal.h"
+#include "files/RenamePlan.h"
 #include "files/ui/frmMain.h"
+#include "lang/MsgBox.h"
 #include "support/ScriptedMsgBox.h"
 
 #include <QAbstractButton>
@@ -58,7 +61,7 @@ QString makeProgramFolder(const QTemporaryDir &dir)
     if (f.open(QIODevice::WriteOnly)) {
         f.write("[LANGUAGE]\r\nlanguage=Fran\xE7" "ais\r\n[MSG]\r\nm1=Information\r\nm16=*\r\n"
                 "m77=%s fichiers renomm\xE9s\r\nm88=Le dossier %s n'existe pas\r\nm92=Nombre de $ impair\r\n"
-                "m96=Version %s inconnue\r\n");
+                "m96=Version %s inconnue\r\n[EXTRA]\r\nRecoverQuestion=Reprendre ?\r\nRecoverDone=Repris : %s, %s\r\n");
     }
     return dir.path();
 }
@@ -175,6 +178,40 @@ private Q_SLOTS:
         QCOMPARE(services.box.shown[1].style, 64);
         QCOMPARE(services.box.shown[0].title, QStringLiteral("Information"));
         QCOMPARE(program.mainWindow()->windowTitle(), QStringLiteral("Tarvello v1.13.0 - 0 fichiers renommés"));
+        program.mainWindow()->close();
+    }
+
+    void aRenameCutShortIsOfferedOnceTheWindowShows_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("yes") << int(lang::MsgAnswer::Yes);
+        QTest::newRow("no") << int(lang::MsgAnswer::No);
+    }
+
+    void aRenameCutShortIsOfferedOnceTheWindowShows()
+    {
+        QFETCH(int, answer);
+        QTemporaryDir photos;
+        QVERIFY(QFile(photos.filePath(QStringLiteral("a.jpg"))).open(QIODevice::WriteOnly));
+        files::FileOps fs;
+        const files::RenamePlan plan = files::planRename(
+            QList<files::FileEntry>{{QStringLiteral("a.jpg"), photos.path(), QStringLiteral("b.jpg")}}, fs);
+        const QString settingsFolder = m_config + QStringLiteral("/Tarvello");
+        QCOMPARE(files::RenameJournal(settingsFolder).begin(plan), 0);
+        QCOMPARE(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
+
+        RecordingServices services;
+        services.box.answers = {answer};
+        app::ui::Program program(m_program, {}, services);
+        QVERIFY(program.Main());
+        QVERIFY(services.box.shown.size() >= 1);
+        QCOMPARE(services.box.shown[0].text, QStringLiteral("Reprendre ?"));
+        QCOMPARE(services.box.shown[0].style, lang::MsgStyle::YesNo + lang::MsgStyle::Question);
+        const bool recovered = answer == lang::MsgAnswer::Yes;
+        QCOMPARE(QFile::exists(photos.filePath(QStringLiteral("b.jpg"))), recovered);
+        QCOMPARE(files::RenameJournal(settingsFolder).exists(), !recovered);
+        if (recovered)
+            QCOMPARE(services.box.shown[1].text, QStringLiteral("Repris : 1, 0"));
         program.mainWindow()->close();
     }
 

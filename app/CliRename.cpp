@@ -1,0 +1,177 @@
+#include "app/CliRename.h"
+
+#include "app/Cli.h"
+
+#include "common/Zub.h"
+#include "files/RenameOperation.h"
+#include "files/RenameTexts.h"
+#include "lang/Language.h"
+
+#include <QFile>
+#include <QIODevice>
+
+#include <cerrno>
+#include <csignal>
+
+namespace tarvello::app {
+
+using files::Outcome;
+
+namespace {
+
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void noteStopSignal(int)
+{
+    g_stopSignal = 1;
+}
+
+// While a rename or an undo runs, Ctrl-C, a hang-up or a termination asks it
+// to stop instead of killing the process between two moves; the handlers
+// that were there before come back afterwards.
+class StopOnSignals : public files::RenameObserver
+{
+public:
+    StopOnSignals()
+    {
+        g_stopSignal = 0;
+        struct sigaction action {};
+        action.sa_handler = noteStopSignal;
+        sigemptyset(&action.sa_mask);
+        for (int i = 0; i < kSignalCount; ++i)
+            sigaction(kSignals[i], &action, &m_previous[i]);
+    }
+    ~StopOnSignals() override
+    {
+        for (int i = 0; i < kSignalCount; ++i)
+            sigaction(kSignals[i], &m_previous[i], nullptr);
+    }
+    StopOnSignals(const StopOnSignals &) = delete;
+    StopOnSignals &operator=(const StopOnSignals &) = delete;
+
+    bool stopRequested() override { return g_stopSignal != 0; }
+
+private:
+    static constexpr int kSignalCount = 3;
+    static constexpr int kSignals[kSignalCount] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction m_previous[kSignalCount] {};
+};
+
+void writeMove(QIODevice &out, const QByteArray &from, const QByteArray &to)
+{
+    writeLine(out, from + '\t' + to);
+}
+
+// The files of a run that now have other names, in list order.
+void writeMoves(QIODevice &out, const files::RenamePlan &plan, const files::RenameReport &report)
+{
+    // A run that could not begin has no outcomes.
+    for (qsizetype i = 0; i < report.outcomes.size(); ++i) {
+        const files::PlannedRename &entry = plan.entries[i];
+        if (report.outcomes[i] == Outcome::Renamed && entry.newPath != entry.oldPath)
+            writeMove(out, entry.oldPath, entry.newPath);
+    }
+}
+
+// The positions a stop left untouched, told in one line.
+void writeStopped(QIODevice &err, const CliTexts &texts, const files::RenameReport &report)
+{
+    if (report.stopped)
+        writeMessage(err, texts.text("cliStopped", QString::number(report.outcomes.count(Outcome::NotReached))));
+}
+
+} // namespace
+
+int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QString &settingsFolder,
+                const lang::Language &language, QIODevice &out, QIODevice &err)
+{
+    const CliTexts texts(language);
+    bool nameErrors = false;
+    for (const ComputedName &name : names) {
+        if (const QByteArray line = nameErrorLine(name); !line.isEmpty()) {
+            writeLine(err, line);
+            nameErrors = true;
+        }
+    }
+    if (nameErrors) {
+        writeMessage(err, texts.text("cliNameErrorsNothingRenamed"));
+        return CliNameErrors;
+    }
+
+    QList<files::PathPair> pairs;
+    QList<const ComputedName *> taking;
+    for (const ComputedName &name : names) {
+        if (name.result.kind != rules::NameResult::Kind::Name) {
+            writeMessage(err, QFile::decodeName(name.given) + QStringLiteral(": ") + name.result.name);
+            continue;
+        }
+        const files::FileEntry entry{common::ZubGetFileName(name.path), common::ZubGetPath(name.path), name.result.name};
+        pairs.append(files::pathPairFor(name.native, entry));
+        taking.append(&name);
+    }
+    if (pairs.isEmpty())
+        return CliSuccess;
+
+    files::FileOps fs;
+    const files::RenamePlan plan = files::planRename(pairs, fs);
+    for (const files::PlannedRename &entry : plan.entries) {
+        if (!entry.heldBack())
+            continue;
+        const QString moving = QFile::decodeName(taking[entry.position - 1]->given) + QStringLiteral(" -> ")
+            + files::displayPath(entry.newPath);
+        writeMessage(err, texts.text("RenameFailureLine", moving, files::conflictReason(language, entry.conflict)));
+    }
+    if (plan.conflictCount() > 0 && !skipConflicts) {
+        writeMessage(err, texts.text("cliConflictsNothingRenamed"));
+        return CliConflicts;
+    }
+
+    StopOnSignals observer;
+    const files::RenameRun run = files::runRename(plan, settingsFolder, observer, fs);
+    writeMoves(out, plan, run.report);
+    if (const QString text = files::renameRunText(language, run, settingsFolder); !text.isEmpty())
+        writeMessage(err, text);
+    if (run.journalError == EEXIST)
+        writeMessage(err, texts.text("cliRecoverHint"));
+    writeStopped(err, texts, run.report);
+    const int expected = int(plan.entries.size()) - plan.conflictCount();
+    return run.journalError == 0 && run.report.renamed == expected ? CliSuccess : CliIncomplete;
+}
+
+int undoFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err)
+{
+    const CliTexts texts(language);
+    files::FileOps fs;
+    StopOnSignals observer;
+    const files::UndoReport undo = files::undoLastRename(settingsFolder, observer, fs);
+    writeMoves(out, undo.plan, undo.report);
+    writeMessage(err, files::undoText(language, undo, settingsFolder));
+    if (undo.journalError == EEXIST)
+        writeMessage(err, texts.text("cliRecoverHint"));
+    writeStopped(err, texts, undo.report);
+    if (undo.nothingToUndo)
+        return CliSuccess;
+    const bool complete = undo.recordError == 0 && undo.journalError == 0 && undo.movedSince.isEmpty()
+        && undo.report.renamed == int(undo.plan.entries.size());
+    return complete ? CliSuccess : CliIncomplete;
+}
+
+int recoverFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err)
+{
+    const CliTexts texts(language);
+    files::FileOps fs;
+    const files::RecoveryReport report = files::recoverInterruptedRename(settingsFolder, fs);
+    if (!report.found && !report.busy) {
+        writeMessage(err, texts.text("cliNothingToRecover"));
+        return CliSuccess;
+    }
+    for (const files::JournalEntry &entry : report.renamed)
+        writeMove(out, entry.oldPath, entry.newPath);
+    writeMessage(err, files::recoveryText(language, report, settingsFolder));
+    // An unfinished copy is the user's to look at, so it counts as not done.
+    const bool done = !report.busy && !report.unreadable && report.leftAtTemporary.isEmpty()
+        && report.incompleteCopies.isEmpty();
+    return done ? CliSuccess : CliIncomplete;
+}
+
+} // namespace tarvello::app

@@ -1,0 +1,266 @@
+#include "files/RenameJournal.h"
+
+#include "files/RecordFormat.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace tarvello::files {
+
+namespace {
+
+const QByteArray kHeader = "TARVELLO RENAME JOURNAL 1";
+const QString kFileName = QStringLiteral("rename.journal");
+
+QByteArray markLine(JournalMark mark, int position)
+{
+    switch (mark) {
+    case JournalMark::FirstPhaseDone:
+        return "PHASE1\n";
+    case JournalMark::CopyStarted:
+        return "COPY " + QByteArray::number(position) + '\n';
+    case JournalMark::SecondPhaseDone:
+        return "PHASE2\n";
+    }
+    return {};
+}
+
+// A journal row: "E position identity oldFolder oldName tempName newFolder
+// newName"; the temporary name lies in the old path's folder.
+std::optional<JournalEntry> parseEntry(const RecordFile &record, const QList<QByteArray> &fields)
+{
+    if (fields.size() != 10 || fields[0] != "E")
+        return std::nullopt;
+    JournalEntry entry;
+    bool ok = false;
+    entry.position = fields[1].toInt(&ok);
+    if (!ok || !parseIdentityFields(fields, 2, entry.identity))
+        return std::nullopt;
+    const auto oldPath = record.path(fields, 5);
+    const auto tempPath = record.path(fields[5], fields[7]);
+    const auto newPath = record.path(fields, 8);
+    if (!oldPath || !tempPath || !newPath)
+        return std::nullopt;
+    entry.oldPath = *oldPath;
+    entry.tempPath = *tempPath;
+    entry.newPath = *newPath;
+    return entry;
+}
+
+} // namespace
+
+RenameJournal::RenameJournal(QString folder)
+    : m_folder(std::move(folder))
+{
+}
+
+QString RenameJournal::path() const
+{
+    return m_folder + QLatin1Char('/') + kFileName;
+}
+
+bool RenameJournal::exists() const
+{
+    return FileOps().exists(QFile::encodeName(path()));
+}
+
+int RenameJournal::begin(const RenamePlan &plan)
+{
+    FileOps fs;
+    if (const int error = fs.makeFolders(QFile::encodeName(m_folder)))
+        return error;
+    RecordWriter writer(kHeader);
+    for (const PlannedRename &entry : plan.entries) {
+        if (entry.heldBack())
+            continue;
+        writer.beginRow('E');
+        writer.addNumber(entry.position);
+        writer.addIdentity(entry.identity);
+        writer.addPath(entry.oldPath);
+        writer.addName(nativeNameOf(entry.tempPath));
+        writer.addPath(entry.newPath);
+    }
+    return writeFileDurably(QFile::encodeName(path()), writer.text(), false);
+}
+
+void RenameJournal::mark(JournalMark mark, int position)
+{
+    // A lost mark costs nothing but a little certainty: recovery reads the
+    // files' places on disk, and treats a copy it was not told of as a file
+    // it must not touch.
+    const int fd = ::open(QFile::encodeName(path()).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    const QByteArray line = markLine(mark, position);
+    if (::write(fd, line.constData(), size_t(line.size())) == line.size())
+        ::fdatasync(fd);
+    ::close(fd);
+}
+
+int RenameJournal::finish()
+{
+    const QByteArray native = QFile::encodeName(path());
+    if (::unlink(native.constData()) != 0 && errno != ENOENT)
+        return errno;
+    return FileOps().syncFolder(QFile::encodeName(m_folder));
+}
+
+std::optional<JournalContent> RenameJournal::load(int *error) const
+{
+    const auto record = RecordFile::read(path(), kHeader, error);
+    if (!record)
+        return std::nullopt;
+    JournalContent content;
+    for (const QList<QByteArray> &fields : record->rows()) {
+        const auto entry = parseEntry(*record, fields);
+        if (!entry) {
+            if (error)
+                *error = EBADMSG;
+            return std::nullopt;
+        }
+        content.entries.append(*entry);
+    }
+    // The last mark may have been cut by a crash; it is then ignored.
+    for (const QByteArray &line : record->trailer()) {
+        if (line == "PHASE1")
+            content.firstPhaseDone = true;
+        else if (line == "PHASE2")
+            content.secondPhaseDone = true;
+        else if (line.startsWith("COPY "))
+            content.copying.insert(line.mid(5).toInt());
+    }
+    return content;
+}
+
+RenameLock::RenameLock(const QString &folder)
+{
+    if ((m_error = FileOps().makeFolders(QFile::encodeName(folder))) != 0)
+        return;
+    m_fd = ::open(QFile::encodeName(folder + QStringLiteral("/rename.lock")).constData(),
+                  O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_fd < 0) {
+        m_error = errno;
+        return;
+    }
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        m_error = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+RenameLock::~RenameLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void RenameJournal::removeUnfinishedWrites() const
+{
+    // The undo record is written the same way, beside the journal.
+    const QStringList parts = QDir(m_folder).entryList({QStringLiteral("rename.*.part")}, QDir::Files | QDir::Hidden);
+    for (const QString &part : parts)
+        QFile::remove(m_folder + QLatin1Char('/') + part);
+}
+
+RecoveryReport recoverFromJournal(const JournalContent &content, FileOps &fs, RenameJournal *journal)
+{
+    const QList<JournalEntry> &entries = content.entries;
+    const qsizetype n = entries.size();
+    RecoveryReport report;
+    report.found = true;
+
+    // A move made as a link and an unlink, cut between the two, leaves the
+    // file under two names: the temporary one can go, nothing is lost.
+    for (const JournalEntry &entry : entries) {
+        const auto temporary = fs.identity(entry.tempPath);
+        if (temporary && (fs.identity(entry.newPath) == temporary || fs.identity(entry.oldPath) == temporary))
+            fs.removeFile(entry.tempPath);
+    }
+    // A copy to another file system cut short: a complete copy finishes the
+    // move; anything else at the new path may be a partial copy or a file that
+    // came meanwhile, so it stays and is reported, and the file goes back (or
+    // stays back, when an earlier recovery already sent it).
+    QSet<int> incomplete;
+    for (const JournalEntry &entry : entries) {
+        if (!content.copying.contains(entry.position) || !fs.exists(entry.newPath))
+            continue;
+        const bool atTemporary = fs.exists(entry.tempPath);
+        const bool atOld = !atTemporary && entry.identity && fs.identity(entry.oldPath) == entry.identity;
+        if (!atTemporary && !atOld)
+            continue;
+        if (atTemporary && fs.sameContent(entry.tempPath, entry.newPath)) {
+            fs.removeFile(entry.tempPath);
+        } else {
+            incomplete.insert(entry.position);
+            report.incompleteCopies.append(entry.newPath);
+        }
+    }
+
+    QList<bool> atTemporary(n, false);
+    QList<bool> goesBack(n, false);
+    QMultiHash<QByteArray, qsizetype> byNewPath;
+    QList<qsizetype> pending;
+    for (qsizetype i = 0; i < n; ++i) {
+        atTemporary[i] = fs.exists(entries[i].tempPath);
+        if (!atTemporary[i])
+            continue;
+        byNewPath.insert(entries[i].newPath, i);
+        if (fs.exists(entries[i].newPath)) {
+            goesBack[i] = true;
+            pending.append(i);
+        }
+    }
+    // A file going back takes its old path, so whatever would move there goes back too.
+    while (!pending.isEmpty()) {
+        const QByteArray &taken = entries[pending.takeLast()].oldPath;
+        for (auto it = byNewPath.constFind(taken); it != byNewPath.constEnd() && it.key() == taken; ++it) {
+            if (!goesBack[*it]) {
+                goesBack[*it] = true;
+                pending.append(*it);
+            }
+        }
+    }
+    for (qsizetype i = n - 1; i >= 0; --i) {
+        if (!atTemporary[i] || goesBack[i])
+            continue;
+        const JournalEntry &entry = entries[i];
+        const int error = fs.move(entry.tempPath, entry.newPath, [&] {
+            if (journal)
+                journal->mark(JournalMark::CopyStarted, entry.position);
+        });
+        goesBack[i] = error != 0;
+    }
+    for (qsizetype i = n - 1; i >= 0; --i) {
+        if (atTemporary[i] && goesBack[i] && fs.renameNoReplace(entries[i].tempPath, entries[i].oldPath) != 0)
+            report.leftAtTemporary.append(entries[i].tempPath);
+    }
+
+    for (const JournalEntry &entry : entries) {
+        if (fs.exists(entry.tempPath))
+            continue;
+        const auto atNew = fs.identity(entry.newPath);
+        const bool atOld = entry.identity && fs.identity(entry.oldPath) == entry.identity;
+        // A finished copy is a new file: known by its mark, and by the original being gone.
+        const bool copied = atNew && !atOld && content.copying.contains(entry.position)
+            && !incomplete.contains(entry.position);
+        if ((atNew && atNew == entry.identity) || copied) {
+            ++report.atNew;
+            JournalEntry renamed = entry;
+            renamed.identity = atNew;
+            report.renamed.append(renamed);
+        } else if (atOld) {
+            ++report.atOld;
+        }
+    }
+    return report;
+}
+
+} // namespace tarvello::files

@@ -1,0 +1,111 @@
+#pragma once
+
+#include "files/FileOps.h"
+#include "files/RenamePlan.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+namespace tarvello::files {
+
+enum class JournalMark {
+    FirstPhaseDone,
+    CopyStarted, // a move to another file system begins for one position
+    SecondPhaseDone,
+};
+
+// One position of a journal: the paths it moves through.
+struct JournalEntry {
+    int position = 0;
+    QByteArray oldPath;
+    QByteArray tempPath;
+    QByteArray newPath;
+    std::optional<FileIdentity> identity;
+};
+
+struct JournalContent {
+    QList<JournalEntry> entries;
+    QSet<int> copying; // positions whose copy to another file system had begun
+    bool firstPhaseDone = false;
+    bool secondPhaseDone = false;
+};
+
+// The rename journal in the settings folder: the plan of the positions that
+// run, on disk before the first file moves, so that a run cut short (a crash,
+// a kill, a power cut) can be finished at the next start. Paths are stored as
+// their bytes, so any name survives. Only one journal exists at a time: while
+// one waits for recovery, no other rename can begin.
+class RenameJournal
+{
+public:
+    explicit RenameJournal(QString folder);
+
+    QString path() const;
+    bool exists() const;
+
+    // Writes the plan's running positions and puts the journal in place, both
+    // flushed to disk. 0 or errno; EEXIST when a journal already waits.
+    int begin(const RenamePlan &plan);
+
+    // Appends a progress mark, flushed to disk.
+    void mark(JournalMark mark, int position = 0);
+
+    // Removes the journal: the operation is over (or its leftovers are given up).
+    int finish();
+
+    // The journal's content; nullopt with error ENOENT when there is none,
+    // EBADMSG when it cannot be read as a journal.
+    std::optional<JournalContent> load(int *error = nullptr) const;
+
+    // Removes the half-written journals and undo records of runs killed while
+    // writing them.
+    void removeUnfinishedWrites() const;
+
+private:
+    QString m_folder;
+};
+
+// Held while an operation works with the journal (a rename, an undo, a
+// recovery), so that another process cannot take a running rename for an
+// interrupted one, nor run a second one beside it. The system lets it go when
+// the process ends, however it ends.
+class RenameLock
+{
+public:
+    explicit RenameLock(const QString &folder);
+    ~RenameLock();
+    RenameLock(const RenameLock &) = delete;
+    RenameLock &operator=(const RenameLock &) = delete;
+
+    // 0 when held; EBUSY when another process holds it; else why it could not be taken.
+    int error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    int m_error = 0;
+};
+
+// How a recovery ended.
+struct RecoveryReport {
+    bool busy = false;       // a rename is running in another process: nothing was touched
+    bool found = false;      // a journal was waiting
+    bool unreadable = false; // it could not be read; nothing was touched
+    int atNew = 0;
+    int atOld = 0;
+    QList<JournalEntry> renamed;          // positions found at their new path
+    QList<QByteArray> leftAtTemporary;    // files that could take neither name
+    QList<QByteArray> incompleteCopies;   // new paths that may hold an unfinished copy
+};
+
+// Brings every file of an interrupted run to its new path or back to its old
+// path, from whatever point the run (or an earlier recovery) was cut at.
+// Positions are finished in the second phase's order; a file whose new path is
+// taken goes back, and so does any file that would take its old path. Never
+// replaces a file.
+RecoveryReport recoverFromJournal(const JournalContent &content, FileOps &fs, RenameJournal *journal = nullptr);
+
+} // namespace tarvello::files

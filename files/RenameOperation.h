@@ -1,0 +1,57 @@
+#pragma once
+
+#include "files/FileOps.h"
+#include "files/RenameExecutor.h"
+#include "files/RenameJournal.h"
+#include "files/RenamePlan.h"
+#include "files/UndoRecord.h"
+
+#include <QList>
+#include <QString>
+
+// The rename operation as its callers (the main window, the command line) run
+// it: the journal around the two phases, the undo record after them, the
+// recovery of a run cut short and the undo of the last rename. Every file of
+// the program's own lives in the settings folder.
+namespace tarvello::files {
+
+struct RenameRun {
+    // The journal could not be begun, so nothing was renamed (EEXIST: an
+    // interrupted rename waits for recovery; EBUSY: another process renames).
+    int journalError = 0;
+    RenameReport report;
+    // The undo record could not be written (errno); the renames stand.
+    int undoError = 0;
+};
+
+// Runs a plan with its journal and, when files got new names, makes it the
+// rename that undo takes back. The journal stays only when a file had to keep
+// its temporary name.
+RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer,
+                    FileOps &fs);
+
+// True when a rename was cut short and waits for recovery.
+bool interruptedRenameWaiting(const QString &settingsFolder);
+
+// Recovers the interrupted rename, if any: every file to its new or its old
+// name. The files found at their new names become the rename undo takes back.
+// The journal goes, unless a file had to stay under its temporary name or
+// the journal cannot be read (it is then kept for another attempt).
+RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &fs);
+
+struct UndoReport {
+    bool nothingToUndo = false;
+    int recordError = 0;           // the undo record could not be read
+    int journalError = 0;          // as in RenameRun: nothing was undone
+    QList<UndoPair> movedSince;    // no longer at their new path: left alone
+    RenamePlan plan;               // the way back; its held-back positions were not undone
+    RenameReport report;
+};
+
+// Brings every file of the last rename that is still where that rename put
+// it back to its old path, through the same planning and two phases. What
+// could not go back (a conflict, a failure, a stop) stays in the record for
+// another attempt; files moved since are reported and dropped from it.
+UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs);
+
+} // namespace tarvello::files

@@ -1,0 +1,166 @@
+#include "files/RenameTexts.h"
+
+#include "lang/Language.h"
+
+#include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tarvello::files {
+
+namespace {
+
+QString extra(const lang::Language &language, const char *key, const QString &p1 = {}, const QString &p2 = {})
+{
+    return language.extra(QLatin1String(key), p1, p2);
+}
+
+QString failureLine(const lang::Language &language, const RenameFailure &failure)
+{
+    const QString reason = failure.stage == FailureStage::TargetStayed ? extra(language, "RenameErrorTargetStayed")
+                                                                        : errorReason(language, failure.error);
+    QString line = extra(language, "RenameFailureLine", displayPath(failure.oldPath), reason);
+    if (!failure.leftAt.isEmpty())
+        line += QLatin1Char(' ') + extra(language, "RenameFailureLeftAt", displayPath(failure.leftAt));
+    return line;
+}
+
+QString journalErrorText(const lang::Language &language, int error, const QString &settingsFolder)
+{
+    if (error == EEXIST)
+        return extra(language, "RenameJournalWaiting");
+    if (error == EBUSY)
+        return extra(language, "RenameBusy");
+    return extra(language, "RenameJournalFailed", RenameJournal(settingsFolder).path(), errorReason(language, error));
+}
+
+} // namespace
+
+QString errorReason(const lang::Language &language, int error)
+{
+    switch (error) {
+    case EEXIST:
+    case ENOTEMPTY:
+        return extra(language, "RenameErrorExists");
+    case ENOENT:
+        return extra(language, "RenameErrorMissing");
+    case EACCES:
+        return extra(language, "RenameErrorDenied");
+    case EPERM:
+        return extra(language, "RenameErrorRefused");
+    case EROFS:
+        return extra(language, "RenameErrorReadOnly");
+    case ENOSPC:
+    case EDQUOT:
+        return extra(language, "RenameErrorNoSpace");
+    case ENAMETOOLONG:
+        return extra(language, "RenameErrorNameTooLong");
+    case ENOTDIR:
+        return extra(language, "RenameErrorNotFolder");
+    case EBUSY:
+    case ETXTBSY:
+        return extra(language, "RenameErrorBusy");
+    case EXDEV:
+        return extra(language, "RenameErrorOtherDisk");
+    case FileOps::kCopyMismatch:
+        return extra(language, "RenameErrorCopyMismatch");
+    default:
+        return extra(language, "RenameErrorSystem", QString::number(error), QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
+
+QString conflictReason(const lang::Language &language, Conflict conflict)
+{
+    switch (conflict) {
+    case Conflict::None:
+        break;
+    case Conflict::TargetExists:
+        return extra(language, "ConflictTargetExists");
+    case Conflict::DuplicateTarget:
+        return extra(language, "ConflictDuplicateTarget");
+    case Conflict::TargetHeldBack:
+        return extra(language, "ConflictTargetHeldBack");
+    case Conflict::InvalidName:
+        return extra(language, "ConflictInvalidName");
+    case Conflict::NoFolderRoot:
+        return extra(language, "ConflictNoFolderRoot");
+    case Conflict::FolderUnavailable:
+        return extra(language, "ConflictFolderUnavailable");
+    case Conflict::DuplicateSource:
+        return extra(language, "ConflictDuplicateSource");
+    }
+    return {};
+}
+
+QString failuresText(const lang::Language &language, const QList<RenameFailure> &failures)
+{
+    if (failures.isEmpty())
+        return {};
+    QStringList lines{extra(language, "RenameFailuresHeader", QString::number(failures.size()))};
+    for (const RenameFailure &failure : failures)
+        lines.append(failureLine(language, failure));
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString renameRunText(const lang::Language &language, const RenameRun &run, const QString &settingsFolder)
+{
+    if (run.journalError != 0)
+        return journalErrorText(language, run.journalError, settingsFolder);
+    QStringList parts;
+    if (const QString failures = failuresText(language, run.report.failures); !failures.isEmpty())
+        parts.append(failures);
+    if (run.undoError != 0)
+        parts.append(extra(language, "RenameUndoRecordFailed", errorReason(language, run.undoError)));
+    return parts.join(QStringLiteral("\r\n\r\n"));
+}
+
+QString recoveryQuestion(const lang::Language &language)
+{
+    return extra(language, "RecoverQuestion");
+}
+
+QString recoveryText(const lang::Language &language, const RecoveryReport &report, const QString &settingsFolder)
+{
+    if (report.busy)
+        return extra(language, "RenameBusy");
+    if (report.unreadable)
+        return extra(language, "RecoverUnreadable", RenameJournal(settingsFolder).path());
+    QStringList lines{extra(language, "RecoverDone", QString::number(report.atNew), QString::number(report.atOld))};
+    for (const QByteArray &path : report.leftAtTemporary)
+        lines.append(extra(language, "RecoverLeftAt", displayPath(path)));
+    for (const QByteArray &path : report.incompleteCopies)
+        lines.append(extra(language, "RecoverIncompleteCopy", displayPath(path)));
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString undoText(const lang::Language &language, const UndoReport &report, const QString &settingsFolder)
+{
+    if (report.recordError != 0)
+        return extra(language, "UndoUnreadable", UndoRecord(settingsFolder).path());
+    if (report.nothingToUndo)
+        return extra(language, "UndoNothing");
+    if (report.journalError != 0)
+        return journalErrorText(language, report.journalError, settingsFolder);
+    QStringList parts{extra(language, "UndoDone", QString::number(report.report.renamed))};
+    if (!report.movedSince.isEmpty()) {
+        QStringList lines{extra(language, "UndoMovedSince")};
+        for (const UndoPair &pair : report.movedSince)
+            lines.append(displayPath(pair.newPath));
+        parts.append(lines.join(QStringLiteral("\r\n")));
+    }
+    if (report.plan.conflictCount() > 0) {
+        QStringList lines{extra(language, "UndoHeldBack")};
+        for (const PlannedRename &entry : report.plan.entries) {
+            if (entry.heldBack())
+                lines.append(extra(language, "RenameFailureLine", displayPath(entry.oldPath),
+                                   conflictReason(language, entry.conflict)));
+        }
+        parts.append(lines.join(QStringLiteral("\r\n")));
+    }
+    if (const QString failures = failuresText(language, report.report.failures); !failures.isEmpty())
+        parts.append(failures);
+    return parts.join(QStringLiteral("\r\n\r\n"));
+}
+
+} // namespace tarvello::files

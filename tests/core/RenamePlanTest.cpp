@@ -1,0 +1,267 @@
+#include "RenameTestSupport.h"
+
+#include "app/Settings.h"
+#include "files/RenamePlan.h"
+#include "lang/Language.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvello;
+using namespace tarvello::files;
+using tarvello::files::testing::Tree;
+
+namespace {
+
+const QString kForbidden = QStringLiteral("<< fichier interdit >>");
+const QString kOutside = QStringLiteral("<< hors filtre >>");
+
+QList<FileEntry> entries(int count)
+{
+    QList<FileEntry> list;
+    for (int i = 0; i < count; ++i)
+        list.append({QStringLiteral("f%1.jpg").arg(i), QStringLiteral("/photos"), QStringLiteral("n%1.jpg").arg(i)});
+    return list;
+}
+
+// File operations that always read a whole folder rather than look names up
+// one by one, as the plan does for folders holding many of its paths.
+class ListingOps : public FileOps
+{
+public:
+    std::optional<QSet<QByteArray>> folderNames(const QByteArray &folder, qsizetype) override
+    {
+        return FileOps::folderNames(folder, 1 << 30);
+    }
+};
+
+RenamePlan planIn(const Tree &tree, const QList<std::pair<QString, QString>> &renames, bool listing = false)
+{
+    QList<FileEntry> list;
+    for (const auto &[name, newName] : renames)
+        list.append({name, tree.root(), newName});
+    ListingOps listingOps;
+    FileOps lookupOps;
+    return planRename(list, listing ? listingOps : lookupOps);
+}
+
+class FakeMessages : public lang::Messages
+{
+public:
+    QString GetMessage(int number, const QString &p1, const QString &p2) override
+    {
+        return QStringLiteral("m%1(%2,%3)").arg(number).arg(p1, p2);
+    }
+};
+
+} // namespace
+
+TEST(RenamePrecheck, dropsForbiddenAndFilteredRowsFirst)
+{
+    QList<FileEntry> list = entries(5);
+    list[1].newName = kForbidden;
+    list[3].newName = kOutside;
+    const Precheck check = precheckRename(list, {kForbidden, kOutside, QStringLiteral("*_###"), "1", "1"});
+    EXPECT_EQ(check.outcome, PrecheckOutcome::Ready);
+    EXPECT_EQ(check.dropped, (QList<int>{1, 3}));
+    ASSERT_EQ(check.entries.size(), 3);
+    EXPECT_EQ(check.entries[1].name, QStringLiteral("f2.jpg"));
+    // Dropped even when the operation then ends.
+    EXPECT_EQ(precheckRename(list, {kForbidden, kOutside, QString(), "1", "1"}).dropped, (QList<int>{1, 3}));
+    EXPECT_EQ(precheckRename(list, {kForbidden, kOutside, QString(), "1", "1"}).outcome, PrecheckOutcome::EmptyRule);
+    EXPECT_EQ(precheckRename(list, {kForbidden, kOutside, "   ", "1", "1"}).outcome, PrecheckOutcome::NothingToDo);
+    EXPECT_EQ(precheckRename({list[1]}, {kForbidden, kOutside, "*", "1", "1"}).outcome, PrecheckOutcome::NothingToDo);
+}
+
+TEST(RenamePrecheck, counterCapacity)
+{
+    struct Case {
+        const char *rule, *start, *step;
+        int count;
+        bool warns;
+        int digits;
+        const char *largest;
+        qint64 last;
+        int needed;
+    };
+    const QList<Case> cases = {
+        {"Photo_##", "1", "1", 100, true, 2, "99", 100, 3},
+        {"Photo_##", "1", "1", 99, false, 0, "", 0, 0},
+        {"Photo_##", "1", "1", 1000, true, 2, "99", 1000, 4},
+        {"#a#", "1", "1", 100, true, 2, "99", 100, 3}, // every "#" counts, wherever it stands
+        {"Photo_##", "1", "2", 50, false, 0, "", 0, 0},
+        {"Photo_##", "1", "2", 51, true, 2, "99", 101, 3},
+        {"Photo_##", "95", "1", 6, true, 2, "99", 100, 3},
+        {"Photo_##", "5", "-1", 200, false, 0, "", 0, 0},
+        {"Photo_##", "#", "1", 1000, false, 0, "", 0, 0}, // continuation mode numbers from the folder
+        {"####################", "2147483647", "32767", 100000, false, 0, "", 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.rule << " start " << c.start << " step " << c.step << " x" << c.count);
+        const Precheck check = precheckRename(entries(c.count), {kForbidden, kOutside, c.rule, c.start, c.step});
+        ASSERT_EQ(check.outcome, c.warns ? PrecheckOutcome::CounterTooSmall : PrecheckOutcome::Ready);
+        if (c.warns) {
+            EXPECT_EQ(check.capacity.digits, c.digits);
+            EXPECT_EQ(check.capacity.largest, QString::fromUtf8(c.largest));
+            EXPECT_EQ(check.capacity.last, c.last);
+            EXPECT_EQ(check.capacity.needed, c.needed);
+        }
+    }
+    FakeMessages messages;
+    EXPECT_EQ(counterCapacityQuestion(messages, {2, QStringLiteral("99"), 100, 3}),
+              QStringLiteral("m32(2,99)m33(100,3)\r\nm34(,)"));
+}
+
+TEST(RenamePlan, newPathFromTheNewName)
+{
+    struct Case {
+        const char *newName, *newPath;
+        bool makeFolder;
+        Conflict preset;
+    };
+    const QList<Case> cases = {
+        {"b.jpg", "/data/photos/b.jpg", false, Conflict::None},
+        {".\\sub\\deep\\b.jpg", "/data/photos/sub/deep/b.jpg", true, Conflict::None},
+        {"..\\b.jpg", "/data/b.jpg", true, Conflict::None},
+        {"\\archive\\2024\\b.jpg", "/archive/2024/b.jpg", true, Conflict::None},
+        {"/archive/b.jpg", "/archive/b.jpg", true, Conflict::None},
+        {"$MKDIR.\\2024\\b.jpg", "/data/photos/2024/b.jpg", true, Conflict::None},
+        {"b$MKDIR.jpg", "/data/photos/b.jpg", false, Conflict::None},
+        {".hidden", "/data/photos/.hidden", false, Conflict::None},
+        {"sub\\b.jpg", "", false, Conflict::NoFolderRoot},
+        {"C:\\photos\\b.jpg", "", false, Conflict::NoFolderRoot},
+        {".\\sub\\", "", false, Conflict::InvalidName},
+        {".\\sub\\..", "", false, Conflict::InvalidName},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.newName);
+        const PathPair pair = pathPairFor({QStringLiteral("a.jpg"), QStringLiteral("/data/photos"), QString::fromUtf8(c.newName)});
+        EXPECT_EQ(pair.oldPath, QByteArray("/data/photos/a.jpg"));
+        EXPECT_EQ(pair.preset, c.preset);
+        if (c.preset == Conflict::None) {
+            EXPECT_EQ(pair.newPath, QByteArray(c.newPath));
+            EXPECT_EQ(pair.makeFolder, c.makeFolder);
+        }
+    }
+}
+
+TEST(RenamePlan, aPathThatIsNoTextKeepsItsBytes)
+{
+    const QByteArray oldPath("/data/caf\xE9/a\xFF.jpg");
+    const FileEntry entry{QFile::decodeName("a\xFF.jpg"), QFile::decodeName("/data/caf\xE9"), QStringLiteral("b.jpg")};
+    const PathPair pair = pathPairFor(oldPath, entry);
+    EXPECT_EQ(pair.oldPath, oldPath);
+    EXPECT_EQ(pair.newPath, QByteArray("/data/caf\xE9/b.jpg"));
+    EXPECT_FALSE(pair.makeFolder);
+    EXPECT_EQ(pair.preset, Conflict::None);
+}
+
+TEST(RenamePlan, conflictsByKind)
+{
+    struct Case {
+        const char *what;
+        QList<QByteArray> present;
+        QList<std::pair<QString, QString>> renames;
+        QList<Conflict> expected;
+    };
+    using C = Conflict;
+    const QList<Case> cases = {
+        {"existing file outside the list", {"a.jpg", "b.jpg", "outside.jpg"},
+         {{"a.jpg", "outside.jpg"}, {"b.jpg", "c.jpg"}}, {C::TargetExists, C::None}},
+        {"an existing folder is in the way too", {"a.jpg", "folder/x"}, {{"a.jpg", "folder"}}, {C::TargetExists}},
+        {"a swap", {"a.jpg", "b.jpg"}, {{"a.jpg", "b.jpg"}, {"b.jpg", "a.jpg"}}, {C::None, C::None}},
+        {"equal new paths", {"a.jpg", "b.jpg", "c.jpg"},
+         {{"a.jpg", "x.jpg"}, {"b.jpg", "x.jpg"}, {"c.jpg", "y.jpg"}}, {C::DuplicateTarget, C::DuplicateTarget, C::None}},
+        {"new paths equal but for case", {"a.jpg", "b.jpg"}, {{"a.jpg", "Photo.JPG"}, {"b.jpg", "photo.jpg"}},
+         {C::DuplicateTarget, C::DuplicateTarget}},
+        // b would move onto a, which stays because its own target is taken;
+        // c onto B.JPG, the path of b (case ignored), which then stays too.
+        {"held back until nothing changes", {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "z.jpg"},
+         {{"a.jpg", "z.jpg"}, {"b.jpg", "a.jpg"}, {"c.jpg", "B.JPG"}, {"d.jpg", "e.jpg"}},
+         {C::TargetExists, C::TargetHeldBack, C::TargetHeldBack, C::None}},
+        {"an unchanged name", {"a.jpg"}, {{"a.jpg", "a.jpg"}}, {C::None}},
+        {"listed twice", {"a.jpg"}, {{"a.jpg", "x.jpg"}, {"a.jpg", "y.jpg"}}, {C::None, C::DuplicateSource}},
+        {"invalid names", {"a.jpg", "b.jpg", "c.jpg", "d.jpg"},
+         {{"a.jpg", QString()}, {"b.jpg", QString(300, QLatin1Char('n'))}, {"c.jpg", QStringLiteral("x") + QChar(0) + "y"},
+          {"d.jpg", "..\\.."}},
+         {C::InvalidName, C::InvalidName, C::InvalidName, C::InvalidName}},
+        {"a file where a folder must be made", {"a.jpg", "blocker"}, {{"a.jpg", ".\\blocker\\a.jpg"}},
+         {C::FolderUnavailable}},
+    };
+    for (const bool listing : {false, true}) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(::testing::Message() << c.what << (listing ? ", folder read whole" : ", names looked up"));
+            Tree tree;
+            for (const QByteArray &name : c.present)
+                tree.write(name, name);
+            QList<Conflict> conflicts;
+            for (const PlannedRename &entry : planIn(tree, c.renames, listing).entries)
+                conflicts.append(entry.conflict);
+            EXPECT_EQ(conflicts, c.expected);
+        }
+    }
+}
+
+TEST(RenamePlan, temporaryPrefixGrowsAndStaysGrown)
+{
+    Tree tree;
+    for (const QByteArray name : {"x.jpg", "y.jpg", "z.jpg", "tmp_Tarv_1_x.jpg"})
+        tree.write(name, name);
+    for (const bool listing : {false, true}) {
+        // z's new name is y's temporary name with the grown prefix: it grows again.
+        const RenamePlan plan = planIn(tree, {{"x.jpg", "x2.jpg"}, {"y.jpg", "y2.jpg"}, {"z.jpg", "tmp_Tarv__2_y.jpg"}}, listing);
+        EXPECT_EQ(plan.entries[0].tempPath, tree.path("tmp_Tarv__1_x.jpg"));
+        EXPECT_EQ(plan.entries[1].tempPath, tree.path("tmp_Tarv___2_y.jpg"));
+        EXPECT_EQ(plan.entries[2].tempPath, tree.path("tmp_Tarv___3_z.jpg"));
+        EXPECT_EQ(plan.tempPrefix, QByteArray("tmp_Tarv__"));
+        EXPECT_EQ(plan.conflictCount(), 0);
+    }
+}
+
+TEST(RenamePlan, foldersAreMadeWhilePlanningEvenWhenTheReviewIsCancelled)
+{
+    Tree tree;
+    for (const QByteArray name : {"a.jpg", "b.jpg", "taken.jpg"})
+        tree.write(name, name);
+    const QString full = QStringLiteral("\\") + tree.root().mid(1).replace(QLatin1Char('/'), QLatin1Char('\\'))
+        + QStringLiteral("\\elsewhere\\deep\\b.jpg");
+    const RenamePlan plan = planIn(tree, {{"a.jpg", "$MKDIR.\\made\\a.jpg"}, {"b.jpg", full}, {"taken.jpg", "a.jpg"}});
+    EXPECT_EQ(plan.entries[0].newPath, tree.path("made/a.jpg"));
+    EXPECT_EQ(plan.entries[1].newPath, tree.path("elsewhere/deep/b.jpg"));
+    EXPECT_TRUE(QFileInfo(tree.root() + QStringLiteral("/made")).isDir());
+    EXPECT_TRUE(QFileInfo(tree.root() + QStringLiteral("/elsewhere/deep")).isDir());
+    EXPECT_FALSE(tree.exists("$MKDIR"));
+    EXPECT_EQ(tree.files().size(), 3);
+}
+
+TEST(RuleAfterRename, followsTheThreeOptions)
+{
+    struct Case {
+        qint16 ruleAfter, startAfter, startReset, stepAfter, stepReset;
+        qint32 start;
+        qint16 step;
+        bool clearRule;
+        std::optional<QString> startText, stepText;
+    };
+    const QList<Case> cases = {
+        {1, 2, 1, 1, 1, 1, 2, false, QStringLiteral("11"), std::nullopt}, // 5 files: 1 + 2 x 5
+        {1, 2, 1, 1, 1, 10, -3, false, QStringLiteral("-5"), std::nullopt},
+        {0, 0, 7, 0, 3, 1, 2, true, QStringLiteral("7"), QStringLiteral("3")},
+        {1, 1, 7, 1, 3, 1, 2, false, std::nullopt, std::nullopt},
+        // Continuation mode keeps its mark; a next start past 32 bits leaves the start alone.
+        {1, 2, 1, 1, 1, app::kContinuationStart, 1, false, std::nullopt, std::nullopt},
+        {1, 2, 1, 1, 1, 2147483000, 1000, false, std::nullopt, std::nullopt},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.start);
+        app::Settings settings;
+        settings.Option_RegleApresRenommage = c.ruleAfter;
+        settings.Option_RegleDebutApresRenommage = c.startAfter;
+        settings.Option_RegleDebutResetRenommage = c.startReset;
+        settings.Option_ReglePasApresRenommage = c.stepAfter;
+        settings.Option_ReglePasResetRenommage = c.stepReset;
+        const RuleAfterRename after = ruleAfterRename(settings, c.start, c.step, 5);
+        EXPECT_EQ(after.clearRule, c.clearRule);
+        EXPECT_EQ(after.startText, c.startText);
+        EXPECT_EQ(after.stepText, c.stepText);
+    }
+}

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "files/FileOps.h"
+#include "files/RenamePlan.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFileInfo>
+#include <QFile>
+#include <QHash>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvello::files::testing {
+
+// A temporary folder tree, addressed by native relative paths so that tests
+// can use names with any bytes.
+class Tree
+{
+public:
+    Tree()
+    {
+        EXPECT_TRUE(m_dir.isValid());
+        m_dir.setAutoRemove(false);
+    }
+    // Qt cannot name every file a test makes; the tree is removed by its bytes.
+    ~Tree()
+    {
+        ::nftw(nativeRoot().constData(), [](const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); },
+               16, FTW_DEPTH | FTW_PHYS);
+    }
+    Tree(const Tree &) = delete;
+    Tree &operator=(const Tree &) = delete;
+
+    QString root() const { return m_dir.path(); }
+    QByteArray nativeRoot() const { return QFile::encodeName(m_dir.path()); }
+    QByteArray path(const QByteArray &relative) const { return nativeRoot() + '/' + relative; }
+
+    void write(const QByteArray &relative, const QByteArray &content) const
+    {
+        FileOps().makeFolders(nativeFolderOf(path(relative)));
+        const int fd = ::open(path(relative).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0) << relative.constData();
+        ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+        ::close(fd);
+    }
+
+    // The content of a file; "<missing>" when it cannot be read.
+    QByteArray read(const QByteArray &relative) const
+    {
+        const int fd = ::open(path(relative).constData(), O_RDONLY);
+        if (fd < 0)
+            return "<missing>";
+        QByteArray content;
+        char block[4096];
+        ssize_t got = 0;
+        while ((got = ::read(fd, block, sizeof block)) > 0)
+            content.append(block, got);
+        ::close(fd);
+        return content;
+    }
+
+    bool exists(const QByteArray &relative) const { return FileOps().exists(path(relative)); }
+
+    // Every file under the root (relative native paths) with its content,
+    // folders left out.
+    QHash<QByteArray, QByteArray> files() const
+    {
+        QHash<QByteArray, QByteArray> found;
+        collect(QByteArray(), found, true);
+        return found;
+    }
+
+    // The relative paths of every file, without reading them.
+    QList<QByteArray> names() const
+    {
+        QHash<QByteArray, QByteArray> found;
+        collect(QByteArray(), found, false);
+        return found.keys();
+    }
+
+private:
+    void collect(const QByteArray &relative, QHash<QByteArray, QByteArray> &found, bool withContent) const
+    {
+        DIR *dir = ::opendir((relative.isEmpty() ? nativeRoot() : path(relative)).constData());
+        ASSERT_NE(dir, nullptr);
+        while (const dirent *entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name == "." || name == "..")
+                continue;
+            const QByteArray child = relative.isEmpty() ? name : relative + '/' + name;
+            struct stat st {};
+            ::lstat(path(child).constData(), &st);
+            if (S_ISDIR(st.st_mode))
+                collect(child, found, withContent);
+            else
+                found.insert(child, withContent ? read(child) : QByteArray());
+        }
+        ::closedir(dir);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// File operations that fail, or stop dead as a killed process would, at a
+// chosen moment. Each operation asks hook first: a non-zero answer is the
+// operation's error; a thrown Killed ends the run on the spot.
+struct Killed : std::runtime_error {
+    Killed() : std::runtime_error("killed") {}
+};
+
+class FaultyOps : public FileOps
+{
+public:
+    enum class Op { Rename, Copy, Remove };
+    std::function<int(Op, const QByteArray &, const QByteArray &)> hook;
+
+    int renameNoReplace(const QByteArray &from, const QByteArray &to) override
+    {
+        if (const int error = ask(Op::Rename, from, to))
+            return error;
+        return FileOps::renameNoReplace(from, to);
+    }
+    int copyNoReplace(const QByteArray &from, const QByteArray &to) override
+    {
+        if (const int error = ask(Op::Copy, from, to))
+            return error;
+        return FileOps::copyNoReplace(from, to);
+    }
+    int removeFile(const QByteArray &path) override
+    {
+        if (const int error = ask(Op::Remove, path, {}))
+            return error;
+        return FileOps::removeFile(path);
+    }
+
+private:
+    int ask(Op op, const QByteArray &from, const QByteArray &to) { return hook ? hook(op, from, to) : 0; }
+};
+
+// True when the name is one of the operation's temporary names.
+inline bool isTemporaryName(const QByteArray &relative)
+{
+    return nativeNameOf(relative).startsWith("tmp_Tarv");
+}
+
+} // namespace tarvello::files::testing

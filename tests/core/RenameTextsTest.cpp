@@ -1,0 +1,94 @@
+#include "files/RenameTexts.h"
+#include "lang/Language.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+using namespace tarvello;
+using namespace tarvello::files;
+
+namespace {
+
+class RenameTexts : public ::testing::TestWithParam<const char *>
+{
+protected:
+    void SetUp() override { language.setLanguage(QString::fromUtf8(GetParam())); }
+
+    // A text the user reads: present, its parameters filled in, holding what it must.
+    static void expectReadable(const QString &text, const QStringList &mustHold = {})
+    {
+        EXPECT_FALSE(text.trimmed().isEmpty());
+        EXPECT_FALSE(text.contains(QStringLiteral("%s"))) << text.toStdString();
+        for (const QString &part : mustHold)
+            EXPECT_TRUE(text.contains(part)) << text.toStdString() << " lacks " << part.toStdString();
+    }
+
+    lang::Language language{QStringLiteral(TARVELLO_SOURCE_DIR)};
+};
+
+} // namespace
+
+TEST_P(RenameTexts, everyReasonHasItsOwnText)
+{
+    QSet<QString> seen;
+    auto distinct = [&](const QString &reason) {
+        expectReadable(reason);
+        EXPECT_FALSE(seen.contains(reason)) << reason.toStdString();
+        seen.insert(reason);
+    };
+    for (const Conflict kind : {Conflict::TargetExists, Conflict::DuplicateTarget, Conflict::TargetHeldBack, Conflict::InvalidName,
+                                Conflict::NoFolderRoot, Conflict::FolderUnavailable, Conflict::DuplicateSource})
+        distinct(conflictReason(language, kind));
+    for (const int error : {EEXIST, ENOENT, EACCES, EPERM, EROFS, ENOSPC, ENAMETOOLONG, ENOTDIR, EBUSY, EXDEV, FileOps::kCopyMismatch})
+        distinct(errorReason(language, error));
+    // Anything else shows the system's own number.
+    expectReadable(errorReason(language, ELOOP), {QString::number(ELOOP)});
+}
+
+TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
+{
+    const QList<RenameFailure> failures = {
+        {1, FailureStage::ToTemporary, EACCES, "/photos/a.jpg", "/photos/b.jpg", {}},
+        {2, FailureStage::TargetStayed, 0, "/photos/c.jpg", "/photos/a.jpg", {}},
+        {3, FailureStage::ToNew, EIO, "/photos/d\xC3\xA9.jpg", "/photos/e.jpg", "/photos/tmp_Tarv_3_d\xC3\xA9.jpg"},
+    };
+    RenameRun run{0, {}, EROFS};
+    run.report.failures = failures;
+    const QString ran = renameRunText(language, run, QStringLiteral("/cfg"));
+    expectReadable(ran, {QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/c.jpg"), QStringLiteral("/photos/tmp_Tarv_3_dé.jpg"),
+                         errorReason(language, EROFS)});
+    EXPECT_TRUE(renameRunText(language, RenameRun{}, QStringLiteral("/cfg")).isEmpty());
+    for (const int error : {EEXIST, EBUSY, ENOSPC})
+        expectReadable(renameRunText(language, RenameRun{error, {}, 0}, QStringLiteral("/cfg")));
+    expectReadable(renameRunText(language, RenameRun{ENOSPC, {}, 0}, QStringLiteral("/cfg")), {QStringLiteral("/cfg/rename.journal")});
+
+    expectReadable(recoveryQuestion(language));
+    RecoveryReport recovery;
+    recovery.atNew = 7;
+    recovery.leftAtTemporary = {"/photos/tmp_Tarv_1_a.jpg"};
+    recovery.incompleteCopies = {"/mnt/usb/b.jpg"};
+    expectReadable(recoveryText(language, recovery, QStringLiteral("/cfg")),
+                   {QStringLiteral("7"), QStringLiteral("/photos/tmp_Tarv_1_a.jpg"), QStringLiteral("/mnt/usb/b.jpg")});
+    recovery.unreadable = true;
+    expectReadable(recoveryText(language, recovery, QStringLiteral("/cfg")), {QStringLiteral("/cfg/rename.journal")});
+    recovery.busy = true;
+    expectReadable(recoveryText(language, recovery, QStringLiteral("/cfg")));
+
+    UndoReport undo;
+    undo.report.renamed = 12;
+    undo.movedSince = {{"/photos/a.jpg", "/photos/gone.jpg", std::nullopt}};
+    PlannedRename blocked;
+    blocked.oldPath = "/photos/kept.jpg";
+    blocked.conflict = Conflict::TargetExists;
+    undo.plan.entries = {blocked};
+    expectReadable(undoText(language, undo, QStringLiteral("/cfg")),
+                   {QStringLiteral("12"), QStringLiteral("/photos/gone.jpg"), QStringLiteral("/photos/kept.jpg"),
+                    conflictReason(language, Conflict::TargetExists)});
+    undo.nothingToUndo = true;
+    expectReadable(undoText(language, undo, QStringLiteral("/cfg")));
+    undo.recordError = EBADMSG;
+    expectReadable(undoText(language, undo, QStringLiteral("/cfg")), {QStringLiteral("/cfg/rename.undo")});
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, RenameTexts, ::testing::Values("Français", "English"));

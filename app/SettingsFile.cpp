@@ -80,6 +80,16 @@ void readAll(Reader &in, Settings &s, lang::Language &language, const QString &d
     // 1. Language first: every default taken from a message is in it.
     s.Langage_LangueUtilisee = in.text(kLangage, QStringLiteral("Langage_LangueUtilisee"), s.Langage_LangueUtilisee);
     language.setLanguage(s.Langage_LangueUtilisee);
+    if (!language.isReadable()) {
+        result.unreadableLanguageFile = language.languageFilePath();
+        const QString fallback = Settings().Langage_LangueUtilisee;
+        if (language.displayName() != fallback) {
+            language.setLanguage(fallback);
+            result.fellBackToDefault = language.isReadable();
+            if (!result.fellBackToDefault)
+                language.setLanguage(s.Langage_LangueUtilisee);
+        }
+    }
     s.RegleRenommage_Regle = language.GetMessage(16);
     s.RegleRenommage_Commentaire = language.GetMessage(95);
     s.Option_DossierSpecifique = documentsFolder;

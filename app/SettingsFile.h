@@ -21,6 +21,11 @@ struct SettingsLoadResult {
     // The stored version is one the upgrade rules do not know (message 96);
     // its memorised rules were not read.
     bool unknownVersion = false;
+    // The chosen language's file could not be read (its path); the French
+    // file stands in when it can be read (fellBackToDefault), the setting keeps
+    // the user's choice.
+    QString unreadableLanguageFile;
+    bool fellBackToDefault = false;
 };
 
 // The file part of loading the settings, in the file's load order: selects the

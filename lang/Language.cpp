@@ -48,6 +48,11 @@ bool Language::fileExists() const
     return QFileInfo(languageFilePath()).isFile();
 }
 
+bool Language::isReadable() const
+{
+    return !m_file.ReadIniKey(QStringLiteral("LANGUAGE"), QStringLiteral("language"), QString()).isEmpty();
+}
+
 QString Language::applyConventions(QString value, const QString &param1, const QString &param2,
                                    bool *replaced)
 {

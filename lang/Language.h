@@ -52,6 +52,10 @@ public:
     // True when the current language file exists.
     bool fileExists() const;
 
+    // True when the current language file can be read as one: it names its
+    // language. A missing, unreadable or malformed file cannot.
+    bool isReadable() const;
+
     // The key's value with the file's conventions applied: "|" becomes a line
     // break, a leading or trailing "_" a space, the first two "%s" the two
     // parameters. replaced tells whether a "%s" was replaced.

@@ -151,6 +151,19 @@ void Program::ReadIniFile()
     const SettingsLoadResult result =
         readSettingsFile(m_context.settingsFile, m_context.settings, m_context.language,
                          common::ZubCheminDossier(common::FolderDocuments));
+    if (result.fellBackToDefault) {
+        m_services.msgBox().KVvrMesgBox(lang::ui::widgetText(m_context.language.extra(
+                                            QStringLiteral("LanguageUnreadable"), result.unreadableLanguageFile,
+                                            m_context.language.displayName())),
+                                        lang::MsgStyle::Exclamation, m_context.language.GetMessage(2));
+    } else if (!result.unreadableLanguageFile.isEmpty()) {
+        // No language file can be read, so no text can come from one: this
+        // line is the program's own, in both of its languages.
+        m_services.msgBox().systemMessage(
+            QStringLiteral("Tarvello : aucun fichier de langue lisible (%1) ; les textes manqueront.\n"
+                           "Tarvello: no readable language file (%1); texts will be missing.")
+                .arg(result.unreadableLanguageFile));
+    }
     if (result.error) {
         m_services.msgBox().reportSystemError(*result.error, QStringLiteral("ReadIniFile"),
                                               QStringLiteral("Module modIniFile"), result.line);

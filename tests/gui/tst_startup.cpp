@@ -229,6 +229,42 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(iniPath()));
     }
 
+    void anUnreadableLanguageFileFallsBackToFrenchAndSaysSo()
+    {
+        QFile extra(m_program + QStringLiteral("/langages/Francais.lng"));
+        QVERIFY(extra.open(QIODevice::Append));
+        // The file ends with its EXTRA section.
+        extra.write("LanguageUnreadable=%s illisible, %s prend le relais\r\n");
+        extra.close();
+        QFile garbage(m_program + QStringLiteral("/langages/Deutsch.lng"));
+        QVERIFY(garbage.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 3000; ++i)
+            garbage.putChar(char((i * 53 + 3) % 256));
+        garbage.close();
+        writeIni(iniPath(), "[Langage]\r\nLangage_LangueUtilisee=Deutsch\r\n[Option]\r\nOption_OutilExifChoisi=1\r\n");
+        {
+            RecordingServices services;
+            app::ui::Program program(m_program, {}, services);
+            QVERIFY(program.Main());
+            QCOMPARE(services.messages().value(0),
+                     m_program + QStringLiteral("/langages/Deutsch.lng illisible, Français prend le relais"));
+            QCOMPARE(program.context().language.GetMessage(16), QStringLiteral("*"));
+            QCOMPARE(program.mainWindow()->controls().cboRenommer->currentText(), QStringLiteral("*"));
+            program.mainWindow()->close();
+        }
+        const app::IniFile ini(iniPath());
+        QCOMPARE(ini.ReadIniKey("Langage", "Langage_LangueUtilisee", {}), QStringLiteral("Deutsch"));
+
+        // Without any readable language file the program still starts and says so once.
+        QFile::remove(m_program + QStringLiteral("/langages/Francais.lng"));
+        RecordingServices bare;
+        app::ui::Program program(m_program, {}, bare);
+        QVERIFY(program.Main());
+        QCOMPARE(bare.box.systemTexts.size(), 1);
+        QVERIFY(bare.box.systemTexts[0].contains(QStringLiteral("Deutsch.lng")));
+        program.mainWindow()->close();
+    }
+
     void quitConfirmationDecidesWhetherAnythingIsSaved()
     {
         RecordingServices services;

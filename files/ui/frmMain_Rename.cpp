@@ -5,6 +5,7 @@
 #include "common/Vb.h"
 #include "common/VbError.h"
 #include "common/Zub.h"
+#include "files/EventPacer.h"
 #include "files/RenameOperation.h"
 #include "files/RenameTexts.h"
 #include "files/ui/frmCheckErreur.h"
@@ -13,7 +14,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -36,10 +36,6 @@ using lang::ui::widgetText;
 namespace {
 
 const QString kRenameProcedure = QStringLiteral("cmdRenommer_Click (Feuille frmMain)");
-
-// Pending window events run this often during the phases: the stop button
-// answers at once, and 200,000 moves do not pay for 200,000 event rounds.
-constexpr int kEventsEveryMs = 25;
 
 } // namespace
 
@@ -81,8 +77,12 @@ public:
 
     void progress(int step, int total) override
     {
-        if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventsEveryMs)
+        // The window shows its renaming state before the first move; then the
+        // stop button answers at once, and 200,000 moves do not pay for
+        // 200,000 event rounds.
+        if (m_eventsRun && !m_pacer.due())
             return;
+        m_eventsRun = true;
         QProgressBar *bar = m_window.m_ui.ProgressBar1;
         if (bar->maximum() != total || !bar->isVisible()) {
             bar->setRange(1, total);
@@ -91,7 +91,6 @@ public:
         bar->setValue(step);
         flush();
         QCoreApplication::processEvents();
-        m_sinceEvents.start();
     }
 
     bool stopRequested() override { return m_window.m_renameStop; }
@@ -176,7 +175,8 @@ private:
 
     frmMain &m_window;
     bool m_listFollows;
-    QElapsedTimer m_sinceEvents;
+    EventPacer m_pacer{25};
+    bool m_eventsRun = false;
     QList<std::pair<int, QString>> m_doneRows;
     std::optional<QHash<QString, QListWidgetItem *>> m_thumbnails;
 };
@@ -352,9 +352,7 @@ void frmMain::showRenameProblems(const RenameRun &run)
 void frmMain::cmdRenommerStop_Click()
 {
     lang::Language &language = m_context.language;
-    if (m_msgBox.KVvrMesgBox(widgetText(language.GetMessage(20)), lang::MsgStyle::YesNo + lang::MsgStyle::Question,
-                             language.GetMessage(1))
-        == lang::MsgAnswer::Yes)
+    if (askYesNo(language.GetMessage(20)))
         m_renameStop = true;
 }
 
@@ -364,9 +362,7 @@ bool frmMain::offerRecovery()
     if (folder.isEmpty() || !interruptedRenameWaiting(folder))
         return false;
     lang::Language &language = m_context.language;
-    if (m_msgBox.KVvrMesgBox(widgetText(recoveryQuestion(language)), lang::MsgStyle::YesNo + lang::MsgStyle::Question,
-                             language.GetMessage(1))
-        != lang::MsgAnswer::Yes)
+    if (!askYesNo(recoveryQuestion(language)))
         return true;
     FileOps fs;
     objetOnOff(false, false, false);
@@ -408,9 +404,7 @@ bool frmMain::confirmUndo()
     if (!pairs || pairs->isEmpty())
         return true;
     lang::Language &language = m_context.language;
-    return m_msgBox.KVvrMesgBox(widgetText(language.extra(QStringLiteral("UndoQuestion"), QString::number(pairs->size()))),
-                                lang::MsgStyle::YesNo + lang::MsgStyle::Question, language.GetMessage(1))
-        == lang::MsgAnswer::Yes;
+    return askYesNo(language.extra(QStringLiteral("UndoQuestion"), QString::number(pairs->size())));
 }
 
 void frmMain::dropUndoneEntries(const UndoReport &undo)

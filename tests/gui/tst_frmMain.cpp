@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QImage>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -123,6 +124,36 @@ private Q_SLOTS:
         QCOMPARE(window.windowTitle(), QStringLiteral("Titre dessiné"));
         QCOMPARE(button->text(), QStringLiteral("Dessiné"));
         QCOMPARE(button->accessibleName(), QStringLiteral("Dessiné"));
+    }
+
+    // The pictures shipped in langages/: every button role with its hover
+    // image, and the stand-by pictures of each language, decode at their size.
+    void shippedPicturesDecode()
+    {
+        const lang::Language language(QStringLiteral(TARVELLO_SOURCE_DIR));
+        QStringList pictures;
+        const QString roles = QStringLiteral("oui non annuler modifier aide options about manuel quitter ajouter "
+                                             "tout_ajouter retirer tout_retirer actualiser forum pressepapier "
+                                             "verif_version dependance");
+        for (const QString &role : roles.split(QLatin1Char(' ')))
+            pictures << language.buttonImagePath(role) << language.buttonImagePath(role + QStringLiteral("_d"));
+        for (const char *folder : {"Francais", "English"}) {
+            for (const char *name : {"non_image.gif", "non_image2.gif"})
+                pictures << QStringLiteral(TARVELLO_SOURCE_DIR "/langages/%1/%2").arg(folder, name);
+        }
+        for (const QString &path : pictures) {
+            QVERIFY2(!path.isEmpty(), "a button role has no image in langages/common");
+            QFile file(path);
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+            const QByteArray bytes = file.readAll();
+            const QImage image = QImage::fromData(bytes);
+            // A GIF cut short still decodes in part: it must end with its trailer.
+            QVERIFY2(!image.isNull() && bytes.endsWith(';'), qPrintable(path));
+            const bool button = path.contains(QStringLiteral("/common/"));
+            QCOMPARE(image.size(), button ? QSize(24, 24) : QSize(161, 121));
+            if (button)
+                QVERIFY2(image.hasAlphaChannel(), qPrintable(path + QStringLiteral(" has no transparent background")));
+        }
     }
 
     void busyStatesOfferOnlyTheirStopControl_data()

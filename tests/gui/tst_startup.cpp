@@ -6,6 +6,7 @@
 #include "files/RenamePlan.h"
 #include "files/ui/frmMain.h"
 #include "lang/MsgBox.h"
+#include "support/ModalAnswer.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestProgram.h"
 
@@ -220,19 +221,14 @@ private Q_SLOTS:
         RecordingServices services;
         app::ui::Program program(m_program, {}, services);
         QVERIFY(program.Main());
-        auto answer = [](const char *button) {
-            QTimer::singleShot(50, [button] {
-                if (QWidget *w = QApplication::activeModalWidget())
-                    if (auto *b = w->findChild<QAbstractButton *>(QLatin1String(button)))
-                        b->click();
-            });
-        };
-        answer("cmdContinuer");
+        auto stay = test::onNextModal([](QWidget *window) { test::clickButton(window, "cmdContinuer"); });
         program.quitButton();
+        QVERIFY(stay->seen && !stay->stuck);
         QVERIFY(program.mainWindow()->isVisible());
         QVERIFY2(!QFile::exists(iniPath()), "staying saves nothing");
-        answer("cmdQuitter");
+        auto quit = test::onNextModal([](QWidget *window) { test::clickButton(window, "cmdQuitter"); });
         program.quitButton();
+        QVERIFY(quit->seen && !quit->stuck);
         QVERIFY(QFile::exists(iniPath()));
     }
 

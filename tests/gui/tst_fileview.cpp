@@ -43,7 +43,6 @@ private:
         QTest::mouseClick(view.viewport(), Qt::LeftButton, modifiers, rect.center());
     }
 
-    static int rowOf(const FileView &view, const QString &name) { return view.itemNames().indexOf(name); }
 
     tarvello::lang::Language m_language = french();
     QTemporaryDir m_patterns;

@@ -26,8 +26,7 @@ void writeBytes(const QString &path, const QByteArray &bytes)
 }
 
 struct ValueCase {
-    const char *line;
-    const char *key;
+    const char *lines; // put between "[General]" and "[Other]"
     const char *expected;  // nullptr: absent
 };
 
@@ -36,66 +35,54 @@ class IniValues : public testing::TestWithParam<ValueCase> {};
 TEST_P(IniValues, readLikeTheProfileFunctions)
 {
     const ValueCase &c = GetParam();
-    const IniDocument doc = IniDocument::fromText(QStringLiteral("[General]\r\n") + QString::fromUtf8(c.line)
-                                                  + QStringLiteral("\r\n[Other]\r\nkey=other\r\n"));
-    const auto value = doc.value(QStringLiteral("general"), QString::fromUtf8(c.key));
-    if (!c.expected) {
-        EXPECT_FALSE(value.has_value()) << c.line;
-    } else {
-        ASSERT_TRUE(value.has_value()) << c.line;
-        EXPECT_EQ(*value, QString::fromUtf8(c.expected)) << c.line;
+    const IniDocument doc = IniDocument::fromText("[General]\r\n" + QString::fromUtf8(c.lines) + "\r\n[Other]\r\nkey=other\r\n");
+    const auto value = doc.value("general", "KEY");
+    EXPECT_EQ(value.has_value(), c.expected != nullptr) << c.lines;
+    if (c.expected && value) {
+        EXPECT_EQ(*value, QString::fromUtf8(c.expected)) << c.lines;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, IniValues,
-    testing::Values(ValueCase{"key=value", "key", "value"}, ValueCase{"  Key =  value  ", "KEY", "value"},
-                    ValueCase{"key=\"quoted value\"", "key", "quoted value"},
-                    ValueCase{"key=\"\"inner\"\"", "key", "\"inner\""}, ValueCase{"key=\"", "key", "\""},
-                    ValueCase{"key=a=b", "key", "a=b"}, ValueCase{"key=", "key", ""},
-                    ValueCase{"key\tvalue", "key", nullptr}, ValueCase{";key=comment", "key", nullptr},
-                    ValueCase{"other=1", "key", nullptr}, ValueCase{"key=é ü", "key", "é ü"}));
+    testing::Values(ValueCase{"key=value", "value"}, ValueCase{"  Key =  value  ", "value"},
+                    ValueCase{"key=\"quoted value\"", "quoted value"}, ValueCase{"key=\"\"inner\"\"", "\"inner\""},
+                    ValueCase{"key=\"", "\""}, ValueCase{"key=a=b", "a=b"}, ValueCase{"key=", ""},
+                    ValueCase{"key\tvalue", nullptr}, ValueCase{";key=comment", nullptr}, ValueCase{"other=1", nullptr},
+                    ValueCase{"key=é ü", "é ü"},
+                    // The first key and the first section of a name win.
+                    ValueCase{"key=first\r\nkey=second", "first"},
+                    ValueCase{"x=1\r\n[Other]\r\n[General]\r\nkey=second section", nullptr}));
 
 TEST(IniDocumentEdit, rewritesInPlaceAndKeepsEverythingElse)
 {
-    const QString original = QStringLiteral("; made by hand\r\n[General]\r\nA=1\r\n; keep me\r\nUnknown=x\r\n\r\n"
-                                            "[Option]\r\nB=2\r\n");
-    IniDocument doc = IniDocument::fromText(original);
-    doc.setValue(QStringLiteral("GENERAL"), QStringLiteral("a"), QStringLiteral("10"));
-    doc.setValue(QStringLiteral("General"), QStringLiteral("C"), QStringLiteral("3"));
-    doc.setValue(QStringLiteral("New"), QStringLiteral("D"), QStringLiteral("4"));
-    doc.remove(QStringLiteral("Option"), QStringLiteral("B"));
-    doc.remove(QStringLiteral("Option"), QStringLiteral("absent"));
-    EXPECT_EQ(doc.toText(), QStringLiteral("; made by hand\r\n[General]\r\na=10\r\n; keep me\r\nUnknown=x\r\nC=3\r\n\r\n"
-                                           "[Option]\r\n\r\n[New]\r\nD=4\r\n"));
+    IniDocument doc = IniDocument::fromText("; made by hand\r\n[General]\r\nA=1\r\n; keep me\r\nUnknown=x\r\n\r\n"
+                                            "[Option]\r\nB=2\r\n[S]\r\nk=first\r\nk=second\r\n[S]\r\nk=third\r\n");
+    doc.setValue("GENERAL", "a", "10");
+    doc.setValue("General", "C", "3");
+    doc.setValue("New", "D", "4");
+    doc.setValue("S", "k", "new");
+    doc.remove("Option", "B");
+    doc.remove("Option", "absent");
+    EXPECT_EQ(doc.toText(), "; made by hand\r\n[General]\r\na=10\r\n; keep me\r\nUnknown=x\r\nC=3\r\n\r\n"
+                            "[Option]\r\n[S]\r\nk=new\r\nk=second\r\n[S]\r\nk=third\r\n\r\n[New]\r\nD=4\r\n");
 }
 
 TEST(IniDocumentEdit, keepsTheLineEndsItWasWrittenWith)
 {
-    IniDocument unixDoc = IniDocument::fromText(QStringLiteral("[S]\nk=v\n"));
-    unixDoc.setValue(QStringLiteral("S"), QStringLiteral("n"), QStringLiteral("w"));
-    EXPECT_EQ(unixDoc.toText(), QStringLiteral("[S]\nk=v\nn=w\n"));
+    IniDocument unixDoc = IniDocument::fromText("[S]\nk=v\n");
+    unixDoc.setValue("S", "n", "w");
+    EXPECT_EQ(unixDoc.toText(), "[S]\nk=v\nn=w\n");
     IniDocument fresh;
-    fresh.setValue(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v"));
-    EXPECT_EQ(fresh.toText(), QStringLiteral("[S]\r\nk=v\r\n"));
-    EXPECT_EQ(IniDocument::fromText(QStringLiteral("[S]\nk=v")).value(QStringLiteral("S"), QStringLiteral("k")),
-              QStringLiteral("v"));
-}
-
-TEST(IniDocumentEdit, firstSectionAndFirstKeyWin)
-{
-    IniDocument doc = IniDocument::fromText(
-        QStringLiteral("[S]\r\nk=first\r\nk=second\r\n[T]\r\nk=t\r\n[S]\r\nk=third\r\n"));
-    EXPECT_EQ(doc.value(QStringLiteral("S"), QStringLiteral("k")), QStringLiteral("first"));
-    doc.setValue(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("new"));
-    EXPECT_EQ(doc.value(QStringLiteral("S"), QStringLiteral("k")), QStringLiteral("new"));
-    EXPECT_EQ(doc.value(QStringLiteral("T"), QStringLiteral("k")), QStringLiteral("t"));
+    fresh.setValue("S", "k", "v");
+    EXPECT_EQ(fresh.toText(), "[S]\r\nk=v\r\n");
+    EXPECT_EQ(IniDocument::fromText("[S]\nk=v").value("S", "k"), "v");
 }
 
 class IniFileOnDisk : public testing::Test
 {
 protected:
-    QString path() const { return m_dir.filePath(QStringLiteral("Tarvello.ini")); }
+    QString path() const { return m_dir.filePath("Tarvello.ini"); }
     QTemporaryDir m_dir;
 };
 
@@ -103,35 +90,27 @@ TEST_F(IniFileOnDisk, valuesAreCutAtTheLimitAndAtTheFirstNul)
 {
     writeBytes(path(), "[S]\r\nlong=" + QByteArray(600, 'x') + "\r\nnul=abc" + QByteArray(1, '\0') + "def\r\n");
     const IniFile settings(path(), 511);
-    EXPECT_EQ(settings.ReadIniKey(QStringLiteral("S"), QStringLiteral("long"), {}).size(), 511);
-    EXPECT_EQ(settings.ReadIniKey(QStringLiteral("S"), QStringLiteral("nul"), {}), QStringLiteral("abc"));
-    const IniFile language(path(), 399);
-    EXPECT_EQ(language.ReadIniKey(QStringLiteral("S"), QStringLiteral("long"), {}).size(), 399);
-    EXPECT_EQ(settings.ReadIniKey(QStringLiteral("S"), QStringLiteral("absent"), QStringLiteral("def")),
-              QStringLiteral("def"));
-    EXPECT_EQ(IniFile(m_dir.filePath(QStringLiteral("none.ini")))
-                  .ReadIniKey(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("d")),
-              QStringLiteral("d"));
+    EXPECT_EQ(settings.ReadIniKey("S", "long", {}).size(), 511);
+    EXPECT_EQ(settings.ReadIniKey("S", "nul", {}), "abc");
+    EXPECT_EQ(IniFile(path(), 399).ReadIniKey("S", "long", {}).size(), 399);
+    EXPECT_EQ(settings.ReadIniKey("S", "absent", "def"), "def");
+    EXPECT_EQ(IniFile(m_dir.filePath("none.ini")).ReadIniKey("S", "k", "d"), "d");
 }
 
 TEST_F(IniFileOnDisk, windows1252RoundTripsAndOtherTextSwitchesToUtf8)
 {
     IniFile file(path());
-    file.WriteIniKey(QStringLiteral("Langage"), QStringLiteral("Langage_LangueUtilisee"), QStringLiteral("Français"));
+    file.WriteIniKey("Langage", "Langage_LangueUtilisee", "Français");
     QByteArray bytes = readBytes(path());
     EXPECT_TRUE(bytes.contains("Fran\xE7" "ais")) << "é and ç are single Windows-1252 bytes";
     EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF"));
-    EXPECT_EQ(file.ReadIniKey(QStringLiteral("Langage"), QStringLiteral("Langage_LangueUtilisee"), {}),
-              QStringLiteral("Français"));
+    EXPECT_EQ(file.ReadIniKey("Langage", "Langage_LangueUtilisee", {}), "Français");
 
-    file.WriteIniKey(QStringLiteral("RegleRenommage"), QStringLiteral("RegleRenommage_Regle"), QStringLiteral("旅行_###"));
-    bytes = readBytes(path());
-    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    file.WriteIniKey("RegleRenommage", "RegleRenommage_Regle", "旅行_###");
+    EXPECT_TRUE(readBytes(path()).startsWith("\xEF\xBB\xBF"));
     const IniFile again(path());
-    EXPECT_EQ(again.ReadIniKey(QStringLiteral("RegleRenommage"), QStringLiteral("RegleRenommage_Regle"), {}),
-              QStringLiteral("旅行_###"));
-    EXPECT_EQ(again.ReadIniKey(QStringLiteral("Langage"), QStringLiteral("Langage_LangueUtilisee"), {}),
-              QStringLiteral("Français"));
+    EXPECT_EQ(again.ReadIniKey("RegleRenommage", "RegleRenommage_Regle", {}), "旅行_###");
+    EXPECT_EQ(again.ReadIniKey("Langage", "Langage_LangueUtilisee", {}), "Français");
 }
 
 TEST_F(IniFileOnDisk, aBatchReplacesTheFileOnceAndLeavesNoTemporaryFile)
@@ -140,26 +119,25 @@ TEST_F(IniFileOnDisk, aBatchReplacesTheFileOnceAndLeavesNoTemporaryFile)
     IniFile file(path());
     file.beginBatch();
     for (int i = 0; i < 50; ++i)
-        file.WriteIniKey(QStringLiteral("S"), QStringLiteral("k%1").arg(i), QString::number(i));
-    file.DeleteIniKey(QStringLiteral("S"), QStringLiteral("old"));
+        file.WriteIniKey("S", QStringLiteral("k%1").arg(i), QString::number(i));
+    file.DeleteIniKey("S", "old");
     EXPECT_EQ(readBytes(path()), QByteArray("; kept\r\n[S]\r\nold=1\r\n")) << "nothing written before commit";
     ASSERT_TRUE(file.commit());
-    EXPECT_EQ(file.ReadIniKey(QStringLiteral("S"), QStringLiteral("k49"), {}), QStringLiteral("49"));
-    EXPECT_EQ(file.ReadIniKey(QStringLiteral("S"), QStringLiteral("old"), QStringLiteral("gone")),
-              QStringLiteral("gone"));
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Tarvello.ini")});
+    EXPECT_EQ(file.ReadIniKey("S", "k49", {}), "49");
+    EXPECT_EQ(file.ReadIniKey("S", "old", "gone"), "gone");
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"Tarvello.ini"});
 }
 
 TEST_F(IniFileOnDisk, seesChangesMadeByOthersAndFailsSilentlyWhereItCannotWrite)
 {
     IniFile file(path());
     writeBytes(path(), "[S]\r\nk=1\r\n");
-    EXPECT_EQ(file.ReadIniKey(QStringLiteral("S"), QStringLiteral("k"), {}), QStringLiteral("1"));
+    EXPECT_EQ(file.ReadIniKey("S", "k", {}), "1");
     writeBytes(path(), "[S]\r\nk=22\r\n");
-    EXPECT_EQ(file.ReadIniKey(QStringLiteral("S"), QStringLiteral("k"), {}), QStringLiteral("22"));
+    EXPECT_EQ(file.ReadIniKey("S", "k", {}), "22");
 
-    IniFile nowhere(m_dir.filePath(QStringLiteral("missing/folder/x.ini")));
-    nowhere.WriteIniKey(QStringLiteral("S"), QStringLiteral("k"), QStringLiteral("v"));
+    IniFile nowhere(m_dir.filePath("missing/folder/x.ini"));
+    nowhere.WriteIniKey("S", "k", "v");
     nowhere.beginBatch();
     EXPECT_FALSE(nowhere.commit());
 }
@@ -171,12 +149,11 @@ TEST_F(IniFileOnDisk, binaryAndTruncatedFilesReadWithoutHarm)
         noise.append(char((i * 7919) % 256));
     writeBytes(path(), noise);
     IniFile file(path());
-    EXPECT_EQ(file.ReadIniKey(QStringLiteral("General"), QStringLiteral("k"), QStringLiteral("d")),
-              QStringLiteral("d"));
+    EXPECT_EQ(file.ReadIniKey("General", "k", "d"), "d");
     writeBytes(path(), "[General]\r\nGeneral_Filtre=*.jp");
-    EXPECT_EQ(file.ReadIniKey(QStringLiteral("General"), QStringLiteral("General_Filtre"), {}), QStringLiteral("*.jp"));
+    EXPECT_EQ(file.ReadIniKey("General", "General_Filtre", {}), "*.jp");
     writeBytes(path(), "[Gene");
-    EXPECT_EQ(file.ReadIniKey(QStringLiteral("Gene"), QStringLiteral("x"), QStringLiteral("d")), QStringLiteral("d"));
+    EXPECT_EQ(file.ReadIniKey("Gene", "x", "d"), "d");
 }
 
 } // namespace

@@ -28,26 +28,20 @@ public:
         : clock(QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)))
     {
         settings.locale = QLocale(QLocale::French);
-        files.sizes.insert(QStringLiteral("/p/sized.txt"), 1234);
-        files.times.insert(QStringLiteral("/p/dated.txt"), QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)));
-        files.folders.insert(QStringLiteral("/scans"),
-                             {QStringLiteral("Scan_007"), QStringLiteral("Scan_012"), QStringLiteral(".Scan_099"),
-                              QStringLiteral("Scan_050.jpg"), QStringLiteral("Other"), QStringLiteral("Scan_1")});
-        files.folders.insert(QStringLiteral("/bad"), {QStringLiteral("Scan_009"), QStringLiteral("Scan_abc")});
-        exif::ExifInfo photo;
-        photo.FileSize = QStringLiteral("2048 bytes");
-        photo.DateTaken = QStringLiteral("2004:01:05 10:11:12");
-        photo.Year = QStringLiteral("2004");
-        photo.Month = QStringLiteral("01");
-        photo.Day = QStringLiteral("05");
-        photo.Hour = QStringLiteral("10");
-        photo.Minute = QStringLiteral("11");
-        photo.Second = QStringLiteral("12");
-        photo.CameraModel = QStringLiteral("EOS 10D");
-        photo.Resolution = QStringLiteral("2048 x 1536");
-        photo.Orientation = QStringLiteral("Rotate 90 CW");
-        photo.Comment = QStringLiteral("plage");
-        exif.records.insert(QStringLiteral("/p/photo.jpg"), photo);
+        files.sizes.insert("/p/sized.txt", 1234);
+        files.times.insert("/p/dated.txt", QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)));
+        files.folders.insert("/scans", {"Scan_007", "Scan_012", ".Scan_099", "Scan_050.jpg", "Other", "Scan_1"});
+        files.folders.insert("/bad", {"Scan_009", "Scan_abc"});
+        exif.records.insert("/p/photo.jpg", {.FileSize = "2048 bytes", .CameraModel = "EOS 10D",
+                                             .DateTaken = "2004:01:05 10:11:12", .Resolution = "2048 x 1536",
+                                             .Orientation = "Rotate 90 CW", .Comment = "plage", .Year = "2004",
+                                             .Month = "01", .Day = "05", .Hour = "10", .Minute = "11", .Second = "12"});
+        // Dates that are no dates.
+        exif.records.insert("/p/year0.jpg", {.Year = "0000", .Month = "00"});
+        exif.records.insert("/p/yearText.jpg", {.Year = "abcd", .Month = "01"});
+        exif.records.insert("/p/month13.jpg", {.Year = "2004", .Month = "13"});
+        exif.records.insert("/p/noMonth.jpg", {.Year = "2004"});
+        files.unreadableFolders.append("/locked");
     }
 
     // Every path in list order through one recomputation.
@@ -155,6 +149,7 @@ const NameCase kContinuationCases[] = {
     {"otherFolderOtherNumbers", {.rule = "Scan_###", .startText = "#", .changeExtension = 1},
      {"/scans/x.jpg", "/empty/y.jpg"}, {"Scan_013", "Scan_001"}},
     {"nonNumericCandidateIsAnError", {.rule = "Scan_###", .startText = "#"}, {"/bad/x.jpg"}, {"error 13"}},
+    {"unreadableFolderIsAnError", {.rule = "#", .startText = "#"}, {"/locked/a", "/locked/b"}, {"error 70", "error 70"}},
     {"tableRemovingTheHashes", {.rule = "Scan_###", .startText = "#"}, {"/scans/x.jpg"}, {"error 5"},
      [](rules::NameSettings &s) { s.forbiddenCharacters = {{QStringLiteral("#"), QStringLiteral("x")}}; }},
 };
@@ -183,6 +178,8 @@ const NameCase kTokenCases[] = {
      [](rules::NameSettings &s) { s.monthFormat = 3; }},
     {"exifDateTaken", {.rule = "$d$"}, {"/p/photo.jpg"}, {"2004_01_05 10_11_12.jpg"}},
     {"exifNothingKnown", plain("x$dA$$dM$$dJ$$K$$d$y"), {"/p/other.jpg"}, {"xy.jpg"}},
+    {"exifDateThatIsNoDate", plain("$dA$"), {"/p/year0.jpg", "/p/yearText.jpg"}, {"error 13", "error 13"}},
+    {"exifMonthThatIsNoMonth", plain("$dM$"), {"/p/month13.jpg", "/p/noMonth.jpg"}, {"error 13", "error 13"}},
     {"unknownAndUnbalancedStay", plain("a$Q$b$c"), {"/p/a.txt"}, {"a$Q$b$c.txt"}},
     {"mkdirStays", plain("$MKDIR\\*"), {"/p/a.txt"}, {"$MKDIR\\a.txt"}},
 };
@@ -271,7 +268,7 @@ TEST(NameEngine, positionErrorStopsWithMessageAndLeavesTheTableAlone)
     const auto results = world.computeAll(plain("$REPP///1/X$"), {abc});
     ASSERT_EQ(results.size(), 1);
     EXPECT_EQ(results[0].kind, NameResult::Kind::PositionError);
-    EXPECT_EQ(results[0].message, QStringLiteral("message 45"));
+    EXPECT_EQ(results[0].message, "message 45");
     EXPECT_TRUE(results[0].name.isEmpty());
     EXPECT_EQ(world.identical.size(), 1);
 }
@@ -283,7 +280,7 @@ TEST(NameEngine, runtimeErrorCarriesTheWindowText)
     ASSERT_EQ(results[0].kind, NameResult::Kind::RuntimeError);
     EXPECT_TRUE(results[0].name.isEmpty());
     EXPECT_EQ(rules::afficheNomErrorText(*results[0].error),
-              QStringLiteral("Error 13 (Type mismatch) in procedure affiche_nom of Feuille frmMain"));
+              "Error 13 (Type mismatch) in procedure affiche_nom of Feuille frmMain");
 }
 
 TEST(NameEngine, normalModeStoresTheStartAndStepItRead)
@@ -292,18 +289,16 @@ TEST(NameEngine, normalModeStoresTheStartAndStepItRead)
     RuleSettings rule{.rule = "#", .startText = "7", .stepText = "3"};
     const rules::NameEngine engine(world.settings, world.clock, world.files, world.exif, world.messages);
     rules::FolderScanCache folders;
-    engine.computeName(QStringLiteral("/p/a"), 1, rule, world.identical, folders);
+    engine.computeName("/p/a", 1, rule, world.identical, folders);
     EXPECT_EQ(rule.counterStart, 7);
     EXPECT_EQ(rule.counterStep, 3);
 
     // A typed start equal to the continuation value is stored, and the next
     // file is then counted in continuation mode.
-    rule.startText = QStringLiteral("2147483647");
-    EXPECT_EQ(engine.computeName(QStringLiteral("/scans/a"), 1, rule, world.identical, folders).name,
-              QStringLiteral("2147483647"));
-    rule.rule = QStringLiteral("Scan_###");
-    EXPECT_EQ(engine.computeName(QStringLiteral("/scans/b"), 2, rule, world.identical, folders).name,
-              QStringLiteral("Scan_015"));
+    rule.startText = "2147483647";
+    EXPECT_EQ(engine.computeName("/scans/a", 1, rule, world.identical, folders).name, "2147483647");
+    rule.rule = "Scan_###";
+    EXPECT_EQ(engine.computeName("/scans/b", 2, rule, world.identical, folders).name, "Scan_015");
 }
 
 TEST(NameEngine, outsideWorldAskedOnlyWhenTheRuleNeedsIt)
@@ -325,27 +320,6 @@ TEST(NameEngine, identicalNamesContinueAcrossBatchesUntilReset)
     EXPECT_EQ(world.names(rule, {"/p/b.txt"}), QStringList{"x_1.txt"});
     world.identical.reset();
     EXPECT_EQ(world.names(rule, {"/p/c.txt"}), QStringList{"x.txt"});
-}
-
-TEST(NameEngine, exifDateThatIsNoDateIsAnError)
-{
-    NameWorld world;
-    for (const auto &[year, month, rule] : {std::tuple{"0000", "00", "$dA$"}, std::tuple{"abcd", "01", "$dA$"},
-                                            std::tuple{"2004", "13", "$dM$"}, std::tuple{"2004", "", "$dM$"}}) {
-        exif::ExifInfo info;
-        info.Year = QString::fromLatin1(year);
-        info.Month = QString::fromLatin1(month);
-        world.exif.records.insert(QStringLiteral("/p/broken.jpg"), info);
-        EXPECT_EQ(world.names(plain(rule), {"/p/broken.jpg"}), QStringList{"error 13"}) << year << month << rule;
-    }
-}
-
-TEST(NameEngine, unreadableFolderInContinuationModeIsAnError)
-{
-    NameWorld world;
-    world.files.unreadableFolders.append(QStringLiteral("/locked"));
-    EXPECT_EQ(world.names({.rule = "#", .startText = "#"}, {"/locked/a", "/locked/b"}),
-              (QStringList{"error 70", "error 70"}));
 }
 
 TEST(IdenticalNameTable, countPast32767IsAnErrorAndChangesNothing)

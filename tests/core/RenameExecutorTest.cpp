@@ -10,12 +10,9 @@
 #include <sys/stat.h>
 
 using namespace tarvello::files;
-using tarvello::files::testing::FaultyOps;
-using tarvello::files::testing::Tree;
+using namespace tarvello::files::testing;
 
 namespace {
-
-using Renames = QList<std::pair<QByteArray, QByteArray>>;
 
 class Recorder : public RenameObserver
 {
@@ -31,21 +28,6 @@ public:
 private:
     int asked = 0;
 };
-
-// Files named as the renames' sources, each holding its own name.
-void writeSources(const Tree &tree, const Renames &renames)
-{
-    for (const auto &[from, to] : renames)
-        tree.write(from, from);
-}
-
-RenamePlan planIn(const Tree &tree, const Renames &renames, FileOps &fs)
-{
-    QList<PathPair> pairs;
-    for (const auto &[from, to] : renames)
-        pairs.append({tree.path(from), tree.path(to), false, Conflict::None});
-    return planRename(pairs, fs);
-}
 
 } // namespace
 

@@ -13,11 +13,10 @@
 using namespace tarvello::files;
 using tarvello::files::testing::FaultyOps;
 using tarvello::files::testing::Killed;
+using tarvello::files::testing::Renames;
 using tarvello::files::testing::Tree;
 
 namespace {
-
-using Renames = QList<std::pair<QByteArray, QByteArray>>;
 
 // How a run is cut: the file operation at which it dies, and how moves are made.
 enum class MoveKind {
@@ -108,13 +107,7 @@ public:
         return paths;
     }
 
-    RenamePlan plan(FileOps &fs) const
-    {
-        QList<PathPair> pairs;
-        for (const auto &[from, to] : m_renames)
-            pairs.append({m_tree.path(from), m_tree.path(to), false, Conflict::None});
-        return planRename(pairs, fs);
-    }
+    RenamePlan plan(FileOps &fs) const { return tarvello::files::testing::planIn(m_tree, m_renames, fs); }
 
     // Every file at its old or its new path with its own content, and
     // nothing else in the tree but the reported unfinished copies. With

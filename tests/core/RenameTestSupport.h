@@ -149,6 +149,25 @@ private:
     int ask(Op op, const QByteArray &from, const QByteArray &to) { return hook ? hook(op, from, to) : 0; }
 };
 
+using Renames = QList<std::pair<QByteArray, QByteArray>>;
+
+// Writes each source of the renames, holding its own name.
+inline void writeSources(const Tree &tree, const Renames &renames)
+{
+    for (const auto &[from, to] : renames)
+        tree.write(from, from);
+}
+
+// Plans the renames between paths of the tree; with makeFolders, the folders
+// of the new paths are made as needed.
+inline RenamePlan planIn(const Tree &tree, const Renames &renames, FileOps &fs, bool makeFolders = false)
+{
+    QList<PathPair> pairs;
+    for (const auto &[from, to] : renames)
+        pairs.append({tree.path(from), tree.path(to), makeFolders, Conflict::None});
+    return planRename(pairs, fs);
+}
+
 // True when the name is one of the operation's temporary names.
 inline bool isTemporaryName(const QByteArray &relative)
 {

@@ -7,11 +7,9 @@
 #include <cerrno>
 
 using namespace tarvello::files;
-using tarvello::files::testing::Tree;
+using namespace tarvello::files::testing;
 
 namespace {
-
-using Renames = QList<std::pair<QByteArray, QByteArray>>;
 
 // A folder of files renamed once through the whole operation.
 class RenamedFolder
@@ -19,14 +17,11 @@ class RenamedFolder
 public:
     explicit RenamedFolder(const Renames &renames)
     {
-        QList<PathPair> pairs;
-        for (const auto &[from, to] : renames) {
+        for (const auto &[from, to] : renames)
             tree.write(from, "content of " + from);
-            pairs.append({tree.path(from), tree.path(to), true, Conflict::None});
-        }
         FileOps fs;
         RenameObserver quiet;
-        const RenameRun run = runRename(planRename(pairs, fs), settings.path(), quiet, fs);
+        const RenameRun run = runRename(planIn(tree, renames, fs, true), settings.path(), quiet, fs);
         EXPECT_EQ(run.report.renamed, renames.size());
     }
 

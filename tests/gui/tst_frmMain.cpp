@@ -1,18 +1,20 @@
 #include "app/AppContext.h"
+#include "common/Cp1252.h"
 #include "common/ui/Twips.h"
 #include "files/ui/frmMain.h"
 #include "lang/ui/Translate.h"
 #include "support/ScriptedMsgBox.h"
+#include "support/TestProgram.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTableView>
 #include <QtTest>
 
@@ -20,13 +22,14 @@ using namespace tarvello;
 
 namespace {
 
-void writeLanguage(const QString &folder, const QByteArray &body)
-{
-    QDir(folder).mkpath(QStringLiteral("langages"));
-    QFile f(folder + QStringLiteral("/langages/Francais.lng"));
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write("[LANGUAGE]\r\nlanguage=Fran\xE7" "ais\r\n" + body);
-}
+const QString kLanguage = QStringLiteral(
+    "[LANGUAGE]\nlanguage=Français\n[MSG]\nm2=Attention\nm14=Nom actuel\nm15=Nouveau nom\nm18=%s fichiers\n"
+    "m19=%s dans la liste\nm45=Positions manquantes\nm77=%s renommés\nm91=<<interdit>>\nm97=<<hors filtre>>\n"
+    "[frmMain]\ncmdAdd.Caption=&Ajouter\ncmdDel.Caption=Retirer\ncmdDel.ToolTipText=Retire les fichiers choisis\n"
+    "optCasse(1).Caption=MAJUSCULES\noptCasse.Caption=jamais lu\nLabel6.Caption=Début :\n"
+    "txtFilter.ToolTipText=Motifs séparés par des espaces\nlblRepStr(2).Caption=après\n"
+    "Label8(22).Caption=$N$ : premier nombre du nom\nmnuAddHieriachy.Caption=Toute l'arborescence\n"
+    "[EXTRA]\nTipTopic3=Exif\n");
 
 } // namespace
 
@@ -37,56 +40,37 @@ class tst_frmMain : public QObject
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        writeLanguage(m_dir.path(),
-                      "[MSG]\r\nm14=Nom actuel\r\nm15=Nouveau nom\r\nm18=%s fichiers\r\nm19=%s dans la liste\r\n"
-                      "m77=%s renomm\xE9s\r\n[frmMain]\r\ncmdAdd.Caption=&Ajouter\r\ncmdDel.Caption=Retirer\r\n"
-                      "cmdDel.ToolTipText=Retire les fichiers choisis\r\noptCasse(1).Caption=MAJUSCULES\r\n"
-                      "optCasse.Caption=jamais lu\r\nLabel6.Caption=D\xE9" "but :\r\n"
-                      "txtFilter.ToolTipText=Motifs s\xE9par\xE9s par des espaces\r\nlblRepStr(2).Caption=apr\xE8s\r\n"
-                      "Label8(22).Caption=$N$ : premier nombre du nom\r\nmnuAddHieriachy.Caption=Toute l'arborescence\r\n"
-                      "[EXTRA]\r\nTipTopic3=Exif\r\n");
-        appendMessages("[MSG]\r\nm2=Attention\r\nm45=Positions manquantes\r\nm91=<<interdit>>\r\n"
-                       "m97=<<hors filtre>>\r\n");
-        m_context = std::make_unique<app::AppContext>();
-        m_context->programFolder = m_dir.path();
-        m_context->language.setProgramFolder(m_dir.path());
-        m_context->language.setLanguage(QStringLiteral("Français"));
+        m_program = std::make_unique<test::TestProgram>(kLanguage);
+        m_box = test::ScriptedMsgBox();
+        m_window = std::make_unique<files::ui::frmMain>(m_program->context, m_box);
+        m_window->show();
     }
 
-    void everyControlIsThereUnderItsName()
+    void cleanup() { m_window.reset(); }
+
+    // Every control the shipped language file translates is there under its name.
+    void everyTranslatedControlIsThereUnderItsName()
     {
-        files::ui::frmMain window(*m_context, m_box);
-        QCOMPARE(window.objectName(), QStringLiteral("frmMain"));
-        const QStringList single = {
-            "TreeView1", "ListView1", "ListView2", "txtFilter", "cmdRefresh", "cmdRefreshFolder", "Label2",
-            "lstrename", "cmdAdd", "cmdAddAll", "cmdDel", "cmdClear", "cmdUp", "cmdDown", "cmdDnD", "Label4",
-            "ProgressBar1", "cmdStopAction", "chkRefresh", "chkPreview", "chkVignette", "cboRenommer", "txtDebut",
-            "txtPas", "chkExtension", "txtExtension", "chkInterdit", "chkAutoIncrement", "chkTrim",
-            "chkUpperFirstChar", "chkUpperCaseFirstWord", "txtNbPasse", "lblNbPasse", "txtRechercher",
-            "txtRemplacer", "cmdRepStr", "txtRemplacerPos", "cmdRepPos", "cmdPrendrePlus", "cmdPrendreMoins",
-            "cmdPrendreSupprimer", "lstAstuce", "Label5", "Label6", "Label7", "Label9", "Label10", "Label15",
-            "Frame1", "Frame2", "Frame3", "Frame5", "cmdRenommer", "cmdRenommerStop", "cmdOption", "cmdAbout",
-            "cmdAide", "cmdForum", "cmdQuitter", "cmdEffacerExif", "lblComment", "lblExitToolUsed",
-            "picturePreview", "lblDradNDrop"};
-        for (const QString &name : single)
-            QCOMPARE(window.findChildren<QWidget *>(name).size(), 1);
-        const std::pair<const char *, int> arrays[] = {{"optCasse", 3}, {"fAstuce", 6}, {"Label8", 33},
-                                                       {"lblRepStr", 3}, {"optRepStr", 3}, {"lblRepPos", 4},
-                                                       {"txtRepPos", 4}, {"optRepPos", 3}, {"lblRepPosDebutFin", 2},
-                                                       {"optRepPosDebutFin", 2}, {"lblExif", 6}};
-        for (const auto &[name, count] : arrays) {
-            for (int i = 0; i < count; ++i)
-                QVERIFY2(window.findChild<QWidget *>(QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i)),
-                         name);
-            QVERIFY(!window.findChild<QWidget *>(QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(count)));
-        }
-        QVERIFY(window.findChild<QAction *>(QStringLiteral("mnuAddHieriachy")));
+        QFile file(QStringLiteral(TARVELLO_SOURCE_DIR "/langages/Francais.lng"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = common::decodeCp1252(file.readAll());
+        const qsizetype start = text.indexOf(QStringLiteral("[frmMain]\r\n"));
+        QVERIFY(start >= 0);
+        const QStringList lines = text.mid(start).section(QStringLiteral("\r\n["), 0, 0).split(QStringLiteral("\r\n"),
+                                                                                                Qt::SkipEmptyParts);
+        QSet<QString> controls;
+        for (const QString &line : lines.mid(1))
+            controls.insert(line.section(QLatin1Char('='), 0, 0).section(QLatin1Char('.'), 0, -2));
+        QVERIFY(controls.size() > 100);
+        QCOMPARE(m_window->objectName(), QStringLiteral("frmMain"));
+        controls.remove(QStringLiteral("frmMain"));
+        for (const QString &name : controls)
+            QVERIFY2(m_window->findChildren<QObject *>(name).size() == 1, qPrintable(name));
     }
 
     void translationReadsTheWindowSection()
     {
-        files::ui::frmMain window(*m_context, m_box);
+        files::ui::frmMain &window = *m_window;
         auto &ui = window.controls();
         QCOMPARE(ui.cmdAdd->text(), QStringLiteral("&Ajouter"));
         // a button without tooltip shows its caption
@@ -119,10 +103,40 @@ private Q_SLOTS:
         window.setWindowTitle(QStringLiteral("Titre dessiné"));
         auto *button = new QPushButton(QStringLiteral("Dessiné"), &window);
         button->setObjectName(QStringLiteral("cmdOK"));
-        lang::ui::TranslateForm(&window, m_context->language);
+        lang::ui::TranslateForm(&window, m_program->context.language);
         QCOMPARE(window.windowTitle(), QStringLiteral("Titre dessiné"));
         QCOMPARE(button->text(), QStringLiteral("Dessiné"));
         QCOMPARE(button->accessibleName(), QStringLiteral("Dessiné"));
+    }
+
+    // The pictures shipped in langages/: every button role with its hover
+    // image, and the stand-by pictures of each language, decode at their size.
+    void shippedPicturesDecode()
+    {
+        const lang::Language language(QStringLiteral(TARVELLO_SOURCE_DIR));
+        QStringList pictures;
+        const QString roles = QStringLiteral("oui non annuler modifier aide options about manuel quitter ajouter "
+                                             "tout_ajouter retirer tout_retirer actualiser forum pressepapier "
+                                             "verif_version dependance");
+        for (const QString &role : roles.split(QLatin1Char(' ')))
+            pictures << language.buttonImagePath(role) << language.buttonImagePath(role + QStringLiteral("_d"));
+        for (const char *folder : {"Francais", "English"}) {
+            for (const char *name : {"non_image.gif", "non_image2.gif"})
+                pictures << QStringLiteral(TARVELLO_SOURCE_DIR "/langages/%1/%2").arg(folder, name);
+        }
+        for (const QString &path : pictures) {
+            QVERIFY2(!path.isEmpty(), "a button role has no image in langages/common");
+            QFile file(path);
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
+            const QByteArray bytes = file.readAll();
+            const QImage image = QImage::fromData(bytes);
+            // A GIF cut short still decodes in part: it must end with its trailer.
+            QVERIFY2(!image.isNull() && bytes.endsWith(';'), qPrintable(path));
+            const bool button = path.contains(QStringLiteral("/common/"));
+            QCOMPARE(image.size(), button ? QSize(24, 24) : QSize(161, 121));
+            if (button)
+                QVERIFY2(image.hasAlphaChannel(), qPrintable(path + QStringLiteral(" has no transparent background")));
+        }
     }
 
     void busyStatesOfferOnlyTheirStopControl_data()
@@ -143,8 +157,7 @@ private Q_SLOTS:
         QFETCH(bool, showStop);
         QFETCH(bool, renaming);
         QFETCH(QString, onlyAction);
-        files::ui::frmMain window(*m_context, m_box);
-        window.show();
+        files::ui::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.chkExtension->setChecked(true);
         ui.optRepPos[2]->setChecked(true);
@@ -176,8 +189,7 @@ private Q_SLOTS:
 
     void namesAreComputedAsRowsAreAddedAndOptionsRecompute()
     {
-        files::ui::frmMain window(*m_context, m_box);
-        window.show();
+        files::ui::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.cboRenommer->setCurrentText(QStringLiteral("Photo_###"));
         const QStringList paths = {"/photos/a.jpg", "/photos/b.JPG", "/photos/Thumbs.db", "/autre/c.jpeg"};
@@ -193,24 +205,23 @@ private Q_SLOTS:
         ui.chkExtension->setChecked(true);
         ui.txtExtension->setText(QStringLiteral("PNG"));
         QCOMPARE(newNames(window), (QStringList{"photo_010.png", "photo_015.png", "<<interdit>>", "photo_025.png"}));
-        QCOMPARE(m_context->settings.RegleRenommage_DebutPas, 10);
-        QCOMPARE(m_context->settings.RegleRenommage_Pas, qint16(5));
-        QCOMPARE(m_context->settings.RegleRenommage_ModifieExtensionValeur, QStringLiteral("PNG"));
+        QCOMPARE(m_program->context.settings.RegleRenommage_DebutPas, 10);
+        QCOMPARE(m_program->context.settings.RegleRenommage_Pas, qint16(5));
+        QCOMPARE(m_program->context.settings.RegleRenommage_ModifieExtensionValeur, QStringLiteral("PNG"));
 
         // Names repeated across a recomputation are numbered from a fresh table.
         ui.cboRenommer->setCurrentText(QStringLiteral("Image"));
         ui.chkExtension->setChecked(false);
         QCOMPARE(newNames(window), (QStringList{"image.jpg", "image_1.jpg", "<<interdit>>", "image.jpeg"}));
         ui.chkAutoIncrement->setChecked(false);
-        QCOMPARE(m_context->settings.RegleRenommage_IncrementeFichierIdentique, 0);
+        QCOMPARE(m_program->context.settings.RegleRenommage_IncrementeFichierIdentique, 0);
         QCOMPARE(newNames(window), (QStringList{"image.jpg", "image.jpg", "<<interdit>>", "image.jpeg"}));
         QVERIFY(m_box.shown.isEmpty());
     }
 
     void withoutAutomaticRefreshNamesStayAsTheyWere()
     {
-        files::ui::frmMain window(*m_context, m_box);
-        window.show();
+        files::ui::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.cboRenommer->setCurrentText(QStringLiteral("A_#"));
         for (const char *path : {"/d/x.txt", "/d/y.txt", "/d/z.txt"})
@@ -236,8 +247,7 @@ private Q_SLOTS:
 
     void thePositionErrorStopsTheRecomputationOnce()
     {
-        files::ui::frmMain window(*m_context, m_box);
-        window.show();
+        files::ui::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.chkRefresh->setChecked(false);
         for (const char *path : {"/d/abcdefg.txt", "/d/b.txt", "/d/c.txt"})
@@ -255,8 +265,7 @@ private Q_SLOTS:
 
     void aRunTimeErrorIsReportedOncePerRecomputation()
     {
-        files::ui::frmMain window(*m_context, m_box);
-        window.show();
+        files::ui::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.chkRefresh->setChecked(false);
         for (int i = 0; i < 5; ++i)
@@ -270,8 +279,7 @@ private Q_SLOTS:
 
     void neverSmallerThanItsMinimum()
     {
-        files::ui::frmMain window(*m_context, m_box);
-        window.show();
+        files::ui::frmMain &window = *m_window;
         window.resize(300, 200);
         QCOMPARE(window.width(), common::ui::twipsToPixels(15240, &window));
         QCOMPARE(window.height(), common::ui::twipsToPixels(10600, &window));
@@ -279,7 +287,7 @@ private Q_SLOTS:
 
     void storedStateGoesInAndComesBack()
     {
-        app::Settings &s = m_context->settings;
+        app::Settings &s = m_program->context.settings;
         s.General_PositionFenetreLeft = 1500;
         s.General_PositionFenetreTop = 900;
         s.General_FenetreLargeur = 18000;
@@ -296,7 +304,9 @@ private Q_SLOTS:
         s.RegleRenommage_txtRepPos[3] = QStringLiteral("7");
         s.RegleRenommage_RechercherChaine = QStringLiteral("IMG");
         s.RegleRenommage_Astuce = QStringLiteral("Exif");
-        files::ui::frmMain window(*m_context, m_box);
+        // The rule controls are filled from the settings when the window is made.
+        m_window = std::make_unique<files::ui::frmMain>(m_program->context, m_box);
+        files::ui::frmMain &window = *m_window;
         window.pushSettings();
         auto &ui = window.controls();
         QCOMPARE(ui.txtDebut->text(), QStringLiteral("#"));
@@ -330,20 +340,9 @@ private:
         return names;
     }
 
-    void appendMessages(const QByteArray &text)
-    {
-        QFile f(m_dir.filePath(QStringLiteral("langages/Francais.lng")));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QByteArray all = f.readAll();
-        f.close();
-        all.replace("[MSG]\r\n", text);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(all);
-    }
-
-    QTemporaryDir m_dir;
-    std::unique_ptr<app::AppContext> m_context;
+    std::unique_ptr<test::TestProgram> m_program;
     test::ScriptedMsgBox m_box;
+    std::unique_ptr<files::ui::frmMain> m_window;
 };
 
 QTEST_MAIN(tst_frmMain)

@@ -20,6 +20,7 @@ using dialogs::ui::CHelp;
 namespace {
 
 const QString kLanguage = QStringLiteral("[LANGUAGE]\nlanguage=Français\n[MSG]\nm1=Titre un\nm53=Aide absente ?\n");
+const QString kHelpFile = QStringLiteral("langages/Francais/Tarvello.html");
 
 // The block of the document that carries this anchor, invalid when none does.
 QTextBlock anchorBlock(QTextDocument *document, const QString &anchor)
@@ -69,10 +70,9 @@ private Q_SLOTS:
         QFETCH(QString, language);
         QFETCH(int, topic);
         test::TestProgram program(kLanguage);
-        const QString shipped = QStringLiteral(TARVELLO_SOURCE_DIR "/langages/") + language + QStringLiteral("/Tarvello.html");
-        QFile source(shipped);
+        QFile source(QStringLiteral(TARVELLO_SOURCE_DIR "/langages/") + language + QStringLiteral("/Tarvello.html"));
         QVERIFY(source.open(QIODevice::ReadOnly));
-        program.writeFile(QStringLiteral("langages/Francais/Tarvello.html"), source.readAll());
+        program.writeFile(kHelpFile, source.readAll());
         test::ScriptedMsgBox box;
         CHelp help(program.context, box);
         help.Show(topic);
@@ -96,28 +96,38 @@ private Q_SLOTS:
         QVERIFY(!section.contains(QChar::ReplacementCharacter));
     }
 
-    void missingHelpFileAsksOnce_data()
+    // A help file that is missing or cannot be read is no help: the user is
+    // asked once whether to open the manual on the site instead.
+    void unusableHelpFileAsksOnce_data()
     {
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("answer");
         QTest::addColumn<QStringList>("opened");
-        QTest::addColumn<QString>("site");
-        QTest::newRow("Non does nothing") << 7 << QStringList{} << "http://127.0.0.1:9";
-        QTest::newRow("Oui opens the manual") << 6 << QStringList{"http://127.0.0.1:9/Tarvello/manuel.html"}
-                                              << "http://127.0.0.1:9";
-        QTest::newRow("site given with a slash") << 6 << QStringList{"http://127.0.0.1:9/Tarvello/manuel.html"}
-                                                 << "http://127.0.0.1:9/";
+        QTest::newRow("missing, Non does nothing") << "missing" << 7 << QStringList{};
+        QTest::newRow("missing, Oui opens the manual") << "missing" << 6
+                                                       << QStringList{"http://127.0.0.1:9/Tarvello/manuel.html"};
+        QTest::newRow("folder in its place") << "folder" << 7 << QStringList{};
+        QTest::newRow("dangling link") << "link" << 7 << QStringList{};
+        QTest::newRow("empty file") << "empty" << 7 << QStringList{};
     }
 
-    void missingHelpFileAsksOnce()
+    void unusableHelpFileAsksOnce()
     {
+        QFETCH(QString, kind);
         QFETCH(int, answer);
         QFETCH(QStringList, opened);
-        QFETCH(QString, site);
-        qputenv("TARVELLO_SITE", site.toUtf8());
         test::TestProgram program(kLanguage);
+        QDir().mkpath(program.path(QStringLiteral("langages/Francais")));
+        if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(program.path(kHelpFile)));
+        else if (kind == QLatin1String("link"))
+            QVERIFY(QFile::link(program.path(QStringLiteral("gone.html")), program.path(kHelpFile)));
+        else if (kind == QLatin1String("empty"))
+            program.writeFile(kHelpFile, QByteArray());
         test::ScriptedMsgBox box;
         box.answers = {answer};
         Opened browser;
+        qputenv("TARVELLO_SITE", "http://127.0.0.1:9");
         CHelp help(program.context, box, browser.opener());
         help.Show(dialogs::HelpTopic::Options);
         qunsetenv("TARVELLO_SITE");
@@ -127,35 +137,6 @@ private Q_SLOTS:
         QCOMPARE(box.shown.first().style, 68);
         QCOMPARE(browser.urls, opened);
         QVERIFY(!help.window());
-    }
-
-    // A help file that cannot be read is no help: the user is offered the manual.
-    void unusableHelpFileAsks_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("folder in its place") << "folder";
-        QTest::newRow("dangling link") << "link";
-        QTest::newRow("empty file") << "empty";
-    }
-
-    void unusableHelpFileAsks()
-    {
-        QFETCH(QString, kind);
-        test::TestProgram program(kLanguage);
-        const QString help = program.path(QStringLiteral("langages/Francais/Tarvello.html"));
-        QDir().mkpath(program.path(QStringLiteral("langages/Francais")));
-        if (kind == QLatin1String("folder"))
-            QVERIFY(QDir().mkpath(help));
-        else if (kind == QLatin1String("link"))
-            QVERIFY(QFile::link(program.path(QStringLiteral("gone.html")), help));
-        else
-            program.writeFile(QStringLiteral("langages/Francais/Tarvello.html"), QByteArray());
-        test::ScriptedMsgBox box;
-        box.answers = {7};
-        CHelp viewer(program.context, box, Opened().opener());
-        viewer.Show(dialogs::HelpTopic::MainWindow);
-        QCOMPARE(box.shown.size(), 1);
-        QVERIFY(!viewer.window());
     }
 
     // Garbage or a file without the topic opens at its start, without a word.
@@ -174,7 +155,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, bytes);
         test::TestProgram program(kLanguage);
-        program.writeFile(QStringLiteral("langages/Francais/Tarvello.html"), bytes);
+        program.writeFile(kHelpFile, bytes);
         test::ScriptedMsgBox box;
         CHelp help(program.context, box, Opened().opener());
         help.Show(dialogs::HelpTopic::Options);
@@ -185,7 +166,7 @@ private Q_SLOTS:
     void oneWindowFollowsTheTopicsAndLinks()
     {
         test::TestProgram program(kLanguage);
-        program.writeFile(QStringLiteral("langages/Francais/Tarvello.html"),
+        program.writeFile(kHelpFile,
                           "<html><body><a href=\"#10001\">options</a> <a href=\"http://127.0.0.1:9/forum\">forum</a>"
                           "<h2 id=\"10000\"><a name=\"10000\"></a>A</h2><p>a</p>"
                           "<h2 id=\"10001\"><a name=\"10001\"></a>B</h2><p>b</p></body></html>");
@@ -209,38 +190,11 @@ private Q_SLOTS:
         QVERIFY(first.isNull());
     }
 
-    void startUpShowsWhatsNewOnAVersionChange_data()
-    {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<bool>("shown");
-        const app::ProgramVersion running;
-        QTest::newRow("first run") << QString() << true;
-        QTest::newRow("same version") << running.text() << false;
-        QTest::newRow("older version") << QStringLiteral("1.12.2") << true;
-    }
-
-    void startUpShowsWhatsNewOnAVersionChange()
-    {
-        QFETCH(QString, stored);
-        QFETCH(bool, shown);
-        test::TestProgram program(kLanguage);
-        program.writeFile(QStringLiteral("langages/Francais/Tarvello.html"),
-                          "<html><body><h2 id=\"10002\"><a name=\"10002\"></a>Nouveau</h2></body></html>");
-        program.context.settings.General_VersionCourante = stored;
-        test::ScriptedMsgBox box;
-        CHelp help(program.context, box, Opened().opener());
-        QCOMPARE(help.showIfVersionChanged(), shown);
-        QCOMPARE(help.window() != nullptr, shown);
-        if (shown)
-            QCOMPARE(help.window()->browser()->source().fragment(), QStringLiteral("10002"));
-    }
-
     // What start-up asks of the message box and the help goes to the program's own windows.
     void startUpServices()
     {
         test::TestProgram program(kLanguage);
-        program.writeFile(QStringLiteral("langages/Francais/Tarvello.html"),
-                          "<html><body><h2 id=\"10002\"><a name=\"10002\"></a>Nouveau</h2></body></html>");
+        program.writeFile(kHelpFile, "<html><body><h2 id=\"10002\"><a name=\"10002\"></a>Nouveau</h2></body></html>");
         dialogs::ui::ProgramServices services;
         services.showHelp(dialogs::HelpTopic::WhatsNew);
         services.closeHelp();

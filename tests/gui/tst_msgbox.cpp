@@ -38,6 +38,8 @@ struct Seen {
     QString text;
     QRect window;
     QList<QRect> buttonRects;
+    QStringList captions;
+    QString questionName;   // the question picture's name for screen readers
     QList<bool> enabled;
     QRect memoryBox;
     QRect textArea;
@@ -68,7 +70,9 @@ Seen look(QWidget *window)
         seen.buttons.append(button->objectName());
         seen.buttonRects.append(button->geometry());
         seen.enabled.append(button->isEnabled());
+        seen.captions.append(button->text());
     }
+    seen.questionName = window->findChild<QLabel *>(QStringLiteral("picVbQuestion"))->accessibleName();
     seen.text = window->findChild<QLabel *>(QStringLiteral("lblMsg"))->text();
     auto *memory = window->findChild<QCheckBox *>(QStringLiteral("chkAfficher"));
     seen.memoryBoxShown = memory->isVisibleTo(window);
@@ -104,8 +108,16 @@ class tst_msgbox : public QObject
 
 private:
     QTemporaryDir m_store;
+    std::unique_ptr<test::TestProgram> m_program;
+    std::unique_ptr<KvrMesgBox> m_box;
 
 private Q_SLOTS:
+    void init()
+    {
+        m_program = std::make_unique<test::TestProgram>(kLanguage);
+        m_box = std::make_unique<KvrMesgBox>(m_program->context);
+    }
+
     void initTestCase()
     {
         // The "do not show again" memory goes to a folder of the test's own.
@@ -123,7 +135,6 @@ private Q_SLOTS:
         const QStringList yesNo{"cmdOui", "cmdNon"};
         QTest::newRow("0 plain OK") << 0 << QStringList{} << ok << "cmdOK" << 1;
         QTest::newRow("2 unknown set is OK") << 2 << QStringList{} << ok << "cmdOK" << 1;
-        QTest::newRow("5 unknown set is OK") << 5 << QStringList{} << ok << "cmdOK" << 1;
         QTest::newRow("1 OK Annuler") << 1 << QStringList{} << QStringList{"cmdOK", "cmdAnnuler"} << "cmdAnnuler" << 2;
         QTest::newRow("3 Oui Non Annuler") << 3 << QStringList{} << QStringList{"cmdOui", "cmdNon", "cmdAnnuler"}
                                            << "cmdOui" << 6;
@@ -146,8 +157,8 @@ private Q_SLOTS:
         QFETCH(QStringList, buttons);
         QFETCH(QString, click);
         QFETCH(int, answer);
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
+        m_program->context.settings.General_AfficherImageBouton = 1;   // images are missing: captions stay
+        KvrMesgBox &box = *m_box;
         int returned = 0;
         const Seen seen = answered(click.toLatin1().constData(), [&] {
             returned = box.KVvrMesgBox(QStringLiteral("Continuer ?"), style, QStringLiteral("Titre é"));
@@ -159,25 +170,9 @@ private Q_SLOTS:
         QCOMPARE(returned, answer);
         QCOMPARE(box.result(), answer);
         QVERIFY(!KvrMesgBox::messageShowing());
-    }
-
-    void captionsComeFromTheLanguageFile()
-    {
-        test::TestProgram program(kLanguage);
-        program.context.settings.General_AfficherImageBouton = 1;   // images are missing: captions stay
-        KvrMesgBox box(program.context);
-        QString caption;
-        QString accessible;
-        auto outcome = onNextModal([&](QWidget *window) {
-            auto *no = window->findChild<QPushButton *>(QStringLiteral("cmdNon"));
-            caption = no->text();
-            accessible = window->findChild<QLabel *>(QStringLiteral("picVbQuestion"))->accessibleName();
-            no->click();
-        });
-        box.KVvrMesgBox(QStringLiteral("?"), 36, QStringLiteral("t"));
-        QVERIFY(outcome->seen);
-        QCOMPARE(caption, QStringLiteral("&Non merci"));
-        QCOMPARE(accessible, QStringLiteral("Question"));
+        // Captions and the picture's name come from the language file.
+        QCOMPARE(seen.captions.contains(QStringLiteral("&Non merci")), buttons.contains(QStringLiteral("cmdNon")));
+        QCOMPARE(seen.questionName, QStringLiteral("Question"));
     }
 
     void escapeAnswersLikeTheSystemBox_data()
@@ -197,8 +192,7 @@ private Q_SLOTS:
         QFETCH(int, style);
         QFETCH(bool, closes);
         QFETCH(int, answer);
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
+        KvrMesgBox &box = *m_box;
         bool closable = false;
         bool stillOpen = false;
         auto outcome = onNextModal([&](QWidget *window) {
@@ -217,8 +211,7 @@ private Q_SLOTS:
 
     void delayKeepsTheButtonsDisabledForItsPeriods()
     {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
+        KvrMesgBox &box = *m_box;
         QList<QList<bool>> states;
         bool escapeClosed = true;
         int period = 0;
@@ -248,9 +241,9 @@ private Q_SLOTS:
 
     void windowFollowsItsText()
     {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
-        const Seen small = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("Court."), 0, QStringLiteral("t")); });
+        KvrMesgBox &box = *m_box;
+        const Seen small = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("<b>photo</b> & été"), 0, QStringLiteral("t")); });
+        QCOMPARE(small.text, QStringLiteral("<b>photo</b> & été"));   // shown as written
         QString lines;
         for (int i = 0; i < 12; ++i)
             lines += QStringLiteral("Ligne %1 d'un message assez long pour élargir la fenêtre|").arg(i);
@@ -273,8 +266,7 @@ private Q_SLOTS:
 
     void longUnbrokenTextWrapsInsideTheScreen()
     {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
+        KvrMesgBox &box = *m_box;
         const QString path = QStringLiteral("/home/utilisateur/") + QString(400, QLatin1Char('x')) + QStringLiteral(".jpg");
         const Seen wide = answered("cmdOK", [&] { box.KVvrMesgBox(path, 48, QStringLiteral("t")); });
         QVERIFY(wide.window.width() < wide.screen.width());
@@ -291,18 +283,9 @@ private Q_SLOTS:
         QVERIFY(high.text.startsWith(QStringLiteral("ligne 0\n")) && high.text.contains(QStringLiteral("ligne 399")));
     }
 
-    void textIsShownAsWritten()
-    {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
-        const Seen seen = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("<b>photo</b> & été"), 0, QStringLiteral("t")); });
-        QCOMPARE(seen.text, QStringLiteral("<b>photo</b> & été"));
-    }
-
     void threeButtonsWidenANarrowWindowWithFourEqualGaps()
     {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
+        KvrMesgBox &box = *m_box;
         const Seen seen = answered("cmdAnnuler", [&] { box.KVvrMesgBox(QStringLiteral("?"), 3, QStringLiteral("t")); });
         const double tpp = seen.twipsPerPixel;
         QCOMPARE(seen.buttons.size(), 3);
@@ -353,10 +336,11 @@ private Q_SLOTS:
         QCOMPARE(row.lefts, lefts);
     }
 
-    void errorReport()
+    // A run-time error, and a style out of range, are reported in the
+    // program's own box.
+    void errorReports()
     {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
+        KvrMesgBox &box = *m_box;
         const Seen seen = answered("cmdOK", [&] {
             box.ReportError(common::VbError(53), QStringLiteral("cmdAdd_Click (Feuille frmMain)"));
         });
@@ -365,6 +349,9 @@ private Q_SLOTS:
         QCOMPARE(seen.text, QStringLiteral("Error 53 (File not found)\ndans la procédure cmdAdd_Click (Feuille frmMain)"));
         QCOMPARE(seen.pictures, QStringList{"picVbInformation"});
         QCOMPARE(seen.buttons, QStringList{"cmdOK"});
+        const Seen overflow = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("x"), 40000, QStringLiteral("t")); });
+        QVERIFY(overflow.opened);
+        QCOMPARE(overflow.text, QStringLiteral("Error 6 (Overflow)\ndans la procédure KVvrMesgBox"));
     }
 
     void errorNumberZeroShowsNothing_data()
@@ -387,20 +374,10 @@ private Q_SLOTS:
             QCOMPARE(box.shown.first().style, 64);
     }
 
-    void styleOutOfRangeIsReportedAsOverflow()
-    {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
-        const Seen seen = answered("cmdOK", [&] { box.KVvrMesgBox(QStringLiteral("x"), 40000, QStringLiteral("t")); });
-        QVERIFY(seen.opened);
-        QCOMPARE(seen.text, QStringLiteral("Error 6 (Overflow)\ndans la procédure KVvrMesgBox"));
-    }
-
     void oneMessageAtATime()
     {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
-        KvrMesgBox other(program.context);
+        KvrMesgBox &box = *m_box;
+        KvrMesgBox other(m_program->context);
         auto first = onNextModal([](QWidget *window) { clickButton(window, "cmdNon"); });
         QCOMPARE(box.KVvrMesgBox(QStringLiteral("1"), 36, QStringLiteral("t")), 7);
         int nested = -1;
@@ -423,8 +400,7 @@ private Q_SLOTS:
 
     void memoryKeyRemembersTheAnswer()
     {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
+        KvrMesgBox &box = *m_box;
         const QString key = QStringLiteral("EssaiMemoire");
         Seen seen;
         auto ticked = onNextModal([&](QWidget *window) {
@@ -464,8 +440,7 @@ private Q_SLOTS:
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
         // A folder where the store's file should be: writing it fails, for root too.
         QVERIFY(QDir().mkpath(store.path() + QStringLiteral("/Tarvello/Tarvello.conf")));
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
+        KvrMesgBox &box = *m_box;
         Seen report;
         std::shared_ptr<test::ModalOutcome> reported;
         auto outcome = onNextModal([&](QWidget *window) {
@@ -488,8 +463,7 @@ private Q_SLOTS:
 
     void systemBoxReport()
     {
-        test::TestProgram program(kLanguage);
-        KvrMesgBox box(program.context);
+        KvrMesgBox &box = *m_box;
         QString text;
         auto outcome = onNextModal([&](QWidget *window) {
             text = qobject_cast<QMessageBox *>(window)->text();

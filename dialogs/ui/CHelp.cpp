@@ -115,14 +115,6 @@ void CHelp::Show(int topic)
     m_window->showTopic(helpFile, topic);
 }
 
-bool CHelp::showIfVersionChanged()
-{
-    if (!versionChanged(m_context.settings.General_VersionCourante, m_context.version))
-        return false;
-    Show(HelpTopic::WhatsNew);
-    return true;
-}
-
 void CHelp::closeHelp()
 {
     delete m_window;

@@ -57,11 +57,6 @@ public:
     // Oui, opens the online manual.
     void Show(int topic = 0);
 
-    // The start-up step: shows "what is new" (topic 10002) when the version
-    // recorded at the previous run differs from the running one. True when it
-    // asked for the help.
-    bool showIfVersionChanged();
-
     // Closes the help window (the program is leaving).
     void closeHelp();
 

@@ -3,25 +3,27 @@
 #include "common/Twips.h"
 
 #include <QGuiApplication>
+#include <QPaintDevice>
 #include <QScreen>
-#include <QWidget>
 
 namespace tarvello::common::ui {
 
-double logicalDpi(const QWidget *widget)
+double logicalDpi(const QPaintDevice *device)
 {
-    const QScreen *screen = widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+    if (device)
+        return device->logicalDpiX();
+    const QScreen *screen = QGuiApplication::primaryScreen();
     return screen ? screen->logicalDotsPerInch() : 96.0;
 }
 
-int twipsToPixels(double twips, const QWidget *widget)
+int twipsToPixels(double twips, const QPaintDevice *device)
 {
-    return common::twipsToPixels(twips, logicalDpi(widget));
+    return common::twipsToPixels(twips, logicalDpi(device));
 }
 
-double pixelsToTwips(int pixels, const QWidget *widget)
+double pixelsToTwips(int pixels, const QPaintDevice *device)
 {
-    return pixels * common::twipsPerPixel(logicalDpi(widget));
+    return pixels * common::twipsPerPixel(logicalDpi(device));
 }
 
 } // namespace tarvello::common::ui

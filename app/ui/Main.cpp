@@ -176,6 +176,7 @@ void Program::ReadIniFile()
         ExitProgram();
     };
     m_main->onQuitButton = [this] { quitButton(); };
+    m_main->onHelp = [this](int topic) { m_services.showHelp(topic); };
     m_main->pushSettings();
     if (result.unknownVersion) {
         m_services.msgBox().KVvrMesgBox(

@@ -5,6 +5,7 @@
 #include "browser/FolderTree.h"
 #include "common/Zub.h"
 #include "common/ui/Twips.h"
+#include "dialogs/HelpTopics.h"
 #include "lang/MsgBox.h"
 #include "rules/FolderScanCache.h"
 #include "rules/NameEngine.h"
@@ -77,6 +78,10 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
     connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
         if (onQuitButton)
             onQuitButton();
+    });
+    connect(m_ui.cmdAide, &QPushButton::clicked, this, [this] {
+        if (onHelp)
+            onHelp(dialogs::HelpTopic::MainWindow);
     });
 
     Form_Load();

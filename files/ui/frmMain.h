@@ -113,6 +113,8 @@ public:
     // other way of closing the window; the owner saves and ends the program.
     std::function<void()> onQuitRequested;
     std::function<void()> onQuitButton;
+    // Opens the help at a topic (cmdAide asks for the main window's topic).
+    std::function<void(int topic)> onHelp;
 
     // The file list's operations (frmMain_FileList.cpp).
 

@@ -11,6 +11,7 @@
 #include "support/TestProgram.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -90,6 +91,8 @@ private Q_SLOTS:
             QCOMPARE(services.versionChecks, 1);
             QVERIFY(main->windowTitle().startsWith(QStringLiteral("Tarvello v1.13.0 - ")));
             QVERIFY2(!QFile::exists(iniPath()), "nothing is written before the exit");
+            main->controls().cmdAide->click();
+            QCOMPARE(services.helpTopics, (QList<int>{10002, 10000}));
             main->close();
         }
         const app::IniFile ini(iniPath());

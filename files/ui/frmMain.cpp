@@ -444,9 +444,14 @@ void frmMain::colourRefreshBox()
                                                                  : QStringLiteral("color: #FF0000;"));
 }
 
+void frmMain::showEntryCount()
+{
+    m_ui.Label4->setText(lang::ui::widgetText(m_context.language.GetMessage(19, QString::number(m_files.count()))));
+}
+
 void frmMain::showComment(const QString &comment, const QString &filter)
 {
-    m_ui.lblComment->setText(comment + QStringLiteral(" (") + filter + QLatin1Char(')'));
+    m_ui.lblComment->setText(rules::commentCaption(comment, filter));
 }
 
 void frmMain::refreshTitle()

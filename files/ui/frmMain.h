@@ -190,6 +190,8 @@ private:
     void showTipTopic(int index);
     void colourRefreshBox();
     void showComment(const QString &comment, const QString &filter);
+    // Label4: the number of entries of the list (message 19).
+    void showEntryCount();
 
     struct NameBatch;
 
@@ -281,7 +283,6 @@ private:
     void showRenameProblems(const RenameRun &run);
     bool confirmUndo();
     void dropUndoneEntries(const UndoReport &undo);
-    void showEntryCount();
     void closeIfAskedDuringRename();
 
     // A rename or an undo runs.

@@ -425,11 +425,6 @@ void frmMain::dropUndoneEntries(const UndoReport &undo)
     m_files.removeEntries(rows);
 }
 
-void frmMain::showEntryCount()
-{
-    m_ui.Label4->setText(widgetText(m_context.language.GetMessage(19, QString::number(m_files.count()))));
-}
-
 void frmMain::closeIfAskedDuringRename()
 {
     if (std::exchange(m_closeAfterRename, false))

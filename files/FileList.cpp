@@ -67,13 +67,6 @@ void FileListModel::appendAll(const QList<FileEntry> &entries)
     endInsertRows();
 }
 
-void FileListModel::setNewName(int row, const QString &newName)
-{
-    m_entries[row].newName = newName;
-    const QModelIndex cell = index(row, 1);
-    Q_EMIT dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
-}
-
 void FileListModel::clear()
 {
     if (m_entries.isEmpty())

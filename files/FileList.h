@@ -44,8 +44,6 @@ public:
     int append(const FileEntry &entry);
     // Appends many entries with one notification to the views.
     void appendAll(const QList<FileEntry> &entries);
-    // Writes the new name of a row.
-    void setNewName(int row, const QString &newName);
     // Removes every entry.
     void clear();
     // Removes the given rows (any order, duplicates ignored).

@@ -68,7 +68,10 @@ private Q_SLOTS:
         QCOMPARE(f.box.texts().mid(1), QStringList{f.message(92)});
 
         // Leaving without a change recomputes nothing; after a change it checks at once.
-        f.window->fileList().setNewName(0, QStringLiteral("stale"));
+        files::FileEntry stale = f.window->fileList().entry(0);
+        stale.newName = QStringLiteral("stale");
+        f.window->fileList().clear();
+        f.window->fileList().append(stale);
         leave(ui.cboRenommer);
         QCOMPARE(f.newNames(), QStringList{"stale"});
         enter(ui.cboRenommer);

@@ -6,13 +6,17 @@
 #include "app/IniFile.h"
 #include "app/Settings.h"
 #include "app/SettingsFile.h"
+#include "common/Vb.h"
 #include "common/Zub.h"
 #include "lang/ErrorText.h"
 #include "lang/Language.h"
+#include "rules/RuleCheck.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+
+#include <optional>
 
 namespace tarvello::app {
 
@@ -32,6 +36,20 @@ Command commandOf(const QByteArrayList &arguments)
     if (name == "recover")
         return Command::Recover;
     return Command::None;
+}
+
+// Why the rule gives no name to any file, or nothing when it can be applied.
+// An empty rule has its message; a rule of spaces, which the window passes
+// over without a word, is told here, where no list shows that nothing moved.
+std::optional<QString> ruleProblem(const QString &rule, lang::Language &language, const CliTexts &texts)
+{
+    if (rule.isEmpty())
+        return language.GetMessage(37);
+    if (common::vbTrim(rule).isEmpty())
+        return texts.text("cliBlankRule");
+    if (rules::holdsControlCharacter(rule))
+        return texts.text("RuleControlCharacter");
+    return std::nullopt;
 }
 
 void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule)
@@ -164,8 +182,13 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         }
     }
 
-    const QList<ComputedName> names =
-        computeNames(pathsOf(parsed.operands, in), ruleSettingsOf(options, settings), settings, language);
+    const rules::RuleSettings rule = ruleSettingsOf(options, settings);
+    if (const std::optional<QString> problem = ruleProblem(rule.rule, language, texts)) {
+        writeMessage(err, *problem);
+        return CliUsageError;
+    }
+
+    const QList<ComputedName> names = computeNames(pathsOf(parsed.operands, in), rule, settings, language);
     if (command == Command::Preview)
         return preview(names, out, err);
     return renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);

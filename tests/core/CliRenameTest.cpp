@@ -172,6 +172,33 @@ TEST_F(CliRename, pathsOfAnyBytesFromStandardInputIntoAFolder)
                                 {"tri/photo_1.jpg", "latin-1 name"}, {"tri/photo_3.jpg", "b"}, {"nul", "bystander"}}));
 }
 
+// An empty rule, a rule of spaces and one holding a control character give
+// no name: neither command computes one, and no file moves.
+TEST_F(CliRename, rulesThatGiveNoNameRenameNothing)
+{
+    tree.write("x.txt", "x");
+    tree.write("noext", "n");
+    const struct {
+        QByteArray rule;
+        QString said;
+    } cases[] = {
+        {"", message(37)},
+        {"   ", extra("cliBlankRule")},
+        {"a\tb", extra("RuleControlCharacter")},
+        {"a\nb", extra("RuleControlCharacter")},
+        {" \x01", extra("RuleControlCharacter")},
+    };
+    for (const auto &c : cases) {
+        for (const QByteArray command : {"preview", "rename"}) {
+            const CliRun run = runCli({command, "--rule", c.rule, tree.path("x.txt"), tree.path("noext")});
+            EXPECT_EQ(run.code, app::CliUsageError) << command.constData() << ' ' << c.rule.toHex().constData();
+            EXPECT_EQ(run.out, QByteArray());
+            EXPECT_EQ(run.err, "tarvello-cli: " + utf8(c.said) + '\n');
+        }
+    }
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"x.txt", "x"}, {"noext", "n"}}));
+}
+
 TEST_F(CliRename, aWaitingJournalBlocksRenameAndUndoUntilRecovered)
 {
     tree.write("a.jpg", "a");

@@ -116,6 +116,7 @@ TEST(Cli, badCommandLinesSayWhyAndPrintNothing)
         {"preview", "--trim=yes", "a.jpg"},
         {"preview", "--settings", "/nonexistent/Tarvello.ini", "a.jpg"},
         {"preview", "--lang", "Klingon", "a.jpg"},
+        {"preview", "--extension", "jp\tg", "a.jpg"},
     };
     for (const QByteArrayList &arguments : cases) {
         const CliRun run = runCli(arguments);

@@ -69,6 +69,7 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
     }
     writeLine(out, {});
     writeLine(out, texts.text("cliExitCodes").toUtf8());
+    writeLine(out, texts.text("cliExitCodesMore").toUtf8());
 }
 
 // Takes the forbidden-character table, the forbidden file list and the date
@@ -188,10 +189,14 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliUsageError;
     }
 
-    const QList<ComputedName> names = computeNames(pathsOf(parsed.operands, in), rule, settings, language);
-    if (command == Command::Preview)
-        return preview(names, out, err);
-    return renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);
+    QByteArrayList paths = pathsOf(parsed.operands, in);
+    const QByteArrayList notText = takeNotText(paths);
+    writeNotText(err, texts, notText);
+    const QList<ComputedName> names = computeNames(paths, rule, settings, language);
+    const int exitCode = command == Command::Preview
+        ? preview(names, out, err)
+        : renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);
+    return exitCode == CliSuccess && !notText.isEmpty() ? CliPathsNotText : exitCode;
 }
 
 } // namespace tarvello::app

@@ -13,6 +13,8 @@
 
 #include <csignal>
 
+#include <unistd.h>
+
 using namespace tarvello;
 using namespace tarvello::clitest;
 using files::testing::Tree;
@@ -156,20 +158,60 @@ TEST_F(CliRename, namesThatCannotBeComputedRenameNothing)
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a1.jpg", "a1.jpg"}, {"b.jpg", "b.jpg"}, {"c2.jpg", "c2.jpg"}}));
 }
 
-TEST_F(CliRename, pathsOfAnyBytesFromStandardInputIntoAFolder)
+TEST_F(CliRename, oddPathsFromStandardInputIntoAFolder)
 {
-    tree.write("caf\xE9.jpg", "latin-1 name");
+    tree.write("caf\xC3\xA9.jpg", "accented name");
     tree.write("b.jpg", "b");
     // Cut at its NUL, this path would name the file "nul".
     tree.write("nul", "bystander");
     const QByteArray withNul = tree.path(QByteArray("nul\0.jpg", 8));
     const CliRun run = runCli({"rename", "--no-forbidden", "--rule", ".\\tri\\photo_#", "-"},
-                              tree.path("caf\xE9.jpg") + '\n' + withNul + "\r\n" + tree.path("b.jpg") + '\n');
+                              tree.path("caf\xC3\xA9.jpg") + '\n' + withNul + "\r\n" + tree.path("b.jpg") + '\n');
     EXPECT_EQ(run.code, app::CliIncomplete);
-    EXPECT_EQ(run.out, line(tree.path("caf\xE9.jpg"), tree.path("tri/photo_1.jpg")) + line(tree.path("b.jpg"), tree.path("tri/photo_3.jpg")));
+    EXPECT_EQ(run.out, line(tree.path("caf\xC3\xA9.jpg"), tree.path("tri/photo_1.jpg")) + line(tree.path("b.jpg"), tree.path("tri/photo_3.jpg")));
     EXPECT_TRUE(run.err.contains(utf8(extra("RenameErrorMissing")))) << run.err.constData();
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{
-                                {"tri/photo_1.jpg", "latin-1 name"}, {"tri/photo_3.jpg", "b"}, {"nul", "bystander"}}));
+                                {"tri/photo_1.jpg", "accented name"}, {"tri/photo_3.jpg", "b"}, {"nul", "bystander"}}));
+}
+
+// A path that does not read as text, in its name or its folders (the current
+// folder's included), would be renamed through a text that names another file:
+// both commands leave it out and name it, do the others and say so in their
+// exit code.
+TEST_F(CliRename, pathsThatAreNotTextAreLeftOutAndNamed)
+{
+    for (const QByteArray name : {"a.jpg", "caf\xE9.jpg", "d\xE9/b.jpg", "d\xE9/e.jpg", "f.jpg"})
+        tree.write(name, name);
+    const QByteArray cwd = QFile::encodeName(QDir::currentPath());
+    const QByteArrayList refused = {tree.path("caf\xE9.jpg"), tree.path("d\xE9/b.jpg"), "e.jpg"};
+    for (const QByteArray command : {"preview", "rename"}) {
+        SCOPED_TRACE(command.constData());
+        ASSERT_EQ(::chdir(tree.path("d\xE9").constData()), 0);
+        const CliRun run = runCli({command, "--rule", "x_#", tree.path("a.jpg"), refused[0], "-", refused[2], tree.path("f.jpg")},
+                                  refused[1] + '\n');
+        ASSERT_EQ(::chdir(cwd.constData()), 0);
+        EXPECT_EQ(run.code, app::CliPathsNotText);
+        EXPECT_TRUE(run.err.contains(utf8(extra("cliNotText")))) << run.err.constData();
+        for (const QByteArray &path : refused)
+            EXPECT_EQ(run.err.count(path), 1) << path.constData();
+        EXPECT_FALSE(run.err.contains(tree.path("a.jpg")) || run.err.contains(tree.path("f.jpg")));
+        if (command == "preview")
+            EXPECT_EQ(run.out, tree.path("a.jpg") + "\tx_1.jpg\n" + tree.path("f.jpg") + "\tx_2.jpg\n");
+        else
+            EXPECT_EQ(run.out, line(tree.path("a.jpg"), tree.path("x_1.jpg")) + line(tree.path("f.jpg"), tree.path("x_2.jpg")));
+    }
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"x_1.jpg", "a.jpg"},
+                                                           {"caf\xE9.jpg", "caf\xE9.jpg"},
+                                                           {"d\xE9/b.jpg", "d\xE9/b.jpg"},
+                                                           {"d\xE9/e.jpg", "d\xE9/e.jpg"},
+                                                           {"x_2.jpg", "f.jpg"}}));
+
+    // As in the window, the first twenty are named and the rest counted.
+    const CliRun many = runCli(QByteArrayList{"preview", "--rule", "x"} + QByteArrayList(22, refused[0]));
+    EXPECT_EQ(many.code, app::CliPathsNotText);
+    EXPECT_EQ(many.out, QByteArray());
+    EXPECT_EQ(many.err.count(refused[0]), 20);
+    EXPECT_TRUE(many.err.contains(utf8(extra("AddNotTextMore", QStringLiteral("2"))))) << many.err.constData();
 }
 
 // An empty rule, a rule of spaces and one holding a control character give

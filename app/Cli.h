@@ -23,6 +23,9 @@ enum CliExit {
     // rename, preview: paths that do not read as text were left out (and
     // named); the others were done.
     CliPathsNotText = 5,
+    // No language file can be read: without a text to say anything, nothing
+    // is done.
+    CliBrokenInstallation = 6,
 };
 
 // The whole of tarvello-cli: arguments after the program's name, standard

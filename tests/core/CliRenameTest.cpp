@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
 
 #include <unistd.h>
 
@@ -288,6 +289,75 @@ TEST_F(CliRename, damagedJournalIsReportedAndNothingMoves)
         << recover.err.constData();
     EXPECT_EQ(runCli({"rename", "--rule", "b", tree.path("a.jpg")}).code, app::CliIncomplete);
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a.jpg", "a"}}));
+}
+
+// A language file that cannot be read is told once, naming it, and another
+// readable one speaks instead; with none readable, a fixed line in both
+// languages names the file and nothing is done.
+TEST_F(CliRename, damagedLanguageFilesFallBackOrStopEverything)
+{
+    const auto read = [](const char *name) {
+        QFile file(binFolder() + QStringLiteral("/langages/") + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray french = read("Francais.lng");
+    const QByteArray english = read("English.lng");
+    ASSERT_FALSE(french.isEmpty() || english.isEmpty());
+    const QByteArray garbled = QByteArray("\xFF\xFE[LANG\x01UAGE]\r\nlang") + QByteArray(300, '\x9D');
+    const std::optional<QByteArray> missing;
+    const struct {
+        const char *label;
+        std::optional<QByteArray> french;
+        std::optional<QByteArray> english;
+        QByteArrayList options;
+        const char *unreadable; // the file told about
+        const char *speaking;   // the language that stands in; none when nothing can
+    } cases[] = {
+        {"french empty", QByteArray(), english, {}, "Francais.lng", "English"},
+        {"french garbled", garbled, english, {}, "Francais.lng", "English"},
+        {"french missing", missing, english, {}, "Francais.lng", "English"},
+        {"english asked and garbled", french, garbled, {"--lang", "English"}, "English.lng", "Français"},
+        {"both empty", QByteArray(), QByteArray(), {}, "Francais.lng", nullptr},
+        {"none at all", missing, missing, {"--lang", "English"}, "English.lng", nullptr},
+    };
+    tree.write("a.txt", "a");
+    const QByteArray file = tree.path("a.txt");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        QTemporaryDir program;
+        ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("langages")));
+        for (const auto &[name, content] : {std::pair{"Francais.lng", c.french}, std::pair{"English.lng", c.english}}) {
+            QFile lng(program.path() + QStringLiteral("/langages/") + QLatin1String(name));
+            if (content) {
+                ASSERT_TRUE(lng.open(QIODevice::WriteOnly) && lng.write(*content) == content->size());
+            }
+        }
+        const QString unreadable = program.path() + QStringLiteral("/langages/") + QLatin1String(c.unreadable);
+        for (const QByteArrayList &command : {QByteArrayList{"preview", "--help"}, QByteArrayList{"preview", file},
+                                              QByteArrayList{"undo"}}) {
+            const CliRun run = runCli(command + c.options, {}, program.path());
+            const QByteArray shown = command.join(' ');
+            if (!c.speaking) {
+                EXPECT_EQ(run.code, app::CliBrokenInstallation) << shown.constData();
+                EXPECT_EQ(run.out, QByteArray()) << shown.constData();
+                const QList<QByteArray> lines = run.err.trimmed().split('\n');
+                EXPECT_EQ(lines.size(), 2) << run.err.constData();
+                for (const QByteArray &line : lines)
+                    EXPECT_TRUE(line.contains(QFile::encodeName(unreadable))) << run.err.constData();
+                continue;
+            }
+            // What the readable language says, from the installed files.
+            const CliRun standIn = runCli(command + QByteArrayList{"--lang", c.speaking});
+            lang::Language language(binFolder());
+            language.setLanguage(QString::fromUtf8(c.speaking));
+            EXPECT_EQ(run.code, standIn.code) << shown.constData();
+            EXPECT_EQ(run.out, standIn.out) << shown.constData();
+            EXPECT_EQ(run.err, "tarvello-cli: "
+                                   + language.extra(QStringLiteral("LanguageUnreadable"), unreadable, language.displayName()).toUtf8()
+                                   + '\n' + standIn.err)
+                << shown.constData();
+        }
+    }
 }
 
 // The real program: its exit codes, and paths relative to its working folder.

@@ -6,13 +6,17 @@
 #include "app/IniFile.h"
 #include "app/Settings.h"
 #include "app/SettingsFile.h"
+#include "common/Vb.h"
 #include "common/Zub.h"
 #include "lang/ErrorText.h"
 #include "lang/Language.h"
+#include "rules/RuleCheck.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+
+#include <optional>
 
 namespace tarvello::app {
 
@@ -34,6 +38,57 @@ Command commandOf(const QByteArrayList &arguments)
     return Command::None;
 }
 
+// Makes the asked language current when its file can be read. When it
+// cannot, the default language or another readable one stands in and the
+// unreadable file is told once; a language asked for by name whose file does
+// not exist is a usage error. With no readable file there is no text to say
+// anything with: a fixed line in both languages, and the exit code.
+std::optional<int> chooseLanguage(lang::Language &language, const QString &asked, QIODevice &err)
+{
+    language.setLanguage(asked);
+    if (language.isReadable())
+        return std::nullopt;
+    const QString askedFile = language.languageFilePath();
+    const QString defaultLanguage = RuleOptions().language;
+    const bool unknown = asked != defaultLanguage && !language.fileExists();
+    QStringList standIns = {defaultLanguage};
+    for (const lang::LanguageEntry &entry : language.availableLanguages())
+        standIns.append(entry.displayName);
+    for (const QString &standIn : std::as_const(standIns)) {
+        if (standIn == asked)
+            continue;
+        language.setLanguage(standIn);
+        if (!language.isReadable())
+            continue;
+        const CliTexts texts(language);
+        if (unknown) {
+            writeMessage(err, texts.text("cliErrLanguage", askedFile));
+            writeMessage(err, texts.text("cliSeeHelp"));
+            return CliUsageError;
+        }
+        writeMessage(err, language.extra(QStringLiteral("LanguageUnreadable"), askedFile, language.displayName()));
+        return std::nullopt;
+    }
+    writeMessage(err, QStringLiteral("aucun fichier de langue lisible (%1) : l'installation est incomplète, rien n'est fait.\n"
+                                     "no readable language file (%1): the installation is incomplete, nothing is done.")
+                          .arg(askedFile));
+    return CliBrokenInstallation;
+}
+
+// Why the rule gives no name to any file, or nothing when it can be applied.
+// An empty rule has its message; a rule of spaces, which the window passes
+// over without a word, is told here, where no list shows that nothing moved.
+std::optional<QString> ruleProblem(const QString &rule, lang::Language &language, const CliTexts &texts)
+{
+    if (rule.isEmpty())
+        return language.GetMessage(37);
+    if (common::vbTrim(rule).isEmpty())
+        return texts.text("cliBlankRule");
+    if (rules::holdsControlCharacter(rule))
+        return texts.text("RuleControlCharacter");
+    return std::nullopt;
+}
+
 void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule)
 {
     for (const auto &[usage, purpose] : {std::pair{"cliUsage", "cliPurpose"}, std::pair{"cliUsageRename", "cliPurposeRename"},
@@ -51,6 +106,7 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
     }
     writeLine(out, {});
     writeLine(out, texts.text("cliExitCodes").toUtf8());
+    writeLine(out, texts.text("cliExitCodesMore").toUtf8());
 }
 
 // Takes the forbidden-character table, the forbidden file list and the date
@@ -113,18 +169,8 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     const RuleOptions &options = parsed.options;
 
     lang::Language language(programFolder);
-    language.setLanguage(options.language);
-    if (!language.fileExists()) {
-        lang::Language french(programFolder);
-        french.setLanguage(RuleOptions().language);
-        QString message = french.extra(QStringLiteral("cliErrLanguage"), language.languageFilePath());
-        // Without any language file there is no text to take; this one line
-        // says what is missing.
-        if (message.isEmpty())
-            message = QStringLiteral("language file not found: %1").arg(language.languageFilePath());
-        writeMessage(err, message);
-        return CliUsageError;
-    }
+    if (const std::optional<int> refused = chooseLanguage(language, options.language, err))
+        return *refused;
     const CliTexts texts(language);
     auto usageError = [&](const QString &message) {
         writeMessage(err, message);
@@ -164,11 +210,20 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         }
     }
 
-    const QList<ComputedName> names =
-        computeNames(pathsOf(parsed.operands, in), ruleSettingsOf(options, settings), settings, language);
-    if (command == Command::Preview)
-        return preview(names, out, err);
-    return renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);
+    const rules::RuleSettings rule = ruleSettingsOf(options, settings);
+    if (const std::optional<QString> problem = ruleProblem(rule.rule, language, texts)) {
+        writeMessage(err, *problem);
+        return CliUsageError;
+    }
+
+    QByteArrayList paths = pathsOf(parsed.operands, in);
+    const QByteArrayList notText = takeNotText(paths);
+    writeNotText(err, texts, notText);
+    const QList<ComputedName> names = computeNames(paths, rule, settings, language);
+    const int exitCode = command == Command::Preview
+        ? preview(names, out, err)
+        : renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);
+    return exitCode == CliSuccess && !notText.isEmpty() ? CliPathsNotText : exitCode;
 }
 
 } // namespace tarvello::app

@@ -3,6 +3,7 @@
 #include "app/Settings.h"
 #include "common/Vb.h"
 #include "common/VbError.h"
+#include "rules/RuleCheck.h"
 
 #include <QFile>
 
@@ -105,6 +106,8 @@ ParsedArguments parseRuleOptions(const QByteArrayList &arguments)
             }
         } else if (option == QLatin1String("--extension")) {
             o.newExtension = value();
+            if (o.newExtension && rules::holdsControlCharacter(*o.newExtension))
+                fail(CliError::BadValue, option, *o.newExtension);
         } else if (option == QLatin1String("--filter")) {
             o.filter = value();
         } else if (option == QLatin1String("--settings")) {

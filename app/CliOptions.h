@@ -54,8 +54,8 @@ struct ParsedArguments {
 
 // Reads the rule options ("--rule TEXT" or "--rule=TEXT", "--" ends the
 // options) out of the arguments that follow a command's name. A counter start
-// must be "#" or a 32-bit number and a step a 16-bit number; the first problem
-// found is kept in error.
+// must be "#" or a 32-bit number, a step a 16-bit number and an extension
+// free of control characters; the first problem found is kept in error.
 ParsedArguments parseRuleOptions(const QByteArrayList &arguments);
 
 // The rule of the options over the rule of the settings record: a start of "#"

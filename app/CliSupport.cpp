@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "exif/ExifInfo.h"
+#include "files/FolderScan.h"
 #include "lang/Language.h"
 #include "rules/Environment.h"
 #include "rules/FolderScanCache.h"
@@ -11,22 +12,17 @@
 #include <QFile>
 #include <QIODevice>
 
+#include <filesystem>
+#include <system_error>
+
 namespace tarvello::app {
 
 namespace {
 
 const QByteArray kProgram = QByteArrayLiteral("tarvello-cli: ");
 
-// The absolute path as bytes. A path that is valid text is cleaned as the
-// text path is; one that is not keeps its bytes, "." and ".." included, which
-// the system resolves alike.
-QByteArray nativeAbsolute(const QByteArray &given, const QString &cleanPath)
-{
-    const QByteArray absolute = given.startsWith('/') ? given : QFile::encodeName(QDir::currentPath()) + '/' + given;
-    if (QFile::encodeName(QFile::decodeName(absolute)) == absolute)
-        return QFile::encodeName(cleanPath);
-    return absolute;
-}
+// Names that are not text are listed by name up to this many; the rest are counted.
+constexpr int kNotTextListed = 20;
 
 } // namespace
 
@@ -78,6 +74,33 @@ QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in)
     return paths;
 }
 
+QByteArrayList takeNotText(QByteArrayList &paths)
+{
+    std::error_code error;
+    const std::string current = std::filesystem::current_path(error).native();
+    const bool currentIsText = files::isTextName(QByteArray::fromStdString(current));
+    QByteArrayList notText;
+    const auto refused = [&](const QByteArray &path) {
+        if (files::isTextName(path) && (path.startsWith('/') || currentIsText))
+            return false;
+        notText.append(path);
+        return true;
+    };
+    paths.removeIf(refused);
+    return notText;
+}
+
+void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    writeMessage(device, texts.text("cliNotText"));
+    for (const QByteArray &path : paths.mid(0, kNotTextListed))
+        writeLine(device, kProgram + path);
+    if (paths.size() > kNotTextListed)
+        writeMessage(device, texts.text("AddNotTextMore", QString::number(paths.size() - kNotTextListed)));
+}
+
 QList<ComputedName> computeNames(const QByteArrayList &paths, rules::RuleSettings rule, const Settings &settings,
                                  lang::Language &language)
 {
@@ -94,7 +117,7 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, rules::RuleSetting
         ComputedName name;
         name.given = given;
         name.path = QDir::cleanPath(current.absoluteFilePath(QFile::decodeName(given)));
-        name.native = nativeAbsolute(given, name.path);
+        name.native = QFile::encodeName(name.path);
         name.result = engine.computeName(name.path, int(names.size()) + 1, rule, identicalNames, folders);
         names.append(name);
         if (name.result.kind == rules::NameResult::Kind::PositionError)

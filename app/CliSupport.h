@@ -45,7 +45,7 @@ void writeMessage(QIODevice &device, const QString &text);
 struct ComputedName {
     QByteArray given;   // as written on the command line or standard input
     QString path;       // absolute and clean, as text
-    QByteArray native;  // absolute, as bytes: the path names the file even when it is no valid text
+    QByteArray native;  // absolute, as bytes
     rules::NameResult result;
 };
 
@@ -53,8 +53,17 @@ struct ComputedName {
 // Empty operands and lines name no file and are passed over.
 QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in);
 
-// The new names of the paths in list order, as preview prints them; the list
-// ends at a position error, the entry that had it included.
+// Takes out of paths those that, made absolute against the current folder, do
+// not read as text, and returns them in order. A text made of such bytes
+// names another file, or none: these files cannot be renamed safely.
+QByteArrayList takeNotText(QByteArrayList &paths);
+
+// Tells which paths takeNotText left out, the first twenty by name (as given).
+void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList &paths);
+
+// The new names of the paths, which read as text (takeNotText), in list
+// order, as preview prints them; the list ends at a position error, the entry
+// that had it included.
 QList<ComputedName> computeNames(const QByteArrayList &paths, rules::RuleSettings rule, const Settings &settings,
                                  lang::Language &language);
 

@@ -4,6 +4,8 @@
 
 #include <QList>
 
+#include <algorithm>
+
 namespace tarvello::rules {
 
 namespace {
@@ -73,6 +75,11 @@ std::optional<QString> ruleRefusal(const QString &rule)
     if (!rule.contains(kMkdir) && rule.contains(QLatin1Char('\\')))
         return forbidden;
     return std::nullopt;
+}
+
+bool holdsControlCharacter(const QString &rule)
+{
+    return std::any_of(rule.cbegin(), rule.cend(), [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 QString positionDirective(const PositionForm &form)

@@ -21,6 +21,11 @@ QString forbiddenRuleCharacters();
 // and a backslash only in a rule holding $MKDIR.
 std::optional<QString> ruleRefusal(const QString &rule);
 
+// True when the rule holds a control character (a tab, a line break, ...). A
+// rule is one line: such a character would go into the new names, and a list
+// of names one a line would no longer read back.
+bool holdsControlCharacter(const QString &rule);
+
 // The choices of the position directive's form.
 struct PositionForm {
     // optRepPos: 0 between two positions, 1 before a position, 2 after one; -1 none chosen.

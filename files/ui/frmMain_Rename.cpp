@@ -11,6 +11,7 @@
 #include "files/ui/frmCheckErreur.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
+#include "rules/RuleCheck.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -245,6 +246,13 @@ std::optional<QList<FileEntry>> frmMain::entriesToRename()
     if (!check.dropped.isEmpty()) {
         m_files.removeEntries(check.dropped);
         showEntryCount();
+    }
+    // A tab or a line break can come with a paste into the one-line box.
+    const bool namesToMake = check.outcome == PrecheckOutcome::Ready || check.outcome == PrecheckOutcome::CounterTooSmall;
+    if (namesToMake && rules::holdsControlCharacter(m_ui.cboRenommer->currentText())) {
+        m_msgBox.KVvrMesgBox(widgetText(language.extra(QStringLiteral("RuleControlCharacter"))), lang::MsgStyle::Information,
+                             language.GetMessage(2));
+        return std::nullopt;
     }
     switch (check.outcome) {
     case PrecheckOutcome::EmptyRule:

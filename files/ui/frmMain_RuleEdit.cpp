@@ -153,6 +153,11 @@ void frmMain::checkRule(bool focusBack)
                              language.GetMessage(2));
         return;
     }
+    if (rules::holdsControlCharacter(rule)) {
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.extra(QStringLiteral("RuleControlCharacter"))),
+                             lang::MsgStyle::Information, language.GetMessage(2));
+        return;
+    }
     m_context.settings.RegleRenommage_Regle = rule;
     QLineEdit *edit = m_ui.cboRenommer->lineEdit();
     const int selectionStart = edit->selectionStart();

@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <optional>
+
+#include <unistd.h>
 
 using namespace tarvello;
 using namespace tarvello::clitest;
@@ -156,20 +159,87 @@ TEST_F(CliRename, namesThatCannotBeComputedRenameNothing)
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a1.jpg", "a1.jpg"}, {"b.jpg", "b.jpg"}, {"c2.jpg", "c2.jpg"}}));
 }
 
-TEST_F(CliRename, pathsOfAnyBytesFromStandardInputIntoAFolder)
+TEST_F(CliRename, oddPathsFromStandardInputIntoAFolder)
 {
-    tree.write("caf\xE9.jpg", "latin-1 name");
+    tree.write("caf\xC3\xA9.jpg", "accented name");
     tree.write("b.jpg", "b");
     // Cut at its NUL, this path would name the file "nul".
     tree.write("nul", "bystander");
     const QByteArray withNul = tree.path(QByteArray("nul\0.jpg", 8));
     const CliRun run = runCli({"rename", "--no-forbidden", "--rule", ".\\tri\\photo_#", "-"},
-                              tree.path("caf\xE9.jpg") + '\n' + withNul + "\r\n" + tree.path("b.jpg") + '\n');
+                              tree.path("caf\xC3\xA9.jpg") + '\n' + withNul + "\r\n" + tree.path("b.jpg") + '\n');
     EXPECT_EQ(run.code, app::CliIncomplete);
-    EXPECT_EQ(run.out, line(tree.path("caf\xE9.jpg"), tree.path("tri/photo_1.jpg")) + line(tree.path("b.jpg"), tree.path("tri/photo_3.jpg")));
+    EXPECT_EQ(run.out, line(tree.path("caf\xC3\xA9.jpg"), tree.path("tri/photo_1.jpg")) + line(tree.path("b.jpg"), tree.path("tri/photo_3.jpg")));
     EXPECT_TRUE(run.err.contains(utf8(extra("RenameErrorMissing")))) << run.err.constData();
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{
-                                {"tri/photo_1.jpg", "latin-1 name"}, {"tri/photo_3.jpg", "b"}, {"nul", "bystander"}}));
+                                {"tri/photo_1.jpg", "accented name"}, {"tri/photo_3.jpg", "b"}, {"nul", "bystander"}}));
+}
+
+// A path that does not read as text, in its name or its folders (the current
+// folder's included), would be renamed through a text that names another file:
+// both commands leave it out and name it, do the others and say so in their
+// exit code.
+TEST_F(CliRename, pathsThatAreNotTextAreLeftOutAndNamed)
+{
+    for (const QByteArray name : {"a.jpg", "caf\xE9.jpg", "d\xE9/b.jpg", "d\xE9/e.jpg", "f.jpg"})
+        tree.write(name, name);
+    const QByteArray cwd = QFile::encodeName(QDir::currentPath());
+    const QByteArrayList refused = {tree.path("caf\xE9.jpg"), tree.path("d\xE9/b.jpg"), "e.jpg"};
+    for (const QByteArray command : {"preview", "rename"}) {
+        SCOPED_TRACE(command.constData());
+        ASSERT_EQ(::chdir(tree.path("d\xE9").constData()), 0);
+        const CliRun run = runCli({command, "--rule", "x_#", tree.path("a.jpg"), refused[0], "-", refused[2], tree.path("f.jpg")},
+                                  refused[1] + '\n');
+        ASSERT_EQ(::chdir(cwd.constData()), 0);
+        EXPECT_EQ(run.code, app::CliPathsNotText);
+        EXPECT_TRUE(run.err.contains(utf8(extra("cliNotText")))) << run.err.constData();
+        for (const QByteArray &path : refused)
+            EXPECT_EQ(run.err.count(path), 1) << path.constData();
+        EXPECT_FALSE(run.err.contains(tree.path("a.jpg")) || run.err.contains(tree.path("f.jpg")));
+        if (command == "preview")
+            EXPECT_EQ(run.out, tree.path("a.jpg") + "\tx_1.jpg\n" + tree.path("f.jpg") + "\tx_2.jpg\n");
+        else
+            EXPECT_EQ(run.out, line(tree.path("a.jpg"), tree.path("x_1.jpg")) + line(tree.path("f.jpg"), tree.path("x_2.jpg")));
+    }
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"x_1.jpg", "a.jpg"},
+                                                           {"caf\xE9.jpg", "caf\xE9.jpg"},
+                                                           {"d\xE9/b.jpg", "d\xE9/b.jpg"},
+                                                           {"d\xE9/e.jpg", "d\xE9/e.jpg"},
+                                                           {"x_2.jpg", "f.jpg"}}));
+
+    // As in the window, the first twenty are named and the rest counted.
+    const CliRun many = runCli(QByteArrayList{"preview", "--rule", "x"} + QByteArrayList(22, refused[0]));
+    EXPECT_EQ(many.code, app::CliPathsNotText);
+    EXPECT_EQ(many.out, QByteArray());
+    EXPECT_EQ(many.err.count(refused[0]), 20);
+    EXPECT_TRUE(many.err.contains(utf8(extra("AddNotTextMore", QStringLiteral("2"))))) << many.err.constData();
+}
+
+// An empty rule, a rule of spaces and one holding a control character give
+// no name: neither command computes one, and no file moves.
+TEST_F(CliRename, rulesThatGiveNoNameRenameNothing)
+{
+    tree.write("x.txt", "x");
+    tree.write("noext", "n");
+    const struct {
+        QByteArray rule;
+        QString said;
+    } cases[] = {
+        {"", message(37)},
+        {"   ", extra("cliBlankRule")},
+        {"a\tb", extra("RuleControlCharacter")},
+        {"a\nb", extra("RuleControlCharacter")},
+        {" \x01", extra("RuleControlCharacter")},
+    };
+    for (const auto &c : cases) {
+        for (const QByteArray command : {"preview", "rename"}) {
+            const CliRun run = runCli({command, "--rule", c.rule, tree.path("x.txt"), tree.path("noext")});
+            EXPECT_EQ(run.code, app::CliUsageError) << command.constData() << ' ' << c.rule.toHex().constData();
+            EXPECT_EQ(run.out, QByteArray());
+            EXPECT_EQ(run.err, "tarvello-cli: " + utf8(c.said) + '\n');
+        }
+    }
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"x.txt", "x"}, {"noext", "n"}}));
 }
 
 TEST_F(CliRename, aWaitingJournalBlocksRenameAndUndoUntilRecovered)
@@ -219,6 +289,75 @@ TEST_F(CliRename, damagedJournalIsReportedAndNothingMoves)
         << recover.err.constData();
     EXPECT_EQ(runCli({"rename", "--rule", "b", tree.path("a.jpg")}).code, app::CliIncomplete);
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a.jpg", "a"}}));
+}
+
+// A language file that cannot be read is told once, naming it, and another
+// readable one speaks instead; with none readable, a fixed line in both
+// languages names the file and nothing is done.
+TEST_F(CliRename, damagedLanguageFilesFallBackOrStopEverything)
+{
+    const auto read = [](const char *name) {
+        QFile file(binFolder() + QStringLiteral("/langages/") + QLatin1String(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray french = read("Francais.lng");
+    const QByteArray english = read("English.lng");
+    ASSERT_FALSE(french.isEmpty() || english.isEmpty());
+    const QByteArray garbled = QByteArray("\xFF\xFE[LANG\x01UAGE]\r\nlang") + QByteArray(300, '\x9D');
+    const std::optional<QByteArray> missing;
+    const struct {
+        const char *label;
+        std::optional<QByteArray> french;
+        std::optional<QByteArray> english;
+        QByteArrayList options;
+        const char *unreadable; // the file told about
+        const char *speaking;   // the language that stands in; none when nothing can
+    } cases[] = {
+        {"french empty", QByteArray(), english, {}, "Francais.lng", "English"},
+        {"french garbled", garbled, english, {}, "Francais.lng", "English"},
+        {"french missing", missing, english, {}, "Francais.lng", "English"},
+        {"english asked and garbled", french, garbled, {"--lang", "English"}, "English.lng", "Français"},
+        {"both empty", QByteArray(), QByteArray(), {}, "Francais.lng", nullptr},
+        {"none at all", missing, missing, {"--lang", "English"}, "English.lng", nullptr},
+    };
+    tree.write("a.txt", "a");
+    const QByteArray file = tree.path("a.txt");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        QTemporaryDir program;
+        ASSERT_TRUE(QDir(program.path()).mkdir(QStringLiteral("langages")));
+        for (const auto &[name, content] : {std::pair{"Francais.lng", c.french}, std::pair{"English.lng", c.english}}) {
+            QFile lng(program.path() + QStringLiteral("/langages/") + QLatin1String(name));
+            if (content) {
+                ASSERT_TRUE(lng.open(QIODevice::WriteOnly) && lng.write(*content) == content->size());
+            }
+        }
+        const QString unreadable = program.path() + QStringLiteral("/langages/") + QLatin1String(c.unreadable);
+        for (const QByteArrayList &command : {QByteArrayList{"preview", "--help"}, QByteArrayList{"preview", file},
+                                              QByteArrayList{"undo"}}) {
+            const CliRun run = runCli(command + c.options, {}, program.path());
+            const QByteArray shown = command.join(' ');
+            if (!c.speaking) {
+                EXPECT_EQ(run.code, app::CliBrokenInstallation) << shown.constData();
+                EXPECT_EQ(run.out, QByteArray()) << shown.constData();
+                const QList<QByteArray> lines = run.err.trimmed().split('\n');
+                EXPECT_EQ(lines.size(), 2) << run.err.constData();
+                for (const QByteArray &line : lines)
+                    EXPECT_TRUE(line.contains(QFile::encodeName(unreadable))) << run.err.constData();
+                continue;
+            }
+            // What the readable language says, from the installed files.
+            const CliRun standIn = runCli(command + QByteArrayList{"--lang", c.speaking});
+            lang::Language language(binFolder());
+            language.setLanguage(QString::fromUtf8(c.speaking));
+            EXPECT_EQ(run.code, standIn.code) << shown.constData();
+            EXPECT_EQ(run.out, standIn.out) << shown.constData();
+            EXPECT_EQ(run.err, "tarvello-cli: "
+                                   + language.extra(QStringLiteral("LanguageUnreadable"), unreadable, language.displayName()).toUtf8()
+                                   + '\n' + standIn.err)
+                << shown.constData();
+        }
+    }
 }
 
 // The real program: its exit codes, and paths relative to its working folder.

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <unistd.h>
 
 using namespace tarvello::rules;
@@ -63,6 +65,8 @@ TEST(DiskFileFacts, folderEntriesLeaveFoldersOut)
     }
 
     const auto entries = DiskFileFacts().folderEntries(dir.path());
+    // QTemporaryDir cannot name it to remove it.
+    std::remove(oddName.constData());
     ASSERT_TRUE(entries);
     QStringList sorted = *entries;
     sorted.sort();

@@ -51,6 +51,29 @@ TEST(RuleCheck, forbiddenCharactersAndWhereSlashesMayStand)
         EXPECT_EQ(ruleRefusal(QString::fromUtf8(c.rule)), c.refusal) << c.rule;
 }
 
+TEST(RuleCheck, controlCharactersInARule)
+{
+    const struct {
+        QString rule;
+        bool control;
+    } cases[] = {
+        {QStringLiteral("Photo_$dA$ été_###"), false},
+        {QString(), false},
+        {QStringLiteral("   "), false},
+        // Separators that are not control characters may stand in a name.
+        {QStringLiteral("a\u00A0b\u2028c"), false},
+        {QStringLiteral("a\tb"), true},
+        {QStringLiteral("a\nb"), true},
+        {QStringLiteral("a\r"), true},
+        {QStringLiteral("\u0001"), true},
+        {QStringLiteral("a\u007Fb"), true},
+        {QStringLiteral("a\u0085b"), true},
+        {QString(QChar(0)), true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(holdsControlCharacter(c.rule), c.control) << c.rule.toUtf8().toHex().constData();
+}
+
 TEST(RuleCheck, directivesTheFormsWrite)
 {
     const std::array<QString, 4> positions = {"3", "7", "4", "5"};

@@ -119,25 +119,33 @@ private Q_SLOTS:
         QVERIFY(f->disk().contains(QStringLiteral("x_100.txt")) && f->disk().contains(QStringLiteral("x_01.txt")));
     }
 
-    void anEmptyRuleSaysSoAndABlankOneDoesNothing_data()
+    // Told: "m37" for message 37, else an added text's key.
+    void aRuleThatGivesNoNameRenamesNothing_data()
     {
         QTest::addColumn<QString>("rule");
-        QTest::addColumn<bool>("told");
-        QTest::newRow("empty") << QString() << true;
-        QTest::newRow("blanks") << QStringLiteral("   ") << false;
+        QTest::addColumn<QString>("told");
+        QTest::newRow("empty") << QString() << QStringLiteral("m37");
+        QTest::newRow("blanks") << QStringLiteral("   ") << QString();
+        QTest::newRow("pasted tab") << QStringLiteral("x\ty") << QStringLiteral("RuleControlCharacter");
+        QTest::newRow("pasted line break") << QStringLiteral("x\n") << QStringLiteral("RuleControlCharacter");
     }
 
-    void anEmptyRuleSaysSoAndABlankOneDoesNothing()
+    void aRuleThatGivesNoNameRenamesNothing()
     {
         QFETCH(QString, rule);
-        QFETCH(bool, told);
+        QFETCH(QString, told);
         QVERIFY(folderfixture::makeFile(f->path(QStringLiteral("a.jpg"))));
         f->window->fileList().append(entry("a.jpg", "b.jpg"));
         ui().cboRenommer->setCurrentText(rule);
         ui().cmdRenommer->click();
-        QCOMPARE(f->box.texts(), told ? QStringList{f->message(37)} : QStringList());
-        if (told)
+        if (told.isEmpty()) {
+            QVERIFY(f->box.shown.isEmpty());
+        } else {
+            const QString text = told == QLatin1String("m37") ? f->message(37) : widgetText(language().extra(told));
+            QVERIFY(!text.isEmpty());
+            QCOMPARE(f->box.texts(), QStringList{text});
             QCOMPARE(f->box.shown[0].style, MsgStyle::Information);
+        }
         QCOMPARE(f->disk(), QStringList{"a.jpg"});
     }
 

@@ -78,11 +78,18 @@ private Q_SLOTS:
         ui.cboRenommer->setEditText(QStringLiteral("x/$REPC/a/b$"));
         leave(ui.cboRenommer);
         QCOMPARE(f.box.shown.last().text, f.message(21, QStringLiteral("/")));
+        // A paste can bring a tab into the one-line box: refused, the names stay.
+        enter(ui.cboRenommer);
+        ui.cboRenommer->setEditText(QStringLiteral("C\t#"));
+        leave(ui.cboRenommer);
+        QCOMPARE(f.box.shown.last().text, lang::ui::widgetText(f.context.language.extra(QStringLiteral("RuleControlCharacter"))));
+        QCOMPARE(f.newNames(), QStringList{"stale"});
+        QCOMPARE(f.context.settings.RegleRenommage_Regle, QStringLiteral("B$_#"));
         enter(ui.cboRenommer);
         ui.cboRenommer->setEditText(QStringLiteral("C_#"));
         leave(ui.cboRenommer);
         QCOMPARE(f.newNames(), QStringList{"C_1.txt"});
-        QCOMPARE(f.box.shown.size(), 3);
+        QCOMPARE(f.box.shown.size(), 4);
     }
 
     // Each box's check at the window; the position values themselves are the

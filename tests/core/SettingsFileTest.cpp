@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -215,6 +216,53 @@ TEST_F(SettingsFileTest, tablesGeometryAndCurrentRuleRules)
     EXPECT_EQ(current.RegleRenommage_Commentaire, "Sans commentaire")
         << "the memorised rule equal to the current one brings its comment (message 93 when empty)";
     EXPECT_EQ(current.RegleRenommage_Extension, "JPG");
+}
+
+TEST_F(SettingsFileTest, fullTablesAndManyUnknownLinesRoundTrip)
+{
+    QString text = "; à garder\r\n[General]\r\nGeneral_VersionCourante=1.13.0\r\n[Option]\r\n"
+                   "Option_NombreCaractereInterdit=32767\r\nOption_CharactereInterdit5=x\r\n"
+                   "Option_CharactereReplacement5=y\r\nOption_CharactereInterdit32767=z\r\n"
+                   "Option_NbFileNotRenamed=32767\r\nOption_FileNotRenamed32767=last.ini\r\n";
+    for (int i = 0; i < 10000; ++i)
+        text += QStringLiteral("Option_Autre%1=valeur %1\r\n").arg(i);
+    writeIni(text);
+    Settings s;
+    ASSERT_FALSE(load(s).error);
+    ASSERT_EQ(s.forbiddenCharacters.size(), 32768);
+    ASSERT_EQ(s.forbiddenFiles.size(), 32768);
+    EXPECT_EQ(s.forbiddenCharacters[5], (app::ForbiddenCharacterRow{"x", "y"}));
+    EXPECT_EQ(s.forbiddenCharacters.last().characters, "z");
+    EXPECT_EQ(s.forbiddenFiles.last(), "last.ini");
+    s.forbiddenCharacters[5].characters.clear(); // the x of the file must not come back
+    s.forbiddenFiles[7] = "sept.ini";
+    save(s);
+
+    Settings back;
+    ASSERT_FALSE(load(back).error);
+    EXPECT_EQ(back.forbiddenCharacters, s.forbiddenCharacters);
+    EXPECT_EQ(back.forbiddenFiles, s.forbiddenFiles);
+    EXPECT_EQ(key("Option", "Option_Autre0"), "valeur 0");
+    EXPECT_EQ(key("Option", "Option_Autre9999"), "valeur 9999");
+    QFile f(iniPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString saved = common::decodeProfileText(f.readAll());
+    f.close();
+    EXPECT_TRUE(saved.startsWith("; à garder\r\n[General]\r\n"));
+    const QRegularExpression emptyEntry("^Option_(CharactereInterdit|CharactereReplacement|FileNotRenamed)\\d+=\r?$",
+                                        QRegularExpression::MultilineOption);
+    EXPECT_FALSE(emptyEntry.match(saved).hasMatch()) << "an empty entry reads back the same when absent";
+
+    // A rule count past what the load accepts stops the load; the save that
+    // follows still ends and keeps the tables.
+    IniFile(iniPath()).WriteIniKey("General", "General_NombreRegle", "2147483647");
+    Settings refused;
+    const auto result = load(refused);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->number(), 6);
+    save(refused);
+    EXPECT_EQ(key("General", "General_NombreRegle"), "0");
+    EXPECT_EQ(key("Option", "Option_FileNotRenamed7"), "sept.ini");
 }
 
 TEST_F(SettingsFileTest, anUnknownVersionReadsNoRule)

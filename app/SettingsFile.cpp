@@ -53,10 +53,14 @@ public:
     explicit Reader(const IniFile &file) : m_file(file) {}
 
     int line() const { return m_line; }
+    const QString &section() const { return m_section; }
+    const QString &key() const { return m_key; }
 
     QString text(const QString &section, const QString &key, const QString &def)
     {
         m_line += 10;
+        m_section = section;
+        m_key = key;
         return m_file.ReadIniKey(section, key, def);
     }
     qint16 int16(const QString &section, const QString &key, qint16 def)
@@ -75,6 +79,8 @@ public:
 private:
     const IniFile &m_file;
     int m_line = 0;
+    QString m_section;
+    QString m_key;
 };
 
 void readAll(Reader &in, Settings &s, lang::Language &language, const QString &documentsFolder,
@@ -229,6 +235,8 @@ SettingsLoadResult readSettingsFile(const IniFile &file, Settings &settings, lan
     } catch (const common::VbError &error) {
         result.error = error;
         result.line = in.line();
+        result.key = in.key();
+        result.fileLine = snapshot.lineOf(in.section(), in.key());
     }
     return result;
 }

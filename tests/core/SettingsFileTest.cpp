@@ -298,6 +298,32 @@ TEST_F(SettingsFileTest, aNumberKeyHoldingTextStopsTheLoadThereWithItsLine)
     EXPECT_GT(second.line, result.line) << "each statement has its own number";
 }
 
+TEST_F(SettingsFileTest, aLoadErrorNamesTheKeyAndItsLineInTheFile)
+{
+    const struct {
+        const char *text;
+        const char *key;
+        int fileLine;
+    } cases[] = {
+        {"; réglages\r\n\r\n[Option]\r\nOption_TailleVignette=2\r\n\r\n[General]\r\n"
+         "GENERAL_NOMBREFICHIERRENOMME=beaucoup\r\n",
+         "General_NombreFichierRenomme", 7},
+        {"[General]\r\nGeneral_NombreRegle=70000\r\n", "General_NombreRegle", 2},
+        {"[Option]\r\nx=1\r\n[General]\r\nGeneral_VersionCourante=1.13.0\r\nGeneral_NombreRegle=1\r\n; règles\r\n"
+         "General_Regle0=A_#|c|*|1|1||0|1|0|0|1|0\r\n\r\ngeneral_regle1=B_#|c|*|1|un||0|1|0|0|1|0\r\n"
+         "[General]\r\nGeneral_Regle1=ignorée\r\n",
+         "General_Regle1", 9},
+    };
+    for (const auto &c : cases) {
+        writeIni(QString::fromUtf8(c.text));
+        Settings s;
+        const auto result = load(s);
+        ASSERT_TRUE(result.error.has_value()) << c.text;
+        EXPECT_EQ(result.key, c.key) << c.text;
+        EXPECT_EQ(result.fileLine, c.fileLine) << c.text;
+    }
+}
+
 TEST_F(SettingsFileTest, truncatedAndBinaryFilesLoadWhatTheyCan)
 {
     writeIni("[General]\r\nGeneral_NombreFichierRenomme=5\r\nGeneral_Filtre");

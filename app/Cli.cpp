@@ -125,7 +125,10 @@ bool loadSettingsTables(const QString &path, const QString &programFolder, Setti
     if (result.error) {
         message = texts.text("cliErrSettingsValue", path,
                              lang::systemErrorText(*result.error, QStringLiteral("ReadIniFile"),
-                                                   QStringLiteral("Module modIniFile"), result.line));
+                                                   QStringLiteral("Module modIniFile"), result.line)
+                                 + QStringLiteral(" (")
+                                 + texts.text("SettingsErrorPlace", result.key, QString::number(result.fileLine))
+                                 + QLatin1Char(')'));
         return false;
     }
     settings.forbiddenCharacters = loaded.forbiddenCharacters;

@@ -46,9 +46,9 @@ std::optional<QString> keyOf(const QString &line)
     return trimBlanks(QStringView(line).left(eq));
 }
 
-bool sameName(const QString &a, const QString &b)
+QString folded(const QString &name)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    return name.toCaseFolded();
 }
 
 } // namespace
@@ -58,14 +58,15 @@ IniDocument IniDocument::fromText(const QString &text)
     IniDocument doc;
     if (text.contains(QLatin1Char('\n')) && !text.contains(QStringLiteral("\r\n")))
         doc.m_lineEnd = QStringLiteral("\n");
-    doc.m_lines = text.split(QLatin1Char('\n'));
-    for (QString &line : doc.m_lines) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
     }
     // A final line end leaves one empty piece that is not a line of its own.
-    if (!doc.m_lines.isEmpty() && doc.m_lines.last().isEmpty())
-        doc.m_lines.removeLast();
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    doc.build(lines);
     return doc;
 }
 
@@ -80,35 +81,110 @@ IniDocument IniDocument::load(const QString &path)
     return doc;
 }
 
-IniDocument::Position IniDocument::find(const QString &section, const QString &key) const
+void IniDocument::build(const QStringList &lines)
 {
-    Position pos;
-    for (int i = 0; i < m_lines.size(); ++i) {
-        const auto name = sectionOf(m_lines.at(i));
-        if (pos.sectionLine >= 0) {
-            if (name)
-                break;
-            if (!trimBlanks(m_lines.at(i)).isEmpty())
-                pos.endLine = i + 1;
-            if (pos.keyLine < 0) {
-                const auto k = keyOf(m_lines.at(i));
-                if (k && sameName(*k, key))
-                    pos.keyLine = i;
-            }
-        } else if (name && sameName(*name, section)) {
-            pos.sectionLine = i;
-            pos.endLine = i + 1;
+    m_blocks.clear();
+    m_sections.clear();
+    m_blocks.emplace_back();
+    for (const QString &line : lines) {
+        if (const auto name = sectionOf(line)) {
+            addSection(*name, int(m_blocks.size()));
+            m_blocks.emplace_back();
+        }
+        m_blocks.back().lines.emplace_back(line);
+    }
+    for (int b = 0; b < int(m_blocks.size()); ++b) {
+        Block &block = m_blocks[b];
+        while (!block.lines.empty() && trimBlanks(*block.lines.back()).isEmpty()) {
+            block.trailer.prepend(*block.lines.back());
+            block.lines.pop_back();
+        }
+        // Keys before the first header belong to no section.
+        for (int i = 1; b > 0 && i < int(block.lines.size()); ++i)
+            indexKey(b, i);
+    }
+}
+
+void IniDocument::addSection(const QString &name, int block)
+{
+    const QString key = folded(name);
+    if (!m_sections.contains(key))
+        m_sections.insert(key, block);
+}
+
+void IniDocument::indexKey(int block, int line)
+{
+    Block &b = m_blocks[block];
+    if (const auto key = keyOf(*b.lines[line]))
+        b.keys[folded(*key)].append(line);
+}
+
+const IniDocument::Block *IniDocument::section(const QString &name) const
+{
+    const auto it = m_sections.constFind(folded(name));
+    return it == m_sections.constEnd() ? nullptr : &m_blocks[*it];
+}
+
+std::optional<int> IniDocument::keyLine(const Block &block, const QString &key) const
+{
+    const auto it = block.keys.constFind(folded(key));
+    if (it == block.keys.constEnd())
+        return std::nullopt;
+    return it->first();
+}
+
+void IniDocument::append(int block, const QString &line)
+{
+    // A new key goes after the section's last line with content, before the
+    // blank lines that end it.
+    Block &b = m_blocks[block];
+    while (!b.lines.back() || trimBlanks(*b.lines.back()).isEmpty()) {
+        if (b.lines.back())
+            b.trailer.prepend(*b.lines.back());
+        b.lines.pop_back();
+    }
+    b.lines.emplace_back(line);
+    // A key name starting with "[" makes the line a header when the file is
+    // read back: the document reads it so at once.
+    if (sectionOf(line))
+        build(lines());
+    else
+        indexKey(block, int(b.lines.size()) - 1);
+}
+
+std::optional<QString> IniDocument::lastLine() const
+{
+    for (auto block = m_blocks.crbegin(); block != m_blocks.crend(); ++block) {
+        if (!block->trailer.isEmpty())
+            return block->trailer.last();
+        for (auto line = block->lines.crbegin(); line != block->lines.crend(); ++line) {
+            if (*line)
+                return *line;
         }
     }
-    return pos;
+    return std::nullopt;
+}
+
+QStringList IniDocument::lines() const
+{
+    QStringList all;
+    for (const Block &block : m_blocks) {
+        for (const auto &line : block.lines) {
+            if (line)
+                all.append(*line);
+        }
+        all.append(block.trailer);
+    }
+    return all;
 }
 
 std::optional<QString> IniDocument::value(const QString &section, const QString &key) const
 {
-    const Position pos = find(section, key);
-    if (pos.keyLine < 0)
+    const Block *block = this->section(section);
+    const auto at = block ? keyLine(*block, key) : std::nullopt;
+    if (!at)
         return std::nullopt;
-    const QString &line = m_lines.at(pos.keyLine);
+    const QString &line = *block->lines[*at];
     QString value = trimBlanks(QStringView(line).mid(line.indexOf(QLatin1Char('=')) + 1));
     if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
         value = value.mid(1, value.size() - 2);
@@ -118,30 +194,59 @@ std::optional<QString> IniDocument::value(const QString &section, const QString 
 void IniDocument::setValue(const QString &section, const QString &key, const QString &value)
 {
     const QString line = key + QLatin1Char('=') + value;
-    const Position pos = find(section, key);
-    if (pos.keyLine >= 0) {
-        m_lines[pos.keyLine] = line;
-    } else if (pos.sectionLine >= 0) {
-        m_lines.insert(pos.endLine, line);
-    } else {
-        if (!m_lines.isEmpty() && !trimBlanks(m_lines.last()).isEmpty())
-            m_lines.append(QString());
-        m_lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        m_lines.append(line);
+    if (const Block *block = this->section(section)) {
+        const int b = int(block - m_blocks.data());
+        if (const auto at = keyLine(*block, key))
+            m_blocks[b].lines[*at] = line;
+        else
+            append(b, line);
+        return;
     }
+    const auto last = lastLine();
+    if (last && !trimBlanks(*last).isEmpty())
+        m_blocks.back().trailer.append(QString());
+    const QString header = QLatin1Char('[') + section + QLatin1Char(']');
+    addSection(*sectionOf(header), int(m_blocks.size()));
+    m_blocks.emplace_back();
+    m_blocks.back().lines.emplace_back(header);
+    append(int(m_blocks.size()) - 1, line);
 }
 
 void IniDocument::remove(const QString &section, const QString &key)
 {
-    const Position pos = find(section, key);
-    if (pos.keyLine >= 0)
-        m_lines.removeAt(pos.keyLine);
+    const Block *found = this->section(section);
+    if (!found)
+        return;
+    Block &block = m_blocks[found - m_blocks.data()];
+    const auto it = block.keys.find(folded(key));
+    if (it == block.keys.end())
+        return;
+    block.lines[it->takeFirst()].reset();
+    if (it->isEmpty())
+        block.keys.erase(it);
+}
+
+int IniDocument::lineOf(const QString &section, const QString &key) const
+{
+    const Block *block = this->section(section);
+    const auto at = block ? keyLine(*block, key) : std::nullopt;
+    if (!at)
+        return 0;
+    int number = 0;
+    for (const Block *before = m_blocks.data(); before != block; ++before) {
+        number += int(before->trailer.size());
+        for (const auto &line : before->lines)
+            number += line ? 1 : 0;
+    }
+    for (int i = 0; i <= *at; ++i)
+        number += block->lines[i] ? 1 : 0;
+    return number;
 }
 
 QString IniDocument::toText() const
 {
     QString text;
-    for (const QString &line : m_lines) {
+    for (const QString &line : lines()) {
         text += line;
         text += m_lineEnd;
     }
@@ -209,6 +314,18 @@ void IniFile::DeleteIniKey(const QString &section, const QString &key)
     document();
     m_cache.remove(section, key);
     written();
+}
+
+int IniFile::lineOf(const QString &section, const QString &key) const
+{
+    return document().lineOf(section, key);
+}
+
+IniFile IniFile::snapshot() const
+{
+    IniFile copy(*this);
+    copy.beginBatch();
+    return copy;
 }
 
 void IniFile::beginBatch()

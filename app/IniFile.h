@@ -2,10 +2,13 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace tarvello::app {
 
@@ -34,6 +37,10 @@ public:
     // Removes the key's line; nothing happens when it is absent.
     void remove(const QString &section, const QString &key);
 
+    // The number (from 1) of the key's line in the text, or 0 when the
+    // section or key is absent.
+    int lineOf(const QString &section, const QString &key) const;
+
     // The document's text, with the line end it was read with ("\r\n" for new).
     QString toText() const;
 
@@ -44,14 +51,27 @@ public:
     bool save(const QString &path) const;
 
 private:
-    struct Position {
-        int sectionLine = -1;   // line of the "[section]" header
-        int endLine = -1;       // one past the section's last line with content
-        int keyLine = -1;       // line of the key, or -1
+    // A "[section]" header and the lines up to the next header; the lines
+    // before the first header form a block without one. Settings files carry
+    // tens of thousands of keys, so every key is found through the index and a
+    // removed line stays as an empty slot, which keeps the index true.
+    struct Block {
+        std::vector<std::optional<QString>> lines; // header to last line with content; nullopt: removed
+        QStringList trailer;                       // the blank lines after it
+        QHash<QString, QList<int>> keys;           // folded key name -> its lines, in order
     };
-    Position find(const QString &section, const QString &key) const;
 
-    QStringList m_lines;
+    void build(const QStringList &lines);
+    void addSection(const QString &name, int block);
+    void indexKey(int block, int line);
+    const Block *section(const QString &name) const;
+    std::optional<int> keyLine(const Block &block, const QString &key) const;
+    void append(int block, const QString &line);
+    std::optional<QString> lastLine() const;
+    QStringList lines() const;
+
+    std::vector<Block> m_blocks;
+    QHash<QString, int> m_sections; // folded section name -> its first block
     QString m_lineEnd = QStringLiteral("\r\n");
     bool m_utf8 = false;
 };
@@ -75,6 +95,14 @@ public:
 
     // Removes the key; a failed write is silent.
     void DeleteIniKey(const QString &section, const QString &key);
+
+    // The number (from 1) of the key's line in the file, or 0 when it is absent.
+    int lineOf(const QString &section, const QString &key) const;
+
+    // A copy that reads the file as it is now and never looks at the disk
+    // again (a settings load reads 65,000 keys when the tables are full);
+    // writes to it are held as in a batch.
+    IniFile snapshot() const;
 
     // Holds writes in memory until commit(), so that many keys are written with
     // one replacement of the file. Returns false from commit() on failure.

@@ -3,6 +3,9 @@
 #include "common/Vb.h"
 #include "lang/Language.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace tarvello::app {
 
 using common::vbCInt;
@@ -50,10 +53,14 @@ public:
     explicit Reader(const IniFile &file) : m_file(file) {}
 
     int line() const { return m_line; }
+    const QString &section() const { return m_section; }
+    const QString &key() const { return m_key; }
 
     QString text(const QString &section, const QString &key, const QString &def)
     {
         m_line += 10;
+        m_section = section;
+        m_key = key;
         return m_file.ReadIniKey(section, key, def);
     }
     qint16 int16(const QString &section, const QString &key, qint16 def)
@@ -72,6 +79,8 @@ public:
 private:
     const IniFile &m_file;
     int m_line = 0;
+    QString m_section;
+    QString m_key;
 };
 
 void readAll(Reader &in, Settings &s, lang::Language &language, const QString &documentsFolder,
@@ -219,12 +228,15 @@ SettingsLoadResult readSettingsFile(const IniFile &file, Settings &settings, lan
                                     const QString &documentsFolder)
 {
     SettingsLoadResult result;
-    Reader in(file);
+    const IniFile snapshot = file.snapshot();
+    Reader in(snapshot);
     try {
         readAll(in, settings, language, documentsFolder, result);
     } catch (const common::VbError &error) {
         result.error = error;
         result.line = in.line();
+        result.key = in.key();
+        result.fileLine = snapshot.lineOf(in.section(), in.key());
     }
     return result;
 }
@@ -250,11 +262,14 @@ bool writeSettingsFile(IniFile &file, const Settings &s, const QString &shownFol
 
     // 4. Memorised rules: the old keys go, the records are numbered afresh.
     // The load reads the keys 0 to the count itself, so the key of that number
-    // goes too, or a rule loaded from it would stay behind twice.
+    // goes too, or a rule loaded from it would stay behind twice. A count past
+    // the largest the load accepts stops the load before any rule is read.
     bool oldCountOk = false;
-    const int oldCount = file.ReadIniKey(kGeneral, QStringLiteral("General_NombreRegle"), QStringLiteral("0"))
-                             .trimmed()
-                             .toInt(&oldCountOk);
+    const int oldCount = std::min<int>(file.ReadIniKey(kGeneral, QStringLiteral("General_NombreRegle"),
+                                                       QStringLiteral("0"))
+                                           .trimmed()
+                                           .toInt(&oldCountOk),
+                                       std::numeric_limits<qint16>::max());
     for (int n = 0; oldCountOk && n <= oldCount; ++n)
         file.DeleteIniKey(kGeneral, QStringLiteral("General_Regle%1").arg(n));
     int written = 0;
@@ -269,15 +284,23 @@ bool writeSettingsFile(IniFile &file, const Settings &s, const QString &shownFol
     // 5. Language.
     put(kLangage, QStringLiteral("Langage_LangueUtilisee"), s.Langage_LangueUtilisee);
 
-    // 6-7. The two tables, each with its upper bound.
+    // 6-7. The two tables, each with its upper bound. An entry the load does
+    // not find reads as empty, so an empty one is not written (a table can
+    // claim 32768 rows), and an older value under its key goes.
+    auto putEntry = [&file](const QString &key, const QString &value) {
+        if (value.isEmpty())
+            file.DeleteIniKey(kOption, key);
+        else
+            file.WriteIniKey(kOption, key, value);
+    };
     put(kOption, QStringLiteral("Option_NombreCaractereInterdit"), QString::number(s.forbiddenCharacters.size() - 1));
     for (int n = 0; n < s.forbiddenCharacters.size(); ++n) {
-        put(kOption, QStringLiteral("Option_CharactereInterdit%1").arg(n), s.forbiddenCharacters.at(n).characters);
-        put(kOption, QStringLiteral("Option_CharactereReplacement%1").arg(n), s.forbiddenCharacters.at(n).replacement);
+        putEntry(QStringLiteral("Option_CharactereInterdit%1").arg(n), s.forbiddenCharacters.at(n).characters);
+        putEntry(QStringLiteral("Option_CharactereReplacement%1").arg(n), s.forbiddenCharacters.at(n).replacement);
     }
     put(kOption, QStringLiteral("Option_NbFileNotRenamed"), QString::number(s.forbiddenFiles.size() - 1));
     for (int n = 0; n < s.forbiddenFiles.size(); ++n)
-        put(kOption, QStringLiteral("Option_FileNotRenamed%1").arg(n), s.forbiddenFiles.at(n));
+        putEntry(QStringLiteral("Option_FileNotRenamed%1").arg(n), s.forbiddenFiles.at(n));
 
     // 8-10. Options.
     put(kOption, QStringLiteral("Option_RegleApresRenommage"), QString::number(s.Option_RegleApresRenommage));

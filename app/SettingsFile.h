@@ -15,9 +15,12 @@ namespace tarvello::app {
 // What the load of the settings file has to tell the user.
 struct SettingsLoadResult {
     // The error that stopped the load, and the number of the statement it
-    // stopped at; the fields not read keep their defaults.
+    // stopped at; the fields not read keep their defaults. key is the key
+    // whose value failed, fileLine the number (from 1) of its line in the file.
     std::optional<common::VbError> error;
     int line = 0;
+    QString key;
+    int fileLine = 0;
     // The stored version is one the upgrade rules do not know (message 96);
     // its memorised rules were not read.
     bool unknownVersion = false;

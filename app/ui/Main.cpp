@@ -10,6 +10,7 @@
 #include "common/Zub.h"
 #include "dialogs/HelpTopics.h"
 #include "files/ui/frmMain.h"
+#include "lang/ErrorText.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
 
@@ -165,8 +166,14 @@ void Program::ReadIniFile()
                 .arg(result.unreadableLanguageFile));
     }
     if (result.error) {
-        m_services.msgBox().reportSystemError(*result.error, QStringLiteral("ReadIniFile"),
-                                              QStringLiteral("Module modIniFile"), result.line);
+        // The statement number alone does not tell where to mend the file.
+        m_services.msgBox().systemMessage(
+            lang::systemErrorText(*result.error, QStringLiteral("ReadIniFile"), QStringLiteral("Module modIniFile"),
+                                  result.line)
+            + QLatin1Char('\n') + m_context.settingsFile.path() + QStringLiteral(" (")
+            + m_context.language.extra(QStringLiteral("SettingsErrorPlace"), result.key,
+                                       QString::number(result.fileLine))
+            + QLatin1Char(')'));
     }
     if (m_context.settings.Option_OutilExifChoisi == 4)
         m_services.startExifBatch();

@@ -162,6 +162,7 @@ private:
     bool pauseAdd(int done);
     QList<int> selectedEntryRows() const;
     bool lstrenameViewportEvent(QEvent *event);
+    void endEntryDrag();
     bool cmdDnDEvent(QEvent *event);
     // Rule editing aids (frmMain_RuleEdit.cpp).
     void connectRuleEdit();
@@ -228,7 +229,9 @@ private:
     bool m_escapePressed = false;
     QTimer *m_countTimer = nullptr;
     bool m_filterChangeSuppressed = false;
-    // Drag of one entry inside the list: the entry dragged, the row under the pointer.
+    // Drag of one entry inside the list: the entry dragged, the row under the
+    // pointer. Set by a press on an entry; a row number only while the list
+    // keeps its rows.
     bool m_dragging = false;
     int m_dragFrom = -1;
     int m_dragTarget = -1;

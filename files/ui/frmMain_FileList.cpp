@@ -172,6 +172,14 @@ void frmMain::connectFileList()
     new EventHook(m_ui.lstrename->viewport(), [this](QObject *, QEvent *event) {
         return lstrenameViewportEvent(event);
     });
+    // A rename, a clear or an add between the press and the move leaves the
+    // dragged row pointing at another entry or past the end.
+    connect(&m_files, &QAbstractItemModel::rowsInserted, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::rowsRemoved, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::rowsMoved, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::modelReset, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::layoutChanged, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::dataChanged, this, &frmMain::endEntryDrag);
     QLabel *mark = m_ui.lblDradNDrop;
     mark->setAutoFillBackground(true);
     mark->setBackgroundRole(QPalette::Highlight);
@@ -452,14 +460,34 @@ void frmMain::dropEntry(int from, int to)
     selectRows({to});
 }
 
+void frmMain::endEntryDrag()
+{
+    m_dragging = false;
+    m_dragFrom = -1;
+    m_dragTarget = -1;
+    m_ui.lblDradNDrop->hide();
+}
+
 bool frmMain::lstrenameViewportEvent(QEvent *event)
 {
     QLabel *mark = m_ui.lblDradNDrop;
     switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+        // A press on an entry chooses it again (pressed comes after this); a
+        // press elsewhere, or the release of a press that never moved, drags
+        // nothing.
+        endEntryDrag();
+        return false;
     case QEvent::MouseMove: {
         const auto *move = static_cast<QMouseEvent *>(event);
         if (!m_dragging || !(move->buttons() & Qt::LeftButton))
             return false;
+        if (m_dragFrom < 0 || m_dragFrom >= m_files.count()) {
+            endEntryDrag();
+            return false;
+        }
         // The press chose one entry: moving takes it along instead of
         // widening the selection.
         if ((move->position().toPoint() - m_dragPress).manhattanLength() < QApplication::startDragDistance())
@@ -479,7 +507,8 @@ bool frmMain::lstrenameViewportEvent(QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (m_busy || !m_dragging || !drag->mimeData()->hasFormat(kEntryDragType)) {
+        if (m_busy || !m_dragging || m_dragFrom < 0 || m_dragFrom >= m_files.count()
+            || !drag->mimeData()->hasFormat(kEntryDragType)) {
             drag->ignore();
             return true;
         }

@@ -180,6 +180,7 @@ TEST(Cli, settingsFileGivesTablesAndFormats)
     const CliRun bad = runCli({"preview", "--settings", broken, dated});
     EXPECT_EQ(bad.code, app::CliUsageError);
     EXPECT_TRUE(bad.err.contains("Error 13 (Type mismatch) in procedure ReadIniFile")) << bad.err.constData();
+    EXPECT_TRUE(bad.err.contains("Option_NombreCaractereInterdit, ligne 2")) << bad.err.constData();
     EXPECT_EQ(bad.out, QByteArray());
 }
 

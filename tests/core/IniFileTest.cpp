@@ -68,6 +68,24 @@ TEST(IniDocumentEdit, rewritesInPlaceAndKeepsEverythingElse)
                             "[Option]\r\n[S]\r\nk=new\r\nk=second\r\n[S]\r\nk=third\r\n\r\n[New]\r\nD=4\r\n");
 }
 
+TEST(IniDocumentEdit, aRemovedKeyUncoversItsNextLineAndLineNumbersFollowTheEdits)
+{
+    IniDocument doc = IniDocument::fromText("[S]\r\nk=1\r\nK=2\r\n\r\n; note\r\n\r\n[T]\r\nx=1\r\n");
+    doc.remove("S", "k");
+    EXPECT_EQ(doc.value("S", "k"), "2");
+    EXPECT_EQ(doc.lineOf("s", "K"), 2);
+    EXPECT_EQ(doc.lineOf("T", "x"), 7);
+    doc.remove("S", "k");
+    EXPECT_EQ(doc.value("S", "k"), std::nullopt);
+    EXPECT_EQ(doc.lineOf("S", "k"), 0);
+    doc.setValue("S", "n", "3");
+    doc.setValue("S", "k", "4");
+    EXPECT_EQ(doc.toText(), "[S]\r\n\r\n; note\r\nn=3\r\nk=4\r\n\r\n[T]\r\nx=1\r\n");
+    EXPECT_EQ(doc.lineOf("S", "k"), 5);
+    EXPECT_EQ(doc.lineOf("T", "x"), 8);
+    EXPECT_EQ(doc.lineOf("U", "x"), 0);
+}
+
 TEST(IniDocumentEdit, keepsTheLineEndsItWasWrittenWith)
 {
     IniDocument unixDoc = IniDocument::fromText("[S]\nk=v\n");

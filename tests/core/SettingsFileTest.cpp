@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -217,6 +218,53 @@ TEST_F(SettingsFileTest, tablesGeometryAndCurrentRuleRules)
     EXPECT_EQ(current.RegleRenommage_Extension, "JPG");
 }
 
+TEST_F(SettingsFileTest, fullTablesAndManyUnknownLinesRoundTrip)
+{
+    QString text = "; à garder\r\n[General]\r\nGeneral_VersionCourante=1.13.0\r\n[Option]\r\n"
+                   "Option_NombreCaractereInterdit=32767\r\nOption_CharactereInterdit5=x\r\n"
+                   "Option_CharactereReplacement5=y\r\nOption_CharactereInterdit32767=z\r\n"
+                   "Option_NbFileNotRenamed=32767\r\nOption_FileNotRenamed32767=last.ini\r\n";
+    for (int i = 0; i < 10000; ++i)
+        text += QStringLiteral("Option_Autre%1=valeur %1\r\n").arg(i);
+    writeIni(text);
+    Settings s;
+    ASSERT_FALSE(load(s).error);
+    ASSERT_EQ(s.forbiddenCharacters.size(), 32768);
+    ASSERT_EQ(s.forbiddenFiles.size(), 32768);
+    EXPECT_EQ(s.forbiddenCharacters[5], (app::ForbiddenCharacterRow{"x", "y"}));
+    EXPECT_EQ(s.forbiddenCharacters.last().characters, "z");
+    EXPECT_EQ(s.forbiddenFiles.last(), "last.ini");
+    s.forbiddenCharacters[5].characters.clear(); // the x of the file must not come back
+    s.forbiddenFiles[7] = "sept.ini";
+    save(s);
+
+    Settings back;
+    ASSERT_FALSE(load(back).error);
+    EXPECT_EQ(back.forbiddenCharacters, s.forbiddenCharacters);
+    EXPECT_EQ(back.forbiddenFiles, s.forbiddenFiles);
+    EXPECT_EQ(key("Option", "Option_Autre0"), "valeur 0");
+    EXPECT_EQ(key("Option", "Option_Autre9999"), "valeur 9999");
+    QFile f(iniPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString saved = common::decodeProfileText(f.readAll());
+    f.close();
+    EXPECT_TRUE(saved.startsWith("; à garder\r\n[General]\r\n"));
+    const QRegularExpression emptyEntry("^Option_(CharactereInterdit|CharactereReplacement|FileNotRenamed)\\d+=\r?$",
+                                        QRegularExpression::MultilineOption);
+    EXPECT_FALSE(emptyEntry.match(saved).hasMatch()) << "an empty entry reads back the same when absent";
+
+    // A rule count past what the load accepts stops the load; the save that
+    // follows still ends and keeps the tables.
+    IniFile(iniPath()).WriteIniKey("General", "General_NombreRegle", "2147483647");
+    Settings refused;
+    const auto result = load(refused);
+    ASSERT_TRUE(result.error);
+    EXPECT_EQ(result.error->number(), 6);
+    save(refused);
+    EXPECT_EQ(key("General", "General_NombreRegle"), "0");
+    EXPECT_EQ(key("Option", "Option_FileNotRenamed7"), "sept.ini");
+}
+
 TEST_F(SettingsFileTest, anUnknownVersionReadsNoRule)
 {
     writeIni("[General]\r\nGeneral_VersionCourante=2.0.0\r\nGeneral_NombreRegle=0\r\n"
@@ -248,6 +296,32 @@ TEST_F(SettingsFileTest, aNumberKeyHoldingTextStopsTheLoadThereWithItsLine)
     ASSERT_TRUE(second.error.has_value());
     EXPECT_EQ(second.error->number(), 6);
     EXPECT_GT(second.line, result.line) << "each statement has its own number";
+}
+
+TEST_F(SettingsFileTest, aLoadErrorNamesTheKeyAndItsLineInTheFile)
+{
+    const struct {
+        const char *text;
+        const char *key;
+        int fileLine;
+    } cases[] = {
+        {"; réglages\r\n\r\n[Option]\r\nOption_TailleVignette=2\r\n\r\n[General]\r\n"
+         "GENERAL_NOMBREFICHIERRENOMME=beaucoup\r\n",
+         "General_NombreFichierRenomme", 7},
+        {"[General]\r\nGeneral_NombreRegle=70000\r\n", "General_NombreRegle", 2},
+        {"[Option]\r\nx=1\r\n[General]\r\nGeneral_VersionCourante=1.13.0\r\nGeneral_NombreRegle=1\r\n; règles\r\n"
+         "General_Regle0=A_#|c|*|1|1||0|1|0|0|1|0\r\n\r\ngeneral_regle1=B_#|c|*|1|un||0|1|0|0|1|0\r\n"
+         "[General]\r\nGeneral_Regle1=ignorée\r\n",
+         "General_Regle1", 9},
+    };
+    for (const auto &c : cases) {
+        writeIni(QString::fromUtf8(c.text));
+        Settings s;
+        const auto result = load(s);
+        ASSERT_TRUE(result.error.has_value()) << c.text;
+        EXPECT_EQ(result.key, c.key) << c.text;
+        EXPECT_EQ(result.fileLine, c.fileLine) << c.text;
+    }
 }
 
 TEST_F(SettingsFileTest, truncatedAndBinaryFilesLoadWhatTheyCan)

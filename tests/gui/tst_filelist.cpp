@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
@@ -221,19 +222,69 @@ private Q_SLOTS:
             QCoreApplication::sendEvent(viewport, &drop);
             return drop.isAccepted();
         };
+        // The drag runs while the button is held; its release drops.
         QTest::mousePress(viewport, Qt::LeftButton, {}, rowCentre(0));
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, rowCentre(0));
         QVERIFY(dragTo(2));
         QCOMPARE(f.paths(), (QStringList{"/B/b.txt", "/A/c.txt", "/A/a.txt"}));
         QCOMPARE(f.newNames(), (QStringList{"N_1.txt", "N_2.txt", "N_3.txt"}));
         QCOMPARE(ui.lstrename->selectionModel()->selectedRows().size(), 1);
         QCOMPARE(ui.lstrename->selectionModel()->selectedRows().first().row(), 2);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, rowCentre(0));
 
         // With more than one entry selected the press starts no drag.
         QTest::mousePress(viewport, Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
-        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
         QVERIFY(!dragTo(1));
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::ControlModifier, rowCentre(0));
         QCOMPARE(f.paths(), (QStringList{"/B/b.txt", "/A/c.txt", "/A/a.txt"}));
+    }
+
+    void aDragOnlyStartsFromAnEntryTheListStillHolds_data()
+    {
+        QTest::addColumn<bool>("clickFirst");
+        QTest::addColumn<bool>("emptyTheList");
+        QTest::addColumn<bool>("pressBelowTheRows");
+        QTest::newRow("clicked, list emptied, press on the empty list") << true << true << true;
+        QTest::newRow("list emptied while the button is held") << false << true << false;
+        QTest::newRow("clicked, press below the rows") << true << false << true;
+    }
+
+    void aDragOnlyStartsFromAnEntryTheListStillHolds()
+    {
+        QFETCH(bool, clickFirst);
+        QFETCH(bool, emptyTheList);
+        QFETCH(bool, pressBelowTheRows);
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        for (const char *file : {"/A/a.txt", "/B/b.txt", "/A/c.txt"})
+            f.window->affiche_nom(QLatin1String(file));
+        const QStringList before = f.paths();
+        QWidget *viewport = ui.lstrename->viewport();
+        const QPoint onFirst = ui.lstrename->visualRect(f.window->fileList().index(0, 0)).center();
+        const QPoint belowRows(onFirst.x(), viewport->height() - 4);
+        QVERIFY(ui.lstrename->rowAt(belowRows.y()) < 0);
+
+        if (clickFirst)
+            QTest::mouseClick(viewport, Qt::LeftButton, {}, onFirst);
+        else
+            QTest::mousePress(viewport, Qt::LeftButton, {}, onFirst);
+        if (emptyTheList)
+            ui.cmdClear->click();
+        const QPoint from = pressBelowTheRows ? belowRows : onFirst;
+        if (pressBelowTheRows)
+            QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        // A drag started by mistake would wait for a drop: this ends it.
+        bool started = false;
+        QTimer::singleShot(0, viewport, [&] {
+            started = ui.lstrename->findChild<QDrag *>() != nullptr;
+            QDrag::cancel();
+        });
+        QTest::mouseMove(viewport, from - QPoint(0, 100));
+        QTest::mouseMove(viewport, from - QPoint(0, 110));
+        QCoreApplication::processEvents();
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from - QPoint(0, 110));
+        QVERIFY(!started);
+        QVERIFY(!ui.lstrename->findChild<QDrag *>());
+        QCOMPARE(f.paths(), emptyTheList ? QStringList() : before);
     }
 
     // During a long add only the stop button acts and input that would change

@@ -47,7 +47,8 @@ public:
 const QString kLanguage = QStringLiteral(
     "[LANGUAGE]\nlanguage=Français\n[MSG]\nm1=Information\nm16=*\nm77=%s fichiers renommés\n"
     "m88=Le dossier %s n'existe pas\nm92=Nombre de $ impair\nm96=Version %s inconnue\n[EXTRA]\n"
-    "RecoverQuestion=Reprendre ?\nRecoverDone=Repris : %s, %s\nLanguageUnreadable=%s illisible, %s prend le relais\n");
+    "RecoverQuestion=Reprendre ?\nRecoverDone=Repris : %s, %s\nLanguageUnreadable=%s illisible, %s prend le relais\n"
+    "SettingsErrorPlace=clé %s, ligne %s\n");
 
 void writeIni(const QString &path, const QByteArray &text)
 {
@@ -176,13 +177,17 @@ private Q_SLOTS:
 
     void badSettingsAreReportedAndTheProgramRuns()
     {
-        writeIni(iniPath(), "[General]\r\nGeneral_NombreFichierRenomme=beaucoup\r\n[Option]\r\nOption_OutilExifChoisi=1\r\n");
+        writeIni(iniPath(), "[General]\r\n; edited by hand\r\nGeneral_NombreFichierRenomme=beaucoup\r\n[Option]\r\n"
+                            "Option_OutilExifChoisi=1\r\n");
         RecordingServices services;
         app::ui::Program program(m_program, {}, services);
         QVERIFY(program.Main());
         QCOMPARE(services.box.systemTexts.size(), 1);
         QVERIFY(services.box.systemTexts[0].startsWith(
             QStringLiteral("Error 13 (Type mismatch) in procedure ReadIniFile of Module modIniFile line ")));
+        QVERIFY2(services.box.systemTexts[0].endsWith(
+                     QStringLiteral("\n%1 (clé General_NombreFichierRenomme, ligne 3)").arg(iniPath())),
+                 qPrintable(services.box.systemTexts[0]));
         QCOMPARE(program.context().settings.RegleRenommage_Pas, qint16(1));
         program.mainWindow()->close();
         QVERIFY(QFile::exists(iniPath()));

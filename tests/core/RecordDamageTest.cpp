@@ -251,6 +251,54 @@ TEST(DamagedJournal, aMarkCutShortIsIgnoredAndTheNextStillCounts)
     }
 }
 
+TEST(DamagedJournal, itNamesTheFilesToLookAtAndCanBeSetAside)
+{
+    CutRun run;
+    const PlannedRename &a = run.plan.entries[0];
+    const PlannedRename &b = run.plan.entries[1];
+    const PlannedRename &c = run.plan.entries[2];
+    // a's row no longer names its temporary file, which is found in its folder all the same.
+    QByteArray damaged = run.text;
+    damaged.replace(nativeNameOf(a.tempPath), nativeNameOf(a.tempPath).chopped(1) + 'q');
+    writeFile(run.journalPath(), damaged);
+    const auto record = damagedRecord(RecordKind::Journal, run.settings(), run.fs);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->path, run.journalPath());
+    EXPECT_EQ(record->error, EBADMSG);
+    EXPECT_EQ(record->files, (QList<FileToCheck>{{a.tempPath, {}, true}, {b.tempPath, b.oldPath, true},
+                                                 {c.newPath, c.oldPath, false}}));
+
+    // A sound journal waits for recovery, not to be set aside.
+    writeFile(run.journalPath(), run.text);
+    EXPECT_FALSE(damagedRecord(RecordKind::Journal, run.settings(), run.fs).has_value());
+    const SetAsideResult sound = setAsideRecord(RecordKind::Journal, run.settings());
+    EXPECT_TRUE(sound.sound);
+    EXPECT_EQ(readFile(run.journalPath()), run.text);
+
+    // Set aside twice, maybe within the same second: neither replaces the other.
+    QSet<QString> aside;
+    for (const QByteArray &bytes : {damaged, run.text.left(run.planEnd - 1)}) {
+        writeFile(run.journalPath(), bytes);
+        const SetAsideResult result = setAsideRecord(RecordKind::Journal, run.settings());
+        EXPECT_EQ(result.error, 0);
+        EXPECT_FALSE(result.sound);
+        EXPECT_EQ(QFileInfo(result.asidePath).path(), run.settings());
+        EXPECT_EQ(readFile(result.asidePath), bytes);
+        aside.insert(result.asidePath);
+        EXPECT_FALSE(interruptedRenameWaiting(run.settings()));
+    }
+    EXPECT_EQ(aside.size(), 2);
+    EXPECT_EQ(setAsideRecord(RecordKind::Journal, run.settings()).error, ENOENT);
+    EXPECT_EQ(run.tree.files(), run.disk);
+
+    // Renames work again.
+    RenameObserver quiet;
+    const RenameRun next =
+        runRename(tarvello::files::testing::planIn(run.tree, Renames{{"victim.txt", "v"}}, run.fs), run.settings(), quiet, run.fs);
+    EXPECT_EQ(next.journalError, 0);
+    EXPECT_EQ(next.report.renamed, 1);
+}
+
 TEST(DamagedUndoRecord, everyChangedByteAndEveryCutIsRefused)
 {
     FinishedRun run;
@@ -286,4 +334,23 @@ TEST(DamagedUndoRecord, aSealedRecordThatNoRenameLeavesIsRefused)
         SCOPED_TRACE(what);
         run.expectRefused(bytes);
     }
+}
+
+TEST(DamagedUndoRecord, itNamesTheRenamedFilesAndCanBeSetAside)
+{
+    FinishedRun run;
+    QByteArray damaged = run.text;
+    damaged[damaged.size() - 2] = char(damaged[damaged.size() - 2] ^ 1);
+    writeFile(run.recordPath(), damaged);
+    const auto record = damagedRecord(RecordKind::Undo, run.settings(), run.fs);
+    ASSERT_TRUE(record.has_value());
+    EXPECT_EQ(record->files, (QList<FileToCheck>{{run.tree.path("x"), run.tree.path("a"), false},
+                                                 {run.tree.path("y"), run.tree.path("b"), false}}));
+
+    const SetAsideResult result = setAsideRecord(RecordKind::Undo, run.settings());
+    EXPECT_EQ(result.error, 0);
+    EXPECT_EQ(readFile(result.asidePath), damaged);
+    RenameObserver quiet;
+    EXPECT_TRUE(undoLastRename(run.settings(), quiet, run.fs).nothingToUndo);
+    EXPECT_EQ(run.tree.files(), run.disk);
 }

@@ -100,8 +100,8 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
     writeLine(out, {});
     for (const char *key : {"cliOptRule", "cliOptStart", "cliOptStep", "cliOptCase", "cliOptExtension",
                             "cliOptFilter", "cliOptTrim", "cliOptUpperFirst", "cliOptUpperWords",
-                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSkipConflicts", "cliOptSettings",
-                            "cliOptLang", "cliOptHelp"}) {
+                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSkipConflicts", "cliOptSetAside",
+                            "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
         writeLine(out, "  " + texts.text(key, defaultRule).toUtf8());
     }
     writeLine(out, {});
@@ -198,11 +198,17 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     if (command == Command::Undo || command == Command::Recover) {
         if (!parsed.operands.isEmpty() || !onlyCommonOptions(options))
             return usageError(texts.text("cliErrUndoRecoverOptions"));
+        if (options.setAside) {
+            return setRecordAside(command == Command::Undo ? files::RecordKind::Undo : files::RecordKind::Journal,
+                                  settingsFolder, language, err);
+        }
         return command == Command::Undo ? undoFiles(settingsFolder, language, out, err)
                                         : recoverFiles(settingsFolder, language, out, err);
     }
     if (command == Command::Preview && options.skipConflicts)
         return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--skip-conflicts"), {}}));
+    if (options.setAside)
+        return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--set-aside"), {}}));
     if (parsed.operands.isEmpty())
         return usageError(texts.text("cliErrNoFiles"));
     if (!options.settingsFile.isEmpty()) {

@@ -45,6 +45,7 @@ const std::pair<const char *, bool RuleOptions::*> kFlags[] = {
     {"--no-forbidden", &RuleOptions::noForbidden},
     {"--no-numbering", &RuleOptions::noNumbering},
     {"--skip-conflicts", &RuleOptions::skipConflicts},
+    {"--set-aside", &RuleOptions::setAside},
     {"--help", &RuleOptions::help},
 };
 

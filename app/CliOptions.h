@@ -39,6 +39,8 @@ struct RuleOptions {
     bool noNumbering = false;
     // rename only: rename the files without conflict and leave the others.
     bool skipConflicts = false;
+    // undo and recover only: set a damaged record aside instead.
+    bool setAside = false;
     QString settingsFile;
     QString language = QStringLiteral("Français");
     bool help = false;

@@ -80,6 +80,25 @@ void writeStopped(QIODevice &err, const CliTexts &texts, const files::RenameRepo
         writeMessage(err, texts.text("cliStopped", QString::number(report.outcomes.count(Outcome::NotReached))));
 }
 
+// What a record the program refuses still names, and how to get past it.
+void writeDamaged(QIODevice &err, const lang::Language &language, const files::DamagedRecord &damaged)
+{
+    writeMessage(err, files::damagedRecordText(language, damaged, 0));
+    const bool journal = damaged.kind == files::RecordKind::Journal;
+    writeMessage(err, CliTexts(language).text(journal ? "cliSetAsideHint" : "cliSetAsideHintUndo"));
+}
+
+// What to do about a journal that blocks an operation: recover it, or set it
+// aside when it cannot be read.
+void writeJournalHint(QIODevice &err, const lang::Language &language, const QString &settingsFolder)
+{
+    files::FileOps fs;
+    if (const auto damaged = files::damagedRecord(files::RecordKind::Journal, settingsFolder, fs))
+        writeDamaged(err, language, *damaged);
+    else
+        writeMessage(err, CliTexts(language).text("cliRecoverHint"));
+}
+
 } // namespace
 
 int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QString &settingsFolder,
@@ -132,7 +151,7 @@ int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QStr
     if (const QString text = files::renameRunText(language, run, settingsFolder); !text.isEmpty())
         writeMessage(err, text);
     if (run.journalError == EEXIST)
-        writeMessage(err, texts.text("cliRecoverHint"));
+        writeJournalHint(err, language, settingsFolder);
     writeStopped(err, texts, run.report);
     const int expected = int(plan.entries.size()) - plan.conflictCount();
     return run.journalError == 0 && run.report.renamed == expected ? CliSuccess : CliIncomplete;
@@ -145,9 +164,14 @@ int undoFiles(const QString &settingsFolder, const lang::Language &language, QIO
     StopOnSignals observer;
     const files::UndoReport undo = files::undoLastRename(settingsFolder, observer, fs);
     writeMoves(out, undo.plan, undo.report);
-    writeMessage(err, files::undoText(language, undo, settingsFolder));
+    const auto damaged = undo.recordError != 0 ? files::damagedRecord(files::RecordKind::Undo, settingsFolder, fs)
+                                               : std::nullopt;
+    if (damaged)
+        writeDamaged(err, language, *damaged);
+    else
+        writeMessage(err, files::undoText(language, undo, settingsFolder));
     if (undo.journalError == EEXIST)
-        writeMessage(err, texts.text("cliRecoverHint"));
+        writeJournalHint(err, language, settingsFolder);
     writeStopped(err, texts, undo.report);
     if (undo.nothingToUndo)
         return CliSuccess;
@@ -167,11 +191,31 @@ int recoverFiles(const QString &settingsFolder, const lang::Language &language, 
     }
     for (const files::JournalEntry &entry : report.renamed)
         writeMove(out, entry.oldPath, entry.newPath);
-    writeMessage(err, files::recoveryText(language, report, settingsFolder));
+    const auto damaged = report.unreadable ? files::damagedRecord(files::RecordKind::Journal, settingsFolder, fs)
+                                           : std::nullopt;
+    if (damaged)
+        writeDamaged(err, language, *damaged);
+    else
+        writeMessage(err, files::recoveryText(language, report, settingsFolder));
     // An unfinished copy is the user's to look at, so it counts as not done.
     const bool done = !report.busy && !report.unreadable && report.leftAtTemporary.isEmpty()
         && report.incompleteCopies.isEmpty();
     return done ? CliSuccess : CliIncomplete;
+}
+
+int setRecordAside(files::RecordKind kind, const QString &settingsFolder, const lang::Language &language,
+                   QIODevice &err)
+{
+    files::FileOps fs;
+    // Once aside, the record is out of sight: this is the last word on its files.
+    if (const auto damaged = files::damagedRecord(kind, settingsFolder, fs))
+        writeMessage(err, files::damagedRecordText(language, *damaged, 0));
+    const files::SetAsideResult result = files::setAsideRecord(kind, settingsFolder);
+    writeMessage(err, files::setAsideText(language, result));
+    if (result.sound && kind == files::RecordKind::Journal)
+        writeMessage(err, CliTexts(language).text("cliRecoverHint"));
+    const bool setAside = result.error == 0 && !result.sound;
+    return setAside || result.error == ENOENT ? CliSuccess : CliIncomplete;
 }
 
 } // namespace tarvello::app

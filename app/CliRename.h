@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CliSupport.h"
+#include "files/RenameOperation.h"
 
 #include <QList>
 #include <QString>
@@ -18,7 +19,8 @@ class Language;
 // bytes of the absolute paths, in list order, and tells the rest on the error
 // output. An interrupt or termination signal stops a rename or an undo before
 // its next file; the files already on their way still reach a name. Each
-// returns a CliExit.
+// returns a CliExit. A record that cannot be trusted is never acted on: the
+// commands say which files it names and how to set it aside.
 namespace tarvello::app {
 
 // Renames the files to the names computeNames gave them. Files the rule leaves
@@ -33,5 +35,10 @@ int undoFiles(const QString &settingsFolder, const lang::Language &language, QIO
 
 // Finishes or rolls back a rename that was cut short, without asking.
 int recoverFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err);
+
+// Moves the rename journal or the undo record aside when it is damaged, after
+// telling once more which files it names.
+int setRecordAside(files::RecordKind kind, const QString &settingsFolder, const lang::Language &language,
+                   QIODevice &err);
 
 } // namespace tarvello::app

@@ -6,52 +6,185 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarvello::files {
 
 namespace {
 
-const QByteArray kHeader = "TARVELLO RENAME JOURNAL 1";
+const QByteArray kHeader = "TARVELLO RENAME JOURNAL 2";
 const QString kFileName = QStringLiteral("rename.journal");
+// The planner's temporary names begin with it.
+const QByteArray kTemporaryStart = "tmp_Tarv";
 
-QByteArray markLine(JournalMark mark, int position)
+QByteArray markText(JournalMark mark, int position)
 {
     switch (mark) {
     case JournalMark::FirstPhaseDone:
-        return "PHASE1\n";
+        return "PHASE1";
     case JournalMark::CopyStarted:
-        return "COPY " + QByteArray::number(position) + '\n';
+        return "COPY " + QByteArray::number(position);
     case JournalMark::SecondPhaseDone:
-        return "PHASE2\n";
+        return "PHASE2";
     }
     return {};
 }
 
-// A journal row: "E position identity oldFolder oldName tempName newFolder
-// newName"; the temporary name lies in the old path's folder.
-std::optional<JournalEntry> parseEntry(const RecordFile &record, const QList<QByteArray> &fields)
+// The planner names the temporary file of a position "tmp_Tarv", one or more
+// "_", the position, then "_" and what is kept of the old name.
+bool isTemporaryNameOf(QByteArrayView name, int position)
+{
+    if (!name.startsWith(kTemporaryStart))
+        return false;
+    qsizetype i = kTemporaryStart.size();
+    if (i >= name.size() || name[i] != '_')
+        return false;
+    while (i < name.size() && name[i] == '_')
+        ++i;
+    const QByteArray number = QByteArray::number(position);
+    name = name.sliced(i);
+    return name.startsWith(number) && (name.size() == number.size() || name[number.size()] == '_');
+}
+
+QByteArrayView folderPart(const QByteArray &path)
+{
+    return QByteArrayView(path).first(qMax<qsizetype>(path.lastIndexOf('/'), 0));
+}
+
+QByteArrayView namePart(const QByteArray &path)
+{
+    return QByteArrayView(path).sliced(path.lastIndexOf('/') + 1);
+}
+
+// The paths of a journal row "E position identity oldFolder oldName tempName
+// newFolder newName": the temporary name lies in the old path's folder.
+struct RowPaths {
+    std::optional<QByteArray> oldPath;
+    std::optional<QByteArray> tempPath;
+    std::optional<QByteArray> newPath;
+};
+
+RowPaths rowPaths(const RecordFile &record, const QList<QByteArray> &fields)
 {
     if (fields.size() != 10 || fields[0] != "E")
+        return {};
+    return {record.path(fields, 5), record.path(fields[5], fields[7]), record.path(fields, 8)};
+}
+
+std::optional<JournalEntry> parseEntry(const RecordFile &record, const QList<QByteArray> &fields)
+{
+    const RowPaths paths = rowPaths(record, fields);
+    if (!paths.oldPath || !paths.tempPath || !paths.newPath)
         return std::nullopt;
     JournalEntry entry;
-    bool ok = false;
-    entry.position = fields[1].toInt(&ok);
-    if (!ok || !parseIdentityFields(fields, 2, entry.identity))
+    const auto position = parseCount(fields[1]);
+    if (!position || !parseIdentityFields(fields, 2, entry.identity))
         return std::nullopt;
-    const auto oldPath = record.path(fields, 5);
-    const auto tempPath = record.path(fields[5], fields[7]);
-    const auto newPath = record.path(fields, 8);
-    if (!oldPath || !tempPath || !newPath)
-        return std::nullopt;
-    entry.oldPath = *oldPath;
-    entry.tempPath = *tempPath;
-    entry.newPath = *newPath;
+    entry.position = *position;
+    entry.oldPath = *paths.oldPath;
+    entry.tempPath = *paths.tempPath;
+    entry.newPath = *paths.newPath;
     return entry;
+}
+
+// Whether the entries are such as the planner makes: positions ascending,
+// paths absolute and clean, each temporary path the planner's name for its
+// position in its old path's folder, no old or new path given twice, and no
+// temporary path that is also a file's old or new path. A journal that passes
+// its checksum but not this was not written by this program. Temporary paths
+// cannot repeat, as each names its position, and only an old or new path named
+// like a temporary one can be one.
+bool entriesHoldTogether(const QList<JournalEntry> &entries)
+{
+    QSet<QByteArrayView> oldPaths;
+    QSet<QByteArrayView> newPaths;
+    QSet<QByteArrayView> lookalikes;
+    oldPaths.reserve(entries.size());
+    newPaths.reserve(entries.size());
+    int lastPosition = 0;
+    for (const JournalEntry &entry : entries) {
+        if (entry.position <= lastPosition || !isCleanAbsolutePath(entry.oldPath) || !isCleanAbsolutePath(entry.newPath)
+            || folderPart(entry.tempPath) != folderPart(entry.oldPath)
+            || !isTemporaryNameOf(namePart(entry.tempPath), entry.position)
+            || !addUnique(oldPaths, entry.oldPath) || !addUnique(newPaths, entry.newPath))
+            return false;
+        lastPosition = entry.position;
+        for (const QByteArray *path : {&entry.oldPath, &entry.newPath}) {
+            if (namePart(*path).startsWith(kTemporaryStart))
+                lookalikes.insert(*path);
+        }
+    }
+    if (!lookalikes.isEmpty()) {
+        for (const JournalEntry &entry : entries) {
+            if (lookalikes.contains(entry.tempPath))
+                return false;
+        }
+    }
+    return true;
+}
+
+// Reads the marks into the content; false for a mark this program does not write.
+bool readMarks(const QList<QByteArray> &marks, JournalContent &content)
+{
+    QSet<int> positions;
+    for (const JournalEntry &entry : std::as_const(content.entries))
+        positions.insert(entry.position);
+    for (const QByteArray &mark : marks) {
+        if (mark == "PHASE1") {
+            content.firstPhaseDone = true;
+        } else if (mark == "PHASE2") {
+            content.secondPhaseDone = true;
+        } else if (mark.startsWith("COPY ")) {
+            const auto position = parseCount(mark.mid(5));
+            if (!position || !positions.contains(*position))
+                return false;
+            content.copying.insert(*position);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A mark cut short by a crash would run into the next one, so it goes first.
+// Marks are short: a longer tail without a line end is no mark.
+void dropTornMark(int fd)
+{
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || status.st_size == 0)
+        return;
+    char tail[64];
+    const off_t from = status.st_size > off_t(sizeof tail) ? status.st_size - off_t(sizeof tail) : 0;
+    const ssize_t got = ::pread(fd, tail, size_t(status.st_size - from), from);
+    if (got <= 0 || tail[got - 1] == '\n')
+        return;
+    for (ssize_t i = got - 1; i >= 0; --i) {
+        if (tail[i] == '\n') {
+            if (::ftruncate(fd, from + i + 1) == 0)
+                ::fdatasync(fd);
+            return;
+        }
+    }
+}
+
+// The names in a folder, as bytes; empty when it cannot be read.
+QList<QByteArray> namesIn(const QByteArray &folder)
+{
+    QList<QByteArray> names;
+    DIR *dir = ::opendir(folder.isEmpty() ? "/" : folder.constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir))
+        names.append(QByteArray(entry->d_name));
+    ::closedir(dir);
+    return names;
 }
 
 } // namespace
@@ -73,13 +206,19 @@ bool RenameJournal::exists() const
 
 int RenameJournal::begin(const RenamePlan &plan)
 {
+    QList<JournalEntry> entries;
+    for (const PlannedRename &entry : plan.entries) {
+        if (!entry.heldBack())
+            entries.append({entry.position, entry.oldPath, entry.tempPath, entry.newPath, entry.identity});
+    }
+    // Never a journal that its own reading would refuse.
+    if (!entriesHoldTogether(entries))
+        return EINVAL;
     FileOps fs;
     if (const int error = fs.makeFolders(QFile::encodeName(m_folder)))
         return error;
     RecordWriter writer(kHeader);
-    for (const PlannedRename &entry : plan.entries) {
-        if (entry.heldBack())
-            continue;
+    for (const JournalEntry &entry : std::as_const(entries)) {
         writer.beginRow('E');
         writer.addNumber(entry.position);
         writer.addIdentity(entry.identity);
@@ -87,7 +226,12 @@ int RenameJournal::begin(const RenamePlan &plan)
         writer.addName(nativeNameOf(entry.tempPath));
         writer.addPath(entry.newPath);
     }
-    return writeFileDurably(QFile::encodeName(path()), writer.text(), false);
+    quint32 seal = 0;
+    const QByteArray text = writer.text(&seal);
+    const int error = writeFileDurably(QFile::encodeName(path()), text, false);
+    if (error == 0)
+        m_seal = seal;
+    return error;
 }
 
 void RenameJournal::mark(JournalMark mark, int position)
@@ -95,10 +239,13 @@ void RenameJournal::mark(JournalMark mark, int position)
     // A lost mark costs nothing but a little certainty: recovery reads the
     // files' places on disk, and treats a copy it was not told of as a file
     // it must not touch.
-    const int fd = ::open(QFile::encodeName(path()).constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (!m_seal && !load())
+        return;
+    const int fd = ::open(QFile::encodeName(path()).constData(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return;
-    const QByteArray line = markLine(mark, position);
+    dropTornMark(fd);
+    const QByteArray line = markLine(*m_seal, markText(mark, position));
     if (::write(fd, line.constData(), size_t(line.size())) == line.size())
         ::fdatasync(fd);
     ::close(fd);
@@ -109,12 +256,13 @@ int RenameJournal::finish()
     const QByteArray native = QFile::encodeName(path());
     if (::unlink(native.constData()) != 0 && errno != ENOENT)
         return errno;
+    m_seal.reset();
     return FileOps().syncFolder(QFile::encodeName(m_folder));
 }
 
 std::optional<JournalContent> RenameJournal::load(int *error) const
 {
-    const auto record = RecordFile::read(path(), kHeader, error);
+    const auto record = RecordFile::read(path(), kHeader, RecordFile::Marks::Allowed, error);
     if (!record)
         return std::nullopt;
     JournalContent content;
@@ -127,16 +275,46 @@ std::optional<JournalContent> RenameJournal::load(int *error) const
         }
         content.entries.append(*entry);
     }
-    // The last mark may have been cut by a crash; it is then ignored.
-    for (const QByteArray &line : record->trailer()) {
-        if (line == "PHASE1")
-            content.firstPhaseDone = true;
-        else if (line == "PHASE2")
-            content.secondPhaseDone = true;
-        else if (line.startsWith("COPY "))
-            content.copying.insert(line.mid(5).toInt());
+    if (!entriesHoldTogether(content.entries) || !readMarks(record->marks(), content)) {
+        if (error)
+            *error = EBADMSG;
+        return std::nullopt;
     }
+    m_seal = record->seal();
     return content;
+}
+
+QList<FileToCheck> RenameJournal::filesToCheck(FileOps &fs) const
+{
+    const RecordFile record = RecordFile::salvage(path());
+    QList<FileToCheck> temporary;
+    QList<FileToCheck> renamed;
+    QSet<QByteArray> found;
+    for (const QList<QByteArray> &fields : record.rows()) {
+        const RowPaths paths = rowPaths(record, fields);
+        if (paths.tempPath && fs.exists(*paths.tempPath) && !found.contains(*paths.tempPath)) {
+            found.insert(*paths.tempPath);
+            temporary.append({*paths.tempPath, paths.oldPath.value_or(QByteArray()), true});
+        }
+        if (paths.oldPath && paths.newPath && *paths.newPath != *paths.oldPath && fs.exists(*paths.newPath)
+            && !fs.exists(*paths.oldPath))
+            renamed.append({*paths.newPath, *paths.oldPath, false});
+    }
+    // A row too damaged to name its temporary file still leaves it in one of
+    // the journal's folders.
+    for (const QByteArray &folder : record.folders()) {
+        for (const QByteArray &name : namesIn(folder)) {
+            const QByteArray path = folder + '/' + name;
+            if (name.startsWith(kTemporaryStart) && !found.contains(path)) {
+                found.insert(path);
+                temporary.append({path, {}, true});
+            }
+        }
+    }
+    const auto byPath = [](const FileToCheck &a, const FileToCheck &b) { return a.path < b.path; };
+    std::sort(temporary.begin(), temporary.end(), byPath);
+    std::sort(renamed.begin(), renamed.end(), byPath);
+    return temporary + renamed;
 }
 
 RenameLock::RenameLock(const QString &folder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/FileOps.h"
+#include "files/RecordFormat.h"
 #include "files/RenamePlan.h"
 
 #include <QByteArray>
@@ -48,7 +49,9 @@ public:
     bool exists() const;
 
     // Writes the plan's running positions and puts the journal in place, both
-    // flushed to disk. 0 or errno; EEXIST when a journal already waits.
+    // flushed to disk. 0 or errno; EEXIST when a journal already waits,
+    // EINVAL when the plan is not one the journal can hold (a path that is
+    // not absolute and clean, a temporary name not of the planner's form).
     int begin(const RenamePlan &plan);
 
     // Appends a progress mark, flushed to disk.
@@ -58,8 +61,15 @@ public:
     int finish();
 
     // The journal's content; nullopt with error ENOENT when there is none,
-    // EBADMSG when it cannot be read as a journal.
+    // EACCES when it cannot be opened, EBADMSG when it is not a journal as
+    // this program writes it (damaged, edited, cut short, or of an older
+    // form): such a journal is never acted on.
     std::optional<JournalContent> load(int *error = nullptr) const;
+
+    // For a journal load refuses: the files it still names that are under a
+    // temporary name (those found in its folders too), then those at a new
+    // path whose old path is free. Nothing is moved.
+    QList<FileToCheck> filesToCheck(FileOps &fs) const;
 
     // Removes the half-written journals and undo records of runs killed while
     // writing them.
@@ -67,6 +77,9 @@ public:
 
 private:
     QString m_folder;
+    // The checksum of the journal on disk, which its marks carry; known once
+    // this object wrote or read it.
+    mutable std::optional<quint32> m_seal;
 };
 
 // Held while an operation works with the journal (a rename, an undo, a

@@ -1,5 +1,6 @@
 #include "files/RenameOperation.h"
 
+#include <QFile>
 #include <QSet>
 
 #include <cerrno>
@@ -143,6 +144,59 @@ UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observe
     record.save(remaining);
     endJournal(journal, undo.report);
     return undo;
+}
+
+namespace {
+
+QString recordPath(RecordKind kind, const QString &settingsFolder)
+{
+    return kind == RecordKind::Journal ? RenameJournal(settingsFolder).path() : UndoRecord(settingsFolder).path();
+}
+
+// 0 when the record can be used, ENOENT when there is none, else why not.
+int recordError(RecordKind kind, const QString &settingsFolder)
+{
+    int error = 0;
+    if (kind == RecordKind::Journal) {
+        RenameJournal(settingsFolder).load(&error);
+        return error;
+    }
+    if (!QFile::exists(UndoRecord(settingsFolder).path()))
+        return ENOENT;
+    UndoRecord(settingsFolder).load(&error);
+    return error;
+}
+
+} // namespace
+
+std::optional<DamagedRecord> damagedRecord(RecordKind kind, const QString &settingsFolder, FileOps &fs)
+{
+    const int error = recordError(kind, settingsFolder);
+    if (error == 0 || error == ENOENT)
+        return std::nullopt;
+    DamagedRecord damaged{kind, recordPath(kind, settingsFolder), error, {}};
+    damaged.files = kind == RecordKind::Journal ? RenameJournal(settingsFolder).filesToCheck(fs)
+                                                : UndoRecord(settingsFolder).filesToCheck(fs);
+    return damaged;
+}
+
+SetAsideResult setAsideRecord(RecordKind kind, const QString &settingsFolder)
+{
+    SetAsideResult result;
+    result.path = recordPath(kind, settingsFolder);
+    const RenameLock lock(settingsFolder);
+    if (lock.error() != 0) {
+        result.error = lock.error();
+        return result;
+    }
+    const int error = recordError(kind, settingsFolder);
+    if (error == 0 || error == ENOENT) {
+        result.error = error;
+        result.sound = error == 0;
+        return result;
+    }
+    result.error = moveAside(result.path, result.asidePath);
+    return result;
 }
 
 } // namespace tarvello::files

@@ -39,6 +39,36 @@ bool interruptedRenameWaiting(const QString &settingsFolder);
 // the journal cannot be read (it is then kept for another attempt).
 RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &fs);
 
+// The two records of the program's own that an operation acts on.
+enum class RecordKind {
+    Journal, // the rename journal: it blocks every rename while it waits
+    Undo,    // the undo record
+};
+
+// A record that is there but that the program refuses to act on: damaged,
+// edited, cut short, of an older form or unreadable.
+struct DamagedRecord {
+    RecordKind kind = RecordKind::Journal;
+    QString path;
+    int error = 0;            // EBADMSG, or why it could not be opened
+    QList<FileToCheck> files; // what it still names that is worth a look
+};
+
+// The record of that kind when it is there and cannot be used; nullopt when
+// it is absent or sound.
+std::optional<DamagedRecord> damagedRecord(RecordKind kind, const QString &settingsFolder, FileOps &fs);
+
+struct SetAsideResult {
+    QString path;       // the record
+    int error = 0;      // ENOENT: no such record; EBUSY: an operation runs; else errno
+    bool sound = false; // the record can be used, so it stays where it is
+    QString asidePath;  // where the record now is
+};
+
+// Moves a damaged record to a dated name beside it, never deleting it, so
+// that renames (for the journal) or undos work again. A sound record stays.
+SetAsideResult setAsideRecord(RecordKind kind, const QString &settingsFolder);
+
 struct UndoReport {
     bool nothingToUndo = false;
     int recordError = 0;           // the undo record could not be read

@@ -35,6 +35,12 @@ QString journalErrorText(const lang::Language &language, int error, const QStrin
     return extra(language, "RenameJournalFailed", RenameJournal(settingsFolder).path(), errorReason(language, error));
 }
 
+QString fileToCheckLine(const lang::Language &language, const FileToCheck &file)
+{
+    const QString former = file.formerPath.isEmpty() ? extra(language, "RecordUnknownName") : displayPath(file.formerPath);
+    return extra(language, file.temporary ? "RecordTemporaryLine" : "RecordRenamedLine", displayPath(file.path), former);
+}
+
 } // namespace
 
 QString errorReason(const lang::Language &language, int error)
@@ -161,6 +167,49 @@ QString undoText(const lang::Language &language, const UndoReport &report, const
     if (const QString failures = failuresText(language, report.report.failures); !failures.isEmpty())
         parts.append(failures);
     return parts.join(QStringLiteral("\r\n\r\n"));
+}
+
+QString damagedRecordText(const lang::Language &language, const DamagedRecord &record, int maxFiles)
+{
+    const bool journal = record.kind == RecordKind::Journal;
+    QStringList lines{extra(language, journal ? "RecoverUnreadable" : "UndoUnreadable", record.path)};
+    if (journal)
+        lines.append(extra(language, "RecordTemporaryHint"));
+    // A record that could not even be opened names nothing.
+    if (record.error == EBADMSG) {
+        const qsizetype count = record.files.size();
+        if (count == 0)
+            lines.append(extra(language, "RecordNoFiles"));
+        else
+            lines.append(extra(language, "RecordFilesHeader", QString::number(count)));
+        const qsizetype shown = maxFiles > 0 ? qMin<qsizetype>(maxFiles, count) : count;
+        for (qsizetype i = 0; i < shown; ++i)
+            lines.append(fileToCheckLine(language, record.files[i]));
+        if (shown < count)
+            lines.append(extra(language, "AddNotTextMore", QString::number(count - shown)));
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+QString setAsideQuestion(const lang::Language &language, RecordKind kind)
+{
+    return extra(language, kind == RecordKind::Journal ? "RecordSetAsideQuestion" : "RecordSetAsideQuestionUndo");
+}
+
+QString setAsideText(const lang::Language &language, const SetAsideResult &result)
+{
+    if (result.sound)
+        return extra(language, "RecordSound", result.path);
+    switch (result.error) {
+    case 0:
+        return extra(language, "RecordSetAside", result.path, result.asidePath);
+    case ENOENT:
+        return extra(language, "RecordNothingToSetAside", result.path);
+    case EBUSY:
+        return extra(language, "RenameBusy");
+    default:
+        return extra(language, "RecordSetAsideFailed", result.path, errorReason(language, result.error));
+    }
 }
 
 } // namespace tarvello::files

@@ -33,6 +33,17 @@ QString recoveryQuestion(const lang::Language &language);
 // The result of a recovery.
 QString recoveryText(const lang::Language &language, const RecoveryReport &report, const QString &settingsFolder);
 
+// What the user must hear about a record the program refuses to act on: that
+// nothing was done, what to look for, and the files it names, at most
+// maxFiles of them (all when maxFiles is 0) and then how many more.
+QString damagedRecordText(const lang::Language &language, const DamagedRecord &record, int maxFiles);
+
+// The window's question before it sets a damaged record aside.
+QString setAsideQuestion(const lang::Language &language, RecordKind kind);
+
+// How setting a record aside ended.
+QString setAsideText(const lang::Language &language, const SetAsideResult &result);
+
 // The result of an undo.
 QString undoText(const lang::Language &language, const UndoReport &report, const QString &settingsFolder);
 

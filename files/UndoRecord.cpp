@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <unistd.h>
@@ -12,8 +13,33 @@ namespace tarvello::files {
 
 namespace {
 
-const QByteArray kHeader = "TARVELLO UNDO 1";
+const QByteArray kHeader = "TARVELLO UNDO 2";
 const QString kFileName = QStringLiteral("rename.undo");
+
+// A row "U identity oldFolder oldName newFolder newName": its two paths.
+std::pair<std::optional<QByteArray>, std::optional<QByteArray>> rowPaths(const RecordFile &record,
+                                                                         const QList<QByteArray> &fields)
+{
+    if (fields.size() != 8 || fields[0] != "U")
+        return {};
+    return {record.path(fields, 4), record.path(fields, 6)};
+}
+
+// Whether the pairs are such as a rename leaves: absolute clean paths, no
+// old path and no new path given twice.
+bool pairsHoldTogether(const QList<UndoPair> &pairs)
+{
+    QSet<QByteArrayView> oldPaths;
+    QSet<QByteArrayView> newPaths;
+    oldPaths.reserve(pairs.size());
+    newPaths.reserve(pairs.size());
+    for (const UndoPair &pair : pairs) {
+        if (!isCleanAbsolutePath(pair.oldPath) || !isCleanAbsolutePath(pair.newPath)
+            || !addUnique(oldPaths, pair.oldPath) || !addUnique(newPaths, pair.newPath))
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -35,6 +61,9 @@ int UndoRecord::save(const QList<UndoPair> &pairs) const
             return errno;
         return 0;
     }
+    // Never a record that its own reading would refuse.
+    if (!pairsHoldTogether(pairs))
+        return EINVAL;
     FileOps fs;
     if (const int error = fs.makeFolders(QFile::encodeName(m_folder)))
         return error;
@@ -51,18 +80,15 @@ int UndoRecord::save(const QList<UndoPair> &pairs) const
 std::optional<QList<UndoPair>> UndoRecord::load(int *error) const
 {
     int readError = 0;
-    const auto record = RecordFile::read(path(), kHeader, &readError);
+    const auto record = RecordFile::read(path(), kHeader, RecordFile::Marks::Refused, &readError);
     if (error)
         *error = readError == ENOENT ? 0 : readError;
     if (!record)
         return readError == ENOENT ? std::make_optional(QList<UndoPair>()) : std::nullopt;
     QList<UndoPair> pairs;
     for (const QList<QByteArray> &fields : record->rows()) {
-        // "U identity oldFolder oldName newFolder newName"
         UndoPair pair;
-        const bool shaped = fields.size() == 8 && fields[0] == "U";
-        const auto oldPath = shaped ? record->path(fields, 4) : std::nullopt;
-        const auto newPath = shaped ? record->path(fields, 6) : std::nullopt;
+        const auto [oldPath, newPath] = rowPaths(*record, fields);
         if (!oldPath || !newPath || !parseIdentityFields(fields, 1, pair.identity)) {
             if (error)
                 *error = EBADMSG;
@@ -72,7 +98,25 @@ std::optional<QList<UndoPair>> UndoRecord::load(int *error) const
         pair.newPath = *newPath;
         pairs.append(pair);
     }
+    if (!pairsHoldTogether(pairs)) {
+        if (error)
+            *error = EBADMSG;
+        return std::nullopt;
+    }
     return pairs;
+}
+
+QList<FileToCheck> UndoRecord::filesToCheck(FileOps &fs) const
+{
+    const RecordFile record = RecordFile::salvage(path());
+    QList<FileToCheck> files;
+    for (const QList<QByteArray> &fields : record.rows()) {
+        const auto [oldPath, newPath] = rowPaths(record, fields);
+        if (newPath && fs.exists(*newPath))
+            files.append({*newPath, oldPath.value_or(QByteArray()), false});
+    }
+    std::sort(files.begin(), files.end(), [](const FileToCheck &a, const FileToCheck &b) { return a.path < b.path; });
+    return files;
 }
 
 } // namespace tarvello::files

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/FileOps.h"
+#include "files/RecordFormat.h"
 
 #include <QByteArray>
 #include <QList>
@@ -27,12 +28,20 @@ public:
 
     QString path() const;
 
-    // Replaces the record, flushed to disk; an empty list removes it. 0 or errno.
+    // Replaces the record, flushed to disk; an empty list removes it. 0 or
+    // errno; EINVAL for pairs the record cannot hold (a path that is not
+    // absolute and clean, a path given twice).
     int save(const QList<UndoPair> &pairs) const;
 
     // The record; an empty list when there is none. nullopt with error
-    // EBADMSG when the file cannot be read as a record.
+    // EACCES when it cannot be opened, EBADMSG when it is not a record as this
+    // program writes it (damaged, edited, cut short, or of an older form):
+    // such a record is never acted on.
     std::optional<QList<UndoPair>> load(int *error = nullptr) const;
+
+    // For a record load refuses: the files it still names at their new
+    // path, with the old path it gives. Nothing is moved.
+    QList<FileToCheck> filesToCheck(FileOps &fs) const;
 
 private:
     QString m_folder;

@@ -33,6 +33,7 @@ class MsgBox;
 
 namespace tarvello::files {
 class FileOps;
+struct DamagedRecord;
 struct RenamePlan;
 struct RenameReport;
 struct RenameRun;
@@ -265,7 +266,9 @@ public:
     // old names back and tells which could not.
     void cmdDefaire_Click();
     // When a rename cut short waits: asks whether to recover it now and, on
-    // Yes, does and tells how it went. False when none waits.
+    // Yes, does and tells how it went; when its journal cannot be read, tells
+    // which files it names and offers to set it aside instead. False when
+    // none waits.
     bool offerRecovery();
     // True while a rename or an undo runs: the list must not change meanwhile.
     bool renameRunning() const { return m_renaming; }
@@ -285,6 +288,8 @@ private:
     void addFurtherPasses(const RenamePlan &plan, const RenameReport &report);
     void showRenameProblems(const RenameRun &run);
     bool confirmUndo();
+    // Tells which files a damaged record names and, on Yes, sets it aside.
+    void offerSetAside(const DamagedRecord &record);
     void dropUndoneEntries(const UndoReport &undo);
     void closeIfAskedDuringRename();
 

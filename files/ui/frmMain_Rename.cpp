@@ -37,6 +37,8 @@ using lang::ui::widgetText;
 namespace {
 
 const QString kRenameProcedure = QStringLiteral("cmdRenommer_Click (Feuille frmMain)");
+// A message box holds this many of a damaged record's files; the rest are counted.
+constexpr int kListedFiles = 20;
 
 } // namespace
 
@@ -369,10 +371,14 @@ bool frmMain::offerRecovery()
     const QString &folder = m_context.settingsFolder;
     if (folder.isEmpty() || !interruptedRenameWaiting(folder))
         return false;
+    FileOps fs;
+    if (const auto damaged = damagedRecord(RecordKind::Journal, folder, fs)) {
+        offerSetAside(*damaged);
+        return true;
+    }
     lang::Language &language = m_context.language;
     if (!askYesNo(recoveryQuestion(language)))
         return true;
-    FileOps fs;
     objetOnOff(false, false, false);
     const RecoveryReport report = recoverInterruptedRename(folder, fs);
     objetOnOff(true, false, false);
@@ -407,12 +413,32 @@ void frmMain::cmdDefaire_Click()
 
 bool frmMain::confirmUndo()
 {
+    FileOps fs;
+    if (const auto damaged = damagedRecord(RecordKind::Undo, m_context.settingsFolder, fs)) {
+        offerSetAside(*damaged);
+        return false;
+    }
     const auto pairs = UndoRecord(m_context.settingsFolder).load();
     // Nothing to ask about: the undo itself says what is wrong.
     if (!pairs || pairs->isEmpty())
         return true;
     lang::Language &language = m_context.language;
     return askYesNo(language.extra(QStringLiteral("UndoQuestion"), QString::number(pairs->size())));
+}
+
+void frmMain::offerSetAside(const DamagedRecord &record)
+{
+    lang::Language &language = m_context.language;
+    const QString question =
+        damagedRecordText(language, record, kListedFiles) + QStringLiteral("\r\n\r\n") + setAsideQuestion(language, record.kind);
+    if (m_msgBox.KVvrMesgBox(widgetText(question), lang::MsgStyle::YesNo + lang::MsgStyle::Exclamation, language.GetMessage(1))
+        != lang::MsgAnswer::Yes)
+        return;
+    const SetAsideResult result = setAsideRecord(record.kind, m_context.settingsFolder);
+    const bool done = result.error == 0 && !result.sound;
+    m_msgBox.KVvrMesgBox(widgetText(setAsideText(language, result)),
+                         done ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+    m_ui.cmdDefaire->setEnabled(undoAvailable());
 }
 
 void frmMain::dropUndoneEntries(const UndoReport &undo)

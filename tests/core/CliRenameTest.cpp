@@ -4,6 +4,7 @@
 
 #include "files/RenameJournal.h"
 #include "files/RenamePlan.h"
+#include "files/UndoRecord.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -275,20 +276,87 @@ TEST_F(CliRename, aWaitingJournalBlocksRenameAndUndoUntilRecovered)
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"n_a.jpg", "a"}, {"b.jpg", "b"}}));
 }
 
-TEST_F(CliRename, damagedJournalIsReportedAndNothingMoves)
+// A journal the program refuses blocks renames until it is set aside; what
+// it names is told, the file left under its temporary name first.
+TEST_F(CliRename, aDamagedJournalIsToldWithItsFilesAndCanBeSetAside)
 {
     tree.write("a.jpg", "a");
-    QDir().mkpath(settingsFolder());
-    QFile journal(files::RenameJournal(settingsFolder()).path());
-    ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
-    journal.write("TARVELLO RENAME JOURNAL 1\ngarbage\n");
-    journal.close();
-    const CliRun recover = runCli({"recover"});
-    EXPECT_EQ(recover.code, app::CliIncomplete);
-    EXPECT_TRUE(recover.err.contains(utf8(extra("RecoverUnreadable", files::RenameJournal(settingsFolder()).path()))))
-        << recover.err.constData();
-    EXPECT_EQ(runCli({"rename", "--rule", "b", tree.path("a.jpg")}).code, app::CliIncomplete);
-    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a.jpg", "a"}}));
+    tree.write("b.jpg", "b");
+    files::FileOps fs;
+    const files::RenamePlan plan = files::planRename(
+        QList<files::PathPair>{{tree.path("b.jpg"), tree.path("c.jpg"), false, files::Conflict::None}}, fs);
+    files::RenameJournal journal(settingsFolder());
+    ASSERT_EQ(journal.begin(plan), 0);
+    ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
+    QFile file(journal.path());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    // Its checksum no longer matches: every row is still legible.
+    QByteArray damaged = file.readAll();
+    damaged[damaged.size() - 2] = char(damaged[damaged.size() - 2] ^ 1);
+    ASSERT_TRUE(file.seek(0));
+    ASSERT_EQ(file.write(damaged), damaged.size());
+    file.close();
+    const QHash<QByteArray, QByteArray> disk = tree.files();
+    const QByteArray unreadable = utf8(extra("RecoverUnreadable", journal.path()));
+    const QByteArray temporary = utf8(extra("RecordTemporaryLine", QFile::decodeName(plan.entries[0].tempPath),
+                                            QFile::decodeName(plan.entries[0].oldPath)));
+
+    for (const QByteArrayList &arguments : {QByteArrayList{"rename", "--rule", "z", tree.path("a.jpg")}, QByteArrayList{"recover"}}) {
+        const CliRun blocked = runCli(arguments);
+        EXPECT_EQ(blocked.code, app::CliIncomplete) << arguments.first().constData();
+        EXPECT_EQ(blocked.out, QByteArray());
+        for (const QByteArray &told : {unreadable, temporary, utf8(extra("cliSetAsideHint"))})
+            EXPECT_TRUE(blocked.err.contains(told)) << blocked.err.constData();
+        EXPECT_EQ(tree.files(), disk);
+    }
+
+    const CliRun setAside = runCli({"recover", "--set-aside"});
+    EXPECT_EQ(setAside.code, app::CliSuccess) << setAside.err.constData();
+    EXPECT_TRUE(setAside.err.contains(temporary)) << setAside.err.constData();
+    const QStringList kept = QDir(settingsFolder()).entryList({QStringLiteral("rename.journal.*")}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_TRUE(setAside.err.contains(utf8(extra("RecordSetAside", journal.path(), settingsFolder() + '/' + kept[0]))))
+        << setAside.err.constData();
+    QFile aside(settingsFolder() + '/' + kept[0]);
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), damaged);
+    EXPECT_EQ(tree.files(), disk);
+
+    EXPECT_EQ(runCli({"rename", "--rule", "z", tree.path("a.jpg")}).code, app::CliSuccess);
+    const CliRun nothing = runCli({"recover", "--set-aside"});
+    EXPECT_EQ(nothing.code, app::CliSuccess);
+    EXPECT_TRUE(nothing.err.contains(utf8(extra("RecordNothingToSetAside", journal.path())))) << nothing.err.constData();
+}
+
+TEST_F(CliRename, aDamagedUndoRecordIsToldWithItsFilesAndCanBeSetAside)
+{
+    tree.write("a.jpg", "a");
+    ASSERT_EQ(runCli({"rename", "--rule", "n_*", tree.path("a.jpg")}).code, app::CliSuccess);
+    const files::UndoRecord record(settingsFolder());
+    // A sound record is no record to set aside.
+    const CliRun sound = runCli({"undo", "--set-aside"});
+    EXPECT_EQ(sound.code, app::CliIncomplete);
+    EXPECT_TRUE(sound.err.contains(utf8(extra("RecordSound", record.path())))) << sound.err.constData();
+
+    QFile file(record.path());
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const qsizetype size = file.size();
+    ASSERT_TRUE(file.resize(size - 2));
+    file.close();
+    const CliRun undo = runCli({"undo"});
+    EXPECT_EQ(undo.code, app::CliIncomplete);
+    EXPECT_EQ(undo.out, QByteArray());
+    for (const QByteArray &told : {utf8(extra("UndoUnreadable", record.path())),
+                                   utf8(extra("RecordRenamedLine", QFile::decodeName(tree.path("n_a.jpg")),
+                                              QFile::decodeName(tree.path("a.jpg")))),
+                                   utf8(extra("cliSetAsideHintUndo"))})
+        EXPECT_TRUE(undo.err.contains(told)) << undo.err.constData();
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"n_a.jpg", "a"}}));
+
+    EXPECT_EQ(runCli({"undo", "--set-aside"}).code, app::CliSuccess);
+    const CliRun after = runCli({"undo"});
+    EXPECT_EQ(after.code, app::CliSuccess);
+    EXPECT_TRUE(after.err.contains(utf8(extra("UndoNothing"))));
 }
 
 // A language file that cannot be read is told once, naming it, and another

@@ -97,6 +97,8 @@ TEST(Cli, badCommandLinesSayWhyAndPrintNothing)
         {"undo", "a.jpg"},
         {"recover", "--rule", "x"},
         {"preview", "--skip-conflicts", "a.jpg"},
+        {"rename", "--set-aside", "--rule", "x", "a.jpg"},
+        {"undo", "--set-aside", "--rule", "x"},
         {"preview"},
         {"preview", "--bogus", "a.jpg"},
         {"preview", "a.jpg", "--rule"},
@@ -200,7 +202,7 @@ TEST(Cli, helpDocumentsEveryOptionInEachLanguage)
         const QList<QByteArray> lines = run.out.split('\n');
         for (const char *option : {"--rule", "--start", "--step", "--case", "--extension", "--filter", "--trim",
                                    "--upper-first", "--upper-words", "--no-forbidden", "--no-numbering",
-                                   "--skip-conflicts", "--settings", "--lang", "--help"}) {
+                                   "--skip-conflicts", "--set-aside", "--settings", "--lang", "--help"}) {
             const bool documented = std::any_of(lines.begin(), lines.end(), [&](const QByteArray &line) {
                 const QByteArray start = QByteArray("  ") + option;
                 // The option's name ends there ("--trim", not "--trimmed").

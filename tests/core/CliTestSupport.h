@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <ftw.h>
+
 // Running tarvello-cli in the test process, on temporary folder trees.
 namespace tarvello::clitest {
 
@@ -71,7 +73,20 @@ inline void touch(const QByteArray &path)
 class CliFolder
 {
 public:
-    CliFolder() { EXPECT_TRUE(m_dir.isValid()); }
+    CliFolder()
+    {
+        EXPECT_TRUE(m_dir.isValid());
+        m_dir.setAutoRemove(false);
+    }
+    // Qt cannot name a file whose name is not text: the tree goes by its bytes.
+    ~CliFolder()
+    {
+        ::nftw(QFile::encodeName(m_dir.path()).constData(),
+               [](const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); }, 16,
+               FTW_DEPTH | FTW_PHYS);
+    }
+    CliFolder(const CliFolder &) = delete;
+    CliFolder &operator=(const CliFolder &) = delete;
 
     QByteArray path(const QByteArray &relative) const { return QFile::encodeName(m_dir.path()) + '/' + relative; }
 

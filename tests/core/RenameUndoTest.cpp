@@ -107,15 +107,3 @@ TEST(RenameUndo, aRenameThatChangedNothingKeepsTheEarlierOneToUndo)
         EXPECT_EQ(folder.tree.read("a"), QByteArray("content of a"));
     }
 }
-
-TEST(RenameUndo, damagedRecordIsReportedAndNothingMoves)
-{
-    RenamedFolder folder(Renames{{"a", "a2"}});
-    QFile record(UndoRecord(folder.settings.path()).path());
-    ASSERT_TRUE(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    record.write("TARVELLO UNDO 1\nU - - - YQ==\nEND 1\n");
-    record.close();
-    const UndoReport undo = folder.undo();
-    EXPECT_EQ(undo.recordError, EBADMSG);
-    EXPECT_EQ(folder.tree.read("a2"), QByteArray("content of a"));
-}

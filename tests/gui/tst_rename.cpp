@@ -1,5 +1,6 @@
 #include "files/RenameJournal.h"
 #include "files/RenameTexts.h"
+#include "files/UndoRecord.h"
 #include "files/ui/frmCheckErreur.h"
 #include "lang/MsgBox.h"
 #include "support/MainWindowFixture.h"
@@ -321,6 +322,60 @@ private Q_SLOTS:
         QCOMPARE(f->disk(), (QStringList{"b.jpg", "x.jpg"}));
     }
 
+    // A journal that no longer matches its checksum is never recovered: the
+    // window names the file left under its temporary name and offers to set
+    // the journal aside, after which renames work again.
+    void aDamagedJournalIsToldAndCanBeSetAside()
+    {
+        QVERIFY(folderfixture::makeFiles(f->folder.path(), {"a.jpg", "other.jpg"}));
+        files::FileOps fs;
+        const files::RenamePlan plan = files::planRename(QList<FileEntry>{entry("a.jpg", "b.jpg")}, fs);
+        const files::RenameJournal journal(f->settings.path());
+        QCOMPARE(files::RenameJournal(f->settings.path()).begin(plan), 0);
+        QCOMPARE(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
+        damage(journal.path());
+        f->window->fileList().append(entry("other.jpg", "x.jpg"));
+        const QStringList before = f->disk();
+
+        f->box.answers = {MsgAnswer::No};
+        ui().cmdRenommer->click();
+        QCOMPARE(f->box.shown.size(), 1);
+        const QString question = f->box.shown[0].text;
+        QVERIFY(question.startsWith(widgetText(language().extra(QStringLiteral("RecoverUnreadable"), journal.path()))));
+        QVERIFY(question.contains(QFile::decodeName(plan.entries[0].tempPath)));
+        QVERIFY(question.endsWith(widgetText(files::setAsideQuestion(language(), files::RecordKind::Journal))));
+        QCOMPARE(f->box.shown[0].style, MsgStyle::YesNo + MsgStyle::Exclamation);
+        QVERIFY(journal.exists());
+        QCOMPARE(f->disk(), before);
+
+        f->box.answers = {MsgAnswer::Yes};
+        ui().cmdRenommer->click();
+        QCOMPARE(f->box.shown.size(), 3);
+        QCOMPARE(f->box.shown[2].style, MsgStyle::Information);
+        QVERIFY(!journal.exists());
+        QCOMPARE(QDir(f->settings.path()).entryList({QStringLiteral("rename.journal.*")}, QDir::Files).size(), 1);
+        QCOMPARE(f->disk(), before);
+        ui().cmdRenommer->click();
+        QVERIFY(f->disk().contains(QStringLiteral("x.jpg")));
+    }
+
+    void aDamagedUndoRecordIsToldAndCanBeSetAside()
+    {
+        ui().cboRenommer->setCurrentText(QStringLiteral("n_*"));
+        f->addFiles({"a"});
+        ui().cmdRenommer->click();
+        damage(files::UndoRecord(f->settings.path()).path());
+        f->box.shown.clear();
+
+        f->box.answers = {MsgAnswer::Yes};
+        ui().cmdDefaire->click();
+        QCOMPARE(f->box.shown.size(), 2);
+        QVERIFY(f->box.shown[0].text.contains(f->path(QStringLiteral("n_a"))));
+        QVERIFY(f->box.shown[0].text.endsWith(widgetText(files::setAsideQuestion(language(), files::RecordKind::Undo))));
+        QCOMPARE(f->disk(), QStringList{"n_a"});
+        QVERIFY(!ui().cmdDefaire->isEnabled());
+    }
+
     void filesThatCannotBeRenamedAreToldOnceWithTheirReasons()
     {
         QVERIFY(folderfixture::makeFiles(f->folder.path(), {"gone.jpg", "fine.jpg"}));
@@ -412,6 +467,18 @@ private Q_SLOTS:
 private:
     files::ui::MainWindowControls &ui() { return f->ui(); }
     lang::Language &language() { return f->context.language; }
+
+    // Changes the last digit of a record's checksum.
+    static void damage(const QString &record)
+    {
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(file.size() - 2));
+        char digit = 0;
+        QVERIFY(file.getChar(&digit));
+        QVERIFY(file.seek(file.size() - 2));
+        QVERIFY(file.putChar(char(digit ^ 1)));
+    }
 
     FileEntry entry(const char *name, const char *newName) const
     {

@@ -26,6 +26,23 @@ QString failureLine(const lang::Language &language, const RenameFailure &failure
     return line;
 }
 
+// The files carried to another disk without all of their attributes, one line each.
+QStringList attributesLines(const lang::Language &language, const QList<AttributesNotKept> &files)
+{
+    QStringList lines;
+    for (const AttributesNotKept &file : files) {
+        QStringList lost;
+        if (file.lost.owner)
+            lost.append(extra(language, "RenameAttributeOwner"));
+        if (file.lost.mode)
+            lost.append(extra(language, "RenameAttributeMode"));
+        if (file.lost.times)
+            lost.append(extra(language, "RenameAttributeTimes"));
+        lines.append(extra(language, "RenameAttributesNotKept", displayPath(file.path), lost.join(QStringLiteral(", "))));
+    }
+    return lines;
+}
+
 QString journalErrorText(const lang::Language &language, int error, const QString &settingsFolder)
 {
     if (error == EEXIST)
@@ -112,6 +129,8 @@ QString renameRunText(const lang::Language &language, const RenameRun &run, cons
         parts.append(failures);
     if (run.undoError != 0)
         parts.append(extra(language, "RenameUndoRecordFailed", errorReason(language, run.undoError)));
+    if (const QStringList lines = attributesLines(language, run.report.attributesNotKept); !lines.isEmpty())
+        parts.append(lines.join(QStringLiteral("\r\n")));
     return parts.join(QStringLiteral("\r\n\r\n"));
 }
 
@@ -160,6 +179,8 @@ QString undoText(const lang::Language &language, const UndoReport &report, const
     }
     if (const QString failures = failuresText(language, report.report.failures); !failures.isEmpty())
         parts.append(failures);
+    if (const QStringList lines = attributesLines(language, report.report.attributesNotKept); !lines.isEmpty())
+        parts.append(lines.join(QStringLiteral("\r\n")));
     return parts.join(QStringLiteral("\r\n\r\n"));
 }
 

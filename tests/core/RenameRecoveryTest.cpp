@@ -51,7 +51,7 @@ public:
         return FileOps::renameNoReplace(from, to);
     }
 
-    int copyNoReplace(const QByteArray &from, const QByteArray &to) override
+    int copyNoReplace(const QByteArray &from, const QByteArray &to, AttributesLost *lost = nullptr) override
     {
         // Dying in a copy leaves part of the file behind.
         if (++m_count == m_dieAt) {
@@ -62,7 +62,7 @@ public:
             }
             throw Killed();
         }
-        return FileOps::copyNoReplace(from, to);
+        return FileOps::copyNoReplace(from, to, lost);
     }
 
     int removeFile(const QByteArray &path) override

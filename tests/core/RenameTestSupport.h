@@ -132,11 +132,11 @@ public:
             return error;
         return FileOps::renameNoReplace(from, to);
     }
-    int copyNoReplace(const QByteArray &from, const QByteArray &to) override
+    int copyNoReplace(const QByteArray &from, const QByteArray &to, AttributesLost *lost = nullptr) override
     {
         if (const int error = ask(Op::Copy, from, to))
             return error;
-        return FileOps::copyNoReplace(from, to);
+        return FileOps::copyNoReplace(from, to, lost);
     }
     int removeFile(const QByteArray &path) override
     {

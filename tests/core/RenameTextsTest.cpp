@@ -55,9 +55,12 @@ TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
     };
     RenameRun run{0, {}, EROFS};
     run.report.failures = failures;
+    run.report.attributesNotKept = {{"/mnt/usb/owned.jpg", AttributesLost{true, false, true}}};
     const QString ran = renameRunText(language, run, QStringLiteral("/cfg"));
     expectReadable(ran, {QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/c.jpg"), QStringLiteral("/photos/tmp_Tarv_3_dé.jpg"),
-                         errorReason(language, EROFS)});
+                         errorReason(language, EROFS), QStringLiteral("/mnt/usb/owned.jpg"),
+                         language.extra(QStringLiteral("RenameAttributeOwner")), language.extra(QStringLiteral("RenameAttributeTimes"))});
+    EXPECT_FALSE(ran.contains(language.extra(QStringLiteral("RenameAttributeMode"))));
     EXPECT_TRUE(renameRunText(language, RenameRun{}, QStringLiteral("/cfg")).isEmpty());
     for (const int error : {EEXIST, EBUSY, ENOSPC})
         expectReadable(renameRunText(language, RenameRun{error, {}, 0}, QStringLiteral("/cfg")));

@@ -168,10 +168,8 @@ int recoverFiles(const QString &settingsFolder, const lang::Language &language, 
     for (const files::JournalEntry &entry : report.renamed)
         writeMove(out, entry.oldPath, entry.newPath);
     writeMessage(err, files::recoveryText(language, report, settingsFolder));
-    // An unfinished copy is the user's to look at, so it counts as not done.
-    const bool done = !report.busy && !report.unreadable && report.leftAtTemporary.isEmpty()
-        && report.incompleteCopies.isEmpty();
-    return done ? CliSuccess : CliIncomplete;
+    // An unfinished copy or a file found nowhere is the user's to look at, so it counts as not done.
+    return report.complete() ? CliSuccess : CliIncomplete;
 }
 
 } // namespace tarvello::app

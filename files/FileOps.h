@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHashFunctions>
 #include <QSet>
 
 #include <functional>
@@ -19,6 +20,11 @@ struct FileIdentity {
     qint64 birth = 0;
     bool operator==(const FileIdentity &) const = default;
 };
+
+inline size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, identity.device, identity.inode, identity.birth);
+}
 
 // What a copy to another file system could not give the new file of the
 // original's: the system may refuse a change of owner (to anyone but root),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/FileOps.h"
+#include "files/RenameExecutor.h"
 #include "files/RenamePlan.h"
 
 #include <QByteArray>
@@ -96,16 +97,25 @@ struct RecoveryReport {
     bool unreadable = false; // it could not be read; nothing was touched
     int atNew = 0;
     int atOld = 0;
-    QList<JournalEntry> renamed;          // positions found at their new path
+    QList<JournalEntry> renamed;          // positions found at their new path (with the identity found there)
     QList<QByteArray> leftAtTemporary;    // files that could take neither name
     QList<QByteArray> incompleteCopies;   // new paths that may hold an unfinished copy
+    QList<JournalEntry> missing;          // positions found at none of their paths
+    QList<AttributesNotKept> attributesNotKept; // copies the recovery made
+
+    // Every file is at its old or its new path and nothing is left to look at.
+    bool complete() const
+    {
+        return !busy && !unreadable && leftAtTemporary.isEmpty() && incompleteCopies.isEmpty() && missing.isEmpty();
+    }
 };
 
 // Brings every file of an interrupted run to its new path or back to its old
 // path, from whatever point the run (or an earlier recovery) was cut at.
 // Positions are finished in the second phase's order; a file whose new path is
 // taken goes back, and so does any file that would take its old path. Never
-// replaces a file.
+// replaces a file, and removes a name only when it is a second name of the
+// same file that a cut move left behind.
 RecoveryReport recoverFromJournal(const JournalContent &content, FileOps &fs, RenameJournal *journal = nullptr);
 
 } // namespace tarvello::files

@@ -44,6 +44,19 @@ QList<UndoPair> renamedPairs(const RenamePlan &plan, const RenameReport &report,
     return pairs;
 }
 
+// The files of a recovered rename found at their new names become the
+// rename undo takes back.
+void recordTheRecoveredRename(const QString &settingsFolder, const RecoveryReport &report)
+{
+    QList<UndoPair> pairs;
+    for (const JournalEntry &entry : report.renamed) {
+        if (entry.newPath != entry.oldPath)
+            pairs.append({entry.oldPath, entry.newPath, entry.identity});
+    }
+    if (!pairs.isEmpty())
+        UndoRecord(settingsFolder).save(pairs);
+}
+
 } // namespace
 
 RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer, FileOps &fs)
@@ -88,14 +101,10 @@ RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &
         return report;
     }
     RecoveryReport report = recoverFromJournal(*content, fs, &journal);
-    QList<UndoPair> pairs;
-    for (const JournalEntry &entry : report.renamed) {
-        if (entry.newPath != entry.oldPath)
-            pairs.append({entry.oldPath, entry.newPath, entry.identity});
-    }
-    if (!pairs.isEmpty())
-        UndoRecord(settingsFolder).save(pairs);
-    if (report.leftAtTemporary.isEmpty())
+    recordTheRecoveredRename(settingsFolder, report);
+    // A file that could not be brought out, or that is nowhere to be found,
+    // keeps the journal for another attempt once the user has looked.
+    if (report.leftAtTemporary.isEmpty() && report.missing.isEmpty())
         journal.finish();
     return report;
 }

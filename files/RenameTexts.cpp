@@ -150,6 +150,13 @@ QString recoveryText(const lang::Language &language, const RecoveryReport &repor
         lines.append(extra(language, "RecoverLeftAt", displayPath(path)));
     for (const QByteArray &path : report.incompleteCopies)
         lines.append(extra(language, "RecoverIncompleteCopy", displayPath(path)));
+    for (const JournalEntry &entry : report.missing) {
+        lines.append(extra(language, "RecoverMissing", displayPath(entry.oldPath), displayPath(entry.newPath)) + QLatin1Char(' ')
+                     + extra(language, "RecoverMissingTemporary", displayPath(entry.tempPath)));
+    }
+    lines.append(attributesLines(language, report.attributesNotKept));
+    if (!report.leftAtTemporary.isEmpty() || !report.missing.isEmpty())
+        lines.append(extra(language, "RecoverJournalKept", RenameJournal(settingsFolder).path()));
     return lines.join(QStringLiteral("\r\n"));
 }
 

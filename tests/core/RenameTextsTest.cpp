@@ -71,8 +71,11 @@ TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
     recovery.atNew = 7;
     recovery.leftAtTemporary = {"/photos/tmp_Tarv_1_a.jpg"};
     recovery.incompleteCopies = {"/mnt/usb/b.jpg"};
-    expectReadable(recoveryText(language, recovery, QStringLiteral("/cfg")),
-                   {QStringLiteral("7"), QStringLiteral("/photos/tmp_Tarv_1_a.jpg"), QStringLiteral("/mnt/usb/b.jpg")});
+    recovery.missing = {{2, "/photos/gone.jpg", "/photos/tmp_Tarv_2_gone.jpg", "/photos/new.jpg", std::nullopt}};
+    const QString recovered = recoveryText(language, recovery, QStringLiteral("/cfg"));
+    expectReadable(recovered, {QStringLiteral("7"), QStringLiteral("/photos/tmp_Tarv_1_a.jpg"), QStringLiteral("/mnt/usb/b.jpg"),
+                               QStringLiteral("/photos/gone.jpg"), QStringLiteral("/photos/tmp_Tarv_2_gone.jpg"),
+                               QStringLiteral("/photos/new.jpg"), QStringLiteral("/cfg/rename.journal")});
     recovery.unreadable = true;
     expectReadable(recoveryText(language, recovery, QStringLiteral("/cfg")), {QStringLiteral("/cfg/rename.journal")});
     recovery.busy = true;

@@ -18,6 +18,8 @@ namespace {
 
 const QByteArray kHeader = "TARVELLO RENAME JOURNAL 1";
 const QString kFileName = QStringLiteral("rename.journal");
+// The row that tells an undo's journal from a rename's; a rename's has none.
+const QByteArray kUndoKind = "undo";
 
 QByteArray markLine(JournalMark mark, int position)
 {
@@ -71,12 +73,16 @@ bool RenameJournal::exists() const
     return FileOps().exists(QFile::encodeName(path()));
 }
 
-int RenameJournal::begin(const RenamePlan &plan)
+int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
 {
     FileOps fs;
     if (const int error = fs.makeFolders(QFile::encodeName(m_folder)))
         return error;
     RecordWriter writer(kHeader);
+    if (kind == JournalKind::Undo) {
+        writer.beginRow('K');
+        writer.addName(kUndoKind);
+    }
     for (const PlannedRename &entry : plan.entries) {
         if (entry.heldBack())
             continue;
@@ -119,6 +125,10 @@ std::optional<JournalContent> RenameJournal::load(int *error) const
         return std::nullopt;
     JournalContent content;
     for (const QList<QByteArray> &fields : record->rows()) {
+        if (fields == QList<QByteArray>{"K", kUndoKind}) {
+            content.kind = JournalKind::Undo;
+            continue;
+        }
         const auto entry = parseEntry(*record, fields);
         if (!entry) {
             if (error)
@@ -189,6 +199,7 @@ RecoveryReport recoverFromJournal(const JournalContent &content, FileOps &fs, Re
     const qsizetype n = entries.size();
     RecoveryReport report;
     report.found = true;
+    report.kind = content.kind;
 
     // Hard links listed together share one identity: a name holding it may
     // be another position's, so it proves nothing about this one.

@@ -28,7 +28,14 @@ struct JournalEntry {
     std::optional<FileIdentity> identity;
 };
 
+// What a journal's run does: a rename, or the undo of the last one.
+enum class JournalKind {
+    Rename,
+    Undo,
+};
+
 struct JournalContent {
+    JournalKind kind = JournalKind::Rename;
     QList<JournalEntry> entries;
     QSet<int> copying; // positions whose copy to another file system had begun
     bool firstPhaseDone = false;
@@ -48,9 +55,10 @@ public:
     QString path() const;
     bool exists() const;
 
-    // Writes the plan's running positions and puts the journal in place, both
-    // flushed to disk. 0 or errno; EEXIST when a journal already waits.
-    int begin(const RenamePlan &plan);
+    // Writes the plan's running positions and the run's kind and puts the
+    // journal in place, both flushed to disk. 0 or errno; EEXIST when a
+    // journal already waits.
+    int begin(const RenamePlan &plan, JournalKind kind = JournalKind::Rename);
 
     // Appends a progress mark, flushed to disk.
     void mark(JournalMark mark, int position = 0);
@@ -95,6 +103,7 @@ struct RecoveryReport {
     bool busy = false;       // a rename is running in another process: nothing was touched
     bool found = false;      // a journal was waiting
     bool unreadable = false; // it could not be read; nothing was touched
+    JournalKind kind = JournalKind::Rename;
     int atNew = 0;
     int atOld = 0;
     QList<JournalEntry> renamed;          // positions found at their new path (with the identity found there)

@@ -145,7 +145,8 @@ QString recoveryText(const lang::Language &language, const RecoveryReport &repor
         return extra(language, "RenameBusy");
     if (report.unreadable)
         return extra(language, "RecoverUnreadable", RenameJournal(settingsFolder).path());
-    QStringList lines{extra(language, "RecoverDone", QString::number(report.atNew), QString::number(report.atOld))};
+    QStringList lines{extra(language, report.kind == JournalKind::Undo ? "RecoverUndoDone" : "RecoverDone",
+                            QString::number(report.atNew), QString::number(report.atOld))};
     for (const QByteArray &path : report.leftAtTemporary)
         lines.append(extra(language, "RecoverLeftAt", displayPath(path)));
     for (const QByteArray &path : report.incompleteCopies)

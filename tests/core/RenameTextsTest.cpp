@@ -76,6 +76,11 @@ TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
     expectReadable(recovered, {QStringLiteral("7"), QStringLiteral("/photos/tmp_Tarv_1_a.jpg"), QStringLiteral("/mnt/usb/b.jpg"),
                                QStringLiteral("/photos/gone.jpg"), QStringLiteral("/photos/tmp_Tarv_2_gone.jpg"),
                                QStringLiteral("/photos/new.jpg"), QStringLiteral("/cfg/rename.journal")});
+    // An interrupted undo is told as one: its new names are the old ones.
+    recovery.kind = JournalKind::Undo;
+    const QString undone = recoveryText(language, recovery, QStringLiteral("/cfg"));
+    expectReadable(undone, {QStringLiteral("7")});
+    EXPECT_NE(undone.section(QStringLiteral("\r\n"), 0, 0), recovered.section(QStringLiteral("\r\n"), 0, 0));
     recovery.unreadable = true;
     expectReadable(recoveryText(language, recovery, QStringLiteral("/cfg")), {QStringLiteral("/cfg/rename.journal")});
     recovery.busy = true;

@@ -29,7 +29,9 @@ namespace tarvello::files::testing {
 class Tree
 {
 public:
-    Tree()
+    // With a template path, the tree lies there (on another file system, say).
+    explicit Tree(const QString &templatePath = {})
+        : m_dir(templatePath.isEmpty() ? QTemporaryDir() : QTemporaryDir(templatePath))
     {
         EXPECT_TRUE(m_dir.isValid());
         m_dir.setAutoRemove(false);

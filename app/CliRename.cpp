@@ -197,10 +197,8 @@ int recoverFiles(const QString &settingsFolder, const lang::Language &language, 
         writeDamaged(err, language, *damaged);
     else
         writeMessage(err, files::recoveryText(language, report, settingsFolder));
-    // An unfinished copy is the user's to look at, so it counts as not done.
-    const bool done = !report.busy && !report.unreadable && report.leftAtTemporary.isEmpty()
-        && report.incompleteCopies.isEmpty();
-    return done ? CliSuccess : CliIncomplete;
+    // An unfinished copy or a file found nowhere is the user's to look at, so it counts as not done.
+    return report.complete() ? CliSuccess : CliIncomplete;
 }
 
 int setRecordAside(files::RecordKind kind, const QString &settingsFolder, const lang::Language &language,

@@ -91,7 +91,7 @@ bool sameDescriptorContent(int a, int b)
     }
 }
 
-int copyRegularFile(const QByteArray &from, const QByteArray &to, const struct stat &source)
+int copyRegularFile(const QByteArray &from, const QByteArray &to, const struct stat &source, AttributesLost &lost)
 {
     Descriptor in(::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (in.get() < 0)
@@ -114,11 +114,10 @@ int copyRegularFile(const QByteArray &from, const QByteArray &to, const struct s
         if (const int error = writeAll(out.get(), block.data(), size_t(got)))
             return fail(error);
     }
-    if (::fchmod(out.get(), source.st_mode & 07777) != 0)
-        return fail(errno);
-    const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    if (::futimens(out.get(), times) != 0)
-        return fail(errno);
+    // The owner first: a change of owner clears the set-user-ID and
+    // set-group-ID bits, which the mode then gives back.
+    lost.owner = ::fchown(out.get(), source.st_uid, source.st_gid) != 0;
+    lost.mode = ::fchmod(out.get(), source.st_mode & 07777) != 0;
     if (::fsync(out.get()) != 0)
         return fail(errno);
     if (const int error = out.close())
@@ -131,19 +130,40 @@ int copyRegularFile(const QByteArray &from, const QByteArray &to, const struct s
         return fail(errno);
     if (!sameDescriptorContent(in.get(), check.get()))
         return fail(FileOps::kCopyMismatch);
+    // The times last, as reading the copy back may have moved its access time.
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    lost.times = ::futimens(check.get(), times) != 0;
+    if (!lost.times && ::fsync(check.get()) != 0)
+        return fail(errno);
     return 0;
 }
 
-int copyLink(const QByteArray &from, const QByteArray &to, const struct stat &source)
+// The target of a symbolic link of the given lstat; 0 or errno.
+int readLinkTarget(const QByteArray &path, const struct stat &st, QByteArray &target)
 {
-    QByteArray target(qsizetype(source.st_size) + 1, '\0');
-    const ssize_t length = ::readlink(from.constData(), target.data(), size_t(target.size()));
+    target = QByteArray(qsizetype(st.st_size) + 1, '\0');
+    const ssize_t length = ::readlink(path.constData(), target.data(), size_t(target.size()));
     if (length < 0)
         return errno;
+    // Longer than when it was looked at: it changed meanwhile.
     if (length >= target.size())
         return EIO;
     target.truncate(length);
-    return ::symlink(target.constData(), to.constData()) == 0 ? 0 : errno;
+    return 0;
+}
+
+int copyLink(const QByteArray &from, const QByteArray &to, const struct stat &source, AttributesLost &lost)
+{
+    QByteArray target;
+    if (const int error = readLinkTarget(from, source, target))
+        return error;
+    if (::symlink(target.constData(), to.constData()) != 0)
+        return errno;
+    // The link itself, never the file it points to; a link has no mode of its own.
+    lost.owner = ::fchownat(AT_FDCWD, to.constData(), source.st_uid, source.st_gid, AT_SYMLINK_NOFOLLOW) != 0;
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    lost.times = ::utimensat(AT_FDCWD, to.constData(), times, AT_SYMLINK_NOFOLLOW) != 0;
+    return 0;
 }
 
 // A path holding NUL would reach the system cut at that byte and name
@@ -217,17 +237,20 @@ int FileOps::linkNoReplace(const QByteArray &from, const QByteArray &to)
     return 0;
 }
 
-int FileOps::copyNoReplace(const QByteArray &from, const QByteArray &to)
+int FileOps::copyNoReplace(const QByteArray &from, const QByteArray &to, AttributesLost *lost)
 {
+    AttributesLost ignored;
+    AttributesLost &told = lost ? *lost : ignored;
+    told = {};
     struct stat source {};
     if (namesNoFile(from) || namesNoFile(to))
         return ENOENT;
     if (::lstat(from.constData(), &source) != 0)
         return errno;
     if (S_ISREG(source.st_mode))
-        return copyRegularFile(from, to, source);
+        return copyRegularFile(from, to, source, told);
     if (S_ISLNK(source.st_mode))
-        return copyLink(from, to, source);
+        return copyLink(from, to, source, told);
     // Folders and special files are not carried from one file system to another.
     return EXDEV;
 }
@@ -243,6 +266,16 @@ bool FileOps::sameContent(const QByteArray &a, const QByteArray &b)
 {
     if (namesNoFile(a) || namesNoFile(b))
         return false;
+    struct stat linkA {};
+    struct stat linkB {};
+    if (::lstat(a.constData(), &linkA) != 0 || ::lstat(b.constData(), &linkB) != 0)
+        return false;
+    if (S_ISLNK(linkA.st_mode) || S_ISLNK(linkB.st_mode)) {
+        QByteArray targetA;
+        QByteArray targetB;
+        return S_ISLNK(linkA.st_mode) && S_ISLNK(linkB.st_mode) && readLinkTarget(a, linkA, targetA) == 0
+            && readLinkTarget(b, linkB, targetB) == 0 && targetA == targetB;
+    }
     Descriptor left(::open(a.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     Descriptor right(::open(b.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (left.get() < 0 || right.get() < 0)
@@ -305,14 +338,14 @@ int FileOps::syncFolder(const QByteArray &folder)
     return ::fsync(fd.get()) == 0 ? 0 : errno;
 }
 
-int FileOps::move(const QByteArray &from, const QByteArray &to, const std::function<void()> &beforeCopy)
+int FileOps::move(const QByteArray &from, const QByteArray &to, const std::function<void()> &beforeCopy, AttributesLost *lost)
 {
     const int error = renameNoReplace(from, to);
     if (error != EXDEV)
         return error;
     if (beforeCopy)
         beforeCopy();
-    if (const int copyError = copyNoReplace(from, to))
+    if (const int copyError = copyNoReplace(from, to, lost))
         return copyError;
     if (const int removeError = removeFile(from)) {
         removeFile(to);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHashFunctions>
 #include <QSet>
 
 #include <functional>
@@ -18,6 +19,22 @@ struct FileIdentity {
     quint64 inode = 0;
     qint64 birth = 0;
     bool operator==(const FileIdentity &) const = default;
+};
+
+inline size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, identity.device, identity.inode, identity.birth);
+}
+
+// What a copy to another file system could not give the new file of the
+// original's: the system may refuse a change of owner (to anyone but root),
+// and some file systems (FAT, some network shares) keep no owner, no
+// permissions or coarser dates.
+struct AttributesLost {
+    bool owner = false; // the owner and the group
+    bool mode = false;
+    bool times = false;
+    bool any() const { return owner || mode || times; }
 };
 
 // The file-system operations of a rename, on native (byte) paths so that any
@@ -46,16 +63,18 @@ public:
     // name followed by the removal of the old one gives the same guarantee.
     virtual int renameNoReplace(const QByteArray &from, const QByteArray &to);
 
-    // Copies a regular file (or a symbolic link) to a target that must not
-    // exist, writes it to disk, checks the copy byte for byte and gives it the
-    // source's mode and times. The source stays; on failure the partial target,
-    // created here exclusively, is removed.
-    virtual int copyNoReplace(const QByteArray &from, const QByteArray &to);
+    // Copies a regular file (or a symbolic link, as a link) to a target that
+    // must not exist, writes it to disk, checks the copy byte for byte and
+    // gives it the source's owner, group, mode and times as far as the system
+    // lets it (what it could not give is told in lost). The source stays; on
+    // failure the partial target, created here exclusively, is removed.
+    virtual int copyNoReplace(const QByteArray &from, const QByteArray &to, AttributesLost *lost = nullptr);
 
     // Removes one directory entry that is not a folder.
     virtual int removeFile(const QByteArray &path);
 
-    // True when both are regular files holding the same bytes.
+    // True when both are regular files holding the same bytes, or both
+    // symbolic links to the same target.
     virtual bool sameContent(const QByteArray &a, const QByteArray &b);
 
     // The names in a folder read in one pass, when that costs less than the
@@ -71,7 +90,9 @@ public:
     // systems a copy followed by the removal of the source (beforeCopy runs
     // first, so the journal can say a copy is under way). When the source
     // cannot be removed the copy is taken back, leaving the file in one place.
-    int move(const QByteArray &from, const QByteArray &to, const std::function<void()> &beforeCopy = {});
+    // lost tells what a copy could not keep.
+    int move(const QByteArray &from, const QByteArray &to, const std::function<void()> &beforeCopy = {},
+             AttributesLost *lost = nullptr);
 
     // The link + unlink form of the no-replace rename.
     static int linkNoReplace(const QByteArray &from, const QByteArray &to);

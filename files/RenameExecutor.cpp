@@ -88,16 +88,19 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
         RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}};
         if (!back[i]) {
             bool copied = false;
+            AttributesLost lost;
             const int error = fs.move(entry.tempPath, entry.newPath, [&] {
                 copied = true;
                 if (journal)
                     journal->mark(JournalMark::CopyStarted, entry.position);
-            });
+            }, &lost);
             if (error == 0) {
                 report.outcomes[i] = Outcome::Renamed;
                 ++report.renamed;
                 if (copied)
                     report.copied.append(entry.position);
+                if (copied && lost.any())
+                    report.attributesNotKept.append({entry.newPath, lost});
                 observer.renamed(entry);
                 continue;
             }

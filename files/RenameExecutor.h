@@ -51,10 +51,18 @@ struct RenameFailure {
     QByteArray leftAt;    // the temporary path, for LeftAtTemporary
 };
 
+// A file carried to another file system whose copy could not keep all of
+// the original's attributes.
+struct AttributesNotKept {
+    QByteArray path; // where the file now is
+    AttributesLost lost;
+};
+
 struct RenameReport {
     QList<Outcome> outcomes; // outcomes[i] is position i + 1
     QList<RenameFailure> failures;
     QList<int> copied; // positions carried to another file system (a new file there)
+    QList<AttributesNotKept> attributesNotKept;
     int renamed = 0;
     bool stopped = false;
 };

@@ -23,6 +23,8 @@ const QByteArray kHeader = "TARVELLO RENAME JOURNAL 2";
 const QString kFileName = QStringLiteral("rename.journal");
 // The planner's temporary names begin with it.
 const QByteArray kTemporaryStart = "tmp_Tarv";
+// The row that tells an undo's journal from a rename's; a rename's has none.
+const QByteArray kUndoKind = "undo";
 
 QByteArray markText(JournalMark mark, int position)
 {
@@ -204,7 +206,7 @@ bool RenameJournal::exists() const
     return FileOps().exists(QFile::encodeName(path()));
 }
 
-int RenameJournal::begin(const RenamePlan &plan)
+int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
 {
     QList<JournalEntry> entries;
     for (const PlannedRename &entry : plan.entries) {
@@ -218,6 +220,10 @@ int RenameJournal::begin(const RenamePlan &plan)
     if (const int error = fs.makeFolders(QFile::encodeName(m_folder)))
         return error;
     RecordWriter writer(kHeader);
+    if (kind == JournalKind::Undo) {
+        writer.beginRow('K');
+        writer.addName(kUndoKind);
+    }
     for (const JournalEntry &entry : std::as_const(entries)) {
         writer.beginRow('E');
         writer.addNumber(entry.position);
@@ -267,6 +273,12 @@ std::optional<JournalContent> RenameJournal::load(int *error) const
         return std::nullopt;
     JournalContent content;
     for (const QList<QByteArray> &fields : record->rows()) {
+        // The kind, when there is one, comes before every entry.
+        if (content.entries.isEmpty() && content.kind != JournalKind::Undo
+            && fields == QList<QByteArray>{"K", kUndoKind}) {
+            content.kind = JournalKind::Undo;
+            continue;
+        }
         const auto entry = parseEntry(*record, fields);
         if (!entry) {
             if (error)
@@ -348,18 +360,40 @@ void RenameJournal::removeUnfinishedWrites() const
         QFile::remove(m_folder + QLatin1Char('/') + part);
 }
 
+namespace {
+
+// Where a position of a recovered journal ends.
+enum class Place {
+    Nowhere,
+    Temporary,
+    Old,
+    New,
+    OldOrNew, // both paths hold its file (hard links listed together)
+};
+
+} // namespace
+
 RecoveryReport recoverFromJournal(const JournalContent &content, FileOps &fs, RenameJournal *journal)
 {
     const QList<JournalEntry> &entries = content.entries;
     const qsizetype n = entries.size();
     RecoveryReport report;
     report.found = true;
+    report.kind = content.kind;
 
+    // Hard links listed together share one identity: a name holding it may
+    // be another position's, so it proves nothing about this one.
+    QHash<FileIdentity, int> listed;
+    for (const JournalEntry &entry : entries) {
+        if (entry.identity)
+            ++listed[*entry.identity];
+    }
     // A move made as a link and an unlink, cut between the two, leaves the
     // file under two names: the temporary one can go, nothing is lost.
     for (const JournalEntry &entry : entries) {
-        const auto temporary = fs.identity(entry.tempPath);
-        if (temporary && (fs.identity(entry.newPath) == temporary || fs.identity(entry.oldPath) == temporary))
+        if (!entry.identity || listed.value(*entry.identity) != 1 || fs.identity(entry.tempPath) != entry.identity)
+            continue;
+        if (fs.identity(entry.newPath) == entry.identity || fs.identity(entry.oldPath) == entry.identity)
             fs.removeFile(entry.tempPath);
     }
     // A copy to another file system cut short: a complete copy finishes the
@@ -406,36 +440,112 @@ RecoveryReport recoverFromJournal(const JournalContent &content, FileOps &fs, Re
             }
         }
     }
+    // The places of the files this recovery moves are known; the others are
+    // read from the disk below.
+    QList<Place> place(n, Place::Nowhere);
+    QList<bool> moved(n, false);
     for (qsizetype i = n - 1; i >= 0; --i) {
         if (!atTemporary[i] || goesBack[i])
             continue;
         const JournalEntry &entry = entries[i];
+        bool copied = false;
+        AttributesLost lost;
         const int error = fs.move(entry.tempPath, entry.newPath, [&] {
+            copied = true;
             if (journal)
                 journal->mark(JournalMark::CopyStarted, entry.position);
-        });
+        }, &lost);
         goesBack[i] = error != 0;
+        if (error == 0) {
+            place[i] = Place::New;
+            moved[i] = true;
+            if (copied && lost.any())
+                report.attributesNotKept.append({entry.newPath, lost});
+        }
     }
     for (qsizetype i = n - 1; i >= 0; --i) {
-        if (atTemporary[i] && goesBack[i] && fs.renameNoReplace(entries[i].tempPath, entries[i].oldPath) != 0)
+        if (!atTemporary[i] || !goesBack[i])
+            continue;
+        moved[i] = true;
+        if (fs.renameNoReplace(entries[i].tempPath, entries[i].oldPath) == 0) {
+            place[i] = Place::Old;
+        } else {
+            place[i] = Place::Temporary;
             report.leftAtTemporary.append(entries[i].tempPath);
+        }
     }
 
-    for (const JournalEntry &entry : entries) {
-        if (fs.exists(entry.tempPath))
-            continue;
-        const auto atNew = fs.identity(entry.newPath);
-        const bool atOld = entry.identity && fs.identity(entry.oldPath) == entry.identity;
-        // A finished copy is a new file: known by its mark, and by the original being gone.
-        const bool copied = atNew && !atOld && content.copying.contains(entry.position)
-            && !incomplete.contains(entry.position);
-        if ((atNew && atNew == entry.identity) || copied) {
+    // Each path holds one position's file: a position whose file both its
+    // paths hold is at the one no other position holds.
+    QHash<QByteArray, qsizetype> holder;
+    QMultiHash<QByteArray, qsizetype> undecided;
+    for (qsizetype i = 0; i < n; ++i) {
+        const JournalEntry &entry = entries[i];
+        if (!moved[i]) {
+            const auto atNew = fs.identity(entry.newPath);
+            const bool atOld = entry.identity && fs.identity(entry.oldPath) == entry.identity;
+            // A finished copy is a new file: known by its mark, and by the original being gone.
+            const bool copied = atNew && !atOld && content.copying.contains(entry.position)
+                && !incomplete.contains(entry.position);
+            const bool renamed = (atNew && atNew == entry.identity) || copied;
+            // Both paths of a file no other position shares name one entry
+            // (a name given again, or in other letter case where case is ignored).
+            if (fs.exists(entry.tempPath))
+                place[i] = Place::Temporary;
+            else if (renamed && atOld && listed.value(*entry.identity) > 1)
+                place[i] = Place::OldOrNew;
+            else if (renamed)
+                place[i] = Place::New;
+            else if (atOld)
+                place[i] = Place::Old;
+        }
+        if (place[i] == Place::New)
+            holder.insert(entry.newPath, i);
+        if (place[i] == Place::Old)
+            holder.insert(entry.oldPath, i);
+        if (place[i] == Place::OldOrNew) {
+            undecided.insert(entry.oldPath, i);
+            undecided.insert(entry.newPath, i);
+        }
+    }
+    QList<QByteArray> held = holder.keys();
+    while (!held.isEmpty()) {
+        const QByteArray path = held.takeLast();
+        for (auto it = undecided.constFind(path); it != undecided.constEnd() && it.key() == path; ++it) {
+            const qsizetype i = *it;
+            if (place[i] != Place::OldOrNew)
+                continue;
+            const bool toNew = entries[i].oldPath == path;
+            const QByteArray &other = toNew ? entries[i].newPath : entries[i].oldPath;
+            if (holder.contains(other))
+                continue;
+            place[i] = toNew ? Place::New : Place::Old;
+            holder.insert(other, i);
+            held.append(other);
+        }
+    }
+
+    for (qsizetype i = 0; i < n; ++i) {
+        const JournalEntry &entry = entries[i];
+        switch (place[i]) {
+        case Place::New: {
             ++report.atNew;
             JournalEntry renamed = entry;
-            renamed.identity = atNew;
+            renamed.identity = fs.identity(entry.newPath);
             report.renamed.append(renamed);
-        } else if (atOld) {
+            break;
+        }
+        case Place::Old:
+        case Place::OldOrNew:
             ++report.atOld;
+            break;
+        case Place::Nowhere:
+            // A file already gone when the run was planned was never moved.
+            if (entry.identity)
+                report.missing.append(entry);
+            break;
+        case Place::Temporary:
+            break;
         }
     }
     return report;

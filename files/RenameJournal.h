@@ -2,6 +2,7 @@
 
 #include "files/FileOps.h"
 #include "files/RecordFormat.h"
+#include "files/RenameExecutor.h"
 #include "files/RenamePlan.h"
 
 #include <QByteArray>
@@ -28,7 +29,14 @@ struct JournalEntry {
     std::optional<FileIdentity> identity;
 };
 
+// What a journal's run does: a rename, or the undo of the last one.
+enum class JournalKind {
+    Rename,
+    Undo,
+};
+
 struct JournalContent {
+    JournalKind kind = JournalKind::Rename;
     QList<JournalEntry> entries;
     QSet<int> copying; // positions whose copy to another file system had begun
     bool firstPhaseDone = false;
@@ -48,11 +56,12 @@ public:
     QString path() const;
     bool exists() const;
 
-    // Writes the plan's running positions and puts the journal in place, both
-    // flushed to disk. 0 or errno; EEXIST when a journal already waits,
-    // EINVAL when the plan is not one the journal can hold (a path that is
-    // not absolute and clean, a temporary name not of the planner's form).
-    int begin(const RenamePlan &plan);
+    // Writes the plan's running positions and the run's kind and puts the
+    // journal in place, both flushed to disk. 0 or errno; EEXIST when a
+    // journal already waits, EINVAL when the plan is not one the journal can
+    // hold (a path that is not absolute and clean, a temporary name not of the
+    // planner's form).
+    int begin(const RenamePlan &plan, JournalKind kind = JournalKind::Rename);
 
     // Appends a progress mark, flushed to disk.
     void mark(JournalMark mark, int position = 0);
@@ -107,18 +116,28 @@ struct RecoveryReport {
     bool busy = false;       // a rename is running in another process: nothing was touched
     bool found = false;      // a journal was waiting
     bool unreadable = false; // it could not be read; nothing was touched
+    JournalKind kind = JournalKind::Rename;
     int atNew = 0;
     int atOld = 0;
-    QList<JournalEntry> renamed;          // positions found at their new path
+    QList<JournalEntry> renamed;          // positions found at their new path (with the identity found there)
     QList<QByteArray> leftAtTemporary;    // files that could take neither name
     QList<QByteArray> incompleteCopies;   // new paths that may hold an unfinished copy
+    QList<JournalEntry> missing;          // positions found at none of their paths
+    QList<AttributesNotKept> attributesNotKept; // copies the recovery made
+
+    // Every file is at its old or its new path and nothing is left to look at.
+    bool complete() const
+    {
+        return !busy && !unreadable && leftAtTemporary.isEmpty() && incompleteCopies.isEmpty() && missing.isEmpty();
+    }
 };
 
 // Brings every file of an interrupted run to its new path or back to its old
 // path, from whatever point the run (or an earlier recovery) was cut at.
 // Positions are finished in the second phase's order; a file whose new path is
 // taken goes back, and so does any file that would take its old path. Never
-// replaces a file.
+// replaces a file, and removes a name only when it is a second name of the
+// same file that a cut move left behind.
 RecoveryReport recoverFromJournal(const JournalContent &content, FileOps &fs, RenameJournal *journal = nullptr);
 
 } // namespace tarvello::files

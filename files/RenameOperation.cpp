@@ -9,10 +9,11 @@ namespace tarvello::files {
 
 namespace {
 
-RenameRun runWithJournal(const RenamePlan &plan, RenameJournal &journal, RenameObserver &observer, FileOps &fs)
+RenameRun runWithJournal(const RenamePlan &plan, JournalKind kind, RenameJournal &journal, RenameObserver &observer,
+                         FileOps &fs)
 {
     RenameRun run;
-    run.journalError = journal.begin(plan);
+    run.journalError = journal.begin(plan, kind);
     if (run.journalError != 0)
         return run;
     run.report = executeRename(plan, observer, fs, &journal);
@@ -45,6 +46,40 @@ QList<UndoPair> renamedPairs(const RenamePlan &plan, const RenameReport &report,
     return pairs;
 }
 
+// The files of a recovered rename found at their new names become the
+// rename undo takes back.
+void recordTheRecoveredRename(const QString &settingsFolder, const RecoveryReport &report)
+{
+    QList<UndoPair> pairs;
+    for (const JournalEntry &entry : report.renamed) {
+        if (entry.newPath != entry.oldPath)
+            pairs.append({entry.oldPath, entry.newPath, entry.identity});
+    }
+    if (!pairs.isEmpty())
+        UndoRecord(settingsFolder).save(pairs);
+}
+
+// An undo is cut short with its record still naming every file it was to
+// take back (it is rewritten only once the files have moved): those that got
+// their old names back leave it, the others stay for the next undo.
+void keepWhatTheUndoDidNotTakeBack(const QString &settingsFolder, const RecoveryReport &report)
+{
+    const UndoRecord record(settingsFolder);
+    const auto pairs = record.load();
+    if (!pairs)
+        return;
+    QSet<std::pair<QByteArray, QByteArray>> takenBack;
+    for (const JournalEntry &entry : report.renamed)
+        takenBack.insert({entry.newPath, entry.oldPath});
+    QList<UndoPair> remaining;
+    for (const UndoPair &pair : *pairs) {
+        if (!takenBack.contains({pair.oldPath, pair.newPath}))
+            remaining.append(pair);
+    }
+    if (remaining.size() != pairs->size())
+        record.save(remaining);
+}
+
 } // namespace
 
 RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer, FileOps &fs)
@@ -53,7 +88,7 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
     if (lock.error() != 0)
         return RenameRun{lock.error(), {}, 0};
     RenameJournal journal(settingsFolder);
-    RenameRun run = runWithJournal(plan, journal, observer, fs);
+    RenameRun run = runWithJournal(plan, JournalKind::Rename, journal, observer, fs);
     if (run.journalError != 0)
         return run;
     // A rename that changed nothing leaves the last one to undo as it was.
@@ -89,14 +124,13 @@ RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &
         return report;
     }
     RecoveryReport report = recoverFromJournal(*content, fs, &journal);
-    QList<UndoPair> pairs;
-    for (const JournalEntry &entry : report.renamed) {
-        if (entry.newPath != entry.oldPath)
-            pairs.append({entry.oldPath, entry.newPath, entry.identity});
-    }
-    if (!pairs.isEmpty())
-        UndoRecord(settingsFolder).save(pairs);
-    if (report.leftAtTemporary.isEmpty())
+    if (content->kind == JournalKind::Undo)
+        keepWhatTheUndoDidNotTakeBack(settingsFolder, report);
+    else
+        recordTheRecoveredRename(settingsFolder, report);
+    // A file that could not be brought out, or that is nowhere to be found,
+    // keeps the journal for another attempt once the user has looked.
+    if (report.leftAtTemporary.isEmpty() && report.missing.isEmpty())
         journal.finish();
     return report;
 }
@@ -131,7 +165,7 @@ UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observe
     }
     undo.plan = planRename(way, fs);
     RenameJournal journal(settingsFolder);
-    const RenameRun run = runWithJournal(undo.plan, journal, observer, fs);
+    const RenameRun run = runWithJournal(undo.plan, JournalKind::Undo, journal, observer, fs);
     undo.journalError = run.journalError;
     if (run.journalError != 0)
         return undo;

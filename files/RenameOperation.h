@@ -34,9 +34,11 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
 bool interruptedRenameWaiting(const QString &settingsFolder);
 
 // Recovers the interrupted rename, if any: every file to its new or its old
-// name. The files found at their new names become the rename undo takes back.
-// The journal goes, unless a file had to stay under its temporary name or
-// the journal cannot be read (it is then kept for another attempt).
+// name. The files found at their new names become the rename undo takes back;
+// after an interrupted undo, the files it took back leave the undo record and
+// the others stay in it. The journal goes, unless a file had to stay under
+// its temporary name, a file is at none of its paths or the journal cannot be
+// read (it is then kept for another attempt).
 RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &fs);
 
 // The two records of the program's own that an operation acts on.

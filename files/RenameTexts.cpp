@@ -26,6 +26,23 @@ QString failureLine(const lang::Language &language, const RenameFailure &failure
     return line;
 }
 
+// The files carried to another disk without all of their attributes, one line each.
+QStringList attributesLines(const lang::Language &language, const QList<AttributesNotKept> &files)
+{
+    QStringList lines;
+    for (const AttributesNotKept &file : files) {
+        QStringList lost;
+        if (file.lost.owner)
+            lost.append(extra(language, "RenameAttributeOwner"));
+        if (file.lost.mode)
+            lost.append(extra(language, "RenameAttributeMode"));
+        if (file.lost.times)
+            lost.append(extra(language, "RenameAttributeTimes"));
+        lines.append(extra(language, "RenameAttributesNotKept", displayPath(file.path), lost.join(QStringLiteral(", "))));
+    }
+    return lines;
+}
+
 QString journalErrorText(const lang::Language &language, int error, const QString &settingsFolder)
 {
     if (error == EEXIST)
@@ -118,6 +135,8 @@ QString renameRunText(const lang::Language &language, const RenameRun &run, cons
         parts.append(failures);
     if (run.undoError != 0)
         parts.append(extra(language, "RenameUndoRecordFailed", errorReason(language, run.undoError)));
+    if (const QStringList lines = attributesLines(language, run.report.attributesNotKept); !lines.isEmpty())
+        parts.append(lines.join(QStringLiteral("\r\n")));
     return parts.join(QStringLiteral("\r\n\r\n"));
 }
 
@@ -132,11 +151,19 @@ QString recoveryText(const lang::Language &language, const RecoveryReport &repor
         return extra(language, "RenameBusy");
     if (report.unreadable)
         return extra(language, "RecoverUnreadable", RenameJournal(settingsFolder).path());
-    QStringList lines{extra(language, "RecoverDone", QString::number(report.atNew), QString::number(report.atOld))};
+    QStringList lines{extra(language, report.kind == JournalKind::Undo ? "RecoverUndoDone" : "RecoverDone",
+                            QString::number(report.atNew), QString::number(report.atOld))};
     for (const QByteArray &path : report.leftAtTemporary)
         lines.append(extra(language, "RecoverLeftAt", displayPath(path)));
     for (const QByteArray &path : report.incompleteCopies)
         lines.append(extra(language, "RecoverIncompleteCopy", displayPath(path)));
+    for (const JournalEntry &entry : report.missing) {
+        lines.append(extra(language, "RecoverMissing", displayPath(entry.oldPath), displayPath(entry.newPath)) + QLatin1Char(' ')
+                     + extra(language, "RecoverMissingTemporary", displayPath(entry.tempPath)));
+    }
+    lines.append(attributesLines(language, report.attributesNotKept));
+    if (!report.leftAtTemporary.isEmpty() || !report.missing.isEmpty())
+        lines.append(extra(language, "RecoverJournalKept", RenameJournal(settingsFolder).path()));
     return lines.join(QStringLiteral("\r\n"));
 }
 
@@ -166,6 +193,8 @@ QString undoText(const lang::Language &language, const UndoReport &report, const
     }
     if (const QString failures = failuresText(language, report.report.failures); !failures.isEmpty())
         parts.append(failures);
+    if (const QStringList lines = attributesLines(language, report.report.attributesNotKept); !lines.isEmpty())
+        parts.append(lines.join(QStringLiteral("\r\n")));
     return parts.join(QStringLiteral("\r\n\r\n"));
 }
 

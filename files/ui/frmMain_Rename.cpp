@@ -383,10 +383,8 @@ bool frmMain::offerRecovery()
     const RecoveryReport report = recoverInterruptedRename(folder, fs);
     objetOnOff(true, false, false);
     m_fileView->refresh();
-    const bool sound = !report.busy && !report.unreadable && report.leftAtTemporary.isEmpty()
-        && report.incompleteCopies.isEmpty();
     m_msgBox.KVvrMesgBox(widgetText(recoveryText(language, report, folder)),
-                         sound ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+                         report.complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
     return true;
 }
 

@@ -276,6 +276,36 @@ TEST_F(CliRename, aWaitingJournalBlocksRenameAndUndoUntilRecovered)
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"n_a.jpg", "a"}, {"b.jpg", "b"}}));
 }
 
+// A file gone from every path of the journal (moved by hand meanwhile) is
+// named with the paths looked at; the journal stays until it is back.
+TEST_F(CliRename, aFileFoundNowhereKeepsTheJournalUntilItIsBack)
+{
+    tree.write("a.jpg", "a");
+    tree.write("b.jpg", "b");
+    files::FileOps fs;
+    const files::RenamePlan plan = files::planRename(
+        QList<files::PathPair>{{tree.path("a.jpg"), tree.path("c.jpg"), false, files::Conflict::None},
+                               {tree.path("b.jpg"), tree.path("d.jpg"), false, files::Conflict::None}},
+        fs);
+    ASSERT_EQ(files::RenameJournal(settingsFolder()).begin(plan), 0);
+    for (const files::PlannedRename &entry : plan.entries)
+        ASSERT_EQ(fs.renameNoReplace(entry.oldPath, entry.tempPath), 0);
+    ASSERT_EQ(fs.renameNoReplace(plan.entries[0].tempPath, tree.path("aside.jpg")), 0);
+
+    const CliRun recover = runCli({"recover"});
+    EXPECT_EQ(recover.code, app::CliIncomplete);
+    EXPECT_EQ(recover.out, line(tree.path("b.jpg"), tree.path("d.jpg")));
+    for (const QByteArray &path : {tree.path("a.jpg"), tree.path("c.jpg"), plan.entries[0].tempPath})
+        EXPECT_TRUE(recover.err.contains(path)) << recover.err.constData();
+    EXPECT_TRUE(files::RenameJournal(settingsFolder()).exists());
+    EXPECT_EQ(runCli({"rename", "--rule", "z", tree.path("d.jpg")}).code, app::CliIncomplete);
+
+    ASSERT_EQ(fs.renameNoReplace(tree.path("aside.jpg"), plan.entries[0].tempPath), 0);
+    EXPECT_EQ(runCli({"recover"}).code, app::CliSuccess);
+    EXPECT_FALSE(files::RenameJournal(settingsFolder()).exists());
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"c.jpg", "a"}, {"d.jpg", "b"}}));
+}
+
 // A journal the program refuses blocks renames until it is set aside; what
 // it names is told, the file left under its temporary name first.
 TEST_F(CliRename, aDamagedJournalIsToldWithItsFilesAndCanBeSetAside)

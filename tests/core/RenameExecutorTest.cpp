@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace tarvello::files;
 using namespace tarvello::files::testing;
@@ -279,4 +280,71 @@ TEST_F(AcrossFileSystems, aCopyThatCannotFinishLeavesOnlyTheSource)
         EXPECT_EQ(tree.read("a"), QByteArray("A"));
         EXPECT_FALSE(FileOps().exists(elsewhere("a")));
     }
+}
+
+// Carried to another file system, a file keeps its owner, group, mode (set-ID
+// bits included) and times, and a symbolic link moves as a link with its own
+// owner and times; a user whom the system does not let give a file its
+// group still moves it, and the rename says what was not kept.
+TEST_F(AcrossFileSystems, aMoveKeepsOwnerModeAndTimesOrSaysWhatItCouldNot)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can make files of other users";
+    constexpr uid_t kOwner = 4242;
+    constexpr gid_t kGroup = 4343;
+    constexpr uid_t kNobody = 65534;
+    const struct timespec times[2] = {{1000000000, 0}, {1100000000, 0}};
+    tree.write("photo.jpg", "photo");
+    tree.write("theirs.jpg", "theirs");
+    ASSERT_EQ(::symlink("photo.jpg", tree.path("link").constData()), 0);
+    for (const QByteArray name : {"photo.jpg", "link"}) {
+        ASSERT_EQ(::lchown(tree.path(name).constData(), kOwner, kGroup), 0);
+        ASSERT_EQ(::utimensat(AT_FDCWD, tree.path(name).constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+    }
+    ASSERT_EQ(::chmod(tree.path("photo.jpg").constData(), 06750), 0);
+
+    FileOps fs;
+    for (const QByteArray name : {"photo.jpg", "link"}) {
+        SCOPED_TRACE(name.constData());
+        AttributesLost lost;
+        ASSERT_EQ(fs.move(tree.path(name), elsewhere(name), {}, &lost), 0);
+        EXPECT_FALSE(lost.any());
+        struct stat st {};
+        ASSERT_EQ(::lstat(elsewhere(name).constData(), &st), 0);
+        EXPECT_EQ(st.st_uid, kOwner);
+        EXPECT_EQ(st.st_gid, kGroup);
+        EXPECT_EQ(st.st_mtim.tv_sec, times[1].tv_sec);
+        EXPECT_EQ(S_ISLNK(st.st_mode), name == "link");
+        if (name == "photo.jpg") {
+            EXPECT_EQ(st.st_mode & 07777, 06750u);
+        }
+    }
+    char target[32] = {};
+    EXPECT_EQ(::readlink(elsewhere("link").constData(), target, sizeof target - 1), 9);
+    EXPECT_STREQ(target, "photo.jpg");
+
+    // Another user, moving a file of theirs whose group is not theirs.
+    ASSERT_EQ(::chown(tree.path("theirs.jpg").constData(), kNobody, 0), 0);
+    for (const QString &folder : {tree.root(), other.path()})
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+    const RenamePlan plan = planRename(QList<PathPair>{{tree.path("theirs.jpg"), elsewhere("theirs.jpg"), false, Conflict::None}}, fs);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            ::_exit(2);
+        RenameObserver quiet;
+        const RenameReport report = executeRename(plan, quiet, fs);
+        const bool told = report.attributesNotKept.size() == 1 && report.attributesNotKept[0].path == elsewhere("theirs.jpg")
+            && report.attributesNotKept[0].lost.owner && !report.attributesNotKept[0].lost.mode
+            && !report.attributesNotKept[0].lost.times;
+        ::_exit(report.renamed == 1 && told ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    struct stat st {};
+    ASSERT_EQ(::stat(elsewhere("theirs.jpg").constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, kNobody);
+    EXPECT_FALSE(tree.exists("theirs.jpg"));
 }

@@ -2,6 +2,7 @@
 
 #include "files/RenameJournal.h"
 #include "files/RenameOperation.h"
+#include "files/UndoRecord.h"
 
 #include <QCryptographicHash>
 #include <QProcess>
@@ -9,10 +10,14 @@
 #include <QThread>
 
 #include <algorithm>
+#include <memory>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace tarvello::files;
+using tarvello::files::testing::Renames;
 using tarvello::files::testing::Tree;
 
 namespace {
@@ -249,4 +254,282 @@ TEST(RenameKill, aRunningRenameIsNotTakenForAnInterruptedOne)
     EXPECT_FALSE(report.busy);
     EXPECT_EQ(report.atNew + report.atOld, kFiles);
     batch.expectSound();
+}
+
+namespace {
+
+const QString kOtherFileSystem = QStringLiteral("/dev/shm");
+
+// True when /dev/shm is a folder on another file system than the temporary one.
+bool otherFileSystemAvailable()
+{
+    struct stat here {};
+    struct stat there {};
+    return ::stat(QFile::encodeName(QDir::tempPath()).constData(), &here) == 0
+        && ::stat(QFile::encodeName(kOtherFileSystem).constData(), &there) == 0 && S_ISDIR(there.st_mode)
+        && ::access(QFile::encodeName(kOtherFileSystem).constData(), W_OK) == 0 && here.st_dev != there.st_dev;
+}
+
+// Files in a temporary tree and, for names that start with "@", in a tree on
+// another file system.
+class Places
+{
+public:
+    explicit Places(bool acrossFileSystems)
+    {
+        if (acrossFileSystems)
+            m_there = std::make_unique<Tree>(kOtherFileSystem + QStringLiteral("/tarvello-kill-XXXXXX"));
+    }
+
+    QString settings() const { return m_settings.path(); }
+
+    QByteArray path(const QByteArray &name) const
+    {
+        return name.startsWith('@') ? m_there->path(name.mid(1)) : m_here.path(name);
+    }
+
+    // Each file holds its own name, and a linked name the file of its target.
+    void make(const QList<QByteArray> &names, const QHash<QByteArray, QByteArray> &links) const
+    {
+        for (const QByteArray &name : names) {
+            if (name.startsWith('@'))
+                m_there->write(name.mid(1), name);
+            else
+                m_here.write(name, name);
+        }
+        for (auto it = links.cbegin(); it != links.cend(); ++it)
+            EXPECT_EQ(::link(path(it.value()).constData(), path(it.key()).constData()), 0);
+    }
+
+    QHash<QByteArray, QByteArray> files() const
+    {
+        QHash<QByteArray, QByteArray> found = m_here.files();
+        if (m_there) {
+            const QHash<QByteArray, QByteArray> there = m_there->files();
+            for (auto it = there.cbegin(); it != there.cend(); ++it)
+                found.insert('@' + it.key(), it.value());
+        }
+        return found;
+    }
+
+    QStringList arguments(const Renames &run) const
+    {
+        QStringList arguments;
+        for (const auto &[from, to] : run)
+            arguments << QFile::decodeName(path(from)) << QFile::decodeName(path(to));
+        return arguments;
+    }
+
+private:
+    Tree m_here;
+    std::unique_ptr<Tree> m_there;
+    QTemporaryDir m_settings;
+};
+
+// Runs the driver to its end or its death; true when it was killed.
+bool killedDriver(const QStringList &arguments)
+{
+    QProcess driver;
+    driver.start(QStringLiteral(TARVELLO_RENAME_DRIVER), arguments);
+    EXPECT_TRUE(driver.waitForFinished(60000));
+    return driver.exitStatus() == QProcess::CrashExit;
+}
+
+// Where a path is once a run has moved it: the run may rename the path
+// itself or one of its folders.
+QByteArray movedBy(const Renames &run, const QByteArray &path)
+{
+    for (const auto &[from, to] : run) {
+        if (path == from || path.startsWith(from + '/'))
+            return to + path.mid(from.size());
+    }
+    return path;
+}
+
+// After a run and its recovery: the same files with their contents, each at
+// its place before the run or the place the run gives it, and no name, of a
+// file or of a folder, is a temporary one. Names of one file may trade places.
+void expectEachAtOldOrNew(const QHash<QByteArray, QByteArray> &before, const QHash<QByteArray, QByteArray> &after,
+                          const Renames &run)
+{
+    QHash<QByteArray, QSet<QByteArray>> places;
+    QHash<QByteArray, int> count;
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        places[it.value()] << it.key() << movedBy(run, it.key());
+        ++count[it.value()];
+    }
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        EXPECT_TRUE(places.value(it.value()).contains(it.key())) << it.key().constData() << " holds " << it.value().constData();
+        --count[it.value()];
+        for (const QByteArray &part : it.key().split('/'))
+            EXPECT_FALSE(part.startsWith("tmp_Tarv")) << it.key().constData();
+    }
+    for (auto it = count.cbegin(); it != count.cend(); ++it)
+        EXPECT_EQ(it.value(), 0) << it.key().constData() << " lost or doubled";
+}
+
+// The recovery counted each position where the disk has it; a position
+// whose file both its paths hold (two names of one file) may count either way.
+void expectCounted(const RecoveryReport &report, const QHash<QByteArray, QByteArray> &before,
+                   const QHash<QByteArray, QByteArray> &after, const Renames &run)
+{
+    int atNew = 0;
+    int either = 0;
+    for (const auto &[from, to] : run) {
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (it.key() != from && !it.key().startsWith(from + '/'))
+                continue;
+            if (after.value(movedBy(run, it.key())) == it.value()) {
+                if (after.value(it.key()) == it.value())
+                    ++either;
+                else
+                    ++atNew;
+            }
+            break;
+        }
+    }
+    EXPECT_GE(report.atNew, atNew);
+    EXPECT_LE(report.atNew, atNew + either);
+    EXPECT_EQ(report.atNew + report.atOld, run.size());
+    EXPECT_TRUE(report.missing.isEmpty());
+    EXPECT_TRUE(report.leftAtTemporary.isEmpty());
+    EXPECT_TRUE(report.incompleteCopies.isEmpty());
+}
+
+struct KillScene {
+    const char *what;
+    QList<QByteArray> files;
+    QHash<QByteArray, QByteArray> links; // further names of a file
+    QList<Renames> runs;                 // one after the other, each cut at the same point
+    QList<QByteArray> kills;             // the operation each run dies at (see rename_driver)
+    bool acrossFileSystems = false;
+};
+
+QList<QByteArray> numbered(const QByteArray &prefix, int count)
+{
+    QList<QByteArray> names;
+    for (int i = 1; i <= count; ++i)
+        names.append(prefix + QByteArray::number(100 + i) + ".jpg");
+    return names;
+}
+
+Renames renamedEach(const QList<QByteArray> &names, const std::function<QByteArray(const QByteArray &)> &newName)
+{
+    Renames run;
+    for (const QByteArray &name : names)
+        run.append({name, newName(name)});
+    return run;
+}
+
+QList<KillScene> killScenes()
+{
+    const QList<QByteArray> far = numbered("@f", 20);
+    return {
+        {"a folder renamed with its files inside",
+         {"album/a.jpg", "album/b.jpg", "album/sub/c.jpg", "x.jpg"},
+         {},
+         {{{"album", "photos"}, {"x.jpg", "y.jpg"}}},
+         {"rename:1", "rename:2", "rename:3", "rename:4"}},
+        {"the files of a folder, then the folder",
+         {"album/a.jpg", "album/b.jpg", "album/c.jpg"},
+         {},
+         {{{"album/a.jpg", "album/1.jpg"}, {"album/b.jpg", "album/2.jpg"}, {"album/c.jpg", "album/a.jpg"}}, {{"album", "photos"}}},
+         {"rename:2", "rename:4", "rename:5"}},
+        {"two names of one file exchanged",
+         {"1.txt"},
+         {{"2.txt", "1.txt"}, {"3.txt", "1.txt"}},
+         {{{"2.txt", "1.txt"}, {"1.txt", "2.txt"}, {"3.txt", "4.txt"}}},
+         {"rename:2", "rename:4", "rename:5", "rename:6"}},
+        {"a move to another file system",
+         far,
+         {},
+         {renamedEach(far, [](const QByteArray &name) { return name.mid(1); })},
+         {"rename:21", "copy:7", "unlink:1", "unlink:6"},
+         true},
+    };
+}
+
+} // namespace
+
+// Renames of folders, of names of one file and across file systems, each run
+// killed at a chosen file operation and recovered: every file is at its old
+// or its new place, none under a temporary name, the counts are the disk's,
+// and undo then takes back every file the last run moved.
+TEST(RenameKill, runsKilledAtAChosenOperationAreRecoveredThenUndone)
+{
+    const bool acrossAvailable = otherFileSystemAvailable();
+    for (const KillScene &scene : killScenes()) {
+        if (scene.acrossFileSystems && !acrossAvailable) {
+            std::printf("skipped \"%s\": %s is missing or on the temporary folder's file system\n", scene.what,
+                        qPrintable(kOtherFileSystem));
+            continue;
+        }
+        for (const QByteArray &kill : scene.kills) {
+            SCOPED_TRACE(::testing::Message() << scene.what << ", killed at " << kill.constData());
+            Places places(scene.acrossFileSystems);
+            places.make(scene.files, scene.links);
+            QHash<QByteArray, QByteArray> undone = places.files();
+            int killed = 0;
+            for (const Renames &run : scene.runs) {
+                const QHash<QByteArray, QByteArray> before = places.files();
+                killed += killedDriver(QStringList{"die=" + QString::fromLatin1(kill), QStringLiteral("pairs"), places.settings()}
+                                       + places.arguments(run)) ? 1 : 0;
+                FileOps fs;
+                const RecoveryReport report = recoverInterruptedRename(places.settings(), fs);
+                const QHash<QByteArray, QByteArray> after = places.files();
+                expectEachAtOldOrNew(before, after, run);
+                if (report.found)
+                    expectCounted(report, before, after, run);
+                EXPECT_FALSE(RenameJournal(places.settings()).exists());
+                // A run that changed nothing leaves the one before it to undo.
+                if (after != before)
+                    undone = before;
+            }
+            EXPECT_GT(killed, 0);
+            FileOps fs;
+            RenameObserver quiet;
+            undoLastRename(places.settings(), quiet, fs);
+            EXPECT_EQ(places.files(), undone);
+        }
+    }
+}
+
+// An undo killed half-way and recovered leaves in the undo record exactly the
+// files it had not taken back, and the next undo takes them back.
+TEST(RenameKill, anUndoKilledHalfWayIsRecoveredThenUndoneAgain)
+{
+    const QList<QByteArray> names = numbered("f", 20);
+    const Renames renames = renamedEach(names, [](const QByteArray &name) { return "n_" + name; });
+    Renames back;
+    for (const auto &[from, to] : renames)
+        back.append({to, from});
+    for (const QByteArray kill : {"rename:10", "rename:25", "rename:33"}) {
+        SCOPED_TRACE(kill.constData());
+        Places places(false);
+        places.make(names, {});
+        const QHash<QByteArray, QByteArray> original = places.files();
+        EXPECT_FALSE(killedDriver(QStringList{QStringLiteral("pairs"), places.settings()} + places.arguments(renames)));
+        const QHash<QByteArray, QByteArray> renamed = places.files();
+        EXPECT_TRUE(killedDriver({"die=" + QString::fromLatin1(kill), QStringLiteral("undo"), places.settings()}));
+
+        FileOps fs;
+        const RecoveryReport report = recoverInterruptedRename(places.settings(), fs);
+        EXPECT_EQ(report.kind, JournalKind::Undo);
+        const QHash<QByteArray, QByteArray> after = places.files();
+        expectEachAtOldOrNew(renamed, after, back);
+        expectCounted(report, renamed, after, back);
+        QSet<QByteArray> stillRenamed;
+        for (const auto &[from, to] : renames) {
+            if (after.contains(to))
+                stillRenamed.insert(places.path(to));
+        }
+        QSet<QByteArray> recorded;
+        for (const UndoPair &pair : UndoRecord(places.settings()).load().value_or(QList<UndoPair>()))
+            recorded.insert(pair.newPath);
+        EXPECT_EQ(recorded, stillRenamed);
+
+        RenameObserver quiet;
+        undoLastRename(places.settings(), quiet, fs);
+        EXPECT_EQ(places.files(), original);
+    }
 }

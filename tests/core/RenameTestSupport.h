@@ -29,7 +29,9 @@ namespace tarvello::files::testing {
 class Tree
 {
 public:
-    Tree()
+    // With a template path, the tree lies there (on another file system, say).
+    explicit Tree(const QString &templatePath = {})
+        : m_dir(templatePath.isEmpty() ? QTemporaryDir() : QTemporaryDir(templatePath))
     {
         EXPECT_TRUE(m_dir.isValid());
         m_dir.setAutoRemove(false);
@@ -132,11 +134,11 @@ public:
             return error;
         return FileOps::renameNoReplace(from, to);
     }
-    int copyNoReplace(const QByteArray &from, const QByteArray &to) override
+    int copyNoReplace(const QByteArray &from, const QByteArray &to, AttributesLost *lost = nullptr) override
     {
         if (const int error = ask(Op::Copy, from, to))
             return error;
-        return FileOps::copyNoReplace(from, to);
+        return FileOps::copyNoReplace(from, to, lost);
     }
     int removeFile(const QByteArray &path) override
     {

@@ -55,9 +55,12 @@ TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
     };
     RenameRun run{0, {}, EROFS};
     run.report.failures = failures;
+    run.report.attributesNotKept = {{"/mnt/usb/owned.jpg", AttributesLost{true, false, true}}};
     const QString ran = renameRunText(language, run, QStringLiteral("/cfg"));
     expectReadable(ran, {QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/c.jpg"), QStringLiteral("/photos/tmp_Tarv_3_dé.jpg"),
-                         errorReason(language, EROFS)});
+                         errorReason(language, EROFS), QStringLiteral("/mnt/usb/owned.jpg"),
+                         language.extra(QStringLiteral("RenameAttributeOwner")), language.extra(QStringLiteral("RenameAttributeTimes"))});
+    EXPECT_FALSE(ran.contains(language.extra(QStringLiteral("RenameAttributeMode"))));
     EXPECT_TRUE(renameRunText(language, RenameRun{}, QStringLiteral("/cfg")).isEmpty());
     for (const int error : {EEXIST, EBUSY, ENOSPC})
         expectReadable(renameRunText(language, RenameRun{error, {}, 0}, QStringLiteral("/cfg")));
@@ -68,8 +71,16 @@ TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
     recovery.atNew = 7;
     recovery.leftAtTemporary = {"/photos/tmp_Tarv_1_a.jpg"};
     recovery.incompleteCopies = {"/mnt/usb/b.jpg"};
-    expectReadable(recoveryText(language, recovery, QStringLiteral("/cfg")),
-                   {QStringLiteral("7"), QStringLiteral("/photos/tmp_Tarv_1_a.jpg"), QStringLiteral("/mnt/usb/b.jpg")});
+    recovery.missing = {{2, "/photos/gone.jpg", "/photos/tmp_Tarv_2_gone.jpg", "/photos/new.jpg", std::nullopt}};
+    const QString recovered = recoveryText(language, recovery, QStringLiteral("/cfg"));
+    expectReadable(recovered, {QStringLiteral("7"), QStringLiteral("/photos/tmp_Tarv_1_a.jpg"), QStringLiteral("/mnt/usb/b.jpg"),
+                               QStringLiteral("/photos/gone.jpg"), QStringLiteral("/photos/tmp_Tarv_2_gone.jpg"),
+                               QStringLiteral("/photos/new.jpg"), QStringLiteral("/cfg/rename.journal")});
+    // An interrupted undo is told as one: its new names are the old ones.
+    recovery.kind = JournalKind::Undo;
+    const QString undone = recoveryText(language, recovery, QStringLiteral("/cfg"));
+    expectReadable(undone, {QStringLiteral("7")});
+    EXPECT_NE(undone.section(QStringLiteral("\r\n"), 0, 0), recovered.section(QStringLiteral("\r\n"), 0, 0));
     recovery.unreadable = true;
     expectReadable(recoveryText(language, recovery, QStringLiteral("/cfg")), {QStringLiteral("/cfg/rename.journal")});
     recovery.busy = true;

@@ -48,7 +48,8 @@ const QString kLanguage = QStringLiteral(
     "[LANGUAGE]\nlanguage=Français\n[MSG]\nm1=Information\nm16=*\nm77=%s fichiers renommés\n"
     "m88=Le dossier %s n'existe pas\nm92=Nombre de $ impair\nm96=Version %s inconnue\n[EXTRA]\n"
     "RecoverQuestion=Reprendre ?\nRecoverDone=Repris : %s, %s\nLanguageUnreadable=%s illisible, %s prend le relais\n"
-    "SettingsErrorPlace=clé %s, ligne %s\n");
+    "SettingsErrorPlace=clé %s, ligne %s\n"
+    "RecoverMissing=Introuvable : %s devenant %s\nRecoverMissingTemporary=ni %s\nRecoverJournalKept=Journal %s gardé\n");
 
 void writeIni(const QString &path, const QByteArray &text)
 {
@@ -144,13 +145,16 @@ private Q_SLOTS:
     void aRenameCutShortIsOfferedOnceTheWindowShows_data()
     {
         QTest::addColumn<int>("answer");
-        QTest::newRow("yes") << int(lang::MsgAnswer::Yes);
-        QTest::newRow("no") << int(lang::MsgAnswer::No);
+        QTest::addColumn<bool>("movedAway");
+        QTest::newRow("yes") << int(lang::MsgAnswer::Yes) << false;
+        QTest::newRow("no") << int(lang::MsgAnswer::No) << false;
+        QTest::newRow("yes, the file moved away meanwhile") << int(lang::MsgAnswer::Yes) << true;
     }
 
     void aRenameCutShortIsOfferedOnceTheWindowShows()
     {
         QFETCH(int, answer);
+        QFETCH(bool, movedAway);
         QTemporaryDir photos;
         QVERIFY(QFile(photos.filePath(QStringLiteral("a.jpg"))).open(QIODevice::WriteOnly));
         files::FileOps fs;
@@ -159,6 +163,8 @@ private Q_SLOTS:
         const QString settingsFolder = m_config + QStringLiteral("/Tarvello");
         QCOMPARE(files::RenameJournal(settingsFolder).begin(plan), 0);
         QCOMPARE(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
+        if (movedAway)
+            QCOMPARE(fs.renameNoReplace(plan.entries[0].tempPath, QFile::encodeName(photos.filePath(QStringLiteral("x")))), 0);
 
         RecordingServices services;
         services.box.answers = {answer};
@@ -167,11 +173,18 @@ private Q_SLOTS:
         QVERIFY(services.box.shown.size() >= 1);
         QCOMPARE(services.box.shown[0].text, QStringLiteral("Reprendre ?"));
         QCOMPARE(services.box.shown[0].style, lang::MsgStyle::YesNo + lang::MsgStyle::Question);
-        const bool recovered = answer == lang::MsgAnswer::Yes;
+        const bool recovered = answer == lang::MsgAnswer::Yes && !movedAway;
         QCOMPARE(QFile::exists(photos.filePath(QStringLiteral("b.jpg"))), recovered);
         QCOMPARE(files::RenameJournal(settingsFolder).exists(), !recovered);
         if (recovered)
             QCOMPARE(services.box.shown[1].text, QStringLiteral("Repris : 1, 0"));
+        // A file found at none of its paths is named with the paths looked at, and the journal stays.
+        if (movedAway) {
+            QCOMPARE(services.box.shown[1].style, lang::MsgStyle::Exclamation);
+            for (const QString &path : {photos.filePath(QStringLiteral("a.jpg")), photos.filePath(QStringLiteral("b.jpg")),
+                                        QFile::decodeName(plan.entries[0].tempPath), files::RenameJournal(settingsFolder).path()})
+                QVERIFY2(services.box.shown[1].text.contains(path), qPrintable(services.box.shown[1].text));
+        }
         program.mainWindow()->close();
     }
 

@@ -127,7 +127,7 @@ bool Program::Main()
         });
 
         // 16. Update check.
-        step(160, [&] { m_services.checkVersion(); });
+        step(160, [&] { m_services.checkVersion(m_main.get()); });
 
         // 17. Folders and files given on the command line.
         step(170, [&] { openCommandLine(); });

@@ -3,13 +3,27 @@
 #include "common/Cp1252.h"
 
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace tarvello::update {
 
+namespace {
+
+// Files written on Linux come as UTF-8, most often without a byte-order mark;
+// text in Windows-1252 with accents is never valid UTF-8, so either reads right.
+QString decodeSiteText(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    return utf8.hasError() ? common::decodeProfileText(bytes) : text;
+}
+
+} // namespace
+
 QString siteFileText(const QByteArray &bytes)
 {
-    QString text = common::decodeProfileText(bytes);
+    QString text = decodeSiteText(bytes);
     text.remove(QStringLiteral("\r\n"));
     text.remove(QLatin1Char('\r'));
     return text;
@@ -49,7 +63,7 @@ QString versionText(const VersionNumbers &version)
 QString releaseNotesText(const QByteArray &bytes)
 {
     static const QRegularExpression lineEnd(QStringLiteral("\\r\\n|\\r|\\n"));
-    QStringList lines = common::decodeProfileText(bytes).split(lineEnd);
+    QStringList lines = decodeSiteText(bytes).split(lineEnd);
     while (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines.mid(1).join(QLatin1Char('\n'));

@@ -9,8 +9,8 @@ namespace tarvello::update {
 // A version as its numbers, major first ("1.13.10" is {1, 13, 10}).
 using VersionNumbers = QList<int>;
 
-// The text of a file from the site, decoded as the program's text files are
-// (Windows-1252, or UTF-8 after a byte-order mark), its lines joined as the
+// The text of a file from the site, decoded as UTF-8 when it is valid UTF-8
+// (a byte-order mark dropped), else as Windows-1252, its lines joined as the
 // program has always joined them: a carriage return, with the line feed that
 // may follow it, is dropped; a line feed alone stays.
 QString siteFileText(const QByteArray &bytes);

@@ -75,6 +75,7 @@ TEST(UpdateVersion, siteFilesReadLikeTheProgramAlwaysReadThem)
     for (const Case &c : {Case{"Tarvello 1.14\nCorrig\xE9 : la r\xE8gle\nNouveau : le paquet\n", twoLines},
                           Case{"Tarvello 1.14\r\nCorrig\xE9 : la r\xE8gle\r\nNouveau : le paquet\r\n\r\n", twoLines},
                           Case{"\xEF\xBB\xBFTitle\rCorrig\xC3\xA9 : la r\xC3\xA8gle\rNouveau : le paquet", twoLines},
+                          Case{"Title\nCorrig\xC3\xA9 : la r\xC3\xA8gle\nNouveau : le paquet", twoLines},
                           Case{"Title only\n", QString()}, Case{"", QString()}})
         EXPECT_EQ(releaseNotesText(c.file), c.shown) << c.file.toStdString();
 }

@@ -31,7 +31,11 @@ UpdateService::UpdateService(app::AppContext &context, lang::MsgBox &msgBox, QOb
     openUrl = [](const QString &url) { return common::ui::ZubOpenUrl(url); };
 }
 
-UpdateService::~UpdateService() = default;
+UpdateService::~UpdateService()
+{
+    // The dialog calls the hooks it was given, which may not outlive this.
+    delete m_dialog.data();
+}
 
 frmMiseAJour *UpdateService::dialog() const
 {
@@ -43,7 +47,7 @@ void UpdateService::checkAtStart(QWidget *mainWindow)
     if (m_startUp)
         return;
     const QSettings store(kStoreName, kStoreName);
-    if (store.value(QLatin1String(kLastCheckKey)).toDate() == QDate::currentDate())
+    if (QDate::fromString(store.value(QLatin1String(kLastCheckKey)).toString(), Qt::ISODate) == QDate::currentDate())
         return;
     m_startUp = std::make_unique<UpdateCheck>(UpdateCheck::Request{
         .site = siteAddress(),
@@ -64,7 +68,8 @@ void UpdateService::startUpAnswered(QWidget *mainWindow)
     check->deleteLater();
     // A check that reached nobody is tried again at the next start.
     if (check->outcome() != CheckOutcome::NoAnswer)
-        QSettings(kStoreName, kStoreName).setValue(QLatin1String(kLastCheckKey), QDate::currentDate());
+        QSettings(kStoreName, kStoreName)
+            .setValue(QLatin1String(kLastCheckKey), QDate::currentDate().toString(Qt::ISODate));
     lang::Language &language = m_context.language;
     if (check->outcome() == CheckOutcome::Empty) {
         m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(7)), lang::MsgStyle::Information,

@@ -14,6 +14,7 @@ packages=(
   jhead libimage-exiftool-perl
   xvfb xauth imagemagick fonts-dejavu-core
   dbus at-spi2-core python3
+  desktop-file-utils appstream librsvg2-bin
 )
 
 install_missing() {

@@ -1,4 +1,5 @@
 #include "app/Cli.h"
+#include "app/DataFolder.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -18,5 +19,6 @@ int main(int argc, char **argv)
     in.open(stdin, QIODevice::ReadOnly);
     out.open(stdout, QIODevice::WriteOnly);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return tarvello::app::runCli(arguments, in, out, err, QCoreApplication::applicationDirPath());
+    return tarvello::app::runCli(arguments, in, out, err,
+                                  tarvello::app::dataFolder(QCoreApplication::applicationDirPath()));
 }

@@ -128,10 +128,10 @@ bool Program::Main()
         });
 
         // 16. Update check.
-        step(160, [&] { m_services.checkVersion(); });
+        step(160, [&] { m_services.checkVersion(m_main.get()); });
 
-        // 17. A folder given on the command line.
-        step(170, [&] { openCommandLineFolder(); });
+        // 17. Folders and files given on the command line.
+        step(170, [&] { openCommandLine(); });
 
         // 18. The loaded rule's "$" must pair.
         step(180, [&] {
@@ -239,21 +239,45 @@ void Program::quitButton()
     ExitProgram();
 }
 
-void Program::openCommandLineFolder()
+void Program::openCommandLine()
 {
-    // The whole command line is one path; quotes or a missing path give nothing.
-    const QString given = m_arguments.join(QLatin1Char(' '));
-    if (given.isEmpty())
+    if (m_arguments.isEmpty())
         return;
-    const QString longPath = QFileInfo(given).canonicalFilePath();
-    if (longPath.isEmpty())
-        return;
-    if (common::ZubFileExists(longPath)) {
-        m_main->setCurrentPath(common::ZubIsDir(longPath) ? longPath : common::ZubGetPath(longPath));
-        return;
+    // Each word is a path of its own, as a file manager passes them. When one
+    // of them names nothing, the whole command line is read as one path, as
+    // the program has always done, so that an unquoted path with spaces still
+    // opens. Quotes or a missing path give nothing.
+    QStringList paths;
+    for (const QString &argument : std::as_const(m_arguments)) {
+        const QString longPath = QFileInfo(argument).canonicalFilePath();
+        if (!longPath.isEmpty())
+            paths.append(longPath);
     }
-    m_services.msgBox().KVvrMesgBox(lang::ui::widgetText(m_context.language.GetMessage(88, longPath)),
-                                    lang::MsgStyle::OKOnly, QStringLiteral("Message"));
+    if (paths.size() < m_arguments.size()) {
+        const QString whole = QFileInfo(m_arguments.join(QLatin1Char(' '))).canonicalFilePath();
+        if (!whole.isEmpty())
+            paths = {whole};
+    }
+    // The first folder opens in the tree and the files go to the list; given
+    // only files, the tree opens on the folder of the first.
+    QString folder;
+    QStringList files;
+    for (const QString &path : std::as_const(paths)) {
+        if (!common::ZubFileExists(path)) {
+            m_services.msgBox().KVvrMesgBox(lang::ui::widgetText(m_context.language.GetMessage(88, path)),
+                                            lang::MsgStyle::OKOnly, QStringLiteral("Message"));
+        } else if (!common::ZubIsDir(path)) {
+            files.append(path);
+        } else if (folder.isEmpty()) {
+            folder = path;
+        }
+    }
+    if (folder.isEmpty() && !files.isEmpty())
+        folder = common::ZubGetPath(files.first());
+    if (!folder.isEmpty())
+        m_main->setCurrentPath(folder);
+    if (!files.isEmpty())
+        m_main->addFromExplorer(files);
 }
 
 void Program::raiseMainWindow()

@@ -30,9 +30,9 @@ public:
     ~Program();
 
     // The start: single-instance check, start-up window, settings, main window,
-    // first-run and version-change steps, command-line folder. False when the
-    // program should end at once (another instance runs, or start-up failed
-    // before the main window was shown).
+    // first-run and version-change steps, command-line folders and files.
+    // False when the program should end at once (another instance runs, or
+    // start-up failed before the main window was shown).
     bool Main();
 
     // Reads the settings file, chooses the language, creates the main window
@@ -54,7 +54,7 @@ public:
     QString settingsFilePath() const { return m_context.settingsFile.path(); }
 
 private:
-    void openCommandLineFolder();
+    void openCommandLine();
     void raiseMainWindow();
 
     AppContext m_context;

@@ -7,6 +7,6 @@ void StartupServices::closeHelp() {}
 void StartupServices::chooseExifTool() {}
 void StartupServices::startExifBatch() {}
 void StartupServices::stopExifBatch() {}
-void StartupServices::checkVersion() {}
+void StartupServices::checkVersion(QWidget *) {}
 
 } // namespace tarvello::app::ui

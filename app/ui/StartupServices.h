@@ -1,5 +1,7 @@
 #pragma once
 
+class QWidget;
+
 namespace tarvello::lang {
 class MsgBox;
 }
@@ -28,8 +30,9 @@ public:
     virtual void startExifBatch();
     virtual void stopExifBatch();
 
-    // Asks the maker's site whether a newer version exists.
-    virtual void checkVersion();
+    // Asks the maker's site whether a newer version exists, without holding
+    // up the start; a newer one is offered over the main window.
+    virtual void checkVersion(QWidget *mainWindow);
 };
 
 } // namespace tarvello::app::ui

@@ -4,9 +4,12 @@ namespace tarvello::dialogs::ui {
 
 void ProgramServices::attach(app::AppContext &context)
 {
+    m_updates.reset();
     m_help.reset();
     m_msgBox = std::make_unique<lang::ui::KvrMesgBox>(context);
     m_help = std::make_unique<CHelp>(context, *m_msgBox);
+    m_updates = std::make_unique<update::ui::UpdateService>(context, *m_msgBox);
+    m_updates->showHelp = [this](int topic) { showHelp(topic); };
 }
 
 lang::MsgBox &ProgramServices::msgBox()
@@ -19,6 +22,12 @@ void ProgramServices::showHelp(int topic)
 {
     if (m_help)
         m_help->Show(topic);
+}
+
+void ProgramServices::checkVersion(QWidget *mainWindow)
+{
+    if (m_updates)
+        m_updates->checkAtStart(mainWindow);
 }
 
 void ProgramServices::closeHelp()

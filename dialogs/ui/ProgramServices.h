@@ -3,6 +3,7 @@
 #include "app/ui/StartupServices.h"
 #include "dialogs/ui/CHelp.h"
 #include "lang/ui/KvrMesgBox.h"
+#include "update/ui/UpdateService.h"
 
 #include <memory>
 
@@ -12,9 +13,10 @@ struct AppContext;
 
 namespace tarvello::dialogs::ui {
 
-// The start-up services that the program's own message box and help window
-// provide: messages through frmKVRMsgBox, help through CHelp. Attach the run's
-// context once the program holds it, before any message is shown.
+// The start-up services that the program's own windows provide: messages
+// through frmKVRMsgBox, help through CHelp, the update check through
+// UpdateService. Attach the run's context once the program holds it, before
+// any message is shown.
 class ProgramServices : public app::ui::StartupServices
 {
 public:
@@ -24,13 +26,17 @@ public:
     lang::MsgBox &msgBox() override;
     void showHelp(int topic) override;
     void closeHelp() override;
+    void checkVersion(QWidget *mainWindow) override;
 
     // The run's help, null before attach().
     CHelp *help() const { return m_help.get(); }
+    // The run's update checks (the about box asks checkOnDemand), null before attach().
+    update::ui::UpdateService *updates() const { return m_updates.get(); }
 
 private:
     std::unique_ptr<lang::ui::KvrMesgBox> m_msgBox;
     std::unique_ptr<CHelp> m_help;
+    std::unique_ptr<update::ui::UpdateService> m_updates;
 };
 
 } // namespace tarvello::dialogs::ui

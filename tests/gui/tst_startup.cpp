@@ -9,6 +9,7 @@
 #include "support/ModalAnswer.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestProgram.h"
+#include "tests/support/LocalHttpServer.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -34,12 +35,12 @@ public:
     lang::MsgBox &msgBox() override { return box; }
     void showHelp(int topic) override { helpTopics << topic; }
     void chooseExifTool() override { ++exifChoices; }
-    void checkVersion() override { ++versionChecks; }
+    void checkVersion(QWidget *mainWindow) override { versionChecks.append(mainWindow); }
 
     test::ScriptedMsgBox box;
     QList<int> helpTopics;
     int exifChoices = 0;
-    int versionChecks = 0;
+    QList<QWidget *> versionChecks;
 };
 
 // Just the messages start-up shows, so that the tests do not depend on the
@@ -90,7 +91,7 @@ private Q_SLOTS:
             QVERIFY(main->isVisible());
             QCOMPARE(services.helpTopics, QList<int>{10002});
             QCOMPARE(services.exifChoices, 1);
-            QCOMPARE(services.versionChecks, 1);
+            QCOMPARE(services.versionChecks, QList<QWidget *>{main});
             QVERIFY(main->windowTitle().startsWith(QStringLiteral("Tarvello v1.13.0 - ")));
             QVERIFY2(!QFile::exists(iniPath()), "nothing is written before the exit");
             main->controls().cmdAide->click();
@@ -109,22 +110,52 @@ private Q_SLOTS:
         program.mainWindow()->close();
     }
 
-    void commandLineFolderOpensInTheTree()
+    void commandLineOpensFoldersAndAddsFiles_data()
     {
-        QTemporaryDir photos;
-        {
-            RecordingServices services;
-            app::ui::Program program(m_program, {photos.path()}, services);
-            QVERIFY(program.Main());
-            QCOMPARE(program.mainWindow()->CurrentPath(), QFileInfo(photos.path()).canonicalFilePath());
-            QVERIFY(services.box.texts().isEmpty());
-            program.mainWindow()->close();
+        // "@" stands for the test's folder; tree and list are relative to it,
+        // an empty tree leaves the start folder.
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("tree");
+        QTest::addColumn<QStringList>("list");
+        QTest::newRow("a folder") << QStringList{"@/photos"} << "photos" << QStringList{};
+        QTest::newRow("files, in the order given")
+            << QStringList{"@/photos/b.jpg", "@/photos/a.jpg"} << "photos" << QStringList{"photos/b.jpg", "photos/a.jpg"};
+        QTest::newRow("a folder wins over the folder of a file")
+            << QStringList{"@/My Photos/c.jpg", "@/photos", "@/My Photos"} << "photos" << QStringList{"My Photos/c.jpg"};
+        QTest::newRow("a folder with a space, unquoted") << QStringList{"@/My", "Photos"} << "My Photos" << QStringList{};
+        QTest::newRow("a file with a space, unquoted")
+            << QStringList{"@/My", "Photos/c.jpg"} << "My Photos" << QStringList{"My Photos/c.jpg"};
+        QTest::newRow("in quotes") << QStringList{"\"@/photos\""} << "" << QStringList{};
+        QTest::newRow("missing") << QStringList{"@/photos/z.jpg"} << "" << QStringList{};
+    }
+
+    void commandLineOpensFoldersAndAddsFiles()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, tree);
+        QFETCH(QStringList, list);
+        QTemporaryDir files;
+        const QString base = QFileInfo(files.path()).canonicalFilePath();
+        for (const char *name : {"photos/a.jpg", "photos/b.jpg", "My Photos/c.jpg"}) {
+            QVERIFY(QDir(base).mkpath(QFileInfo(QString::fromUtf8(name)).path()));
+            QVERIFY(QFile(base + QLatin1Char('/') + QString::fromUtf8(name)).open(QIODevice::WriteOnly));
         }
-        RecordingServices quoted;
-        app::ui::Program second(m_program, {QLatin1Char('"') + photos.path() + QLatin1Char('"')}, quoted);
-        QVERIFY(second.Main());
-        QVERIFY2(quoted.box.texts().isEmpty(), "a path in quotes is ignored silently");
-        second.mainWindow()->close();
+        arguments.replaceInStrings(QStringLiteral("@"), base);
+
+        RecordingServices services;
+        app::ui::Program program(m_program, arguments, services);
+        QVERIFY(program.Main());
+        const QString shown = program.mainWindow()->CurrentPath();
+        if (tree.isEmpty())
+            QVERIFY2(!shown.startsWith(base), qPrintable(shown));
+        else
+            QCOMPARE(shown, base + QLatin1Char('/') + tree);
+        QStringList listed;
+        for (const files::FileEntry &entry : program.mainWindow()->fileList().entries())
+            listed.append(QDir(base).relativeFilePath(entry.path()));
+        QCOMPARE(listed, list);
+        QVERIFY(services.box.texts().isEmpty());
+        program.mainWindow()->close();
     }
 
     void anOddRuleAndAnUnknownVersionAreReported()
@@ -257,6 +288,8 @@ private Q_SLOTS:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The program's own update check asks a site where nothing answers.
+        env.insert(QStringLiteral("TARVELLO_SITE"), test::LocalHttpServer::deadAddress());
         QProcess first;
         first.setProcessEnvironment(env);
         first.start(QCoreApplication::applicationDirPath() + QStringLiteral("/tarvello"));

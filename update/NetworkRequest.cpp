@@ -1,0 +1,16 @@
+#include "update/NetworkRequest.h"
+
+#include "app/Settings.h"
+
+namespace tarvello::update {
+
+QNetworkRequest networkRequest(const QUrl &url, int timeoutMs)
+{
+    QNetworkRequest request(url);
+    request.setTransferTimeout(timeoutMs);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Tarvello/") + app::ProgramVersion().text());
+    return request;
+}
+
+} // namespace tarvello::update

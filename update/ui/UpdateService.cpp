@@ -1,0 +1,140 @@
+#include "update/ui/UpdateService.h"
+
+#include "app/AppContext.h"
+#include "common/ui/ZubDesktop.h"
+#include "lang/MsgBox.h"
+#include "lang/ui/Translate.h"
+#include "update/Site.h"
+#include "update/UpdateCheck.h"
+#include "update/ui/frmMiseAJour.h"
+
+#include <QDate>
+#include <QPointer>
+#include <QSettings>
+#include <QWidget>
+
+namespace tarvello::update::ui {
+
+namespace {
+
+const QString kStoreName = QStringLiteral("Tarvello");
+
+} // namespace
+
+const char *const UpdateService::kLastCheckKey = "Update/LastCheck";
+
+UpdateService::UpdateService(app::AppContext &context, lang::MsgBox &msgBox, QObject *parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_msgBox(msgBox)
+{
+    openUrl = [](const QString &url) { return common::ui::ZubOpenUrl(url); };
+}
+
+UpdateService::~UpdateService()
+{
+    // The dialog calls the hooks it was given, which may not outlive this.
+    delete m_dialog.data();
+}
+
+frmMiseAJour *UpdateService::dialog() const
+{
+    return m_dialog;
+}
+
+void UpdateService::checkAtStart(QWidget *mainWindow)
+{
+    if (m_startUp)
+        return;
+    const QSettings store(kStoreName, kStoreName);
+    if (QDate::fromString(store.value(QLatin1String(kLastCheckKey)).toString(), Qt::ISODate) == QDate::currentDate())
+        return;
+    m_startUp = std::make_unique<UpdateCheck>(UpdateCheck::Request{
+        .site = siteAddress(),
+        .running = m_context.version.text(),
+        .localVersionFile = m_context.programFolder + QStringLiteral("/version_local.txt"),
+        .withNotes = true,
+        .timeoutMs = timeoutMs,
+    });
+    QPointer<QWidget> window(mainWindow);
+    connect(m_startUp.get(), &UpdateCheck::finished, this, [this, window] { startUpAnswered(window); });
+    m_startUp->start();
+}
+
+void UpdateService::startUpAnswered(QWidget *mainWindow)
+{
+    // The check is still emitting its signal: it goes once this returns.
+    UpdateCheck *check = m_startUp.release();
+    check->deleteLater();
+    // A check that reached nobody is tried again at the next start.
+    if (check->outcome() != CheckOutcome::NoAnswer)
+        QSettings(kStoreName, kStoreName)
+            .setValue(QLatin1String(kLastCheckKey), QDate::currentDate().toString(Qt::ISODate));
+    lang::Language &language = m_context.language;
+    if (check->outcome() == CheckOutcome::Empty) {
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(7)), lang::MsgStyle::Information,
+                             language.GetMessage(1));
+        return;
+    }
+    if (check->outcome() != CheckOutcome::Newer || m_dialog)
+        return;
+    if (mainWindow && mainWindow->isMinimized())
+        mainWindow->showNormal();
+    auto *dialog = new frmMiseAJour(m_context, m_msgBox, mainWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::ApplicationModal);
+    dialog->showHelp = showHelp;
+    if (openPackage)
+        dialog->openPackage = openPackage;
+    dialog->openUrl = openUrl;
+    dialog->timeoutMs = timeoutMs;
+    dialog->setOffer(check->offer());
+    m_dialog = dialog;
+    // Shown without waiting for it: the start goes on underneath.
+    dialog->show();
+}
+
+void UpdateService::checkOnDemand(std::function<void()> done)
+{
+    if (m_onDemand)
+        return;
+    m_onDemand = std::make_unique<UpdateCheck>(UpdateCheck::Request{
+        .site = siteAddress(),
+        .running = m_context.version.text(),
+        .withNotes = false,
+        .timeoutMs = timeoutMs,
+    });
+    connect(m_onDemand.get(), &UpdateCheck::finished, this, [this, done] { onDemandAnswered(done); });
+    m_onDemand->start();
+}
+
+void UpdateService::onDemandAnswered(const std::function<void()> &done)
+{
+    UpdateCheck *check = m_onDemand.release();
+    check->deleteLater();
+    lang::Language &language = m_context.language;
+    const QString title = language.GetMessage(1);
+    switch (check->outcome()) {
+    case CheckOutcome::Newer:
+    case CheckOutcome::NotesMissing: {
+        const QString site = siteAddress();
+        if (m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(5, check->offer().version, site)),
+                                 lang::MsgStyle::Information + lang::MsgStyle::YesNo, title)
+            == lang::MsgAnswer::Yes)
+            openUrl(site);
+        break;
+    }
+    case CheckOutcome::NotNewer:
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(6)), lang::MsgStyle::Information, title);
+        break;
+    case CheckOutcome::Empty:
+    case CheckOutcome::NotAVersion:
+    case CheckOutcome::NoAnswer:
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(7)), lang::MsgStyle::Information, title);
+        break;
+    }
+    if (done)
+        done();
+}
+
+} // namespace tarvello::update::ui

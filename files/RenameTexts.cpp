@@ -16,11 +16,21 @@ QString extra(const lang::Language &language, const char *key, const QString &p1
     return language.extra(QLatin1String(key), p1, p2);
 }
 
+QString failureReason(const lang::Language &language, const RenameFailure &failure)
+{
+    if (failure.stage == FailureStage::TargetStayed)
+        return extra(language, "RenameErrorTargetStayed");
+    // The plan found the temporary name free: something took it since.
+    if (failure.stage == FailureStage::ToTemporary && (failure.error == EEXIST || failure.error == ENOTEMPTY))
+        return extra(language, "RenameErrorTemporaryTaken", displayPath(failure.tempPath));
+    return errorReason(language, failure.error);
+}
+
+// Both paths, so that the user knows which name was in the way.
 QString failureLine(const lang::Language &language, const RenameFailure &failure)
 {
-    const QString reason = failure.stage == FailureStage::TargetStayed ? extra(language, "RenameErrorTargetStayed")
-                                                                        : errorReason(language, failure.error);
-    QString line = extra(language, "RenameFailureLine", displayPath(failure.oldPath), reason);
+    const QString moving = displayPath(failure.oldPath) + QStringLiteral(" -> ") + displayPath(failure.newPath);
+    QString line = extra(language, "RenameFailureLine", moving, failureReason(language, failure));
     if (!failure.leftAt.isEmpty())
         line += QLatin1Char(' ') + extra(language, "RenameFailureLeftAt", displayPath(failure.leftAt));
     return line;

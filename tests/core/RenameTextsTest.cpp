@@ -49,15 +49,22 @@ TEST_P(RenameTexts, everyReasonHasItsOwnText)
 TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
 {
     const QList<RenameFailure> failures = {
-        {1, FailureStage::ToTemporary, EACCES, "/photos/a.jpg", "/photos/b.jpg", {}},
-        {2, FailureStage::TargetStayed, 0, "/photos/c.jpg", "/photos/a.jpg", {}},
-        {3, FailureStage::ToNew, EIO, "/photos/d\xC3\xA9.jpg", "/photos/e.jpg", "/photos/tmp_Tarv_3_d\xC3\xA9.jpg"},
+        {1, FailureStage::ToTemporary, EACCES, "/photos/a.jpg", "/photos/b.jpg", {}, "/photos/tmp_Tarv_1_a.jpg"},
+        {2, FailureStage::TargetStayed, 0, "/photos/c.jpg", "/photos/a.jpg", {}, "/photos/tmp_Tarv_2_c.jpg"},
+        {3, FailureStage::ToNew, EIO, "/photos/d\xC3\xA9.jpg", "/photos/e.jpg", "/photos/tmp_Tarv_3_d\xC3\xA9.jpg",
+         "/photos/tmp_Tarv_3_d\xC3\xA9.jpg"},
+        {4, FailureStage::ToNew, EEXIST, "/photos/f.jpg", "/photos/g.jpg", {}, "/photos/tmp_Tarv_4_f.jpg"},
+        {5, FailureStage::ToTemporary, EEXIST, "/photos/h.jpg", "/photos/i.jpg", {}, "/photos/tmp_Tarv_5_h.jpg"},
     };
     RenameRun run{0, {}, EROFS};
     run.report.failures = failures;
     const QString ran = renameRunText(language, run, QStringLiteral("/cfg"));
-    expectReadable(ran, {QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/c.jpg"), QStringLiteral("/photos/tmp_Tarv_3_dé.jpg"),
-                         errorReason(language, EROFS)});
+    // Each failure names its file, its new path, and the temporary path it
+    // is left at or that was taken from it.
+    expectReadable(ran, {QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/b.jpg"), QStringLiteral("/photos/c.jpg"),
+                         QStringLiteral("/photos/tmp_Tarv_3_dé.jpg"), QStringLiteral("/photos/g.jpg"),
+                         QStringLiteral("/photos/tmp_Tarv_5_h.jpg"), errorReason(language, EROFS)});
+    EXPECT_FALSE(ran.contains(QStringLiteral("tmp_Tarv_1_a.jpg"))) << ran.toStdString();
     EXPECT_TRUE(renameRunText(language, RenameRun{}, QStringLiteral("/cfg")).isEmpty());
     for (const int error : {EEXIST, EBUSY, ENOSPC})
         expectReadable(renameRunText(language, RenameRun{error, {}, 0}, QStringLiteral("/cfg")));

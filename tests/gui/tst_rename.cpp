@@ -330,8 +330,10 @@ private Q_SLOTS:
         QCOMPARE(f->box.shown.size(), 1);
         QCOMPARE(f->box.shown[0].style, MsgStyle::Exclamation);
         const QString missing = widgetText(language().extra(QStringLiteral("RenameErrorMissing")));
-        QVERIFY(f->box.shown[0].text.contains(widgetText(
-            language().extra(QStringLiteral("RenameFailureLine"), f->path(QStringLiteral("gone.jpg")), missing))));
+        // Each failure names the file and the name it was to take.
+        QVERIFY(f->box.shown[0].text.contains(widgetText(language().extra(
+            QStringLiteral("RenameFailureLine"), f->path(QStringLiteral("gone.jpg")) + QStringLiteral(" -> ") + f->path(QStringLiteral("g.jpg")),
+            missing))));
         QCOMPARE(f->box.shown[0].text.count(missing), 2);
         QCOMPARE(f->window->fileList().count(), 2);
         QVERIFY(folderfixture::removeRaw(f->folder.path(), "caf\xE9.jpg"));

@@ -143,6 +143,18 @@ bool validTarget(const QByteArray &newPath)
     return !name.isEmpty() && name != "." && name != ".." && name.size() <= kNameMax && !newPath.contains('\0');
 }
 
+// The end of the kept part when a name is cut to at most room bytes: never
+// inside a UTF-8 character, so a name that was text stays text.
+qsizetype cutAtCharacter(QByteArrayView name, qsizetype room)
+{
+    if (name.size() <= room)
+        return name.size();
+    qsizetype keep = qMax<qsizetype>(room, 0);
+    while (keep > 0 && (uchar(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return keep;
+}
+
 } // namespace
 
 Precheck precheckRename(const QList<FileEntry> &list, const RenameRequest &request)
@@ -226,6 +238,20 @@ PathPair pathPairFor(const QByteArray &nativePath, const FileEntry &entry)
     return pair;
 }
 
+QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, int position)
+{
+    const qsizetype nameStart = oldPath.lastIndexOf('/') + 1;
+    const QByteArray number = QByteArray::number(position);
+    // A long name would push its temporary name past the system's limit: the
+    // position alone keeps it unique, so the name is cut.
+    const QByteArrayView name = QByteArrayView(oldPath).sliced(nameStart);
+    const qsizetype kept = cutAtCharacter(name, kNameMax - (prefix.size() + number.size() + 2));
+    QByteArray path;
+    path.reserve(nameStart + prefix.size() + number.size() + 2 + kept);
+    path.append(oldPath.constData(), nameStart).append(prefix).append('_').append(number).append('_');
+    return path.append(name.first(kept));
+}
+
 int RenamePlan::conflictCount() const
 {
     int count = 0;
@@ -271,13 +297,8 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     // take as its new path counts as taken too.
     QByteArray prefix = tempStart;
     for (PlannedRename &entry : plan.entries) {
-        const qsizetype nameStart = entry.oldPath.lastIndexOf('/') + 1;
-        const QByteArray position = QByteArray::number(entry.position);
         for (;;) {
-            entry.tempPath.clear();
-            entry.tempPath.reserve(entry.oldPath.size() + prefix.size() + position.size() + 2);
-            entry.tempPath.append(entry.oldPath.constData(), nameStart).append(prefix).append('_').append(position).append('_');
-            entry.tempPath.append(entry.oldPath.constData() + nameStart, entry.oldPath.size() - nameStart);
+            entry.tempPath = temporaryPath(entry.oldPath, prefix, entry.position);
             if (!temporaryLookalikes.contains(entry.tempPath) && !probe.exists(entry.tempPath))
                 break;
             prefix += '_';

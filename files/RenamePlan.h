@@ -103,6 +103,11 @@ struct PlannedRename {
     bool heldBack() const { return conflict != Conflict::None; }
 };
 
+// The temporary path of a position: in the old path's folder, the prefix,
+// "_", the position, "_" and as much of the old name as the system's limit
+// on a name leaves (cut where a UTF-8 character begins).
+QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, int position);
+
 struct RenamePlan {
     QList<PlannedRename> entries; // entries[i] is position i + 1
     QByteArray tempPrefix;        // the temporary prefix as it ended

@@ -196,7 +196,9 @@ TEST(RenameExecutor, namesWithAnyBytesSurvive)
     QHash<QByteArray, QByteArray> expected;
     for (const QByteArray &name : {QByteArray("line\nbreak.jpg"), QByteArray("tab\there"), QByteArray("back\\slash"),
                                    QByteArray("quote\"' %25"), QByteArray(" lead space"), QByteArray("\xC3\xA9t\xC3\xA9.jpg"),
-                                   QByteArray("invalid\xFF\xFEutf8"), QByteArray(200, 'z'), QByteArray("-dash")}) {
+                                   QByteArray("invalid\xFF\xFEutf8"), QByteArray(200, 'z'), QByteArray("-dash"),
+                                   // As long as a name can be, less the new name's "x_".
+                                   "a" + QByteArray("\xC3\xA9").repeated(125) + "bc"}) {
         renames.append({name, "x_" + name});
         expected.insert("x_" + name, name);
     }

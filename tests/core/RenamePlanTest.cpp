@@ -217,6 +217,30 @@ TEST(RenamePlan, temporaryPrefixGrowsAndStaysGrown)
     }
 }
 
+TEST(RenamePlan, temporaryNamesOfLongNamesStayWithinTheNameLimit)
+{
+    // 250 bytes, two-byte characters up to the end, where they differ.
+    const QByteArray common = "a" + QByteArray("\xC3\xA9").repeated(124);
+    Tree tree;
+    tree.write(common + "1", "1");
+    tree.write(common + "2", "2");
+    FileOps fs;
+    const RenamePlan plan = planRename(QList<PathPair>{{tree.path(common + "1"), tree.path("x"), false, Conflict::None},
+                                                       {tree.path(common + "2"), tree.path("y"), false, Conflict::None}},
+                                       fs);
+    EXPECT_EQ(plan.conflictCount(), 0);
+    QSet<QByteArray> names;
+    for (const PlannedRename &entry : plan.entries) {
+        const QByteArray name = nativeNameOf(entry.tempPath);
+        SCOPED_TRACE(name.constData());
+        EXPECT_LE(name.size(), 255);
+        EXPECT_TRUE(name.startsWith(plan.tempPrefix));
+        EXPECT_TRUE(QUtf8StringView(name).isValidUtf8());
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), 2);
+}
+
 TEST(RenamePlan, foldersAreMadeWhilePlanningEvenWhenTheReviewIsCancelled)
 {
     Tree tree;

@@ -260,7 +260,7 @@ int RenamePlan::conflictCount() const
     return count;
 }
 
-RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
+RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets)
 {
     const qsizetype n = pairs.size();
     RenamePlan plan;
@@ -307,19 +307,26 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     }
     plan.tempPrefix = prefix;
 
-    // A file listed twice, and new paths equal without regard to case.
-    // Keyed by views of the paths and keys held by the plan, which stay put.
+    // A file listed twice, and new paths equal (as new names: without regard
+    // to case). Keyed by views of the paths and keys held by the plan, which
+    // stay put.
+    QList<QByteArray> oldKeys(n);
+    QList<QByteArray> newKeys(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        oldKeys[i] = caseKey(plan.entries[i].oldPath);
+        newKeys[i] = caseKey(plan.entries[i].newPath);
+    }
+    const bool exactTargets = targets == Targets::FormerNames;
+    auto targetKey = [&](qsizetype i) -> const QByteArray & { return exactTargets ? plan.entries[i].newPath : newKeys[i]; };
     std::unordered_set<std::string_view> oldPaths;
     oldPaths.reserve(size_t(n));
     std::unordered_map<std::string_view, qsizetype> firstWithNewKey;
     firstWithNewKey.reserve(size_t(n));
-    QList<QByteArray> newKeys(n);
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
         if (!oldPaths.insert(view(entry.oldPath)).second && entry.conflict == Conflict::None)
             entry.conflict = Conflict::DuplicateSource;
-        newKeys[i] = caseKey(entry.newPath);
-        const auto [first, fresh] = firstWithNewKey.try_emplace(view(newKeys[i]), i);
+        const auto [first, fresh] = firstWithNewKey.try_emplace(view(targetKey(i)), i);
         if (fresh)
             continue;
         for (PlannedRename *same : {&entry, &plan.entries[first->second]}) {
@@ -342,7 +349,7 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
         if (!oldByKey) {
             oldByKey.emplace();
             for (qsizetype k = 0; k < n; ++k)
-                oldByKey->insert(caseKey(plan.entries[k].oldPath), k);
+                oldByKey->insert(oldKeys[k], k);
         }
         bool movedAway = false;
         for (auto it = oldByKey->constFind(newKeys[i]); it != oldByKey->constEnd() && it.key() == newKeys[i]; ++it)
@@ -363,9 +370,10 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     QMultiHash<QByteArray, qsizetype> newByKey;
     newByKey.reserve(n);
     for (qsizetype i = 0; i < n; ++i)
-        newByKey.insert(newKeys[i], i);
+        newByKey.insert(targetKey(i), i);
     while (!pending.isEmpty()) {
-        const QByteArray taken = caseKey(plan.entries[pending.takeLast()].oldPath);
+        const qsizetype left = pending.takeLast();
+        const QByteArray &taken = exactTargets ? plan.entries[left].oldPath : oldKeys[left];
         for (auto it = newByKey.constFind(taken); it != newByKey.constEnd() && it.key() == taken; ++it) {
             PlannedRename &blocked = plan.entries[*it];
             if (blocked.conflict == Conflict::None) {

@@ -115,11 +115,20 @@ struct RenamePlan {
     int conflictCount() const;
 };
 
+// What the new paths of a plan are. New names, as a rule made them, must
+// differ from each other even when case is ignored, as the identical-name
+// rule gives them. Former names (an undo's way back) were all present at
+// once, so only equal paths are refused.
+enum class Targets {
+    NewNames,
+    FormerNames,
+};
+
 // Builds the plan: creates the folders new paths ask for (at once, so they
 // exist even when the user then cancels), gives every position a free
 // temporary name, and holds back positions until no position left to run
 // could meet a file in its way. Linear in the number of positions.
-RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs);
+RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets = Targets::NewNames);
 
 // The plan of the kept list rows.
 RenamePlan planRename(const QList<FileEntry> &entries, FileOps &fs);

@@ -164,8 +164,17 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         }
     }
 
-    const QList<ComputedName> names =
-        computeNames(pathsOf(parsed.operands, in), ruleSettingsOf(options, settings), settings, language);
+    const QByteArrayList paths = pathsOf(parsed.operands, in);
+    bool refused = false;
+    for (const QByteArray &path : paths) {
+        if (!namesRenamableEntry(path)) {
+            writeMessage(err, texts.text("cliErrNotAnEntry", QFile::decodeName(path)));
+            refused = true;
+        }
+    }
+    if (refused)
+        return CliUsageError;
+    const QList<ComputedName> names = computeNames(paths, ruleSettingsOf(options, settings), settings, language);
     if (command == Command::Preview)
         return preview(names, out, err);
     return renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);

@@ -53,6 +53,10 @@ struct ComputedName {
 // Empty operands and lines name no file and are passed over.
 QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in);
 
+// True when the path names an entry that can be renamed: not "." nor ".."
+// (whatever leads to them) nor the root.
+bool namesRenamableEntry(const QByteArray &path);
+
 // The new names of the paths in list order, as preview prints them; the list
 // ends at a position error, the entry that had it included.
 QList<ComputedName> computeNames(const QByteArrayList &paths, rules::RuleSettings rule, const Settings &settings,

@@ -69,6 +69,8 @@ enum class Conflict {
     NoFolderRoot,      // a folder part that starts neither with "." nor with a separator
     FolderUnavailable, // the folder of the new path could not be created
     DuplicateSource,   // the same file is listed twice
+    InvalidSource,     // the old path is ".", "..", the root, or not written plainly
+    RenamedInside,     // a folder holding (or receiving) an entry of the same operation
 };
 
 // One rename as asked, before planning.
@@ -99,6 +101,7 @@ struct PlannedRename {
     QByteArray newPath;
     std::optional<FileIdentity> identity; // the file at the old path when planned
     Conflict conflict = Conflict::None;
+    QByteArray conflictPath; // for RenamedInside: the path of that entry inside the folder
 
     bool heldBack() const { return conflict != Conflict::None; }
 };
@@ -127,7 +130,10 @@ enum class Targets {
 // Builds the plan: creates the folders new paths ask for (at once, so they
 // exist even when the user then cancels), gives every position a free
 // temporary name, and holds back positions until no position left to run
-// could meet a file in its way. Linear in the number of positions.
+// could meet a file in its way. A folder is held back when an entry of the
+// same plan lies inside it or would land there: every other path of the plan
+// then stays true while the operation runs. Linear in the number of positions
+// (times the depth of their folders).
 RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets = Targets::NewNames);
 
 // The plan of the kept list rows.

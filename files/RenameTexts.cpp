@@ -80,7 +80,7 @@ QString errorReason(const lang::Language &language, int error)
     }
 }
 
-QString conflictReason(const lang::Language &language, Conflict conflict)
+QString conflictReason(const lang::Language &language, Conflict conflict, const QByteArray &path)
 {
     switch (conflict) {
     case Conflict::None:
@@ -99,6 +99,10 @@ QString conflictReason(const lang::Language &language, Conflict conflict)
         return extra(language, "ConflictFolderUnavailable");
     case Conflict::DuplicateSource:
         return extra(language, "ConflictDuplicateSource");
+    case Conflict::InvalidSource:
+        return extra(language, "ConflictInvalidSource");
+    case Conflict::RenamedInside:
+        return extra(language, "ConflictRenamedInside", displayPath(path));
     }
     return {};
 }
@@ -164,7 +168,7 @@ QString undoText(const lang::Language &language, const UndoReport &report, const
         for (const PlannedRename &entry : report.plan.entries) {
             if (entry.heldBack())
                 lines.append(extra(language, "RenameFailureLine", displayPath(entry.oldPath),
-                                   conflictReason(language, entry.conflict)));
+                                   conflictReason(language, entry.conflict, entry.conflictPath)));
         }
         parts.append(lines.join(QStringLiteral("\r\n")));
     }

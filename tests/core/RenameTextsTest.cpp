@@ -38,8 +38,11 @@ TEST_P(RenameTexts, everyReasonHasItsOwnText)
         seen.insert(reason);
     };
     for (const Conflict kind : {Conflict::TargetExists, Conflict::DuplicateTarget, Conflict::TargetHeldBack, Conflict::InvalidName,
-                                Conflict::NoFolderRoot, Conflict::FolderUnavailable, Conflict::DuplicateSource})
-        distinct(conflictReason(language, kind));
+                                Conflict::NoFolderRoot, Conflict::FolderUnavailable, Conflict::DuplicateSource,
+                                Conflict::InvalidSource, Conflict::RenamedInside})
+        distinct(conflictReason(language, kind, "/photos/album/a.jpg"));
+    // The entry that holds a folder back is named.
+    expectReadable(conflictReason(language, Conflict::RenamedInside, "/photos/album/a.jpg"), {QStringLiteral("/photos/album/a.jpg")});
     for (const int error : {EEXIST, ENOENT, EACCES, EPERM, EROFS, ENOSPC, ENAMETOOLONG, ENOTDIR, EBUSY, EXDEV, FileOps::kCopyMismatch})
         distinct(errorReason(language, error));
     // Anything else shows the system's own number.

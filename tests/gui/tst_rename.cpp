@@ -59,9 +59,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("afterwards");
         QTest::addColumn<int>("left");
         QTest::newRow("cancel") << QStringLiteral("cmdAnnuler")
-                                << QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "outside.jpg", "sub/"} << 4;
+                                << QStringList{"a.jpg", "b.jpg", "box/e.jpg", "c.jpg", "d.jpg", "outside.jpg", "sub/"} << 6;
         QTest::newRow("continue") << QStringLiteral("cmdContinuer")
-                                  << QStringList{"a.jpg", "c.jpg", "d.jpg", "outside.jpg", "sub/b2.jpg"} << 3;
+                                  << QStringList{"a.jpg", "box/e2.jpg", "c.jpg", "d.jpg", "outside.jpg", "sub/b2.jpg"} << 4;
     }
 
     void theReviewListsTheConflicts()
@@ -69,11 +69,12 @@ private Q_SLOTS:
         QFETCH(QString, button);
         QFETCH(QStringList, afterwards);
         QFETCH(int, left);
-        QVERIFY(folderfixture::makeFiles(f->folder.path(), {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "outside.jpg"}));
+        QVERIFY(folderfixture::makeFiles(f->folder.path(), {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "outside.jpg", "box/e.jpg"}));
         // a takes the name of a file outside the list; c and d the same name
-        // but for case; b goes into a folder made while planning.
+        // but for case; b goes into a folder made while planning; box holds e.
         f->window->fileList().appendAll({entry("a.jpg", "outside.jpg"), entry("b.jpg", ".\\sub\\b2.jpg"),
-                                         entry("c.jpg", "dup.jpg"), entry("d.jpg", "DUP.jpg")});
+                                         entry("c.jpg", "dup.jpg"), entry("d.jpg", "DUP.jpg"), entry("box", "box2"),
+                                         FileEntry{QStringLiteral("e.jpg"), f->path(QStringLiteral("box")), QStringLiteral("e2.jpg")}});
         QString title;
         QStringList lines;
         QString firstTip;
@@ -88,10 +89,11 @@ private Q_SLOTS:
         ui().cmdRenommer->click();
         QVERIFY(outcome->seen && !outcome->stuck);
         QCOMPARE(title, language().ReadLangKey(QStringLiteral("frmCheckErreur"), QStringLiteral("frmCheckErreur.Caption"), {})
-                            + QStringLiteral(" (3 / 4)"));
+                            + QStringLiteral(" (4 / 6)"));
         QCOMPARE(lines, (QStringList{reviewLine("outside.jpg", files::Conflict::TargetExists),
                                      reviewLine("dup.jpg", files::Conflict::DuplicateTarget),
-                                     reviewLine("DUP.jpg", files::Conflict::DuplicateTarget)}));
+                                     reviewLine("DUP.jpg", files::Conflict::DuplicateTarget),
+                                     reviewLine("box2", files::Conflict::RenamedInside, "box/e.jpg")}));
         QCOMPARE(firstTip, f->path(QStringLiteral("a.jpg")));
         QCOMPARE(f->disk(), afterwards);
         QCOMPARE(f->window->fileList().count(), left);
@@ -420,10 +422,10 @@ private:
         return rows;
     }
 
-    QString reviewLine(const char *newName, files::Conflict conflict)
+    QString reviewLine(const char *newName, files::Conflict conflict, const char *inside = "")
     {
-        return widgetText(language().extra(QStringLiteral("RenameFailureLine"), f->path(QString::fromUtf8(newName)),
-                                           files::conflictReason(language(), conflict)));
+        const QString reason = files::conflictReason(language(), conflict, QFile::encodeName(f->path(QString::fromUtf8(inside))));
+        return widgetText(language().extra(QStringLiteral("RenameFailureLine"), f->path(QString::fromUtf8(newName)), reason));
     }
 
     std::unique_ptr<test::MainWindowFixture> f;

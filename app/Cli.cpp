@@ -226,6 +226,15 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     }
 
     QByteArrayList paths = pathsOf(parsed.operands, in);
+    bool refused = false;
+    for (const QByteArray &path : std::as_const(paths)) {
+        if (!namesRenamableEntry(path)) {
+            writeMessage(err, texts.text("cliErrNotAnEntry", QFile::decodeName(path)));
+            refused = true;
+        }
+    }
+    if (refused)
+        return CliUsageError;
     const QByteArrayList notText = takeNotText(paths);
     writeNotText(err, texts, notText);
     const QList<ComputedName> names = computeNames(paths, rule, settings, language);

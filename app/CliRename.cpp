@@ -138,7 +138,8 @@ int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QStr
             continue;
         const QString moving = QFile::decodeName(taking[entry.position - 1]->given) + QStringLiteral(" -> ")
             + files::displayPath(entry.newPath);
-        writeMessage(err, texts.text("RenameFailureLine", moving, files::conflictReason(language, entry.conflict)));
+        writeMessage(err, texts.text("RenameFailureLine", moving,
+                                     files::conflictReason(language, entry.conflict, entry.conflictPath)));
     }
     if (plan.conflictCount() > 0 && !skipConflicts) {
         writeMessage(err, texts.text("cliConflictsNothingRenamed"));

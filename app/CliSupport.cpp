@@ -101,6 +101,18 @@ void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList
         writeMessage(device, texts.text("AddNotTextMore", QString::number(paths.size() - kNotTextListed)));
 }
 
+bool namesRenamableEntry(const QByteArray &path)
+{
+    qsizetype end = path.size();
+    while (end > 0 && path[end - 1] == '/')
+        --end;
+    if (end == 0)
+        return false;
+    const QByteArrayView kept = QByteArrayView(path).first(end);
+    const QByteArrayView last = kept.sliced(kept.lastIndexOf('/') + 1);
+    return last != "." && last != "..";
+}
+
 QList<ComputedName> computeNames(const QByteArrayList &paths, rules::RuleSettings rule, const Settings &settings,
                                  lang::Language &language)
 {

@@ -53,6 +53,10 @@ struct ComputedName {
 // Empty operands and lines name no file and are passed over.
 QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in);
 
+// True when the path names an entry that can be renamed: not "." nor ".."
+// (whatever leads to them) nor the root.
+bool namesRenamableEntry(const QByteArray &path);
+
 // Takes out of paths those that, made absolute against the current folder, do
 // not read as text, and returns them in order. A text made of such bytes
 // names another file, or none: these files cannot be renamed safely.

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -336,6 +337,16 @@ int FileOps::syncFolder(const QByteArray &folder)
     if (fd.get() < 0)
         return errno;
     return ::fsync(fd.get()) == 0 ? 0 : errno;
+}
+
+QByteArray FileOps::resolvedFolder(const QByteArray &folder)
+{
+    if (namesNoFile(folder))
+        return {};
+    char *resolved = ::realpath(folder.constData(), nullptr);
+    const QByteArray path(resolved);
+    std::free(resolved);
+    return path;
 }
 
 int FileOps::move(const QByteArray &from, const QByteArray &to, const std::function<void()> &beforeCopy, AttributesLost *lost)

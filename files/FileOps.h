@@ -86,6 +86,10 @@ public:
     // Writes a folder's entries to disk, so a name made in it survives a power cut.
     virtual int syncFolder(const QByteArray &folder);
 
+    // The folder's absolute path with every link in it followed; "" when it
+    // cannot be resolved.
+    virtual QByteArray resolvedFolder(const QByteArray &folder);
+
     // Moves a file without replacing the target: a rename, or across file
     // systems a copy followed by the removal of the source (beforeCopy runs
     // first, so the journal can say a copy is under way). When the source

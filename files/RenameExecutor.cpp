@@ -71,7 +71,8 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
         }
         if (const int error = fs.renameNoReplace(entry.oldPath, entry.tempPath)) {
             report.outcomes[i] = Outcome::Failed;
-            report.failures.append({entry.position, FailureStage::ToTemporary, error, entry.oldPath, entry.newPath, {}});
+            report.failures.append(
+                {entry.position, FailureStage::ToTemporary, error, entry.oldPath, entry.newPath, {}, entry.tempPath});
         } else {
             inTemporary[i] = true;
         }
@@ -85,7 +86,7 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
         observer.progress(step++, total);
         if (!inTemporary[i])
             continue;
-        RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}};
+        RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}, entry.tempPath};
         if (!back[i]) {
             bool copied = false;
             AttributesLost lost;

@@ -49,6 +49,7 @@ struct RenameFailure {
     QByteArray oldPath;
     QByteArray newPath;
     QByteArray leftAt;    // the temporary path, for LeftAtTemporary
+    QByteArray tempPath;  // the position's temporary path, wherever the file is
 };
 
 // A file carried to another file system whose copy could not keep all of

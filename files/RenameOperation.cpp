@@ -163,7 +163,7 @@ UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observe
         way.append({pair.newPath, pair.oldPath, true, Conflict::None});
         going.append({pair.oldPath, pair.newPath, now});
     }
-    undo.plan = planRename(way, fs);
+    undo.plan = planRename(way, fs, Targets::FormerNames);
     RenameJournal journal(settingsFolder);
     const RenameRun run = runWithJournal(undo.plan, JournalKind::Undo, journal, observer, fs);
     undo.journalError = run.journalError;

@@ -143,6 +143,106 @@ bool validTarget(const QByteArray &newPath)
     return !name.isEmpty() && name != "." && name != ".." && name.size() <= kNameMax && !newPath.contains('\0');
 }
 
+// An old path must name one entry, written one way only: folders are told
+// apart from what lies inside them by their paths alone.
+bool validSource(const QByteArray &oldPath)
+{
+    const QByteArray name = nativeNameOf(oldPath);
+    return !name.isEmpty() && name != "." && name != ".." && !oldPath.contains("//") && !oldPath.contains("/./")
+        && !oldPath.contains("/../") && !oldPath.startsWith("./") && !oldPath.startsWith("../");
+}
+
+// The end of the kept part when a name is cut to at most room bytes: never
+// inside a UTF-8 character, so a name that was text stays text.
+qsizetype cutAtCharacter(QByteArrayView name, qsizetype room)
+{
+    if (name.size() <= room)
+        return name.size();
+    qsizetype keep = qMax<qsizetype>(room, 0);
+    while (keep > 0 && (uchar(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return keep;
+}
+
+// The entries of a plan by the case-ignoring keys of their old paths, and
+// for any path the nearest of them that holds it. Folders already walked are
+// remembered, so walking the paths of a plan costs about one lookup a path.
+class ListedAncestors
+{
+public:
+    // The key must stay put while this lives.
+    void add(const QByteArray &key, qsizetype entry)
+    {
+        const auto [first, fresh] = m_first.try_emplace(view(key), entry);
+        if (!fresh && first->second != entry)
+            m_more.insert(key, entry);
+    }
+
+    // The key of the nearest listed folder holding the path of this key; ""
+    // for none.
+    QByteArray above(const QByteArray &key)
+    {
+        QByteArray found;
+        QByteArrayList walked;
+        for (qsizetype slash = key.lastIndexOf('/'); slash > 0; slash = key.lastIndexOf('/', slash - 1)) {
+            const QByteArray folder = key.left(slash);
+            if (const auto known = m_nearest.constFind(folder); known != m_nearest.constEnd()) {
+                found = *known;
+                break;
+            }
+            walked.append(folder);
+            if (m_first.count(view(folder)) > 0) {
+                found = folder;
+                break;
+            }
+        }
+        for (const QByteArray &folder : walked)
+            m_nearest.insert(folder, found);
+        return found;
+    }
+
+    // Every entry listed under the key (a folder listed twice, or under names
+    // differing in case only).
+    QList<qsizetype> entriesAt(const QByteArray &key) const
+    {
+        QList<qsizetype> entries = m_more.values(key);
+        if (const auto first = m_first.find(view(key)); first != m_first.end())
+            entries.append(first->second);
+        return entries;
+    }
+
+private:
+    std::unordered_map<std::string_view, qsizetype> m_first;
+    QMultiHash<QByteArray, qsizetype> m_more;
+    QHash<QByteArray, QByteArray> m_nearest;
+};
+
+// Paths with the links of their folder followed, as the system follows them
+// when it renames; each folder is resolved once.
+class ResolvedPaths
+{
+public:
+    explicit ResolvedPaths(FileOps &fs) : m_fs(fs) {}
+
+    // "" when the folder cannot be resolved or has no link to follow.
+    QByteArray of(const QByteArray &path)
+    {
+        const QByteArray folder = nativeFolderOf(path);
+        if (folder.isEmpty())
+            return {};
+        auto resolved = m_folders.find(folder);
+        if (resolved == m_folders.end())
+            resolved = m_folders.insert(folder, m_fs.resolvedFolder(folder));
+        if (resolved->isEmpty() || *resolved == folder)
+            return {};
+        return (*resolved == "/" ? QByteArray() : *resolved) + '/' + nativeNameOf(path);
+    }
+
+private:
+    FileOps &m_fs;
+    QHash<QByteArray, QByteArray> m_folders;
+};
+
 } // namespace
 
 Precheck precheckRename(const QList<FileEntry> &list, const RenameRequest &request)
@@ -226,6 +326,20 @@ PathPair pathPairFor(const QByteArray &nativePath, const FileEntry &entry)
     return pair;
 }
 
+QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, int position)
+{
+    const qsizetype nameStart = oldPath.lastIndexOf('/') + 1;
+    const QByteArray number = QByteArray::number(position);
+    // A long name would push its temporary name past the system's limit: the
+    // position alone keeps it unique, so the name is cut.
+    const QByteArrayView name = QByteArrayView(oldPath).sliced(nameStart);
+    const qsizetype kept = cutAtCharacter(name, kNameMax - (prefix.size() + number.size() + 2));
+    QByteArray path;
+    path.reserve(nameStart + prefix.size() + number.size() + 2 + kept);
+    path.append(oldPath.constData(), nameStart).append(prefix).append('_').append(number).append('_');
+    return path.append(name.first(kept));
+}
+
 int RenamePlan::conflictCount() const
 {
     int count = 0;
@@ -234,7 +348,7 @@ int RenamePlan::conflictCount() const
     return count;
 }
 
-RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
+RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets)
 {
     const qsizetype n = pairs.size();
     RenamePlan plan;
@@ -249,7 +363,7 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
         entry.position = int(i + 1);
         entry.oldPath = pairs[i].oldPath;
         entry.newPath = pairs[i].newPath;
-        entry.conflict = pairs[i].preset;
+        entry.conflict = validSource(entry.oldPath) ? pairs[i].preset : Conflict::InvalidSource;
         if (entry.conflict == Conflict::None && !validTarget(entry.newPath))
             entry.conflict = Conflict::InvalidName;
         if (entry.conflict == Conflict::None && pairs[i].makeFolder) {
@@ -271,13 +385,8 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     // take as its new path counts as taken too.
     QByteArray prefix = tempStart;
     for (PlannedRename &entry : plan.entries) {
-        const qsizetype nameStart = entry.oldPath.lastIndexOf('/') + 1;
-        const QByteArray position = QByteArray::number(entry.position);
         for (;;) {
-            entry.tempPath.clear();
-            entry.tempPath.reserve(entry.oldPath.size() + prefix.size() + position.size() + 2);
-            entry.tempPath.append(entry.oldPath.constData(), nameStart).append(prefix).append('_').append(position).append('_');
-            entry.tempPath.append(entry.oldPath.constData() + nameStart, entry.oldPath.size() - nameStart);
+            entry.tempPath = temporaryPath(entry.oldPath, prefix, entry.position);
             if (!temporaryLookalikes.contains(entry.tempPath) && !probe.exists(entry.tempPath))
                 break;
             prefix += '_';
@@ -286,19 +395,26 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     }
     plan.tempPrefix = prefix;
 
-    // A file listed twice, and new paths equal without regard to case.
-    // Keyed by views of the paths and keys held by the plan, which stay put.
+    // A file listed twice, and new paths equal (as new names: without regard
+    // to case). Keyed by views of the paths and keys held by the plan, which
+    // stay put.
+    QList<QByteArray> oldKeys(n);
+    QList<QByteArray> newKeys(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        oldKeys[i] = caseKey(plan.entries[i].oldPath);
+        newKeys[i] = caseKey(plan.entries[i].newPath);
+    }
+    const bool exactTargets = targets == Targets::FormerNames;
+    auto targetKey = [&](qsizetype i) -> const QByteArray & { return exactTargets ? plan.entries[i].newPath : newKeys[i]; };
     std::unordered_set<std::string_view> oldPaths;
     oldPaths.reserve(size_t(n));
     std::unordered_map<std::string_view, qsizetype> firstWithNewKey;
     firstWithNewKey.reserve(size_t(n));
-    QList<QByteArray> newKeys(n);
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
         if (!oldPaths.insert(view(entry.oldPath)).second && entry.conflict == Conflict::None)
             entry.conflict = Conflict::DuplicateSource;
-        newKeys[i] = caseKey(entry.newPath);
-        const auto [first, fresh] = firstWithNewKey.try_emplace(view(newKeys[i]), i);
+        const auto [first, fresh] = firstWithNewKey.try_emplace(view(targetKey(i)), i);
         if (fresh)
             continue;
         for (PlannedRename *same : {&entry, &plan.entries[first->second]}) {
@@ -321,13 +437,50 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
         if (!oldByKey) {
             oldByKey.emplace();
             for (qsizetype k = 0; k < n; ++k)
-                oldByKey->insert(caseKey(plan.entries[k].oldPath), k);
+                oldByKey->insert(oldKeys[k], k);
         }
         bool movedAway = false;
         for (auto it = oldByKey->constFind(newKeys[i]); it != oldByKey->constEnd() && it.key() == newKeys[i]; ++it)
             movedAway = movedAway || plan.entries[*it].identity == occupant;
         if (!movedAway)
             entry.conflict = Conflict::TargetExists;
+    }
+
+    // A folder that moves while an entry inside it moves too takes that
+    // entry's temporary and new paths along, and the entry would be found at
+    // neither. The folder stays, so its entries move in place; case is
+    // ignored, as a file system may ignore it, and so are links in the
+    // folders. Every entry counts, even one held back itself: the user
+    // renames the folder in a later run.
+    QList<QByteArray> resolvedOldKeys(n);
+    QList<QByteArray> resolvedNewKeys(n);
+    ResolvedPaths resolved(fs);
+    ListedAncestors ancestors;
+    for (qsizetype i = 0; i < n; ++i) {
+        ancestors.add(oldKeys[i], i);
+        if (const QByteArray path = resolved.of(plan.entries[i].oldPath); !path.isEmpty()) {
+            resolvedOldKeys[i] = caseKey(path);
+            ancestors.add(resolvedOldKeys[i], i);
+        }
+        if (const QByteArray path = resolved.of(plan.entries[i].newPath); !path.isEmpty())
+            resolvedNewKeys[i] = caseKey(path);
+    }
+    auto holdFolderBack = [&](const QByteArray &folderKey, qsizetype inside, const QByteArray &insidePath) {
+        if (folderKey.isEmpty())
+            return;
+        for (const qsizetype k : ancestors.entriesAt(folderKey)) {
+            // A folder moved into itself fails when it runs, and harms nothing.
+            if (k == inside || plan.entries[k].conflict != Conflict::None)
+                continue;
+            plan.entries[k].conflict = Conflict::RenamedInside;
+            plan.entries[k].conflictPath = insidePath;
+        }
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        for (const QByteArray *key : {&oldKeys[i], &resolvedOldKeys[i]})
+            holdFolderBack(ancestors.above(*key), i, plan.entries[i].oldPath);
+        for (const QByteArray *key : {&newKeys[i], &resolvedNewKeys[i]})
+            holdFolderBack(ancestors.above(*key), i, plan.entries[i].newPath);
     }
 
     // A file left in place keeps its path taken: whoever would move onto it
@@ -342,9 +495,10 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs)
     QMultiHash<QByteArray, qsizetype> newByKey;
     newByKey.reserve(n);
     for (qsizetype i = 0; i < n; ++i)
-        newByKey.insert(newKeys[i], i);
+        newByKey.insert(targetKey(i), i);
     while (!pending.isEmpty()) {
-        const QByteArray taken = caseKey(plan.entries[pending.takeLast()].oldPath);
+        const qsizetype left = pending.takeLast();
+        const QByteArray &taken = exactTargets ? plan.entries[left].oldPath : oldKeys[left];
         for (auto it = newByKey.constFind(taken); it != newByKey.constEnd() && it.key() == taken; ++it) {
             PlannedRename &blocked = plan.entries[*it];
             if (blocked.conflict == Conflict::None) {

@@ -69,6 +69,8 @@ enum class Conflict {
     NoFolderRoot,      // a folder part that starts neither with "." nor with a separator
     FolderUnavailable, // the folder of the new path could not be created
     DuplicateSource,   // the same file is listed twice
+    InvalidSource,     // the old path is ".", "..", the root, or not written plainly
+    RenamedInside,     // a folder holding (or receiving) an entry of the same operation
 };
 
 // One rename as asked, before planning.
@@ -99,9 +101,15 @@ struct PlannedRename {
     QByteArray newPath;
     std::optional<FileIdentity> identity; // the file at the old path when planned
     Conflict conflict = Conflict::None;
+    QByteArray conflictPath; // for RenamedInside: the path of that entry inside the folder
 
     bool heldBack() const { return conflict != Conflict::None; }
 };
+
+// The temporary path of a position: in the old path's folder, the prefix,
+// "_", the position, "_" and as much of the old name as the system's limit
+// on a name leaves (cut where a UTF-8 character begins).
+QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, int position);
 
 struct RenamePlan {
     QList<PlannedRename> entries; // entries[i] is position i + 1
@@ -110,11 +118,23 @@ struct RenamePlan {
     int conflictCount() const;
 };
 
+// What the new paths of a plan are. New names, as a rule made them, must
+// differ from each other even when case is ignored, as the identical-name
+// rule gives them. Former names (an undo's way back) were all present at
+// once, so only equal paths are refused.
+enum class Targets {
+    NewNames,
+    FormerNames,
+};
+
 // Builds the plan: creates the folders new paths ask for (at once, so they
 // exist even when the user then cancels), gives every position a free
 // temporary name, and holds back positions until no position left to run
-// could meet a file in its way. Linear in the number of positions.
-RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs);
+// could meet a file in its way. A folder is held back when an entry of the
+// same plan lies inside it or would land there: every other path of the plan
+// then stays true while the operation runs. Linear in the number of positions
+// (times the depth of their folders).
+RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets = Targets::NewNames);
 
 // The plan of the kept list rows.
 RenamePlan planRename(const QList<FileEntry> &entries, FileOps &fs);

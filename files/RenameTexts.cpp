@@ -16,11 +16,21 @@ QString extra(const lang::Language &language, const char *key, const QString &p1
     return language.extra(QLatin1String(key), p1, p2);
 }
 
+QString failureReason(const lang::Language &language, const RenameFailure &failure)
+{
+    if (failure.stage == FailureStage::TargetStayed)
+        return extra(language, "RenameErrorTargetStayed");
+    // The plan found the temporary name free: something took it since.
+    if (failure.stage == FailureStage::ToTemporary && (failure.error == EEXIST || failure.error == ENOTEMPTY))
+        return extra(language, "RenameErrorTemporaryTaken", displayPath(failure.tempPath));
+    return errorReason(language, failure.error);
+}
+
+// Both paths, so that the user knows which name was in the way.
 QString failureLine(const lang::Language &language, const RenameFailure &failure)
 {
-    const QString reason = failure.stage == FailureStage::TargetStayed ? extra(language, "RenameErrorTargetStayed")
-                                                                        : errorReason(language, failure.error);
-    QString line = extra(language, "RenameFailureLine", displayPath(failure.oldPath), reason);
+    const QString moving = displayPath(failure.oldPath) + QStringLiteral(" -> ") + displayPath(failure.newPath);
+    QString line = extra(language, "RenameFailureLine", moving, failureReason(language, failure));
     if (!failure.leftAt.isEmpty())
         line += QLatin1Char(' ') + extra(language, "RenameFailureLeftAt", displayPath(failure.leftAt));
     return line;
@@ -93,7 +103,7 @@ QString errorReason(const lang::Language &language, int error)
     }
 }
 
-QString conflictReason(const lang::Language &language, Conflict conflict)
+QString conflictReason(const lang::Language &language, Conflict conflict, const QByteArray &path)
 {
     switch (conflict) {
     case Conflict::None:
@@ -112,6 +122,10 @@ QString conflictReason(const lang::Language &language, Conflict conflict)
         return extra(language, "ConflictFolderUnavailable");
     case Conflict::DuplicateSource:
         return extra(language, "ConflictDuplicateSource");
+    case Conflict::InvalidSource:
+        return extra(language, "ConflictInvalidSource");
+    case Conflict::RenamedInside:
+        return extra(language, "ConflictRenamedInside", displayPath(path));
     }
     return {};
 }
@@ -187,7 +201,7 @@ QString undoText(const lang::Language &language, const UndoReport &report, const
         for (const PlannedRename &entry : report.plan.entries) {
             if (entry.heldBack())
                 lines.append(extra(language, "RenameFailureLine", displayPath(entry.oldPath),
-                                   conflictReason(language, entry.conflict)));
+                                   conflictReason(language, entry.conflict, entry.conflictPath)));
         }
         parts.append(lines.join(QStringLiteral("\r\n")));
     }

@@ -16,8 +16,8 @@ namespace tarvello::files {
 // Why a file operation failed, from its errno (or FileOps::kCopyMismatch).
 QString errorReason(const lang::Language &language, int error);
 
-// Why a position was held back by the plan.
-QString conflictReason(const lang::Language &language, Conflict conflict);
+// Why a position was held back by the plan; path is the plan's conflictPath.
+QString conflictReason(const lang::Language &language, Conflict conflict, const QByteArray &path = {});
 
 // The failures of a run, a header and one line each; "" when there are none.
 QString failuresText(const lang::Language &language, const QList<RenameFailure> &failures);

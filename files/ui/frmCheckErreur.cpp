@@ -80,8 +80,9 @@ void frmCheckErreur::showConflicts(const RenamePlan &plan)
     for (const PlannedRename &entry : plan.entries) {
         if (!entry.heldBack())
             continue;
-        m_scroll.AddItem(lang::ui::widgetText(language.extra(QStringLiteral("RenameFailureLine"), displayPath(entry.newPath),
-                                                             conflictReason(language, entry.conflict))));
+        const QString reason = conflictReason(language, entry.conflict, entry.conflictPath);
+        m_scroll.AddItem(
+            lang::ui::widgetText(language.extra(QStringLiteral("RenameFailureLine"), displayPath(entry.newPath), reason)));
         // Which file would have taken that path.
         m_lsterreur->item(m_lsterreur->count() - 1)->setToolTip(displayPath(entry.oldPath));
     }

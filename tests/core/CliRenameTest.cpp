@@ -160,6 +160,44 @@ TEST_F(CliRename, namesThatCannotBeComputedRenameNothing)
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a1.jpg", "a1.jpg"}, {"b.jpg", "b.jpg"}, {"c2.jpg", "c2.jpg"}}));
 }
 
+// A folder renamed with what lies inside it is a conflict that names the
+// entry inside; the entries inside can be renamed on their own first.
+TEST_F(CliRename, aFolderWithAnEntryInsideIsAConflict)
+{
+    tree.write("P/C/f", "f");
+    const CliRun held = runCli({"rename", "--rule", "x_*", tree.path("P/C"), tree.path("P")});
+    EXPECT_EQ(held.code, app::CliConflicts);
+    EXPECT_TRUE(held.err.contains(utf8(extra("ConflictRenamedInside", QFile::decodeName(tree.path("P/C"))))))
+        << held.err.constData();
+    // Listed as find -depth lists them: only the file is renamed.
+    const CliRun skipped = runCli({"rename", "--skip-conflicts", "--rule", "x_*", "-"},
+                                  tree.path("P/C/f") + '\n' + tree.path("P/C") + '\n' + tree.path("P") + '\n');
+    EXPECT_EQ(skipped.code, app::CliSuccess) << skipped.err.constData();
+    EXPECT_EQ(skipped.out, line(tree.path("P/C/f"), tree.path("P/C/x_f")));
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"P/C/x_f", "f"}}));
+}
+
+// ".", ".." and the root name no entry to rename, however they are written.
+TEST_F(CliRename, theFolderItselfItsParentAndTheRootAreRefused)
+{
+    tree.write("P/C/f", "f");
+    for (const QByteArray &given : {QByteArray("."), QByteArray(".."), QByteArray("/"), QByteArray("//"),
+                                    tree.path("P/C/.."), tree.path("P/C/./"), tree.path("P/..") + "//"}) {
+        SCOPED_TRACE(given.constData());
+        // Relative ones name the test's own working folder: only previewed.
+        const QByteArrayList commands = given.startsWith('/') ? QByteArrayList{"preview", "rename"} : QByteArrayList{"preview"};
+        for (const QByteArray &command : commands) {
+            const CliRun run = runCli({command, "--rule", "x_*", tree.path("P/C/f"), given});
+            EXPECT_EQ(run.code, app::CliUsageError);
+            EXPECT_EQ(run.out, QByteArray());
+            EXPECT_TRUE(run.err.contains(utf8(extra("cliErrNotAnEntry", QFile::decodeName(given))))) << run.err.constData();
+        }
+    }
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"P/C/f", "f"}}));
+    // A trailing "/" still names the entry.
+    EXPECT_EQ(runCli({"preview", "--rule", "x_*", tree.path("P/C") + "/"}).code, app::CliSuccess);
+}
+
 TEST_F(CliRename, oddPathsFromStandardInputIntoAFolder)
 {
     tree.write("caf\xC3\xA9.jpg", "accented name");

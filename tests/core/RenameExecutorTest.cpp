@@ -101,14 +101,21 @@ TEST(RenameExecutor, targetAppearingAfterPlanningIsAFailureNotAnOverwrite)
     FileOps fs;
     const RenamePlan plan = planIn(tree, renames, fs);
     tree.write("new.jpg", "intruder");
+    tree.write(nativeNameOf(plan.entries[1].tempPath), "another");
     Recorder observer;
     const RenameReport report = executeRename(plan, observer, fs);
-    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"new.jpg", "intruder"}, {"a.jpg", "a.jpg"}, {"b2.jpg", "b.jpg"}}));
-    ASSERT_EQ(report.failures.size(), 1);
+    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"new.jpg", "intruder"}, {"a.jpg", "a.jpg"}, {"b.jpg", "b.jpg"},
+                                                           {nativeNameOf(plan.entries[1].tempPath), "another"}}));
+    ASSERT_EQ(report.failures.size(), 2);
     EXPECT_EQ(report.failures[0].position, 1);
     EXPECT_EQ(report.failures[0].stage, FailureStage::ToNew);
     EXPECT_EQ(report.failures[0].error, EEXIST);
     EXPECT_TRUE(report.failures[0].leftAt.isEmpty());
+    // Each failure keeps the paths that were in its way.
+    EXPECT_EQ(report.failures[0].newPath, tree.path("new.jpg"));
+    EXPECT_EQ(report.failures[1].stage, FailureStage::ToTemporary);
+    EXPECT_EQ(report.failures[1].error, EEXIST);
+    EXPECT_EQ(report.failures[1].tempPath, plan.entries[1].tempPath);
 }
 
 TEST(RenameExecutor, aFileThatCanTakeNeitherNameKeepsItsTemporaryNameAndIsReported)
@@ -190,7 +197,9 @@ TEST(RenameExecutor, namesWithAnyBytesSurvive)
     QHash<QByteArray, QByteArray> expected;
     for (const QByteArray &name : {QByteArray("line\nbreak.jpg"), QByteArray("tab\there"), QByteArray("back\\slash"),
                                    QByteArray("quote\"' %25"), QByteArray(" lead space"), QByteArray("\xC3\xA9t\xC3\xA9.jpg"),
-                                   QByteArray("invalid\xFF\xFEutf8"), QByteArray(200, 'z'), QByteArray("-dash")}) {
+                                   QByteArray("invalid\xFF\xFEutf8"), QByteArray(200, 'z'), QByteArray("-dash"),
+                                   // As long as a name can be, less the new name's "x_".
+                                   "a" + QByteArray("\xC3\xA9").repeated(125) + "bc"}) {
         renames.append({name, "x_" + name});
         expected.insert("x_" + name, name);
     }

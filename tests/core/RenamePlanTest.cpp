@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using namespace tarvello;
 using namespace tarvello::files;
 using tarvello::files::testing::Tree;
@@ -186,6 +188,21 @@ TEST(RenamePlan, conflictsByKind)
          {C::InvalidName, C::InvalidName, C::InvalidName, C::InvalidName}},
         {"a file where a folder must be made", {"a.jpg", "blocker"}, {{"a.jpg", ".\\blocker\\a.jpg"}},
          {C::FolderUnavailable}},
+        // The folder stays, and so does whoever would take its name.
+        {"a folder renamed with an entry inside it", {"P/C/f", "Q"},
+         {{"P/C", ".\\P\\C2"}, {"P", "P2"}, {"Q", "P"}}, {C::None, C::RenamedInside, C::TargetHeldBack}},
+        {"listed deepest first", {"album/a/b/3", "album/1"},
+         {{"album/a/b/3", ".\\album\\a\\b\\x3"}, {"album/a/b", ".\\album\\a\\xb"}, {"album/a", ".\\album\\xa"},
+          {"album/1", ".\\album\\x1"}, {"album", "xalbum"}},
+         {C::None, C::RenamedInside, C::RenamedInside, C::None, C::RenamedInside}},
+        {"a file moved into a renamed folder", {"a.jpg", "P/x"}, {{"a.jpg", ".\\P\\a.jpg"}, {"P", "P2"}},
+         {C::None, C::RenamedInside}},
+        {"a folder and an entry inside it, case ignored", {"P/C"}, {{"p/C", ".\\p\\C2"}, {"P", "P2"}},
+         {C::None, C::RenamedInside}},
+        {"a folder moved into itself is left to fail", {"P/x"}, {{"P", ".\\P\\sub\\P"}}, {C::None}},
+        {"the folder itself, its parent, paths not written plainly", {"a", "sub/b"},
+         {{".", "x"}, {"..", "y"}, {"sub/..", "z"}, {"./a", "w"}, {"sub//b", "v"}},
+         {C::InvalidSource, C::InvalidSource, C::InvalidSource, C::InvalidSource, C::InvalidSource}},
     };
     for (const bool listing : {false, true}) {
         for (const Case &c : cases) {
@@ -215,6 +232,68 @@ TEST(RenamePlan, temporaryPrefixGrowsAndStaysGrown)
         EXPECT_EQ(plan.tempPrefix, QByteArray("tmp_Tarv__"));
         EXPECT_EQ(plan.conflictCount(), 0);
     }
+}
+
+TEST(RenamePlan, aFolderHeldBackNamesTheEntryInsideItEvenThroughALink)
+{
+    Tree tree;
+    tree.write("P/C/f", "f");
+    tree.write("a", "a");
+    ASSERT_EQ(::symlink("P", tree.path("L").constData()), 0);
+    struct Case {
+        const char *what;
+        QList<std::pair<QByteArray, QByteArray>> renames; // the last one renames the folder
+        QByteArray inside;
+    };
+    const QList<Case> cases = {
+        {"an entry inside", {{"P/C", "P/C2"}, {"P", "P2"}}, "P/C"},
+        {"an entry deeper inside", {{"P/C/f", "P/C/g"}, {"P", "P2"}}, "P/C/f"},
+        {"an entry moving in", {{"a", "P/a"}, {"P", "P2"}}, "P/a"},
+        {"an entry reached through a link", {{"L/C", "L/C2"}, {"P", "P2"}}, "L/C"},
+        {"an entry moving in through a link", {{"a", "L/a"}, {"P", "P2"}}, "L/a"},
+        {"a link with an entry reached through it", {{"L/C", "L/C2"}, {"L", "L2"}}, "L/C"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QList<PathPair> pairs;
+        for (const auto &[from, to] : c.renames)
+            pairs.append({tree.path(from), tree.path(to), false, Conflict::None});
+        FileOps fs;
+        const RenamePlan plan = planRename(pairs, fs);
+        EXPECT_EQ(plan.entries.first().conflict, Conflict::None);
+        EXPECT_EQ(plan.entries.last().conflict, Conflict::RenamedInside);
+        EXPECT_EQ(plan.entries.last().conflictPath, tree.path(c.inside));
+    }
+    // A link renamed beside an entry of the folder it points to moves nothing of it.
+    FileOps fs;
+    const RenamePlan plan = planRename(
+        QList<PathPair>{{tree.path("P/C"), tree.path("P/C2"), false, Conflict::None}, {tree.path("L"), tree.path("L2"), false, Conflict::None}},
+        fs);
+    EXPECT_EQ(plan.conflictCount(), 0);
+}
+
+TEST(RenamePlan, temporaryNamesOfLongNamesStayWithinTheNameLimit)
+{
+    // 250 bytes, two-byte characters up to the end, where they differ.
+    const QByteArray common = "a" + QByteArray("\xC3\xA9").repeated(124);
+    Tree tree;
+    tree.write(common + "1", "1");
+    tree.write(common + "2", "2");
+    FileOps fs;
+    const RenamePlan plan = planRename(QList<PathPair>{{tree.path(common + "1"), tree.path("x"), false, Conflict::None},
+                                                       {tree.path(common + "2"), tree.path("y"), false, Conflict::None}},
+                                       fs);
+    EXPECT_EQ(plan.conflictCount(), 0);
+    QSet<QByteArray> names;
+    for (const PlannedRename &entry : plan.entries) {
+        const QByteArray name = nativeNameOf(entry.tempPath);
+        SCOPED_TRACE(name.constData());
+        EXPECT_LE(name.size(), 255);
+        EXPECT_TRUE(name.startsWith(plan.tempPrefix));
+        EXPECT_TRUE(QUtf8StringView(name).isValidUtf8());
+        names.insert(name);
+    }
+    EXPECT_EQ(names.size(), 2);
 }
 
 TEST(RenamePlan, foldersAreMadeWhilePlanningEvenWhenTheReviewIsCancelled)

@@ -38,8 +38,11 @@ TEST_P(RenameTexts, everyReasonHasItsOwnText)
         seen.insert(reason);
     };
     for (const Conflict kind : {Conflict::TargetExists, Conflict::DuplicateTarget, Conflict::TargetHeldBack, Conflict::InvalidName,
-                                Conflict::NoFolderRoot, Conflict::FolderUnavailable, Conflict::DuplicateSource})
-        distinct(conflictReason(language, kind));
+                                Conflict::NoFolderRoot, Conflict::FolderUnavailable, Conflict::DuplicateSource,
+                                Conflict::InvalidSource, Conflict::RenamedInside})
+        distinct(conflictReason(language, kind, "/photos/album/a.jpg"));
+    // The entry that holds a folder back is named.
+    expectReadable(conflictReason(language, Conflict::RenamedInside, "/photos/album/a.jpg"), {QStringLiteral("/photos/album/a.jpg")});
     for (const int error : {EEXIST, ENOENT, EACCES, EPERM, EROFS, ENOSPC, ENAMETOOLONG, ENOTDIR, EBUSY, EXDEV, FileOps::kCopyMismatch})
         distinct(errorReason(language, error));
     // Anything else shows the system's own number.
@@ -49,17 +52,25 @@ TEST_P(RenameTexts, everyReasonHasItsOwnText)
 TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
 {
     const QList<RenameFailure> failures = {
-        {1, FailureStage::ToTemporary, EACCES, "/photos/a.jpg", "/photos/b.jpg", {}},
-        {2, FailureStage::TargetStayed, 0, "/photos/c.jpg", "/photos/a.jpg", {}},
-        {3, FailureStage::ToNew, EIO, "/photos/d\xC3\xA9.jpg", "/photos/e.jpg", "/photos/tmp_Tarv_3_d\xC3\xA9.jpg"},
+        {1, FailureStage::ToTemporary, EACCES, "/photos/a.jpg", "/photos/b.jpg", {}, "/photos/tmp_Tarv_1_a.jpg"},
+        {2, FailureStage::TargetStayed, 0, "/photos/c.jpg", "/photos/a.jpg", {}, "/photos/tmp_Tarv_2_c.jpg"},
+        {3, FailureStage::ToNew, EIO, "/photos/d\xC3\xA9.jpg", "/photos/e.jpg", "/photos/tmp_Tarv_3_d\xC3\xA9.jpg",
+         "/photos/tmp_Tarv_3_d\xC3\xA9.jpg"},
+        {4, FailureStage::ToNew, EEXIST, "/photos/f.jpg", "/photos/g.jpg", {}, "/photos/tmp_Tarv_4_f.jpg"},
+        {5, FailureStage::ToTemporary, EEXIST, "/photos/h.jpg", "/photos/i.jpg", {}, "/photos/tmp_Tarv_5_h.jpg"},
     };
     RenameRun run{0, {}, EROFS};
     run.report.failures = failures;
     run.report.attributesNotKept = {{"/mnt/usb/owned.jpg", AttributesLost{true, false, true}}};
     const QString ran = renameRunText(language, run, QStringLiteral("/cfg"));
-    expectReadable(ran, {QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/c.jpg"), QStringLiteral("/photos/tmp_Tarv_3_dé.jpg"),
-                         errorReason(language, EROFS), QStringLiteral("/mnt/usb/owned.jpg"),
-                         language.extra(QStringLiteral("RenameAttributeOwner")), language.extra(QStringLiteral("RenameAttributeTimes"))});
+    // Each failure names its file, its new path, and the temporary path it
+    // is left at or that was taken from it.
+    expectReadable(ran, {QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/b.jpg"), QStringLiteral("/photos/c.jpg"),
+                         QStringLiteral("/photos/tmp_Tarv_3_dé.jpg"), QStringLiteral("/photos/g.jpg"),
+                         QStringLiteral("/photos/tmp_Tarv_5_h.jpg"), errorReason(language, EROFS)});
+    EXPECT_FALSE(ran.contains(QStringLiteral("tmp_Tarv_1_a.jpg"))) << ran.toStdString();
+    expectReadable(ran, {QStringLiteral("/mnt/usb/owned.jpg"), language.extra(QStringLiteral("RenameAttributeOwner")),
+                         language.extra(QStringLiteral("RenameAttributeTimes"))});
     EXPECT_FALSE(ran.contains(language.extra(QStringLiteral("RenameAttributeMode"))));
     EXPECT_TRUE(renameRunText(language, RenameRun{}, QStringLiteral("/cfg")).isEmpty());
     for (const int error : {EEXIST, EBUSY, ENOSPC})

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include <dirent.h>
+
 using namespace tarvello::files;
 using namespace tarvello::files::testing;
 
@@ -17,39 +19,103 @@ class RenamedFolder
 public:
     explicit RenamedFolder(const Renames &renames)
     {
-        for (const auto &[from, to] : renames)
-            tree.write(from, "content of " + from);
         FileOps fs;
-        RenameObserver quiet;
-        const RenameRun run = runRename(planIn(tree, renames, fs, true), settings.path(), quiet, fs);
-        EXPECT_EQ(run.report.renamed, renames.size());
+        rename(renames, fs);
     }
+    RenamedFolder(const Renames &renames, FileOps &fs) { rename(renames, fs); }
 
     UndoReport undo()
     {
         FileOps fs;
+        return undo(fs);
+    }
+    UndoReport undo(FileOps &fs)
+    {
         RenameObserver quiet;
         return undoLastRename(settings.path(), quiet, fs);
     }
 
     Tree tree;
     QTemporaryDir settings;
+
+private:
+    void rename(const Renames &renames, FileOps &fs)
+    {
+        for (const auto &[from, to] : renames)
+            tree.write(from, "content of " + from);
+        RenameObserver quiet;
+        const RenameRun run = runRename(planIn(tree, renames, fs, true), settings.path(), quiet, fs);
+        EXPECT_EQ(run.report.renamed, renames.size());
+    }
+};
+
+// A file system that ignores case (ASCII letters), over a real tree: a path
+// finds the entry of its folder whose name matches, and a rename refuses a
+// target that matches one, the file itself included, as a case-folding file
+// system does for a rename that must not replace.
+class CaseBlindOps : public FileOps
+{
+public:
+    bool exists(const QByteArray &path) override { return FileOps::exists(actual(path)); }
+    std::optional<FileIdentity> identity(const QByteArray &path) override { return FileOps::identity(actual(path)); }
+    int renameNoReplace(const QByteArray &from, const QByteArray &to) override
+    {
+        return exists(to) ? EEXIST : FileOps::renameNoReplace(actual(from), to);
+    }
+    std::optional<QSet<QByteArray>> folderNames(const QByteArray &, qsizetype) override { return std::nullopt; }
+
+private:
+    static QByteArray actual(const QByteArray &path)
+    {
+        const QByteArray folder = nativeFolderOf(path);
+        const QByteArray name = nativeNameOf(path).toLower();
+        QByteArray found = path;
+        if (DIR *dir = ::opendir(folder.constData())) {
+            while (const dirent *entry = ::readdir(dir)) {
+                if (QByteArray(entry->d_name).toLower() == name)
+                    found = folder + '/' + entry->d_name;
+            }
+            ::closedir(dir);
+        }
+        return found;
+    }
 };
 
 } // namespace
 
 TEST(RenameUndo, bringsEveryFileBackIncludingSwapsAndMoves)
 {
-    RenamedFolder folder({{"a", "b"}, {"b", "a"}, {"c", "sub/deeper/c2"}, {"d", "d2"}});
+    // e and E: names that differ in case only are given back as they were.
+    RenamedFolder folder({{"a", "b"}, {"b", "a"}, {"c", "sub/deeper/c2"}, {"d", "d2"}, {"e", "n_1"}, {"E", "n_2"}});
     EXPECT_EQ(folder.tree.read("sub/deeper/c2"), QByteArray("content of c"));
     const UndoReport undo = folder.undo();
-    EXPECT_EQ(undo.report.renamed, 4);
+    EXPECT_EQ(undo.report.renamed, 6);
     EXPECT_TRUE(undo.movedSince.isEmpty());
-    for (const QByteArray name : {"a", "b", "c", "d"})
+    for (const QByteArray name : {"a", "b", "c", "d", "e", "E"})
         EXPECT_EQ(folder.tree.read(name), "content of " + name);
-    EXPECT_EQ(folder.tree.files().size(), 4);
+    EXPECT_EQ(folder.tree.files().size(), 6);
     // Undone once, there is nothing left to undo.
     EXPECT_TRUE(folder.undo().nothingToUndo);
+}
+
+TEST(RenameUndo, namesDifferingInCaseOnAFileSystemThatIgnoresCase)
+{
+    // A name changed in case only is the same file: renamed and undone.
+    CaseBlindOps caseBlind;
+    RenamedFolder changed({{"a.jpg", "A.jpg"}}, caseBlind);
+    EXPECT_EQ(changed.tree.names(), QList<QByteArray>{"A.jpg"});
+    EXPECT_EQ(changed.undo(caseBlind).report.renamed, 1);
+    EXPECT_EQ(changed.tree.files(), (QHash<QByteArray, QByteArray>{{"a.jpg", "content of a.jpg"}}));
+
+    // Two former names such a file system cannot hold both: one goes back,
+    // the other stays where it is, and nothing is replaced.
+    RenamedFolder both({{"a.jpg", "n_1.jpg"}, {"A.jpg", "n_2.jpg"}});
+    const UndoReport undo = both.undo(caseBlind);
+    EXPECT_EQ(undo.report.renamed, 1);
+    EXPECT_EQ(undo.report.failures.size(), 1);
+    EXPECT_EQ(both.tree.files().size(), 2);
+    for (const QByteArray &name : both.tree.names())
+        EXPECT_FALSE(isTemporaryName(name)) << name.constData();
 }
 
 TEST(RenameUndo, reportsFilesMovedOrReplacedSinceAndRestoresTheRest)

@@ -60,9 +60,9 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("afterwards");
         QTest::addColumn<int>("left");
         QTest::newRow("cancel") << QStringLiteral("cmdAnnuler")
-                                << QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "outside.jpg", "sub/"} << 4;
+                                << QStringList{"a.jpg", "b.jpg", "box/e.jpg", "c.jpg", "d.jpg", "outside.jpg", "sub/"} << 6;
         QTest::newRow("continue") << QStringLiteral("cmdContinuer")
-                                  << QStringList{"a.jpg", "c.jpg", "d.jpg", "outside.jpg", "sub/b2.jpg"} << 3;
+                                  << QStringList{"a.jpg", "box/e2.jpg", "c.jpg", "d.jpg", "outside.jpg", "sub/b2.jpg"} << 4;
     }
 
     void theReviewListsTheConflicts()
@@ -70,11 +70,12 @@ private Q_SLOTS:
         QFETCH(QString, button);
         QFETCH(QStringList, afterwards);
         QFETCH(int, left);
-        QVERIFY(folderfixture::makeFiles(f->folder.path(), {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "outside.jpg"}));
+        QVERIFY(folderfixture::makeFiles(f->folder.path(), {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "outside.jpg", "box/e.jpg"}));
         // a takes the name of a file outside the list; c and d the same name
-        // but for case; b goes into a folder made while planning.
+        // but for case; b goes into a folder made while planning; box holds e.
         f->window->fileList().appendAll({entry("a.jpg", "outside.jpg"), entry("b.jpg", ".\\sub\\b2.jpg"),
-                                         entry("c.jpg", "dup.jpg"), entry("d.jpg", "DUP.jpg")});
+                                         entry("c.jpg", "dup.jpg"), entry("d.jpg", "DUP.jpg"), entry("box", "box2"),
+                                         FileEntry{QStringLiteral("e.jpg"), f->path(QStringLiteral("box")), QStringLiteral("e2.jpg")}});
         QString title;
         QStringList lines;
         QString firstTip;
@@ -89,10 +90,11 @@ private Q_SLOTS:
         ui().cmdRenommer->click();
         QVERIFY(outcome->seen && !outcome->stuck);
         QCOMPARE(title, language().ReadLangKey(QStringLiteral("frmCheckErreur"), QStringLiteral("frmCheckErreur.Caption"), {})
-                            + QStringLiteral(" (3 / 4)"));
+                            + QStringLiteral(" (4 / 6)"));
         QCOMPARE(lines, (QStringList{reviewLine("outside.jpg", files::Conflict::TargetExists),
                                      reviewLine("dup.jpg", files::Conflict::DuplicateTarget),
-                                     reviewLine("DUP.jpg", files::Conflict::DuplicateTarget)}));
+                                     reviewLine("DUP.jpg", files::Conflict::DuplicateTarget),
+                                     reviewLine("box2", files::Conflict::RenamedInside, "box/e.jpg")}));
         QCOMPARE(firstTip, f->path(QStringLiteral("a.jpg")));
         QCOMPARE(f->disk(), afterwards);
         QCOMPARE(f->window->fileList().count(), left);
@@ -393,8 +395,10 @@ private Q_SLOTS:
         QCOMPARE(f->box.shown.size(), 1);
         QCOMPARE(f->box.shown[0].style, MsgStyle::Exclamation);
         const QString missing = widgetText(language().extra(QStringLiteral("RenameErrorMissing")));
-        QVERIFY(f->box.shown[0].text.contains(widgetText(
-            language().extra(QStringLiteral("RenameFailureLine"), f->path(QStringLiteral("gone.jpg")), missing))));
+        // Each failure names the file and the name it was to take.
+        QVERIFY(f->box.shown[0].text.contains(widgetText(language().extra(
+            QStringLiteral("RenameFailureLine"), f->path(QStringLiteral("gone.jpg")) + QStringLiteral(" -> ") + f->path(QStringLiteral("g.jpg")),
+            missing))));
         QCOMPARE(f->box.shown[0].text.count(missing), 2);
         QCOMPARE(f->window->fileList().count(), 2);
         QVERIFY(folderfixture::removeRaw(f->folder.path(), "caf\xE9.jpg"));
@@ -493,10 +497,10 @@ private:
         return rows;
     }
 
-    QString reviewLine(const char *newName, files::Conflict conflict)
+    QString reviewLine(const char *newName, files::Conflict conflict, const char *inside = "")
     {
-        return widgetText(language().extra(QStringLiteral("RenameFailureLine"), f->path(QString::fromUtf8(newName)),
-                                           files::conflictReason(language(), conflict)));
+        const QString reason = files::conflictReason(language(), conflict, QFile::encodeName(f->path(QString::fromUtf8(inside))));
+        return widgetText(language().extra(QStringLiteral("RenameFailureLine"), f->path(QString::fromUtf8(newName)), reason));
     }
 
     std::unique_ptr<test::MainWindowFixture> f;

@@ -101,7 +101,7 @@ void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList
         writeMessage(device, texts.text("AddNotTextMore", QString::number(paths.size() - kNotTextListed)));
 }
 
-QList<ComputedName> computeNames(const QByteArrayList &paths, rules::RuleSettings rule, const Settings &settings,
+QList<ComputedName> computeNames(const QByteArrayList &paths, RuleOptions rule, const Settings &settings,
                                  lang::Language &language)
 {
     const rules::SystemClock clock;

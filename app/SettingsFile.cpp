@@ -99,8 +99,8 @@ void readAll(Reader &in, Settings &s, lang::Language &language, const QString &d
                 language.setLanguage(s.Langage_LangueUtilisee);
         }
     }
-    s.RegleRenommage_Regle = language.GetMessage(16);
-    s.RegleRenommage_Commentaire = language.GetMessage(95);
+    s.rule.rule = language.GetMessage(16);
+    s.rule.comment = language.GetMessage(95);
     s.Option_DossierSpecifique = documentsFolder;
     for (int i = 0; i < 3; ++i)
         s.thumbnailSizes[i] = parseThumbnailSize(language.GetMessage(46 + i)).value_or(ThumbnailSize{});
@@ -157,20 +157,20 @@ void readAll(Reader &in, Settings &s, lang::Language &language, const QString &d
     s.Option_FormatMois = in.int16(kOption, QStringLiteral("Option_FormatMois"), 1);
 
     // 11. The rule being edited.
-    s.RegleRenommage_DebutPas = in.int32(kRegle, QStringLiteral("RegleRenommage_DebutPas"), 1);
-    s.RegleRenommage_Pas = in.int16(kRegle, QStringLiteral("RegleRenommage_Pas"), 1);
-    s.RegleRenommage_ModifieExtension = in.int32(kRegle, QStringLiteral("RegleRenommage_ModifieExtension"), 0);
-    s.RegleRenommage_ModifieExtensionValeur =
+    s.rule.counterStart = in.int32(kRegle, QStringLiteral("RegleRenommage_DebutPas"), 1);
+    s.rule.counterStep = in.int16(kRegle, QStringLiteral("RegleRenommage_Pas"), 1);
+    s.rule.changeExtension = in.int32(kRegle, QStringLiteral("RegleRenommage_ModifieExtension"), 0);
+    s.rule.newExtension =
         in.text(kRegle, QStringLiteral("RegleRenommage_ModifieExtensionValeur"), QString());
-    s.RegleRenommage_RemplacerCaractereInterdit =
+    s.rule.replaceForbidden =
         in.int32(kRegle, QStringLiteral("RegleRenommage_RemplacerCaractereInterdit"), 1);
-    s.RegleRenommage_Regle = in.text(kRegle, QStringLiteral("RegleRenommage_Regle"), s.RegleRenommage_Regle);
-    s.RegleRenommage_IncrementeFichierIdentique =
+    s.rule.rule = in.text(kRegle, QStringLiteral("RegleRenommage_Regle"), s.rule.rule);
+    s.rule.numberIdentical =
         in.int32(kRegle, QStringLiteral("RegleRenommage_IncrementeFichierIdentique"), 1);
-    s.RegleRenommage_EffaceEspace = in.int32(kRegle, QStringLiteral("RegleRenommage_EffaceEspace"), 0);
-    s.RegleRenommage_PremierCaractereEnMajuscule =
+    s.rule.trimSpaces = in.int32(kRegle, QStringLiteral("RegleRenommage_EffaceEspace"), 0);
+    s.rule.upperFirstChar =
         in.int32(kRegle, QStringLiteral("RegleRenommage_PremierCaractereEnMajuscule"), 0);
-    s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot =
+    s.rule.upperEachWord =
         in.int32(kRegle, QStringLiteral("RegleRenommage_PremierCaractereEnMajusculePourChaqueMot"), 0);
 
     // 12. Window geometry (the window itself is made by the caller).
@@ -184,13 +184,13 @@ void readAll(Reader &in, Settings &s, lang::Language &language, const QString &d
     s.General_FenetreLargeur = in.real(kGeneral, QStringLiteral("General_FenetreLargeur"), 15250);
 
     // 13. Comment and extension filter of the current rule.
-    s.RegleRenommage_Commentaire =
-        in.text(kRegle, QStringLiteral("RegleRenommage_Commentaire"), s.RegleRenommage_Commentaire);
-    s.RegleRenommage_Extension = in.text(kRegle, QStringLiteral("RegleRenommage_Extension"), QStringLiteral("*"));
+    s.rule.comment =
+        in.text(kRegle, QStringLiteral("RegleRenommage_Commentaire"), s.rule.comment);
+    s.rule.extensionFilter = in.text(kRegle, QStringLiteral("RegleRenommage_Extension"), QStringLiteral("*"));
 
     // 14. Memorised rules, in the format of the version that wrote them.
     s.General_NombreRegle = std::max<qint16>(0, in.int16(kGeneral, QStringLiteral("General_NombreRegle"), 0));
-    s.memorisedRules = QList<MemorisedRule>(s.General_NombreRegle + 1);
+    s.memorisedRules = QList<RuleOptions>(s.General_NombreRegle + 1);
     if (format == RuleFormat::Unknown) {
         result.unknownVersion = true;
     } else if (format != RuleFormat::None) {
@@ -202,10 +202,10 @@ void readAll(Reader &in, Settings &s, lang::Language &language, const QString &d
     }
 
     // 16. A memorised rule equal to the current one brings its comment and filter.
-    for (const MemorisedRule &rule : std::as_const(s.memorisedRules)) {
-        if (!rule.rule.isEmpty() && rule.rule == s.RegleRenommage_Regle) {
-            s.RegleRenommage_Commentaire = rule.comment.isEmpty() ? language.GetMessage(93) : rule.comment;
-            s.RegleRenommage_Extension = rule.extensionFilter.isEmpty() ? QStringLiteral("*") : rule.extensionFilter;
+    for (const RuleOptions &rule : std::as_const(s.memorisedRules)) {
+        if (!rule.rule.isEmpty() && rule.rule == s.rule.rule) {
+            s.rule.comment = rule.comment.isEmpty() ? language.GetMessage(93) : rule.comment;
+            s.rule.extensionFilter = rule.extensionFilter.isEmpty() ? QStringLiteral("*") : rule.extensionFilter;
         }
     }
 
@@ -238,6 +238,7 @@ SettingsLoadResult readSettingsFile(const IniFile &file, Settings &settings, lan
         result.key = in.key();
         result.fileLine = snapshot.lineOf(in.section(), in.key());
     }
+    settings.rule.showStoredCounter();
     return result;
 }
 
@@ -273,7 +274,7 @@ bool writeSettingsFile(IniFile &file, const Settings &s, const QString &shownFol
     for (int n = 0; oldCountOk && n <= oldCount; ++n)
         file.DeleteIniKey(kGeneral, QStringLiteral("General_Regle%1").arg(n));
     int written = 0;
-    for (const MemorisedRule &rule : s.memorisedRules) {
+    for (const RuleOptions &rule : s.memorisedRules) {
         if (rule.rule.isEmpty())
             continue;
         put(kGeneral, QStringLiteral("General_Regle%1").arg(written), formatMemorisedRule(rule));
@@ -321,22 +322,22 @@ bool writeSettingsFile(IniFile &file, const Settings &s, const QString &shownFol
     put(kOption, QStringLiteral("Option_FormatMois"), QString::number(s.Option_FormatMois));
 
     // 11-13. The rule being edited and the replacement aids.
-    put(kRegle, QStringLiteral("RegleRenommage_DebutPas"), QString::number(s.RegleRenommage_DebutPas));
-    put(kRegle, QStringLiteral("RegleRenommage_Pas"), QString::number(s.RegleRenommage_Pas));
-    put(kRegle, QStringLiteral("RegleRenommage_ModifieExtension"), flag(s.RegleRenommage_ModifieExtension));
-    put(kRegle, QStringLiteral("RegleRenommage_ModifieExtensionValeur"), s.RegleRenommage_ModifieExtensionValeur);
+    put(kRegle, QStringLiteral("RegleRenommage_DebutPas"), QString::number(s.rule.counterStart));
+    put(kRegle, QStringLiteral("RegleRenommage_Pas"), QString::number(s.rule.counterStep));
+    put(kRegle, QStringLiteral("RegleRenommage_ModifieExtension"), flag(s.rule.changeExtension));
+    put(kRegle, QStringLiteral("RegleRenommage_ModifieExtensionValeur"), s.rule.newExtension);
     put(kRegle, QStringLiteral("RegleRenommage_RemplacerCaractereInterdit"),
-        flag(s.RegleRenommage_RemplacerCaractereInterdit));
-    put(kRegle, QStringLiteral("RegleRenommage_Regle"), s.RegleRenommage_Regle);
-    put(kRegle, QStringLiteral("RegleRenommage_Commentaire"), s.RegleRenommage_Commentaire);
-    put(kRegle, QStringLiteral("RegleRenommage_Extension"), s.RegleRenommage_Extension);
+        flag(s.rule.replaceForbidden));
+    put(kRegle, QStringLiteral("RegleRenommage_Regle"), s.rule.rule);
+    put(kRegle, QStringLiteral("RegleRenommage_Commentaire"), s.rule.comment);
+    put(kRegle, QStringLiteral("RegleRenommage_Extension"), s.rule.extensionFilter);
     put(kRegle, QStringLiteral("RegleRenommage_IncrementeFichierIdentique"),
-        flag(s.RegleRenommage_IncrementeFichierIdentique));
-    put(kRegle, QStringLiteral("RegleRenommage_EffaceEspace"), flag(s.RegleRenommage_EffaceEspace));
+        flag(s.rule.numberIdentical));
+    put(kRegle, QStringLiteral("RegleRenommage_EffaceEspace"), flag(s.rule.trimSpaces));
     put(kRegle, QStringLiteral("RegleRenommage_PremierCaractereEnMajuscule"),
-        flag(s.RegleRenommage_PremierCaractereEnMajuscule));
+        flag(s.rule.upperFirstChar));
     put(kRegle, QStringLiteral("RegleRenommage_PremierCaractereEnMajusculePourChaqueMot"),
-        flag(s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot));
+        flag(s.rule.upperEachWord));
     if (!s.RegleRenommage_Astuce.isEmpty())
         put(kRegle, QStringLiteral("RegleRenommage_Astuce"), s.RegleRenommage_Astuce);
     if (s.RegleRenommage_optRepPos >= 0)
@@ -374,7 +375,7 @@ std::optional<ThumbnailSize> parseThumbnailSize(const QString &message)
     return ThumbnailSize{w, h};
 }
 
-QString formatMemorisedRule(const MemorisedRule &r)
+QString formatMemorisedRule(const RuleOptions &r)
 {
     return QStringList{r.rule,
                        r.comment,
@@ -391,9 +392,13 @@ QString formatMemorisedRule(const MemorisedRule &r)
         .join(QLatin1Char('|'));
 }
 
-MemorisedRule parseMemorisedRule(const QString &line, bool oldFormat)
+RuleOptions parseMemorisedRule(const QString &line, bool oldFormat)
 {
-    MemorisedRule r;
+    // A field the line does not hold reads as empty or 0, the counter's as 1.
+    RuleOptions r;
+    r.extensionFilter.clear();
+    r.replaceForbidden = 0;
+    r.numberIdentical = 0;
     const QStringList f = vbSplit(line, QStringLiteral("|"));
     const auto has = [&f](int i) { return i < f.size(); };
     if (oldFormat) {

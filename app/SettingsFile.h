@@ -49,10 +49,10 @@ bool writeSettingsFile(IniFile &file, const Settings &settings, const QString &s
 std::optional<ThumbnailSize> parseThumbnailSize(const QString &message);
 
 // The memorised rule line of the current format (12 fields joined by "|").
-QString formatMemorisedRule(const MemorisedRule &rule);
+QString formatMemorisedRule(const RuleOptions &rule);
 
 // Reads a 12-field line (or a 6-field line of versions 1.10.0 and 1.11.0 when
 // oldFormat); throws VbError when a number field does not convert.
-MemorisedRule parseMemorisedRule(const QString &line, bool oldFormat);
+RuleOptions parseMemorisedRule(const QString &line, bool oldFormat);
 
 } // namespace tarvello::app

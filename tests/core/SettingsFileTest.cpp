@@ -12,7 +12,7 @@
 
 using namespace tarvello;
 using app::IniFile;
-using app::MemorisedRule;
+using app::RuleOptions;
 using app::Settings;
 
 namespace {
@@ -68,8 +68,8 @@ TEST_F(SettingsFileTest, aFirstRunGivesEveryDefaultAndWritesEveryKey)
     const auto result = load(s);
     EXPECT_FALSE(result.error);
     EXPECT_FALSE(result.unknownVersion);
-    EXPECT_EQ(s.RegleRenommage_Regle, "*_###");
-    EXPECT_EQ(s.RegleRenommage_Commentaire, "Règle courante");
+    EXPECT_EQ(s.rule.rule, "*_###");
+    EXPECT_EQ(s.rule.comment, "Règle courante");
     EXPECT_EQ(s.Option_DossierSpecifique, "/home/me/Documents");
     EXPECT_EQ(s.forbiddenCharacters.size(), 7);
     EXPECT_EQ(s.forbiddenCharacters.last().characters, "/:?\"<>|\\");
@@ -119,12 +119,14 @@ TEST_F(SettingsFileTest, everyFieldSurvivesASaveAndALoad)
     s.Option_OutilExifChoisi = 3;
     s.Option_DossierDepart = 2;
     s.Option_DossierSpecifique = "/srv/photos été";
-    s.RegleRenommage_DebutPas = app::kContinuationStart;
-    s.RegleRenommage_Pas = -3;
-    s.RegleRenommage_Regle = "Vacances_$dA$_###";
+    s.rule.counterStart = app::kContinuationStart;
+    s.rule.counterStep = -3;
+    s.rule.rule = "Vacances_$dA$_###";
     s.RegleRenommage_Astuce = "exif";
     s.RegleRenommage_txtRepPos = {"3", "7", "1", "2"};
-    s.memorisedRules = {MemorisedRule{"IMG_###", "photos", "JPG", 5, 2, 1, "jpeg", 1, 0, 1, 0, 1}};
+    s.memorisedRules = {RuleOptions{.rule = "IMG_###", .counterStart = 5, .counterStep = 2, .changeExtension = 1,
+                                    .newExtension = "jpeg", .numberIdentical = 0, .trimSpaces = 1,
+                                    .upperFirstChar = 1, .comment = "photos", .extensionFilter = "JPG"}};
     save(s);
 
     Settings back;
@@ -137,9 +139,9 @@ TEST_F(SettingsFileTest, everyFieldSurvivesASaveAndALoad)
     EXPECT_EQ(back.Option_RegleDebutApresRenommage, 2);
     EXPECT_EQ(back.Option_OutilExifChoisi, 3);
     EXPECT_EQ(back.Option_DossierSpecifique, s.Option_DossierSpecifique) << "start folder 2 keeps the chosen one";
-    EXPECT_EQ(back.RegleRenommage_DebutPas, app::kContinuationStart);
-    EXPECT_EQ(back.RegleRenommage_Pas, -3);
-    EXPECT_EQ(back.RegleRenommage_Regle, s.RegleRenommage_Regle);
+    EXPECT_EQ(back.rule.counterStart, app::kContinuationStart);
+    EXPECT_EQ(back.rule.counterStep, -3);
+    EXPECT_EQ(back.rule.rule, s.rule.rule);
     EXPECT_EQ(back.RegleRenommage_Astuce, "exif");
     EXPECT_EQ(back.RegleRenommage_txtRepPos, s.RegleRenommage_txtRepPos);
     ASSERT_GE(back.memorisedRules.size(), 1);
@@ -154,7 +156,8 @@ TEST_F(SettingsFileTest, aFileOfVersion1_11_0IsUpgradedAndSavedInTheNewForm)
     EXPECT_FALSE(load(s).error);
     EXPECT_EQ(s.General_FiltreAffichage, "*.jpg *.png");
     ASSERT_EQ(s.memorisedRules.size(), 2);
-    const MemorisedRule expected{"IMG_###", {}, {}, 10, 2, 1, "jpeg", 1, 0, 0, 0, 0};
+    const RuleOptions expected{.rule = "IMG_###", .counterStart = 10, .counterStep = 2, .changeExtension = 1,
+                               .newExtension = "jpeg", .numberIdentical = 0, .extensionFilter = {}};
     EXPECT_EQ(s.memorisedRules[0], expected);
     EXPECT_EQ(s.memorisedRules[1].rule, "Scan_##");
     EXPECT_EQ(s.memorisedRules[1].counterStart, 1);
@@ -213,9 +216,9 @@ TEST_F(SettingsFileTest, tablesGeometryAndCurrentRuleRules)
              "RegleRenommage_Commentaire=old\r\n");
     Settings current;
     load(current);
-    EXPECT_EQ(current.RegleRenommage_Commentaire, "Sans commentaire")
+    EXPECT_EQ(current.rule.comment, "Sans commentaire")
         << "the memorised rule equal to the current one brings its comment (message 93 when empty)";
-    EXPECT_EQ(current.RegleRenommage_Extension, "JPG");
+    EXPECT_EQ(current.rule.extensionFilter, "JPG");
 }
 
 TEST_F(SettingsFileTest, fullTablesAndManyUnknownLinesRoundTrip)
@@ -338,7 +341,7 @@ TEST_F(SettingsFileTest, truncatedAndBinaryFilesLoadWhatTheyCan)
     f.close();
     Settings binary;
     load(binary);
-    EXPECT_EQ(binary.RegleRenommage_Regle, "*_###");
+    EXPECT_EQ(binary.rule.rule, "*_###");
 }
 
 TEST(ThumbnailSizes, parseTheFirstParenthesesOfAMessage)

@@ -35,7 +35,8 @@ struct ThumbnailSize {
 
 // Every key of the settings file, one field per key named after it (the rule
 // being edited is one record), plus the tables the file carries. Read once at
-// start, written once at exit.
+// start, written once at exit; a field's initial value is what a file without
+// its key gives it.
 struct Settings {
     // Langage
     QString Langage_LangueUtilisee = QStringLiteral("Français");

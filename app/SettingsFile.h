@@ -31,10 +31,11 @@ struct SettingsLoadResult {
     bool fellBackToDefault = false;
 };
 
-// The file part of loading the settings, in the file's load order: selects the
-// language first (so defaults taken from messages are in it), applies the
-// defaults and the upgrade rules of older versions, and stops at the first
-// value that does not convert. documentsFolder is the default start folder.
+// The file part of loading the settings into a record as made (its fields hold
+// the defaults), in the file's load order: selects the language first (so
+// defaults taken from messages are in it), applies the upgrade rules of older
+// versions, and stops at the first value that does not convert, the fields not
+// read keeping their defaults. documentsFolder is the default start folder.
 SettingsLoadResult readSettingsFile(const IniFile &file, Settings &settings, lang::Language &language,
                                     const QString &documentsFolder);
 

@@ -10,6 +10,17 @@
 
 #include <gtest/gtest.h>
 
+namespace tarvello::app {
+
+// A rule record in a failure message: its memorised line and what that leaves out.
+void PrintTo(const RuleOptions &rule, std::ostream *os)
+{
+    *os << formatMemorisedRule(rule).toStdString() << " start \"" << rule.startText.toStdString() << "\" step \""
+        << rule.stepText.toStdString() << "\" case " << rule.caseIndex;
+}
+
+} // namespace tarvello::app
+
 using namespace tarvello;
 using app::IniFile;
 using app::RuleOptions;
@@ -119,11 +130,14 @@ TEST_F(SettingsFileTest, everyFieldSurvivesASaveAndALoad)
     s.Option_OutilExifChoisi = 3;
     s.Option_DossierDepart = 2;
     s.Option_DossierSpecifique = "/srv/photos été";
-    s.rule.counterStart = app::kContinuationStart;
-    s.rule.counterStep = -3;
-    s.rule.rule = "Vacances_$dA$_###";
+    // The counter texts are not stored: they come back as the stored counter shows.
+    s.rule = {.rule = "Vacances_$dA$_###", .startText = "#", .counterStart = app::kContinuationStart,
+              .stepText = "-3", .counterStep = -3, .changeExtension = 1, .newExtension = "png",
+              .replaceForbidden = 0, .numberIdentical = 0, .trimSpaces = 1, .upperFirstChar = 1, .upperEachWord = 1,
+              .comment = "été", .extensionFilter = "JPG PNG"};
     s.RegleRenommage_Astuce = "exif";
     s.RegleRenommage_txtRepPos = {"3", "7", "1", "2"};
+    s.RegleRenommage_optRepStr = -1;
     s.memorisedRules = {RuleOptions{.rule = "IMG_###", .counterStart = 5, .counterStep = 2, .changeExtension = 1,
                                     .newExtension = "jpeg", .numberIdentical = 0, .trimSpaces = 1,
                                     .upperFirstChar = 1, .comment = "photos", .extensionFilter = "JPG"}};
@@ -139,10 +153,9 @@ TEST_F(SettingsFileTest, everyFieldSurvivesASaveAndALoad)
     EXPECT_EQ(back.Option_RegleDebutApresRenommage, 2);
     EXPECT_EQ(back.Option_OutilExifChoisi, 3);
     EXPECT_EQ(back.Option_DossierSpecifique, s.Option_DossierSpecifique) << "start folder 2 keeps the chosen one";
-    EXPECT_EQ(back.rule.counterStart, app::kContinuationStart);
-    EXPECT_EQ(back.rule.counterStep, -3);
-    EXPECT_EQ(back.rule.rule, s.rule.rule);
+    EXPECT_EQ(back.rule, s.rule);
     EXPECT_EQ(back.RegleRenommage_Astuce, "exif");
+    EXPECT_EQ(key("RegleRenommage", "RegleRenommage_optRepStr"), "<absent>") << "no choice is not written";
     EXPECT_EQ(back.RegleRenommage_txtRepPos, s.RegleRenommage_txtRepPos);
     ASSERT_GE(back.memorisedRules.size(), 1);
     EXPECT_EQ(back.memorisedRules.first(), s.memorisedRules.first());

@@ -49,7 +49,7 @@ std::optional<int> chooseLanguage(lang::Language &language, const QString &asked
     if (language.isReadable())
         return std::nullopt;
     const QString askedFile = language.languageFilePath();
-    const QString defaultLanguage = RuleOptions().language;
+    const QString defaultLanguage = CliOptions().language;
     const bool unknown = asked != defaultLanguage && !language.fileExists();
     QStringList standIns = {defaultLanguage};
     for (const lang::LanguageEntry &entry : language.availableLanguages())
@@ -139,9 +139,9 @@ bool loadSettingsTables(const QString &path, const QString &programFolder, Setti
 }
 
 // True when only the options every command takes were given.
-bool onlyCommonOptions(const RuleOptions &options)
+bool onlyCommonOptions(const CliOptions &options)
 {
-    const RuleOptions none;
+    const CliOptions none;
     return !options.rule && !options.start && !options.step && !options.newExtension && !options.filter
         && options.caseIndex == none.caseIndex && !options.trim && !options.upperFirst && !options.upperWords
         && !options.noForbidden && !options.noNumbering && !options.skipConflicts && options.settingsFile.isEmpty();
@@ -168,8 +168,8 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
            const QString &programFolder)
 {
     const Command command = commandOf(arguments);
-    const ParsedArguments parsed = parseRuleOptions(command == Command::None ? arguments : arguments.mid(1));
-    const RuleOptions &options = parsed.options;
+    const ParsedArguments parsed = parseCliOptions(command == Command::None ? arguments : arguments.mid(1));
+    const CliOptions &options = parsed.options;
 
     lang::Language language(programFolder);
     if (const std::optional<int> refused = chooseLanguage(language, options.language, err))
@@ -182,12 +182,12 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     };
 
     Settings settings;
-    settings.RegleRenommage_Regle = language.GetMessage(16);
-    settings.RegleRenommage_Commentaire = language.GetMessage(95);
+    settings.rule.rule = language.GetMessage(16);
+    settings.rule.comment = language.GetMessage(95);
     if (parsed.error)
         return usageError(texts.errorText(*parsed.error));
     if (options.help) {
-        printHelp(out, texts, settings.RegleRenommage_Regle);
+        printHelp(out, texts, settings.rule.rule);
         return CliSuccess;
     }
     if (command == Command::None) {
@@ -219,7 +219,7 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         }
     }
 
-    const rules::RuleSettings rule = ruleSettingsOf(options, settings);
+    const RuleOptions rule = ruleOf(options, settings);
     if (const std::optional<QString> problem = ruleProblem(rule.rule, language, texts)) {
         writeMessage(err, *problem);
         return CliUsageError;

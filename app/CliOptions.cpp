@@ -29,32 +29,32 @@ bool converts(Convert convert)
 std::optional<int> caseIndexOf(const QString &value)
 {
     if (value == QLatin1String("preserve"))
-        return rules::CasePreserve;
+        return CasePreserve;
     if (value == QLatin1String("upper"))
-        return rules::CaseUpper;
+        return CaseUpper;
     if (value == QLatin1String("lower"))
-        return rules::CaseLower;
+        return CaseLower;
     return std::nullopt;
 }
 
 // The options that take no value.
-const std::pair<const char *, bool RuleOptions::*> kFlags[] = {
-    {"--trim", &RuleOptions::trim},
-    {"--upper-first", &RuleOptions::upperFirst},
-    {"--upper-words", &RuleOptions::upperWords},
-    {"--no-forbidden", &RuleOptions::noForbidden},
-    {"--no-numbering", &RuleOptions::noNumbering},
-    {"--skip-conflicts", &RuleOptions::skipConflicts},
-    {"--set-aside", &RuleOptions::setAside},
-    {"--help", &RuleOptions::help},
+const std::pair<const char *, bool CliOptions::*> kFlags[] = {
+    {"--trim", &CliOptions::trim},
+    {"--upper-first", &CliOptions::upperFirst},
+    {"--upper-words", &CliOptions::upperWords},
+    {"--no-forbidden", &CliOptions::noForbidden},
+    {"--no-numbering", &CliOptions::noNumbering},
+    {"--skip-conflicts", &CliOptions::skipConflicts},
+    {"--set-aside", &CliOptions::setAside},
+    {"--help", &CliOptions::help},
 };
 
 } // namespace
 
-ParsedArguments parseRuleOptions(const QByteArrayList &arguments)
+ParsedArguments parseCliOptions(const QByteArrayList &arguments)
 {
     ParsedArguments parsed;
-    RuleOptions &o = parsed.options;
+    CliOptions &o = parsed.options;
     auto fail = [&parsed](CliError::Kind kind, const QString &option, const QString &value = {}) {
         if (!parsed.error)
             parsed.error = CliError{kind, option, value};
@@ -129,9 +129,9 @@ ParsedArguments parseRuleOptions(const QByteArrayList &arguments)
     return parsed;
 }
 
-rules::RuleSettings ruleSettingsOf(const RuleOptions &options, const Settings &settings)
+RuleOptions ruleOf(const CliOptions &options, const Settings &settings)
 {
-    rules::RuleSettings rule = rules::RuleSettings::fromSettings(settings);
+    RuleOptions rule = settings.rule;
     if (options.rule)
         rule.rule = *options.rule;
     if (options.start) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rules/RuleSettings.h"
+#include "app/RuleOptions.h"
 
 #include <QByteArrayList>
 #include <QString>
@@ -23,15 +23,15 @@ struct CliError {
     QString value;
 };
 
-// The rule options shared by the commands that compute names. A value that is
-// absent keeps the settings-file default.
-struct RuleOptions {
+// The options of a command line; those of the rule are shared by the commands
+// that compute names, and one that is absent keeps the settings-file default.
+struct CliOptions {
     std::optional<QString> rule;
     std::optional<QString> start;
     std::optional<QString> step;
     std::optional<QString> newExtension;
     std::optional<QString> filter;
-    int caseIndex = rules::CasePreserve;
+    int caseIndex = CasePreserve;
     bool trim = false;
     bool upperFirst = false;
     bool upperWords = false;
@@ -48,21 +48,21 @@ struct RuleOptions {
 
 // The options and what is left of a command line.
 struct ParsedArguments {
-    RuleOptions options;
+    CliOptions options;
     // The other arguments in order, as the bytes given (file paths, "-").
     QByteArrayList operands;
     std::optional<CliError> error;
 };
 
-// Reads the rule options ("--rule TEXT" or "--rule=TEXT", "--" ends the
+// Reads the options ("--rule TEXT" or "--rule=TEXT", "--" ends the
 // options) out of the arguments that follow a command's name. A counter start
 // must be "#" or a 32-bit number, a step a 16-bit number and an extension
 // free of control characters; the first problem found is kept in error.
-ParsedArguments parseRuleOptions(const QByteArrayList &arguments);
+ParsedArguments parseCliOptions(const QByteArrayList &arguments);
 
 // The rule of the options over the rule of the settings record: a start of "#"
 // selects continuation mode, a new extension (even empty) turns on the change
 // of extension.
-rules::RuleSettings ruleSettingsOf(const RuleOptions &options, const Settings &settings);
+RuleOptions ruleOf(const CliOptions &options, const Settings &settings);
 
 } // namespace tarvello::app

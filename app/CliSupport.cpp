@@ -113,7 +113,7 @@ bool namesRenamableEntry(const QByteArray &path)
     return last != "." && last != "..";
 }
 
-QList<ComputedName> computeNames(const QByteArrayList &paths, rules::RuleSettings rule, const Settings &settings,
+QList<ComputedName> computeNames(const QByteArrayList &paths, RuleOptions rule, const Settings &settings,
                                  lang::Language &language)
 {
     const rules::SystemClock clock;

@@ -68,7 +68,7 @@ void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList
 // The new names of the paths, which read as text (takeNotText), in list
 // order, as preview prints them; the list ends at a position error, the entry
 // that had it included.
-QList<ComputedName> computeNames(const QByteArrayList &paths, rules::RuleSettings rule, const Settings &settings,
+QList<ComputedName> computeNames(const QByteArrayList &paths, RuleOptions rule, const Settings &settings,
                                  lang::Language &language);
 
 // The line that tells why a name could not be computed ("" when it could).

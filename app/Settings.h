@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/RuleOptions.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -26,33 +28,15 @@ struct ForbiddenCharacterRow {
     bool operator==(const ForbiddenCharacterRow &) const = default;
 };
 
-// A memorised rule with its comment, extension filter and options.
-struct MemorisedRule {
-    QString rule;
-    QString comment;
-    QString extensionFilter;
-    qint32 counterStart = 1;
-    qint16 counterStep = 1;
-    qint32 changeExtension = 0;
-    QString newExtension;
-    qint32 replaceForbidden = 0;
-    qint32 numberIdentical = 0;
-    qint32 upperFirstChar = 0;
-    qint32 upperEachWord = 0;
-    qint32 trimSpaces = 0;
-    bool operator==(const MemorisedRule &) const = default;
-};
-
 struct ThumbnailSize {
     float width = 0;
     float height = 0;
 };
 
-// Counter start value that selects continuation mode.
-constexpr qint32 kContinuationStart = 2147483647;
-
-// Every key of the settings file, one field per key named after it, plus the
-// tables the file carries. Read once at start, written once at exit.
+// Every key of the settings file, one field per key named after it (the rule
+// being edited is one record), plus the tables the file carries. Read once at
+// start, written once at exit; a field's initial value is what a file without
+// its key gives it.
 struct Settings {
     // Langage
     QString Langage_LangueUtilisee = QStringLiteral("Français");
@@ -89,19 +73,8 @@ struct Settings {
     qint16 Option_FormatAnnee = 0;
     qint16 Option_FormatMois = 1;
 
-    // RegleRenommage
-    qint32 RegleRenommage_DebutPas = 1;
-    qint16 RegleRenommage_Pas = 1;
-    qint32 RegleRenommage_ModifieExtension = 0;
-    QString RegleRenommage_ModifieExtensionValeur;
-    qint32 RegleRenommage_RemplacerCaractereInterdit = 1;
-    QString RegleRenommage_Regle;
-    qint32 RegleRenommage_IncrementeFichierIdentique = 1;
-    qint32 RegleRenommage_EffaceEspace = 0;
-    qint32 RegleRenommage_PremierCaractereEnMajuscule = 0;
-    qint32 RegleRenommage_PremierCaractereEnMajusculePourChaqueMot = 0;
-    QString RegleRenommage_Commentaire;
-    QString RegleRenommage_Extension = QStringLiteral("*");
+    // RegleRenommage: the rule being edited, then the aids around the rule box.
+    RuleOptions rule;
     QString RegleRenommage_Astuce;
     qint16 RegleRenommage_optRepPos = 0;
     std::array<QString, 4> RegleRenommage_txtRepPos = {QStringLiteral("1"), QStringLiteral("1"),
@@ -113,7 +86,7 @@ struct Settings {
     QString RegleRenommage_RemplacerChaine;
 
     // Memorised rules, at least one record (an empty rule text is a free slot).
-    QList<MemorisedRule> memorisedRules = {MemorisedRule{}};
+    QList<RuleOptions> memorisedRules = {RuleOptions{}};
 
     // Thumbnail sizes parsed from messages 46 to 48 of the language file.
     std::array<ThumbnailSize, 3> thumbnailSizes{};

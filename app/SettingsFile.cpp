@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <type_traits>
 
 namespace tarvello::app {
 
@@ -15,10 +16,19 @@ using common::vbSplit;
 
 namespace {
 
-const QString kGeneral = QStringLiteral("General");
-const QString kLangage = QStringLiteral("Langage");
-const QString kOption = QStringLiteral("Option");
-const QString kRegle = QStringLiteral("RegleRenommage");
+constexpr char kGeneral[] = "General";
+constexpr char kLangage[] = "Langage";
+constexpr char kOption[] = "Option";
+constexpr char kRegle[] = "RegleRenommage";
+
+// The keys that steps of their own read and write: the two tables, each an
+// upper bound and entries numbered from 0, and the memorised rules.
+const QString kCharacterBound = QStringLiteral("Option_NombreCaractereInterdit");
+const QString kCharacterEntry = QStringLiteral("Option_CharactereInterdit%1");
+const QString kReplacementEntry = QStringLiteral("Option_CharactereReplacement%1");
+const QString kFileBound = QStringLiteral("Option_NbFileNotRenamed");
+const QString kFileEntry = QStringLiteral("Option_FileNotRenamed%1");
+const QString kRuleEntry = QStringLiteral("General_Regle%1");
 
 enum class RuleFormat { None, Old, Current, Unknown };
 
@@ -35,15 +45,44 @@ RuleFormat ruleFormatOf(const QString &version)
     return RuleFormat::Unknown;
 }
 
-QString flag(qint32 value)
-{
-    return QString::number(value);
-}
-
 QString single(float value)
 {
     return QString::number(double(value), 'g', 7);
 }
+
+template<typename T>
+QString textOf(const T &value)
+{
+    if constexpr (std::is_same_v<T, QString>)
+        return value;
+    else if constexpr (std::is_same_v<T, float>)
+        return single(value);
+    else
+        return QString::number(value);
+}
+
+// Whether a key written only when set holds something: a text, a choice other than -1.
+template<typename T>
+bool isSet(const T &value)
+{
+    if constexpr (std::is_same_v<T, QString>)
+        return !value.isEmpty();
+    else
+        return value >= 0;
+}
+
+class Reader;
+
+// A key of the settings file and the field of the record that holds its value.
+struct Key {
+    const char *section;
+    const char *name;
+    // Written only when its field holds something.
+    bool whenSet;
+    // Reads the key into its field; the field's value stands for an absent key.
+    void (*read)(Reader &in, const Key &key, Settings &s);
+    void (*write)(IniFile &file, const Key &key, const Settings &s);
+};
 
 // Reads keys in order and counts statements, so that the error report can say
 // where the load stopped.
@@ -67,13 +106,29 @@ public:
     {
         return vbCInt(text(section, key, QString::number(def)));
     }
-    qint32 int32(const QString &section, const QString &key, qint32 def)
+
+    void read(const Key &key, Settings &s) { key.read(*this, key, s); }
+    template<std::size_t Count>
+    void read(const Key (&keys)[Count], Settings &s)
     {
-        return vbCLng(text(section, key, QString::number(def)));
+        for (const Key &key : keys)
+            read(key, s);
     }
-    float real(const QString &section, const QString &key, float def)
+
+    // An absent key reads as its field written; the field is set only once
+    // the value converts.
+    template<typename T>
+    void value(const Key &key, T &field)
     {
-        return vbCSng(text(section, key, single(def)));
+        const QString value = text(QLatin1String(key.section), QLatin1String(key.name), textOf(field));
+        if constexpr (std::is_same_v<T, QString>)
+            field = value;
+        else if constexpr (std::is_same_v<T, qint16>)
+            field = vbCInt(value);
+        else if constexpr (std::is_same_v<T, qint32>)
+            field = vbCLng(value);
+        else
+            field = vbCSng(value);
     }
 
 private:
@@ -83,11 +138,119 @@ private:
     QString m_key;
 };
 
-void readAll(Reader &in, Settings &s, lang::Language &language, const QString &documentsFolder,
-             SettingsLoadResult &result)
+// The field Member names in the record or in its rule; Element picks one of an array.
+template<auto Member, int Element, typename Record>
+auto &fieldOf(Record &s)
 {
-    // 1. Language first: every default taken from a message is in it.
-    s.Langage_LangueUtilisee = in.text(kLangage, QStringLiteral("Langage_LangueUtilisee"), s.Langage_LangueUtilisee);
+    if constexpr (Element >= 0)
+        return (s.*Member)[Element];
+    else if constexpr (requires { s.*Member; })
+        return s.*Member;
+    else
+        return s.rule.*Member;
+}
+
+template<auto Member, int Element = -1>
+constexpr Key key(const char *section, const char *name, bool whenSet = false)
+{
+    return {section, name, whenSet,
+            [](Reader &in, const Key &key, Settings &s) { in.value(key, fieldOf<Member, Element>(s)); },
+            [](IniFile &file, const Key &key, const Settings &s) {
+                const auto &field = fieldOf<Member, Element>(s);
+                if (!key.whenSet || isSet(field))
+                    file.WriteIniKey(QLatin1String(key.section), QLatin1String(key.name), textOf(field));
+            }};
+}
+
+// The keys of the settings file, each with its field, in groups in the order
+// the load reads them; writeSettingsFile writes the groups in the order of the
+// file. A key that is absent leaves its field as it was, so the record's
+// defaults are the file's.
+const Key kLanguage = key<&Settings::Langage_LangueUtilisee>(kLangage, "Langage_LangueUtilisee");
+const Key kVersion = key<&Settings::General_VersionCourante>(kGeneral, "General_VersionCourante");
+const Key kGeneralKeys[] = {
+    key<&Settings::General_NombreFichierRenomme>(kGeneral, "General_NombreFichierRenomme"),
+    key<&Settings::General_AfficherImageBouton>(kGeneral, "General_AfficherImageBouton"),
+    key<&Settings::General_FiltreAffichage>(kGeneral, "General_FiltreAffichage"),
+    key<&Settings::General_VisualiserImage>(kGeneral, "General_VisualiserImage"),
+    key<&Settings::General_MettreAJour>(kGeneral, "General_MettreAJour"),
+};
+const Key kOptionKeys[] = {
+    key<&Settings::Option_RegleApresRenommage>(kOption, "Option_RegleApresRenommage"),
+    key<&Settings::Option_RegleDebutApresRenommage>(kOption, "Option_RegleDebutApresRenommage"),
+    key<&Settings::Option_RegleDebutResetRenommage>(kOption, "Option_RegleDebutResetRenommage"),
+    key<&Settings::Option_ReglePasApresRenommage>(kOption, "Option_ReglePasApresRenommage"),
+    key<&Settings::Option_ReglePasResetRenommage>(kOption, "Option_ReglePasResetRenommage"),
+    key<&Settings::Option_OutilExifChoisi>(kOption, "Option_OutilExifChoisi"),
+    key<&Settings::Option_ExtensionTraiteAvecJHEAD>(kOption, "Option_ExtensionTraiteAvecJHEAD"),
+    key<&Settings::Option_ExtensionTraiteAvecEXIFTOOL>(kOption, "Option_ExtensionTraiteAvecEXIFTOOL"),
+    key<&Settings::Option_AfficherVignette>(kOption, "Option_AfficherVignette"),
+    key<&Settings::Option_FormatExtensionVignette>(kOption, "Option_FormatExtensionVignette"),
+    key<&Settings::Option_TailleVignette>(kOption, "Option_TailleVignette"),
+    key<&Settings::Option_DossierDepart>(kOption, "Option_DossierDepart"),
+};
+const Key kStartFolder = key<&Settings::Option_DossierSpecifique>(kOption, "Option_DossierSpecifique");
+const Key kDateFormatKeys[] = {
+    key<&Settings::Option_FormatAnnee>(kOption, "Option_FormatAnnee"),
+    key<&Settings::Option_FormatMois>(kOption, "Option_FormatMois"),
+};
+const Key kRuleKeys[] = {
+    key<&RuleOptions::counterStart>(kRegle, "RegleRenommage_DebutPas"),
+    key<&RuleOptions::counterStep>(kRegle, "RegleRenommage_Pas"),
+    key<&RuleOptions::changeExtension>(kRegle, "RegleRenommage_ModifieExtension"),
+    key<&RuleOptions::newExtension>(kRegle, "RegleRenommage_ModifieExtensionValeur"),
+    key<&RuleOptions::replaceForbidden>(kRegle, "RegleRenommage_RemplacerCaractereInterdit"),
+    key<&RuleOptions::rule>(kRegle, "RegleRenommage_Regle"),
+};
+const Key kRuleFlagKeys[] = {
+    key<&RuleOptions::numberIdentical>(kRegle, "RegleRenommage_IncrementeFichierIdentique"),
+    key<&RuleOptions::trimSpaces>(kRegle, "RegleRenommage_EffaceEspace"),
+    key<&RuleOptions::upperFirstChar>(kRegle, "RegleRenommage_PremierCaractereEnMajuscule"),
+    key<&RuleOptions::upperEachWord>(kRegle, "RegleRenommage_PremierCaractereEnMajusculePourChaqueMot"),
+};
+const Key kGeometryKeys[] = {
+    key<&Settings::General_PositionFenetreTop>(kGeneral, "General_PositionFenetreTop"),
+    key<&Settings::General_PositionFenetreLeft>(kGeneral, "General_PositionFenetreLeft"),
+    key<&Settings::General_FenetreHauteur>(kGeneral, "General_FenetreHauteur"),
+    key<&Settings::General_FenetreLargeur>(kGeneral, "General_FenetreLargeur"),
+};
+const Key kCaptionKeys[] = {
+    key<&RuleOptions::comment>(kRegle, "RegleRenommage_Commentaire"),
+    key<&RuleOptions::extensionFilter>(kRegle, "RegleRenommage_Extension"),
+};
+const Key kRuleCount = key<&Settings::General_NombreRegle>(kGeneral, "General_NombreRegle");
+// The aids around the rule box; the file lists those written only when set first.
+const Key kAidKeys[] = {
+    key<&Settings::RegleRenommage_Astuce>(kRegle, "RegleRenommage_Astuce", true),
+    key<&Settings::RegleRenommage_optRepPos>(kRegle, "RegleRenommage_optRepPos", true),
+    key<&Settings::RegleRenommage_txtRepPos, 0>(kRegle, "RegleRenommage_txtRepPos0"),
+    key<&Settings::RegleRenommage_txtRepPos, 1>(kRegle, "RegleRenommage_txtRepPos1"),
+    key<&Settings::RegleRenommage_txtRepPos, 2>(kRegle, "RegleRenommage_txtRepPos2"),
+    key<&Settings::RegleRenommage_txtRepPos, 3>(kRegle, "RegleRenommage_txtRepPos3"),
+    key<&Settings::RegleRenommage_optRepPosDebutFin>(kRegle, "RegleRenommage_optRepPosDebutFin", true),
+    key<&Settings::RegleRenommage_txtRemplacerPos>(kRegle, "RegleRenommage_txtRemplacerPos"),
+    key<&Settings::RegleRenommage_optRepStr>(kRegle, "RegleRenommage_optRepStr", true),
+    key<&Settings::RegleRenommage_RechercherChaine>(kRegle, "RegleRenommage_RechercherChaine"),
+    key<&Settings::RegleRenommage_RemplacerChaine>(kRegle, "RegleRenommage_RemplacerChaine"),
+};
+
+void write(IniFile &file, const Settings &s, const Key &key)
+{
+    key.write(file, key, s);
+}
+
+template<std::size_t Count>
+void write(IniFile &file, const Settings &s, const Key (&keys)[Count])
+{
+    for (const Key &key : keys)
+        write(file, s, key);
+}
+
+void readAll(Reader &in, Settings &s, lang::Language &language, const QString &documentsFolder,
+             RuleFormat &format, SettingsLoadResult &result)
+{
+    // Language first: every default taken from a message is in it.
+    in.read(kLanguage, s);
     language.setLanguage(s.Langage_LangueUtilisee);
     if (!language.isReadable()) {
         result.unreadableLanguageFile = language.languageFilePath();
@@ -99,127 +262,83 @@ void readAll(Reader &in, Settings &s, lang::Language &language, const QString &d
                 language.setLanguage(s.Langage_LangueUtilisee);
         }
     }
-    s.RegleRenommage_Regle = language.GetMessage(16);
-    s.RegleRenommage_Commentaire = language.GetMessage(95);
+    s.rule.rule = language.GetMessage(16);
+    s.rule.comment = language.GetMessage(95);
     s.Option_DossierSpecifique = documentsFolder;
     for (int i = 0; i < 3; ++i)
         s.thumbnailSizes[i] = parseThumbnailSize(language.GetMessage(46 + i)).value_or(ThumbnailSize{});
 
-    // 2-4. General.
-    s.General_VersionCourante = in.text(kGeneral, QStringLiteral("General_VersionCourante"), QString());
-    const RuleFormat format = ruleFormatOf(s.General_VersionCourante);
-    s.General_NombreFichierRenomme = in.int32(kGeneral, QStringLiteral("General_NombreFichierRenomme"), 0);
-    s.General_AfficherImageBouton = in.int32(kGeneral, QStringLiteral("General_AfficherImageBouton"), 1);
-    s.General_FiltreAffichage = in.text(kGeneral, QStringLiteral("General_FiltreAffichage"), QStringLiteral("*.*"));
-    if (format == RuleFormat::Old)
-        s.General_FiltreAffichage = vbSplit(s.General_FiltreAffichage, QStringLiteral("|")).join(QLatin1Char(' '));
-    s.General_VisualiserImage = in.int32(kGeneral, QStringLiteral("General_VisualiserImage"), 0);
-    s.General_MettreAJour = in.int32(kGeneral, QStringLiteral("General_MettreAJour"), 1);
+    in.read(kVersion, s);
+    format = ruleFormatOf(s.General_VersionCourante);
+    in.read(kGeneralKeys, s);
 
-    // 5. Forbidden-character table (-1: the default table).
-    const qint16 charBound = in.int16(kOption, QStringLiteral("Option_NombreCaractereInterdit"), -1);
+    // The forbidden-character table and the files not renamed; a bound of -1
+    // keeps the default table.
+    const QString option = QLatin1String(kOption);
+    const qint16 charBound = in.int16(option, kCharacterBound, -1);
     if (charBound != -1) {
         s.forbiddenCharacters.clear();
         for (int n = 0; n <= charBound; ++n) {
             ForbiddenCharacterRow row;
-            row.characters = in.text(kOption, QStringLiteral("Option_CharactereInterdit%1").arg(n), QString());
-            row.replacement = in.text(kOption, QStringLiteral("Option_CharactereReplacement%1").arg(n), QString());
+            row.characters = in.text(option, kCharacterEntry.arg(n), QString());
+            row.replacement = in.text(option, kReplacementEntry.arg(n), QString());
             s.forbiddenCharacters.append(row);
         }
     }
-
-    // 6. Forbidden file list (-1: the default list).
-    const qint16 fileBound = in.int16(kOption, QStringLiteral("Option_NbFileNotRenamed"), -1);
+    const qint16 fileBound = in.int16(option, kFileBound, -1);
     if (fileBound != -1) {
         s.forbiddenFiles.clear();
         for (int n = 0; n <= fileBound; ++n)
-            s.forbiddenFiles.append(in.text(kOption, QStringLiteral("Option_FileNotRenamed%1").arg(n), QString()));
+            s.forbiddenFiles.append(in.text(option, kFileEntry.arg(n), QString()));
     }
 
-    // 7-10. Options.
-    s.Option_RegleApresRenommage = in.int16(kOption, QStringLiteral("Option_RegleApresRenommage"), 1);
-    s.Option_RegleDebutApresRenommage = in.int16(kOption, QStringLiteral("Option_RegleDebutApresRenommage"), 1);
-    s.Option_RegleDebutResetRenommage = in.int16(kOption, QStringLiteral("Option_RegleDebutResetRenommage"), 1);
-    s.Option_ReglePasApresRenommage = in.int16(kOption, QStringLiteral("Option_ReglePasApresRenommage"), 1);
-    s.Option_ReglePasResetRenommage = in.int16(kOption, QStringLiteral("Option_ReglePasResetRenommage"), 1);
-    s.Option_OutilExifChoisi = in.int32(kOption, QStringLiteral("Option_OutilExifChoisi"), 0);
-    s.Option_ExtensionTraiteAvecJHEAD =
-        in.text(kOption, QStringLiteral("Option_ExtensionTraiteAvecJHEAD"), s.Option_ExtensionTraiteAvecJHEAD);
-    s.Option_ExtensionTraiteAvecEXIFTOOL =
-        in.text(kOption, QStringLiteral("Option_ExtensionTraiteAvecEXIFTOOL"), s.Option_ExtensionTraiteAvecEXIFTOOL);
-    s.Option_AfficherVignette = in.int32(kOption, QStringLiteral("Option_AfficherVignette"), 1);
-    s.Option_FormatExtensionVignette =
-        in.text(kOption, QStringLiteral("Option_FormatExtensionVignette"), s.Option_FormatExtensionVignette);
-    s.Option_TailleVignette = in.int16(kOption, QStringLiteral("Option_TailleVignette"), 0);
-    s.Option_DossierDepart = in.int16(kOption, QStringLiteral("Option_DossierDepart"), 1);
-    s.Option_DossierSpecifique = in.text(kOption, QStringLiteral("Option_DossierSpecifique"), documentsFolder);
-    s.Option_FormatAnnee = in.int16(kOption, QStringLiteral("Option_FormatAnnee"), 0);
-    s.Option_FormatMois = in.int16(kOption, QStringLiteral("Option_FormatMois"), 1);
+    in.read(kOptionKeys, s);
+    in.read(kStartFolder, s);
+    in.read(kDateFormatKeys, s);
+    in.read(kRuleKeys, s);
+    in.read(kRuleFlagKeys, s);
+    in.read(kGeometryKeys, s);
+    in.read(kCaptionKeys, s);
 
-    // 11. The rule being edited.
-    s.RegleRenommage_DebutPas = in.int32(kRegle, QStringLiteral("RegleRenommage_DebutPas"), 1);
-    s.RegleRenommage_Pas = in.int16(kRegle, QStringLiteral("RegleRenommage_Pas"), 1);
-    s.RegleRenommage_ModifieExtension = in.int32(kRegle, QStringLiteral("RegleRenommage_ModifieExtension"), 0);
-    s.RegleRenommage_ModifieExtensionValeur =
-        in.text(kRegle, QStringLiteral("RegleRenommage_ModifieExtensionValeur"), QString());
-    s.RegleRenommage_RemplacerCaractereInterdit =
-        in.int32(kRegle, QStringLiteral("RegleRenommage_RemplacerCaractereInterdit"), 1);
-    s.RegleRenommage_Regle = in.text(kRegle, QStringLiteral("RegleRenommage_Regle"), s.RegleRenommage_Regle);
-    s.RegleRenommage_IncrementeFichierIdentique =
-        in.int32(kRegle, QStringLiteral("RegleRenommage_IncrementeFichierIdentique"), 1);
-    s.RegleRenommage_EffaceEspace = in.int32(kRegle, QStringLiteral("RegleRenommage_EffaceEspace"), 0);
-    s.RegleRenommage_PremierCaractereEnMajuscule =
-        in.int32(kRegle, QStringLiteral("RegleRenommage_PremierCaractereEnMajuscule"), 0);
-    s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot =
-        in.int32(kRegle, QStringLiteral("RegleRenommage_PremierCaractereEnMajusculePourChaqueMot"), 0);
-
-    // 12. Window geometry (the window itself is made by the caller).
-    s.General_PositionFenetreTop = in.real(kGeneral, QStringLiteral("General_PositionFenetreTop"), 100);
-    if (s.General_PositionFenetreTop < -100000)
-        s.General_PositionFenetreTop = 100;
-    s.General_PositionFenetreLeft = in.real(kGeneral, QStringLiteral("General_PositionFenetreLeft"), 100);
-    if (s.General_PositionFenetreLeft < -100000)
-        s.General_PositionFenetreLeft = 100;
-    s.General_FenetreHauteur = in.real(kGeneral, QStringLiteral("General_FenetreHauteur"), 9525);
-    s.General_FenetreLargeur = in.real(kGeneral, QStringLiteral("General_FenetreLargeur"), 15250);
-
-    // 13. Comment and extension filter of the current rule.
-    s.RegleRenommage_Commentaire =
-        in.text(kRegle, QStringLiteral("RegleRenommage_Commentaire"), s.RegleRenommage_Commentaire);
-    s.RegleRenommage_Extension = in.text(kRegle, QStringLiteral("RegleRenommage_Extension"), QStringLiteral("*"));
-
-    // 14. Memorised rules, in the format of the version that wrote them.
-    s.General_NombreRegle = std::max<qint16>(0, in.int16(kGeneral, QStringLiteral("General_NombreRegle"), 0));
-    s.memorisedRules = QList<MemorisedRule>(s.General_NombreRegle + 1);
+    // Memorised rules, in the format of the version that wrote them.
+    in.read(kRuleCount, s);
+    s.General_NombreRegle = std::max<qint16>(0, s.General_NombreRegle);
+    s.memorisedRules = QList<RuleOptions>(s.General_NombreRegle + 1);
     if (format == RuleFormat::Unknown) {
         result.unknownVersion = true;
     } else if (format != RuleFormat::None) {
         for (int n = 0; n <= s.General_NombreRegle; ++n) {
-            const QString line = in.text(kGeneral, QStringLiteral("General_Regle%1").arg(n), QString());
+            const QString line = in.text(QLatin1String(kGeneral), kRuleEntry.arg(n), QString());
             if (!line.isEmpty())
                 s.memorisedRules[n] = parseMemorisedRule(line, format == RuleFormat::Old);
         }
     }
 
-    // 16. A memorised rule equal to the current one brings its comment and filter.
-    for (const MemorisedRule &rule : std::as_const(s.memorisedRules)) {
-        if (!rule.rule.isEmpty() && rule.rule == s.RegleRenommage_Regle) {
-            s.RegleRenommage_Commentaire = rule.comment.isEmpty() ? language.GetMessage(93) : rule.comment;
-            s.RegleRenommage_Extension = rule.extensionFilter.isEmpty() ? QStringLiteral("*") : rule.extensionFilter;
+    // A memorised rule equal to the current one brings its comment and filter.
+    for (const RuleOptions &rule : std::as_const(s.memorisedRules)) {
+        if (!rule.rule.isEmpty() && rule.rule == s.rule.rule) {
+            s.rule.comment = rule.comment.isEmpty() ? language.GetMessage(93) : rule.comment;
+            s.rule.extensionFilter = rule.extensionFilter.isEmpty() ? QStringLiteral("*") : rule.extensionFilter;
         }
     }
 
-    // 17-18. Tip topic and the replacement aids.
-    s.RegleRenommage_Astuce = in.text(kRegle, QStringLiteral("RegleRenommage_Astuce"), QString());
-    s.RegleRenommage_optRepPos = in.int16(kRegle, QStringLiteral("RegleRenommage_optRepPos"), 0);
-    for (int i = 0; i < 4; ++i)
-        s.RegleRenommage_txtRepPos[i] =
-            in.text(kRegle, QStringLiteral("RegleRenommage_txtRepPos%1").arg(i), QStringLiteral("1"));
-    s.RegleRenommage_optRepPosDebutFin = in.int16(kRegle, QStringLiteral("RegleRenommage_optRepPosDebutFin"), 0);
-    s.RegleRenommage_txtRemplacerPos = in.text(kRegle, QStringLiteral("RegleRenommage_txtRemplacerPos"), QString());
-    s.RegleRenommage_optRepStr = in.int16(kRegle, QStringLiteral("RegleRenommage_optRepStr"), 0);
-    s.RegleRenommage_RechercherChaine = in.text(kRegle, QStringLiteral("RegleRenommage_RechercherChaine"), QString());
-    s.RegleRenommage_RemplacerChaine = in.text(kRegle, QStringLiteral("RegleRenommage_RemplacerChaine"), QString());
+    in.read(kAidKeys, s);
+}
+
+// What the load mends in the values read, whether it ended or stopped: the
+// display filter of versions 1.10 and 1.11 separated its patterns with "|", a
+// window placed far off the screen comes back, and the counter boxes show the
+// stored counter.
+void mend(Settings &s, RuleFormat format)
+{
+    if (format == RuleFormat::Old)
+        s.General_FiltreAffichage = vbSplit(s.General_FiltreAffichage, QStringLiteral("|")).join(QLatin1Char(' '));
+    const Settings defaults;
+    if (s.General_PositionFenetreTop < -100000)
+        s.General_PositionFenetreTop = defaults.General_PositionFenetreTop;
+    if (s.General_PositionFenetreLeft < -100000)
+        s.General_PositionFenetreLeft = defaults.General_PositionFenetreLeft;
+    s.rule.showStoredCounter();
 }
 
 } // namespace
@@ -230,127 +349,83 @@ SettingsLoadResult readSettingsFile(const IniFile &file, Settings &settings, lan
     SettingsLoadResult result;
     const IniFile snapshot = file.snapshot();
     Reader in(snapshot);
+    RuleFormat format = RuleFormat::None;
     try {
-        readAll(in, settings, language, documentsFolder, result);
+        readAll(in, settings, language, documentsFolder, format, result);
     } catch (const common::VbError &error) {
         result.error = error;
         result.line = in.line();
         result.key = in.key();
         result.fileLine = snapshot.lineOf(in.section(), in.key());
     }
+    mend(settings, format);
     return result;
 }
 
 bool writeSettingsFile(IniFile &file, const Settings &s, const QString &shownFolder, const ProgramVersion &version)
 {
     file.beginBatch();
-    auto put = [&file](const QString &section, const QString &key, const QString &value) {
-        file.WriteIniKey(section, key, value);
+    auto put = [&file](const Key &key, const QString &value) {
+        file.WriteIniKey(QLatin1String(key.section), QLatin1String(key.name), value);
     };
 
-    // 1-3. General, geometry, version.
-    put(kGeneral, QStringLiteral("General_NombreFichierRenomme"), QString::number(s.General_NombreFichierRenomme));
-    put(kGeneral, QStringLiteral("General_AfficherImageBouton"), flag(s.General_AfficherImageBouton));
-    put(kGeneral, QStringLiteral("General_FiltreAffichage"), s.General_FiltreAffichage);
-    put(kGeneral, QStringLiteral("General_VisualiserImage"), flag(s.General_VisualiserImage));
-    put(kGeneral, QStringLiteral("General_MettreAJour"), flag(s.General_MettreAJour));
-    put(kGeneral, QStringLiteral("General_PositionFenetreTop"), single(s.General_PositionFenetreTop));
-    put(kGeneral, QStringLiteral("General_PositionFenetreLeft"), single(s.General_PositionFenetreLeft));
-    put(kGeneral, QStringLiteral("General_FenetreHauteur"), single(s.General_FenetreHauteur));
-    put(kGeneral, QStringLiteral("General_FenetreLargeur"), single(s.General_FenetreLargeur));
-    put(kGeneral, QStringLiteral("General_VersionCourante"), version.text());
+    write(file, s, kGeneralKeys);
+    write(file, s, kGeometryKeys);
+    put(kVersion, version.text());
 
-    // 4. Memorised rules: the old keys go, the records are numbered afresh.
+    // Memorised rules: the old keys go, the records are numbered afresh.
     // The load reads the keys 0 to the count itself, so the key of that number
     // goes too, or a rule loaded from it would stay behind twice. A count past
     // the largest the load accepts stops the load before any rule is read.
+    const QString general = QLatin1String(kGeneral);
     bool oldCountOk = false;
-    const int oldCount = std::min<int>(file.ReadIniKey(kGeneral, QStringLiteral("General_NombreRegle"),
-                                                       QStringLiteral("0"))
-                                           .trimmed()
-                                           .toInt(&oldCountOk),
-                                       std::numeric_limits<qint16>::max());
+    const QString oldCountText = file.ReadIniKey(general, QLatin1String(kRuleCount.name), QStringLiteral("0"));
+    const int oldCount = std::min<int>(oldCountText.trimmed().toInt(&oldCountOk), std::numeric_limits<qint16>::max());
     for (int n = 0; oldCountOk && n <= oldCount; ++n)
-        file.DeleteIniKey(kGeneral, QStringLiteral("General_Regle%1").arg(n));
+        file.DeleteIniKey(general, kRuleEntry.arg(n));
     int written = 0;
-    for (const MemorisedRule &rule : s.memorisedRules) {
+    for (const RuleOptions &rule : s.memorisedRules) {
         if (rule.rule.isEmpty())
             continue;
-        put(kGeneral, QStringLiteral("General_Regle%1").arg(written), formatMemorisedRule(rule));
+        file.WriteIniKey(general, kRuleEntry.arg(written), formatMemorisedRule(rule));
         ++written;
     }
-    put(kGeneral, QStringLiteral("General_NombreRegle"), QString::number(written));
+    put(kRuleCount, QString::number(written));
 
-    // 5. Language.
-    put(kLangage, QStringLiteral("Langage_LangueUtilisee"), s.Langage_LangueUtilisee);
+    write(file, s, kLanguage);
 
-    // 6-7. The two tables, each with its upper bound. An entry the load does
-    // not find reads as empty, so an empty one is not written (a table can
-    // claim 32768 rows), and an older value under its key goes.
-    auto putEntry = [&file](const QString &key, const QString &value) {
+    // The two tables, each with its upper bound. An entry the load does not
+    // find reads as empty, so an empty one is not written (a table can claim
+    // 32768 rows), and an older value under its key goes.
+    const QString option = QLatin1String(kOption);
+    auto putEntry = [&file, &option](const QString &key, const QString &value) {
         if (value.isEmpty())
-            file.DeleteIniKey(kOption, key);
+            file.DeleteIniKey(option, key);
         else
-            file.WriteIniKey(kOption, key, value);
+            file.WriteIniKey(option, key, value);
     };
-    put(kOption, QStringLiteral("Option_NombreCaractereInterdit"), QString::number(s.forbiddenCharacters.size() - 1));
+    file.WriteIniKey(option, kCharacterBound, QString::number(s.forbiddenCharacters.size() - 1));
     for (int n = 0; n < s.forbiddenCharacters.size(); ++n) {
-        putEntry(QStringLiteral("Option_CharactereInterdit%1").arg(n), s.forbiddenCharacters.at(n).characters);
-        putEntry(QStringLiteral("Option_CharactereReplacement%1").arg(n), s.forbiddenCharacters.at(n).replacement);
+        putEntry(kCharacterEntry.arg(n), s.forbiddenCharacters.at(n).characters);
+        putEntry(kReplacementEntry.arg(n), s.forbiddenCharacters.at(n).replacement);
     }
-    put(kOption, QStringLiteral("Option_NbFileNotRenamed"), QString::number(s.forbiddenFiles.size() - 1));
+    file.WriteIniKey(option, kFileBound, QString::number(s.forbiddenFiles.size() - 1));
     for (int n = 0; n < s.forbiddenFiles.size(); ++n)
-        putEntry(QStringLiteral("Option_FileNotRenamed%1").arg(n), s.forbiddenFiles.at(n));
+        putEntry(kFileEntry.arg(n), s.forbiddenFiles.at(n));
 
-    // 8-10. Options.
-    put(kOption, QStringLiteral("Option_RegleApresRenommage"), QString::number(s.Option_RegleApresRenommage));
-    put(kOption, QStringLiteral("Option_RegleDebutApresRenommage"), QString::number(s.Option_RegleDebutApresRenommage));
-    put(kOption, QStringLiteral("Option_RegleDebutResetRenommage"), QString::number(s.Option_RegleDebutResetRenommage));
-    put(kOption, QStringLiteral("Option_ReglePasApresRenommage"), QString::number(s.Option_ReglePasApresRenommage));
-    put(kOption, QStringLiteral("Option_ReglePasResetRenommage"), QString::number(s.Option_ReglePasResetRenommage));
-    put(kOption, QStringLiteral("Option_OutilExifChoisi"), QString::number(s.Option_OutilExifChoisi));
-    put(kOption, QStringLiteral("Option_ExtensionTraiteAvecJHEAD"), s.Option_ExtensionTraiteAvecJHEAD);
-    put(kOption, QStringLiteral("Option_ExtensionTraiteAvecEXIFTOOL"), s.Option_ExtensionTraiteAvecEXIFTOOL);
-    put(kOption, QStringLiteral("Option_AfficherVignette"), flag(s.Option_AfficherVignette));
-    put(kOption, QStringLiteral("Option_FormatExtensionVignette"), s.Option_FormatExtensionVignette);
-    put(kOption, QStringLiteral("Option_TailleVignette"), QString::number(s.Option_TailleVignette));
-    put(kOption, QStringLiteral("Option_DossierDepart"), QString::number(s.Option_DossierDepart));
-    put(kOption, QStringLiteral("Option_DossierSpecifique"),
-        s.Option_DossierDepart == 1 && !shownFolder.isEmpty() ? shownFolder : s.Option_DossierSpecifique);
-    put(kOption, QStringLiteral("Option_FormatAnnee"), QString::number(s.Option_FormatAnnee));
-    put(kOption, QStringLiteral("Option_FormatMois"), QString::number(s.Option_FormatMois));
-
-    // 11-13. The rule being edited and the replacement aids.
-    put(kRegle, QStringLiteral("RegleRenommage_DebutPas"), QString::number(s.RegleRenommage_DebutPas));
-    put(kRegle, QStringLiteral("RegleRenommage_Pas"), QString::number(s.RegleRenommage_Pas));
-    put(kRegle, QStringLiteral("RegleRenommage_ModifieExtension"), flag(s.RegleRenommage_ModifieExtension));
-    put(kRegle, QStringLiteral("RegleRenommage_ModifieExtensionValeur"), s.RegleRenommage_ModifieExtensionValeur);
-    put(kRegle, QStringLiteral("RegleRenommage_RemplacerCaractereInterdit"),
-        flag(s.RegleRenommage_RemplacerCaractereInterdit));
-    put(kRegle, QStringLiteral("RegleRenommage_Regle"), s.RegleRenommage_Regle);
-    put(kRegle, QStringLiteral("RegleRenommage_Commentaire"), s.RegleRenommage_Commentaire);
-    put(kRegle, QStringLiteral("RegleRenommage_Extension"), s.RegleRenommage_Extension);
-    put(kRegle, QStringLiteral("RegleRenommage_IncrementeFichierIdentique"),
-        flag(s.RegleRenommage_IncrementeFichierIdentique));
-    put(kRegle, QStringLiteral("RegleRenommage_EffaceEspace"), flag(s.RegleRenommage_EffaceEspace));
-    put(kRegle, QStringLiteral("RegleRenommage_PremierCaractereEnMajuscule"),
-        flag(s.RegleRenommage_PremierCaractereEnMajuscule));
-    put(kRegle, QStringLiteral("RegleRenommage_PremierCaractereEnMajusculePourChaqueMot"),
-        flag(s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot));
-    if (!s.RegleRenommage_Astuce.isEmpty())
-        put(kRegle, QStringLiteral("RegleRenommage_Astuce"), s.RegleRenommage_Astuce);
-    if (s.RegleRenommage_optRepPos >= 0)
-        put(kRegle, QStringLiteral("RegleRenommage_optRepPos"), QString::number(s.RegleRenommage_optRepPos));
-    if (s.RegleRenommage_optRepPosDebutFin >= 0)
-        put(kRegle, QStringLiteral("RegleRenommage_optRepPosDebutFin"),
-            QString::number(s.RegleRenommage_optRepPosDebutFin));
-    if (s.RegleRenommage_optRepStr >= 0)
-        put(kRegle, QStringLiteral("RegleRenommage_optRepStr"), QString::number(s.RegleRenommage_optRepStr));
-    for (int i = 0; i < 4; ++i)
-        put(kRegle, QStringLiteral("RegleRenommage_txtRepPos%1").arg(i), s.RegleRenommage_txtRepPos[i]);
-    put(kRegle, QStringLiteral("RegleRenommage_txtRemplacerPos"), s.RegleRenommage_txtRemplacerPos);
-    put(kRegle, QStringLiteral("RegleRenommage_RechercherChaine"), s.RegleRenommage_RechercherChaine);
-    put(kRegle, QStringLiteral("RegleRenommage_RemplacerChaine"), s.RegleRenommage_RemplacerChaine);
+    write(file, s, kOptionKeys);
+    // The start folder "the last one" (1) keeps the folder shown now.
+    put(kStartFolder, s.Option_DossierDepart == 1 && !shownFolder.isEmpty() ? shownFolder : s.Option_DossierSpecifique);
+    write(file, s, kDateFormatKeys);
+    write(file, s, kRuleKeys);
+    write(file, s, kCaptionKeys);
+    write(file, s, kRuleFlagKeys);
+    for (const bool whenSet : {true, false}) {
+        for (const Key &key : kAidKeys) {
+            if (key.whenSet == whenSet)
+                write(file, s, key);
+        }
+    }
 
     return file.commit();
 }
@@ -374,7 +449,7 @@ std::optional<ThumbnailSize> parseThumbnailSize(const QString &message)
     return ThumbnailSize{w, h};
 }
 
-QString formatMemorisedRule(const MemorisedRule &r)
+QString formatMemorisedRule(const RuleOptions &r)
 {
     return QStringList{r.rule,
                        r.comment,
@@ -391,9 +466,13 @@ QString formatMemorisedRule(const MemorisedRule &r)
         .join(QLatin1Char('|'));
 }
 
-MemorisedRule parseMemorisedRule(const QString &line, bool oldFormat)
+RuleOptions parseMemorisedRule(const QString &line, bool oldFormat)
 {
-    MemorisedRule r;
+    // A field the line does not hold reads as empty or 0, the counter's as 1.
+    RuleOptions r;
+    r.extensionFilter.clear();
+    r.replaceForbidden = 0;
+    r.numberIdentical = 0;
     const QStringList f = vbSplit(line, QStringLiteral("|"));
     const auto has = [&f](int i) { return i < f.size(); };
     if (oldFormat) {

@@ -31,10 +31,11 @@ struct SettingsLoadResult {
     bool fellBackToDefault = false;
 };
 
-// The file part of loading the settings, in the file's load order: selects the
-// language first (so defaults taken from messages are in it), applies the
-// defaults and the upgrade rules of older versions, and stops at the first
-// value that does not convert. documentsFolder is the default start folder.
+// The file part of loading the settings into a record as made (its fields hold
+// the defaults), in the file's load order: selects the language first (so
+// defaults taken from messages are in it), applies the upgrade rules of older
+// versions, and stops at the first value that does not convert, the fields not
+// read keeping their defaults. documentsFolder is the default start folder.
 SettingsLoadResult readSettingsFile(const IniFile &file, Settings &settings, lang::Language &language,
                                     const QString &documentsFolder);
 
@@ -49,10 +50,10 @@ bool writeSettingsFile(IniFile &file, const Settings &settings, const QString &s
 std::optional<ThumbnailSize> parseThumbnailSize(const QString &message);
 
 // The memorised rule line of the current format (12 fields joined by "|").
-QString formatMemorisedRule(const MemorisedRule &rule);
+QString formatMemorisedRule(const RuleOptions &rule);
 
 // Reads a 12-field line (or a 6-field line of versions 1.10.0 and 1.11.0 when
 // oldFormat); throws VbError when a number field does not convert.
-MemorisedRule parseMemorisedRule(const QString &line, bool oldFormat);
+RuleOptions parseMemorisedRule(const QString &line, bool oldFormat);
 
 } // namespace tarvello::app

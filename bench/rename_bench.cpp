@@ -41,7 +41,7 @@ double computeNames(QList<FileEntry> &entries)
     const tarvello::rules::DiskFileFacts files;
     tarvello::exif::NoExifSource exif;
     const tarvello::rules::NameEngine engine({}, clock, files, exif, language);
-    tarvello::rules::RuleSettings rule;
+    tarvello::app::RuleOptions rule;
     rule.rule = QStringLiteral("*_###");
     tarvello::rules::IdenticalNameTable identical;
     tarvello::rules::FolderScanCache folders;

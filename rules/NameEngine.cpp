@@ -266,7 +266,7 @@ NameEngine::NameEngine(NameSettings settings, const Clock &clock, const FileFact
     }
 }
 
-NameResult NameEngine::computeName(const QString &path, int position, RuleSettings &rule,
+NameResult NameEngine::computeName(const QString &path, int position, app::RuleOptions &rule,
                                    IdenticalNameTable &identicalNames, FolderScanCache &folders) const
 {
     NameResult result;
@@ -278,8 +278,8 @@ NameResult NameEngine::computeName(const QString &path, int position, RuleSettin
     return result;
 }
 
-QString NameEngine::compute(const QString &path, int position, RuleSettings &rule, IdenticalNameTable &identicalNames,
-                            FolderScanCache &folders, NameResult &result) const
+QString NameEngine::compute(const QString &path, int position, app::RuleOptions &rule,
+                            IdenticalNameTable &identicalNames, FolderScanCache &folders, NameResult &result) const
 {
     const QString fileName = ZubGetFileName(path);
     const bool forbidden = m_settings.forbiddenFiles.contains(fileName);
@@ -337,10 +337,10 @@ QString NameEngine::compute(const QString &path, int position, RuleSettings &rul
     if (rule.upperEachWord != 0)
         name = capitaliseWords(name);
     if (!ext.isEmpty()) {
-        if (rule.caseIndex == CaseUpper) {
+        if (rule.caseIndex == app::CaseUpper) {
             name = common::vbUCase(name);
             ext = common::vbUCase(ext);
-        } else if (rule.caseIndex == CaseLower) {
+        } else if (rule.caseIndex == app::CaseLower) {
             name = common::vbLCase(name);
             ext = common::vbLCase(ext);
         }
@@ -413,7 +413,7 @@ void NameEngine::replaceExifTokens(QString &name, const QString &path) const
     replaceToken(name, u"$C$", info.Comment);
 }
 
-void NameEngine::applyCounter(QString &name, const QString &path, int position, RuleSettings &rule,
+void NameEngine::applyCounter(QString &name, const QString &path, int position, app::RuleOptions &rule,
                               FolderScanCache &folders) const
 {
     if (rule.continuationMode()) {

@@ -2,7 +2,6 @@
 
 #include "app/Settings.h"
 #include "common/VbError.h"
-#include "rules/RuleSettings.h"
 
 #include <QList>
 #include <QLocale>
@@ -80,16 +79,16 @@ public:
     // read from startText and stepText are stored back into rule.counterStart
     // and rule.counterStep. identicalNames receives the new name; folders serves
     // continuation mode and lives as long as the recomputation.
-    NameResult computeName(const QString &path, int position, RuleSettings &rule, IdenticalNameTable &identicalNames,
-                           FolderScanCache &folders) const;
+    NameResult computeName(const QString &path, int position, app::RuleOptions &rule,
+                           IdenticalNameTable &identicalNames, FolderScanCache &folders) const;
 
 private:
-    QString compute(const QString &path, int position, RuleSettings &rule, IdenticalNameTable &identicalNames,
-                    FolderScanCache &folders, NameResult &result) const;
+    QString compute(const QString &path, int position, app::RuleOptions &rule,
+                    IdenticalNameTable &identicalNames, FolderScanCache &folders, NameResult &result) const;
     void replaceClockTokens(QString &name) const;
     void replaceFileDateTokens(QString &name, const QString &path) const;
     void replaceExifTokens(QString &name, const QString &path) const;
-    void applyCounter(QString &name, const QString &path, int position, RuleSettings &rule,
+    void applyCounter(QString &name, const QString &path, int position, app::RuleOptions &rule,
                       FolderScanCache &folders) const;
     QString replaceForbiddenCharacters(QString name) const;
     QString formatYear(int year) const;

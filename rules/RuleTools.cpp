@@ -1,5 +1,7 @@
 #include "rules/RuleTools.h"
 
+#include "common/Vb.h"
+
 namespace tarvello::rules {
 
 int countOccurrences(const QString &text, const QString &part)
@@ -19,6 +21,24 @@ QString formatFileDate(const QDateTime &time)
     if (!time.isValid())
         return {};
     return time.toLocalTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+}
+
+QString commentCaption(const QString &comment, const QString &extensionFilter)
+{
+    return comment + QStringLiteral(" (") + extensionFilter + QLatin1Char(')');
+}
+
+QString extensionFilterOfCaption(const QString &caption)
+{
+    // Splitting at "(" must give two parts, and the second split at ")" two
+    // parts again: one of each, the ")" after the "(".
+    const qsizetype open = caption.indexOf(QLatin1Char('('));
+    if (open < 0 || caption.indexOf(QLatin1Char('('), open + 1) >= 0)
+        return QStringLiteral("*");
+    const qsizetype close = caption.indexOf(QLatin1Char(')'), open + 1);
+    if (close < 0 || caption.indexOf(QLatin1Char(')'), close + 1) >= 0)
+        return QStringLiteral("*");
+    return common::vbTrim(caption.mid(open + 1, close - open - 1));
 }
 
 } // namespace tarvello::rules

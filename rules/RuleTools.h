@@ -16,4 +16,11 @@ bool checkNbDollarIsPair(const QString &rule);
 // "" for an invalid time.
 QString formatFileDate(const QDateTime &time);
 
+// The caption of lblComment: comment, " (", extension filter, ")".
+QString commentCaption(const QString &comment, const QString &extensionFilter);
+
+// The extension filter read back from a caption the way the rename always read
+// it: a comment holding "(" or a filter holding ")" gives "*".
+QString extensionFilterOfCaption(const QString &caption);
+
 } // namespace tarvello::rules

@@ -9,6 +9,7 @@
 #include "lang/MsgBox.h"
 #include "rules/FolderScanCache.h"
 #include "rules/NameEngine.h"
+#include "rules/RuleTools.h"
 #include "lang/ui/Translate.h"
 
 #include <QApplication>
@@ -39,18 +40,13 @@ namespace {
 constexpr double kMinWidthTwips = 15240;
 constexpr double kMinHeightTwips = 10600;
 
-QString numberText(qint32 value)
-{
-    return QString::number(value);
-}
-
 } // namespace
 
 // One run of name computations (a recomputation, or an add of many files):
-// the rule read once from the controls, the engine, the folder listings of
-// continuation mode, and the rows not yet handed to the list.
+// the rule record as it stood when the run began, the engine, the folder
+// listings of continuation mode, and the rows not yet handed to the list.
 struct frmMain::NameBatch {
-    rules::RuleSettings rule;
+    app::RuleOptions rule;
     rules::NameEngine engine;
     rules::FolderScanCache folders;
     QList<FileEntry> pending;
@@ -112,23 +108,25 @@ void frmMain::setPattern(const QString &pattern)
 void frmMain::Form_Load()
 {
     const app::Settings &s = m_context.settings;
-    // 1. The rule controls from the settings.
-    m_ui.txtDebut->setText(s.RegleRenommage_DebutPas == app::kContinuationStart
-                               ? QStringLiteral("#")
-                               : numberText(s.RegleRenommage_DebutPas));
-    m_ui.txtPas->setText(numberText(s.RegleRenommage_Pas));
+    app::RuleOptions &rule = m_context.settings.rule;
+    // 1. The rule controls from the settings; the counter boxes show the stored counter.
+    rule.showStoredCounter();
+    m_ui.txtDebut->setText(rule.startText);
+    m_ui.txtPas->setText(rule.stepText);
     m_ui.txtNbPasse->setText(QStringLiteral("0"));
     m_ui.chkPreview->setChecked(s.General_VisualiserImage != 0);
-    m_ui.chkExtension->setChecked(s.RegleRenommage_ModifieExtension != 0);
-    m_ui.txtExtension->setText(s.RegleRenommage_ModifieExtensionValeur);
+    m_ui.chkExtension->setChecked(rule.changeExtension != 0);
+    m_ui.txtExtension->setText(rule.newExtension);
     m_ui.txtExtension->setEnabled(m_ui.chkExtension->isChecked());
-    m_ui.chkInterdit->setChecked(s.RegleRenommage_RemplacerCaractereInterdit != 0);
+    m_ui.chkInterdit->setChecked(rule.replaceForbidden != 0);
     m_ui.chkRefresh->setChecked(s.General_MettreAJour != 0);
     colourRefreshBox();
-    m_ui.chkAutoIncrement->setChecked(s.RegleRenommage_IncrementeFichierIdentique != 0);
-    m_ui.chkTrim->setChecked(s.RegleRenommage_EffaceEspace != 0);
-    m_ui.chkUpperFirstChar->setChecked(s.RegleRenommage_PremierCaractereEnMajuscule != 0);
-    m_ui.chkUpperCaseFirstWord->setChecked(s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot != 0);
+    m_ui.chkAutoIncrement->setChecked(rule.numberIdentical != 0);
+    m_ui.chkTrim->setChecked(rule.trimSpaces != 0);
+    m_ui.chkUpperFirstChar->setChecked(rule.upperFirstChar != 0);
+    m_ui.chkUpperCaseFirstWord->setChecked(rule.upperEachWord != 0);
+    if (QRadioButton *caseOption = m_ui.optCasse.value(rule.caseIndex))
+        caseOption->setChecked(true);
     // 2-4. Button pictures, texts, counters and the tip topics.
     setButtonImages();
     translate();
@@ -246,25 +244,11 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
     }
 }
 
-rules::RuleSettings frmMain::ruleFromControls() const
-{
-    // The option boxes keep the settings record up to date as they are
-    // clicked; the texts are read from their boxes as they stand now.
-    rules::RuleSettings rule = rules::RuleSettings::fromSettings(m_context.settings);
-    rule.rule = m_ui.cboRenommer->currentText();
-    rule.startText = m_ui.txtDebut->text();
-    rule.stepText = m_ui.txtPas->text();
-    rule.newExtension = m_ui.txtExtension->text();
-    rule.caseIndex = std::max(0, m_ui.optCasseGroup->checkedId());
-    rule.extensionFilter = rules::extensionFilterOfCaption(m_ui.lblComment->text());
-    return rule;
-}
-
 void frmMain::beginNames()
 {
     if (m_batch)
         return;
-    m_batch.reset(new NameBatch{ruleFromControls(),
+    m_batch.reset(new NameBatch{m_context.settings.rule,
                                 rules::NameEngine(rules::NameSettings::fromSettings(m_context.settings), m_clock,
                                                   m_fileFacts, m_exif, m_context.language),
                                 {},
@@ -287,8 +271,8 @@ void frmMain::endNames()
     flushNames();
     // In normal counter mode the start and step read from the boxes are the
     // values last used, kept for the next save.
-    m_context.settings.RegleRenommage_DebutPas = m_batch->rule.counterStart;
-    m_context.settings.RegleRenommage_Pas = m_batch->rule.counterStep;
+    m_context.settings.rule.counterStart = m_batch->rule.counterStart;
+    m_context.settings.rule.counterStep = m_batch->rule.counterStep;
     m_batch.reset();
     if (m_files.count() > 0) {
         m_ui.lstrename->clearSelection();
@@ -371,12 +355,12 @@ void frmMain::connectRuleOptions()
     // is ready, recomputes; while it loads or a memorised rule is applied the
     // boxes only store.
     const std::pair<QCheckBox *, qint32 *> boxes[] = {
-        {m_ui.chkTrim, &s.RegleRenommage_EffaceEspace},
-        {m_ui.chkUpperFirstChar, &s.RegleRenommage_PremierCaractereEnMajuscule},
-        {m_ui.chkUpperCaseFirstWord, &s.RegleRenommage_PremierCaractereEnMajusculePourChaqueMot},
-        {m_ui.chkAutoIncrement, &s.RegleRenommage_IncrementeFichierIdentique},
-        {m_ui.chkInterdit, &s.RegleRenommage_RemplacerCaractereInterdit},
-        {m_ui.chkExtension, &s.RegleRenommage_ModifieExtension},
+        {m_ui.chkTrim, &s.rule.trimSpaces},
+        {m_ui.chkUpperFirstChar, &s.rule.upperFirstChar},
+        {m_ui.chkUpperCaseFirstWord, &s.rule.upperEachWord},
+        {m_ui.chkAutoIncrement, &s.rule.numberIdentical},
+        {m_ui.chkInterdit, &s.rule.replaceForbidden},
+        {m_ui.chkExtension, &s.rule.changeExtension},
     };
     for (const auto &[box, field] : boxes) {
         connect(box, &QCheckBox::toggled, this, [this, box = box, field = field](bool checked) {
@@ -388,7 +372,7 @@ void frmMain::connectRuleOptions()
         });
     }
     connect(m_ui.txtExtension, &QLineEdit::textChanged, this, [this](const QString &text) {
-        m_context.settings.RegleRenommage_ModifieExtensionValeur = text;
+        m_context.settings.rule.newExtension = text;
         if (!m_ready || !m_ui.chkExtension->isChecked())
             return;
         const int caret = m_ui.txtExtension->cursorPosition();
@@ -401,10 +385,22 @@ void frmMain::connectRuleOptions()
         else
             m_ui.txtExtension->setCursorPosition(caret);
     });
+    connect(m_ui.optCasseGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            m_context.settings.rule.caseIndex = id;
+    });
     connect(m_ui.optCasseGroup, &QButtonGroup::idClicked, this, [this] {
         if (m_ready)
             update_names();
     });
+    // The rule box and the counter boxes store what is typed in them; the
+    // names follow once the rule is checked or the box is left.
+    connect(m_ui.cboRenommer, &QComboBox::editTextChanged, this,
+            [this](const QString &text) { m_context.settings.rule.rule = text; });
+    const std::pair<QLineEdit *, QString *> counters[] = {{m_ui.txtDebut, &s.rule.startText},
+                                                          {m_ui.txtPas, &s.rule.stepText}};
+    for (const auto &[box, field] : counters)
+        connect(box, &QLineEdit::textChanged, this, [field = field](const QString &text) { *field = text; });
     connect(m_ui.chkRefresh, &QCheckBox::toggled, this, [this](bool checked) {
         m_context.settings.General_MettreAJour = checked ? 1 : 0;
         colourRefreshBox();
@@ -483,13 +479,15 @@ void frmMain::pushSettings()
     setGeometry(twipsToPixels(s.General_PositionFenetreLeft, this), twipsToPixels(s.General_PositionFenetreTop, this),
                 std::max(twipsToPixels(s.General_FenetreLargeur, this), minimumWidth()),
                 std::max(twipsToPixels(s.General_FenetreHauteur, this), minimumHeight()));
+    // The record follows the rule box, which filling the list changes.
+    const QString rule = s.rule.rule;
     m_ui.cboRenommer->clear();
-    for (const app::MemorisedRule &rule : s.memorisedRules) {
-        if (!rule.rule.isEmpty())
-            m_ui.cboRenommer->addItem(rule.rule);
+    for (const app::RuleOptions &memorised : s.memorisedRules) {
+        if (!memorised.rule.isEmpty())
+            m_ui.cboRenommer->addItem(memorised.rule);
     }
-    m_ui.cboRenommer->setCurrentText(s.RegleRenommage_Regle);
-    showComment(s.RegleRenommage_Commentaire, s.RegleRenommage_Extension);
+    m_ui.cboRenommer->setCurrentText(rule);
+    showComment(s.rule.comment, s.rule.extensionFilter);
     m_ui.txtFilter->setText(s.General_FiltreAffichage);
     setPattern(s.General_FiltreAffichage);
     setCurrentPath(s.Option_DossierSpecifique);
@@ -520,7 +518,6 @@ void frmMain::pullSettings()
     s.General_FenetreLargeur = float(pixelsToTwips(normal.width(), this));
     s.General_FiltreAffichage = m_ui.txtFilter->text();
     s.General_VisualiserImage = m_ui.chkPreview->isChecked() ? 1 : 0;
-    s.RegleRenommage_Regle = m_ui.cboRenommer->currentText();
     const QListWidgetItem *tip = m_ui.lstAstuce->currentItem();
     s.RegleRenommage_Astuce = tip ? tip->text() : QString();
     auto checkedIndex = [](const QList<QRadioButton *> &buttons) -> qint16 {

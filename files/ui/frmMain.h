@@ -5,7 +5,6 @@
 #include "files/ui/MainWindowControls.h"
 #include "rules/Environment.h"
 #include "rules/IdenticalNameTable.h"
-#include "rules/RuleSettings.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -103,9 +102,6 @@ public:
 
     // The table of new names seen since the last full recomputation.
     rules::IdenticalNameTable &identicalNames() { return m_identical; }
-
-    // The rule and its options as the window's controls hold them now.
-    rules::RuleSettings ruleFromControls() const;
 
     // Selects exactly these rows of the file list (0-based), the last scrolled into view.
     void selectRows(const QList<int> &rows);

@@ -296,22 +296,19 @@ void frmMain::resetRuleAfterRename(int count)
 {
     app::Settings &s = m_context.settings;
     // "#" in the start box is continuation mode, whatever start was stored last.
-    const rules::RuleSettings rule = ruleFromControls();
-    const qint32 start = rule.continuationMode() ? app::kContinuationStart : rule.counterStart;
-    const RuleAfterRename after = ruleAfterRename(s, start, rule.counterStep, count);
+    const qint32 start = s.rule.continuationMode() ? app::kContinuationStart : s.rule.counterStart;
+    const RuleAfterRename after = ruleAfterRename(s, start, s.rule.counterStep, count);
     // The boxes change one after the other: none of them may recompute the names.
     const bool ready = std::exchange(m_ready, false);
-    if (after.clearRule) {
+    if (after.clearRule)
         m_ui.cboRenommer->setCurrentText(QString());
-        s.RegleRenommage_Regle.clear();
-    }
     if (after.startText) {
         m_ui.txtDebut->setText(*after.startText);
-        s.RegleRenommage_DebutPas = common::vbCLng(m_ui.txtDebut->text());
+        s.rule.counterStart = common::vbCLng(m_ui.txtDebut->text());
     }
     if (after.stepText) {
         m_ui.txtPas->setText(*after.stepText);
-        s.RegleRenommage_Pas = common::vbCInt(m_ui.txtPas->text());
+        s.rule.counterStep = common::vbCInt(m_ui.txtPas->text());
     }
     m_ready = ready;
 }

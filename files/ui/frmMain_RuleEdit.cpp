@@ -158,7 +158,6 @@ void frmMain::checkRule(bool focusBack)
                              lang::MsgStyle::Information, language.GetMessage(2));
         return;
     }
-    m_context.settings.RegleRenommage_Regle = rule;
     QLineEdit *edit = m_ui.cboRenommer->lineEdit();
     const int selectionStart = edit->selectionStart();
     const int selectionLength = edit->selectionLength();
@@ -263,18 +262,18 @@ void frmMain::txtDebut_LostFocus()
     if (!m_ready)
         return;
     if (common::vbTrim(m_ui.txtDebut->text()) == QLatin1String("#")) {
-        m_context.settings.RegleRenommage_DebutPas = app::kContinuationStart;
+        m_context.settings.rule.counterStart = app::kContinuationStart;
         update_names();
         return;
     }
-    counterFieldLostFocus(m_ui.txtDebut, m_context.settings.RegleRenommage_DebutPas,
+    counterFieldLostFocus(m_ui.txtDebut, m_context.settings.rule.counterStart,
                           QStringLiteral("txtDebut_LostFocus (Feuille frmMain)"));
 }
 
 void frmMain::txtPas_LostFocus()
 {
     if (m_ready)
-        counterFieldLostFocus(m_ui.txtPas, m_context.settings.RegleRenommage_Pas,
+        counterFieldLostFocus(m_ui.txtPas, m_context.settings.rule.counterStep,
                               QStringLiteral("txtPas_LostFocus (Feuille frmMain)"));
 }
 

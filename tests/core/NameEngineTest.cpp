@@ -11,7 +11,7 @@
 
 using namespace tarvello;
 using rules::NameResult;
-using rules::RuleSettings;
+using app::RuleOptions;
 
 namespace {
 
@@ -45,7 +45,7 @@ public:
     }
 
     // Every path in list order through one recomputation.
-    QList<NameResult> computeAll(RuleSettings rule, const QStringList &paths)
+    QList<NameResult> computeAll(RuleOptions rule, const QStringList &paths)
     {
         const rules::NameEngine engine(settings, clock, files, exif, messages);
         rules::FolderScanCache folders;
@@ -56,7 +56,7 @@ public:
     }
 
     // The new names, or "error N" for a run-time error.
-    QStringList names(const RuleSettings &rule, const QStringList &paths)
+    QStringList names(const RuleOptions &rule, const QStringList &paths)
     {
         QStringList out;
         for (const NameResult &r : computeAll(rule, paths))
@@ -75,7 +75,7 @@ public:
 
 struct NameCase {
     const char *label;
-    RuleSettings rule;
+    RuleOptions rule;
     QStringList paths;
     QStringList expected;
     // Changes to the program settings, when the case needs any.
@@ -104,9 +104,9 @@ const QString abc = QStringLiteral("/p/abcdefg");
 
 // Rules that leave the file's name to speak: no forbidden-character
 // replacement, no numbering, so each row shows one step at a time.
-RuleSettings plain(const char *text)
+RuleOptions plain(const char *text)
 {
-    return RuleSettings{.rule = QString::fromUtf8(text), .replaceForbidden = 0, .numberIdentical = 0};
+    return RuleOptions{.rule = QString::fromUtf8(text), .replaceForbidden = 0, .numberIdentical = 0};
 }
 
 const NameCase kCounterCases[] = {
@@ -216,23 +216,23 @@ const NameCase kDirectiveCases[] = {
 INSTANTIATE_TEST_SUITE_P(Directives, NameComputation, ::testing::ValuesIn(kDirectiveCases));
 
 const NameCase kOptionCases[] = {
-    {"trim", RuleSettings{.rule = "  a b  ", .replaceForbidden = 0, .trimSpaces = 1}, {"/p/x.txt"}, {"a b.txt"}},
+    {"trim", RuleOptions{.rule = "  a b  ", .replaceForbidden = 0, .trimSpaces = 1}, {"/p/x.txt"}, {"a b.txt"}},
     {"spacesKeptWithoutTrim", plain("  a  "), {"/p/x.txt"}, {"  a  .txt"}},
-    {"firstCapitalThenTable", RuleSettings{.rule = "été", .upperFirstChar = 1}, {"/p/x.txt"}, {"Éte.txt"}},
-    {"firstCapitalOfEmpty", RuleSettings{.rule = "", .numberIdentical = 0, .upperFirstChar = 1}, {"/p/x"}, {""}},
-    {"wordCapitals", RuleSettings{.rule = "le  petit chat", .upperEachWord = 1}, {"/p/x.txt"}, {"Le  Petit Chat.txt"}},
-    {"wordCapitalsDropLeadingSpaces", RuleSettings{.rule = " deux  mots", .upperEachWord = 1}, {"/p/x.txt"},
+    {"firstCapitalThenTable", RuleOptions{.rule = "été", .upperFirstChar = 1}, {"/p/x.txt"}, {"Éte.txt"}},
+    {"firstCapitalOfEmpty", RuleOptions{.rule = "", .numberIdentical = 0, .upperFirstChar = 1}, {"/p/x"}, {""}},
+    {"wordCapitals", RuleOptions{.rule = "le  petit chat", .upperEachWord = 1}, {"/p/x.txt"}, {"Le  Petit Chat.txt"}},
+    {"wordCapitalsDropLeadingSpaces", RuleOptions{.rule = " deux  mots", .upperEachWord = 1}, {"/p/x.txt"},
      {"Deux  Mots.txt"}},
-    {"upperCase", RuleSettings{.rule = "Abc", .caseIndex = rules::CaseUpper}, {"/p/x.jpg", "/p/README"},
+    {"upperCase", RuleOptions{.rule = "Abc", .caseIndex = app::CaseUpper}, {"/p/x.jpg", "/p/README"},
      {"ABC.JPG", "Abc"}},
-    {"lowerCase", RuleSettings{.rule = "AbC", .caseIndex = rules::CaseLower}, {"/p/x.JPG"}, {"abc.jpg"}},
-    {"newExtension", RuleSettings{.rule = "x", .changeExtension = 1, .newExtension = "png"}, {"/p/a.jpg", "/p/b"},
+    {"lowerCase", RuleOptions{.rule = "AbC", .caseIndex = app::CaseLower}, {"/p/x.JPG"}, {"abc.jpg"}},
+    {"newExtension", RuleOptions{.rule = "x", .changeExtension = 1, .newExtension = "png"}, {"/p/a.jpg", "/p/b"},
      {"x.png", "x_1.png"}},
-    {"extensionRemoved", RuleSettings{.rule = "x", .changeExtension = 1, .numberIdentical = 0}, {"/p/a.jpg"},
+    {"extensionRemoved", RuleOptions{.rule = "x", .changeExtension = 1, .numberIdentical = 0}, {"/p/a.jpg"},
      {"x"}},
     {"dotFileHasNoExtension", {.rule = "*_###"}, {"/p/.bashrc", "/p/.config.old"}, {".bashrc_001", ".config_002.old"}},
     {"forbiddenCharacters", {.rule = "é/è:à?ç"}, {"/p/x.txt"}, {"e_e_a_c.txt"}},
-    {"forbiddenOnlyWhenExactlyOne", RuleSettings{.rule = "é:", .replaceForbidden = 2}, {"/p/x.txt"}, {"é:.txt"}},
+    {"forbiddenOnlyWhenExactlyOne", RuleOptions{.rule = "é:", .replaceForbidden = 2}, {"/p/x.txt"}, {"é:.txt"}},
     {"forbiddenTableReachesTheExtension", {.rule = "x"}, {"/p/a.é"}, {"x.e"}},
     {"identicalNames", plain("*"), {"/a/Image.JPG", "/b/Image.JPG", "/c/image.jpg"},
      {"Image.JPG", "Image.JPG", "image.jpg"}},
@@ -286,7 +286,7 @@ TEST(NameEngine, runtimeErrorCarriesTheWindowText)
 TEST(NameEngine, normalModeStoresTheStartAndStepItRead)
 {
     NameWorld world;
-    RuleSettings rule{.rule = "#", .startText = "7", .stepText = "3"};
+    RuleOptions rule{.rule = "#", .startText = "7", .stepText = "3"};
     const rules::NameEngine engine(world.settings, world.clock, world.files, world.exif, world.messages);
     rules::FolderScanCache folders;
     engine.computeName("/p/a", 1, rule, world.identical, folders);
@@ -307,7 +307,7 @@ TEST(NameEngine, outsideWorldAskedOnlyWhenTheRuleNeedsIt)
     world.names(plain("Photo_###"), {"/scans/a.jpg", "/p/photo.jpg"});
     EXPECT_EQ(world.exif.calls, 0);
     EXPECT_EQ(world.files.listings, 0);
-    world.names(RuleSettings{.rule = "Scan_###_$K$", .startText = "#"}, {"/scans/a.jpg", "/scans/b.jpg"});
+    world.names(RuleOptions{.rule = "Scan_###_$K$", .startText = "#"}, {"/scans/a.jpg", "/scans/b.jpg"});
     EXPECT_EQ(world.exif.calls, 2);
     EXPECT_EQ(world.files.listings, 1);
 }
@@ -315,7 +315,7 @@ TEST(NameEngine, outsideWorldAskedOnlyWhenTheRuleNeedsIt)
 TEST(NameEngine, identicalNamesContinueAcrossBatchesUntilReset)
 {
     NameWorld world;
-    const RuleSettings rule{.rule = "x"};
+    const RuleOptions rule{.rule = "x"};
     EXPECT_EQ(world.names(rule, {"/p/a.txt"}), QStringList{"x.txt"});
     EXPECT_EQ(world.names(rule, {"/p/b.txt"}), QStringList{"x_1.txt"});
     world.identical.reset();

@@ -1,7 +1,6 @@
 #include "QtPrint.h"
 
 #include "app/Settings.h"
-#include "rules/RuleSettings.h"
 #include "rules/RuleTools.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +36,7 @@ TEST(RuleTools, formatFileDateInLocalTime)
     EXPECT_EQ(formatFileDate(QDateTime()), QString());
 }
 
-TEST(RuleSettings, filterReadBackFromTheCaption)
+TEST(RuleTools, filterReadBackFromTheCaption)
 {
     const struct {
         const char *comment;
@@ -58,20 +57,18 @@ TEST(RuleSettings, filterReadBackFromTheCaption)
     }
 }
 
-TEST(RuleSettings, counterTextsOfTheSettingsRecord)
+TEST(RuleOptions, countersShownAsStored)
 {
-    app::Settings s;
-    s.RegleRenommage_DebutPas = 12;
-    s.RegleRenommage_Pas = -3;
-    const RuleSettings r = RuleSettings::fromSettings(s);
+    app::RuleOptions r{.counterStart = 12, .counterStep = -3};
+    r.showStoredCounter();
     EXPECT_EQ(r.startText, QStringLiteral("12"));
     EXPECT_EQ(r.stepText, QStringLiteral("-3"));
     EXPECT_FALSE(r.continuationMode());
 
-    s.RegleRenommage_DebutPas = app::kContinuationStart;
-    const RuleSettings c = RuleSettings::fromSettings(s);
-    EXPECT_EQ(c.startText, QStringLiteral("#"));
-    EXPECT_TRUE(c.continuationMode());
+    r.counterStart = app::kContinuationStart;
+    r.showStoredCounter();
+    EXPECT_EQ(r.startText, QStringLiteral("#"));
+    EXPECT_TRUE(r.continuationMode());
 }
 
 } // namespace

@@ -10,9 +10,20 @@
 
 #include <gtest/gtest.h>
 
+namespace tarvello::app {
+
+// A rule record in a failure message: its memorised line and what that leaves out.
+void PrintTo(const RuleOptions &rule, std::ostream *os)
+{
+    *os << formatMemorisedRule(rule).toStdString() << " start \"" << rule.startText.toStdString() << "\" step \""
+        << rule.stepText.toStdString() << "\" case " << rule.caseIndex;
+}
+
+} // namespace tarvello::app
+
 using namespace tarvello;
 using app::IniFile;
-using app::MemorisedRule;
+using app::RuleOptions;
 using app::Settings;
 
 namespace {
@@ -68,8 +79,8 @@ TEST_F(SettingsFileTest, aFirstRunGivesEveryDefaultAndWritesEveryKey)
     const auto result = load(s);
     EXPECT_FALSE(result.error);
     EXPECT_FALSE(result.unknownVersion);
-    EXPECT_EQ(s.RegleRenommage_Regle, "*_###");
-    EXPECT_EQ(s.RegleRenommage_Commentaire, "Règle courante");
+    EXPECT_EQ(s.rule.rule, "*_###");
+    EXPECT_EQ(s.rule.comment, "Règle courante");
     EXPECT_EQ(s.Option_DossierSpecifique, "/home/me/Documents");
     EXPECT_EQ(s.forbiddenCharacters.size(), 7);
     EXPECT_EQ(s.forbiddenCharacters.last().characters, "/:?\"<>|\\");
@@ -119,12 +130,17 @@ TEST_F(SettingsFileTest, everyFieldSurvivesASaveAndALoad)
     s.Option_OutilExifChoisi = 3;
     s.Option_DossierDepart = 2;
     s.Option_DossierSpecifique = "/srv/photos été";
-    s.RegleRenommage_DebutPas = app::kContinuationStart;
-    s.RegleRenommage_Pas = -3;
-    s.RegleRenommage_Regle = "Vacances_$dA$_###";
+    // The counter texts are not stored: they come back as the stored counter shows.
+    s.rule = {.rule = "Vacances_$dA$_###", .startText = "#", .counterStart = app::kContinuationStart,
+              .stepText = "-3", .counterStep = -3, .changeExtension = 1, .newExtension = "png",
+              .replaceForbidden = 0, .numberIdentical = 0, .trimSpaces = 1, .upperFirstChar = 1, .upperEachWord = 1,
+              .comment = "été", .extensionFilter = "JPG PNG"};
     s.RegleRenommage_Astuce = "exif";
     s.RegleRenommage_txtRepPos = {"3", "7", "1", "2"};
-    s.memorisedRules = {MemorisedRule{"IMG_###", "photos", "JPG", 5, 2, 1, "jpeg", 1, 0, 1, 0, 1}};
+    s.RegleRenommage_optRepStr = -1;
+    s.memorisedRules = {RuleOptions{.rule = "IMG_###", .counterStart = 5, .counterStep = 2, .changeExtension = 1,
+                                    .newExtension = "jpeg", .numberIdentical = 0, .trimSpaces = 1,
+                                    .upperFirstChar = 1, .comment = "photos", .extensionFilter = "JPG"}};
     save(s);
 
     Settings back;
@@ -137,10 +153,9 @@ TEST_F(SettingsFileTest, everyFieldSurvivesASaveAndALoad)
     EXPECT_EQ(back.Option_RegleDebutApresRenommage, 2);
     EXPECT_EQ(back.Option_OutilExifChoisi, 3);
     EXPECT_EQ(back.Option_DossierSpecifique, s.Option_DossierSpecifique) << "start folder 2 keeps the chosen one";
-    EXPECT_EQ(back.RegleRenommage_DebutPas, app::kContinuationStart);
-    EXPECT_EQ(back.RegleRenommage_Pas, -3);
-    EXPECT_EQ(back.RegleRenommage_Regle, s.RegleRenommage_Regle);
+    EXPECT_EQ(back.rule, s.rule);
     EXPECT_EQ(back.RegleRenommage_Astuce, "exif");
+    EXPECT_EQ(key("RegleRenommage", "RegleRenommage_optRepStr"), "<absent>") << "no choice is not written";
     EXPECT_EQ(back.RegleRenommage_txtRepPos, s.RegleRenommage_txtRepPos);
     ASSERT_GE(back.memorisedRules.size(), 1);
     EXPECT_EQ(back.memorisedRules.first(), s.memorisedRules.first());
@@ -154,7 +169,8 @@ TEST_F(SettingsFileTest, aFileOfVersion1_11_0IsUpgradedAndSavedInTheNewForm)
     EXPECT_FALSE(load(s).error);
     EXPECT_EQ(s.General_FiltreAffichage, "*.jpg *.png");
     ASSERT_EQ(s.memorisedRules.size(), 2);
-    const MemorisedRule expected{"IMG_###", {}, {}, 10, 2, 1, "jpeg", 1, 0, 0, 0, 0};
+    const RuleOptions expected{.rule = "IMG_###", .counterStart = 10, .counterStep = 2, .changeExtension = 1,
+                               .newExtension = "jpeg", .numberIdentical = 0, .extensionFilter = {}};
     EXPECT_EQ(s.memorisedRules[0], expected);
     EXPECT_EQ(s.memorisedRules[1].rule, "Scan_##");
     EXPECT_EQ(s.memorisedRules[1].counterStart, 1);
@@ -213,9 +229,9 @@ TEST_F(SettingsFileTest, tablesGeometryAndCurrentRuleRules)
              "RegleRenommage_Commentaire=old\r\n");
     Settings current;
     load(current);
-    EXPECT_EQ(current.RegleRenommage_Commentaire, "Sans commentaire")
+    EXPECT_EQ(current.rule.comment, "Sans commentaire")
         << "the memorised rule equal to the current one brings its comment (message 93 when empty)";
-    EXPECT_EQ(current.RegleRenommage_Extension, "JPG");
+    EXPECT_EQ(current.rule.extensionFilter, "JPG");
 }
 
 TEST_F(SettingsFileTest, fullTablesAndManyUnknownLinesRoundTrip)
@@ -338,7 +354,7 @@ TEST_F(SettingsFileTest, truncatedAndBinaryFilesLoadWhatTheyCan)
     f.close();
     Settings binary;
     load(binary);
-    EXPECT_EQ(binary.RegleRenommage_Regle, "*_###");
+    EXPECT_EQ(binary.rule.rule, "*_###");
 }
 
 TEST(ThumbnailSizes, parseTheFirstParenthesesOfAMessage)

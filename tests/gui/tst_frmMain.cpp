@@ -205,16 +205,16 @@ private Q_SLOTS:
         ui.chkExtension->setChecked(true);
         ui.txtExtension->setText(QStringLiteral("PNG"));
         QCOMPARE(newNames(window), (QStringList{"photo_010.png", "photo_015.png", "<<interdit>>", "photo_025.png"}));
-        QCOMPARE(m_program->context.settings.RegleRenommage_DebutPas, 10);
-        QCOMPARE(m_program->context.settings.RegleRenommage_Pas, qint16(5));
-        QCOMPARE(m_program->context.settings.RegleRenommage_ModifieExtensionValeur, QStringLiteral("PNG"));
+        QCOMPARE(m_program->context.settings.rule.counterStart, 10);
+        QCOMPARE(m_program->context.settings.rule.counterStep, qint16(5));
+        QCOMPARE(m_program->context.settings.rule.newExtension, QStringLiteral("PNG"));
 
         // Names repeated across a recomputation are numbered from a fresh table.
         ui.cboRenommer->setCurrentText(QStringLiteral("Image"));
         ui.chkExtension->setChecked(false);
         QCOMPARE(newNames(window), (QStringList{"image.jpg", "image_1.jpg", "<<interdit>>", "image.jpeg"}));
         ui.chkAutoIncrement->setChecked(false);
-        QCOMPARE(m_program->context.settings.RegleRenommage_IncrementeFichierIdentique, 0);
+        QCOMPARE(m_program->context.settings.rule.numberIdentical, 0);
         QCOMPARE(newNames(window), (QStringList{"image.jpg", "image.jpg", "<<interdit>>", "image.jpeg"}));
         QVERIFY(m_box.shown.isEmpty());
     }
@@ -293,12 +293,11 @@ private Q_SLOTS:
         s.General_FenetreLargeur = 18000;
         s.General_FenetreHauteur = 12000;
         s.General_MettreAJour = 0;
-        s.RegleRenommage_Regle = QStringLiteral("Vacances_###");
-        s.RegleRenommage_DebutPas = app::kContinuationStart;
-        s.RegleRenommage_Commentaire = QStringLiteral("été");
-        s.RegleRenommage_Extension = QStringLiteral("JPG");
-        s.memorisedRules = {app::MemorisedRule{QStringLiteral("IMG_###")}, app::MemorisedRule{},
-                            app::MemorisedRule{QStringLiteral("Vacances_###")}};
+        s.rule.rule = QStringLiteral("Vacances_###");
+        s.rule.counterStart = app::kContinuationStart;
+        s.rule.comment = QStringLiteral("été");
+        s.rule.extensionFilter = QStringLiteral("JPG");
+        s.memorisedRules = {{.rule = QStringLiteral("IMG_###")}, {}, {.rule = QStringLiteral("Vacances_###")}};
         s.RegleRenommage_optRepStr = 2;
         s.RegleRenommage_optRepPos = 1;
         s.RegleRenommage_txtRepPos[3] = QStringLiteral("7");
@@ -323,7 +322,7 @@ private Q_SLOTS:
         window.pullSettings();
         QVERIFY(std::abs(s.General_PositionFenetreLeft - 1500) < 16);
         QVERIFY(std::abs(s.General_FenetreLargeur - 18000) < 16);
-        QCOMPARE(s.RegleRenommage_EffaceEspace, 1);
+        QCOMPARE(s.rule.trimSpaces, 1);
         QCOMPARE(s.RegleRenommage_RemplacerChaine, QStringLiteral("Photo"));
         QCOMPARE(s.RegleRenommage_txtRepPos[3], QStringLiteral("7"));
         QCOMPARE(s.RegleRenommage_optRepStr, qint16(2));

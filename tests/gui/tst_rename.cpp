@@ -189,8 +189,8 @@ private Q_SLOTS:
         QCOMPARE(ui().cboRenommer->currentText(), rule);
         QCOMPARE(ui().txtDebut->text(), nextStart);
         QCOMPARE(ui().txtPas->text(), nextStep);
-        QCOMPARE(s.RegleRenommage_DebutPas, nextStart.toInt());
-        QCOMPARE(s.RegleRenommage_Pas, qint16(nextStep.toInt()));
+        QCOMPARE(s.rule.counterStart, nextStart.toInt());
+        QCOMPARE(s.rule.counterStep, qint16(nextStep.toInt()));
     }
 
     // Further passes, the entries the rule leaves alone dropped first.

@@ -64,7 +64,7 @@ private Q_SLOTS:
         ui.cboRenommer->lineEdit()->selectAll();
         QTest::keyClicks(ui.cboRenommer->lineEdit(), QStringLiteral("B$_#"));
         QTRY_COMPARE_WITH_TIMEOUT(f.newNames(), QStringList{"B$_1.txt"}, 3000);
-        QCOMPARE(f.context.settings.RegleRenommage_Regle, QStringLiteral("B$_#"));
+        QCOMPARE(f.context.settings.rule.rule, QStringLiteral("B$_#"));
         QCOMPARE(f.box.texts().mid(1), QStringList{f.message(92)});
 
         // Leaving without a change recomputes nothing; after a change it checks at once.
@@ -84,7 +84,6 @@ private Q_SLOTS:
         leave(ui.cboRenommer);
         QCOMPARE(f.box.shown.last().text, lang::ui::widgetText(f.context.language.extra(QStringLiteral("RuleControlCharacter"))));
         QCOMPARE(f.newNames(), QStringList{"stale"});
-        QCOMPARE(f.context.settings.RegleRenommage_Regle, QStringLiteral("B$_#"));
         enter(ui.cboRenommer);
         ui.cboRenommer->setEditText(QStringLiteral("C_#"));
         leave(ui.cboRenommer);
@@ -135,7 +134,7 @@ private Q_SLOTS:
             QVERIFY(f.box.shown[0].text.contains(QStringLiteral("txtRepPos_LostFocus (Feuille frmMain)")));
         }
         if (typed == QLatin1String("#"))
-            QCOMPARE(f.context.settings.RegleRenommage_DebutPas, app::kContinuationStart);
+            QCOMPARE(f.context.settings.rule.counterStart, app::kContinuationStart);
         else
             QCOMPARE(f.newNames(), QStringList{newName});
     }

@@ -232,7 +232,7 @@ private Q_SLOTS:
         QVERIFY2(services.box.systemTexts[0].endsWith(
                      QStringLiteral("\n%1 (clé General_NombreFichierRenomme, ligne 3)").arg(iniPath())),
                  qPrintable(services.box.systemTexts[0]));
-        QCOMPARE(program.context().settings.RegleRenommage_Pas, qint16(1));
+        QCOMPARE(program.context().settings.rule.counterStep, qint16(1));
         program.mainWindow()->close();
         QVERIFY(QFile::exists(iniPath()));
     }

@@ -87,8 +87,9 @@ private:
     QString compute(const QString &path, int position, RuleSettings &rule, IdenticalNameTable &identicalNames,
                     FolderScanCache &folders, NameResult &result) const;
     void replaceClockTokens(QString &name) const;
-    void replaceFileDateTokens(QString &name, const QString &path) const;
-    void replaceExifTokens(QString &name, const QString &path) const;
+    // Steps that run only when the rule text holds one of their tokens.
+    void replaceFileDateTokens(QString &name, const QString &path, const QString &ruleText) const;
+    void replaceExifTokens(QString &name, const QString &path, const QString &ruleText) const;
     void applyCounter(QString &name, const QString &path, int position, RuleSettings &rule,
                       FolderScanCache &folders) const;
     QString replaceForbiddenCharacters(QString name) const;

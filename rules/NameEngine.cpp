@@ -247,6 +247,12 @@ NameSettings NameSettings::fromSettings(const app::Settings &settings, const QLo
     return s;
 }
 
+bool ruleReadsExif(const QString &ruleText)
+{
+    return containsAny(ruleText, {u"$d$", u"$T$", u"$K$", u"$R$", u"$O$", u"$C$", u"$dA$", u"$dM$", u"$dJ$", u"$dh$",
+                                  u"$dm$", u"$ds$"});
+}
+
 QString afficheNomErrorText(const VbError &error)
 {
     return lang::systemErrorText(error, QStringLiteral("affiche_nom"), QStringLiteral("Feuille frmMain"));
@@ -396,7 +402,7 @@ void NameEngine::replaceFileDateTokens(QString &name, const QString &path, const
 
 void NameEngine::replaceExifTokens(QString &name, const QString &path, const QString &ruleText) const
 {
-    if (!containsAny(ruleText, {u"$d$", u"$T$", u"$K$", u"$R$", u"$O$", u"$C$", u"$dA$", u"$dM$", u"$dJ$", u"$dh$", u"$dm$", u"$ds$"}))
+    if (!ruleReadsExif(ruleText))
         return;
     const exif::ExifInfo info = m_exif.getExif(path);
     replaceToken(name, u"$T$", info.FileSize);

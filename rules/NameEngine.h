@@ -61,6 +61,10 @@ struct NameResult {
     std::optional<common::VbError> error;
 };
 
+// True when names under this rule need the files' Exif records (so that a
+// recomputation can have them read ahead).
+bool ruleReadsExif(const QString &ruleText);
+
 // The text the window shows for a run-time error of the computation: "Error 6
 // (Overflow) in procedure affiche_nom of Feuille frmMain".
 QString afficheNomErrorText(const common::VbError &error);

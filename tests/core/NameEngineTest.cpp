@@ -314,6 +314,8 @@ TEST(NameEngine, outsideWorldAskedOnlyWhenTheRuleNeedsIt)
     NameWorld world;
     world.names(plain("Photo_###"), {"/scans/a.jpg", "/p/photo.jpg"});
     EXPECT_EQ(world.exif.calls, 0);
+    EXPECT_FALSE(rules::ruleReadsExif("Photo_###_$D$"));
+    EXPECT_TRUE(rules::ruleReadsExif("Scan_###_$K$"));
     EXPECT_EQ(world.files.listings, 0);
     world.names(RuleSettings{.rule = "Scan_###_$K$", .startText = "#"}, {"/scans/a.jpg", "/scans/b.jpg"});
     EXPECT_EQ(world.exif.calls, 2);

@@ -2,18 +2,22 @@
 
 #include "exif/ExifParse.h"
 
-#include <QDateTime>
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QXmlStreamReader>
 
 #include <exiv2/exiv2.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <mutex>
 #include <optional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarvello::exif {
 
@@ -305,10 +309,34 @@ void takeExif(const Exiv2::ExifData &data, Fields &f)
     }
 }
 
+// Whether the XMP packet may fill a field still empty: XMP only fills what
+// the Exif tags left, and most packets are worth no parsing.
+bool xmpMayFill(const QByteArray &packet, const Fields &f)
+{
+    const std::pair<const Pick &, const char *> fields[] = {
+        {f.make, "Make"},
+        {f.model, "Model"},
+        {f.orientation, "Orientation"},
+        {f.createDate, "CreateDate"},
+        {f.width, "PixelXDimension"},
+        {f.height, "PixelYDimension"},
+        {f.exposureTime, "ExposureTime"},
+        {f.aperture, "ApertureValue"},
+        {f.focalLength, "FocalLength"},
+        {f.focal35, "FocalLengthIn35mmFilm"},
+        {f.meteringMode, "MeteringMode"},
+        {f.whiteBalance, "WhiteBalance"},
+    };
+    return std::any_of(std::begin(fields), std::end(fields),
+                       [&packet](const auto &field) { return !field.first.set && packet.contains(field.second); });
+}
+
 // The simple properties of an XMP packet, by namespace and name, whether
 // written as attributes of rdf:Description or as elements of their own.
 void takeXmp(const QByteArray &packet, Fields &f)
 {
+    if (packet.isEmpty() || !xmpMayFill(packet, f))
+        return;
     const QString tiff = QStringLiteral("http://ns.adobe.com/tiff/1.0/");
     const QString exif = QStringLiteral("http://ns.adobe.com/exif/1.0/");
     const QString xmp = QStringLiteral("http://ns.adobe.com/xap/1.0/");
@@ -443,11 +471,6 @@ std::optional<double> scaleFactor35(const Fields &f)
     return std::sqrt(36.0 * 36 + 24 * 24) / *diagonal;
 }
 
-quint16 bigEndian16(const char *p)
-{
-    return quint16((uchar(p[0]) << 8) | uchar(p[1]));
-}
-
 // The metadata segments of a JPEG file, up to the start of the picture data.
 struct JpegSegments {
     QByteArray exif;
@@ -458,60 +481,120 @@ struct JpegSegments {
     int height = 0;
 };
 
-bool readJpegSegments(QFile &file, JpegSegments &out)
+// The start of a file, read in large pieces as far as a walk needs it.
+class FileHead
 {
-    char start[2];
-    if (file.read(start, 2) != 2 || uchar(start[0]) != 0xff || uchar(start[1]) != 0xd8)
+public:
+    explicit FileHead(int descriptor) : m_descriptor(descriptor) {}
+
+    // True when the bytes before end are read.
+    bool reach(qint64 end)
+    {
+        if (end > m_bytes.size() && !m_atEnd) {
+            const qint64 had = m_bytes.size();
+            m_bytes.resize(std::max<qint64>(end, std::max<qint64>(16 * 1024, 2 * had)));
+            const qint64 read = ::read(m_descriptor, m_bytes.data() + had, size_t(m_bytes.size() - had));
+            m_bytes.resize(had + std::max<qint64>(read, 0));
+            m_atEnd = m_bytes.size() < end;
+        }
+        return end <= m_bytes.size();
+    }
+    uchar at(qint64 pos) const { return uchar(m_bytes.at(pos)); }
+    QByteArray mid(qint64 pos, qint64 length) const { return m_bytes.mid(pos, length); }
+
+private:
+    int m_descriptor;
+    QByteArray m_bytes;
+    bool m_atEnd = false;
+};
+
+bool readJpegSegments(int descriptor, JpegSegments &out)
+{
+    FileHead head(descriptor);
+    if (!head.reach(2) || head.at(0) != 0xff || head.at(1) != 0xd8)
         return false;
     static const QByteArray exifId("Exif\0\0", 6);
     static const QByteArray xmpId("http://ns.adobe.com/xap/1.0/\0", 29);
-    for (;;) {
-        char c;
-        if (!file.getChar(&c))
+    qint64 pos = 2;
+    while (head.reach(pos + 1) && head.at(pos) == 0xff) {
+        while (head.reach(pos + 2) && head.at(pos + 1) == 0xff)
+            ++pos;
+        if (!head.reach(pos + 2))
             break;
-        if (uchar(c) != 0xff)
-            break;
-        do {
-            if (!file.getChar(&c))
-                return true;
-        } while (uchar(c) == 0xff);
-        const uchar marker = uchar(c);
+        const uchar marker = head.at(pos + 1);
+        pos += 2;
         if (marker == 0xd9 || marker == 0xda)
             break;
         if ((marker >= 0xd0 && marker <= 0xd7) || marker == 0x01)
             continue;
-        char lengthBytes[2];
-        if (file.read(lengthBytes, 2) != 2)
+        if (!head.reach(pos + 2))
             break;
-        const int length = bigEndian16(lengthBytes) - 2;
-        if (length < 0)
+        const qint64 length = (head.at(pos) << 8 | head.at(pos + 1)) - 2;
+        pos += 2;
+        if (length < 0 || !head.reach(pos + length))
             break;
         const bool frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
-        if (marker == 0xe0 || marker == 0xe1 || marker == 0xfe || frame) {
-            const QByteArray payload = file.read(length);
-            if (payload.size() != length)
-                break;
-            if (marker == 0xfe) {
-                QByteArray text = payload;
-                while (text.endsWith('\0'))
-                    text.chop(1);
-                out.comment = text;
-            } else if (frame && payload.size() >= 5) {
-                out.height = bigEndian16(payload.constData() + 1);
-                out.width = bigEndian16(payload.constData() + 3);
-            } else if (marker == 0xe1 && out.exif.isEmpty() && payload.startsWith(exifId)) {
+        if (marker == 0xfe) {
+            QByteArray text = head.mid(pos, length);
+            while (text.endsWith('\0'))
+                text.chop(1);
+            out.comment = text;
+        } else if (frame && length >= 5) {
+            out.height = head.at(pos + 1) << 8 | head.at(pos + 2);
+            out.width = head.at(pos + 3) << 8 | head.at(pos + 4);
+        } else if (marker == 0xe1 || marker == 0xe0) {
+            const QByteArray payload = head.mid(pos, length);
+            if (marker == 0xe1 && out.exif.isEmpty() && payload.startsWith(exifId))
                 out.exif = payload.mid(exifId.size());
-            } else if (marker == 0xe1 && out.xmp.isEmpty() && payload.startsWith(xmpId)) {
+            else if (marker == 0xe1 && out.xmp.isEmpty() && payload.startsWith(xmpId))
                 out.xmp = payload.mid(xmpId.size());
-            } else if (marker == 0xe0 && out.ciff.isEmpty() && payload.size() > 14
-                       && (payload.startsWith("II") || payload.startsWith("MM")) && payload.mid(6, 8) == "HEAPJPGM") {
+            else if (marker == 0xe0 && out.ciff.isEmpty() && payload.size() > 14
+                     && (payload.startsWith("II") || payload.startsWith("MM")) && payload.mid(6, 8) == "HEAPJPGM")
                 out.ciff = payload;
-            }
-        } else if (!file.seek(file.pos() + length)) {
-            break;
         }
+        pos += length;
     }
     return true;
+}
+
+// The maker's own notes hold hundreds of tags the reader never uses, and
+// decoding them is most of libexiv2's work: the Exif block is handed over with
+// its MakerNote tag renamed to one that stays an opaque blob.
+void hideMakerNote(QByteArray &tiff)
+{
+    if (tiff.size() < 8 || (!tiff.startsWith("II") && !tiff.startsWith("MM")))
+        return;
+    const bool little = tiff.at(0) == 'I';
+    const auto *bytes = reinterpret_cast<const uchar *>(tiff.constData());
+    const qint64 size = tiff.size();
+    auto u16 = [&](qint64 at) -> qint64 {
+        return at + 2 > size ? -1 : little ? bytes[at] | bytes[at + 1] << 8 : bytes[at] << 8 | bytes[at + 1];
+    };
+    auto u32 = [&](qint64 at) -> qint64 {
+        if (at + 4 > size)
+            return -1;
+        return little ? qint64(u16(at)) | qint64(u16(at + 2)) << 16 : qint64(u16(at)) << 16 | qint64(u16(at + 2));
+    };
+    // The entry of a tag in the directory at offset, or -1.
+    auto entry = [&](qint64 directory, int tag) -> qint64 {
+        const qint64 count = u16(directory);
+        for (qint64 i = 0; count > 0 && i < count; ++i) {
+            const qint64 at = directory + 2 + 12 * i;
+            if (at + 12 > size)
+                return -1;
+            if (u16(at) == tag)
+                return at;
+        }
+        return -1;
+    };
+    const qint64 exifPointer = entry(u32(4), 0x8769);
+    if (exifPointer < 0)
+        return;
+    const qint64 makerNote = entry(u32(exifPointer + 8), 0x927c);
+    if (makerNote < 0)
+        return;
+    // 0x927d: a tag no standard names.
+    tiff[makerNote + (little ? 0 : 1)] = char(0x7d);
 }
 
 // A Canon CIFF block stored in a JPEG, read the way libexiv2 reads a CRW
@@ -526,12 +609,13 @@ void takeCiff(QByteArray block, Exiv2::ExifData &into)
 
 void readMetadata(const QString &path, Fields &f)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
         return;
     JpegSegments jpeg;
-    if (readJpegSegments(file, jpeg)) {
-        file.close();
+    const bool isJpeg = readJpegSegments(descriptor, jpeg);
+    ::close(descriptor);
+    if (isJpeg) {
         if (!jpeg.ciff.isEmpty()) {
             try {
                 Exiv2::ExifData ciff;
@@ -541,6 +625,7 @@ void readMetadata(const QString &path, Fields &f)
             }
         }
         if (!jpeg.exif.isEmpty()) {
+            hideMakerNote(jpeg.exif);
             Exiv2::ExifData data;
             try {
                 Exiv2::ExifParser::decode(data, reinterpret_cast<const Exiv2::byte *>(jpeg.exif.constData()),
@@ -549,22 +634,19 @@ void readMetadata(const QString &path, Fields &f)
             }
             takeExif(data, f);
         }
-        if (!jpeg.xmp.isEmpty())
-            takeXmp(jpeg.xmp, f);
+        takeXmp(jpeg.xmp, f);
         f.comment = jpeg.comment ? std::optional<QString>(QString::fromUtf8(*jpeg.comment)) : std::nullopt;
         f.frameWidth = jpeg.width;
         f.frameHeight = jpeg.height;
         return;
     }
-    file.close();
     try {
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
         if (!image.get())
             return;
         image->readMetadata();
         takeExif(image->exifData(), f);
-        if (!image->xmpPacket().empty())
-            takeXmp(QByteArray::fromStdString(image->xmpPacket()), f);
+        takeXmp(QByteArray::fromStdString(image->xmpPacket()), f);
     } catch (...) {
     }
 }
@@ -583,19 +665,39 @@ QString printed(QString value)
     return value;
 }
 
-QString fileDateText(const QDateTime &modified)
+// The modification time as exiftool prints it, in local time with its offset.
+QString fileDateText(time_t seconds)
 {
-    const QDateTime local = modified.toLocalTime();
-    const int offset = local.offsetFromUtc();
-    const int minutes = std::abs(offset) / 60;
-    return local.toString(QStringLiteral("yyyy:MM:dd HH:mm:ss")) + (offset < 0 ? u'-' : u'+')
-        + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    struct tm local;
+    if (!localtime_r(&seconds, &local))
+        return {};
+    const long offset = local.tm_gmtoff;
+    const long minutes = std::labs(offset) / 60;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d%c%02ld:%02ld", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+',
+                  minutes / 60, minutes % 60);
+    return QString::fromLatin1(text);
 }
 
-void quietLibrary()
+// Once per run, before any read: libexiv2 prints no warnings of its own, and
+// its XMP toolkit (used for TIFF and raw files) is made ready for several
+// threads.
+void prepareLibrary()
 {
     static std::once_flag once;
-    std::call_once(once, [] { Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute); });
+    static std::mutex xmpLock;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize(
+            [](void *lock, bool locking) {
+                if (locking)
+                    static_cast<std::mutex *>(lock)->lock();
+                else
+                    static_cast<std::mutex *>(lock)->unlock();
+            },
+            &xmpLock);
+    });
 }
 
 } // namespace
@@ -620,16 +722,16 @@ QString exiftoolFileSize(qint64 bytes)
 
 std::optional<ExifInfo> readBuiltin(const QString &path)
 {
-    quietLibrary();
-    const QFileInfo fileInfo(path);
-    if (!fileInfo.isFile())
+    prepareLibrary();
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
         return std::nullopt;
     Fields f;
     readMetadata(path, f);
 
     ExifTextParser parser(ExifTextParser::Format::ExifTool);
     auto line = [&parser](const char *label, const QString &value) {
-        parser.addLine(QString::fromLatin1(label).leftJustified(32) + QStringLiteral(": ") + printed(value));
+        parser.addExifToolValue(QLatin1String(label), printed(value));
     };
     auto pick = [&line](const char *label, const Pick &p) {
         if (p.set)
@@ -638,8 +740,8 @@ std::optional<ExifInfo> readBuiltin(const QString &path)
     const qsizetype slash = path.lastIndexOf(u'/');
     line("File Name", path.mid(slash + 1));
     line("Directory", slash > 0 ? path.left(slash) : slash == 0 ? QStringLiteral("/") : QStringLiteral("."));
-    line("File Size", exiftoolFileSize(fileInfo.size()));
-    line("File Modification Date/Time", fileDateText(fileInfo.lastModified()));
+    line("File Size", exiftoolFileSize(status.st_size));
+    line("File Modification Date/Time", fileDateText(status.st_mtime));
     pick("Make", f.make);
     pick("Camera Model Name", f.model);
     pick("Orientation", f.orientation);

@@ -32,8 +32,18 @@ void ExifTextParser::addExifToolLine(const QString &line)
 {
     if (line.size() < 36)
         return;
-    const QString label = line.left(32).trimmed().toUpper();
-    const QString value = line.mid(34);
+    addExifToolField(line.left(32).trimmed().toUpper(), line.mid(34));
+}
+
+void ExifTextParser::addExifToolValue(QLatin1String label, const QString &value)
+{
+    // The value starts in column 35 of its line, which counts from 36 on.
+    if (value.size() >= 2)
+        addExifToolField(QString(label).toUpper(), value);
+}
+
+void ExifTextParser::addExifToolField(const QString &label, const QString &value)
+{
     ExifInfo &x = m_info;
     if (label == u"FILE NAME" || label == u"DIRECTORY") {
         (label == u"FILE NAME" ? m_fileName : m_directory) = value;

@@ -21,6 +21,9 @@ public:
     void addLine(const QString &line);
     // Every line of the text ("\n" or "\r\n" ends).
     void addText(const QString &text);
+    // What the exiftool line of this label (32 characters at most) and value
+    // would give.
+    void addExifToolValue(QLatin1String label, const QString &value);
 
     const ExifInfo &info() const { return m_info; }
 
@@ -29,6 +32,7 @@ public:
 
 private:
     void addExifToolLine(const QString &line);
+    void addExifToolField(const QString &upperLabel, const QString &value);
     void addJheadLine(const QString &line);
     void setDateTaken(const QString &value);
 

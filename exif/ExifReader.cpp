@@ -1,12 +1,10 @@
 #include "exif/ExifReader.h"
 
 #include "common/Vb.h"
-#include "common/VbError.h"
 #include "common/Zub.h"
 #include "exif/BuiltinReader.h"
 #include "exif/ExifParse.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -15,8 +13,6 @@
 
 #include <algorithm>
 #include <limits>
-
-#include <signal.h>
 
 namespace tarvello::exif {
 
@@ -134,143 +130,77 @@ ExifInfo ExifReader::readStandard(Tool tool, const QString &path)
     return info;
 }
 
-bool ExifReader::appendToArgumentFile(const QByteArray &bytes)
+void ExifReader::batchStartFailed()
 {
-    QFile file(m_options.tempFolder + kArgumentFileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    const bool written = file.write(bytes) == bytes.size();
-    file.close();
-    // exiftool looks at its argument file again only every 10 ms, or at once
-    // when it receives SIGCONT.
-    if (m_batch && m_batch->processId() > 0)
-        ::kill(pid_t(m_batch->processId()), SIGCONT);
-    return written;
+    m_options.choice = ChoiceExifTool;
+    if (m_events.batchStartFailed)
+        m_events.batchStartFailed();
 }
 
 bool ExifReader::startBatch()
 {
-    if (m_batchRunning)
+    if (batchRunning())
         return true;
     const QString program = toolPath(QStringLiteral("exiftool"));
     if (program.isEmpty())
         return false;
-    const QString argumentFile = m_options.tempFolder + kArgumentFileName;
-    QFile arguments(argumentFile);
-    bool started = !m_options.tempFolder.isEmpty() && !m_options.outputFile.isEmpty()
-        && arguments.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    arguments.close();
-    if (started) {
-        m_batch = std::make_unique<QProcess>();
-        m_batch->setStandardInputFile(QProcess::nullDevice());
-        m_batch->setStandardOutputFile(m_options.outputFile);
-        m_batch->setStandardErrorFile(QProcess::nullDevice());
-        m_batch->start(program, {QStringLiteral("-stay_open"), QStringLiteral("True"), QStringLiteral("-@"), argumentFile});
-        started = m_batch->waitForStarted(milliseconds(m_options.batchStopWait));
-    }
-    if (!started) {
+    if (m_batch)
+        m_batchCounter = m_batch->counter();
+    m_batch = std::make_unique<ExifToolBatch>(ExifToolBatch::Options{
+        .program = program,
+        .argumentFile = m_options.tempFolder.isEmpty() ? QString() : m_options.tempFolder + kArgumentFileName,
+        .outputFile = m_options.outputFile,
+        .silence = m_options.batchSilence,
+        .attempts = m_options.batchAttempts,
+        .stopWait = m_options.batchStopWait,
+        .restartAfter = m_options.batchRestartAfter,
+        .timeout = m_options.toolTimeout,
+        .counter = m_batchCounter,
+    });
+    if (!m_batch->start()) {
         m_batch.reset();
-        m_options.choice = ChoiceExifTool;
-        if (m_events.batchStartFailed)
-            m_events.batchStartFailed();
+        batchStartFailed();
         return false;
     }
-    m_batchOffset = 0;
-    m_batchRunning = true;
     return true;
 }
 
 void ExifReader::stopBatch()
 {
-    if (!m_batchRunning)
+    if (!m_batch)
         return;
-    appendToArgumentFile(QByteArrayLiteral("-stay_open\nfalse\n"));
-    m_batchRunning = false;
-    m_batchOffset = 0;
-    if (!m_batch->waitForFinished(milliseconds(m_options.batchStopWait))) {
-        m_batch->kill();
-        m_batch->waitForFinished();
-    }
+    m_batch->stop();
+    m_batchCounter = m_batch->counter();
     m_batch.reset();
-}
-
-void ExifReader::restartBatch()
-{
-    stopBatch();
-    QFile::remove(m_options.outputFile);
-    startBatch();
-}
-
-ExifReader::BatchAnswer ExifReader::sendBatchRequest(const QString &path, QByteArray &answer)
-{
-    const int number = m_batchCounter++;
-    appendToArgumentFile(QFile::encodeName(path) + "\n-execute" + QByteArray::number(number) + '\n');
-    QFile output(m_options.outputFile);
-    if (!output.exists())
-        return BatchAnswer::NoOutput;
-    if (!output.open(QIODevice::ReadOnly) || !output.seek(m_batchOffset)) {
-        if (m_events.batchReadFailed)
-            m_events.batchReadFailed(common::VbError::PermissionDenied, output.errorString());
-        m_batchOffset = output.size();
-        return BatchAnswer::ReadFailed;
-    }
-    // The answer is complete at exiftool's "{readyN}" line: the file may grow
-    // in several writes.
-    const QByteArray ready = "{ready" + QByteArray::number(number) + "}\n";
-    QElapsedTimer silence;
-    silence.start();
-    QElapsedTimer total;
-    total.start();
-    for (int round = 0;; ++round) {
-        const QByteArray more = output.readAll();
-        if (!more.isEmpty()) {
-            answer += more;
-            silence.restart();
-            if (answer.endsWith(ready)) {
-                m_batchOffset += answer.size();
-                answer.chop(ready.size());
-                return BatchAnswer::Answered;
-            }
-            continue;
-        }
-        if (silence.elapsed() > m_options.batchSilence.count() || total.elapsed() > m_options.toolTimeout.count())
-            return BatchAnswer::Silent;
-        // A tool that ended will not answer.
-        if (round % 50 == 0 && m_batch->waitForFinished(0))
-            return BatchAnswer::Silent;
-        QThread::usleep(200);
-    }
 }
 
 ExifInfo ExifReader::readBatch(const QString &path)
 {
-    ExifInfo info;
-    if (const ExifInfo *cached = m_cache.find(path)) {
-        info = *cached;
-    } else if (common::ZubFileExists(path) && !path.contains(QLatin1Char('\n'))) {
-        // A request silent too long restarts exiftool and is sent again.
-        for (int attempt = 0; attempt < m_options.batchAttempts && m_batchRunning; ++attempt) {
-            QByteArray answer;
-            const BatchAnswer outcome = sendBatchRequest(path, answer);
-            if (outcome == BatchAnswer::Answered || outcome == BatchAnswer::ReadFailed) {
-                info = ExifTextParser::parse(ExifTextParser::Format::ExifTool, QString::fromUtf8(answer));
-                m_cache.append(path, info);
-                break;
-            }
-            if (outcome == BatchAnswer::NoOutput)
-                break;
-            restartBatch();
-        }
+    if (const ExifInfo *cached = m_cache.find(path))
+        return *cached;
+    if (!batchRunning() || !common::ZubFileExists(path))
+        return {};
+    const std::optional<ExifInfo> info = m_batch->read(path);
+    if (info)
+        m_cache.append(path, *info);
+    // A restart that failed leaves exiftool standard mode.
+    if (!m_batch->running()) {
+        stopBatch();
+        batchStartFailed();
     }
-    if (m_batchCounter > m_options.batchRestartAfter && m_batchRunning) {
-        restartBatch();
-        m_batchCounter = 1;
-    }
-    return info;
+    return info.value_or(ExifInfo());
 }
 
 void ExifReader::prefetch(const QStringList &paths)
 {
+    if (m_options.choice == ChoiceExifToolBatch && batchRunning()) {
+        QStringList ahead;
+        for (const QString &path : paths) {
+            if (!m_cache.find(path) && listed(m_options.exiftoolExtensions, common::vbUCase(common::ZubGetExtension(path))))
+                ahead.append(path);
+        }
+        m_batch->sendAhead(ahead);
+    }
     if (m_options.choice != ChoiceBuiltin)
         return;
     for (const QString &path : paths) {
@@ -303,6 +233,8 @@ ExifInfo ExifReader::readBuiltinCached(const QString &path)
 
 void ExifReader::clearCache()
 {
+    if (m_batch)
+        m_batch->forget();
     m_pool.clear();
     m_pool.waitForDone();
     m_pending.clear();

@@ -2,6 +2,7 @@
 
 #include "exif/ExifCache.h"
 #include "exif/ExifInfo.h"
+#include "exif/ExifToolBatch.h"
 
 #include <QHash>
 #include <QString>
@@ -13,8 +14,6 @@
 #include <future>
 #include <memory>
 #include <optional>
-
-class QProcess;
 
 namespace tarvello::exif {
 
@@ -65,8 +64,6 @@ struct ExifEvents {
     // The resident exiftool could not be started: the choice is now 3
     // (exiftool standard mode) and should be saved with the settings.
     std::function<void()> batchStartFailed;
-    // The resident exiftool's output could not be read (code and description).
-    std::function<void(int, const QString &)> batchReadFailed;
 };
 
 // The photographs' metadata reader behind the rule tokens and the preview:
@@ -102,39 +99,36 @@ public:
     bool startBatch();
     // Asks the resident exiftool to end and lets it go.
     void stopBatch();
-    bool batchRunning() const { return m_batchRunning; }
+    bool batchRunning() const { return m_batch && m_batch->running(); }
     // The number the next batch request carries after "-execute".
-    int batchCounter() const { return m_batchCounter; }
+    int batchCounter() const { return m_batch ? m_batch->counter() : m_batchCounter; }
 
-    // With the built-in reader, reads the given photographs on worker threads
-    // ahead of the getExif calls that will ask for them; the records still go
-    // into the cache in the order getExif asks, on the caller's thread.
+    // Has the given photographs read ahead of the getExif calls that will ask
+    // for them: the built-in reader reads them on worker threads, the
+    // resident exiftool receives their requests a few at a time. The records
+    // still go into the cache in the order getExif asks, on the caller's
+    // thread.
     void prefetch(const QStringList &paths);
     // Empties the cache and forgets what was read ahead.
     void clearCache();
 
 private:
     enum class Tool { Jhead, ExifTool };
-    enum class BatchAnswer { Answered, ReadFailed, NoOutput, Silent };
 
     bool listed(const QString &list, const QString &extension) const;
     QString toolPath(const QString &name) const;
     ExifInfo readStandard(Tool tool, const QString &path);
     ExifInfo readBatch(const QString &path);
     ExifInfo readBuiltinCached(const QString &path);
-    BatchAnswer sendBatchRequest(const QString &path, QByteArray &answer);
-    void restartBatch();
-    bool appendToArgumentFile(const QByteArray &bytes);
+    void batchStartFailed();
 
     ExifOptions m_options;
     ExifCache &m_cache;
     ExifEvents m_events;
 
-    // The resident exiftool.
-    std::unique_ptr<QProcess> m_batch;
-    bool m_batchRunning = false;
+    // The resident exiftool; the request counter lasts the whole run.
+    std::unique_ptr<ExifToolBatch> m_batch;
     int m_batchCounter = 0;
-    qint64 m_batchOffset = 0;
 
     // Photographs being read ahead, by path.
     QThreadPool m_pool;

@@ -241,14 +241,20 @@ protected:
     }
 };
 
-TEST_F(BatchWorld, restartsAfterRequest500AndCountsFromOne)
+// With and without the requests sent ahead.
+class BatchRestart : public BatchWorld, public testing::WithParamInterface<bool> {};
+
+TEST_P(BatchRestart, afterRequest500CountingFromOne)
 {
     ExifReader reader(options, cache);
     ASSERT_TRUE(reader.startBatch());
-    for (int i = 0; i <= 501; ++i) {
-        const ExifInfo info = reader.getExif(photo(QStringLiteral("p%1.jpg").arg(i)));
-        ASSERT_EQ(info.CameraModel, QStringLiteral("request %1").arg(i <= 500 ? i : i - 500)) << i;
-    }
+    QStringList paths;
+    for (int i = 0; i <= 501; ++i)
+        paths.append(photo(QStringLiteral("p%1.jpg").arg(i)));
+    if (GetParam())
+        reader.prefetch(paths);
+    for (int i = 0; i <= 501; ++i)
+        ASSERT_EQ(reader.getExif(paths.at(i)).CameraModel, QStringLiteral("request %1").arg(i <= 500 ? i : i - 500)) << i;
     QStringList expected{QStringLiteral("start")};
     for (int i = 0; i <= 500; ++i)
         expected.append(QString::number(i));
@@ -256,11 +262,26 @@ TEST_F(BatchWorld, restartsAfterRequest500AndCountsFromOne)
     EXPECT_EQ(log("batch.log"), expected);
     EXPECT_EQ(reader.batchCounter(), 2);
     // A cached path sends nothing.
-    reader.getExif(root() + QStringLiteral("/photos/p7.jpg"));
+    reader.getExif(paths.at(7));
     EXPECT_EQ(reader.batchCounter(), 2);
     reader.stopBatch();
     EXPECT_FALSE(reader.batchRunning());
     EXPECT_EQ(log("batch.log").last(), QStringLiteral("stop"));
+}
+INSTANTIATE_TEST_SUITE_P(Ahead, BatchRestart, testing::Bool());
+
+TEST_F(BatchWorld, requestsSentAheadAreSentAgainAfterARestart)
+{
+    writeTool(QStringLiteral("silent-once"), "");
+    ExifReader reader(options, cache);
+    ASSERT_TRUE(reader.startBatch());
+    const QStringList paths{photo(QStringLiteral("a.jpg")), photo(QStringLiteral("b.jpg")), photo(QStringLiteral("c.jpg"))};
+    reader.prefetch(paths);
+    QStringList models;
+    for (const QString &path : paths)
+        models.append(reader.getExif(path).CameraModel);
+    EXPECT_EQ(models, (QStringList{"request 3", "request 4", "request 5"}));
+    EXPECT_EQ(log("batch.log"), (QStringList{"start", "0", "1", "2", "stop", "start", "3", "4", "5"}));
 }
 
 TEST_F(BatchWorld, silentToolIsRestartedAndAskedAgain)
@@ -345,6 +366,16 @@ private:
     QString m_photos;
 };
 
+TEST_F(RealTools, builtinReadAheadOverEveryPhoto)
+{
+    options.choice = ChoiceBuiltin;
+    ExifReader reader(options, cache);
+    const QStringList files = photos();
+    reader.prefetch(files);
+    for (const QString &file : files)
+        EXPECT_EQ(reader.getExif(file), readBuiltin(file).value()) << file.toStdString();
+}
+
 TEST_F(RealTools, jheadStandardMode)
 {
     const QString jhead = QStandardPaths::findExecutable(QStringLiteral("jhead"));
@@ -385,6 +416,7 @@ TEST_F(RealTools, exiftoolStandardAndBatchModes)
     options.choice = ChoiceExifToolBatch;
     ExifReader reader(options, cache);
     ASSERT_TRUE(reader.startBatch());
+    reader.prefetch(files);
     for (const QString &file : files)
         EXPECT_EQ(differences(reader.getExif(file), expected.value(file)), QStringList()) << file.toStdString();
     EXPECT_EQ(reader.batchCounter(), files.size());

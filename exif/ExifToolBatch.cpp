@@ -106,27 +106,44 @@ void ExifToolBatch::wake()
         ::kill(pid_t(m_process->processId()), SIGCONT);
 }
 
-bool ExifToolBatch::send(const QString &path)
+bool ExifToolBatch::send(const QStringList &paths)
 {
+    if (paths.isEmpty())
+        return true;
+    QByteArray requests;
+    QList<Request> sent;
+    for (const QString &path : paths) {
+        const int number = m_counter + int(sent.size());
+        requests += QFile::encodeName(path) + "\n-execute" + QByteArray::number(number) + '\n';
+        sent.append({number, path});
+    }
     QFile arguments(m_options.argumentFile);
-    if (!arguments.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!arguments.open(QIODevice::WriteOnly | QIODevice::Append) || arguments.write(requests) != requests.size())
         return false;
-    const int number = m_counter++;
-    arguments.write(QFile::encodeName(path) + "\n-execute" + QByteArray::number(number) + '\n');
-    m_inFlight.append({number, path});
+    arguments.close();
+    m_counter += int(sent.size());
+    m_inFlight += sent;
+    wake();
     return true;
 }
 
 void ExifToolBatch::fill()
 {
-    while (m_running && m_inFlight.size() < kInFlight && !m_queue.isEmpty()
-           && m_counter <= m_options.restartAfter) {
+    // Topped up once half is answered: fewer writes and wake-ups, and the
+    // tool still finds work waiting.
+    if (!m_running || m_inFlight.size() > kInFlight / 2)
+        return;
+    QStringList paths;
+    while (m_inFlight.size() + paths.size() < kInFlight && !m_queue.isEmpty()
+           && m_counter + paths.size() <= m_options.restartAfter) {
         const QString path = m_queue.takeFirst();
-        const bool asked = m_answers.contains(path)
+        const bool asked = m_answers.contains(path) || paths.contains(path)
             || std::any_of(m_inFlight.cbegin(), m_inFlight.cend(), [&path](const Request &r) { return r.path == path; });
-        if (!asked && !send(path))
-            break;
+        if (!asked)
+            paths.append(path);
     }
+    if (!send(paths))
+        m_queue = paths + m_queue;
 }
 
 void ExifToolBatch::sendAhead(const QStringList &paths)
@@ -136,7 +153,6 @@ void ExifToolBatch::sendAhead(const QStringList &paths)
             m_queue.append(path);
     }
     fill();
-    wake();
 }
 
 void ExifToolBatch::forget()
@@ -181,10 +197,8 @@ bool ExifToolBatch::receiveUntil(const QString &path)
         m_output.write(more);
         m_output.flush();
         m_received += more;
-        if (takeAnswers()) {
+        if (takeAnswers())
             fill();
-            wake();
-        }
     }
     return true;
 }
@@ -202,11 +216,10 @@ std::optional<ExifInfo> ExifToolBatch::read(const QString &path)
                 const qsizetype queued = m_queue.indexOf(path);
                 if (queued >= 0)
                     m_queue.removeAt(queued);
-                if (!send(path))
+                if (!send({path}))
                     break;
             }
             fill();
-            wake();
             if (receiveUntil(path)) {
                 info = m_answers.take(path);
                 break;
@@ -222,7 +235,6 @@ std::optional<ExifInfo> ExifToolBatch::read(const QString &path)
         restart();
         m_counter = 1;
         fill();
-        wake();
     }
     return info;
 }

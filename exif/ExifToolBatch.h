@@ -76,7 +76,7 @@ private:
         QString path;
     };
 
-    bool send(const QString &path);
+    bool send(const QStringList &paths);
     void fill();
     bool receiveUntil(const QString &path);
     bool takeAnswers();

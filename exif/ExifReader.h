@@ -19,20 +19,25 @@ namespace tarvello::exif {
 
 // The reader choices of Option_OutilExifChoisi.
 enum ExifChoice : int {
-    ChoiceNone = 0,        // no choice made yet: reads as jhead
+    // No choice made yet: reads as jhead.
+    ChoiceNone = 0,
     ChoiceJhead = 1,
-    ChoiceMixed = 2,       // jhead for its list, exiftool standard mode otherwise
-    ChoiceExifTool = 3,    // exiftool started once per photograph
-    ChoiceExifToolBatch = 4, // one exiftool kept running, fed through an argument file
-    ChoiceBuiltin = 5,     // read in-process, as exiftool standard mode prints it
+    // jhead for the extensions of its list, exiftool standard mode otherwise.
+    ChoiceMixed = 2,
+    // exiftool started once per photograph (standard mode).
+    ChoiceExifTool = 3,
+    // One exiftool kept running, fed through an argument file (batch mode).
+    ChoiceExifToolBatch = 4,
+    // Read in-process, each field as exiftool standard mode prints it.
+    ChoiceBuiltin = 5,
 };
 
 // What the readers need from the settings and the start-up.
 struct ExifOptions {
     int choice = ChoiceBuiltin;
-    // Extensions without dots, upper case, separated by single spaces: the
-    // files each tool is used for (Option_ExtensionTraiteAvecJHEAD and
-    // Option_ExtensionTraiteAvecEXIFTOOL; the built-in reader takes the
+    // Extensions without dots separated by single spaces, as the settings
+    // hold them: the files each tool is used for (Option_ExtensionTraiteAvecJHEAD
+    // and Option_ExtensionTraiteAvecEXIFTOOL; the built-in reader takes the
     // exiftool list).
     QString jheadExtensions = QStringLiteral("JPG JPEG");
     QString exiftoolExtensions = QStringLiteral("ARW CRW JPG JPEG RAW TIF TIFF");

@@ -16,8 +16,9 @@ namespace tarvello::exif {
 // Differences with exiftool kept on purpose: the photograph is read in place
 // rather than as a copy, so FileName and FileDate are the photo's own (as
 // exiftool prints them when given the photo itself); the maker notes are not
-// read, so a flash, exposure, metering or white balance text that exiftool
-// takes from a maker's own tags comes from the standard Exif tags instead.
+// read, so a flash, exposure, aperture, focal length, metering or white
+// balance text that exiftool takes from a maker's own tags comes from the
+// standard Exif tags instead. None of these is a rule token.
 //
 // Nothing when the path is no file. Safe to call from several threads at once.
 std::optional<ExifInfo> readBuiltin(const QString &path);

@@ -11,7 +11,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  jhead libimage-exiftool-perl
+  jhead libimage-exiftool-perl libexiv2-dev exiv2
   xvfb xauth imagemagick fonts-dejavu-core
   dbus at-spi2-core python3
   desktop-file-utils appstream librsvg2-bin

@@ -247,6 +247,12 @@ NameSettings NameSettings::fromSettings(const app::Settings &settings, const QLo
     return s;
 }
 
+bool ruleReadsExif(const QString &ruleText)
+{
+    return containsAny(ruleText, {u"$d$", u"$T$", u"$K$", u"$R$", u"$O$", u"$C$", u"$dA$", u"$dM$", u"$dJ$", u"$dh$",
+                                  u"$dm$", u"$ds$"});
+}
+
 QString afficheNomErrorText(const VbError &error)
 {
     return lang::systemErrorText(error, QStringLiteral("affiche_nom"), QStringLiteral("Feuille frmMain"));
@@ -312,8 +318,10 @@ QString NameEngine::compute(const QString &path, int position, app::RuleOptions 
             if (const auto size = m_files.size(path))
                 replaceToken(name, u"$t$", QString::number(*size));
         }
-        replaceFileDateTokens(name, path);
-        replaceExifTokens(name, path);
+        // Whether the file's dates are looked up is the rule's business: a
+        // token the star brought in from the file's own name does not count.
+        replaceFileDateTokens(name, path, rule.rule);
+        replaceExifTokens(name, path, rule.rule);
 
         if (name.contains(kRepc))
             name = applyRepc(name, base);
@@ -369,9 +377,9 @@ void NameEngine::replaceClockTokens(QString &name) const
     replaceToken(name, u"$s$", twoDigits(now.time().second()));
 }
 
-void NameEngine::replaceFileDateTokens(QString &name, const QString &path) const
+void NameEngine::replaceFileDateTokens(QString &name, const QString &path, const QString &ruleText) const
 {
-    if (!containsAny(name, {u"$DA$", u"$D$", u"$DM$", u"$DJ$", u"$Dh$", u"$Dm$", u"$Ds$"}))
+    if (!containsAny(ruleText, {u"$DA$", u"$D$", u"$DM$", u"$DJ$", u"$Dh$", u"$Dm$", u"$Ds$"}))
         return;
     const auto written = m_files.lastWriteTime(path);
     if (!written)
@@ -392,9 +400,9 @@ void NameEngine::replaceFileDateTokens(QString &name, const QString &path) const
     replaceToken(name, u"$Ds$", twoDigits(local.time().second()));
 }
 
-void NameEngine::replaceExifTokens(QString &name, const QString &path) const
+void NameEngine::replaceExifTokens(QString &name, const QString &path, const QString &ruleText) const
 {
-    if (!containsAny(name, {u"$d$", u"$T$", u"$K$", u"$R$", u"$O$", u"$C$", u"$dA$", u"$dM$", u"$dJ$", u"$dh$", u"$dm$", u"$ds$"}))
+    if (!ruleReadsExif(ruleText))
         return;
     const exif::ExifInfo info = m_exif.getExif(path);
     replaceToken(name, u"$T$", info.FileSize);

@@ -60,6 +60,10 @@ struct NameResult {
     std::optional<common::VbError> error;
 };
 
+// True when names under this rule need the files' Exif records (so that a
+// recomputation can have them read ahead).
+bool ruleReadsExif(const QString &ruleText);
+
 // The text the window shows for a run-time error of the computation: "Error 6
 // (Overflow) in procedure affiche_nom of Feuille frmMain".
 QString afficheNomErrorText(const common::VbError &error);
@@ -86,8 +90,9 @@ private:
     QString compute(const QString &path, int position, app::RuleOptions &rule,
                     IdenticalNameTable &identicalNames, FolderScanCache &folders, NameResult &result) const;
     void replaceClockTokens(QString &name) const;
-    void replaceFileDateTokens(QString &name, const QString &path) const;
-    void replaceExifTokens(QString &name, const QString &path) const;
+    // Steps that run only when the rule text holds one of their tokens.
+    void replaceFileDateTokens(QString &name, const QString &path, const QString &ruleText) const;
+    void replaceExifTokens(QString &name, const QString &path, const QString &ruleText) const;
     void applyCounter(QString &name, const QString &path, int position, app::RuleOptions &rule,
                       FolderScanCache &folders) const;
     QString replaceForbiddenCharacters(QString name) const;

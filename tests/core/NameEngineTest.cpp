@@ -41,6 +41,9 @@ public:
         exif.records.insert("/p/yearText.jpg", {.Year = "abcd", .Month = "01"});
         exif.records.insert("/p/month13.jpg", {.Year = "2004", .Month = "13"});
         exif.records.insert("/p/noMonth.jpg", {.Year = "2004"});
+        // A dated photograph whose name holds date tokens.
+        files.times.insert("/p/x$D$_$dA$.jpg", QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)));
+        exif.records.insert("/p/x$D$_$dA$.jpg", {.Year = "2004"});
         files.unreadableFolders.append("/locked");
     }
 
@@ -180,6 +183,11 @@ const NameCase kTokenCases[] = {
     {"exifNothingKnown", plain("x$dA$$dM$$dJ$$K$$d$y"), {"/p/other.jpg"}, {"xy.jpg"}},
     {"exifDateThatIsNoDate", plain("$dA$"), {"/p/year0.jpg", "/p/yearText.jpg"}, {"error 13", "error 13"}},
     {"exifMonthThatIsNoMonth", plain("$dM$"), {"/p/month13.jpg", "/p/noMonth.jpg"}, {"error 13", "error 13"}},
+    // The rule, not the name the star gave, opens the file-date and Exif
+    // steps; once open, they replace what the name holds too.
+    {"tokensInTheNameAloneStay", plain("*"), {"/p/x$D$_$dA$.jpg"}, {"x$D$_$dA$.jpg"}},
+    {"tokensOfTheRuleReplaceTheNamesToo", plain("*_$DJ$$dA$"), {"/p/x$D$_$dA$.jpg"},
+     {"x05/03/2004 09:07:02_2004_052004.jpg"}},
     {"unknownAndUnbalancedStay", plain("a$Q$b$c"), {"/p/a.txt"}, {"a$Q$b$c.txt"}},
     {"mkdirStays", plain("$MKDIR\\*"), {"/p/a.txt"}, {"$MKDIR\\a.txt"}},
 };
@@ -306,6 +314,8 @@ TEST(NameEngine, outsideWorldAskedOnlyWhenTheRuleNeedsIt)
     NameWorld world;
     world.names(plain("Photo_###"), {"/scans/a.jpg", "/p/photo.jpg"});
     EXPECT_EQ(world.exif.calls, 0);
+    EXPECT_FALSE(rules::ruleReadsExif("Photo_###_$D$"));
+    EXPECT_TRUE(rules::ruleReadsExif("Scan_###_$K$"));
     EXPECT_EQ(world.files.listings, 0);
     world.names(RuleOptions{.rule = "Scan_###_$K$", .startText = "#"}, {"/scans/a.jpg", "/scans/b.jpg"});
     EXPECT_EQ(world.exif.calls, 2);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/IniFile.h"
-#include "app/Settings.h"
+#include "ini/IniFile.h"
+#include "settings/Settings.h"
 #include "exif/ExifCache.h"
 #include "lang/Language.h"
 
@@ -15,10 +15,10 @@ namespace tarvello::app {
 struct AppContext {
     QString programFolder;
     QString settingsFolder;
-    IniFile settingsFile;
-    Settings settings;
+    ini::IniFile settingsFile;
+    settings::Settings settings;
     lang::Language language;
-    ProgramVersion version;
+    settings::ProgramVersion version;
     // The private temporary folder ("" when it could not be made safe).
     QString tempFolder;
     // The file the Exif readers write their output to, in the temporary folder.

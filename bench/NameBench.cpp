@@ -27,7 +27,7 @@ struct Outcome {
 };
 
 // One recomputation: a reset table, a fresh folder cache, every path in order.
-Outcome recompute(const rules::NameEngine &engine, app::RuleOptions rule, const QStringList &paths)
+Outcome recompute(const rules::NameEngine &engine, settings::RuleOptions rule, const QStringList &paths)
 {
     Outcome outcome;
     QElapsedTimer timer;
@@ -87,10 +87,10 @@ int main(int argc, char **argv)
             return 1;
         scans.append(path);
     }
-    const app::RuleOptions continuation{.rule = QStringLiteral("Scan_#####.jpg"), .startText = QStringLiteral("#"),
+    const settings::RuleOptions continuation{.rule = QStringLiteral("Scan_#####.jpg"), .startText = QStringLiteral("#"),
                                            .changeExtension = 1};
     report("continuation, Scan_#####.jpg over a folder of 10000 files", recompute(engine, continuation, scans));
-    const app::RuleOptions perFile{.rule = QStringLiteral("*_v###"), .startText = QStringLiteral("#")};
+    const settings::RuleOptions perFile{.rule = QStringLiteral("*_v###"), .startText = QStringLiteral("#")};
     report("continuation, *_v### (a prefix per file) over a folder of 10000 files",
            recompute(engine, perFile, scans));
 

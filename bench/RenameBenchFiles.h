@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/FileList.h"
+#include "filelist/FileList.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -17,7 +17,7 @@
 // The files the rename benchmarks work on, and the floor they are measured against.
 namespace tarvello::bench {
 
-using files::FileEntry;
+using filelist::FileEntry;
 
 constexpr int kFiles = 100000;
 

@@ -9,7 +9,7 @@
 // The exiftool standard mode starts a Perl process per photograph; it reads
 // only the first --standard-files copies (100 by default).
 
-#include "app/RuleOptions.h"
+#include "settings/RuleOptions.h"
 #include "exif/ExifReader.h"
 #include "lang/Language.h"
 #include "rules/Environment.h"
@@ -60,7 +60,7 @@ int computeNames(int choice, const QString &folder, const QString &tempFolder)
     if (rules::ruleReadsExif(kRule))
         reader.prefetch(paths);
     const rules::NameEngine engine(rules::NameSettings{}, clock, files, reader, language);
-    app::RuleOptions rule{.rule = kRule};
+    settings::RuleOptions rule{.rule = kRule};
     rules::IdenticalNameTable identical;
     rules::FolderScanCache folders;
     int dated = 0;

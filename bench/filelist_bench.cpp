@@ -6,8 +6,8 @@
 // files per second, and the add's cost beside find's.
 
 #include "app/AppContext.h"
-#include "files/FolderScan.h"
-#include "files/ui/frmMain.h"
+#include "filelist/FolderScan.h"
+#include "mainwindow/frmMain.h"
 #include "lang/MsgBox.h"
 
 #include <QAction>
@@ -104,7 +104,7 @@ int main(int argc, char **argv)
 
     // The scan alone, as the hierarchy add makes it: the count, then the
     // collection from the folders the count read; best of three, as find.
-    const files::DisplayFilter filter(QStringLiteral("*.*"));
+    const filelist::DisplayFilter filter(QStringLiteral("*.*"));
     double count = 1e9;
     double collect = 1e9;
     int counted = 0;
@@ -112,12 +112,12 @@ int main(int argc, char **argv)
     for (int run = 0; run < 3; ++run) {
         QElapsedTimer clock;
         clock.start();
-        files::FolderListings listings;
-        counted = files::countFiles(dir.path(), true, filter, [](int) { return true; }, &listings).files;
+        filelist::FolderListings listings;
+        counted = filelist::countFiles(dir.path(), true, filter, [](int) { return true; }, &listings).files;
         const double countMs = clock.nsecsElapsed() / 1e6;
         clock.restart();
-        files::ListedFiles listed(files::ListedFiles::Match::Name);
-        collected = int(files::collectFiles({dir.path()}, filter, listed, [](int) { return true; }, &listings).paths.size());
+        filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
+        collected = int(filelist::collectFiles({dir.path()}, filter, listed, [](int) { return true; }, &listings).paths.size());
         if (countMs + clock.nsecsElapsed() / 1e6 < count + collect) {
             collect = clock.nsecsElapsed() / 1e6;
             count = countMs;
@@ -132,7 +132,7 @@ int main(int argc, char **argv)
     context.language.setProgramFolder(context.programFolder);
     context.language.setLanguage(QStringLiteral("Français"));
     YesBox box;
-    files::ui::frmMain window(context, box);
+    mainwindow::frmMain window(context, box);
     window.show();
     window.setCurrentPath(dir.path());
     window.controls().cboRenommer->setEditText(QStringLiteral("*_###"));

@@ -11,7 +11,7 @@
 // the files are added; that time is printed apart from the rename's.
 
 #include "exif/ExifInfo.h"
-#include "files/RenameOperation.h"
+#include "rename/RenameOperation.h"
 #include "lang/Language.h"
 #include "rules/Environment.h"
 #include "rules/FolderScanCache.h"
@@ -27,7 +27,8 @@
 
 #include <cstdio>
 
-using namespace tarvello::files;
+using namespace tarvello::filelist;
+using namespace tarvello::rename;
 using namespace tarvello::bench;
 
 namespace {
@@ -41,7 +42,7 @@ double computeNames(QList<FileEntry> &entries)
     const tarvello::rules::DiskFileFacts files;
     tarvello::exif::NoExifSource exif;
     const tarvello::rules::NameEngine engine({}, clock, files, exif, language);
-    tarvello::app::RuleOptions rule;
+    tarvello::settings::RuleOptions rule;
     rule.rule = QStringLiteral("*_###");
     tarvello::rules::IdenticalNameTable identical;
     tarvello::rules::FolderScanCache folders;

@@ -11,7 +11,7 @@
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "app/AppContext.h"
-#include "files/ui/frmMain.h"
+#include "mainwindow/frmMain.h"
 #include "lang/MsgBox.h"
 
 #include "RenameBenchFiles.h"
@@ -57,7 +57,7 @@ void measure(const QString &base, int folders)
     context.settingsFolder = work.path() + QStringLiteral("/settings");
     context.settings.General_AfficherImageBouton = 0;
     YesBox box;
-    files::ui::frmMain window(context, box);
+    mainwindow::frmMain window(context, box);
     window.show();
     window.controls().cboRenommer->setCurrentText(QStringLiteral("*_###"));
 

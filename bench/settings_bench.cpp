@@ -1,8 +1,8 @@
 // Loading and saving a settings file whose two option tables claim many rows,
 // and one with many lines the program does not know. Run by hand:
 // ./settings_bench [table bound] [extra lines]
-#include "app/IniFile.h"
-#include "app/SettingsFile.h"
+#include "ini/IniFile.h"
+#include "settings/SettingsFile.h"
 #include "lang/Language.h"
 
 #include <QCoreApplication>
@@ -28,13 +28,13 @@ Figures loadAndSave(const QString &path, lang::Language &language)
 {
     Figures figures;
     figures.sizeBefore = QFileInfo(path).size();
-    app::Settings settings;
+    settings::Settings settings;
     QElapsedTimer clock;
     clock.start();
-    app::readSettingsFile(app::IniFile(path), settings, language, QStringLiteral("/home/me/Documents"));
+    settings::readSettingsFile(ini::IniFile(path), settings, language, QStringLiteral("/home/me/Documents"));
     figures.loadMs = clock.restart();
-    app::IniFile file(path);
-    if (!app::writeSettingsFile(file, settings, QStringLiteral("/home/me/Photos")))
+    ini::IniFile file(path);
+    if (!settings::writeSettingsFile(file, settings, QStringLiteral("/home/me/Photos")))
         std::printf("  the file could not be written!\n");
     figures.saveMs = clock.elapsed();
     figures.sizeAfter = QFileInfo(path).size();
@@ -44,10 +44,10 @@ Figures loadAndSave(const QString &path, lang::Language &language)
 // A file as a first quit writes it: every key with its default.
 void writeDefaults(const QString &path, lang::Language &language)
 {
-    app::Settings settings;
-    app::readSettingsFile(app::IniFile(path), settings, language, QStringLiteral("/home/me/Documents"));
-    app::IniFile file(path);
-    app::writeSettingsFile(file, settings, QStringLiteral("/home/me/Photos"));
+    settings::Settings settings;
+    settings::readSettingsFile(ini::IniFile(path), settings, language, QStringLiteral("/home/me/Documents"));
+    ini::IniFile file(path);
+    settings::writeSettingsFile(file, settings, QStringLiteral("/home/me/Photos"));
 }
 
 void print(const char *what, int count, const Figures &f)
@@ -70,26 +70,26 @@ int main(int argc, char **argv)
     for (const int count : {bound / 10, bound}) {
         const QString path = dir.filePath(QStringLiteral("bounds%1.ini").arg(count));
         writeDefaults(path, language);
-        app::IniFile file(path);
+        ini::IniFile file(path);
         file.WriteIniKey(QStringLiteral("Option"), QStringLiteral("Option_NombreCaractereInterdit"),
                          QString::number(count));
         file.WriteIniKey(QStringLiteral("Option"), QStringLiteral("Option_NbFileNotRenamed"), QString::number(count));
         print("both table bounds at", count, loadAndSave(path, language));
         // The same file once its tables are filled: the load reads every row.
-        app::Settings filled;
-        app::readSettingsFile(app::IniFile(path), filled, language, QStringLiteral("/home/me/Documents"));
+        settings::Settings filled;
+        settings::readSettingsFile(ini::IniFile(path), filled, language, QStringLiteral("/home/me/Documents"));
         for (int n = 0; n < filled.forbiddenCharacters.size(); ++n)
             filled.forbiddenCharacters[n] = {QStringLiteral("x%1").arg(n), QStringLiteral("_")};
         for (int n = 0; n < filled.forbiddenFiles.size(); ++n)
             filled.forbiddenFiles[n] = QStringLiteral("fichier%1.ini").arg(n);
-        app::writeSettingsFile(file, filled, QStringLiteral("/home/me/Photos"));
+        settings::writeSettingsFile(file, filled, QStringLiteral("/home/me/Photos"));
         print("both tables filled, rows:", count + 1, loadAndSave(path, language));
     }
 
     for (const int count : {extra / 10, extra}) {
         const QString path = dir.filePath(QStringLiteral("extra%1.ini").arg(count));
         writeDefaults(path, language);
-        app::IniFile file(path);
+        ini::IniFile file(path);
         file.beginBatch();
         for (int i = 0; i < count; ++i)
             file.WriteIniKey(QStringLiteral("Option"), QStringLiteral("Option_Extension%1").arg(i),

@@ -164,7 +164,7 @@ int FileListModel::rowOf(const QByteArray &nativeName) const
     return -1;
 }
 
-void FileListModel::setFilter(const files::DisplayFilter &filter)
+void FileListModel::setFilter(const filelist::DisplayFilter &filter)
 {
     beginResetModel();
     m_filter = filter;

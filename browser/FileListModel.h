@@ -1,7 +1,7 @@
 #pragma once
 
 #include "browser/FolderReader.h"
-#include "files/DisplayFilter.h"
+#include "filelist/DisplayFilter.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -51,9 +51,9 @@ public:
     // Row of the file with these name bytes, or -1 when it is not shown.
     int rowOf(const QByteArray &nativeName) const;
 
-    const files::DisplayFilter &filter() const { return m_filter; }
+    const filelist::DisplayFilter &filter() const { return m_filter; }
     // Shows only the files that pass the filter (the model is reset).
-    void setFilter(const files::DisplayFilter &filter);
+    void setFilter(const filelist::DisplayFilter &filter);
 
     // Forgets every file (the model is reset).
     void clear();
@@ -76,7 +76,7 @@ private:
     std::vector<FileEntry> m_all;
     // Indices into m_all of the rows shown, in view order.
     std::vector<int> m_rows;
-    files::DisplayFilter m_filter;
+    filelist::DisplayFilter m_filter;
     int m_sortColumn = NameColumn;
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     Texts m_texts;

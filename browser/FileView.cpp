@@ -135,7 +135,7 @@ QString FileView::pattern() const
 void FileView::setPattern(const QString &pattern)
 {
     m_keepOnReset = true;
-    m_model->setFilter(files::DisplayFilter(pattern));
+    m_model->setFilter(filelist::DisplayFilter(pattern));
     m_keepOnReset = false;
 }
 

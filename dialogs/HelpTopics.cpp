@@ -4,7 +4,7 @@
 
 namespace tarvello::dialogs {
 
-bool versionChanged(const QString &storedVersion, const app::ProgramVersion &running)
+bool versionChanged(const QString &storedVersion, const settings::ProgramVersion &running)
 {
     int parts[3] = {0, 0, 0};
     const qsizetype first = storedVersion.indexOf(QLatin1Char('.'));

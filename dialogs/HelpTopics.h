@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <QString>
 
@@ -20,7 +20,7 @@ constexpr int Dependance = 10005;
 // one. The stored text is split at its first two "." into major, minor and
 // revision; a missing or unreadable part counts as 0, and a text without any
 // "." leaves all three at 0 (an empty text, the first run, always differs).
-bool versionChanged(const QString &storedVersion, const app::ProgramVersion &running);
+bool versionChanged(const QString &storedVersion, const settings::ProgramVersion &running);
 
 // The online manual offered when the help file is missing.
 QString onlineManualUrl();

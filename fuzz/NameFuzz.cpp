@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList parts =
         QString::fromUtf8(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2)).split(QLatin1Char('\n'));
 
-    app::RuleOptions rule;
+    settings::RuleOptions rule;
     rule.rule = part(parts, 0);
     rule.startText = part(parts, 1);
     rule.counterStart = (flags & 0x01) ? 2147483647 : 1;

@@ -117,7 +117,7 @@ QList<LanguageEntry> Language::availableLanguages() const
     const QDir dir(m_programFolder + QStringLiteral("/langages"));
     const auto files = dir.entryInfoList({QStringLiteral("*.lng")}, QDir::Files, QDir::Name);
     for (const QFileInfo &info : files) {
-        const app::IniFile file(info.absoluteFilePath(), kValueLimit);
+        const ini::IniFile file(info.absoluteFilePath(), kValueLimit);
         const QString name = applyConventions(
             file.ReadIniKey(QStringLiteral("LANGUAGE"), QStringLiteral("language"), QString()), {}, {}, nullptr);
         if (!name.isEmpty())

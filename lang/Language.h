@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/IniFile.h"
+#include "ini/IniFile.h"
 
 #include <QList>
 #include <QString>
@@ -95,7 +95,7 @@ private:
     QString m_displayName;
     QString m_baseName;
     QString m_helpFile;
-    app::IniFile m_file{QString(), kValueLimit};
+    ini::IniFile m_file{QString(), kValueLimit};
     std::array<QString, kCacheSize> m_cache;
 };
 

@@ -1,4 +1,4 @@
-#include "app/Cli.h"
+#include "cli/Cli.h"
 #include "app/DataFolder.h"
 
 #include <QCoreApplication>
@@ -19,6 +19,6 @@ int main(int argc, char **argv)
     in.open(stdin, QIODevice::ReadOnly);
     out.open(stdout, QIODevice::WriteOnly);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return tarvello::app::runCli(arguments, in, out, err,
+    return tarvello::cli::runCli(arguments, in, out, err,
                                   tarvello::app::dataFolder(QCoreApplication::applicationDirPath()));
 }

@@ -236,7 +236,7 @@ QDate dateOf(const QString &year, const QString &month)
 
 } // namespace
 
-NameSettings NameSettings::fromSettings(const app::Settings &settings, const QLocale &locale)
+NameSettings NameSettings::fromSettings(const settings::Settings &settings, const QLocale &locale)
 {
     NameSettings s;
     s.forbiddenCharacters = settings.forbiddenCharacters;
@@ -266,13 +266,13 @@ NameEngine::NameEngine(NameSettings settings, const Clock &clock, const FileFact
     , m_exif(exif)
     , m_messages(messages)
 {
-    for (const app::ForbiddenCharacterRow &row : std::as_const(m_settings.forbiddenCharacters)) {
+    for (const settings::ForbiddenCharacterRow &row : std::as_const(m_settings.forbiddenCharacters)) {
         for (const QChar c : row.characters)
             m_forbiddenUnits.set(c.unicode());
     }
 }
 
-NameResult NameEngine::computeName(const QString &path, int position, app::RuleOptions &rule,
+NameResult NameEngine::computeName(const QString &path, int position, settings::RuleOptions &rule,
                                    IdenticalNameTable &identicalNames, FolderScanCache &folders) const
 {
     NameResult result;
@@ -284,7 +284,7 @@ NameResult NameEngine::computeName(const QString &path, int position, app::RuleO
     return result;
 }
 
-QString NameEngine::compute(const QString &path, int position, app::RuleOptions &rule,
+QString NameEngine::compute(const QString &path, int position, settings::RuleOptions &rule,
                             IdenticalNameTable &identicalNames, FolderScanCache &folders, NameResult &result) const
 {
     const QString fileName = ZubGetFileName(path);
@@ -345,10 +345,10 @@ QString NameEngine::compute(const QString &path, int position, app::RuleOptions 
     if (rule.upperEachWord != 0)
         name = capitaliseWords(name);
     if (!ext.isEmpty()) {
-        if (rule.caseIndex == app::CaseUpper) {
+        if (rule.caseIndex == settings::CaseUpper) {
             name = common::vbUCase(name);
             ext = common::vbUCase(ext);
-        } else if (rule.caseIndex == app::CaseLower) {
+        } else if (rule.caseIndex == settings::CaseLower) {
             name = common::vbLCase(name);
             ext = common::vbLCase(ext);
         }
@@ -421,7 +421,7 @@ void NameEngine::replaceExifTokens(QString &name, const QString &path, const QSt
     replaceToken(name, u"$C$", info.Comment);
 }
 
-void NameEngine::applyCounter(QString &name, const QString &path, int position, app::RuleOptions &rule,
+void NameEngine::applyCounter(QString &name, const QString &path, int position, settings::RuleOptions &rule,
                               FolderScanCache &folders) const
 {
     if (rule.continuationMode()) {
@@ -452,7 +452,7 @@ QString NameEngine::replaceForbiddenCharacters(QString name) const
 {
     if (std::none_of(name.cbegin(), name.cend(), [this](QChar c) { return m_forbiddenUnits.test(c.unicode()); }))
         return name;
-    for (const app::ForbiddenCharacterRow &row : m_settings.forbiddenCharacters) {
+    for (const settings::ForbiddenCharacterRow &row : m_settings.forbiddenCharacters) {
         const QString &characters = row.characters;
         for (qsizetype i = 0; i < characters.size(); ++i) {
             const QChar c = characters.at(i);
@@ -470,18 +470,18 @@ QString NameEngine::replaceForbiddenCharacters(QString name) const
 
 QString NameEngine::formatYear(int year) const
 {
-    if (m_settings.yearFormat < 0 || m_settings.yearFormat >= app::yearFormats().size())
+    if (m_settings.yearFormat < 0 || m_settings.yearFormat >= settings::yearFormats().size())
         throw VbError(VbError::SubscriptOutOfRange);
-    if (app::yearFormats().at(m_settings.yearFormat) == QLatin1String("yy"))
+    if (settings::yearFormats().at(m_settings.yearFormat) == QLatin1String("yy"))
         return twoDigits(year % 100);
     return QStringLiteral("%1").arg(year, 4, 10, QLatin1Char('0'));
 }
 
 QString NameEngine::formatMonth(int month) const
 {
-    if (m_settings.monthFormat < 0 || m_settings.monthFormat >= app::monthFormats().size())
+    if (m_settings.monthFormat < 0 || m_settings.monthFormat >= settings::monthFormats().size())
         throw VbError(VbError::SubscriptOutOfRange);
-    const QString &format = app::monthFormats().at(m_settings.monthFormat);
+    const QString &format = settings::monthFormats().at(m_settings.monthFormat);
     if (format == QLatin1String("m"))
         return QString::number(month);
     if (format == QLatin1String("mm"))

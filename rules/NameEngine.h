@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "common/VbError.h"
 
 #include <QList>
@@ -27,16 +27,16 @@ class IdenticalNameTable;
 
 // The program settings the name computation reads besides the rule.
 struct NameSettings {
-    QList<app::ForbiddenCharacterRow> forbiddenCharacters = app::Settings::defaultForbiddenCharacters();
-    QStringList forbiddenFiles = app::Settings::defaultForbiddenFiles();
-    // Indexes into app::yearFormats() and app::monthFormats().
+    QList<settings::ForbiddenCharacterRow> forbiddenCharacters = settings::Settings::defaultForbiddenCharacters();
+    QStringList forbiddenFiles = settings::Settings::defaultForbiddenFiles();
+    // Indexes into settings::yearFormats() and settings::monthFormats().
     qint16 yearFormat = 0;
     qint16 monthFormat = 1;
     // Gives the month names of the "mmm" and "mmmm" formats.
     QLocale locale;
 
     // The tables and formats of the settings record, with the given locale.
-    static NameSettings fromSettings(const app::Settings &settings, const QLocale &locale = QLocale());
+    static NameSettings fromSettings(const settings::Settings &settings, const QLocale &locale = QLocale());
 };
 
 // The outcome of computing one file's new name.
@@ -83,17 +83,17 @@ public:
     // read from startText and stepText are stored back into rule.counterStart
     // and rule.counterStep. identicalNames receives the new name; folders serves
     // continuation mode and lives as long as the recomputation.
-    NameResult computeName(const QString &path, int position, app::RuleOptions &rule,
+    NameResult computeName(const QString &path, int position, settings::RuleOptions &rule,
                            IdenticalNameTable &identicalNames, FolderScanCache &folders) const;
 
 private:
-    QString compute(const QString &path, int position, app::RuleOptions &rule,
+    QString compute(const QString &path, int position, settings::RuleOptions &rule,
                     IdenticalNameTable &identicalNames, FolderScanCache &folders, NameResult &result) const;
     void replaceClockTokens(QString &name) const;
     // Steps that run only when the rule text holds one of their tokens.
     void replaceFileDateTokens(QString &name, const QString &path, const QString &ruleText) const;
     void replaceExifTokens(QString &name, const QString &path, const QString &ruleText) const;
-    void applyCounter(QString &name, const QString &path, int position, app::RuleOptions &rule,
+    void applyCounter(QString &name, const QString &path, int position, settings::RuleOptions &rule,
                       FolderScanCache &folders) const;
     QString replaceForbiddenCharacters(QString name) const;
     QString formatYear(int year) const;

@@ -1,6 +1,6 @@
 #include "update/NetworkRequest.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 namespace tarvello::update {
 
@@ -9,7 +9,7 @@ QNetworkRequest networkRequest(const QUrl &url, int timeoutMs)
     QNetworkRequest request(url);
     request.setTransferTimeout(timeoutMs);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Tarvello/") + app::ProgramVersion().text());
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Tarvello/") + settings::ProgramVersion().text());
     return request;
 }
 

@@ -1,6 +1,6 @@
 #include "app/ui/Main.h"
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "app/ui/QuitSignals.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/StartupServices.h"
@@ -9,7 +9,7 @@
 #include "common/Vb.h"
 #include "common/Zub.h"
 #include "dialogs/HelpTopics.h"
-#include "files/ui/frmMain.h"
+#include "mainwindow/frmMain.h"
 #include "lang/ErrorText.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
@@ -149,8 +149,8 @@ bool Program::Main()
 
 void Program::ReadIniFile()
 {
-    const SettingsLoadResult result =
-        readSettingsFile(m_context.settingsFile, m_context.settings, m_context.language,
+    const settings::SettingsLoadResult result =
+        settings::readSettingsFile(m_context.settingsFile, m_context.settings, m_context.language,
                          common::ZubCheminDossier(common::FolderDocuments));
     if (result.fellBackToDefault) {
         m_services.msgBox().KVvrMesgBox(lang::ui::widgetText(m_context.language.extra(
@@ -177,7 +177,7 @@ void Program::ReadIniFile()
     }
     if (m_context.settings.Option_OutilExifChoisi == 4)
         m_services.startExifBatch();
-    m_main = std::make_unique<files::ui::frmMain>(m_context, m_services.msgBox());
+    m_main = std::make_unique<mainwindow::frmMain>(m_context, m_services.msgBox());
     m_main->onQuitRequested = [this] {
         m_context.quit = true;
         ExitProgram();
@@ -196,7 +196,7 @@ void Program::SaveIniFile()
 {
     try {
         m_main->pullSettings();
-        if (!writeSettingsFile(m_context.settingsFile, m_context.settings, m_main->CurrentPath(), m_context.version))
+        if (!settings::writeSettingsFile(m_context.settingsFile, m_context.settings, m_main->CurrentPath(), m_context.version))
             std::fprintf(stderr, "tarvello: the settings could not be written to %s\n",
                          qPrintable(m_context.settingsFile.path()));
     } catch (const VbError &error) {

@@ -8,7 +8,7 @@
 
 class QApplication;
 
-namespace tarvello::files::ui {
+namespace tarvello::mainwindow {
 class frmMain;
 }
 
@@ -49,7 +49,7 @@ public:
     void quitButton();
 
     AppContext &context() { return m_context; }
-    files::ui::frmMain *mainWindow() { return m_main.get(); }
+    mainwindow::frmMain *mainWindow() { return m_main.get(); }
     // The settings file path ("" until the settings folder is known).
     QString settingsFilePath() const { return m_context.settingsFile.path(); }
 
@@ -63,7 +63,7 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<QuitSignals> m_signals;
     std::unique_ptr<frmSplash> m_splash;
-    std::unique_ptr<files::ui::frmMain> m_main;
+    std::unique_ptr<mainwindow::frmMain> m_main;
     bool m_exiting = false;
 };
 

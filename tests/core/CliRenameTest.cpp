@@ -2,9 +2,9 @@
 #include "QtPrint.h"
 #include "RenameTestSupport.h"
 
-#include "files/RenameJournal.h"
-#include "files/RenamePlan.h"
-#include "files/UndoRecord.h"
+#include "rename/RenameJournal.h"
+#include "rename/RenamePlan.h"
+#include "rename/UndoRecord.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -19,7 +19,7 @@
 
 using namespace tarvello;
 using namespace tarvello::clitest;
-using files::testing::Tree;
+using rename::testing::Tree;
 
 namespace {
 
@@ -87,7 +87,7 @@ TEST_F(CliRename, renamesPrintsEachMoveAndUndoTakesThemBack)
         tree.write(name, name);
     const CliRun run = runCli({"rename", "--rule", "x_###", tree.path("a.jpg"), tree.path("Thumbs.db"), tree.path("b.jpg"),
                                tree.path("sub/c.jpg")});
-    EXPECT_EQ(run.code, app::CliSuccess) << run.err.constData();
+    EXPECT_EQ(run.code, cli::CliSuccess) << run.err.constData();
     // Positions count every file given, the one the rule leaves alone too.
     EXPECT_EQ(run.out, line(tree.path("a.jpg"), tree.path("x_001.jpg")) + line(tree.path("b.jpg"), tree.path("x_003.jpg"))
                            + line(tree.path("sub/c.jpg"), tree.path("sub/x_004.jpg")));
@@ -96,7 +96,7 @@ TEST_F(CliRename, renamesPrintsEachMoveAndUndoTakesThemBack)
                                 {"x_001.jpg", "a.jpg"}, {"x_003.jpg", "b.jpg"}, {"sub/x_004.jpg", "sub/c.jpg"}, {"Thumbs.db", "Thumbs.db"}}));
 
     const CliRun undo = runCli({"undo"});
-    EXPECT_EQ(undo.code, app::CliSuccess) << undo.err.constData();
+    EXPECT_EQ(undo.code, cli::CliSuccess) << undo.err.constData();
     EXPECT_EQ(undo.out, line(tree.path("x_001.jpg"), tree.path("a.jpg")) + line(tree.path("x_003.jpg"), tree.path("b.jpg"))
                             + line(tree.path("sub/x_004.jpg"), tree.path("sub/c.jpg")));
     EXPECT_TRUE(undo.err.contains(utf8(extra("UndoDone", QStringLiteral("3"))))) << undo.err.constData();
@@ -104,7 +104,7 @@ TEST_F(CliRename, renamesPrintsEachMoveAndUndoTakesThemBack)
         EXPECT_EQ(tree.read(name), name);
 
     const CliRun again = runCli({"undo"});
-    EXPECT_EQ(again.code, app::CliSuccess);
+    EXPECT_EQ(again.code, cli::CliSuccess);
     EXPECT_EQ(again.out, QByteArray());
     EXPECT_TRUE(again.err.contains(utf8(extra("UndoNothing"))));
 }
@@ -132,12 +132,12 @@ TEST_F(CliRename, conflictsRenameNothingUnlessSkipped)
         QHash<QByteArray, QByteArray> expected = {{"a.jpg", "a.jpg"}, {"a.png", "a.png"}, {"b.jpg", "b.jpg"},
                                                   {"c.jpg", "c.jpg"}, {"c.jpeg", "c.jpeg"}};
         if (skip) {
-            EXPECT_EQ(run.code, app::CliSuccess);
+            EXPECT_EQ(run.code, cli::CliSuccess);
             EXPECT_EQ(run.out, line(files.path("b.jpg"), files.path("b.png")));
             expected.remove("b.jpg");
             expected.insert("b.png", "b.jpg");
         } else {
-            EXPECT_EQ(run.code, app::CliConflicts);
+            EXPECT_EQ(run.code, cli::CliConflicts);
             EXPECT_EQ(run.out, QByteArray());
             EXPECT_TRUE(run.err.contains(utf8(extra("cliConflictsNothingRenamed"))));
         }
@@ -154,7 +154,7 @@ TEST_F(CliRename, namesThatCannotBeComputedRenameNothing)
     // $N$ is empty for b.jpg, which leaves the directive with no position.
     const CliRun run = runCli({"rename", "--rule", "$REPP/$N$//1/X$", tree.path("a1.jpg"), tree.path("b.jpg"),
                                tree.path("c2.jpg")});
-    EXPECT_EQ(run.code, app::CliNameErrors);
+    EXPECT_EQ(run.code, cli::CliNameErrors);
     EXPECT_EQ(run.out, QByteArray());
     EXPECT_TRUE(run.err.contains(utf8(extra("cliNameErrorsNothingRenamed")))) << run.err.constData();
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a1.jpg", "a1.jpg"}, {"b.jpg", "b.jpg"}, {"c2.jpg", "c2.jpg"}}));
@@ -166,13 +166,13 @@ TEST_F(CliRename, aFolderWithAnEntryInsideIsAConflict)
 {
     tree.write("P/C/f", "f");
     const CliRun held = runCli({"rename", "--rule", "x_*", tree.path("P/C"), tree.path("P")});
-    EXPECT_EQ(held.code, app::CliConflicts);
+    EXPECT_EQ(held.code, cli::CliConflicts);
     EXPECT_TRUE(held.err.contains(utf8(extra("ConflictRenamedInside", QFile::decodeName(tree.path("P/C"))))))
         << held.err.constData();
     // Listed as find -depth lists them: only the file is renamed.
     const CliRun skipped = runCli({"rename", "--skip-conflicts", "--rule", "x_*", "-"},
                                   tree.path("P/C/f") + '\n' + tree.path("P/C") + '\n' + tree.path("P") + '\n');
-    EXPECT_EQ(skipped.code, app::CliSuccess) << skipped.err.constData();
+    EXPECT_EQ(skipped.code, cli::CliSuccess) << skipped.err.constData();
     EXPECT_EQ(skipped.out, line(tree.path("P/C/f"), tree.path("P/C/x_f")));
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"P/C/x_f", "f"}}));
 }
@@ -188,14 +188,14 @@ TEST_F(CliRename, theFolderItselfItsParentAndTheRootAreRefused)
         const QByteArrayList commands = given.startsWith('/') ? QByteArrayList{"preview", "rename"} : QByteArrayList{"preview"};
         for (const QByteArray &command : commands) {
             const CliRun run = runCli({command, "--rule", "x_*", tree.path("P/C/f"), given});
-            EXPECT_EQ(run.code, app::CliUsageError);
+            EXPECT_EQ(run.code, cli::CliUsageError);
             EXPECT_EQ(run.out, QByteArray());
             EXPECT_TRUE(run.err.contains(utf8(extra("cliErrNotAnEntry", QFile::decodeName(given))))) << run.err.constData();
         }
     }
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"P/C/f", "f"}}));
     // A trailing "/" still names the entry.
-    EXPECT_EQ(runCli({"preview", "--rule", "x_*", tree.path("P/C") + "/"}).code, app::CliSuccess);
+    EXPECT_EQ(runCli({"preview", "--rule", "x_*", tree.path("P/C") + "/"}).code, cli::CliSuccess);
 }
 
 TEST_F(CliRename, oddPathsFromStandardInputIntoAFolder)
@@ -207,7 +207,7 @@ TEST_F(CliRename, oddPathsFromStandardInputIntoAFolder)
     const QByteArray withNul = tree.path(QByteArray("nul\0.jpg", 8));
     const CliRun run = runCli({"rename", "--no-forbidden", "--rule", ".\\tri\\photo_#", "-"},
                               tree.path("caf\xC3\xA9.jpg") + '\n' + withNul + "\r\n" + tree.path("b.jpg") + '\n');
-    EXPECT_EQ(run.code, app::CliIncomplete);
+    EXPECT_EQ(run.code, cli::CliIncomplete);
     EXPECT_EQ(run.out, line(tree.path("caf\xC3\xA9.jpg"), tree.path("tri/photo_1.jpg")) + line(tree.path("b.jpg"), tree.path("tri/photo_3.jpg")));
     EXPECT_TRUE(run.err.contains(utf8(extra("RenameErrorMissing")))) << run.err.constData();
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{
@@ -230,7 +230,7 @@ TEST_F(CliRename, pathsThatAreNotTextAreLeftOutAndNamed)
         const CliRun run = runCli({command, "--rule", "x_#", tree.path("a.jpg"), refused[0], "-", refused[2], tree.path("f.jpg")},
                                   refused[1] + '\n');
         ASSERT_EQ(::chdir(cwd.constData()), 0);
-        EXPECT_EQ(run.code, app::CliPathsNotText);
+        EXPECT_EQ(run.code, cli::CliPathsNotText);
         EXPECT_TRUE(run.err.contains(utf8(extra("cliNotText")))) << run.err.constData();
         for (const QByteArray &path : refused)
             EXPECT_EQ(run.err.count(path), 1) << path.constData();
@@ -248,7 +248,7 @@ TEST_F(CliRename, pathsThatAreNotTextAreLeftOutAndNamed)
 
     // As in the window, the first twenty are named and the rest counted.
     const CliRun many = runCli(QByteArrayList{"preview", "--rule", "x"} + QByteArrayList(22, refused[0]));
-    EXPECT_EQ(many.code, app::CliPathsNotText);
+    EXPECT_EQ(many.code, cli::CliPathsNotText);
     EXPECT_EQ(many.out, QByteArray());
     EXPECT_EQ(many.err.count(refused[0]), 20);
     EXPECT_TRUE(many.err.contains(utf8(extra("AddNotTextMore", QStringLiteral("2"))))) << many.err.constData();
@@ -273,7 +273,7 @@ TEST_F(CliRename, rulesThatGiveNoNameRenameNothing)
     for (const auto &c : cases) {
         for (const QByteArray command : {"preview", "rename"}) {
             const CliRun run = runCli({command, "--rule", c.rule, tree.path("x.txt"), tree.path("noext")});
-            EXPECT_EQ(run.code, app::CliUsageError) << command.constData() << ' ' << c.rule.toHex().constData();
+            EXPECT_EQ(run.code, cli::CliUsageError) << command.constData() << ' ' << c.rule.toHex().constData();
             EXPECT_EQ(run.out, QByteArray());
             EXPECT_EQ(run.err, "tarvello-cli: " + utf8(c.said) + '\n');
         }
@@ -285,17 +285,17 @@ TEST_F(CliRename, aWaitingJournalBlocksRenameAndUndoUntilRecovered)
 {
     tree.write("a.jpg", "a");
     tree.write("b.jpg", "b");
-    ASSERT_EQ(runCli({"rename", "--rule", "n_*", tree.path("a.jpg")}).code, app::CliSuccess);
+    ASSERT_EQ(runCli({"rename", "--rule", "n_*", tree.path("a.jpg")}).code, cli::CliSuccess);
     // A run cut in its first phase: b.jpg already under its temporary name.
-    files::FileOps fs;
-    const files::RenamePlan plan = files::planRename(
-        QList<files::PathPair>{{tree.path("b.jpg"), tree.path("c.jpg"), false, files::Conflict::None}}, fs);
-    ASSERT_EQ(files::RenameJournal(settingsFolder()).begin(plan), 0);
+    rename::FileOps fs;
+    const rename::RenamePlan plan = rename::planRename(
+        QList<rename::PathPair>{{tree.path("b.jpg"), tree.path("c.jpg"), false, rename::Conflict::None}}, fs);
+    ASSERT_EQ(rename::RenameJournal(settingsFolder()).begin(plan), 0);
     ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
 
     for (const QByteArrayList &arguments : {QByteArrayList{"rename", "--rule", "z", tree.path("n_a.jpg")}, QByteArrayList{"undo"}}) {
         const CliRun blocked = runCli(arguments);
-        EXPECT_EQ(blocked.code, app::CliIncomplete) << arguments.first().constData();
+        EXPECT_EQ(blocked.code, cli::CliIncomplete) << arguments.first().constData();
         EXPECT_EQ(blocked.out, QByteArray());
         EXPECT_TRUE(blocked.err.contains(utf8(extra("RenameJournalWaiting")))) << blocked.err.constData();
         EXPECT_TRUE(blocked.err.contains(utf8(extra("cliRecoverHint"))));
@@ -304,13 +304,13 @@ TEST_F(CliRename, aWaitingJournalBlocksRenameAndUndoUntilRecovered)
 
     // The recovery finishes the move, which becomes the rename to undo.
     const CliRun recover = runCli({"recover"});
-    EXPECT_EQ(recover.code, app::CliSuccess) << recover.err.constData();
+    EXPECT_EQ(recover.code, cli::CliSuccess) << recover.err.constData();
     EXPECT_EQ(recover.out, line(tree.path("b.jpg"), tree.path("c.jpg")));
     EXPECT_TRUE(recover.err.contains(utf8(extra("RecoverDone", QStringLiteral("1"), QStringLiteral("0")))))
         << recover.err.constData();
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"n_a.jpg", "a"}, {"c.jpg", "b"}}));
     EXPECT_TRUE(runCli({"recover"}).err.contains(utf8(extra("cliNothingToRecover"))));
-    EXPECT_EQ(runCli({"undo"}).code, app::CliSuccess);
+    EXPECT_EQ(runCli({"undo"}).code, cli::CliSuccess);
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"n_a.jpg", "a"}, {"b.jpg", "b"}}));
 }
 
@@ -320,27 +320,27 @@ TEST_F(CliRename, aFileFoundNowhereKeepsTheJournalUntilItIsBack)
 {
     tree.write("a.jpg", "a");
     tree.write("b.jpg", "b");
-    files::FileOps fs;
-    const files::RenamePlan plan = files::planRename(
-        QList<files::PathPair>{{tree.path("a.jpg"), tree.path("c.jpg"), false, files::Conflict::None},
-                               {tree.path("b.jpg"), tree.path("d.jpg"), false, files::Conflict::None}},
+    rename::FileOps fs;
+    const rename::RenamePlan plan = rename::planRename(
+        QList<rename::PathPair>{{tree.path("a.jpg"), tree.path("c.jpg"), false, rename::Conflict::None},
+                               {tree.path("b.jpg"), tree.path("d.jpg"), false, rename::Conflict::None}},
         fs);
-    ASSERT_EQ(files::RenameJournal(settingsFolder()).begin(plan), 0);
-    for (const files::PlannedRename &entry : plan.entries)
+    ASSERT_EQ(rename::RenameJournal(settingsFolder()).begin(plan), 0);
+    for (const rename::PlannedRename &entry : plan.entries)
         ASSERT_EQ(fs.renameNoReplace(entry.oldPath, entry.tempPath), 0);
     ASSERT_EQ(fs.renameNoReplace(plan.entries[0].tempPath, tree.path("aside.jpg")), 0);
 
     const CliRun recover = runCli({"recover"});
-    EXPECT_EQ(recover.code, app::CliIncomplete);
+    EXPECT_EQ(recover.code, cli::CliIncomplete);
     EXPECT_EQ(recover.out, line(tree.path("b.jpg"), tree.path("d.jpg")));
     for (const QByteArray &path : {tree.path("a.jpg"), tree.path("c.jpg"), plan.entries[0].tempPath})
         EXPECT_TRUE(recover.err.contains(path)) << recover.err.constData();
-    EXPECT_TRUE(files::RenameJournal(settingsFolder()).exists());
-    EXPECT_EQ(runCli({"rename", "--rule", "z", tree.path("d.jpg")}).code, app::CliIncomplete);
+    EXPECT_TRUE(rename::RenameJournal(settingsFolder()).exists());
+    EXPECT_EQ(runCli({"rename", "--rule", "z", tree.path("d.jpg")}).code, cli::CliIncomplete);
 
     ASSERT_EQ(fs.renameNoReplace(tree.path("aside.jpg"), plan.entries[0].tempPath), 0);
-    EXPECT_EQ(runCli({"recover"}).code, app::CliSuccess);
-    EXPECT_FALSE(files::RenameJournal(settingsFolder()).exists());
+    EXPECT_EQ(runCli({"recover"}).code, cli::CliSuccess);
+    EXPECT_FALSE(rename::RenameJournal(settingsFolder()).exists());
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"c.jpg", "a"}, {"d.jpg", "b"}}));
 }
 
@@ -350,10 +350,10 @@ TEST_F(CliRename, aDamagedJournalIsToldWithItsFilesAndCanBeSetAside)
 {
     tree.write("a.jpg", "a");
     tree.write("b.jpg", "b");
-    files::FileOps fs;
-    const files::RenamePlan plan = files::planRename(
-        QList<files::PathPair>{{tree.path("b.jpg"), tree.path("c.jpg"), false, files::Conflict::None}}, fs);
-    files::RenameJournal journal(settingsFolder());
+    rename::FileOps fs;
+    const rename::RenamePlan plan = rename::planRename(
+        QList<rename::PathPair>{{tree.path("b.jpg"), tree.path("c.jpg"), false, rename::Conflict::None}}, fs);
+    rename::RenameJournal journal(settingsFolder());
     ASSERT_EQ(journal.begin(plan), 0);
     ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
     QFile file(journal.path());
@@ -371,7 +371,7 @@ TEST_F(CliRename, aDamagedJournalIsToldWithItsFilesAndCanBeSetAside)
 
     for (const QByteArrayList &arguments : {QByteArrayList{"rename", "--rule", "z", tree.path("a.jpg")}, QByteArrayList{"recover"}}) {
         const CliRun blocked = runCli(arguments);
-        EXPECT_EQ(blocked.code, app::CliIncomplete) << arguments.first().constData();
+        EXPECT_EQ(blocked.code, cli::CliIncomplete) << arguments.first().constData();
         EXPECT_EQ(blocked.out, QByteArray());
         for (const QByteArray &told : {unreadable, temporary, utf8(extra("cliSetAsideHint"))})
             EXPECT_TRUE(blocked.err.contains(told)) << blocked.err.constData();
@@ -379,7 +379,7 @@ TEST_F(CliRename, aDamagedJournalIsToldWithItsFilesAndCanBeSetAside)
     }
 
     const CliRun setAside = runCli({"recover", "--set-aside"});
-    EXPECT_EQ(setAside.code, app::CliSuccess) << setAside.err.constData();
+    EXPECT_EQ(setAside.code, cli::CliSuccess) << setAside.err.constData();
     EXPECT_TRUE(setAside.err.contains(temporary)) << setAside.err.constData();
     const QStringList kept = QDir(settingsFolder()).entryList({QStringLiteral("rename.journal.*")}, QDir::Files);
     ASSERT_EQ(kept.size(), 1);
@@ -390,20 +390,20 @@ TEST_F(CliRename, aDamagedJournalIsToldWithItsFilesAndCanBeSetAside)
     EXPECT_EQ(aside.readAll(), damaged);
     EXPECT_EQ(tree.files(), disk);
 
-    EXPECT_EQ(runCli({"rename", "--rule", "z", tree.path("a.jpg")}).code, app::CliSuccess);
+    EXPECT_EQ(runCli({"rename", "--rule", "z", tree.path("a.jpg")}).code, cli::CliSuccess);
     const CliRun nothing = runCli({"recover", "--set-aside"});
-    EXPECT_EQ(nothing.code, app::CliSuccess);
+    EXPECT_EQ(nothing.code, cli::CliSuccess);
     EXPECT_TRUE(nothing.err.contains(utf8(extra("RecordNothingToSetAside", journal.path())))) << nothing.err.constData();
 }
 
 TEST_F(CliRename, aDamagedUndoRecordIsToldWithItsFilesAndCanBeSetAside)
 {
     tree.write("a.jpg", "a");
-    ASSERT_EQ(runCli({"rename", "--rule", "n_*", tree.path("a.jpg")}).code, app::CliSuccess);
-    const files::UndoRecord record(settingsFolder());
+    ASSERT_EQ(runCli({"rename", "--rule", "n_*", tree.path("a.jpg")}).code, cli::CliSuccess);
+    const rename::UndoRecord record(settingsFolder());
     // A sound record is no record to set aside.
     const CliRun sound = runCli({"undo", "--set-aside"});
-    EXPECT_EQ(sound.code, app::CliIncomplete);
+    EXPECT_EQ(sound.code, cli::CliIncomplete);
     EXPECT_TRUE(sound.err.contains(utf8(extra("RecordSound", record.path())))) << sound.err.constData();
 
     QFile file(record.path());
@@ -412,7 +412,7 @@ TEST_F(CliRename, aDamagedUndoRecordIsToldWithItsFilesAndCanBeSetAside)
     ASSERT_TRUE(file.resize(size - 2));
     file.close();
     const CliRun undo = runCli({"undo"});
-    EXPECT_EQ(undo.code, app::CliIncomplete);
+    EXPECT_EQ(undo.code, cli::CliIncomplete);
     EXPECT_EQ(undo.out, QByteArray());
     for (const QByteArray &told : {utf8(extra("UndoUnreadable", record.path())),
                                    utf8(extra("RecordRenamedLine", QFile::decodeName(tree.path("n_a.jpg")),
@@ -421,9 +421,9 @@ TEST_F(CliRename, aDamagedUndoRecordIsToldWithItsFilesAndCanBeSetAside)
         EXPECT_TRUE(undo.err.contains(told)) << undo.err.constData();
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"n_a.jpg", "a"}}));
 
-    EXPECT_EQ(runCli({"undo", "--set-aside"}).code, app::CliSuccess);
+    EXPECT_EQ(runCli({"undo", "--set-aside"}).code, cli::CliSuccess);
     const CliRun after = runCli({"undo"});
-    EXPECT_EQ(after.code, app::CliSuccess);
+    EXPECT_EQ(after.code, cli::CliSuccess);
     EXPECT_TRUE(after.err.contains(utf8(extra("UndoNothing"))));
 }
 
@@ -474,7 +474,7 @@ TEST_F(CliRename, damagedLanguageFilesFallBackOrStopEverything)
             const CliRun run = runCli(command + c.options, {}, program.path());
             const QByteArray shown = command.join(' ');
             if (!c.speaking) {
-                EXPECT_EQ(run.code, app::CliBrokenInstallation) << shown.constData();
+                EXPECT_EQ(run.code, cli::CliBrokenInstallation) << shown.constData();
                 EXPECT_EQ(run.out, QByteArray()) << shown.constData();
                 const QList<QByteArray> lines = run.err.trimmed().split('\n');
                 EXPECT_EQ(lines.size(), 2) << run.err.constData();
@@ -503,11 +503,11 @@ TEST_F(CliRename, programRenamesRelativePathsWithItsExitCodes)
         GTEST_SKIP() << "tarvello-cli not built";
     tree.write("a.jpg", "a");
     tree.write("b.jpg", "b");
-    EXPECT_EQ(runProgram({"rename", "--rule", "b", "a.jpg"}, tree.root()).code, app::CliConflicts);
+    EXPECT_EQ(runProgram({"rename", "--rule", "b", "a.jpg"}, tree.root()).code, cli::CliConflicts);
     const CliRun renamed = runProgram({"rename", "--rule", "x_*", "a.jpg", "./b.jpg"}, tree.root());
-    EXPECT_EQ(renamed.code, app::CliSuccess) << renamed.err.constData();
+    EXPECT_EQ(renamed.code, cli::CliSuccess) << renamed.err.constData();
     EXPECT_EQ(renamed.out, line(tree.path("a.jpg"), tree.path("x_a.jpg")) + line(tree.path("b.jpg"), tree.path("x_b.jpg")));
-    EXPECT_EQ(runProgram({"undo"}).code, app::CliSuccess);
+    EXPECT_EQ(runProgram({"undo"}).code, cli::CliSuccess);
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a.jpg", "a"}, {"b.jpg", "b"}}));
 }
 
@@ -528,7 +528,7 @@ TEST_F(CliRename, programStopsOnAnInterruptWithEveryFileAtAName)
     process.start(binFolder() + QStringLiteral("/tarvello-cli"), arguments);
     ASSERT_TRUE(process.waitForStarted(10000));
     // The handlers are in place before the journal is written.
-    const QString journal = files::RenameJournal(settingsFolder()).path();
+    const QString journal = rename::RenameJournal(settingsFolder()).path();
     QElapsedTimer clock;
     clock.start();
     while (!QFile::exists(journal) && process.state() == QProcess::Running && clock.elapsed() < 30000)
@@ -537,16 +537,16 @@ TEST_F(CliRename, programStopsOnAnInterruptWithEveryFileAtAName)
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     const QByteArray err = process.readAllStandardError();
-    if (process.exitCode() == app::CliIncomplete)
+    if (process.exitCode() == cli::CliIncomplete)
         EXPECT_TRUE(err.contains(utf8(extra("cliStopped", QString())).left(20))) << err.constData();
     else
-        EXPECT_EQ(process.exitCode(), app::CliSuccess) << err.constData();
+        EXPECT_EQ(process.exitCode(), cli::CliSuccess) << err.constData();
     EXPECT_FALSE(QFile::exists(journal));
     const QList<QByteArray> names = tree.names();
     EXPECT_EQ(names.size(), kFiles);
     int renamed = 0;
     for (const QByteArray &name : names) {
-        EXPECT_FALSE(files::testing::isTemporaryName(name)) << name.constData();
+        EXPECT_FALSE(rename::testing::isTemporaryName(name)) << name.constData();
         renamed += name.startsWith("n_") ? 1 : 0;
     }
     EXPECT_EQ(process.readAllStandardOutput().count('\n'), renamed);

@@ -47,7 +47,7 @@ TEST_P(CliPreview, printsEachPathWithItsNewName)
         expected += arguments.last() + '\t' + expectedName(c.expected.at(i).toUtf8().constData()).toUtf8() + '\n';
     }
     const CliRun run = runCli(arguments);
-    EXPECT_EQ(run.code, app::CliSuccess) << run.err.constData();
+    EXPECT_EQ(run.code, cli::CliSuccess) << run.err.constData();
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, QByteArray());
 }
@@ -85,7 +85,7 @@ TEST(Cli, pathsFromStandardInputAmongArguments)
     const QByteArray c = folder.create("c.jpg");
     const QByteArray withNul = folder.path(QByteArray("d\0e.jpg", 7));
     const CliRun run = runCli({"preview", "--rule", "#", a, "-", c}, b + "\r\n\n" + withNul);
-    EXPECT_EQ(run.code, app::CliSuccess);
+    EXPECT_EQ(run.code, cli::CliSuccess);
     EXPECT_EQ(run.out, a + "\t1.jpg\n" + b + "\t2.jpg\n" + withNul + "\t3.jpg\n" + c + "\t4.jpg\n");
 }
 
@@ -114,7 +114,7 @@ TEST(Cli, badCommandLinesSayWhyAndPrintNothing)
     for (const QByteArrayList &arguments : cases) {
         const CliRun run = runCli(arguments);
         const QByteArray shown = arguments.join(' ');
-        EXPECT_EQ(run.code, app::CliUsageError) << shown.constData();
+        EXPECT_EQ(run.code, cli::CliUsageError) << shown.constData();
         EXPECT_EQ(run.out, QByteArray()) << shown.constData();
         // The text itself comes from the language file: it must be there.
         EXPECT_GT(run.err.size(), QByteArray("tarvello-cli: \n").size() * 2) << shown.constData();
@@ -144,7 +144,7 @@ TEST(Cli, nameErrorsAreReportedWithTheirPath)
             return text.replace("m45", message(45).toUtf8());
         };
         const CliRun run = runCli(QByteArrayList{"preview"} + c.options + paths);
-        EXPECT_EQ(run.code, app::CliNameErrors);
+        EXPECT_EQ(run.code, cli::CliNameErrors);
         EXPECT_EQ(run.out, withPaths(c.out));
         EXPECT_EQ(run.err, "tarvello-cli: " + withPaths(c.err) + '\n');
     }
@@ -170,7 +170,7 @@ TEST(Cli, settingsFileGivesTablesAndFormats)
         file.setFileTime(QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)), QFileDevice::FileModificationTime);
     }
     const CliRun run = runCli({"preview", "--settings", settings, "--rule", "cab/$DM$", dated, kept, thumbs});
-    EXPECT_EQ(run.code, app::CliSuccess) << run.err.constData();
+    EXPECT_EQ(run.code, cli::CliSuccess) << run.err.constData();
     EXPECT_EQ(run.out, dated + "\tc--/3.txt\n" + kept + '\t' + message(91).toUtf8() + '\n' + thumbs + "\tc--/3.d-\n");
 
     const QByteArray broken = folder.path("broken.ini");
@@ -180,7 +180,7 @@ TEST(Cli, settingsFileGivesTablesAndFormats)
         file.write("[Option]\r\nOption_NombreCaractereInterdit=many\r\n");
     }
     const CliRun bad = runCli({"preview", "--settings", broken, dated});
-    EXPECT_EQ(bad.code, app::CliUsageError);
+    EXPECT_EQ(bad.code, cli::CliUsageError);
     EXPECT_TRUE(bad.err.contains("Error 13 (Type mismatch) in procedure ReadIniFile")) << bad.err.constData();
     EXPECT_TRUE(bad.err.contains("Option_NombreCaractereInterdit, ligne 2")) << bad.err.constData();
     EXPECT_EQ(bad.out, QByteArray());
@@ -198,7 +198,7 @@ TEST(Cli, helpDocumentsEveryOptionInEachLanguage)
 {
     for (const char *language : {"Français", "English"}) {
         const CliRun run = runCli({"preview", "--help", "--lang", language});
-        EXPECT_EQ(run.code, app::CliSuccess);
+        EXPECT_EQ(run.code, cli::CliSuccess);
         const QList<QByteArray> lines = run.out.split('\n');
         for (const char *option : {"--rule", "--start", "--step", "--case", "--extension", "--filter", "--trim",
                                    "--upper-first", "--upper-words", "--no-forbidden", "--no-numbering",

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Cli.h"
+#include "cli/Cli.h"
 #include "lang/Language.h"
 
 #include <QBuffer>
@@ -56,7 +56,7 @@ inline CliRun runCli(const QByteArrayList &arguments, const QByteArray &input = 
     out.open(QIODevice::WriteOnly);
     err.open(QIODevice::WriteOnly);
     CliRun run;
-    run.code = app::runCli(arguments, in, out, err, programFolder);
+    run.code = cli::runCli(arguments, in, out, err, programFolder);
     run.out = out.data();
     run.err = err.data();
     return run;

@@ -1,7 +1,7 @@
 #include "QtPrint.h"
 
 #include "../gui/support/FolderFixture.h"
-#include "files/FolderScan.h"
+#include "filelist/FolderScan.h"
 
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -11,7 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-using namespace tarvello::files;
+using namespace tarvello::filelist;
 using namespace folderfixture;
 
 namespace {

@@ -28,7 +28,7 @@ class VersionChange : public testing::TestWithParam<VersionCase>
 // The running version is 1.13.2 in these cases.
 TEST_P(VersionChange, comparesMajorMinorAndRevision)
 {
-    app::ProgramVersion running;
+    settings::ProgramVersion running;
     running.major = 1;
     running.minor = 13;
     running.revision = 2;
@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(VersionChange, firstRunOfVersionZero)
 {
-    app::ProgramVersion zero;
+    settings::ProgramVersion zero;
     zero.major = zero.minor = zero.revision = 0;
     EXPECT_FALSE(dialogs::versionChanged(QString(), zero));
     EXPECT_FALSE(dialogs::versionChanged(QStringLiteral("abc"), zero));

@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "ini/IniFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-using tarvello::app::IniDocument;
-using tarvello::app::IniFile;
+using tarvello::ini::IniDocument;
+using tarvello::ini::IniFile;
 
 namespace {
 

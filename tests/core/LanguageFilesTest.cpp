@@ -1,7 +1,7 @@
 // Checks of the language files shipped in langages/: what the program parses
 // from them, what translators and merges can break.
 
-#include "app/SettingsFile.h"
+#include "settings/SettingsFile.h"
 #include "common/Cp1252.h"
 #include "lang/Language.h"
 
@@ -177,9 +177,9 @@ TEST_P(ShippedLanguageFile, UsedMessagesArePresentWithTheirParameters)
         EXPECT_TRUE(!text.isEmpty() && text.back().isSpace()) << "m" << n << ": " << qPrintable(text);
     }
     // Thumbnail sizes grow from message 46 to 48.
-    tarvello::app::ThumbnailSize last{0, 0};
+    tarvello::settings::ThumbnailSize last{0, 0};
     for (int n = 46; n <= 48; ++n) {
-        const auto size = tarvello::app::parseThumbnailSize(m_language.GetMessage(n));
+        const auto size = tarvello::settings::parseThumbnailSize(m_language.GetMessage(n));
         ASSERT_TRUE(size.has_value()) << "m" << n << " holds no (width x height)";
         EXPECT_TRUE(size->width > last.width && size->height > last.height) << n;
         last = *size;
@@ -277,9 +277,9 @@ TEST(LanguageFiles, TranslationsHaveTheSameKeysAndSizes)
     Language language(kSourceFolder);
     for (int n = 46; n <= 48; ++n) {
         language.setLanguage(QString::fromUtf8(kShipped[0].displayName));
-        const auto frenchSize = tarvello::app::parseThumbnailSize(language.GetMessage(n));
+        const auto frenchSize = tarvello::settings::parseThumbnailSize(language.GetMessage(n));
         language.setLanguage(QString::fromUtf8(kShipped[1].displayName));
-        const auto englishSize = tarvello::app::parseThumbnailSize(language.GetMessage(n));
+        const auto englishSize = tarvello::settings::parseThumbnailSize(language.GetMessage(n));
         ASSERT_TRUE(frenchSize && englishSize) << n;
         EXPECT_TRUE(frenchSize->width == englishSize->width && frenchSize->height == englishSize->height) << n;
     }

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "common/ElfVersions.h"
 #include "common/Zub.h"
 #include "dialogs/Dependencies.h"
@@ -149,7 +149,7 @@ TEST(ZubGetVersionInformation, versionInTheNameOrInTheFile)
 
 TEST(ZubGetVersionInformation, librariesOfThisProcess)
 {
-    const app::ProgramVersion running;
+    const settings::ProgramVersion running;
     EXPECT_EQ(common::ZubGetVersionInformation(loaded(QStringLiteral("libtarvello_core.so"))), running.text());
     EXPECT_EQ(common::ZubGetVersionInformation(loaded(QStringLiteral("libQt6Core.so"))), QString::fromLatin1(qVersion()));
     EXPECT_EQ(common::ZubGetVersionInformation(loaded(QStringLiteral("libc.so"))), QString::fromLatin1(gnu_get_libc_version()));

@@ -1,12 +1,12 @@
 #include "QtPrint.h"
 
-#include "files/ListMoves.h"
+#include "filelist/ListMoves.h"
 
 #include <QString>
 
 #include <gtest/gtest.h>
 
-using namespace tarvello::files;
+using namespace tarvello::filelist;
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 using namespace tarvello;
 using rules::NameResult;
-using app::RuleOptions;
+using settings::RuleOptions;
 
 namespace {
 
@@ -231,9 +231,9 @@ const NameCase kOptionCases[] = {
     {"wordCapitals", RuleOptions{.rule = "le  petit chat", .upperEachWord = 1}, {"/p/x.txt"}, {"Le  Petit Chat.txt"}},
     {"wordCapitalsDropLeadingSpaces", RuleOptions{.rule = " deux  mots", .upperEachWord = 1}, {"/p/x.txt"},
      {"Deux  Mots.txt"}},
-    {"upperCase", RuleOptions{.rule = "Abc", .caseIndex = app::CaseUpper}, {"/p/x.jpg", "/p/README"},
+    {"upperCase", RuleOptions{.rule = "Abc", .caseIndex = settings::CaseUpper}, {"/p/x.jpg", "/p/README"},
      {"ABC.JPG", "Abc"}},
-    {"lowerCase", RuleOptions{.rule = "AbC", .caseIndex = app::CaseLower}, {"/p/x.JPG"}, {"abc.jpg"}},
+    {"lowerCase", RuleOptions{.rule = "AbC", .caseIndex = settings::CaseLower}, {"/p/x.JPG"}, {"abc.jpg"}},
     {"newExtension", RuleOptions{.rule = "x", .changeExtension = 1, .newExtension = "png"}, {"/p/a.jpg", "/p/b"},
      {"x.png", "x_1.png"}},
     {"extensionRemoved", RuleOptions{.rule = "x", .changeExtension = 1, .numberIdentical = 0}, {"/p/a.jpg"},

@@ -1,10 +1,10 @@
 #include "QtPrint.h"
 #include "RenameTestSupport.h"
 
-#include "files/RecordFormat.h"
-#include "files/RenameJournal.h"
-#include "files/RenameOperation.h"
-#include "files/UndoRecord.h"
+#include "rename/RecordFormat.h"
+#include "rename/RenameJournal.h"
+#include "rename/RenameOperation.h"
+#include "rename/UndoRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,10 @@
 
 #include <functional>
 
-using namespace tarvello::files;
-using tarvello::files::testing::Renames;
-using tarvello::files::testing::Tree;
+using namespace tarvello::filelist;
+using namespace tarvello::rename;
+using tarvello::rename::testing::Renames;
+using tarvello::rename::testing::Tree;
 
 namespace {
 
@@ -102,7 +103,7 @@ public:
     {
         for (const QByteArray name : {"a", "b", "c", "victim.txt"})
             tree.write(name, "content of " + name);
-        plan = tarvello::files::testing::planIn(tree, Renames{{"a", "b"}, {"b", "a"}, {"c", "d"}}, fs);
+        plan = tarvello::rename::testing::planIn(tree, Renames{{"a", "b"}, {"b", "a"}, {"c", "d"}}, fs);
         RenameJournal journal(settings());
         EXPECT_EQ(journal.begin(plan), 0);
         planEnd = readFile(journalPath()).size();
@@ -152,7 +153,7 @@ public:
             tree.write(name, "content of " + name);
         RenameObserver quiet;
         const RenameRun run =
-            runRename(tarvello::files::testing::planIn(tree, Renames{{"a", "x"}, {"b", "y"}}, fs), settings(), quiet, fs);
+            runRename(tarvello::rename::testing::planIn(tree, Renames{{"a", "x"}, {"b", "y"}}, fs), settings(), quiet, fs);
         EXPECT_EQ(run.report.renamed, 2);
         text = readFile(recordPath());
         disk = tree.files();
@@ -294,7 +295,7 @@ TEST(DamagedJournal, itNamesTheFilesToLookAtAndCanBeSetAside)
     // Renames work again.
     RenameObserver quiet;
     const RenameRun next =
-        runRename(tarvello::files::testing::planIn(run.tree, Renames{{"victim.txt", "v"}}, run.fs), run.settings(), quiet, run.fs);
+        runRename(tarvello::rename::testing::planIn(run.tree, Renames{{"victim.txt", "v"}}, run.fs), run.settings(), quiet, run.fs);
     EXPECT_EQ(next.journalError, 0);
     EXPECT_EQ(next.report.renamed, 1);
 }

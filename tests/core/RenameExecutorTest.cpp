@@ -1,7 +1,7 @@
 #include "RenameTestSupport.h"
 
-#include "files/RenameExecutor.h"
-#include "files/RenamePlan.h"
+#include "rename/RenameExecutor.h"
+#include "rename/RenamePlan.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-using namespace tarvello::files;
-using namespace tarvello::files::testing;
+using namespace tarvello::filelist;
+using namespace tarvello::rename;
+using namespace tarvello::rename::testing;
 
 namespace {
 

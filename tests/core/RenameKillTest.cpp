@@ -1,8 +1,8 @@
 #include "RenameTestSupport.h"
 
-#include "files/RenameJournal.h"
-#include "files/RenameOperation.h"
-#include "files/UndoRecord.h"
+#include "rename/RenameJournal.h"
+#include "rename/RenameOperation.h"
+#include "rename/UndoRecord.h"
 
 #include <QCryptographicHash>
 #include <QProcess>
@@ -16,9 +16,10 @@
 
 #include <sys/stat.h>
 
-using namespace tarvello::files;
-using tarvello::files::testing::Renames;
-using tarvello::files::testing::Tree;
+using namespace tarvello::filelist;
+using namespace tarvello::rename;
+using tarvello::rename::testing::Renames;
+using tarvello::rename::testing::Tree;
 
 namespace {
 
@@ -84,7 +85,7 @@ public:
             return 1;
         int temporary = 0;
         for (const QByteArray &name : m_tree.names())
-            temporary += tarvello::files::testing::isTemporaryName(name) ? 1 : 0;
+            temporary += tarvello::rename::testing::isTemporaryName(name) ? 1 : 0;
         return temporary == kFiles ? 2 : 3;
     }
 

@@ -1,7 +1,7 @@
 #include "RenameTestSupport.h"
 
-#include "app/Settings.h"
-#include "files/RenamePlan.h"
+#include "settings/Settings.h"
+#include "rename/RenamePlan.h"
 #include "lang/Language.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +9,9 @@
 #include <unistd.h>
 
 using namespace tarvello;
-using namespace tarvello::files;
-using tarvello::files::testing::Tree;
+using namespace tarvello::filelist;
+using namespace tarvello::rename;
+using tarvello::rename::testing::Tree;
 
 namespace {
 
@@ -327,12 +328,12 @@ TEST(RuleAfterRename, followsTheThreeOptions)
         {0, 0, 7, 0, 3, 1, 2, true, QStringLiteral("7"), QStringLiteral("3")},
         {1, 1, 7, 1, 3, 1, 2, false, std::nullopt, std::nullopt},
         // Continuation mode keeps its mark; a next start past 32 bits leaves the start alone.
-        {1, 2, 1, 1, 1, app::kContinuationStart, 1, false, std::nullopt, std::nullopt},
+        {1, 2, 1, 1, 1, settings::kContinuationStart, 1, false, std::nullopt, std::nullopt},
         {1, 2, 1, 1, 1, 2147483000, 1000, false, std::nullopt, std::nullopt},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.start);
-        app::Settings settings;
+        settings::Settings settings;
         settings.Option_RegleApresRenommage = c.ruleAfter;
         settings.Option_RegleDebutApresRenommage = c.startAfter;
         settings.Option_RegleDebutResetRenommage = c.startReset;

@@ -1,8 +1,8 @@
 #include "RenameTestSupport.h"
 
-#include "files/RenameJournal.h"
-#include "files/RenameOperation.h"
-#include "files/UndoRecord.h"
+#include "rename/RenameJournal.h"
+#include "rename/RenameOperation.h"
+#include "rename/UndoRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,12 @@
 
 #include <cerrno>
 
-using namespace tarvello::files;
-using tarvello::files::testing::FaultyOps;
-using tarvello::files::testing::Killed;
-using tarvello::files::testing::Renames;
-using tarvello::files::testing::Tree;
+using namespace tarvello::filelist;
+using namespace tarvello::rename;
+using tarvello::rename::testing::FaultyOps;
+using tarvello::rename::testing::Killed;
+using tarvello::rename::testing::Renames;
+using tarvello::rename::testing::Tree;
 
 namespace {
 
@@ -113,7 +114,7 @@ public:
         return paths;
     }
 
-    RenamePlan plan(FileOps &fs) const { return tarvello::files::testing::planIn(m_tree, m_renames, fs); }
+    RenamePlan plan(FileOps &fs) const { return tarvello::rename::testing::planIn(m_tree, m_renames, fs); }
 
     // Every file at its old or its new path with its own content, and
     // nothing else in the tree but the reported unfinished copies. With
@@ -134,7 +135,7 @@ public:
                 EXPECT_TRUE(atOld || atNew) << from.constData() << " is lost";
         }
         for (auto it = files.cbegin(); it != files.cend(); ++it)
-            EXPECT_FALSE(tarvello::files::testing::isTemporaryName(it.key())) << it.key().constData();
+            EXPECT_FALSE(tarvello::rename::testing::isTemporaryName(it.key())) << it.key().constData();
     }
 
     // The recovery counted the files where the disk has them, found every

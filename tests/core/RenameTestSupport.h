@@ -1,7 +1,7 @@
 #pragma once
 
-#include "files/FileOps.h"
-#include "files/RenamePlan.h"
+#include "rename/FileOps.h"
+#include "rename/RenamePlan.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -22,7 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tarvello::files::testing {
+namespace tarvello::rename::testing {
 
 // A temporary folder tree, addressed by native relative paths so that tests
 // can use names with any bytes.
@@ -176,4 +176,4 @@ inline bool isTemporaryName(const QByteArray &relative)
     return nativeNameOf(relative).startsWith("tmp_Tarv");
 }
 
-} // namespace tarvello::files::testing
+} // namespace tarvello::rename::testing

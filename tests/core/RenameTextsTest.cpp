@@ -1,4 +1,4 @@
-#include "files/RenameTexts.h"
+#include "rename/RenameTexts.h"
 #include "lang/Language.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +6,8 @@
 #include <cerrno>
 
 using namespace tarvello;
-using namespace tarvello::files;
+using namespace tarvello::filelist;
+using namespace tarvello::rename;
 
 namespace {
 

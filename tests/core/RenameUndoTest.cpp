@@ -1,6 +1,6 @@
 #include "RenameTestSupport.h"
 
-#include "files/RenameOperation.h"
+#include "rename/RenameOperation.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,9 @@
 
 #include <dirent.h>
 
-using namespace tarvello::files;
-using namespace tarvello::files::testing;
+using namespace tarvello::filelist;
+using namespace tarvello::rename;
+using namespace tarvello::rename::testing;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "QtPrint.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "rules/RuleTools.h"
 
 #include <gtest/gtest.h>
@@ -59,13 +59,13 @@ TEST(RuleTools, filterReadBackFromTheCaption)
 
 TEST(RuleOptions, countersShownAsStored)
 {
-    app::RuleOptions r{.counterStart = 12, .counterStep = -3};
+    settings::RuleOptions r{.counterStart = 12, .counterStep = -3};
     r.showStoredCounter();
     EXPECT_EQ(r.startText, QStringLiteral("12"));
     EXPECT_EQ(r.stepText, QStringLiteral("-3"));
     EXPECT_FALSE(r.continuationMode());
 
-    r.counterStart = app::kContinuationStart;
+    r.counterStart = settings::kContinuationStart;
     r.showStoredCounter();
     EXPECT_EQ(r.startText, QStringLiteral("#"));
     EXPECT_TRUE(r.continuationMode());

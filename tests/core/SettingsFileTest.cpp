@@ -1,5 +1,5 @@
-#include "app/IniFile.h"
-#include "app/SettingsFile.h"
+#include "ini/IniFile.h"
+#include "settings/SettingsFile.h"
 #include "common/Cp1252.h"
 #include "lang/Language.h"
 
@@ -13,7 +13,7 @@
 namespace tarvello::app {
 
 // A rule record in a failure message: its memorised line and what that leaves out.
-void PrintTo(const RuleOptions &rule, std::ostream *os)
+void PrintTo(const settings::RuleOptions &rule, std::ostream *os)
 {
     *os << formatMemorisedRule(rule).toStdString() << " start \"" << rule.startText.toStdString() << "\" step \""
         << rule.stepText.toStdString() << "\" case " << rule.caseIndex;
@@ -22,9 +22,9 @@ void PrintTo(const RuleOptions &rule, std::ostream *os)
 } // namespace tarvello::app
 
 using namespace tarvello;
-using app::IniFile;
-using app::RuleOptions;
-using app::Settings;
+using ini::IniFile;
+using settings::RuleOptions;
+using settings::Settings;
 
 namespace {
 
@@ -53,20 +53,20 @@ protected:
     QString iniPath() const { return m_dir.filePath("Tarvello.ini"); }
     void writeIni(const QString &text) const { writeFile(iniPath(), text); }
 
-    app::SettingsLoadResult load(Settings &s)
+    settings::SettingsLoadResult load(settings::Settings &s)
     {
-        return app::readSettingsFile(IniFile(iniPath()), s, m_language, "/home/me/Documents");
+        return settings::readSettingsFile(ini::IniFile(iniPath()), s, m_language, "/home/me/Documents");
     }
 
-    void save(const Settings &s)
+    void save(const settings::Settings &s)
     {
-        IniFile file(iniPath());
-        ASSERT_TRUE(app::writeSettingsFile(file, s, "/shown"));
+        ini::IniFile file(iniPath());
+        ASSERT_TRUE(settings::writeSettingsFile(file, s, "/shown"));
     }
 
     QString key(const QString &section, const QString &name) const
     {
-        return IniFile(iniPath()).ReadIniKey(section, name, "<absent>");
+        return ini::IniFile(iniPath()).ReadIniKey(section, name, "<absent>");
     }
 
     QTemporaryDir m_dir;
@@ -75,7 +75,7 @@ protected:
 
 TEST_F(SettingsFileTest, aFirstRunGivesEveryDefaultAndWritesEveryKey)
 {
-    Settings s;
+    settings::Settings s;
     const auto result = load(s);
     EXPECT_FALSE(result.error);
     EXPECT_FALSE(result.unknownVersion);
@@ -119,7 +119,7 @@ TEST_F(SettingsFileTest, aFirstRunGivesEveryDefaultAndWritesEveryKey)
 
 TEST_F(SettingsFileTest, everyFieldSurvivesASaveAndALoad)
 {
-    Settings s;
+    settings::Settings s;
     load(s);
     s.General_NombreFichierRenomme = 1234;
     s.General_FiltreAffichage = "*.jpg *.NEF";
@@ -131,19 +131,19 @@ TEST_F(SettingsFileTest, everyFieldSurvivesASaveAndALoad)
     s.Option_DossierDepart = 2;
     s.Option_DossierSpecifique = "/srv/photos été";
     // The counter texts are not stored: they come back as the stored counter shows.
-    s.rule = {.rule = "Vacances_$dA$_###", .startText = "#", .counterStart = app::kContinuationStart,
+    s.rule = {.rule = "Vacances_$dA$_###", .startText = "#", .counterStart = settings::kContinuationStart,
               .stepText = "-3", .counterStep = -3, .changeExtension = 1, .newExtension = "png",
               .replaceForbidden = 0, .numberIdentical = 0, .trimSpaces = 1, .upperFirstChar = 1, .upperEachWord = 1,
               .comment = "été", .extensionFilter = "JPG PNG"};
     s.RegleRenommage_Astuce = "exif";
     s.RegleRenommage_txtRepPos = {"3", "7", "1", "2"};
     s.RegleRenommage_optRepStr = -1;
-    s.memorisedRules = {RuleOptions{.rule = "IMG_###", .counterStart = 5, .counterStep = 2, .changeExtension = 1,
+    s.memorisedRules = {settings::RuleOptions{.rule = "IMG_###", .counterStart = 5, .counterStep = 2, .changeExtension = 1,
                                     .newExtension = "jpeg", .numberIdentical = 0, .trimSpaces = 1,
                                     .upperFirstChar = 1, .comment = "photos", .extensionFilter = "JPG"}};
     save(s);
 
-    Settings back;
+    settings::Settings back;
     EXPECT_FALSE(load(back).error);
     EXPECT_EQ(back.General_NombreFichierRenomme, 1234);
     EXPECT_EQ(back.General_FiltreAffichage, s.General_FiltreAffichage);
@@ -165,11 +165,11 @@ TEST_F(SettingsFileTest, aFileOfVersion1_11_0IsUpgradedAndSavedInTheNewForm)
 {
     writeIni("[General]\r\nGeneral_VersionCourante=1.11.0\r\nGeneral_FiltreAffichage=*.jpg|*.png\r\n"
              "General_NombreRegle=1\r\nGeneral_Regle0=IMG_###|10|2|1|jpeg|1|ignored\r\nGeneral_Regle1=Scan_##\r\n");
-    Settings s;
+    settings::Settings s;
     EXPECT_FALSE(load(s).error);
     EXPECT_EQ(s.General_FiltreAffichage, "*.jpg *.png");
     ASSERT_EQ(s.memorisedRules.size(), 2);
-    const RuleOptions expected{.rule = "IMG_###", .counterStart = 10, .counterStep = 2, .changeExtension = 1,
+    const settings::RuleOptions expected{.rule = "IMG_###", .counterStart = 10, .counterStep = 2, .changeExtension = 1,
                                .newExtension = "jpeg", .numberIdentical = 0, .extensionFilter = {}};
     EXPECT_EQ(s.memorisedRules[0], expected);
     EXPECT_EQ(s.memorisedRules[1].rule, "Scan_##");
@@ -180,7 +180,7 @@ TEST_F(SettingsFileTest, aFileOfVersion1_11_0IsUpgradedAndSavedInTheNewForm)
     EXPECT_EQ(key("General", "General_Regle1"), "Scan_##|||0|0||0|1|0|0|1|0");
     EXPECT_EQ(key("General", "General_NombreRegle"), "2");
     EXPECT_EQ(key("General", "General_FiltreAffichage"), "*.jpg *.png");
-    Settings again;
+    settings::Settings again;
     load(again);
     EXPECT_EQ(again.memorisedRules[0], expected) << "a file this version wrote reads back its own rules";
 }
@@ -191,7 +191,7 @@ TEST_F(SettingsFileTest, memorisedRulesAreRenumberedAndUnknownKeysAndCommentsKep
              "General_NombreRegle=6\r\nGeneral_Regle0=A_#|c|*|1|1||0|1|0|0|1|0\r\n"
              "General_Regle5=B_#|c|JPG|1|1||0|1|0|0|1|0|extra|fields\r\nGeneral_Regle6=C_#|c|*|1|1||0|1|0|0|1|0\r\n"
              "[Plugin]\r\nkey=value\r\n");
-    Settings s;
+    settings::Settings s;
     load(s);
     save(s);
     EXPECT_EQ(key("General", "General_NombreRegle"), "3");
@@ -215,11 +215,11 @@ TEST_F(SettingsFileTest, tablesGeometryAndCurrentRuleRules)
              "General_PositionFenetreLeft=-100000\r\nGeneral_NombreRegle=-4\r\n[Option]\r\n"
              "Option_NombreCaractereInterdit=0\r\nOption_CharactereInterdit0=#\r\n"
              "Option_NbFileNotRenamed=1\r\nOption_FileNotRenamed0=a.ini\r\n");
-    Settings s;
+    settings::Settings s;
     EXPECT_FALSE(load(s).error);
     EXPECT_FLOAT_EQ(s.General_PositionFenetreTop, 100);
     EXPECT_FLOAT_EQ(s.General_PositionFenetreLeft, -100000);
-    EXPECT_EQ(s.forbiddenCharacters, (QList<app::ForbiddenCharacterRow>{{"#", QString()}}));
+    EXPECT_EQ(s.forbiddenCharacters, (QList<settings::ForbiddenCharacterRow>{{"#", QString()}}));
     EXPECT_EQ(s.forbiddenFiles, (QStringList{"a.ini", QString()}));
     EXPECT_EQ(s.General_NombreRegle, 0);
     EXPECT_EQ(s.memorisedRules.size(), 1);
@@ -227,7 +227,7 @@ TEST_F(SettingsFileTest, tablesGeometryAndCurrentRuleRules)
     writeIni("[General]\r\nGeneral_VersionCourante=1.13.0\r\nGeneral_NombreRegle=1\r\n"
              "General_Regle0=IMG_###||JPG|1|1||0|1|0|0|1|0\r\n[RegleRenommage]\r\nRegleRenommage_Regle=IMG_###\r\n"
              "RegleRenommage_Commentaire=old\r\n");
-    Settings current;
+    settings::Settings current;
     load(current);
     EXPECT_EQ(current.rule.comment, "Sans commentaire")
         << "the memorised rule equal to the current one brings its comment (message 93 when empty)";
@@ -243,18 +243,18 @@ TEST_F(SettingsFileTest, fullTablesAndManyUnknownLinesRoundTrip)
     for (int i = 0; i < 10000; ++i)
         text += QStringLiteral("Option_Autre%1=valeur %1\r\n").arg(i);
     writeIni(text);
-    Settings s;
+    settings::Settings s;
     ASSERT_FALSE(load(s).error);
     ASSERT_EQ(s.forbiddenCharacters.size(), 32768);
     ASSERT_EQ(s.forbiddenFiles.size(), 32768);
-    EXPECT_EQ(s.forbiddenCharacters[5], (app::ForbiddenCharacterRow{"x", "y"}));
+    EXPECT_EQ(s.forbiddenCharacters[5], (settings::ForbiddenCharacterRow{"x", "y"}));
     EXPECT_EQ(s.forbiddenCharacters.last().characters, "z");
     EXPECT_EQ(s.forbiddenFiles.last(), "last.ini");
     s.forbiddenCharacters[5].characters.clear(); // the x of the file must not come back
     s.forbiddenFiles[7] = "sept.ini";
     save(s);
 
-    Settings back;
+    settings::Settings back;
     ASSERT_FALSE(load(back).error);
     EXPECT_EQ(back.forbiddenCharacters, s.forbiddenCharacters);
     EXPECT_EQ(back.forbiddenFiles, s.forbiddenFiles);
@@ -271,8 +271,8 @@ TEST_F(SettingsFileTest, fullTablesAndManyUnknownLinesRoundTrip)
 
     // A rule count past what the load accepts stops the load; the save that
     // follows still ends and keeps the tables.
-    IniFile(iniPath()).WriteIniKey("General", "General_NombreRegle", "2147483647");
-    Settings refused;
+    ini::IniFile(iniPath()).WriteIniKey("General", "General_NombreRegle", "2147483647");
+    settings::Settings refused;
     const auto result = load(refused);
     ASSERT_TRUE(result.error);
     EXPECT_EQ(result.error->number(), 6);
@@ -285,7 +285,7 @@ TEST_F(SettingsFileTest, anUnknownVersionReadsNoRule)
 {
     writeIni("[General]\r\nGeneral_VersionCourante=2.0.0\r\nGeneral_NombreRegle=0\r\n"
              "General_Regle0=X_#|c|*|1|1||0|1|0|0|1|0\r\n");
-    Settings s;
+    settings::Settings s;
     const auto result = load(s);
     EXPECT_TRUE(result.unknownVersion);
     EXPECT_FALSE(result.error);
@@ -296,7 +296,7 @@ TEST_F(SettingsFileTest, aNumberKeyHoldingTextStopsTheLoadThereWithItsLine)
 {
     writeIni("[General]\r\nGeneral_VersionCourante=1.13.0\r\nGeneral_NombreFichierRenomme=77\r\n"
              "General_MettreAJour=0\r\n[Option]\r\nOption_RegleApresRenommage=beaucoup\r\nOption_TailleVignette=2\r\n");
-    Settings s;
+    settings::Settings s;
     const auto result = load(s);
     ASSERT_TRUE(result.error.has_value());
     EXPECT_EQ(result.error->number(), 13);
@@ -307,7 +307,7 @@ TEST_F(SettingsFileTest, aNumberKeyHoldingTextStopsTheLoadThereWithItsLine)
     EXPECT_EQ(s.forbiddenCharacters.size(), 7);
 
     writeIni("[General]\r\nGeneral_NombreRegle=70000\r\n");
-    Settings overflow;
+    settings::Settings overflow;
     const auto second = load(overflow);
     ASSERT_TRUE(second.error.has_value());
     EXPECT_EQ(second.error->number(), 6);
@@ -332,7 +332,7 @@ TEST_F(SettingsFileTest, aLoadErrorNamesTheKeyAndItsLineInTheFile)
     };
     for (const auto &c : cases) {
         writeIni(QString::fromUtf8(c.text));
-        Settings s;
+        settings::Settings s;
         const auto result = load(s);
         ASSERT_TRUE(result.error.has_value()) << c.text;
         EXPECT_EQ(result.key, c.key) << c.text;
@@ -343,7 +343,7 @@ TEST_F(SettingsFileTest, aLoadErrorNamesTheKeyAndItsLineInTheFile)
 TEST_F(SettingsFileTest, truncatedAndBinaryFilesLoadWhatTheyCan)
 {
     writeIni("[General]\r\nGeneral_NombreFichierRenomme=5\r\nGeneral_Filtre");
-    Settings s;
+    settings::Settings s;
     EXPECT_FALSE(load(s).error);
     EXPECT_EQ(s.General_NombreFichierRenomme, 5);
 
@@ -352,19 +352,19 @@ TEST_F(SettingsFileTest, truncatedAndBinaryFilesLoadWhatTheyCan)
     for (int i = 0; i < 2048; ++i)
         f.putChar(char((i * 131 + 7) % 256));
     f.close();
-    Settings binary;
+    settings::Settings binary;
     load(binary);
     EXPECT_EQ(binary.rule.rule, "*_###");
 }
 
 TEST(ThumbnailSizes, parseTheFirstParenthesesOfAMessage)
 {
-    const auto size = app::parseThumbnailSize("Grande (160x120) (pas ceci)");
+    const auto size = settings::parseThumbnailSize("Grande (160x120) (pas ceci)");
     ASSERT_TRUE(size);
     EXPECT_FLOAT_EQ(size->width, 160);
     EXPECT_FLOAT_EQ(size->height, 120);
     for (const char *none : {"Grande", "Grande (160)", "Grande (axb)"})
-        EXPECT_FALSE(app::parseThumbnailSize(none)) << none;
+        EXPECT_FALSE(settings::parseThumbnailSize(none)) << none;
 }
 
 } // namespace

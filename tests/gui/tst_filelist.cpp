@@ -4,7 +4,7 @@
 // names that are not text, and the list as screen readers see it.
 
 #include "browser/FolderTree.h"
-#include "files/ui/frmMain.h"
+#include "mainwindow/frmMain.h"
 #include "support/FolderFixture.h"
 #include "support/MainWindowFixture.h"
 

@@ -1,7 +1,7 @@
 #include "app/AppContext.h"
 #include "common/Cp1252.h"
 #include "common/ui/Twips.h"
-#include "files/ui/frmMain.h"
+#include "mainwindow/frmMain.h"
 #include "lang/ui/Translate.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestProgram.h"
@@ -42,7 +42,7 @@ private Q_SLOTS:
     {
         m_program = std::make_unique<test::TestProgram>(kLanguage);
         m_box = test::ScriptedMsgBox();
-        m_window = std::make_unique<files::ui::frmMain>(m_program->context, m_box);
+        m_window = std::make_unique<mainwindow::frmMain>(m_program->context, m_box);
         m_window->show();
     }
 
@@ -70,7 +70,7 @@ private Q_SLOTS:
 
     void translationReadsTheWindowSection()
     {
-        files::ui::frmMain &window = *m_window;
+        mainwindow::frmMain &window = *m_window;
         auto &ui = window.controls();
         QCOMPARE(ui.cmdAdd->text(), QStringLiteral("&Ajouter"));
         // a button without tooltip shows its caption
@@ -157,7 +157,7 @@ private Q_SLOTS:
         QFETCH(bool, showStop);
         QFETCH(bool, renaming);
         QFETCH(QString, onlyAction);
-        files::ui::frmMain &window = *m_window;
+        mainwindow::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.chkExtension->setChecked(true);
         ui.optRepPos[2]->setChecked(true);
@@ -189,7 +189,7 @@ private Q_SLOTS:
 
     void namesAreComputedAsRowsAreAddedAndOptionsRecompute()
     {
-        files::ui::frmMain &window = *m_window;
+        mainwindow::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.cboRenommer->setCurrentText(QStringLiteral("Photo_###"));
         const QStringList paths = {"/photos/a.jpg", "/photos/b.JPG", "/photos/Thumbs.db", "/autre/c.jpeg"};
@@ -221,7 +221,7 @@ private Q_SLOTS:
 
     void withoutAutomaticRefreshNamesStayAsTheyWere()
     {
-        files::ui::frmMain &window = *m_window;
+        mainwindow::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.cboRenommer->setCurrentText(QStringLiteral("A_#"));
         for (const char *path : {"/d/x.txt", "/d/y.txt", "/d/z.txt"})
@@ -247,7 +247,7 @@ private Q_SLOTS:
 
     void thePositionErrorStopsTheRecomputationOnce()
     {
-        files::ui::frmMain &window = *m_window;
+        mainwindow::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.chkRefresh->setChecked(false);
         for (const char *path : {"/d/abcdefg.txt", "/d/b.txt", "/d/c.txt"})
@@ -265,7 +265,7 @@ private Q_SLOTS:
 
     void aRunTimeErrorIsReportedOncePerRecomputation()
     {
-        files::ui::frmMain &window = *m_window;
+        mainwindow::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.chkRefresh->setChecked(false);
         for (int i = 0; i < 5; ++i)
@@ -279,7 +279,7 @@ private Q_SLOTS:
 
     void neverSmallerThanItsMinimum()
     {
-        files::ui::frmMain &window = *m_window;
+        mainwindow::frmMain &window = *m_window;
         window.resize(300, 200);
         QCOMPARE(window.width(), common::ui::twipsToPixels(15240, &window));
         QCOMPARE(window.height(), common::ui::twipsToPixels(10600, &window));
@@ -287,14 +287,14 @@ private Q_SLOTS:
 
     void storedStateGoesInAndComesBack()
     {
-        app::Settings &s = m_program->context.settings;
+        settings::Settings &s = m_program->context.settings;
         s.General_PositionFenetreLeft = 1500;
         s.General_PositionFenetreTop = 900;
         s.General_FenetreLargeur = 18000;
         s.General_FenetreHauteur = 12000;
         s.General_MettreAJour = 0;
         s.rule.rule = QStringLiteral("Vacances_###");
-        s.rule.counterStart = app::kContinuationStart;
+        s.rule.counterStart = settings::kContinuationStart;
         s.rule.comment = QStringLiteral("été");
         s.rule.extensionFilter = QStringLiteral("JPG");
         s.memorisedRules = {{.rule = QStringLiteral("IMG_###")}, {}, {.rule = QStringLiteral("Vacances_###")}};
@@ -304,8 +304,8 @@ private Q_SLOTS:
         s.RegleRenommage_RechercherChaine = QStringLiteral("IMG");
         s.RegleRenommage_Astuce = QStringLiteral("Exif");
         // The rule controls are filled from the settings when the window is made.
-        m_window = std::make_unique<files::ui::frmMain>(m_program->context, m_box);
-        files::ui::frmMain &window = *m_window;
+        m_window = std::make_unique<mainwindow::frmMain>(m_program->context, m_box);
+        mainwindow::frmMain &window = *m_window;
         window.pushSettings();
         auto &ui = window.controls();
         QCOMPARE(ui.txtDebut->text(), QStringLiteral("#"));
@@ -331,17 +331,17 @@ private Q_SLOTS:
     }
 
 private:
-    static QStringList newNames(files::ui::frmMain &window)
+    static QStringList newNames(mainwindow::frmMain &window)
     {
         QStringList names;
-        for (const files::FileEntry &entry : window.fileList().entries())
+        for (const filelist::FileEntry &entry : window.fileList().entries())
             names << entry.newName;
         return names;
     }
 
     std::unique_ptr<test::TestProgram> m_program;
     test::ScriptedMsgBox m_box;
-    std::unique_ptr<files::ui::frmMain> m_window;
+    std::unique_ptr<mainwindow::frmMain> m_window;
 };
 
 QTEST_MAIN(tst_frmMain)

@@ -1,7 +1,7 @@
-#include "files/RenameJournal.h"
-#include "files/RenameTexts.h"
-#include "files/UndoRecord.h"
-#include "files/ui/frmCheckErreur.h"
+#include "rename/RenameJournal.h"
+#include "rename/RenameTexts.h"
+#include "rename/UndoRecord.h"
+#include "rename/ui/frmCheckErreur.h"
 #include "lang/MsgBox.h"
 #include "support/MainWindowFixture.h"
 #include "support/ModalAnswer.h"
@@ -17,7 +17,7 @@
 #include <QtTest>
 
 using namespace tarvello;
-using files::FileEntry;
+using filelist::FileEntry;
 using lang::ui::widgetText;
 namespace MsgStyle = lang::MsgStyle;
 namespace MsgAnswer = lang::MsgAnswer;
@@ -91,10 +91,10 @@ private Q_SLOTS:
         QVERIFY(outcome->seen && !outcome->stuck);
         QCOMPARE(title, language().ReadLangKey(QStringLiteral("frmCheckErreur"), QStringLiteral("frmCheckErreur.Caption"), {})
                             + QStringLiteral(" (4 / 6)"));
-        QCOMPARE(lines, (QStringList{reviewLine("outside.jpg", files::Conflict::TargetExists),
-                                     reviewLine("dup.jpg", files::Conflict::DuplicateTarget),
-                                     reviewLine("DUP.jpg", files::Conflict::DuplicateTarget),
-                                     reviewLine("box2", files::Conflict::RenamedInside, "box/e.jpg")}));
+        QCOMPARE(lines, (QStringList{reviewLine("outside.jpg", rename::Conflict::TargetExists),
+                                     reviewLine("dup.jpg", rename::Conflict::DuplicateTarget),
+                                     reviewLine("DUP.jpg", rename::Conflict::DuplicateTarget),
+                                     reviewLine("box2", rename::Conflict::RenamedInside, "box/e.jpg")}));
         QCOMPARE(firstTip, f->path(QStringLiteral("a.jpg")));
         QCOMPARE(f->disk(), afterwards);
         QCOMPARE(f->window->fileList().count(), left);
@@ -175,7 +175,7 @@ private Q_SLOTS:
         QFETCH(QString, rule);
         QFETCH(QString, nextStart);
         QFETCH(QString, nextStep);
-        app::Settings &s = f->context.settings;
+        settings::Settings &s = f->context.settings;
         s.Option_RegleApresRenommage = ruleAfter;
         s.Option_RegleDebutApresRenommage = startAfter;
         s.Option_ReglePasApresRenommage = stepAfter;
@@ -252,7 +252,7 @@ private Q_SLOTS:
         QCOMPARE(quits, 1);
         QVERIFY(!renamingWhenQuit);
         QCOMPARE(f->disk(), (QStringList{"a", "b", "c"}));
-        QVERIFY(!files::RenameJournal(f->settings.path()).exists());
+        QVERIFY(!rename::RenameJournal(f->settings.path()).exists());
     }
 
     void undoRestoresEveryNameAlsoAfterARestart_data()
@@ -302,17 +302,17 @@ private Q_SLOTS:
     void aRenameCutShortIsOfferedBeforeTheNext()
     {
         QVERIFY(folderfixture::makeFiles(f->folder.path(), {"a.jpg", "other.jpg"}));
-        files::FileOps fs;
-        const files::RenamePlan plan = files::planRename(QList<FileEntry>{entry("a.jpg", "b.jpg")}, fs);
-        QCOMPARE(files::RenameJournal(f->settings.path()).begin(plan), 0);
+        rename::FileOps fs;
+        const rename::RenamePlan plan = rename::planRename(QList<FileEntry>{entry("a.jpg", "b.jpg")}, fs);
+        QCOMPARE(rename::RenameJournal(f->settings.path()).begin(plan), 0);
         QCOMPARE(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
         f->window->fileList().append(entry("other.jpg", "x.jpg"));
 
         f->box.answers = {MsgAnswer::No};
         ui().cmdRenommer->click();
-        QCOMPARE(f->box.texts(), QStringList{widgetText(files::recoveryQuestion(language()))});
+        QCOMPARE(f->box.texts(), QStringList{widgetText(rename::recoveryQuestion(language()))});
         QVERIFY(f->disk().contains(QStringLiteral("other.jpg")));
-        QVERIFY(files::RenameJournal(f->settings.path()).exists());
+        QVERIFY(rename::RenameJournal(f->settings.path()).exists());
 
         f->box.answers = {MsgAnswer::Yes};
         ui().cmdRenommer->click();
@@ -330,10 +330,10 @@ private Q_SLOTS:
     void aDamagedJournalIsToldAndCanBeSetAside()
     {
         QVERIFY(folderfixture::makeFiles(f->folder.path(), {"a.jpg", "other.jpg"}));
-        files::FileOps fs;
-        const files::RenamePlan plan = files::planRename(QList<FileEntry>{entry("a.jpg", "b.jpg")}, fs);
-        const files::RenameJournal journal(f->settings.path());
-        QCOMPARE(files::RenameJournal(f->settings.path()).begin(plan), 0);
+        rename::FileOps fs;
+        const rename::RenamePlan plan = rename::planRename(QList<FileEntry>{entry("a.jpg", "b.jpg")}, fs);
+        const rename::RenameJournal journal(f->settings.path());
+        QCOMPARE(rename::RenameJournal(f->settings.path()).begin(plan), 0);
         QCOMPARE(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
         damage(journal.path());
         f->window->fileList().append(entry("other.jpg", "x.jpg"));
@@ -345,7 +345,7 @@ private Q_SLOTS:
         const QString question = f->box.shown[0].text;
         QVERIFY(question.startsWith(widgetText(language().extra(QStringLiteral("RecoverUnreadable"), journal.path()))));
         QVERIFY(question.contains(QFile::decodeName(plan.entries[0].tempPath)));
-        QVERIFY(question.endsWith(widgetText(files::setAsideQuestion(language(), files::RecordKind::Journal))));
+        QVERIFY(question.endsWith(widgetText(rename::setAsideQuestion(language(), rename::RecordKind::Journal))));
         QCOMPARE(f->box.shown[0].style, MsgStyle::YesNo + MsgStyle::Exclamation);
         QVERIFY(journal.exists());
         QCOMPARE(f->disk(), before);
@@ -366,14 +366,14 @@ private Q_SLOTS:
         ui().cboRenommer->setCurrentText(QStringLiteral("n_*"));
         f->addFiles({"a"});
         ui().cmdRenommer->click();
-        damage(files::UndoRecord(f->settings.path()).path());
+        damage(rename::UndoRecord(f->settings.path()).path());
         f->box.shown.clear();
 
         f->box.answers = {MsgAnswer::Yes};
         ui().cmdDefaire->click();
         QCOMPARE(f->box.shown.size(), 2);
         QVERIFY(f->box.shown[0].text.contains(f->path(QStringLiteral("n_a"))));
-        QVERIFY(f->box.shown[0].text.endsWith(widgetText(files::setAsideQuestion(language(), files::RecordKind::Undo))));
+        QVERIFY(f->box.shown[0].text.endsWith(widgetText(rename::setAsideQuestion(language(), rename::RecordKind::Undo))));
         QCOMPARE(f->disk(), QStringList{"n_a"});
         QVERIFY(!ui().cmdDefaire->isEnabled());
     }
@@ -391,7 +391,7 @@ private Q_SLOTS:
         ui().cmdRenommer->click();
         // Qt lists no name that is not text: that file is looked for by its bytes.
         QCOMPARE(f->disk(), QStringList{"f.jpg"});
-        QVERIFY(files::FileOps().exists(QFile::encodeName(f->folder.path()) + "/caf\xE9.jpg"));
+        QVERIFY(rename::FileOps().exists(QFile::encodeName(f->folder.path()) + "/caf\xE9.jpg"));
         QCOMPARE(f->box.shown.size(), 1);
         QCOMPARE(f->box.shown[0].style, MsgStyle::Exclamation);
         const QString missing = widgetText(language().extra(QStringLiteral("RenameErrorMissing")));
@@ -408,10 +408,10 @@ private Q_SLOTS:
     {
         f->context.settings.General_AfficherImageBouton = 1;
         QVERIFY(folderfixture::makeFiles(f->folder.path(), {"a.jpg", "b.jpg", "c.jpg"}));
-        files::FileOps fs;
-        const files::RenamePlan plan = files::planRename(
+        rename::FileOps fs;
+        const rename::RenamePlan plan = rename::planRename(
             QList<FileEntry>{entry("a.jpg", "b.jpg"), entry("b.jpg", "x.jpg"), entry("c.jpg", "x.jpg")}, fs);
-        files::ui::frmCheckErreur review(f->context);
+        rename::ui::frmCheckErreur review(f->context);
         review.showConflicts(plan);
         review.show();
         auto *list = review.findChild<QListWidget *>(QStringLiteral("lsterreur"));
@@ -433,7 +433,7 @@ private Q_SLOTS:
         }
         QTest::keyClick(&review, Qt::Key_Escape);
         QVERIFY(!review.isVisible());
-        QCOMPARE(review.answer(), files::ui::frmCheckErreur::kAnnuler);
+        QCOMPARE(review.answer(), rename::ui::frmCheckErreur::kAnnuler);
     }
 
     // A journal that cannot be written, or a counter that does not convert,
@@ -469,7 +469,7 @@ private Q_SLOTS:
     }
 
 private:
-    files::ui::MainWindowControls &ui() { return f->ui(); }
+    mainwindow::MainWindowControls &ui() { return f->ui(); }
     lang::Language &language() { return f->context.language; }
 
     // Changes the last digit of a record's checksum.
@@ -497,9 +497,9 @@ private:
         return rows;
     }
 
-    QString reviewLine(const char *newName, files::Conflict conflict, const char *inside = "")
+    QString reviewLine(const char *newName, rename::Conflict conflict, const char *inside = "")
     {
-        const QString reason = files::conflictReason(language(), conflict, QFile::encodeName(f->path(QString::fromUtf8(inside))));
+        const QString reason = rename::conflictReason(language(), conflict, QFile::encodeName(f->path(QString::fromUtf8(inside))));
         return widgetText(language().extra(QStringLiteral("RenameFailureLine"), f->path(QString::fromUtf8(newName)), reason));
     }
 

@@ -2,7 +2,7 @@
 // checks of the counter and position boxes, the directive forms and the
 // token labels.
 
-#include "files/ui/frmMain.h"
+#include "mainwindow/frmMain.h"
 #include "support/MainWindowFixture.h"
 
 #include <QAccessible>
@@ -68,7 +68,7 @@ private Q_SLOTS:
         QCOMPARE(f.box.texts().mid(1), QStringList{f.message(92)});
 
         // Leaving without a change recomputes nothing; after a change it checks at once.
-        files::FileEntry stale = f.window->fileList().entry(0);
+        filelist::FileEntry stale = f.window->fileList().entry(0);
         stale.newName = QStringLiteral("stale");
         f.window->fileList().clear();
         f.window->fileList().append(stale);
@@ -134,7 +134,7 @@ private Q_SLOTS:
             QVERIFY(f.box.shown[0].text.contains(QStringLiteral("txtRepPos_LostFocus (Feuille frmMain)")));
         }
         if (typed == QLatin1String("#"))
-            QCOMPARE(f.context.settings.rule.counterStart, app::kContinuationStart);
+            QCOMPARE(f.context.settings.rule.counterStart, settings::kContinuationStart);
         else
             QCOMPARE(f.newNames(), QStringList{newName});
     }

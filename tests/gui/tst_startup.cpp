@@ -1,10 +1,10 @@
-#include "app/IniFile.h"
+#include "ini/IniFile.h"
 #include "app/ui/Main.h"
 #include "app/ui/SingleInstance.h"
 #include "app/ui/StartupServices.h"
-#include "files/RenameJournal.h"
-#include "files/RenamePlan.h"
-#include "files/ui/frmMain.h"
+#include "rename/RenameJournal.h"
+#include "rename/RenamePlan.h"
+#include "mainwindow/frmMain.h"
 #include "lang/MsgBox.h"
 #include "support/ModalAnswer.h"
 #include "support/ScriptedMsgBox.h"
@@ -98,7 +98,7 @@ private Q_SLOTS:
             QCOMPARE(services.helpTopics, (QList<int>{10002, 10000}));
             main->close();
         }
-        const app::IniFile ini(iniPath());
+        const ini::IniFile ini(iniPath());
         QCOMPARE(ini.ReadIniKey("Option", "Option_NombreCaractereInterdit", {}), QStringLiteral("6"));
         QCOMPARE(ini.ReadIniKey("Langage", "Langage_LangueUtilisee", {}), QStringLiteral("Français"));
 
@@ -151,7 +151,7 @@ private Q_SLOTS:
         else
             QCOMPARE(shown, base + QLatin1Char('/') + tree);
         QStringList listed;
-        for (const files::FileEntry &entry : program.mainWindow()->fileList().entries())
+        for (const filelist::FileEntry &entry : program.mainWindow()->fileList().entries())
             listed.append(QDir(base).relativeFilePath(entry.path()));
         QCOMPARE(listed, list);
         QVERIFY(services.box.texts().isEmpty());
@@ -188,11 +188,11 @@ private Q_SLOTS:
         QFETCH(bool, movedAway);
         QTemporaryDir photos;
         QVERIFY(QFile(photos.filePath(QStringLiteral("a.jpg"))).open(QIODevice::WriteOnly));
-        files::FileOps fs;
-        const files::RenamePlan plan = files::planRename(
-            QList<files::FileEntry>{{QStringLiteral("a.jpg"), photos.path(), QStringLiteral("b.jpg")}}, fs);
+        rename::FileOps fs;
+        const rename::RenamePlan plan = rename::planRename(
+            QList<filelist::FileEntry>{{QStringLiteral("a.jpg"), photos.path(), QStringLiteral("b.jpg")}}, fs);
         const QString settingsFolder = m_config + QStringLiteral("/Tarvello");
-        QCOMPARE(files::RenameJournal(settingsFolder).begin(plan), 0);
+        QCOMPARE(rename::RenameJournal(settingsFolder).begin(plan), 0);
         QCOMPARE(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
         if (movedAway)
             QCOMPARE(fs.renameNoReplace(plan.entries[0].tempPath, QFile::encodeName(photos.filePath(QStringLiteral("x")))), 0);
@@ -206,14 +206,14 @@ private Q_SLOTS:
         QCOMPARE(services.box.shown[0].style, lang::MsgStyle::YesNo + lang::MsgStyle::Question);
         const bool recovered = answer == lang::MsgAnswer::Yes && !movedAway;
         QCOMPARE(QFile::exists(photos.filePath(QStringLiteral("b.jpg"))), recovered);
-        QCOMPARE(files::RenameJournal(settingsFolder).exists(), !recovered);
+        QCOMPARE(rename::RenameJournal(settingsFolder).exists(), !recovered);
         if (recovered)
             QCOMPARE(services.box.shown[1].text, QStringLiteral("Repris : 1, 0"));
         // A file found at none of its paths is named with the paths looked at, and the journal stays.
         if (movedAway) {
             QCOMPARE(services.box.shown[1].style, lang::MsgStyle::Exclamation);
             for (const QString &path : {photos.filePath(QStringLiteral("a.jpg")), photos.filePath(QStringLiteral("b.jpg")),
-                                        QFile::decodeName(plan.entries[0].tempPath), files::RenameJournal(settingsFolder).path()})
+                                        QFile::decodeName(plan.entries[0].tempPath), rename::RenameJournal(settingsFolder).path()})
                 QVERIFY2(services.box.shown[1].text.contains(path), qPrintable(services.box.shown[1].text));
         }
         program.mainWindow()->close();
@@ -255,7 +255,7 @@ private Q_SLOTS:
             QCOMPARE(program.mainWindow()->controls().cboRenommer->currentText(), QStringLiteral("*"));
             program.mainWindow()->close();
         }
-        const app::IniFile ini(iniPath());
+        const ini::IniFile ini(iniPath());
         QCOMPARE(ini.ReadIniKey("Langage", "Langage_LangueUtilisee", {}), QStringLiteral("Deutsch"));
 
         // Without any readable language file the program still starts and says so once.
@@ -308,7 +308,7 @@ private Q_SLOTS:
         ::kill(pid_t(first.processId()), SIGTERM);
         QVERIFY(first.waitForFinished(15000));
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
-        const app::IniFile ini(iniPath());
+        const ini::IniFile ini(iniPath());
         QCOMPARE(ini.ReadIniKey("Option", "Option_NombreCaractereInterdit", {}), QStringLiteral("6"));
     }
 

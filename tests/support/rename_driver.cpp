@@ -18,7 +18,7 @@
 // Prints "started" just before the operation begins, then, with the
 // microseconds since, "between" when the second phase begins and "done".
 
-#include "files/RenameOperation.h"
+#include "rename/RenameOperation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,7 +29,8 @@
 #include <csignal>
 #include <cstdio>
 
-using namespace tarvello::files;
+using namespace tarvello::filelist;
+using namespace tarvello::rename;
 
 namespace {
 

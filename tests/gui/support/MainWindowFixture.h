@@ -2,7 +2,7 @@
 
 #include "app/AppContext.h"
 #include "browser/FileView.h"
-#include "files/ui/frmMain.h"
+#include "mainwindow/frmMain.h"
 #include "lang/ui/Translate.h"
 #include "support/FolderFixture.h"
 #include "support/ScriptedMsgBox.h"
@@ -35,11 +35,11 @@ public:
     void openWindow()
     {
         window.reset();
-        window = std::make_unique<files::ui::frmMain>(context, box);
+        window = std::make_unique<mainwindow::frmMain>(context, box);
         window->show();
     }
 
-    files::ui::MainWindowControls &ui() { return window->controls(); }
+    mainwindow::MainWindowControls &ui() { return window->controls(); }
 
     // Opens the folder in the tree and waits until the file view shows its files.
     bool openFolder(const QString &shown, int count)
@@ -89,14 +89,14 @@ public:
     QStringList paths() const
     {
         QStringList all;
-        for (const files::FileEntry &entry : window->fileList().entries())
+        for (const filelist::FileEntry &entry : window->fileList().entries())
             all.append(entry.path());
         return all;
     }
     QStringList newNames() const
     {
         QStringList all;
-        for (const files::FileEntry &entry : window->fileList().entries())
+        for (const filelist::FileEntry &entry : window->fileList().entries())
             all.append(entry.newName);
         return all;
     }
@@ -111,7 +111,7 @@ public:
     QTemporaryDir settings;
     app::AppContext context;
     ScriptedMsgBox box;
-    std::unique_ptr<files::ui::frmMain> window;
+    std::unique_ptr<mainwindow::frmMain> window;
 };
 
 } // namespace tarvello::test

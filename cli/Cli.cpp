@@ -1,0 +1,247 @@
+#include "cli/Cli.h"
+
+#include "cli/CliOptions.h"
+#include "cli/CliRename.h"
+#include "cli/CliSupport.h"
+#include "ini/IniFile.h"
+#include "settings/Settings.h"
+#include "settings/SettingsFile.h"
+#include "common/Vb.h"
+#include "common/Zub.h"
+#include "lang/ErrorText.h"
+#include "lang/Language.h"
+#include "rules/RuleCheck.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+
+#include <optional>
+
+namespace tarvello::cli {
+
+namespace {
+
+enum class Command { None, Preview, Rename, Undo, Recover };
+
+Command commandOf(const QByteArrayList &arguments)
+{
+    const QByteArray name = arguments.value(0);
+    if (name == "preview")
+        return Command::Preview;
+    if (name == "rename")
+        return Command::Rename;
+    if (name == "undo")
+        return Command::Undo;
+    if (name == "recover")
+        return Command::Recover;
+    return Command::None;
+}
+
+// Makes the asked language current when its file can be read. When it
+// cannot, the default language or another readable one stands in and the
+// unreadable file is told once; a language asked for by name whose file does
+// not exist is a usage error. With no readable file there is no text to say
+// anything with: a fixed line in both languages, and the exit code.
+std::optional<int> chooseLanguage(lang::Language &language, const QString &asked, QIODevice &err)
+{
+    language.setLanguage(asked);
+    if (language.isReadable())
+        return std::nullopt;
+    const QString askedFile = language.languageFilePath();
+    const QString defaultLanguage = CliOptions().language;
+    const bool unknown = asked != defaultLanguage && !language.fileExists();
+    QStringList standIns = {defaultLanguage};
+    for (const lang::LanguageEntry &entry : language.availableLanguages())
+        standIns.append(entry.displayName);
+    for (const QString &standIn : std::as_const(standIns)) {
+        if (standIn == asked)
+            continue;
+        language.setLanguage(standIn);
+        if (!language.isReadable())
+            continue;
+        const CliTexts texts(language);
+        if (unknown) {
+            writeMessage(err, texts.text("cliErrLanguage", askedFile));
+            writeMessage(err, texts.text("cliSeeHelp"));
+            return CliUsageError;
+        }
+        writeMessage(err, language.extra(QStringLiteral("LanguageUnreadable"), askedFile, language.displayName()));
+        return std::nullopt;
+    }
+    writeMessage(err, QStringLiteral("aucun fichier de langue lisible (%1) : l'installation est incomplète, rien n'est fait.\n"
+                                     "no readable language file (%1): the installation is incomplete, nothing is done.")
+                          .arg(askedFile));
+    return CliBrokenInstallation;
+}
+
+// Why the rule gives no name to any file, or nothing when it can be applied.
+// An empty rule has its message; a rule of spaces, which the window passes
+// over without a word, is told here, where no list shows that nothing moved.
+std::optional<QString> ruleProblem(const QString &rule, lang::Language &language, const CliTexts &texts)
+{
+    if (rule.isEmpty())
+        return language.GetMessage(37);
+    if (common::vbTrim(rule).isEmpty())
+        return texts.text("cliBlankRule");
+    if (rules::holdsControlCharacter(rule))
+        return texts.text("RuleControlCharacter");
+    return std::nullopt;
+}
+
+void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule)
+{
+    for (const auto &[usage, purpose] : {std::pair{"cliUsage", "cliPurpose"}, std::pair{"cliUsageRename", "cliPurposeRename"},
+                                         std::pair{"cliUsageUndo", "cliPurposeUndo"},
+                                         std::pair{"cliUsageRecover", "cliPurposeRecover"}}) {
+        writeLine(out, texts.text(usage).toUtf8());
+        writeLine(out, "  " + texts.text(purpose).toUtf8());
+    }
+    writeLine(out, {});
+    for (const char *key : {"cliOptRule", "cliOptStart", "cliOptStep", "cliOptCase", "cliOptExtension",
+                            "cliOptFilter", "cliOptTrim", "cliOptUpperFirst", "cliOptUpperWords",
+                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSkipConflicts", "cliOptSetAside",
+                            "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
+        writeLine(out, "  " + texts.text(key, defaultRule).toUtf8());
+    }
+    writeLine(out, {});
+    writeLine(out, texts.text("cliExitCodes").toUtf8());
+    writeLine(out, texts.text("cliExitCodesMore").toUtf8());
+}
+
+// Takes the forbidden-character table, the forbidden file list and the date
+// formats from a settings file; false (with the message) when it cannot.
+bool loadSettingsTables(const QString &path, const QString &programFolder, settings::Settings &settings, const CliTexts &texts,
+                        QString &message)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable()) {
+        message = texts.text("cliErrSettingsFile", path);
+        return false;
+    }
+    settings::Settings loaded;
+    lang::Language scratch(programFolder);
+    const settings::SettingsLoadResult result = settings::readSettingsFile(ini::IniFile(path), loaded, scratch, QString());
+    if (result.error) {
+        message = texts.text("cliErrSettingsValue", path,
+                             lang::systemErrorText(*result.error, QStringLiteral("ReadIniFile"),
+                                                   QStringLiteral("Module modIniFile"), result.line)
+                                 + QStringLiteral(" (")
+                                 + texts.text("SettingsErrorPlace", result.key, QString::number(result.fileLine))
+                                 + QLatin1Char(')'));
+        return false;
+    }
+    settings.forbiddenCharacters = loaded.forbiddenCharacters;
+    settings.forbiddenFiles = loaded.forbiddenFiles;
+    settings.Option_FormatAnnee = loaded.Option_FormatAnnee;
+    settings.Option_FormatMois = loaded.Option_FormatMois;
+    return true;
+}
+
+// True when only the options every command takes were given.
+bool onlyCommonOptions(const CliOptions &options)
+{
+    const CliOptions none;
+    return !options.rule && !options.start && !options.step && !options.newExtension && !options.filter
+        && options.caseIndex == none.caseIndex && !options.trim && !options.upperFirst && !options.upperWords
+        && !options.noForbidden && !options.noNumbering && !options.skipConflicts && options.settingsFile.isEmpty();
+}
+
+int preview(const QList<ComputedName> &names, QIODevice &out, QIODevice &err)
+{
+    int exitCode = CliSuccess;
+    for (const ComputedName &name : names) {
+        if (const QByteArray line = nameErrorLine(name); !line.isEmpty()) {
+            writeLine(err, line);
+            if (name.result.kind == rules::NameResult::Kind::PositionError)
+                return CliNameErrors;
+            exitCode = CliNameErrors;
+        }
+        writeLine(out, name.given + '\t' + name.result.name.toUtf8());
+    }
+    return exitCode;
+}
+
+} // namespace
+
+int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODevice &err,
+           const QString &programFolder)
+{
+    const Command command = commandOf(arguments);
+    const ParsedArguments parsed = parseCliOptions(command == Command::None ? arguments : arguments.mid(1));
+    const CliOptions &options = parsed.options;
+
+    lang::Language language(programFolder);
+    if (const std::optional<int> refused = chooseLanguage(language, options.language, err))
+        return *refused;
+    const CliTexts texts(language);
+    auto usageError = [&](const QString &message) {
+        writeMessage(err, message);
+        writeMessage(err, texts.text("cliSeeHelp"));
+        return CliUsageError;
+    };
+
+    settings::Settings settings;
+    settings.rule.rule = language.GetMessage(16);
+    settings.rule.comment = language.GetMessage(95);
+    if (parsed.error)
+        return usageError(texts.errorText(*parsed.error));
+    if (options.help) {
+        printHelp(out, texts, settings.rule.rule);
+        return CliSuccess;
+    }
+    if (command == Command::None) {
+        return usageError(arguments.isEmpty() ? texts.text("cliErrNoCommand")
+                                              : texts.text("cliErrCommand", QFile::decodeName(arguments.first())));
+    }
+    const QString settingsFolder = common::ZubCheminDossier(common::FolderApplicationData) + QStringLiteral("/Tarvello");
+    if (command == Command::Undo || command == Command::Recover) {
+        if (!parsed.operands.isEmpty() || !onlyCommonOptions(options))
+            return usageError(texts.text("cliErrUndoRecoverOptions"));
+        if (options.setAside) {
+            return setRecordAside(command == Command::Undo ? rename::RecordKind::Undo : rename::RecordKind::Journal,
+                                  settingsFolder, language, err);
+        }
+        return command == Command::Undo ? undoFiles(settingsFolder, language, out, err)
+                                        : recoverFiles(settingsFolder, language, out, err);
+    }
+    if (command == Command::Preview && options.skipConflicts)
+        return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--skip-conflicts"), {}}));
+    if (options.setAside)
+        return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--set-aside"), {}}));
+    if (parsed.operands.isEmpty())
+        return usageError(texts.text("cliErrNoFiles"));
+    if (!options.settingsFile.isEmpty()) {
+        QString message;
+        if (!loadSettingsTables(options.settingsFile, programFolder, settings, texts, message)) {
+            writeMessage(err, message);
+            return CliUsageError;
+        }
+    }
+
+    const settings::RuleOptions rule = ruleOf(options, settings);
+    if (const std::optional<QString> problem = ruleProblem(rule.rule, language, texts)) {
+        writeMessage(err, *problem);
+        return CliUsageError;
+    }
+
+    QByteArrayList paths = pathsOf(parsed.operands, in);
+    bool refused = false;
+    for (const QByteArray &path : std::as_const(paths)) {
+        if (!namesRenamableEntry(path)) {
+            writeMessage(err, texts.text("cliErrNotAnEntry", QFile::decodeName(path)));
+            refused = true;
+        }
+    }
+    if (refused)
+        return CliUsageError;
+    const QByteArrayList notText = takeNotText(paths);
+    writeNotText(err, texts, notText);
+    const QList<ComputedName> names = computeNames(paths, rule, settings, language);
+    const int exitCode = command == Command::Preview
+        ? preview(names, out, err)
+        : renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);
+    return exitCode == CliSuccess && !notText.isEmpty() ? CliPathsNotText : exitCode;
+}
+
+} // namespace tarvello::cli

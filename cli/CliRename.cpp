@@ -1,0 +1,220 @@
+#include "cli/CliRename.h"
+
+#include "cli/Cli.h"
+
+#include "common/Zub.h"
+#include "rename/RenameOperation.h"
+#include "rename/RenameTexts.h"
+#include "lang/Language.h"
+
+#include <QFile>
+#include <QIODevice>
+
+#include <cerrno>
+#include <csignal>
+
+namespace tarvello::cli {
+
+using rename::Outcome;
+
+namespace {
+
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void noteStopSignal(int)
+{
+    g_stopSignal = 1;
+}
+
+// While a rename or an undo runs, Ctrl-C, a hang-up or a termination asks it
+// to stop instead of killing the process between two moves; the handlers
+// that were there before come back afterwards.
+class StopOnSignals : public rename::RenameObserver
+{
+public:
+    StopOnSignals()
+    {
+        g_stopSignal = 0;
+        struct sigaction action {};
+        action.sa_handler = noteStopSignal;
+        sigemptyset(&action.sa_mask);
+        for (int i = 0; i < kSignalCount; ++i)
+            sigaction(kSignals[i], &action, &m_previous[i]);
+    }
+    ~StopOnSignals() override
+    {
+        for (int i = 0; i < kSignalCount; ++i)
+            sigaction(kSignals[i], &m_previous[i], nullptr);
+    }
+    StopOnSignals(const StopOnSignals &) = delete;
+    StopOnSignals &operator=(const StopOnSignals &) = delete;
+
+    bool stopRequested() override { return g_stopSignal != 0; }
+
+private:
+    static constexpr int kSignalCount = 3;
+    static constexpr int kSignals[kSignalCount] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction m_previous[kSignalCount] {};
+};
+
+void writeMove(QIODevice &out, const QByteArray &from, const QByteArray &to)
+{
+    writeLine(out, from + '\t' + to);
+}
+
+// The files of a run that now have other names, in list order.
+void writeMoves(QIODevice &out, const rename::RenamePlan &plan, const rename::RenameReport &report)
+{
+    // A run that could not begin has no outcomes.
+    for (qsizetype i = 0; i < report.outcomes.size(); ++i) {
+        const rename::PlannedRename &entry = plan.entries[i];
+        if (report.outcomes[i] == Outcome::Renamed && entry.newPath != entry.oldPath)
+            writeMove(out, entry.oldPath, entry.newPath);
+    }
+}
+
+// The positions a stop left untouched, told in one line.
+void writeStopped(QIODevice &err, const CliTexts &texts, const rename::RenameReport &report)
+{
+    if (report.stopped)
+        writeMessage(err, texts.text("cliStopped", QString::number(report.outcomes.count(Outcome::NotReached))));
+}
+
+// What a record the program refuses still names, and how to get past it.
+void writeDamaged(QIODevice &err, const lang::Language &language, const rename::DamagedRecord &damaged)
+{
+    writeMessage(err, rename::damagedRecordText(language, damaged, 0));
+    const bool journal = damaged.kind == rename::RecordKind::Journal;
+    writeMessage(err, CliTexts(language).text(journal ? "cliSetAsideHint" : "cliSetAsideHintUndo"));
+}
+
+// What to do about a journal that blocks an operation: recover it, or set it
+// aside when it cannot be read.
+void writeJournalHint(QIODevice &err, const lang::Language &language, const QString &settingsFolder)
+{
+    rename::FileOps fs;
+    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Journal, settingsFolder, fs))
+        writeDamaged(err, language, *damaged);
+    else
+        writeMessage(err, CliTexts(language).text("cliRecoverHint"));
+}
+
+} // namespace
+
+int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QString &settingsFolder,
+                const lang::Language &language, QIODevice &out, QIODevice &err)
+{
+    const CliTexts texts(language);
+    bool nameErrors = false;
+    for (const ComputedName &name : names) {
+        if (const QByteArray line = nameErrorLine(name); !line.isEmpty()) {
+            writeLine(err, line);
+            nameErrors = true;
+        }
+    }
+    if (nameErrors) {
+        writeMessage(err, texts.text("cliNameErrorsNothingRenamed"));
+        return CliNameErrors;
+    }
+
+    QList<rename::PathPair> pairs;
+    QList<const ComputedName *> taking;
+    for (const ComputedName &name : names) {
+        if (name.result.kind != rules::NameResult::Kind::Name) {
+            writeMessage(err, QFile::decodeName(name.given) + QStringLiteral(": ") + name.result.name);
+            continue;
+        }
+        const filelist::FileEntry entry{common::ZubGetFileName(name.path), common::ZubGetPath(name.path), name.result.name};
+        pairs.append(rename::pathPairFor(name.native, entry));
+        taking.append(&name);
+    }
+    if (pairs.isEmpty())
+        return CliSuccess;
+
+    rename::FileOps fs;
+    const rename::RenamePlan plan = rename::planRename(pairs, fs);
+    for (const rename::PlannedRename &entry : plan.entries) {
+        if (!entry.heldBack())
+            continue;
+        const QString moving = QFile::decodeName(taking[entry.position - 1]->given) + QStringLiteral(" -> ")
+            + rename::displayPath(entry.newPath);
+        writeMessage(err, texts.text("RenameFailureLine", moving,
+                                     rename::conflictReason(language, entry.conflict, entry.conflictPath)));
+    }
+    if (plan.conflictCount() > 0 && !skipConflicts) {
+        writeMessage(err, texts.text("cliConflictsNothingRenamed"));
+        return CliConflicts;
+    }
+
+    StopOnSignals observer;
+    const rename::RenameRun run = rename::runRename(plan, settingsFolder, observer, fs);
+    writeMoves(out, plan, run.report);
+    if (const QString text = rename::renameRunText(language, run, settingsFolder); !text.isEmpty())
+        writeMessage(err, text);
+    if (run.journalError == EEXIST)
+        writeJournalHint(err, language, settingsFolder);
+    writeStopped(err, texts, run.report);
+    const int expected = int(plan.entries.size()) - plan.conflictCount();
+    return run.journalError == 0 && run.report.renamed == expected ? CliSuccess : CliIncomplete;
+}
+
+int undoFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err)
+{
+    const CliTexts texts(language);
+    rename::FileOps fs;
+    StopOnSignals observer;
+    const rename::UndoReport undo = rename::undoLastRename(settingsFolder, observer, fs);
+    writeMoves(out, undo.plan, undo.report);
+    const auto damaged = undo.recordError != 0 ? rename::damagedRecord(rename::RecordKind::Undo, settingsFolder, fs)
+                                               : std::nullopt;
+    if (damaged)
+        writeDamaged(err, language, *damaged);
+    else
+        writeMessage(err, rename::undoText(language, undo, settingsFolder));
+    if (undo.journalError == EEXIST)
+        writeJournalHint(err, language, settingsFolder);
+    writeStopped(err, texts, undo.report);
+    if (undo.nothingToUndo)
+        return CliSuccess;
+    const bool complete = undo.recordError == 0 && undo.journalError == 0 && undo.movedSince.isEmpty()
+        && undo.report.renamed == int(undo.plan.entries.size());
+    return complete ? CliSuccess : CliIncomplete;
+}
+
+int recoverFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err)
+{
+    const CliTexts texts(language);
+    rename::FileOps fs;
+    const rename::RecoveryReport report = rename::recoverInterruptedRename(settingsFolder, fs);
+    if (!report.found && !report.busy) {
+        writeMessage(err, texts.text("cliNothingToRecover"));
+        return CliSuccess;
+    }
+    for (const rename::JournalEntry &entry : report.renamed)
+        writeMove(out, entry.oldPath, entry.newPath);
+    const auto damaged = report.unreadable ? rename::damagedRecord(rename::RecordKind::Journal, settingsFolder, fs)
+                                           : std::nullopt;
+    if (damaged)
+        writeDamaged(err, language, *damaged);
+    else
+        writeMessage(err, rename::recoveryText(language, report, settingsFolder));
+    // An unfinished copy or a file found nowhere is the user's to look at, so it counts as not done.
+    return report.complete() ? CliSuccess : CliIncomplete;
+}
+
+int setRecordAside(rename::RecordKind kind, const QString &settingsFolder, const lang::Language &language,
+                   QIODevice &err)
+{
+    rename::FileOps fs;
+    // Once aside, the record is out of sight: this is the last word on its files.
+    if (const auto damaged = rename::damagedRecord(kind, settingsFolder, fs))
+        writeMessage(err, rename::damagedRecordText(language, *damaged, 0));
+    const rename::SetAsideResult result = rename::setAsideRecord(kind, settingsFolder);
+    writeMessage(err, rename::setAsideText(language, result));
+    if (result.sound && kind == rename::RecordKind::Journal)
+        writeMessage(err, CliTexts(language).text("cliRecoverHint"));
+    const bool setAside = result.error == 0 && !result.sound;
+    return setAside || result.error == ENOENT ? CliSuccess : CliIncomplete;
+}
+
+} // namespace tarvello::cli

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "cli/CliSupport.h"
+#include "rename/RenameOperation.h"
+
+#include <QList>
+#include <QString>
+
+class QIODevice;
+
+namespace tarvello::lang {
+class Language;
+}
+
+// The commands of tarvello-cli that move files: rename, undo and recover,
+// through the rename operation of the window (plan, journal, two phases, undo
+// record), so that a terminal and the window can undo and recover each
+// other's renames. Each prints one line per file moved, "from<TAB>to" as the
+// bytes of the absolute paths, in list order, and tells the rest on the error
+// output. An interrupt or termination signal stops a rename or an undo before
+// its next file; the files already on their way still reach a name. Each
+// returns a CliExit. A record that cannot be trusted is never acted on: the
+// commands say which files it names and how to set it aside.
+namespace tarvello::cli {
+
+// Renames the files to the names computeNames gave them. Files the rule leaves
+// alone (forbidden files, extensions outside the filter) are passed over.
+// Nothing is renamed when a name could not be computed, nor, unless
+// skipConflicts, when a new name is in conflict.
+int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QString &settingsFolder,
+                const lang::Language &language, QIODevice &out, QIODevice &err);
+
+// Gives the files of the last rename their old names back.
+int undoFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err);
+
+// Finishes or rolls back a rename that was cut short, without asking.
+int recoverFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err);
+
+// Moves the rename journal or the undo record aside when it is damaged, after
+// telling once more which files it names.
+int setRecordAside(rename::RecordKind kind, const QString &settingsFolder, const lang::Language &language,
+                   QIODevice &err);
+
+} // namespace tarvello::cli

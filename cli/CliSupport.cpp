@@ -1,0 +1,153 @@
+#include "cli/CliSupport.h"
+
+#include "settings/Settings.h"
+#include "exif/ExifInfo.h"
+#include "filelist/FolderScan.h"
+#include "lang/Language.h"
+#include "rules/Environment.h"
+#include "rules/FolderScanCache.h"
+#include "rules/IdenticalNameTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
+
+#include <filesystem>
+#include <system_error>
+
+namespace tarvello::cli {
+
+namespace {
+
+const QByteArray kProgram = QByteArrayLiteral("tarvello-cli: ");
+
+// Names that are not text are listed by name up to this many; the rest are counted.
+constexpr int kNotTextListed = 20;
+
+} // namespace
+
+QString CliTexts::text(const char *key, const QString &param1, const QString &param2) const
+{
+    return m_language.extra(QLatin1String(key), param1, param2);
+}
+
+QString CliTexts::errorText(const CliError &error) const
+{
+    switch (error.kind) {
+    case CliError::UnknownOption: return text("cliErrUnknownOption", error.option);
+    case CliError::MissingValue: return text("cliErrMissingValue", error.option);
+    case CliError::BadValue: return text("cliErrBadValue", error.option, error.value);
+    }
+    return {};
+}
+
+void writeLine(QIODevice &device, const QByteArray &line)
+{
+    device.write(line);
+    device.write("\n");
+}
+
+void writeMessage(QIODevice &device, const QString &text)
+{
+    // Language file texts break their lines with "\r\n".
+    for (const QString &line : QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(QLatin1Char('\n')))
+        writeLine(device, kProgram + line.toUtf8());
+}
+
+QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in)
+{
+    QByteArrayList paths;
+    for (const QByteArray &operand : operands) {
+        if (operand != "-") {
+            if (!operand.isEmpty())
+                paths.append(operand);
+            continue;
+        }
+        // Read whole, not by lines: a line holding NUL stays whole.
+        for (QByteArray line : in.readAll().split('\n')) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            if (!line.isEmpty())
+                paths.append(line);
+        }
+    }
+    return paths;
+}
+
+QByteArrayList takeNotText(QByteArrayList &paths)
+{
+    std::error_code error;
+    const std::string current = std::filesystem::current_path(error).native();
+    const bool currentIsText = filelist::isTextName(QByteArray::fromStdString(current));
+    QByteArrayList notText;
+    const auto refused = [&](const QByteArray &path) {
+        if (filelist::isTextName(path) && (path.startsWith('/') || currentIsText))
+            return false;
+        notText.append(path);
+        return true;
+    };
+    paths.removeIf(refused);
+    return notText;
+}
+
+void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    writeMessage(device, texts.text("cliNotText"));
+    for (const QByteArray &path : paths.mid(0, kNotTextListed))
+        writeLine(device, kProgram + path);
+    if (paths.size() > kNotTextListed)
+        writeMessage(device, texts.text("AddNotTextMore", QString::number(paths.size() - kNotTextListed)));
+}
+
+bool namesRenamableEntry(const QByteArray &path)
+{
+    qsizetype end = path.size();
+    while (end > 0 && path[end - 1] == '/')
+        --end;
+    if (end == 0)
+        return false;
+    const QByteArrayView kept = QByteArrayView(path).first(end);
+    const QByteArrayView last = kept.sliced(kept.lastIndexOf('/') + 1);
+    return last != "." && last != "..";
+}
+
+QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
+                                 lang::Language &language)
+{
+    const rules::SystemClock clock;
+    const rules::DiskFileFacts files;
+    exif::NoExifSource exif;
+    const rules::NameEngine engine(rules::NameSettings::fromSettings(settings), clock, files, exif, language);
+    rules::IdenticalNameTable identicalNames;
+    rules::FolderScanCache folders;
+    const QDir current = QDir::current();
+    QList<ComputedName> names;
+    names.reserve(paths.size());
+    for (const QByteArray &given : paths) {
+        ComputedName name;
+        name.given = given;
+        name.path = QDir::cleanPath(current.absoluteFilePath(QFile::decodeName(given)));
+        name.native = QFile::encodeName(name.path);
+        name.result = engine.computeName(name.path, int(names.size()) + 1, rule, identicalNames, folders);
+        names.append(name);
+        if (name.result.kind == rules::NameResult::Kind::PositionError)
+            break;
+    }
+    return names;
+}
+
+QByteArray nameErrorLine(const ComputedName &name)
+{
+    switch (name.result.kind) {
+    case rules::NameResult::Kind::PositionError:
+        return kProgram + name.given + ": " + name.result.message.toUtf8();
+    case rules::NameResult::Kind::RuntimeError:
+        return kProgram + name.given + ": " + rules::afficheNomErrorText(*name.result.error).toUtf8();
+    default:
+        return {};
+    }
+}
+
+} // namespace tarvello::cli

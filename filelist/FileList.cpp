@@ -1,0 +1,115 @@
+#include "filelist/FileList.h"
+
+#include <algorithm>
+
+namespace tarvello::filelist {
+
+QString FileEntry::path() const
+{
+    return folder + QLatin1Char('/') + name;
+}
+
+int FileListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+int FileListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant FileListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_entries.size())
+        return {};
+    const FileEntry &e = m_entries.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        return index.column() == 0 ? e.name : e.newName;
+    case Qt::ToolTipRole:
+        return index.column() == 0 ? e.path() : e.newName;
+    default:
+        return {};
+    }
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 2)
+        return m_headers[section];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void FileListModel::setHeaders(const QString &currentName, const QString &newName)
+{
+    m_headers[0] = currentName;
+    m_headers[1] = newName;
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1);
+}
+
+int FileListModel::append(const FileEntry &entry)
+{
+    const int row = int(m_entries.size());
+    beginInsertRows({}, row, row);
+    m_entries.append(entry);
+    endInsertRows();
+    return row;
+}
+
+void FileListModel::appendAll(const QList<FileEntry> &entries)
+{
+    if (entries.isEmpty())
+        return;
+    const int first = int(m_entries.size());
+    beginInsertRows({}, first, first + int(entries.size()) - 1);
+    m_entries.append(entries);
+    endInsertRows();
+}
+
+void FileListModel::clear()
+{
+    if (m_entries.isEmpty())
+        return;
+    beginResetModel();
+    m_entries.clear();
+    endResetModel();
+}
+
+void FileListModel::removeEntries(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // Runs of adjacent rows go in one notification, from the last run to the first.
+    for (qsizetype i = 0; i < rows.size();) {
+        const int last = rows.at(i);
+        int first = last;
+        while (i + 1 < rows.size() && rows.at(i + 1) == first - 1)
+            first = rows.at(++i);
+        ++i;
+        if (first < 0 || last >= m_entries.size())
+            continue;
+        beginRemoveRows({}, first, last);
+        m_entries.remove(first, last - first + 1);
+        endRemoveRows();
+    }
+}
+
+void FileListModel::swapEntries(int a, int b)
+{
+    if (a == b)
+        return;
+    m_entries.swapItemsAt(a, b);
+    Q_EMIT dataChanged(index(std::min(a, b), 0), index(std::max(a, b), 1));
+}
+
+void FileListModel::moveEntry(int from, int to)
+{
+    if (from == to)
+        return;
+    beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
+    m_entries.move(from, to);
+    endMoveRows();
+}
+
+} // namespace tarvello::filelist

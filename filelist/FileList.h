@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+namespace tarvello::filelist {
+
+// One entry of the list of files to rename: current name, its folder (no
+// trailing separator) and the new name computed for it (or the text of the
+// message that tells why it will not be renamed).
+struct FileEntry {
+    QString name;
+    QString folder;
+    QString newName;
+
+    // The full path, always rebuilt from folder and name.
+    QString path() const;
+    bool operator==(const FileEntry &) const = default;
+};
+
+// The ordered list behind `lstrename`: column 0 the current name, column 1 the
+// new name. The order is the counter's order. Built for 100,000 entries: rows
+// are appended in batches and views repaint once per batch.
+class FileListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Column headers (messages 14 and 15).
+    void setHeaders(const QString &currentName, const QString &newName);
+
+    int count() const { return int(m_entries.size()); }
+    const FileEntry &entry(int row) const { return m_entries.at(row); }
+    const QList<FileEntry> &entries() const { return m_entries; }
+
+    // Appends one entry at the end and returns its row.
+    int append(const FileEntry &entry);
+    // Appends many entries with one notification to the views.
+    void appendAll(const QList<FileEntry> &entries);
+    // Removes every entry.
+    void clear();
+    // Removes the given rows (any order, duplicates ignored).
+    void removeEntries(QList<int> rows);
+    // Exchanges the whole content of two rows.
+    void swapEntries(int a, int b);
+    // Takes the entry out of `from` and puts it at `to`, the rows between shifting by one.
+    void moveEntry(int from, int to);
+
+private:
+    QList<FileEntry> m_entries;
+    QString m_headers[2];
+};
+
+} // namespace tarvello::filelist

@@ -1,0 +1,306 @@
+#include "filelist/FolderScan.h"
+
+#include "common/NameOrder.h"
+#include "common/Zub.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+
+namespace tarvello::filelist {
+
+namespace {
+
+enum class Kind { File, Folder, Skipped };
+
+// The folders a scan has listed, by device and inode, so that a folder
+// reached twice (a bind mount inside itself) is listed once.
+using SeenFolders = QSet<std::pair<quint64, quint64>>;
+
+bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+// File systems stamp changes coarsely (a clock tick, up to two seconds on
+// FAT): a folder changed this shortly before it was read could change again
+// under the same stamp, so its listing is not kept.
+constexpr qint64 kStampMarginNs = 2'000'000'000;
+
+qint64 changeTime(const struct stat &st)
+{
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+qint64 nowNs()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// What an entry is, from the type the listing gives and, when it gives none
+// or a link, from the file system. Links to files and dangling links are
+// files, as the file view shows them; links to folders are skipped.
+Kind kindOf(int folderFd, const dirent *entry)
+{
+    switch (entry->d_type) {
+    case DT_DIR:
+        return Kind::Folder;
+    case DT_LNK:
+    case DT_UNKNOWN:
+        break;
+    default:
+        return Kind::File;
+    }
+    struct stat st {};
+    if (::fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Kind::Skipped; // gone between the listing and the look
+    if (!S_ISLNK(st.st_mode))
+        return S_ISDIR(st.st_mode) ? Kind::Folder : Kind::File;
+    if (::fstatat(folderFd, entry->d_name, &st, 0) != 0)
+        return Kind::File;
+    return S_ISDIR(st.st_mode) ? Kind::Skipped : Kind::File;
+}
+
+} // namespace
+
+// One folder as it was read: which folder, when it last changed, its entries
+// but "." and "..", each decoded and marked when its name is not text.
+struct FolderListings::Listing {
+    struct Entry {
+        QString name;
+        Kind kind;
+        bool text;
+    };
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 changed = 0;
+    // The folder's stamp was old enough when it was read to tell any later change.
+    bool stampTells = false;
+    std::vector<Entry> entries;
+};
+
+namespace {
+
+using Listing = FolderListings::Listing;
+
+// Reads the folder whole; null when it cannot be listed.
+std::unique_ptr<Listing> readFolder(const QString &folder)
+{
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return {};
+    const int fd = ::dirfd(dir);
+    auto listing = std::make_unique<Listing>();
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::closedir(dir);
+        return {};
+    }
+    listing->device = quint64(st.st_dev);
+    listing->inode = quint64(st.st_ino);
+    listing->changed = changeTime(st);
+    listing->stampTells = listing->changed + kStampMarginNs < nowNs();
+    while (const dirent *entry = ::readdir(dir)) {
+        if (isDotOrDotDot(entry->d_name))
+            continue;
+        const Kind kind = kindOf(fd, entry);
+        if (kind == Kind::Skipped)
+            continue;
+        const QByteArray bytes = QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name)));
+        listing->entries.push_back({QFile::decodeName(bytes), kind, isTextName(bytes)});
+    }
+    ::closedir(dir);
+    return listing;
+}
+
+// True the first time a scan meets this folder.
+bool firstVisit(SeenFolders &seen, const Listing &listing)
+{
+    const std::pair<quint64, quint64> identity{listing.device, listing.inode};
+    if (seen.contains(identity))
+        return false;
+    seen.insert(identity);
+    return true;
+}
+
+QString childPath(const QString &folder, const QString &name)
+{
+    return common::ZubQualifyPath(folder) + name;
+}
+
+// A name with the text it is ordered by (the file view's name order).
+struct OrderedName {
+    QString order;
+    QString name;
+};
+
+OrderedName ordered(const QString &name)
+{
+    return {common::nameCollationKey(name), name};
+}
+
+void sortByName(std::vector<OrderedName> &names)
+{
+    std::sort(names.begin(), names.end(), [](const OrderedName &a, const OrderedName &b) {
+        if (a.order != b.order)
+            return a.order < b.order;
+        // Numbers that differ only in leading zeros; names that are text
+        // tell files apart by themselves.
+        const int byKey = common::compareSortKeys(common::nameSortKey(a.name), common::nameSortKey(b.name));
+        return byKey != 0 ? byKey < 0 : a.name < b.name;
+    });
+}
+
+} // namespace
+
+bool isTextName(const QByteArray &nativeName)
+{
+    // Plain ASCII, most names, always comes back the same.
+    if (std::all_of(nativeName.cbegin(), nativeName.cend(), [](char c) { return uchar(c) < 0x80; }))
+        return true;
+    return QFile::encodeName(QFile::decodeName(nativeName)) == nativeName;
+}
+
+FolderListings::FolderListings() = default;
+FolderListings::~FolderListings() = default;
+
+void FolderListings::keep(const QString &folder, std::unique_ptr<Listing> listing)
+{
+    m_listings[folder] = std::move(listing);
+}
+
+std::unique_ptr<FolderListings::Listing> FolderListings::takeUnchanged(const QString &folder)
+{
+    const auto at = m_listings.find(folder);
+    if (at == m_listings.end())
+        return {};
+    std::unique_ptr<Listing> listing = std::move(at->second);
+    m_listings.erase(at);
+    struct stat st {};
+    if (!listing->stampTells || ::stat(QFile::encodeName(folder).constData(), &st) != 0
+        || quint64(st.st_dev) != listing->device
+        || quint64(st.st_ino) != listing->inode || changeTime(st) != listing->changed)
+        return {};
+    return listing;
+}
+
+FolderTally countFiles(const QString &folder, bool recursive, const DisplayFilter &filter, const ScanBreak &pause,
+                       FolderListings *keep)
+{
+    FolderTally tally;
+    tally.recursive = recursive;
+    SeenFolders seen;
+    std::vector<QString> pending{folder};
+    while (!pending.empty() && !tally.stopped) {
+        const QString current = std::move(pending.back());
+        pending.pop_back();
+        std::unique_ptr<Listing> listing = readFolder(current);
+        if (!listing || !firstVisit(seen, *listing))
+            continue;
+        for (const Listing::Entry &entry : listing->entries) {
+            if (entry.name.startsWith(QLatin1Char('.')))
+                continue;
+            ++tally.entries;
+            if (entry.text && entry.kind == Kind::Folder) {
+                if (recursive)
+                    pending.push_back(childPath(current, entry.name));
+            } else if (entry.text && filter.matches(entry.name)) {
+                ++tally.files;
+            }
+            tally.stopped = !pause(tally.files);
+            if (tally.stopped)
+                break;
+        }
+        if (keep)
+            keep->keep(current, std::move(listing));
+    }
+    return tally;
+}
+
+ListedFiles::ListedFiles(Match match)
+    : m_match(match)
+{
+}
+
+void ListedFiles::addEntries(const QList<FileEntry> &entries)
+{
+    m_keys.reserve(m_keys.size() + entries.size());
+    for (const FileEntry &entry : entries)
+        add(entry.path(), entry.name);
+}
+
+void ListedFiles::add(const QString &path, const QString &name)
+{
+    m_keys.insert(m_match == Match::Name ? name : path);
+}
+
+bool ListedFiles::takeIfNew(const QString &path, const QString &name)
+{
+    if (m_match == Match::Name)
+        return !m_keys.contains(name);
+    const qsizetype before = m_keys.size();
+    m_keys.insert(path);
+    return m_keys.size() != before;
+}
+
+CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter &filter, ListedFiles &listed,
+                            const ScanBreak &pause, FolderListings *kept)
+{
+    CollectedFiles collected;
+    SeenFolders seen;
+    std::vector<OrderedName> files;
+    std::vector<OrderedName> folders;
+    for (const QString &start : startFolders) {
+        std::deque<QString> pending{start};
+        while (!pending.empty()) {
+            const QString head = std::move(pending.front());
+            pending.pop_front();
+            std::unique_ptr<Listing> listing = kept ? kept->takeUnchanged(head) : nullptr;
+            if (!listing)
+                listing = readFolder(head);
+            if (!listing || !firstVisit(seen, *listing))
+                continue;
+            files.clear();
+            folders.clear();
+            for (const Listing::Entry &entry : listing->entries) {
+                const bool isFile = entry.kind == Kind::File;
+                if (!entry.text) {
+                    if (!isFile || filter.matches(entry.name))
+                        collected.notText.append(childPath(head, entry.name));
+                } else if (!isFile) {
+                    folders.push_back(ordered(entry.name));
+                } else if (filter.matches(entry.name)) {
+                    files.push_back(ordered(entry.name));
+                    ++collected.found;
+                }
+                collected.stopped = !pause(collected.found);
+                if (collected.stopped)
+                    return collected;
+            }
+            sortByName(files);
+            const QString prefix = common::ZubQualifyPath(head);
+            for (const OrderedName &file : files) {
+                const QString path = prefix + file.name;
+                if (listed.takeIfNew(path, file.name))
+                    collected.paths.append(path);
+            }
+            sortByName(folders);
+            for (const OrderedName &folder : folders)
+                pending.push_back(prefix + folder.name);
+        }
+    }
+    return collected;
+}
+
+} // namespace tarvello::filelist

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "filelist/DisplayFilter.h"
+#include "filelist/FileList.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <unordered_map>
+
+// The folder scans of the add operations: the count that message 52 and 59
+// announce, and the breadth-first collection of a hierarchy's files. They run
+// on the window's thread and hand it control between entries.
+namespace tarvello::filelist {
+
+// True when the name's bytes read as text and give the same bytes back. Linux
+// names are bytes: a name that is not valid UTF-8 shows with U+FFFD, and a
+// path built from that text would name another file, or none.
+bool isTextName(const QByteArray &nativeName);
+
+// Called after every entry of a scan with the number of matching files found
+// so far; false stops the scan. The caller paces its window events itself.
+using ScanBreak = std::function<bool(int found)>;
+
+// What countFiles found.
+struct FolderTally {
+    bool recursive = false;
+    // Files whose name passes the filter.
+    qint32 files = 0;
+    // Entries visited, folders included.
+    qint32 entries = 0;
+    // The scan was stopped; the counts hold what was seen until then.
+    bool stopped = false;
+};
+
+// The folders a count has read, kept for the collection that follows it: a
+// folder is taken from here only while it has not changed since (same folder,
+// same modification time, and that time old enough when the folder was read
+// to tell a later change), else it is read anew. Reading each folder once
+// halves the cost of a large add.
+class FolderListings
+{
+public:
+    struct Listing;
+
+    FolderListings();
+    ~FolderListings();
+    FolderListings(const FolderListings &) = delete;
+    FolderListings &operator=(const FolderListings &) = delete;
+
+    // Keeps what the folder held when it was read.
+    void keep(const QString &folder, std::unique_ptr<Listing> listing);
+    // What the folder held, when it has not changed since; null otherwise.
+    std::unique_ptr<Listing> takeUnchanged(const QString &folder);
+
+private:
+    std::unordered_map<QString, std::unique_ptr<Listing>> m_listings;
+};
+
+// Counts the files of the folder (full path) whose name passes the filter,
+// and those of its sub-folders when recursive. Names beginning with "." are
+// passed over, files and folders alike, as the program always did. A folder
+// that cannot be listed adds nothing; links to folders are not entered (a
+// link back up the tree would never end), nor are folders whose names are not
+// text, whose files could not be added. The folders read go to keep when given.
+FolderTally countFiles(const QString &folder, bool recursive, const DisplayFilter &filter, const ScanBreak &pause,
+                       FolderListings *keep = nullptr);
+
+// The entries an add operation leaves out because the list holds them.
+class ListedFiles
+{
+public:
+    enum class Match {
+        // The same name in any folder is listed.
+        Name,
+        // Only the same name in the same folder; files taken by the add count
+        // from then on too, since a path seen twice is the same file.
+        Path,
+    };
+
+    explicit ListedFiles(Match match);
+
+    // Notes the entries of the list.
+    void addEntries(const QList<FileEntry> &entries);
+    // Notes one entry of the list.
+    void add(const QString &path, const QString &name);
+
+    // False when the file (full path and name) is listed; otherwise true, and
+    // with Match::Path the file is noted as taken.
+    bool takeIfNew(const QString &path, const QString &name);
+
+private:
+    Match m_match;
+    QSet<QString> m_keys;
+};
+
+// What collectFiles gathered.
+struct CollectedFiles {
+    // Full paths of the files to add, in order.
+    QStringList paths;
+    // Matching files seen, those already listed included.
+    int found = 0;
+    // Paths, as shown, of the files and folders left out because their
+    // names are not text.
+    QStringList notText;
+    // The scan was stopped: what it gathered is not to be added.
+    bool stopped = false;
+};
+
+// Collects the files under each start folder in turn whose name passes the
+// filter and that listed does not hold, breadth first: a folder's own files
+// before those of its sub-folders, each folder's files and sub-folders in the
+// file view's name order. Hidden files and folders are taken; a folder that
+// cannot be listed is passed over with what it holds; links to folders are
+// not entered, and no folder is listed twice. Unchanged folders are taken
+// from kept, when given, instead of being read again.
+CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter &filter, ListedFiles &listed,
+                            const ScanBreak &pause, FolderListings *kept = nullptr);
+
+} // namespace tarvello::filelist

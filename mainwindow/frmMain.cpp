@@ -1,0 +1,540 @@
+#include "mainwindow/frmMain.h"
+
+#include "app/AppContext.h"
+#include "browser/FileView.h"
+#include "browser/FolderTree.h"
+#include "common/Zub.h"
+#include "common/ui/Twips.h"
+#include "dialogs/HelpTopics.h"
+#include "lang/MsgBox.h"
+#include "rules/FolderScanCache.h"
+#include "rules/NameEngine.h"
+#include "rules/RuleTools.h"
+#include "lang/ui/Translate.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTableView>
+
+namespace tarvello::mainwindow {
+
+using common::ui::pixelsToTwips;
+using common::ui::twipsToPixels;
+using lang::ui::SetButtonImage;
+
+namespace {
+
+// Smallest window, in twips.
+constexpr double kMinWidthTwips = 15240;
+constexpr double kMinHeightTwips = 10600;
+
+} // namespace
+
+// One run of name computations (a recomputation, or an add of many files):
+// the rule record as it stood when the run began, the engine, the folder
+// listings of continuation mode, and the rows not yet handed to the list.
+struct frmMain::NameBatch {
+    settings::RuleOptions rule;
+    rules::NameEngine engine;
+    rules::FolderScanCache folders;
+    QList<filelist::FileEntry> pending;
+    // A run-time error is reported once per run, not once per file.
+    bool errorShown = false;
+};
+
+frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent)
+    : QMainWindow(parent)
+    , m_context(context)
+    , m_msgBox(msgBox)
+{
+    m_tree = new browser::FolderTree(context.language);
+    m_fileView = new browser::FileView(context.language);
+    m_fileView->setFolderTree(m_tree);
+    m_ui.setupUi(this, m_tree, m_fileView);
+    m_ui.lstrename->setModel(&m_files);
+    setMinimumSize(twipsToPixels(kMinWidthTwips, this), twipsToPixels(kMinHeightTwips, this));
+
+    connect(m_ui.lstAstuce, &QListWidget::currentRowChanged, this, &frmMain::showTipTopic);
+    connectRuleOptions();
+    connectFileList();
+    connectRuleEdit();
+    connectRenameCommands();
+    connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
+        if (onQuitButton)
+            onQuitButton();
+    });
+    connect(m_ui.cmdAide, &QPushButton::clicked, this, [this] {
+        if (onHelp)
+            onHelp(dialogs::HelpTopic::MainWindow);
+    });
+
+    Form_Load();
+}
+
+frmMain::~frmMain()
+{
+    // The controls go while the window's members that their events reach still exist.
+    delete m_escapeHook;
+    delete centralWidget();
+}
+
+QString frmMain::CurrentPath() const
+{
+    return m_tree->CurrentPath();
+}
+
+void frmMain::setCurrentPath(const QString &folder)
+{
+    m_tree->setCurrentPath(folder);
+}
+
+void frmMain::setPattern(const QString &pattern)
+{
+    m_fileView->setPattern(pattern);
+}
+
+void frmMain::Form_Load()
+{
+    const settings::Settings &s = m_context.settings;
+    settings::RuleOptions &rule = m_context.settings.rule;
+    // 1. The rule controls from the settings; the counter boxes show the stored counter.
+    rule.showStoredCounter();
+    m_ui.txtDebut->setText(rule.startText);
+    m_ui.txtPas->setText(rule.stepText);
+    m_ui.txtNbPasse->setText(QStringLiteral("0"));
+    m_ui.chkPreview->setChecked(s.General_VisualiserImage != 0);
+    m_ui.chkExtension->setChecked(rule.changeExtension != 0);
+    m_ui.txtExtension->setText(rule.newExtension);
+    m_ui.txtExtension->setEnabled(m_ui.chkExtension->isChecked());
+    m_ui.chkInterdit->setChecked(rule.replaceForbidden != 0);
+    m_ui.chkRefresh->setChecked(s.General_MettreAJour != 0);
+    colourRefreshBox();
+    m_ui.chkAutoIncrement->setChecked(rule.numberIdentical != 0);
+    m_ui.chkTrim->setChecked(rule.trimSpaces != 0);
+    m_ui.chkUpperFirstChar->setChecked(rule.upperFirstChar != 0);
+    m_ui.chkUpperCaseFirstWord->setChecked(rule.upperEachWord != 0);
+    if (QRadioButton *caseOption = m_ui.optCasse.value(rule.caseIndex))
+        caseOption->setChecked(true);
+    // 2-4. Button pictures, texts, counters and the tip topics.
+    setButtonImages();
+    translate();
+    m_ready = false;
+}
+
+void frmMain::setButtonImages()
+{
+    if (m_context.settings.General_AfficherImageBouton == 0)
+        return;
+    const lang::Language &language = m_context.language;
+    const std::pair<QPushButton *, const char *> images[] = {
+        {m_ui.cmdOption, "options"},      {m_ui.cmdAbout, "about"},          {m_ui.cmdAide, "manuel"},
+        {m_ui.cmdQuitter, "quitter"},     {m_ui.cmdAdd, "ajouter"},          {m_ui.cmdAddAll, "tout_ajouter"},
+        {m_ui.cmdDel, "retirer"},         {m_ui.cmdClear, "tout_retirer"},   {m_ui.cmdStopAction, "non"},
+        {m_ui.cmdRefresh, "actualiser"},  {m_ui.cmdRefreshFolder, "actualiser"}, {m_ui.cmdForum, "forum"},
+    };
+    for (const auto &[button, role] : images)
+        SetButtonImage(button, language, QLatin1String(role));
+}
+
+void frmMain::translate()
+{
+    lang::Language &language = m_context.language;
+    m_tree->retranslate();
+    m_fileView->retranslate();
+    translateRenameCommands();
+    lang::ui::TranslateForm(this, language);
+    m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QStringLiteral("0"))));
+    showEntryCount();
+    const int tip = m_ui.lstAstuce->currentRow();
+    m_ui.lstAstuce->clear();
+    for (int i = 0; i < m_ui.fAstuce.size(); ++i)
+        m_ui.lstAstuce->addItem(lang::ui::widgetText(language.extra(QStringLiteral("TipTopic%1").arg(i))));
+    m_ui.lstAstuce->setCurrentRow(tip);
+    m_files.setHeaders(language.GetMessage(14), language.GetMessage(15));
+    // Parts that screen readers show without a caption of their own take one
+    // from the texts around them: the rule box's text, the two stacks.
+    m_ui.cboRenommer->lineEdit()->setAccessibleName(m_ui.cboRenommer->accessibleName());
+    m_ui.fileViews->setAccessibleName(language.extra(QStringLiteral("BrowserViewName")));
+    m_ui.tipFrames->setAccessibleName(m_ui.Label15->text());
+    refreshTitle();
+    showExifToolUsed();
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_ready)
+        Form_Activate();
+}
+
+void frmMain::Form_Activate()
+{
+    const int half = m_ui.lstrename->viewport()->width() / 2 - twipsToPixels(30, this);
+    m_ui.lstrename->setColumnWidth(0, std::max(half, 40));
+    m_ready = true;
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    // An add still running ends after its current file.
+    m_stopRequest = true;
+    if (!m_closing && onQuitRequested) {
+        m_closing = true;
+        onQuitRequested();
+    }
+    event->accept();
+}
+
+void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
+{
+    if (on)
+        unsetCursor();
+    else
+        setCursor(Qt::WaitCursor);
+    m_busy = !on;
+    // Switching a control off takes its focus away; it comes back with the idle state.
+    if (!on && !m_focusBeforeBusy)
+        m_focusBeforeBusy = QApplication::focusWidget();
+    QList<QWidget *> switched = {
+        m_ui.cmdAdd, m_ui.cmdAddAll, m_ui.cmdStopAction, m_ui.cmdDel, m_ui.cmdClear, m_ui.cmdRefresh,
+        m_ui.cmdUp, m_ui.cmdDown, m_ui.chkRefresh, m_ui.txtFilter, m_fileView, m_tree, m_ui.chkPreview,
+        m_ui.Frame1, m_ui.Frame2, m_ui.Frame3, m_ui.Frame5, m_ui.Label5, m_ui.Label6, m_ui.Label7, m_ui.Label9,
+        m_ui.Label10, m_ui.Label15, m_ui.lblNbPasse, m_ui.cboRenommer, m_ui.cmdPrendrePlus,
+        // The forget button follows its two neighbours: it changes the memorised rules as they do.
+        m_ui.cmdPrendreMoins, m_ui.cmdPrendreSupprimer, m_ui.txtDebut, m_ui.txtPas, m_ui.chkExtension,
+        m_ui.chkInterdit, m_ui.chkAutoIncrement, m_ui.chkTrim, m_ui.chkUpperFirstChar, m_ui.chkUpperCaseFirstWord,
+        m_ui.txtNbPasse, m_ui.lstAstuce, m_ui.cmdEffacerExif, m_ui.txtRechercher, m_ui.txtRemplacer, m_ui.cmdRepStr,
+        m_ui.txtRemplacerPos, m_ui.cmdRepPos, m_ui.cmdRenommer, m_ui.cmdRenommerStop, m_ui.cmdOption,
+        m_ui.cmdAbout, m_ui.cmdQuitter};
+    for (const auto *group : {&m_ui.optCasse, &m_ui.optRepStr, &m_ui.optRepPos, &m_ui.optRepPosDebutFin})
+        switched.append(QList<QWidget *>(group->begin(), group->end()));
+    for (const auto *group : {&m_ui.lblRepStr, &m_ui.lblRepPos, &m_ui.lblRepPosDebutFin, &m_ui.Label8})
+        switched.append(QList<QWidget *>(group->begin(), group->end()));
+    switched.append(QList<QWidget *>(m_ui.txtRepPos.begin(), m_ui.txtRepPos.end()));
+    switched.append(QList<QWidget *>(m_ui.fAstuce.begin(), m_ui.fAstuce.end()));
+    for (QWidget *w : std::as_const(switched))
+        w->setEnabled(on);
+    m_ui.txtExtension->setEnabled(on && m_ui.chkExtension->isChecked());
+    m_ui.cmdDefaire->setEnabled(on && undoAvailable());
+    m_ui.cmdStopAction->setVisible(showStop);
+    if (showStop)
+        m_ui.cmdStopAction->setEnabled(true);
+    m_ui.cmdRenommer->setVisible(!renaming);
+    m_ui.cmdRenommerStop->setVisible(renaming);
+    if (renaming)
+        m_ui.cmdRenommerStop->setEnabled(true);
+    if (on) {
+        // The replacement forms keep only their chosen fields on.
+        showRepForms();
+        const QPointer<QWidget> focus = std::exchange(m_focusBeforeBusy, nullptr);
+        if (focus && focus->isEnabled() && focus->isVisible() && !focus->hasFocus())
+            focus->setFocus();
+    }
+}
+
+void frmMain::beginNames()
+{
+    if (m_batch)
+        return;
+    m_batch.reset(new NameBatch{m_context.settings.rule,
+                                rules::NameEngine(rules::NameSettings::fromSettings(m_context.settings), m_clock,
+                                                  m_fileFacts, m_exif, m_context.language),
+                                {},
+                                {},
+                                false});
+}
+
+void frmMain::flushNames()
+{
+    if (!m_batch || m_batch->pending.isEmpty())
+        return;
+    m_files.appendAll(m_batch->pending);
+    m_batch->pending.clear();
+}
+
+void frmMain::endNames()
+{
+    if (!m_batch)
+        return;
+    flushNames();
+    // In normal counter mode the start and step read from the boxes are the
+    // values last used, kept for the next save.
+    m_context.settings.rule.counterStart = m_batch->rule.counterStart;
+    m_context.settings.rule.counterStep = m_batch->rule.counterStep;
+    m_batch.reset();
+    if (m_files.count() > 0) {
+        m_ui.lstrename->clearSelection();
+        m_ui.lstrename->scrollTo(m_files.index(m_files.count() - 1, 0));
+    }
+}
+
+bool frmMain::affiche_nom(const QString &path)
+{
+    const bool ownBatch = !m_batch;
+    if (ownBatch)
+        beginNames();
+    NameBatch &batch = *m_batch;
+    const int position = m_files.count() + int(batch.pending.size()) + 1;
+    const rules::NameResult result =
+        batch.engine.computeName(path, position, batch.rule, m_identical, batch.folders);
+    batch.pending.append(filelist::FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), result.name});
+    bool stop = false;
+    lang::Language &language = m_context.language;
+    if (result.kind == rules::NameResult::Kind::PositionError) {
+        stop = true;
+        flushNames();
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(result.message), lang::MsgStyle::Exclamation,
+                             language.GetMessage(2));
+    } else if (result.kind == rules::NameResult::Kind::RuntimeError && !batch.errorShown) {
+        batch.errorShown = true;
+        flushNames();
+        m_msgBox.systemMessage(rules::afficheNomErrorText(*result.error));
+    }
+    if (ownBatch)
+        endNames();
+    return stop;
+}
+
+void frmMain::update_names()
+{
+    if (m_updating)
+        return;
+    // No recomputation inside an add: it follows the add.
+    if (m_adding) {
+        m_recomputeAfterAdd = true;
+        return;
+    }
+    m_identical.reset();
+    m_updating = true;
+    objetOnOff(false, false, false);
+    const int count = m_files.count();
+    if (count > 0 && m_ui.chkRefresh->isChecked()) {
+        if (count > 1) {
+            m_ui.ProgressBar1->setRange(0, count);
+            m_ui.ProgressBar1->setValue(0);
+            m_ui.ProgressBar1->show();
+        }
+        QStringList paths;
+        paths.reserve(count);
+        for (const filelist::FileEntry &entry : m_files.entries())
+            paths.append(entry.path());
+        m_files.clear();
+        beginNames();
+        for (int i = 0; i < paths.size(); ++i) {
+            // No window event runs during a recomputation, so the bar is only
+            // moved now and then for whoever repaints it.
+            if ((i & 1023) == 0)
+                m_ui.ProgressBar1->setValue(i);
+            if (affiche_nom(paths.at(i)))
+                break;
+        }
+        endNames();
+        m_ui.ProgressBar1->hide();
+    }
+    showEntryCount();
+    m_updating = false;
+    objetOnOff(true, false, false);
+}
+
+void frmMain::connectRuleOptions()
+{
+    settings::Settings &s = m_context.settings;
+    // Each option box keeps its value in the rule record and, once the window
+    // is ready, recomputes; while it loads or a memorised rule is applied the
+    // boxes only store.
+    const std::pair<QCheckBox *, qint32 *> boxes[] = {
+        {m_ui.chkTrim, &s.rule.trimSpaces},
+        {m_ui.chkUpperFirstChar, &s.rule.upperFirstChar},
+        {m_ui.chkUpperCaseFirstWord, &s.rule.upperEachWord},
+        {m_ui.chkAutoIncrement, &s.rule.numberIdentical},
+        {m_ui.chkInterdit, &s.rule.replaceForbidden},
+        {m_ui.chkExtension, &s.rule.changeExtension},
+    };
+    for (const auto &[box, field] : boxes) {
+        connect(box, &QCheckBox::toggled, this, [this, box = box, field = field](bool checked) {
+            *field = checked ? 1 : 0;
+            if (box == m_ui.chkExtension)
+                m_ui.txtExtension->setEnabled(checked && m_ui.chkExtension->isEnabled());
+            if (m_ready)
+                update_names();
+        });
+    }
+    connect(m_ui.txtExtension, &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_context.settings.rule.newExtension = text;
+        if (!m_ready || !m_ui.chkExtension->isChecked())
+            return;
+        const int caret = m_ui.txtExtension->cursorPosition();
+        const int selectionStart = m_ui.txtExtension->selectionStart();
+        const int selectionLength = m_ui.txtExtension->selectionLength();
+        update_names();
+        m_ui.txtExtension->setFocus();
+        if (selectionLength > 0)
+            m_ui.txtExtension->setSelection(selectionStart, selectionLength);
+        else
+            m_ui.txtExtension->setCursorPosition(caret);
+    });
+    connect(m_ui.optCasseGroup, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            m_context.settings.rule.caseIndex = id;
+    });
+    connect(m_ui.optCasseGroup, &QButtonGroup::idClicked, this, [this] {
+        if (m_ready)
+            update_names();
+    });
+    // The rule box and the counter boxes store what is typed in them; the
+    // names follow once the rule is checked or the box is left.
+    connect(m_ui.cboRenommer, &QComboBox::editTextChanged, this,
+            [this](const QString &text) { m_context.settings.rule.rule = text; });
+    const std::pair<QLineEdit *, QString *> counters[] = {{m_ui.txtDebut, &s.rule.startText},
+                                                          {m_ui.txtPas, &s.rule.stepText}};
+    for (const auto &[box, field] : counters)
+        connect(box, &QLineEdit::textChanged, this, [field = field](const QString &text) { *field = text; });
+    connect(m_ui.chkRefresh, &QCheckBox::toggled, this, [this](bool checked) {
+        m_context.settings.General_MettreAJour = checked ? 1 : 0;
+        colourRefreshBox();
+        if (!checked || m_files.count() == 0)
+            return;
+        QList<int> selected;
+        for (const QModelIndex &index : m_ui.lstrename->selectionModel()->selectedRows())
+            selected.append(index.row());
+        update_names();
+        selectRows(selected);
+    });
+}
+
+void frmMain::selectRows(const QList<int> &rows)
+{
+    QItemSelection selection;
+    for (const int row : rows) {
+        if (row >= 0 && row < m_files.count())
+            selection.select(m_files.index(row, 0), m_files.index(row, 1));
+    }
+    m_ui.lstrename->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!rows.isEmpty())
+        m_ui.lstrename->scrollTo(m_files.index(rows.last(), 0));
+}
+
+void frmMain::showTipTopic(int index)
+{
+    if (index < 0 || index >= m_ui.fAstuce.size())
+        return;
+    m_ui.fAstuce[index]->setTitle(m_ui.lstAstuce->item(index)->text());
+    m_ui.tipFrames->setCurrentIndex(index);
+}
+
+void frmMain::colourRefreshBox()
+{
+    m_ui.chkRefresh->setStyleSheet(m_ui.chkRefresh->isChecked() ? QStringLiteral("color: #00C000;")
+                                                                 : QStringLiteral("color: #FF0000;"));
+}
+
+void frmMain::showEntryCount()
+{
+    m_ui.Label4->setText(lang::ui::widgetText(m_context.language.GetMessage(19, QString::number(m_files.count()))));
+}
+
+void frmMain::showComment(const QString &comment, const QString &filter)
+{
+    m_ui.lblComment->setText(rules::commentCaption(comment, filter));
+}
+
+void frmMain::refreshTitle()
+{
+    const settings::Settings &s = m_context.settings;
+    setWindowTitle(QStringLiteral("Tarvello v%1 - %2")
+                       .arg(m_context.version.text(),
+                            lang::ui::widgetText(m_context.language.GetMessage(
+                                77, QString::number(s.General_NombreFichierRenomme)))));
+}
+
+void frmMain::showExifToolUsed()
+{
+    lang::Language &language = m_context.language;
+    int message = 74;
+    switch (m_context.settings.Option_OutilExifChoisi) {
+    case 2: message = 78; break;
+    case 3: message = 75; break;
+    case 4: message = 76; break;
+    default: break;
+    }
+    m_ui.lblExitToolUsed->setText(language.GetMessage(80) + QLatin1Char(' ') + language.GetMessage(message));
+}
+
+void frmMain::pushSettings()
+{
+    const settings::Settings &s = m_context.settings;
+    // Geometry is kept in twips; a window never smaller than its minimum.
+    setGeometry(twipsToPixels(s.General_PositionFenetreLeft, this), twipsToPixels(s.General_PositionFenetreTop, this),
+                std::max(twipsToPixels(s.General_FenetreLargeur, this), minimumWidth()),
+                std::max(twipsToPixels(s.General_FenetreHauteur, this), minimumHeight()));
+    // The record follows the rule box, which filling the list changes.
+    const QString rule = s.rule.rule;
+    m_ui.cboRenommer->clear();
+    for (const settings::RuleOptions &memorised : s.memorisedRules) {
+        if (!memorised.rule.isEmpty())
+            m_ui.cboRenommer->addItem(memorised.rule);
+    }
+    m_ui.cboRenommer->setCurrentText(rule);
+    showComment(s.rule.comment, s.rule.extensionFilter);
+    m_ui.txtFilter->setText(s.General_FiltreAffichage);
+    setPattern(s.General_FiltreAffichage);
+    setCurrentPath(s.Option_DossierSpecifique);
+    for (int i = 0; i < m_ui.lstAstuce->count(); ++i) {
+        if (m_ui.lstAstuce->item(i)->text() == s.RegleRenommage_Astuce)
+            m_ui.lstAstuce->setCurrentRow(i);
+    }
+    if (s.RegleRenommage_optRepPos >= 0 && s.RegleRenommage_optRepPos < m_ui.optRepPos.size())
+        m_ui.optRepPos[s.RegleRenommage_optRepPos]->setChecked(true);
+    for (int i = 0; i < 4; ++i)
+        m_ui.txtRepPos[i]->setText(s.RegleRenommage_txtRepPos[i]);
+    if (s.RegleRenommage_optRepPosDebutFin >= 0 && s.RegleRenommage_optRepPosDebutFin < m_ui.optRepPosDebutFin.size())
+        m_ui.optRepPosDebutFin[s.RegleRenommage_optRepPosDebutFin]->setChecked(true);
+    m_ui.txtRemplacerPos->setText(s.RegleRenommage_txtRemplacerPos);
+    if (s.RegleRenommage_optRepStr >= 0 && s.RegleRenommage_optRepStr < m_ui.optRepStr.size())
+        m_ui.optRepStr[s.RegleRenommage_optRepStr]->setChecked(true);
+    m_ui.txtRechercher->setText(s.RegleRenommage_RechercherChaine);
+    m_ui.txtRemplacer->setText(s.RegleRenommage_RemplacerChaine);
+}
+
+void frmMain::pullSettings()
+{
+    settings::Settings &s = m_context.settings;
+    const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    s.General_PositionFenetreTop = float(pixelsToTwips(normal.top(), this));
+    s.General_PositionFenetreLeft = float(pixelsToTwips(normal.left(), this));
+    s.General_FenetreHauteur = float(pixelsToTwips(normal.height(), this));
+    s.General_FenetreLargeur = float(pixelsToTwips(normal.width(), this));
+    s.General_FiltreAffichage = m_ui.txtFilter->text();
+    s.General_VisualiserImage = m_ui.chkPreview->isChecked() ? 1 : 0;
+    const QListWidgetItem *tip = m_ui.lstAstuce->currentItem();
+    s.RegleRenommage_Astuce = tip ? tip->text() : QString();
+    auto checkedIndex = [](const QList<QRadioButton *> &buttons) -> qint16 {
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (buttons[i]->isChecked())
+                return qint16(i);
+        }
+        return -1;
+    };
+    s.RegleRenommage_optRepPos = checkedIndex(m_ui.optRepPos);
+    s.RegleRenommage_optRepPosDebutFin = checkedIndex(m_ui.optRepPosDebutFin);
+    s.RegleRenommage_optRepStr = checkedIndex(m_ui.optRepStr);
+    for (int i = 0; i < 4; ++i)
+        s.RegleRenommage_txtRepPos[i] = m_ui.txtRepPos[i]->text();
+    s.RegleRenommage_txtRemplacerPos = m_ui.txtRemplacerPos->text();
+    s.RegleRenommage_RechercherChaine = m_ui.txtRechercher->text();
+    s.RegleRenommage_RemplacerChaine = m_ui.txtRemplacer->text();
+}
+
+} // namespace tarvello::mainwindow

@@ -1,0 +1,302 @@
+#pragma once
+
+#include "exif/ExifInfo.h"
+#include "filelist/FileList.h"
+#include "mainwindow/MainWindowControls.h"
+#include "rules/Environment.h"
+#include "rules/IdenticalNameTable.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTime>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLineEdit;
+class QTimer;
+
+namespace tarvello::browser {
+class FileView;
+class FolderTree;
+}
+
+namespace tarvello::app {
+struct AppContext;
+}
+
+namespace tarvello::lang {
+class MsgBox;
+}
+
+namespace tarvello::rename {
+class FileOps;
+struct DamagedRecord;
+struct RenamePlan;
+struct RenameReport;
+struct RenameRun;
+struct UndoReport;
+}
+
+namespace tarvello::mainwindow {
+
+// The program's main window: the folder browser, the list of files with their
+// new names, the rule and its options, and the commands.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    MainWindowControls &controls() { return m_ui; }
+    filelist::FileListModel &fileList() { return m_files; }
+    browser::FolderTree &TreeView1() { return *m_tree; }
+    browser::FileView &ListView1() { return *m_fileView; }
+
+    // The folder the folder tree shows (full path, no trailing separator).
+    QString CurrentPath() const;
+    // Opens the folder tree on a folder.
+    void setCurrentPath(const QString &folder);
+    // The display filter of the file view (space-separated patterns).
+    void setPattern(const QString &pattern);
+
+    // Fills the controls from the settings: geometry, rule and options, the
+    // memorised rules, the replacement aids, the filter and start folder.
+    void pushSettings();
+    // Reads the window's state back into the settings before they are saved.
+    void pullSettings();
+
+    // Title: program name, version and the running total of renamed files.
+    void refreshTitle();
+    // The label that names the chosen Exif reader.
+    void showExifToolUsed();
+
+    // Translates the window and sets the texts that come from messages.
+    void translate();
+
+    // Switches the window between its states: idle (true, false, false),
+    // adding (false, true, false: only the stop button acts), recomputing
+    // (false, false, false) and renaming (false, false, true: only the rename
+    // stop button acts).
+    void objetOnOff(bool on, bool showStop, bool renaming);
+
+    // Appends a row for the file, computes its new name from the rule and
+    // options on the window and writes it into the row. The file's position in
+    // the list is its counter index, so files come in list order. True only
+    // after the $REPP position error (shown once): the caller stops adding.
+    bool affiche_nom(const QString &path);
+
+    // Recomputes every new name in list order, the identical-name table
+    // emptied first. Does nothing while a recomputation runs or when the
+    // automatic refresh box is off (the count label is still rewritten).
+    void update_names();
+
+    // Brackets a run of affiche_nom calls (an add of many files): they share
+    // one reading of the rule and of the folders, and their rows reach the
+    // list together at flushNames() and endNames(), not one by one.
+    void beginNames();
+    void flushNames();
+    void endNames();
+
+    // The table of new names seen since the last full recomputation.
+    rules::IdenticalNameTable &identicalNames() { return m_identical; }
+
+    // Selects exactly these rows of the file list (0-based), the last scrolled into view.
+    void selectRows(const QList<int> &rows);
+
+    // Called when the user leaves: the quit confirmation (quitButton) or any
+    // other way of closing the window; the owner saves and ends the program.
+    std::function<void()> onQuitRequested;
+    std::function<void()> onQuitButton;
+    // Opens the help at a topic (cmdAide asks for the main window's topic).
+    std::function<void(int topic)> onHelp;
+
+    // The file list's operations (frmMain_FileList.cpp).
+
+    // Adds every non-empty path of the list, in order, with no duplicate
+    // test, in the frame of every add (busy state, progress, stop request).
+    void addFromExplorer(const QStringList &paths);
+
+    // True while the window is busy (an add, a recomputation, a rename):
+    // input that would change the list is refused meanwhile.
+    bool isBusy() const { return m_busy; }
+
+    // Opens a web address in the user's browser (cmdForum); tests put their own.
+    std::function<bool(const QString &url)> openUrl;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // The file list's operations (frmMain_FileList.cpp).
+    class AddFrame;
+    void connectFileList();
+    void cmdAdd_Click();
+    void cmdAddAll_Click();
+    void mnuAddHieriachy_Click();
+    void cmdDnD_OLEDragDrop(const QList<QByteArray> &paths);
+    void cmdDel_Click();
+    void cmdClear_Click();
+    void cmdUp_Click();
+    void cmdDown_Click();
+    void moveSelected(bool up);
+    void dropEntry(int from, int to);
+    void cmdStopAction_Click();
+    void cmdEffacerExif_Click();
+    void txtFilter_Change();
+    void cmdRefresh_Click();
+    void Timer_Escape();
+    void Timer_ListView1_count();
+    void addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath);
+    void addPaths(const QStringList &paths, AddFrame &frame, const std::function<bool(const QString &)> &isNew);
+    QTimer *makeTimer(const char *name, int intervalMs, void (frmMain::*tick)());
+    bool askYesNo(const QString &text);
+    bool askToAddFolders(int message, int files, int folders);
+    void tellNotText(const QStringList &paths);
+    bool pauseAdd(int done);
+    QList<int> selectedEntryRows() const;
+    bool lstrenameViewportEvent(QEvent *event);
+    void endEntryDrag();
+    bool cmdDnDEvent(QEvent *event);
+    // Rule editing aids (frmMain_RuleEdit.cpp).
+    void connectRuleEdit();
+    void checkRule(bool focusBack);
+    void cboRenommer_Change();
+    bool cboRenommerEvent(QEvent *event);
+    void Timer_update();
+    void Timer_cboRenommer();
+    void fieldLostFocus(QObject *field);
+    void showNotANumber();
+    void txtDebut_LostFocus();
+    void txtPas_LostFocus();
+    template<typename Number>
+    void counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure);
+    void txtNbPasse_LostFocus();
+    void txtRepPos_LostFocus(int index);
+    void showRepForms();
+    void cmdRepPos_Click();
+    void cmdRepStr_Click();
+    bool tokenLabelEvent(int index, QEvent *event);
+    void Label8_Click(int index);
+    void Form_Load();
+    void Form_Activate();
+    void setButtonImages();
+    void connectRuleOptions();
+    void showTipTopic(int index);
+    void colourRefreshBox();
+    void showComment(const QString &comment, const QString &filter);
+    // Label4: the number of entries of the list (message 19).
+    void showEntryCount();
+
+    struct NameBatch;
+
+    app::AppContext &m_context;
+    lang::MsgBox &m_msgBox;
+    MainWindowControls m_ui;
+    filelist::FileListModel m_files;
+    browser::FolderTree *m_tree = nullptr;
+    browser::FileView *m_fileView = nullptr;
+    rules::SystemClock m_clock;
+    rules::DiskFileFacts m_fileFacts;
+    exif::NoExifSource m_exif;
+    rules::IdenticalNameTable m_identical;
+    std::unique_ptr<NameBatch> m_batch;
+    // update_names is running: a nested call returns at once.
+    bool m_updating = false;
+    // Set at the first activation: from then on, changes of the rule controls recompute.
+    bool m_ready = false;
+    // The window is closing on the program's own request; no second quit.
+    bool m_closing = false;
+    // The control that had the focus when the window became busy, given it back after.
+    QPointer<QWidget> m_focusBeforeBusy;
+
+    // The file list's operations.
+    // Asks the running add to stop after its current file.
+    bool m_stopRequest = false;
+    bool m_adding = false;
+    // Set by objetOnOff while the window is not idle.
+    bool m_busy = false;
+    // A recomputation asked for while an add ran, made at its end.
+    bool m_recomputeAfterAdd = false;
+    QTimer *m_escapeTimer = nullptr;
+    QObject *m_escapeHook = nullptr;
+    bool m_escapePressed = false;
+    QTimer *m_countTimer = nullptr;
+    bool m_filterChangeSuppressed = false;
+    // Drag of one entry inside the list: the entry dragged, the row under the
+    // pointer. Set by a press on an entry; a row number only while the list
+    // keeps its rows.
+    bool m_dragging = false;
+    int m_dragFrom = -1;
+    int m_dragTarget = -1;
+    QPoint m_dragPress;
+
+    // Rule editing aids.
+    QTimer *m_updateTimer = nullptr;
+    QTimer *m_caretTimer = nullptr;
+    // When the rule box was last changed; none while no change is pending.
+    std::optional<QTime> m_ruleEditStamp;
+    // The rule box lost the focus to an operation that switched it off.
+    bool m_ruleBoxTaken = false;
+    // The rule when the box got the focus, then as last validated.
+    QString m_lastRule;
+    // The rule box's caret as last sampled and followed by the keys; -1 none.
+    qint16 m_caret = -1;
+
+    // The rename operation, its stop and undo, and the recovery of a rename
+    // cut short (frmMain_Rename.cpp).
+public:
+    // The rename button: drops the entries the rule leaves alone, checks the
+    // counter's width, plans every path (making the folders new names ask
+    // for), lets the user review the conflicts, renames the others in two
+    // phases, resets the rule and counter as the options say and prepares
+    // the further passes. A rename cut short that waits is offered first.
+    void cmdRenommer_Click();
+    // Asks message 20; Yes stops the running rename or undo before its next
+    // file (the files already on their way still reach a name).
+    void cmdRenommerStop_Click();
+    // The undo command: asks, then gives the files of the last rename their
+    // old names back and tells which could not.
+    void cmdDefaire_Click();
+    // When a rename cut short waits: asks whether to recover it now and, on
+    // Yes, does and tells how it went; when its journal cannot be read, tells
+    // which files it names and offers to set it aside instead. False when
+    // none waits.
+    bool offerRecovery();
+    // True while a rename or an undo runs: the list must not change meanwhile.
+    bool renameRunning() const { return m_renaming; }
+
+private:
+    class RenameSession;
+
+    void connectRenameCommands();
+    void translateRenameCommands();
+    bool undoAvailable() const;
+    void renameTheList();
+    std::optional<QList<filelist::FileEntry>> entriesToRename();
+    bool reviewConflicts(const rename::RenamePlan &plan);
+    rename::RenameRun runRenameOf(const rename::RenamePlan &plan, rename::FileOps &fs);
+    void resetRuleAfterRename(int count);
+    void showRenameEnd();
+    void addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report);
+    void showRenameProblems(const rename::RenameRun &run);
+    bool confirmUndo();
+    // Tells which files a damaged record names and, on Yes, sets it aside.
+    void offerSetAside(const rename::DamagedRecord &record);
+    void dropUndoneEntries(const rename::UndoReport &undo);
+    void closeIfAskedDuringRename();
+
+    // A rename or an undo runs.
+    bool m_renaming = false;
+    // The rename stop flag, set by cmdRenommerStop.
+    bool m_renameStop = false;
+    // The window was closed while a rename ran: it closes once the rename ends.
+    bool m_closeAfterRename = false;
+    // The conflict review's answer: "" to go on, "ANNULER" to cancel.
+    QString m_answer;
+};
+
+} // namespace tarvello::mainwindow

@@ -1,0 +1,635 @@
+// The file list of the main window: the add operations in their common
+// frame, removal, clearing and moves, the drag of one entry, the display
+// filter and the counters, the stop request and its Escape watch.
+
+#include "mainwindow/frmMain.h"
+
+#include "app/AppContext.h"
+#include "browser/FileView.h"
+#include "browser/FolderTree.h"
+#include "common/Zub.h"
+#include "common/ui/ZubDesktop.h"
+#include "mainwindow/EventPacer.h"
+#include "filelist/FolderScan.h"
+#include "filelist/ListMoves.h"
+#include "mainwindow/EventHook.h"
+#include "lang/MsgBox.h"
+#include "lang/ui/Translate.h"
+#include "update/Site.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+
+#include <unistd.h>
+
+namespace tarvello::mainwindow {
+
+namespace {
+
+// Names that are not text are listed by name up to this many; the rest are counted.
+constexpr int kNotTextListed = 20;
+
+// The data of a drag of one entry inside the list: its row.
+const QString kEntryDragType = QStringLiteral("application/x-tarvello-entry");
+
+// The paths a drop carries, as the bytes the file system knows them by: a
+// name that is not UTF-8 arrives percent-encoded and would not survive as text.
+QList<QByteArray> droppedPaths(const QMimeData *data)
+{
+    QList<QByteArray> paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths.append(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+    }
+    return paths;
+}
+
+} // namespace
+
+// The frame every add runs in: the window busy with only its stop button,
+// the stop request cleared, Escape watched, one run of name computations.
+// However the add ends, the count is shown and the window is idle again.
+class frmMain::AddFrame
+{
+public:
+    explicit AddFrame(frmMain &window)
+        : w(window)
+    {
+        w.m_adding = true;
+        w.objetOnOff(false, true, false);
+        w.m_stopRequest = false;
+        w.m_escapePressed = false;
+        w.m_escapeHook = new EventHook(qApp, [&window](QObject *, QEvent *event) {
+            if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+                window.m_escapePressed = true;
+            return false;
+        }, &w);
+        w.m_escapeTimer->start();
+        w.beginNames();
+    }
+
+    ~AddFrame()
+    {
+        w.endNames();
+        w.showEntryCount();
+        w.m_ui.ProgressBar1->hide();
+        w.objetOnOff(true, false, false);
+        w.m_escapeTimer->stop();
+        delete w.m_escapeHook;
+        w.m_escapeHook = nullptr;
+        w.m_adding = false;
+        if (std::exchange(w.m_recomputeAfterAdd, false))
+            w.update_names();
+    }
+
+    // Shows the progress bar over the files planned.
+    void planned(int minimum, int count)
+    {
+        w.m_ui.ProgressBar1->setRange(minimum, std::max(minimum, count));
+        w.m_ui.ProgressBar1->setValue(minimum);
+        w.m_ui.ProgressBar1->show();
+    }
+
+private:
+    frmMain &w;
+};
+
+void frmMain::connectFileList()
+{
+    openUrl = common::ui::ZubOpenUrl;
+    m_escapeTimer = makeTimer("Timer_Escape", 100, &frmMain::Timer_Escape);
+    makeTimer("Timer_ListView1_count", 500, &frmMain::Timer_ListView1_count)->start();
+
+    connect(m_ui.cmdAdd, &QPushButton::clicked, this, &frmMain::cmdAdd_Click);
+    connect(m_ui.cmdAddAll, &QPushButton::clicked, this, &frmMain::cmdAddAll_Click);
+    // The right button (or the menu key) on the add-all button offers the hierarchy.
+    m_ui.cmdAddAll->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ui.cmdAddAll, &QWidget::customContextMenuRequested, this, [this] {
+        m_ui.mnuPopup->popup(m_ui.cmdAddAll->mapToGlobal(QPoint(0, m_ui.cmdAddAll->height())));
+    });
+    connect(m_ui.mnuAddHieriachy, &QAction::triggered, this, &frmMain::mnuAddHieriachy_Click);
+    connect(m_fileView, &browser::FileView::itemDoubleClicked, this, &frmMain::cmdAdd_Click);
+    connect(m_ui.ListView2, &QListWidget::itemDoubleClicked, this, &frmMain::cmdAdd_Click);
+    connect(m_fileView, &browser::FileView::addRequested, this, [this](const QStringList &names) {
+        if (m_busy)
+            return;
+        const QList<QByteArray> bytes = m_fileView->selectedNativeNames();
+        QStringList paths;
+        QStringList notText;
+        const QString folder = common::ZubQualifyPath(CurrentPath());
+        for (int i = 0; i < names.size(); ++i)
+            (filelist::isTextName(bytes.value(i)) ? paths : notText).append(folder + names.at(i));
+        addFromExplorer(paths);
+        tellNotText(notText);
+    });
+    connect(m_ui.cmdDel, &QPushButton::clicked, this, &frmMain::cmdDel_Click);
+    connect(m_ui.lstrename, &QAbstractItemView::doubleClicked, this, &frmMain::cmdDel_Click);
+    connect(m_ui.cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(m_ui.cmdUp, &QPushButton::clicked, this, &frmMain::cmdUp_Click);
+    connect(m_ui.cmdDown, &QPushButton::clicked, this, &frmMain::cmdDown_Click);
+    connect(m_ui.cmdStopAction, &QPushButton::clicked, this, &frmMain::cmdStopAction_Click);
+    connect(m_ui.cmdEffacerExif, &QPushButton::clicked, this, &frmMain::cmdEffacerExif_Click);
+    connect(m_ui.cmdRefreshFolder, &QPushButton::clicked, m_tree, &browser::FolderTree::refresh);
+    connect(m_ui.cmdForum, &QPushButton::clicked, this,
+            [this] { openUrl(update::siteAddress() + QStringLiteral("/forum")); });
+    connect(m_ui.txtFilter, &QLineEdit::textChanged, this, [this] {
+        if (!m_filterChangeSuppressed)
+            txtFilter_Change();
+    });
+    connect(m_ui.cmdRefresh, &QPushButton::clicked, this, &frmMain::cmdRefresh_Click);
+
+    // Drops from the file manager on cmdDnD; one entry dragged inside the list.
+    new EventHook(m_ui.cmdDnD, [this](QObject *, QEvent *event) { return cmdDnDEvent(event); });
+    connect(m_ui.lstrename, &QAbstractItemView::pressed, this, [this] {
+        const QList<int> rows = selectedEntryRows();
+        m_dragging = !m_busy && rows.size() == 1 && (QApplication::mouseButtons() & Qt::LeftButton);
+        m_dragFrom = m_dragging ? rows.first() : -1;
+        m_dragPress = m_ui.lstrename->viewport()->mapFromGlobal(QCursor::pos());
+    });
+    new EventHook(m_ui.lstrename->viewport(), [this](QObject *, QEvent *event) {
+        return lstrenameViewportEvent(event);
+    });
+    // A rename, a clear or an add between the press and the move leaves the
+    // dragged row pointing at another entry or past the end.
+    connect(&m_files, &QAbstractItemModel::rowsInserted, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::rowsRemoved, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::rowsMoved, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::modelReset, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::layoutChanged, this, &frmMain::endEntryDrag);
+    connect(&m_files, &QAbstractItemModel::dataChanged, this, &frmMain::endEntryDrag);
+    QLabel *mark = m_ui.lblDradNDrop;
+    mark->setAutoFillBackground(true);
+    mark->setBackgroundRole(QPalette::Highlight);
+    mark->setForegroundRole(QPalette::HighlightedText);
+    mark->setIndent(4);
+}
+
+// A timer of the window, named as the program names it.
+QTimer *frmMain::makeTimer(const char *name, int intervalMs, void (frmMain::*tick)())
+{
+    auto *timer = new QTimer(this);
+    timer->setObjectName(QLatin1String(name));
+    timer->setInterval(intervalMs);
+    connect(timer, &QTimer::timeout, this, tick);
+    return timer;
+}
+
+QList<int> frmMain::selectedEntryRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : m_ui.lstrename->selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool frmMain::pauseAdd(int done)
+{
+    if (done >= 0) {
+        QProgressBar *bar = m_ui.ProgressBar1;
+        // Files found beyond the count announced grow the bar.
+        if (done > bar->maximum())
+            bar->setMaximum(done);
+        bar->setValue(done);
+    }
+    flushNames();
+    QCoreApplication::processEvents();
+    return !m_stopRequest;
+}
+
+void frmMain::addPaths(const QStringList &paths, AddFrame &frame, const std::function<bool(const QString &)> &isNew)
+{
+    frame.planned(0, int(paths.size()));
+    EventPacer pacer;
+    for (int i = 0; i < paths.size(); ++i) {
+        if (pacer.due() && !pauseAdd(i + 1))
+            return;
+        if (isNew(paths.at(i)) && affiche_nom(paths.at(i)))
+            return;
+    }
+}
+
+void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath)
+{
+    if (m_busy)
+        return;
+    QStringList notText;
+    {
+        AddFrame frame(*this);
+        const QString folder = common::ZubQualifyPath(CurrentPath());
+        QStringList paths;
+        paths.reserve(names.size());
+        for (int i = 0; i < names.size(); ++i)
+            (filelist::isTextName(bytes.value(i)) ? paths : notText).append(folder + names.at(i));
+        filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
+        listed.addEntries(m_files.entries());
+        if (!paths.isEmpty())
+            addPaths(paths, frame, [&listed](const QString &path) {
+                return listed.takeIfNew(path, common::ZubGetFileName(path));
+            });
+    }
+    tellNotText(notText);
+}
+
+void frmMain::cmdAdd_Click()
+{
+    if (m_busy)
+        return;
+    if (m_ui.fileViews->currentWidget() != m_ui.ListView2) {
+        addFileViewNames(m_fileView->selectedNames(), m_fileView->selectedNativeNames(), false);
+        return;
+    }
+    // The thumbnails are the file view's files: their bytes are the file view's.
+    QHash<QString, QByteArray> bytesOf;
+    const QStringList shown = m_fileView->itemNames();
+    const QList<QByteArray> shownBytes = m_fileView->itemNativeNames();
+    for (int i = 0; i < shown.size(); ++i)
+        bytesOf.insert(shown.at(i), shownBytes.at(i));
+    QList<int> rows;
+    for (const QListWidgetItem *item : m_ui.ListView2->selectedItems())
+        rows.append(m_ui.ListView2->row(item));
+    std::sort(rows.begin(), rows.end());
+    QStringList names;
+    QList<QByteArray> bytes;
+    for (const int row : std::as_const(rows)) {
+        const QString name = m_ui.ListView2->item(row)->text();
+        names.append(name);
+        bytes.append(bytesOf.value(name, QFile::encodeName(name)));
+    }
+    addFileViewNames(names, bytes, false);
+}
+
+void frmMain::cmdAddAll_Click()
+{
+    addFileViewNames(m_fileView->itemNames(), m_fileView->itemNativeNames(), true);
+}
+
+void frmMain::mnuAddHieriachy_Click()
+{
+    if (m_busy)
+        return;
+    QStringList notText;
+    {
+        AddFrame frame(*this);
+        const QString start = CurrentPath();
+        const filelist::DisplayFilter filter(m_fileView->pattern());
+        EventPacer pacer;
+        filelist::FolderListings listings;
+        const filelist::FolderTally tally =
+            filelist::countFiles(start, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
+        if (tally.stopped || !askToAddFolders(52, tally.files, -1) || tally.files <= 0)
+            return;
+        frame.planned(0, tally.files);
+        filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
+        listed.addEntries(m_files.entries());
+        const filelist::CollectedFiles collected = filelist::collectFiles(
+            {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
+        notText = collected.notText;
+        if (!collected.stopped)
+            addPaths(collected.paths, frame, [](const QString &) { return true; });
+    }
+    tellNotText(notText);
+}
+
+void frmMain::cmdDnD_OLEDragDrop(const QList<QByteArray> &paths)
+{
+    if (m_busy)
+        return;
+    QStringList notText;
+    {
+        AddFrame frame(*this);
+        frame.planned(0, int(paths.size()));
+        const filelist::DisplayFilter filter(m_fileView->pattern());
+        filelist::ListedFiles listed(filelist::ListedFiles::Match::Path);
+        listed.addEntries(m_files.entries());
+        QStringList folders;
+        qint64 total = 0;
+        filelist::FolderListings listings;
+        EventPacer pacer;
+        // Files go in at once, folders are counted for the question after.
+        for (int i = 0; i < paths.size(); ++i) {
+            if (pacer.due() && !pauseAdd(i + 1))
+                break;
+            const QByteArray &bytes = paths.at(i);
+            const QString path = QDir::cleanPath(QFile::decodeName(bytes));
+            if (!filelist::isTextName(bytes)) {
+                if (::access(bytes.constData(), F_OK) == 0)
+                    notText.append(path);
+                continue;
+            }
+            if (!common::ZubFileExists(path))
+                continue;
+            if (common::ZubIsDir(path)) {
+                const filelist::FolderTally tally =
+                    filelist::countFiles(path, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
+                if (tally.stopped)
+                    break;
+                total += tally.files;
+                folders.append(path);
+                continue;
+            }
+            if (listed.takeIfNew(path, common::ZubGetFileName(path)) && affiche_nom(path))
+                break;
+        }
+        if (!folders.isEmpty() && total >= 1 && askToAddFolders(59, int(total), int(folders.size()))) {
+            m_stopRequest = false;
+            objetOnOff(false, true, false);
+            frame.planned(0, int(total));
+            const filelist::CollectedFiles collected = filelist::collectFiles(
+                folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
+            notText += collected.notText;
+            if (!collected.stopped)
+                addPaths(collected.paths, frame, [](const QString &) { return true; });
+        }
+    }
+    tellNotText(notText);
+}
+
+void frmMain::addFromExplorer(const QStringList &paths)
+{
+    if (m_busy)
+        return;
+    AddFrame frame(*this);
+    frame.planned(1, int(paths.size()));
+    EventPacer pacer;
+    for (int i = 0; i < paths.size(); ++i) {
+        if (pacer.due() && !pauseAdd(i + 1))
+            return;
+        if (!paths.at(i).isEmpty() && affiche_nom(paths.at(i)))
+            return;
+    }
+}
+
+bool frmMain::askYesNo(const QString &text)
+{
+    return m_msgBox.KVvrMesgBox(lang::ui::widgetText(text), lang::MsgStyle::Question + lang::MsgStyle::YesNo,
+                                m_context.language.GetMessage(1))
+        == lang::MsgAnswer::Yes;
+}
+
+bool frmMain::askToAddFolders(int message, int files, int folders)
+{
+    lang::Language &language = m_context.language;
+    return askYesNo(message == 52 ? language.GetMessage(52, QString::number(files))
+                                  : language.GetMessage(59, QString::number(files), QString::number(folders)));
+}
+
+void frmMain::tellNotText(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    const lang::Language &language = m_context.language;
+    QStringList lines = paths.mid(0, kNotTextListed);
+    if (paths.size() > kNotTextListed)
+        lines.append(language.extra(QStringLiteral("AddNotTextMore"), QString::number(paths.size() - kNotTextListed)));
+    // A "%s" in a file name would be taken for the second parameter: it is given as itself.
+    const QString text = language.extra(QStringLiteral("AddNotText"), lines.join(QLatin1Char('\n')), QStringLiteral("%s"));
+    m_msgBox.KVvrMesgBox(lang::ui::widgetText(text),
+                         lang::MsgStyle::Exclamation, m_context.language.GetMessage(2));
+}
+
+void frmMain::cmdDel_Click()
+{
+    if (m_busy)
+        return;
+    m_files.removeEntries(selectedEntryRows());
+    update_names();
+}
+
+void frmMain::cmdClear_Click()
+{
+    if (m_busy)
+        return;
+    m_files.clear();
+    showEntryCount();
+    m_identical.reset();
+}
+
+void frmMain::cmdUp_Click()
+{
+    moveSelected(true);
+}
+
+void frmMain::cmdDown_Click()
+{
+    moveSelected(false);
+}
+
+void frmMain::moveSelected(bool up)
+{
+    const int count = m_files.count();
+    if (m_busy || count == 0)
+        return;
+    const filelist::ListMove move = up ? filelist::moveUp(count, selectedEntryRows()) : filelist::moveDown(count, selectedEntryRows());
+    for (const auto &[a, b] : move.swaps)
+        m_files.swapEntries(a, b);
+    if (!move.blocked)
+        update_names();
+    selectRows(move.selected);
+}
+
+void frmMain::dropEntry(int from, int to)
+{
+    if (from == to || from < 0 || to < 0 || from >= m_files.count() || to >= m_files.count())
+        return;
+    m_files.moveEntry(from, to);
+    update_names();
+    selectRows({to});
+}
+
+void frmMain::endEntryDrag()
+{
+    m_dragging = false;
+    m_dragFrom = -1;
+    m_dragTarget = -1;
+    m_ui.lblDradNDrop->hide();
+}
+
+bool frmMain::lstrenameViewportEvent(QEvent *event)
+{
+    QLabel *mark = m_ui.lblDradNDrop;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease:
+        // A press on an entry chooses it again (pressed comes after this); a
+        // press elsewhere, or the release of a press that never moved, drags
+        // nothing.
+        endEntryDrag();
+        return false;
+    case QEvent::MouseMove: {
+        const auto *move = static_cast<QMouseEvent *>(event);
+        if (!m_dragging || !(move->buttons() & Qt::LeftButton))
+            return false;
+        if (m_dragFrom < 0 || m_dragFrom >= m_files.count()) {
+            endEntryDrag();
+            return false;
+        }
+        // The press chose one entry: moving takes it along instead of
+        // widening the selection.
+        if ((move->position().toPoint() - m_dragPress).manhattanLength() < QApplication::startDragDistance())
+            return true;
+        auto *data = new QMimeData;
+        data->setData(kEntryDragType, QByteArray::number(m_dragFrom));
+        mark->setText(m_files.entry(m_dragFrom).name);
+        mark->resize(m_ui.lstrename->viewport()->width(), m_ui.lstrename->rowHeight(m_dragFrom));
+        auto *drag = new QDrag(m_ui.lstrename);
+        drag->setMimeData(data);
+        drag->setPixmap(mark->grab());
+        drag->exec(Qt::MoveAction);
+        mark->hide();
+        m_dragging = false;
+        return true;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (m_busy || !m_dragging || m_dragFrom < 0 || m_dragFrom >= m_files.count()
+            || !drag->mimeData()->hasFormat(kEntryDragType)) {
+            drag->ignore();
+            return true;
+        }
+        const int row = m_ui.lstrename->rowAt(drag->position().toPoint().y());
+        m_dragTarget = row != m_dragFrom ? row : -1;
+        if (m_dragTarget >= 0) {
+            // The dragged name shows where it would land.
+            mark->setText(m_files.entry(m_dragFrom).name);
+            mark->setGeometry(0, m_ui.lstrename->rowViewportPosition(m_dragTarget), m_ui.lstrename->viewport()->width(),
+                              m_ui.lstrename->rowHeight(m_dragTarget));
+            mark->show();
+        } else {
+            mark->hide();
+        }
+        drag->setDropAction(Qt::MoveAction);
+        drag->accept();
+        return true;
+    }
+    case QEvent::DragLeave:
+        mark->hide();
+        m_dragTarget = -1;
+        return true;
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        mark->hide();
+        if (m_dragging && m_dragTarget >= 0 && drop->mimeData()->hasFormat(kEntryDragType)) {
+            drop->setDropAction(Qt::MoveAction);
+            drop->accept();
+            dropEntry(m_dragFrom, m_dragTarget);
+        } else {
+            drop->ignore();
+        }
+        m_dragTarget = -1;
+        m_dragging = false;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool frmMain::cmdDnDEvent(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        // A drop while the window is busy would start a second list operation inside the first.
+        if (m_busy || droppedPaths(drag->mimeData()).isEmpty()) {
+            drag->ignore();
+            return true;
+        }
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QList<QByteArray> paths = droppedPaths(drop->mimeData());
+        if (m_busy || paths.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        // The file manager waits for the drop to end: the add runs after it.
+        QTimer::singleShot(0, this, [this, paths] { cmdDnD_OLEDragDrop(paths); });
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void frmMain::cmdStopAction_Click()
+{
+    if (!askYesNo(m_context.language.GetMessage(20)))
+        return;
+    m_stopRequest = true;
+    m_escapeTimer->stop();
+}
+
+void frmMain::Timer_Escape()
+{
+    // A key pressed in a message box answers that box, not this watch.
+    if (!std::exchange(m_escapePressed, false) || QApplication::activeModalWidget())
+        return;
+    cmdStopAction_Click();
+}
+
+void frmMain::Timer_ListView1_count()
+{
+    const int count = m_ui.fileViews->currentWidget() == m_ui.ListView2 ? m_ui.ListView2->count() : m_fileView->count();
+    m_ui.Label2->setText(lang::ui::widgetText(m_context.language.GetMessage(18, QString::number(count))));
+}
+
+void frmMain::cmdEffacerExif_Click()
+{
+    lang::Language &language = m_context.language;
+    if (!askYesNo(language.GetMessage(60)))
+        return;
+    m_context.exifCache.clear();
+    m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(61)), lang::MsgStyle::Information,
+                         language.GetMessage(1));
+}
+
+void frmMain::txtFilter_Change()
+{
+    const QString filter = m_ui.txtFilter->text();
+    m_context.settings.General_FiltreAffichage = filter;
+    setPattern(filter);
+    m_ui.Label2->setText(lang::ui::widgetText(m_context.language.GetMessage(18, QString::number(m_fileView->count()))));
+}
+
+void frmMain::cmdRefresh_Click()
+{
+    const QString filter = m_ui.txtFilter->text();
+    m_filterChangeSuppressed = true;
+    m_ui.txtFilter->clear();
+    m_filterChangeSuppressed = false;
+    m_ui.txtFilter->setText(filter);
+}
+
+} // namespace tarvello::mainwindow

@@ -1,0 +1,463 @@
+#include "mainwindow/frmMain.h"
+
+#include "app/AppContext.h"
+#include "browser/FileView.h"
+#include "common/Vb.h"
+#include "common/VbError.h"
+#include "common/Zub.h"
+#include "mainwindow/EventPacer.h"
+#include "rename/RenameOperation.h"
+#include "rename/RenameTexts.h"
+#include "rename/ui/frmCheckErreur.h"
+#include "lang/MsgBox.h"
+#include "lang/ui/Translate.h"
+#include "rules/RuleCheck.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSet>
+#include <QTableView>
+
+#include <limits>
+#include <utility>
+
+namespace tarvello::mainwindow {
+
+using lang::ui::widgetText;
+
+namespace {
+
+const QString kRenameProcedure = QStringLiteral("cmdRenommer_Click (Feuille frmMain)");
+// A message box holds this many of a damaged record's files; the rest are counted.
+constexpr int kListedFiles = 20;
+
+} // namespace
+
+// One rename or undo as the window runs it. While it lives, the window is in
+// its renaming state, the input that state does not switch off (drops on the
+// list, double-clicks and keys in it and in the thumbnails) is held back so
+// the list cannot change under the operation, and closing the window becomes
+// a stop request followed by the close. For a rename, each renamed entry
+// leaves the list, its thumbnail takes the new name and the running total
+// grows.
+class frmMain::RenameSession : public QObject, public rename::RenameObserver
+{
+public:
+    RenameSession(frmMain &window, bool listFollows)
+        : m_window(window)
+        , m_listFollows(listFollows)
+    {
+        m_window.m_renameStop = false;
+        m_window.m_renaming = true;
+        m_window.objetOnOff(false, false, true);
+        const MainWindowControls &ui = m_window.m_ui;
+        const QList<QObject *> watched = {&m_window, ui.lstrename, ui.lstrename->viewport(), ui.cmdDnD,
+                                          ui.ListView2, ui.ListView2->viewport()};
+        for (QObject *object : watched)
+            object->installEventFilter(this);
+    }
+
+    // Leaves the renaming state, also when the operation ended in an error.
+    ~RenameSession() override
+    {
+        flush();
+        m_window.m_ui.ProgressBar1->hide();
+        m_window.m_renaming = false;
+        m_window.objetOnOff(true, false, false);
+    }
+
+    RenameSession(const RenameSession &) = delete;
+    RenameSession &operator=(const RenameSession &) = delete;
+
+    void progress(int step, int total) override
+    {
+        // The window shows its renaming state before the first move; then the
+        // stop button answers at once, and 200,000 moves do not pay for
+        // 200,000 event rounds.
+        if (m_eventsRun && !m_pacer.due())
+            return;
+        m_eventsRun = true;
+        QProgressBar *bar = m_window.m_ui.ProgressBar1;
+        if (bar->maximum() != total || !bar->isVisible()) {
+            bar->setRange(1, total);
+            bar->show();
+        }
+        bar->setValue(step);
+        flush();
+        QCoreApplication::processEvents();
+    }
+
+    bool stopRequested() override { return m_window.m_renameStop; }
+
+    void renamed(const rename::PlannedRename &entry) override
+    {
+        if (!m_listFollows)
+            return;
+        // Positions come in descending order: the rows of those still to do keep their places.
+        m_doneRows.append({entry.position - 1, rename::displayPath(entry.oldPath)});
+        renameThumbnail(rename::nativeNameOf(entry.oldPath), rename::nativeNameOf(entry.newPath));
+        qint32 &total = m_window.m_context.settings.General_NombreFichierRenomme;
+        if (total < std::numeric_limits<qint32>::max())
+            ++total;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::Close:
+            if (watched != &m_window)
+                return false;
+            m_window.m_renameStop = true;
+            m_window.m_closeAfterRename = true;
+            event->ignore();
+            return true;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            event->ignore();
+            return true;
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+            return watched != &m_window;
+        default:
+            return false;
+        }
+    }
+
+private:
+    // Takes the rows renamed since the last call off the list, in runs. A row
+    // that no longer holds its file (the list changed meanwhile, which the
+    // renaming state is there to prevent) stays rather than take another.
+    void flush()
+    {
+        if (m_doneRows.isEmpty())
+            return;
+        const filelist::FileListModel &list = m_window.m_files;
+        QList<int> rows;
+        rows.reserve(m_doneRows.size());
+        for (const auto &[row, path] : std::as_const(m_doneRows)) {
+            if (row < list.count() && list.entry(row).path() == path)
+                rows.append(row);
+        }
+        m_window.m_files.removeEntries(rows);
+        m_doneRows.clear();
+    }
+
+    // The first thumbnail named like the old file takes the new name.
+    void renameThumbnail(const QByteArray &oldName, const QByteArray &newName)
+    {
+        QListWidget *thumbnails = m_window.m_ui.ListView2;
+        if (thumbnails->count() == 0)
+            return;
+        if (!m_thumbnails) {
+            m_thumbnails.emplace();
+            for (int row = thumbnails->count() - 1; row >= 0; --row)
+                m_thumbnails->insert(thumbnails->item(row)->text(), thumbnails->item(row));
+        }
+        const QString from = QFile::decodeName(oldName);
+        QListWidgetItem *item = m_thumbnails->value(from);
+        if (!item)
+            return;
+        const QString to = QFile::decodeName(newName);
+        m_thumbnails->remove(from);
+        item->setText(to);
+        QListWidgetItem *named = m_thumbnails->value(to);
+        if (!named || thumbnails->row(named) > thumbnails->row(item))
+            m_thumbnails->insert(to, item);
+    }
+
+    frmMain &m_window;
+    bool m_listFollows;
+    EventPacer m_pacer{25};
+    bool m_eventsRun = false;
+    QList<std::pair<int, QString>> m_doneRows;
+    std::optional<QHash<QString, QListWidgetItem *>> m_thumbnails;
+};
+
+void frmMain::connectRenameCommands()
+{
+    connect(m_ui.cmdRenommer, &QPushButton::clicked, this, &frmMain::cmdRenommer_Click);
+    connect(m_ui.cmdRenommerStop, &QPushButton::clicked, this, &frmMain::cmdRenommerStop_Click);
+    connect(m_ui.cmdDefaire, &QPushButton::clicked, this, &frmMain::cmdDefaire_Click);
+    m_ui.cmdDefaire->setEnabled(undoAvailable());
+}
+
+void frmMain::translateRenameCommands()
+{
+    const lang::Language &language = m_context.language;
+    m_ui.cmdDefaire->setText(widgetText(language.extra(QStringLiteral("UndoCommandCaption"))));
+    m_ui.cmdDefaire->setToolTip(widgetText(language.extra(QStringLiteral("UndoCommandToolTip"))));
+}
+
+bool frmMain::undoAvailable() const
+{
+    const QString &folder = m_context.settingsFolder;
+    return !folder.isEmpty() && QFileInfo::exists(rename::UndoRecord(folder).path());
+}
+
+void frmMain::cmdRenommer_Click()
+{
+    if (m_renaming || offerRecovery())
+        return;
+    try {
+        renameTheList();
+    } catch (const common::VbError &error) {
+        m_ui.ProgressBar1->hide();
+        objetOnOff(true, false, false);
+        m_msgBox.ReportError(error, kRenameProcedure);
+    }
+    closeIfAskedDuringRename();
+}
+
+void frmMain::renameTheList()
+{
+    const std::optional<QList<filelist::FileEntry>> entries = entriesToRename();
+    if (!entries)
+        return;
+    rename::FileOps fs;
+    const rename::RenamePlan plan = rename::planRename(*entries, fs);
+    if (!reviewConflicts(plan))
+        return;
+    const rename::RenameRun run = runRenameOf(plan, fs);
+    // A journal that could not be begun: nothing was renamed, nothing resets.
+    if (run.journalError == 0) {
+        resetRuleAfterRename(int(plan.entries.size()));
+        showRenameEnd();
+        addFurtherPasses(plan, run.report);
+        refreshTitle();
+    }
+    showRenameProblems(run);
+}
+
+std::optional<QList<filelist::FileEntry>> frmMain::entriesToRename()
+{
+    lang::Language &language = m_context.language;
+    const rename::Precheck check = rename::precheckRename(m_files.entries(),
+                                          {language.GetMessage(91), language.GetMessage(97), m_ui.cboRenommer->currentText(),
+                                           m_ui.txtDebut->text(), m_ui.txtPas->text()});
+    if (!check.dropped.isEmpty()) {
+        m_files.removeEntries(check.dropped);
+        showEntryCount();
+    }
+    // A tab or a line break can come with a paste into the one-line box.
+    const bool namesToMake = check.outcome == rename::PrecheckOutcome::Ready || check.outcome == rename::PrecheckOutcome::CounterTooSmall;
+    if (namesToMake && rules::holdsControlCharacter(m_ui.cboRenommer->currentText())) {
+        m_msgBox.KVvrMesgBox(widgetText(language.extra(QStringLiteral("RuleControlCharacter"))), lang::MsgStyle::Information,
+                             language.GetMessage(2));
+        return std::nullopt;
+    }
+    switch (check.outcome) {
+    case rename::PrecheckOutcome::EmptyRule:
+        m_msgBox.KVvrMesgBox(widgetText(language.GetMessage(37)), lang::MsgStyle::Information, language.GetMessage(2));
+        return std::nullopt;
+    case rename::PrecheckOutcome::NothingToDo:
+        return std::nullopt;
+    case rename::PrecheckOutcome::CounterTooSmall:
+        if (m_msgBox.KVvrMesgBox(widgetText(rename::counterCapacityQuestion(language, check.capacity)),
+                                 lang::MsgStyle::YesNo + lang::MsgStyle::Information, language.GetMessage(1))
+            != lang::MsgAnswer::Yes)
+            return std::nullopt;
+        break;
+    case rename::PrecheckOutcome::Ready:
+        break;
+    }
+    return check.entries;
+}
+
+bool frmMain::reviewConflicts(const rename::RenamePlan &plan)
+{
+    m_answer.clear();
+    if (plan.conflictCount() > 0) {
+        rename::ui::frmCheckErreur review(m_context, this);
+        review.showConflicts(plan);
+        review.exec();
+        m_answer = review.answer();
+    }
+    return m_answer.isEmpty();
+}
+
+rename::RenameRun frmMain::runRenameOf(const rename::RenamePlan &plan, rename::FileOps &fs)
+{
+    RenameSession session(*this, true);
+    return rename::runRename(plan, m_context.settingsFolder, session, fs);
+}
+
+void frmMain::resetRuleAfterRename(int count)
+{
+    settings::Settings &s = m_context.settings;
+    // "#" in the start box is continuation mode, whatever start was stored last.
+    const qint32 start = s.rule.continuationMode() ? settings::kContinuationStart : s.rule.counterStart;
+    const rename::RuleAfterRename after = rename::ruleAfterRename(s, start, s.rule.counterStep, count);
+    // The boxes change one after the other: none of them may recompute the names.
+    const bool ready = std::exchange(m_ready, false);
+    if (after.clearRule)
+        m_ui.cboRenommer->setCurrentText(QString());
+    if (after.startText) {
+        m_ui.txtDebut->setText(*after.startText);
+        s.rule.counterStart = common::vbCLng(m_ui.txtDebut->text());
+    }
+    if (after.stepText) {
+        m_ui.txtPas->setText(*after.stepText);
+        s.rule.counterStep = common::vbCInt(m_ui.txtPas->text());
+    }
+    m_ready = ready;
+}
+
+void frmMain::showRenameEnd()
+{
+    showEntryCount();
+    m_fileView->refresh();
+}
+
+void frmMain::addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report)
+{
+    const QString passesText = m_ui.txtNbPasse->text();
+    if (!common::vbIsNumeric(passesText))
+        return;
+    const qint16 passes = common::vbCInt(passesText);
+    if (passes < 1)
+        return;
+    m_ui.txtNbPasse->setText(QString::number(passes - 1));
+    // Only files that now have their new names come back: a new path held
+    // back by a conflict may be another file, which was never listed.
+    QSet<QString> listedNames;
+    for (const filelist::FileEntry &entry : m_files.entries())
+        listedNames.insert(entry.name);
+    beginNames();
+    for (qsizetype i = 0; i < plan.entries.size(); ++i) {
+        if (report.outcomes.value(i, rename::Outcome::NotReached) != rename::Outcome::Renamed)
+            continue;
+        const QString path = rename::displayPath(plan.entries[i].newPath);
+        const QString name = common::ZubGetFileName(path);
+        if (listedNames.contains(name))
+            continue;
+        listedNames.insert(name);
+        if (affiche_nom(path))
+            break;
+    }
+    endNames();
+    showEntryCount();
+}
+
+void frmMain::showRenameProblems(const rename::RenameRun &run)
+{
+    const QString text = rename::renameRunText(m_context.language, run, m_context.settingsFolder);
+    if (!text.isEmpty())
+        m_msgBox.KVvrMesgBox(widgetText(text), lang::MsgStyle::Exclamation, m_context.language.GetMessage(2));
+}
+
+void frmMain::cmdRenommerStop_Click()
+{
+    lang::Language &language = m_context.language;
+    if (askYesNo(language.GetMessage(20)))
+        m_renameStop = true;
+}
+
+bool frmMain::offerRecovery()
+{
+    const QString &folder = m_context.settingsFolder;
+    if (folder.isEmpty() || !rename::interruptedRenameWaiting(folder))
+        return false;
+    rename::FileOps fs;
+    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Journal, folder, fs)) {
+        offerSetAside(*damaged);
+        return true;
+    }
+    lang::Language &language = m_context.language;
+    if (!askYesNo(rename::recoveryQuestion(language)))
+        return true;
+    objetOnOff(false, false, false);
+    const rename::RecoveryReport report = rename::recoverInterruptedRename(folder, fs);
+    objetOnOff(true, false, false);
+    m_fileView->refresh();
+    m_msgBox.KVvrMesgBox(widgetText(rename::recoveryText(language, report, folder)),
+                         report.complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+    return true;
+}
+
+void frmMain::cmdDefaire_Click()
+{
+    if (m_renaming || offerRecovery() || !confirmUndo())
+        return;
+    const QString &folder = m_context.settingsFolder;
+    rename::FileOps fs;
+    rename::UndoReport undo;
+    {
+        RenameSession session(*this, false);
+        undo = rename::undoLastRename(folder, session, fs);
+    }
+    dropUndoneEntries(undo);
+    showRenameEnd();
+    const bool complete = undo.recordError == 0 && undo.journalError == 0 && undo.movedSince.isEmpty()
+        && undo.report.renamed == int(undo.plan.entries.size());
+    lang::Language &language = m_context.language;
+    m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, undo, folder)),
+                         complete ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+    closeIfAskedDuringRename();
+}
+
+bool frmMain::confirmUndo()
+{
+    rename::FileOps fs;
+    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Undo, m_context.settingsFolder, fs)) {
+        offerSetAside(*damaged);
+        return false;
+    }
+    const auto pairs = rename::UndoRecord(m_context.settingsFolder).load();
+    // Nothing to ask about: the undo itself says what is wrong.
+    if (!pairs || pairs->isEmpty())
+        return true;
+    lang::Language &language = m_context.language;
+    return askYesNo(language.extra(QStringLiteral("UndoQuestion"), QString::number(pairs->size())));
+}
+
+void frmMain::offerSetAside(const rename::DamagedRecord &record)
+{
+    lang::Language &language = m_context.language;
+    const QString question =
+        rename::damagedRecordText(language, record, kListedFiles) + QStringLiteral("\r\n\r\n") + rename::setAsideQuestion(language, record.kind);
+    if (m_msgBox.KVvrMesgBox(widgetText(question), lang::MsgStyle::YesNo + lang::MsgStyle::Exclamation, language.GetMessage(1))
+        != lang::MsgAnswer::Yes)
+        return;
+    const rename::SetAsideResult result = rename::setAsideRecord(record.kind, m_context.settingsFolder);
+    const bool done = result.error == 0 && !result.sound;
+    m_msgBox.KVvrMesgBox(widgetText(rename::setAsideText(language, result)),
+                         done ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+    m_ui.cmdDefaire->setEnabled(undoAvailable());
+}
+
+void frmMain::dropUndoneEntries(const rename::UndoReport &undo)
+{
+    // The entries of files the undo moved away would name nothing now.
+    QSet<QString> left;
+    for (qsizetype i = 0; i < undo.report.outcomes.size(); ++i) {
+        if (undo.report.outcomes[i] == rename::Outcome::Renamed)
+            left.insert(rename::displayPath(undo.plan.entries[i].oldPath));
+    }
+    if (left.isEmpty())
+        return;
+    QList<int> rows;
+    for (int row = 0; row < m_files.count(); ++row) {
+        if (left.contains(m_files.entry(row).path()))
+            rows.append(row);
+    }
+    m_files.removeEntries(rows);
+}
+
+void frmMain::closeIfAskedDuringRename()
+{
+    if (std::exchange(m_closeAfterRename, false))
+        close();
+}
+
+} // namespace tarvello::mainwindow

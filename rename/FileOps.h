@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHashFunctions>
+#include <QSet>
+
+#include <functional>
+#include <optional>
+
+namespace tarvello::rename {
+
+// Which file a directory entry names: its device, inode and birth time (in
+// nanoseconds, 0 where the file system keeps none). A rename inside one file
+// system keeps it, so it tells whether a file is still the one the program
+// moved; the birth time tells a new file apart from a deleted one whose inode
+// number it was given again.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 birth = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+
+inline size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept
+{
+    return qHashMulti(seed, identity.device, identity.inode, identity.birth);
+}
+
+// What a copy to another file system could not give the new file of the
+// original's: the system may refuse a change of owner (to anyone but root),
+// and some file systems (FAT, some network shares) keep no owner, no
+// permissions or coarser dates.
+struct AttributesLost {
+    bool owner = false; // the owner and the group
+    bool mode = false;
+    bool times = false;
+    bool any() const { return owner || mode || times; }
+};
+
+// The file-system operations of a rename, on native (byte) paths so that any
+// name the system allows survives. Each returns 0 or the errno of its failure.
+// The program uses this class as it is; tests derive from it to make one
+// operation fail at a chosen moment.
+class FileOps
+{
+public:
+    // The error of a copy whose check found other bytes than the original's.
+    static constexpr int kCopyMismatch = -1;
+
+    virtual ~FileOps();
+
+    // True when the path names anything, a dangling link included.
+    virtual bool exists(const QByteArray &path);
+
+    // Identity of the entry itself (a link is not followed); nullopt when absent.
+    virtual std::optional<FileIdentity> identity(const QByteArray &path);
+
+    // Creates the folder with every missing parent.
+    virtual int makeFolders(const QByteArray &path);
+
+    // Renames without ever replacing the target (EEXIST when it exists). Where
+    // the file system refuses renameat2's no-replace flag, a link to the new
+    // name followed by the removal of the old one gives the same guarantee.
+    virtual int renameNoReplace(const QByteArray &from, const QByteArray &to);
+
+    // Copies a regular file (or a symbolic link, as a link) to a target that
+    // must not exist, writes it to disk, checks the copy byte for byte and
+    // gives it the source's owner, group, mode and times as far as the system
+    // lets it (what it could not give is told in lost). The source stays; on
+    // failure the partial target, created here exclusively, is removed.
+    virtual int copyNoReplace(const QByteArray &from, const QByteArray &to, AttributesLost *lost = nullptr);
+
+    // Removes one directory entry that is not a folder.
+    virtual int removeFile(const QByteArray &path);
+
+    // True when both are regular files holding the same bytes, or both
+    // symbolic links to the same target.
+    virtual bool sameContent(const QByteArray &a, const QByteArray &b);
+
+    // The names in a folder read in one pass, when that costs less than the
+    // given number of lookups one by one; nullopt when it would not, when the
+    // folder cannot be read, or when it ignores case (it would then answer a
+    // lookup for a name it holds in another case, which a listing cannot).
+    virtual std::optional<QSet<QByteArray>> folderNames(const QByteArray &folder, qsizetype lookups);
+
+    // Writes a folder's entries to disk, so a name made in it survives a power cut.
+    virtual int syncFolder(const QByteArray &folder);
+
+    // The folder's absolute path with every link in it followed; "" when it
+    // cannot be resolved.
+    virtual QByteArray resolvedFolder(const QByteArray &folder);
+
+    // Moves a file without replacing the target: a rename, or across file
+    // systems a copy followed by the removal of the source (beforeCopy runs
+    // first, so the journal can say a copy is under way). When the source
+    // cannot be removed the copy is taken back, leaving the file in one place.
+    // lost tells what a copy could not keep.
+    int move(const QByteArray &from, const QByteArray &to, const std::function<void()> &beforeCopy = {},
+             AttributesLost *lost = nullptr);
+
+    // The link + unlink form of the no-replace rename.
+    static int linkNoReplace(const QByteArray &from, const QByteArray &to);
+};
+
+// Writes a whole file through a temporary file in the same folder, flushed
+// to disk, then puts it in place and flushes the folder. Without mayReplace an
+// existing file stays and EEXIST is returned. 0 or errno.
+int writeFileDurably(const QByteArray &path, const QByteArray &content, bool mayReplace);
+
+// Folder part of a native path ("/" for a file at the root, "" without any "/").
+QByteArray nativeFolderOf(const QByteArray &path);
+
+// Last component of a native path.
+QByteArray nativeNameOf(const QByteArray &path);
+
+} // namespace tarvello::rename

@@ -1,0 +1,419 @@
+#include "rename/RecordFormat.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <array>
+#include <charconv>
+#include <cerrno>
+
+namespace tarvello::rename {
+
+namespace {
+
+const QByteArray kNoFolder = "-";
+
+bool keptAsIs(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_'
+        || c == '~' || c == '/';
+}
+
+void appendEncoded(QByteArray &out, QByteArrayView bytes)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    qsizetype plain = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (keptAsIs(c))
+            continue;
+        out.append(bytes.sliced(plain, i - plain));
+        const char escape[3] = {'%', kHex[uchar(c) >> 4], kHex[uchar(c) & 15]};
+        out.append(escape, 3);
+        plain = i + 1;
+    }
+    out.append(bytes.sliced(plain));
+}
+
+QByteArray encodeBytes(QByteArrayView bytes)
+{
+    QByteArray encoded;
+    appendEncoded(encoded, bytes);
+    return encoded;
+}
+
+// Only the form this program writes is read back, so a damaged field is
+// noticed rather than decoded into some other name.
+std::optional<QByteArray> decodeBytes(const QByteArray &field)
+{
+    const QByteArray bytes = QByteArray::fromPercentEncoding(field);
+    if (bytes.isEmpty() || encodeBytes(bytes) != field)
+        return std::nullopt;
+    return bytes;
+}
+
+// The root folder is the empty text before its "/".
+std::optional<QByteArray> decodeFolder(const QByteArray &field)
+{
+    return field == "/" ? std::make_optional(QByteArray()) : decodeBytes(field);
+}
+
+// CRC-32 as zlib and PNG compute it; crc is the value of the bytes before.
+quint32 crc32(QByteArrayView bytes, quint32 crc = 0)
+{
+    static constexpr auto kTable = [] {
+        std::array<quint32, 256> table{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[n] = c;
+        }
+        return table;
+    }();
+    crc = ~crc;
+    for (const char byte : bytes)
+        crc = kTable[(crc ^ uchar(byte)) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+constexpr qsizetype kCheckSize = 8;
+
+QByteArray checkText(quint32 crc)
+{
+    return QByteArray::number(crc, 16).rightJustified(kCheckSize, '0');
+}
+
+bool isUpper(char c)
+{
+    return c >= 'A' && c <= 'Z';
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Whether text is the beginning (or the whole) of a mark: an upper-case word,
+// then a space and a number.
+bool beginsMark(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return true;
+    if (!isUpper(text[0]))
+        return false;
+    qsizetype i = 1;
+    while (i < text.size() && (isUpper(text[i]) || isDigit(text[i])))
+        ++i;
+    if (i == text.size())
+        return true;
+    if (text[i] != ' ')
+        return false;
+    const QByteArrayView number = text.sliced(i + 1);
+    if (number.size() > 1 && number[0] == '0')
+        return false;
+    for (const char c : number) {
+        if (!isDigit(c))
+            return false;
+    }
+    return true;
+}
+
+bool isMark(QByteArrayView text)
+{
+    return !text.isEmpty() && !text.endsWith(' ') && beginsMark(text);
+}
+
+// A mark line cut short by a crash: the beginning of a mark, or a whole mark
+// and the beginning of its check.
+bool isTornMarkLine(QByteArrayView line, quint32 seal)
+{
+    if (beginsMark(line))
+        return true;
+    for (qsizetype space = line.indexOf(' '); space >= 0; space = line.indexOf(' ', space + 1)) {
+        const QByteArrayView mark = line.first(space);
+        const QByteArrayView check = line.sliced(space + 1);
+        if (isMark(mark) && check.size() <= kCheckSize && checkText(crc32(mark, seal)).startsWith(check))
+            return true;
+    }
+    return false;
+}
+
+// The marks after a closing line, checked; nullopt when one was changed.
+std::optional<QList<QByteArray>> readMarks(QByteArrayView text, quint32 seal)
+{
+    QList<QByteArray> marks;
+    while (!text.isEmpty()) {
+        const qsizetype end = text.indexOf('\n');
+        if (end < 0)
+            return isTornMarkLine(text, seal) ? std::make_optional(marks) : std::nullopt;
+        const QByteArrayView line = text.first(end);
+        text = text.sliced(end + 1);
+        const qsizetype space = line.lastIndexOf(' ');
+        if (space < 0)
+            return std::nullopt;
+        const QByteArrayView mark = line.first(space);
+        const QByteArrayView check = line.sliced(space + 1);
+        if (!isMark(mark) || check != checkText(crc32(mark, seal)))
+            return std::nullopt;
+        marks.append(mark.toByteArray());
+    }
+    return marks;
+}
+
+} // namespace
+
+bool isCleanAbsolutePath(QByteArrayView path)
+{
+    if (!path.startsWith('/') || path.endsWith('/'))
+        return false;
+    for (qsizetype start = 1; start <= path.size();) {
+        qsizetype end = path.indexOf('/', start);
+        if (end < 0)
+            end = path.size();
+        const QByteArrayView part = path.sliced(start, end - start);
+        if (part.isEmpty() || part == "." || part == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool addUnique(QSet<QByteArrayView> &paths, const QByteArray &path)
+{
+    const qsizetype before = paths.size();
+    paths.insert(path);
+    return paths.size() != before;
+}
+
+std::optional<int> parseCount(const QByteArray &field)
+{
+    bool ok = false;
+    const int number = field.toInt(&ok);
+    if (!ok || number < 0 || QByteArray::number(number) != field)
+        return std::nullopt;
+    return number;
+}
+
+bool parseIdentityFields(const QList<QByteArray> &fields, qsizetype at, std::optional<FileIdentity> &identity)
+{
+    if (at + 3 > fields.size())
+        return false;
+    if (fields[at] == "-" && fields[at + 1] == "-" && fields[at + 2] == "-") {
+        identity.reset();
+        return true;
+    }
+    bool deviceOk = false;
+    bool inodeOk = false;
+    bool birthOk = false;
+    identity = FileIdentity{fields[at].toULongLong(&deviceOk), fields[at + 1].toULongLong(&inodeOk),
+                            fields[at + 2].toLongLong(&birthOk)};
+    return deviceOk && inodeOk && birthOk;
+}
+
+RecordWriter::RecordWriter(QByteArray header)
+    : m_header(std::move(header))
+{
+}
+
+void RecordWriter::beginRow(char tag)
+{
+    if (!m_rows.isEmpty())
+        m_rows.append('\n');
+    m_rows.append(tag);
+    ++m_count;
+}
+
+void RecordWriter::addNumber(qint64 number)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    m_rows.append(' ');
+    m_rows.append(digits, end - digits);
+}
+
+void RecordWriter::addIdentity(const std::optional<FileIdentity> &identity)
+{
+    if (!identity) {
+        m_rows.append(" - - -");
+        return;
+    }
+    for (const quint64 number : {identity->device, identity->inode}) {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+        m_rows.append(' ');
+        m_rows.append(digits, end - digits);
+    }
+    addNumber(identity->birth);
+}
+
+void RecordWriter::addPath(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0) {
+        m_rows.append(' ');
+        m_rows.append(kNoFolder);
+        addName(path);
+        return;
+    }
+    const QByteArrayView folder(path.constData(), slash);
+    // Rows come folder after folder: the last folder is tried first.
+    if (m_lastFolder < 0 || folder != QByteArrayView(m_lastFolderPath)) {
+        m_lastFolderPath = folder.toByteArray();
+        auto known = m_folders.constFind(m_lastFolderPath);
+        if (known == m_folders.constEnd()) {
+            known = m_folders.insert(m_lastFolderPath, int(m_folders.size()));
+            // The root folder is the empty text before its "/".
+            m_folderRows.append("F " + QByteArray::number(*known) + ' ');
+            if (folder.isEmpty())
+                m_folderRows.append('/');
+            else
+                appendEncoded(m_folderRows, folder);
+            m_folderRows.append('\n');
+            ++m_count;
+        }
+        m_lastFolder = *known;
+    }
+    addNumber(m_lastFolder);
+    addName(QByteArray::fromRawData(path.constData() + slash + 1, path.size() - slash - 1));
+}
+
+void RecordWriter::addName(const QByteArray &name)
+{
+    m_rows.append(' ');
+    appendEncoded(m_rows, name);
+}
+
+QByteArray RecordWriter::text(quint32 *seal) const
+{
+    QByteArray text;
+    text.reserve(m_header.size() + m_folderRows.size() + m_rows.size() + 48);
+    text.append(m_header).append('\n').append(m_folderRows).append(m_rows);
+    if (!m_rows.isEmpty())
+        text.append('\n');
+    text.append("END " + QByteArray::number(m_count) + ' ');
+    const quint32 crc = crc32(text);
+    if (seal)
+        *seal = crc;
+    return text.append(checkText(crc)).append('\n');
+}
+
+QByteArray markLine(quint32 seal, const QByteArray &mark)
+{
+    return mark + ' ' + checkText(crc32(mark, seal)) + '\n';
+}
+
+std::optional<RecordFile> RecordFile::read(const QString &path, const QByteArray &header, Marks marks, int *error)
+{
+    auto fail = [error](int code) -> std::optional<RecordFile> {
+        if (error)
+            *error = code;
+        return std::nullopt;
+    };
+    QFile file(path);
+    if (!file.exists())
+        return fail(ENOENT);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(EACCES);
+    const QByteArray data = file.readAll();
+    if (!data.startsWith(header + '\n'))
+        return fail(EBADMSG);
+    // No row begins with "END ": the first such line closes the record.
+    const qsizetype bodyEnd = data.indexOf("\nEND ", header.size());
+    const qsizetype closingEnd = bodyEnd < 0 ? -1 : data.indexOf('\n', bodyEnd + 1);
+    if (closingEnd < 0 || closingEnd - kCheckSize <= bodyEnd)
+        return fail(EBADMSG);
+    const qsizetype checkAt = closingEnd - kCheckSize;
+    const quint32 seal = crc32(QByteArrayView(data).first(checkAt));
+    if (QByteArrayView(data).sliced(checkAt, kCheckSize) != checkText(seal))
+        return fail(EBADMSG);
+
+    RecordFile record;
+    record.m_seal = seal;
+    const qsizetype bodyStart = header.size() + 1;
+    const QList<QByteArray> lines =
+        bodyEnd > header.size() ? data.sliced(bodyStart, bodyEnd - bodyStart).split('\n') : QList<QByteArray>();
+    if (data.sliced(bodyEnd + 1, checkAt - bodyEnd - 1) != "END " + QByteArray::number(lines.size()) + ' ')
+        return fail(EBADMSG);
+    for (const QByteArray &line : lines) {
+        QList<QByteArray> fields = line.split(' ');
+        if (fields[0] != "F") {
+            record.m_rows.append(std::move(fields));
+            continue;
+        }
+        // Folder rows come first, numbered in order.
+        const bool inOrder = record.m_rows.isEmpty() && fields.size() == 3
+            && fields[1] == QByteArray::number(record.m_folders.size());
+        const auto folder = inOrder ? decodeFolder(fields[2]) : std::nullopt;
+        if (!folder)
+            return fail(EBADMSG);
+        record.m_folders.insert(fields[1], *folder);
+    }
+    const QByteArrayView after = QByteArrayView(data).sliced(closingEnd + 1);
+    if (marks == Marks::Refused && !after.isEmpty())
+        return fail(EBADMSG);
+    auto checkedMarks = readMarks(after, seal);
+    if (!checkedMarks)
+        return fail(EBADMSG);
+    record.m_marks = std::move(*checkedMarks);
+    if (error)
+        *error = 0;
+    return record;
+}
+
+RecordFile RecordFile::salvage(const QString &path)
+{
+    RecordFile record;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return record;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (qsizetype i = 1; i < lines.size() && !lines[i].startsWith("END "); ++i) {
+        QList<QByteArray> fields = lines[i].split(' ');
+        if (fields[0] != "F") {
+            record.m_rows.append(std::move(fields));
+            continue;
+        }
+        const auto folder = fields.size() == 3 ? decodeFolder(fields[2]) : std::nullopt;
+        if (folder && !record.m_folders.contains(fields[1]))
+            record.m_folders.insert(fields[1], *folder);
+    }
+    return record;
+}
+
+std::optional<QByteArray> RecordFile::path(const QList<QByteArray> &fields, qsizetype at) const
+{
+    if (at + 2 > fields.size())
+        return std::nullopt;
+    return path(fields[at], fields[at + 1]);
+}
+
+std::optional<QByteArray> RecordFile::path(const QByteArray &folderField, const QByteArray &nameField) const
+{
+    const auto name = decodeBytes(nameField);
+    if (!name || name->contains('/'))
+        return std::nullopt;
+    if (folderField == kNoFolder)
+        return name;
+    const auto folder = m_folders.constFind(folderField);
+    if (folder == m_folders.constEnd())
+        return std::nullopt;
+    return *folder + '/' + *name;
+}
+
+int moveAside(const QString &path, QString &asidePath)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    FileOps fs;
+    int error = EEXIST;
+    for (int n = 1; error == EEXIST && n <= 99; ++n) {
+        asidePath = path + QStringLiteral(".damaged-") + stamp + (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
+        error = fs.renameNoReplace(native, QFile::encodeName(asidePath));
+    }
+    if (error != 0)
+        return error;
+    return fs.syncFolder(nativeFolderOf(native));
+}
+
+} // namespace tarvello::rename

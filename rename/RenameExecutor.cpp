@@ -1,0 +1,128 @@
+#include "rename/RenameExecutor.h"
+
+#include "rename/RenameJournal.h"
+
+#include <QHash>
+
+#include <algorithm>
+
+namespace tarvello::rename {
+
+namespace {
+
+// Between the phases: a file still at its old path keeps that path taken, so
+// a file that would move onto it goes back to its own old path instead,
+// which keeps that one taken in turn. Says, position by position, which go back.
+QList<bool> sendBack(const RenamePlan &plan, const QList<bool> &inTemporary)
+{
+    const qsizetype n = plan.entries.size();
+    QList<bool> back(n, false);
+    QList<qsizetype> staying;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (!inTemporary[i])
+            staying.append(i);
+    }
+    if (staying.isEmpty())
+        return back;
+    QMultiHash<QByteArray, qsizetype> byNewPath;
+    byNewPath.reserve(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        if (inTemporary[i])
+            byNewPath.insert(plan.entries[i].newPath, i);
+    }
+    while (!staying.isEmpty()) {
+        const QByteArray &taken = plan.entries[staying.takeLast()].oldPath;
+        for (auto it = byNewPath.constFind(taken); it != byNewPath.constEnd() && it.key() == taken; ++it) {
+            if (!back[*it]) {
+                back[*it] = true;
+                staying.append(*it);
+            }
+        }
+    }
+    return back;
+}
+
+} // namespace
+
+RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, FileOps &fs, RenameJournal *journal)
+{
+    const qsizetype n = plan.entries.size();
+    const int total = int(2 * n);
+    int step = 1;
+    RenameReport report;
+    report.outcomes.fill(Outcome::NotReached, n);
+    QList<bool> inTemporary(n, false);
+
+    for (qsizetype i = 0; i < n; ++i) {
+        const PlannedRename &entry = plan.entries[i];
+        observer.progress(step++, total);
+        if (entry.heldBack()) {
+            report.outcomes[i] = Outcome::HeldBack;
+            continue;
+        }
+        if (observer.stopRequested()) {
+            report.stopped = true;
+            for (qsizetype rest = i; rest < n; ++rest) {
+                if (plan.entries[rest].heldBack())
+                    report.outcomes[rest] = Outcome::HeldBack;
+            }
+            step = int(n + 1);
+            break;
+        }
+        if (const int error = fs.renameNoReplace(entry.oldPath, entry.tempPath)) {
+            report.outcomes[i] = Outcome::Failed;
+            report.failures.append(
+                {entry.position, FailureStage::ToTemporary, error, entry.oldPath, entry.newPath, {}, entry.tempPath});
+        } else {
+            inTemporary[i] = true;
+        }
+    }
+    if (journal)
+        journal->mark(JournalMark::FirstPhaseDone);
+
+    const QList<bool> back = sendBack(plan, inTemporary);
+    for (qsizetype i = n - 1; i >= 0; --i) {
+        const PlannedRename &entry = plan.entries[i];
+        observer.progress(step++, total);
+        if (!inTemporary[i])
+            continue;
+        RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}, entry.tempPath};
+        if (!back[i]) {
+            bool copied = false;
+            AttributesLost lost;
+            const int error = fs.move(entry.tempPath, entry.newPath, [&] {
+                copied = true;
+                if (journal)
+                    journal->mark(JournalMark::CopyStarted, entry.position);
+            }, &lost);
+            if (error == 0) {
+                report.outcomes[i] = Outcome::Renamed;
+                ++report.renamed;
+                if (copied)
+                    report.copied.append(entry.position);
+                if (copied && lost.any())
+                    report.attributesNotKept.append({entry.newPath, lost});
+                observer.renamed(entry);
+                continue;
+            }
+            failure.stage = FailureStage::ToNew;
+            failure.error = error;
+        }
+        if (fs.renameNoReplace(entry.tempPath, entry.oldPath) == 0) {
+            report.outcomes[i] = Outcome::Failed;
+        } else {
+            report.outcomes[i] = Outcome::LeftAtTemporary;
+            failure.leftAt = entry.tempPath;
+        }
+        report.failures.append(failure);
+    }
+    if (journal)
+        journal->mark(JournalMark::SecondPhaseDone);
+
+    // One report in position order (the second phase ran downwards).
+    std::stable_sort(report.failures.begin(), report.failures.end(),
+                     [](const RenameFailure &x, const RenameFailure &y) { return x.position < y.position; });
+    return report;
+}
+
+} // namespace tarvello::rename

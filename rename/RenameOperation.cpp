@@ -1,0 +1,236 @@
+#include "rename/RenameOperation.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <cerrno>
+
+namespace tarvello::rename {
+
+namespace {
+
+RenameRun runWithJournal(const RenamePlan &plan, JournalKind kind, RenameJournal &journal, RenameObserver &observer,
+                         FileOps &fs)
+{
+    RenameRun run;
+    run.journalError = journal.begin(plan, kind);
+    if (run.journalError != 0)
+        return run;
+    run.report = executeRename(plan, observer, fs, &journal);
+    return run;
+}
+
+// A file that could take neither name keeps the journal, so the next start
+// offers to bring it out again.
+void endJournal(RenameJournal &journal, const RenameReport &report)
+{
+    if (!report.outcomes.contains(Outcome::LeftAtTemporary))
+        journal.finish();
+}
+
+// The record for the files of a run that now have their new names: a file
+// copied to another file system is a new file, known by its new identity.
+QList<UndoPair> renamedPairs(const RenamePlan &plan, const RenameReport &report, FileOps &fs)
+{
+    const QSet<int> copied(report.copied.cbegin(), report.copied.cend());
+    QList<UndoPair> pairs;
+    pairs.reserve(report.renamed);
+    for (qsizetype i = 0; i < plan.entries.size(); ++i) {
+        const PlannedRename &entry = plan.entries[i];
+        // A name given again unchanged is nothing to take back.
+        if (report.outcomes[i] != Outcome::Renamed || entry.newPath == entry.oldPath)
+            continue;
+        pairs.append({entry.oldPath, entry.newPath,
+                      copied.contains(entry.position) ? fs.identity(entry.newPath) : entry.identity});
+    }
+    return pairs;
+}
+
+// The files of a recovered rename found at their new names become the
+// rename undo takes back.
+void recordTheRecoveredRename(const QString &settingsFolder, const RecoveryReport &report)
+{
+    QList<UndoPair> pairs;
+    for (const JournalEntry &entry : report.renamed) {
+        if (entry.newPath != entry.oldPath)
+            pairs.append({entry.oldPath, entry.newPath, entry.identity});
+    }
+    if (!pairs.isEmpty())
+        UndoRecord(settingsFolder).save(pairs);
+}
+
+// An undo is cut short with its record still naming every file it was to
+// take back (it is rewritten only once the files have moved): those that got
+// their old names back leave it, the others stay for the next undo.
+void keepWhatTheUndoDidNotTakeBack(const QString &settingsFolder, const RecoveryReport &report)
+{
+    const UndoRecord record(settingsFolder);
+    const auto pairs = record.load();
+    if (!pairs)
+        return;
+    QSet<std::pair<QByteArray, QByteArray>> takenBack;
+    for (const JournalEntry &entry : report.renamed)
+        takenBack.insert({entry.newPath, entry.oldPath});
+    QList<UndoPair> remaining;
+    for (const UndoPair &pair : *pairs) {
+        if (!takenBack.contains({pair.oldPath, pair.newPath}))
+            remaining.append(pair);
+    }
+    if (remaining.size() != pairs->size())
+        record.save(remaining);
+}
+
+} // namespace
+
+RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer, FileOps &fs)
+{
+    const RenameLock lock(settingsFolder);
+    if (lock.error() != 0)
+        return RenameRun{lock.error(), {}, 0};
+    RenameJournal journal(settingsFolder);
+    RenameRun run = runWithJournal(plan, JournalKind::Rename, journal, observer, fs);
+    if (run.journalError != 0)
+        return run;
+    // A rename that changed nothing leaves the last one to undo as it was.
+    if (const QList<UndoPair> pairs = renamedPairs(plan, run.report, fs); !pairs.isEmpty())
+        run.undoError = UndoRecord(settingsFolder).save(pairs);
+    endJournal(journal, run.report);
+    return run;
+}
+
+bool interruptedRenameWaiting(const QString &settingsFolder)
+{
+    // A journal whose operation still runs elsewhere is no interrupted one.
+    const RenameLock lock(settingsFolder);
+    return lock.error() != EBUSY && RenameJournal(settingsFolder).exists();
+}
+
+RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &fs)
+{
+    const RenameLock lock(settingsFolder);
+    if (lock.error() == EBUSY) {
+        RecoveryReport report;
+        report.busy = true;
+        return report;
+    }
+    RenameJournal journal(settingsFolder);
+    journal.removeUnfinishedWrites();
+    int error = 0;
+    const auto content = journal.load(&error);
+    if (!content) {
+        RecoveryReport report;
+        report.found = error != ENOENT;
+        report.unreadable = report.found;
+        return report;
+    }
+    RecoveryReport report = recoverFromJournal(*content, fs, &journal);
+    if (content->kind == JournalKind::Undo)
+        keepWhatTheUndoDidNotTakeBack(settingsFolder, report);
+    else
+        recordTheRecoveredRename(settingsFolder, report);
+    // A file that could not be brought out, or that is nowhere to be found,
+    // keeps the journal for another attempt once the user has looked.
+    if (report.leftAtTemporary.isEmpty() && report.missing.isEmpty())
+        journal.finish();
+    return report;
+}
+
+UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs)
+{
+    UndoReport undo;
+    const RenameLock lock(settingsFolder);
+    if (lock.error() != 0) {
+        undo.journalError = lock.error();
+        return undo;
+    }
+    const UndoRecord record(settingsFolder);
+    const auto pairs = record.load(&undo.recordError);
+    if (!pairs)
+        return undo;
+    if (pairs->isEmpty()) {
+        undo.nothingToUndo = true;
+        return undo;
+    }
+    QList<PathPair> way;
+    QList<UndoPair> going;
+    for (const UndoPair &pair : *pairs) {
+        const auto now = fs.identity(pair.newPath);
+        if (!now || (pair.identity && now != pair.identity)) {
+            undo.movedSince.append(pair);
+            continue;
+        }
+        // The old folder may have gone since (emptied by the rename itself).
+        way.append({pair.newPath, pair.oldPath, true, Conflict::None});
+        going.append({pair.oldPath, pair.newPath, now});
+    }
+    undo.plan = planRename(way, fs, Targets::FormerNames);
+    RenameJournal journal(settingsFolder);
+    const RenameRun run = runWithJournal(undo.plan, JournalKind::Undo, journal, observer, fs);
+    undo.journalError = run.journalError;
+    if (run.journalError != 0)
+        return undo;
+    undo.report = run.report;
+    QList<UndoPair> remaining;
+    for (qsizetype i = 0; i < going.size(); ++i) {
+        if (undo.report.outcomes[i] != Outcome::Renamed)
+            remaining.append(going[i]);
+    }
+    record.save(remaining);
+    endJournal(journal, undo.report);
+    return undo;
+}
+
+namespace {
+
+QString recordPath(RecordKind kind, const QString &settingsFolder)
+{
+    return kind == RecordKind::Journal ? RenameJournal(settingsFolder).path() : UndoRecord(settingsFolder).path();
+}
+
+// 0 when the record can be used, ENOENT when there is none, else why not.
+int recordError(RecordKind kind, const QString &settingsFolder)
+{
+    int error = 0;
+    if (kind == RecordKind::Journal) {
+        RenameJournal(settingsFolder).load(&error);
+        return error;
+    }
+    if (!QFile::exists(UndoRecord(settingsFolder).path()))
+        return ENOENT;
+    UndoRecord(settingsFolder).load(&error);
+    return error;
+}
+
+} // namespace
+
+std::optional<DamagedRecord> damagedRecord(RecordKind kind, const QString &settingsFolder, FileOps &fs)
+{
+    const int error = recordError(kind, settingsFolder);
+    if (error == 0 || error == ENOENT)
+        return std::nullopt;
+    DamagedRecord damaged{kind, recordPath(kind, settingsFolder), error, {}};
+    damaged.files = kind == RecordKind::Journal ? RenameJournal(settingsFolder).filesToCheck(fs)
+                                                : UndoRecord(settingsFolder).filesToCheck(fs);
+    return damaged;
+}
+
+SetAsideResult setAsideRecord(RecordKind kind, const QString &settingsFolder)
+{
+    SetAsideResult result;
+    result.path = recordPath(kind, settingsFolder);
+    const RenameLock lock(settingsFolder);
+    if (lock.error() != 0) {
+        result.error = lock.error();
+        return result;
+    }
+    const int error = recordError(kind, settingsFolder);
+    if (error == 0 || error == ENOENT) {
+        result.error = error;
+        result.sound = error == 0;
+        return result;
+    }
+    result.error = moveAside(result.path, result.asidePath);
+    return result;
+}
+
+} // namespace tarvello::rename

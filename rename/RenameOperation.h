@@ -1,0 +1,89 @@
+#pragma once
+
+#include "rename/FileOps.h"
+#include "rename/RenameExecutor.h"
+#include "rename/RenameJournal.h"
+#include "rename/RenamePlan.h"
+#include "rename/UndoRecord.h"
+
+#include <QList>
+#include <QString>
+
+// The rename operation as its callers (the main window, the command line) run
+// it: the journal around the two phases, the undo record after them, the
+// recovery of a run cut short and the undo of the last rename. Every file of
+// the program's own lives in the settings folder.
+namespace tarvello::rename {
+
+struct RenameRun {
+    // The journal could not be begun, so nothing was renamed (EEXIST: an
+    // interrupted rename waits for recovery; EBUSY: another process renames).
+    int journalError = 0;
+    RenameReport report;
+    // The undo record could not be written (errno); the renames stand.
+    int undoError = 0;
+};
+
+// Runs a plan with its journal and, when files got new names, makes it the
+// rename that undo takes back. The journal stays only when a file had to keep
+// its temporary name.
+RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer,
+                    FileOps &fs);
+
+// True when a rename was cut short and waits for recovery.
+bool interruptedRenameWaiting(const QString &settingsFolder);
+
+// Recovers the interrupted rename, if any: every file to its new or its old
+// name. The files found at their new names become the rename undo takes back;
+// after an interrupted undo, the files it took back leave the undo record and
+// the others stay in it. The journal goes, unless a file had to stay under
+// its temporary name, a file is at none of its paths or the journal cannot be
+// read (it is then kept for another attempt).
+RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &fs);
+
+// The two records of the program's own that an operation acts on.
+enum class RecordKind {
+    Journal, // the rename journal: it blocks every rename while it waits
+    Undo,    // the undo record
+};
+
+// A record that is there but that the program refuses to act on: damaged,
+// edited, cut short, of an older form or unreadable.
+struct DamagedRecord {
+    RecordKind kind = RecordKind::Journal;
+    QString path;
+    int error = 0;            // EBADMSG, or why it could not be opened
+    QList<FileToCheck> files; // what it still names that is worth a look
+};
+
+// The record of that kind when it is there and cannot be used; nullopt when
+// it is absent or sound.
+std::optional<DamagedRecord> damagedRecord(RecordKind kind, const QString &settingsFolder, FileOps &fs);
+
+struct SetAsideResult {
+    QString path;       // the record
+    int error = 0;      // ENOENT: no such record; EBUSY: an operation runs; else errno
+    bool sound = false; // the record can be used, so it stays where it is
+    QString asidePath;  // where the record now is
+};
+
+// Moves a damaged record to a dated name beside it, never deleting it, so
+// that renames (for the journal) or undos work again. A sound record stays.
+SetAsideResult setAsideRecord(RecordKind kind, const QString &settingsFolder);
+
+struct UndoReport {
+    bool nothingToUndo = false;
+    int recordError = 0;           // the undo record could not be read
+    int journalError = 0;          // as in RenameRun: nothing was undone
+    QList<UndoPair> movedSince;    // no longer at their new path: left alone
+    RenamePlan plan;               // the way back; its held-back positions were not undone
+    RenameReport report;
+};
+
+// Brings every file of the last rename that is still where that rename put
+// it back to its old path, through the same planning and two phases. What
+// could not go back (a conflict, a failure, a stop) stays in the record for
+// another attempt; files moved since are reported and dropped from it.
+UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs);
+
+} // namespace tarvello::rename

@@ -79,6 +79,10 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
         if (onHelp)
             onHelp(dialogs::HelpTopic::MainWindow);
     });
+    connect(m_ui.cmdAbout, &QPushButton::clicked, this, [this] {
+        if (onAbout)
+            onAbout();
+    });
 
     Form_Load();
 }

@@ -112,6 +112,8 @@ public:
     std::function<void()> onQuitButton;
     // Opens the help at a topic (cmdAide asks for the main window's topic).
     std::function<void(int topic)> onHelp;
+    // Opens the about box (cmdAbout).
+    std::function<void()> onAbout;
 
     // The file list's operations (frmMain_FileList.cpp).
 

@@ -184,6 +184,7 @@ void Program::ReadIniFile()
     };
     m_main->onQuitButton = [this] { quitButton(); };
     m_main->onHelp = [this](int topic) { m_services.showHelp(topic); };
+    m_main->onAbout = [this] { m_services.showAbout(m_main.get()); };
     m_main->pushSettings();
     if (result.unknownVersion) {
         m_services.msgBox().KVvrMesgBox(

@@ -8,5 +8,6 @@ void StartupServices::chooseExifTool() {}
 void StartupServices::startExifBatch() {}
 void StartupServices::stopExifBatch() {}
 void StartupServices::checkVersion(QWidget *) {}
+void StartupServices::showAbout(QWidget *) {}
 
 } // namespace tarvello::app::ui

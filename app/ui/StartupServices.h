@@ -33,6 +33,9 @@ public:
     // Asks the maker's site whether a newer version exists, without holding
     // up the start; a newer one is offered over the main window.
     virtual void checkVersion(QWidget *mainWindow);
+
+    // Opens the about box modally over the main window.
+    virtual void showAbout(QWidget *mainWindow);
 };
 
 } // namespace tarvello::app::ui

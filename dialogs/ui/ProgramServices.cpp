@@ -1,11 +1,14 @@
 #include "dialogs/ui/ProgramServices.h"
 
+#include "dialogs/ui/frmAboutCredits.h"
+
 namespace tarvello::dialogs::ui {
 
 void ProgramServices::attach(app::AppContext &context)
 {
     m_updates.reset();
     m_help.reset();
+    m_context = &context;
     m_msgBox = std::make_unique<lang::ui::KvrMesgBox>(context);
     m_help = std::make_unique<CHelp>(context, *m_msgBox);
     m_updates = std::make_unique<update::ui::UpdateService>(context, *m_msgBox);
@@ -28,6 +31,12 @@ void ProgramServices::checkVersion(QWidget *mainWindow)
 {
     if (m_updates)
         m_updates->checkAtStart(mainWindow);
+}
+
+void ProgramServices::showAbout(QWidget *mainWindow)
+{
+    if (m_context)
+        ShowAboutCredits(*m_context, *m_help, m_updates.get(), mainWindow);
 }
 
 void ProgramServices::closeHelp()

@@ -27,6 +27,7 @@ public:
     void showHelp(int topic) override;
     void closeHelp() override;
     void checkVersion(QWidget *mainWindow) override;
+    void showAbout(QWidget *mainWindow) override;
 
     // The run's help, null before attach().
     CHelp *help() const { return m_help.get(); }
@@ -34,6 +35,7 @@ public:
     update::ui::UpdateService *updates() const { return m_updates.get(); }
 
 private:
+    app::AppContext *m_context = nullptr;
     std::unique_ptr<lang::ui::KvrMesgBox> m_msgBox;
     std::unique_ptr<CHelp> m_help;
     std::unique_ptr<update::ui::UpdateService> m_updates;

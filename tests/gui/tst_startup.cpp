@@ -36,11 +36,13 @@ public:
     void showHelp(int topic) override { helpTopics << topic; }
     void chooseExifTool() override { ++exifChoices; }
     void checkVersion(QWidget *mainWindow) override { versionChecks.append(mainWindow); }
+    void showAbout(QWidget *mainWindow) override { aboutBoxes.append(mainWindow); }
 
     test::ScriptedMsgBox box;
     QList<int> helpTopics;
     int exifChoices = 0;
     QList<QWidget *> versionChecks;
+    QList<QWidget *> aboutBoxes;
 };
 
 // Just the messages start-up shows, so that the tests do not depend on the
@@ -96,6 +98,8 @@ private Q_SLOTS:
             QVERIFY2(!QFile::exists(iniPath()), "nothing is written before the exit");
             main->controls().cmdAide->click();
             QCOMPARE(services.helpTopics, (QList<int>{10002, 10000}));
+            main->controls().cmdAbout->click();
+            QCOMPARE(services.aboutBoxes, QList<QWidget *>{main});
             main->close();
         }
         const ini::IniFile ini(iniPath());

@@ -1,0 +1,232 @@
+#include "app/AppContext.h"
+#include "dialogs/ui/CHelp.h"
+#include "dialogs/ui/frmAboutCredits.h"
+#include "lang/ui/Translate.h"
+#include "support/ModalAnswer.h"
+#include "support/ScriptedMsgBox.h"
+#include "tests/support/LocalHttpServer.h"
+#include "update/Site.h"
+#include "update/ui/UpdateService.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrlQuery>
+#include <QtTest>
+
+using namespace tarvello;
+using dialogs::ui::frmAboutCredits;
+using test::LocalHttpServer;
+
+namespace {
+
+// The program's own language files, the about box's services over them,
+// and a site on 127.0.0.1 that gives the running version.
+struct AboutFixture {
+    explicit AboutFixture(const QString &languageName = QStringLiteral("Français"))
+    {
+        context.programFolder = QStringLiteral(TARVELLO_SOURCE_DIR);
+        context.settings.General_AfficherImageBouton = 0;
+        context.language.setProgramFolder(context.programFolder);
+        context.language.setLanguage(languageName);
+        qputenv("TARVELLO_SITE", server.address().toUtf8());
+        server.serve(QStringLiteral("/Tarvello/version.txt"), context.version.text().toLatin1());
+    }
+
+    QString message(int number) { return lang::ui::widgetText(context.language.GetMessage(number)); }
+
+    LocalHttpServer server;
+    app::AppContext context;
+    test::ScriptedMsgBox box;
+    dialogs::ui::CHelp help{context, box, [](const QString &) { return true; }};
+    update::ui::UpdateService updates{context, box};
+};
+
+template <typename T>
+T *child(QWidget *window, const char *name)
+{
+    T *found = window->findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
+QString withoutMnemonic(QString text)
+{
+    return text.remove(QLatin1Char('&')).simplified();
+}
+
+} // namespace
+
+class tst_about : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanupTestCase() { qunsetenv("TARVELLO_SITE"); }
+
+    void theCheckButtonAsksTheSiteAndComesBack()
+    {
+        AboutFixture f;
+        frmAboutCredits box(f.context, f.help, &f.updates);
+        box.show();
+        auto *check = child<QPushButton>(&box, "cmdControleVersion");
+        const QString title = box.windowTitle();
+        QVERIFY(check->isEnabled());
+
+        check->click();
+        QVERIFY(f.updates.checking());
+        QCOMPARE(box.windowTitle(), f.message(4));
+        QCOMPARE(box.cursor().shape(), Qt::BusyCursor);
+        QVERIFY(!check->isEnabled());
+        QVERIFY(QTest::qWaitFor([&] { return !f.updates.checking(); }, 10000));
+        QCOMPARE(f.box.texts(), QStringList{f.message(6)});
+        QCOMPARE(box.windowTitle(), title);
+        QCOMPARE(box.cursor().shape(), Qt::ArrowCursor);
+        QVERIFY(check->isEnabled());
+
+        // A check the box did not start keeps the button off until it ends.
+        f.updates.checkOnDemand();
+        frmAboutCredits second(f.context, f.help, &f.updates);
+        auto *secondCheck = child<QPushButton>(&second, "cmdControleVersion");
+        QVERIFY(!secondCheck->isEnabled());
+        QVERIFY(QTest::qWaitFor([&] { return secondCheck->isEnabled(); }, 10000));
+
+        // The answer may come after the box is gone.
+        auto *closed = new frmAboutCredits(f.context, f.help, &f.updates);
+        child<QPushButton>(closed, "cmdControleVersion")->click();
+        delete closed;
+        QVERIFY(QTest::qWaitFor([&] { return !f.updates.checking(); }, 10000));
+        QCOMPARE(f.box.shown.size(), 3);
+    }
+
+    void withoutTheUpdateServiceThereIsNoCheck()
+    {
+        AboutFixture f;
+        frmAboutCredits box(f.context, f.help, nullptr);
+        QVERIFY(!child<QPushButton>(&box, "cmdControleVersion")->isEnabled());
+    }
+
+    void theDependencyListOpensOverTheBox()
+    {
+        AboutFixture f;
+        frmAboutCredits box(f.context, f.help, &f.updates);
+        box.show();
+        QString opened;
+        QWidget *parent = nullptr;
+        const auto outcome = test::onNextModal([&](QWidget *window) {
+            opened = window->objectName();
+            parent = window->parentWidget();
+            window->close();
+        });
+        child<QPushButton>(&box, "cmdDependance")->click();
+        QVERIFY(outcome->seen && !outcome->stuck);
+        QCOMPARE(opened, QStringLiteral("frmDependance"));
+        QCOMPARE(parent, &box);
+    }
+
+    void theLinksOpenTheSiteAndAMailToSupport()
+    {
+        AboutFixture f;
+        frmAboutCredits box(f.context, f.help, &f.updates);
+        QStringList urls;
+        QStringList mails;
+        box.openUrl = [&](const QString &url) { return urls.append(url), true; };
+        box.openMail = [&](const QString &mail) { return mails.append(mail), true; };
+        child<QPushButton>(&box, "lblURL")->click();
+        child<QPushButton>(&box, "lblCopyright")->click();
+        QCOMPARE(urls, QStringList{update::siteAddress()});
+        QCOMPARE(mails.size(), 1);
+        const QUrl mail(mails.first());
+        QCOMPARE(mail.scheme(), QStringLiteral("mailto"));
+        QVERIFY(mail.path().contains(QLatin1Char('@')));
+        QCOMPARE(QUrlQuery(mail).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
+                 QStringLiteral("Tarvello v") + f.context.version.text());
+    }
+
+    void everyControlIsNamedAndWhole_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("French") << QStringLiteral("Français");
+        QTest::newRow("English") << QStringLiteral("English");
+    }
+
+    void everyControlIsNamedAndWhole()
+    {
+        QFETCH(QString, language);
+        AboutFixture f(language);
+        frmAboutCredits box(f.context, f.help, &f.updates);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QString section = box.objectName();
+        QCOMPARE(box.windowTitle(), f.context.language.ReadLangKey(section, section + QStringLiteral(".Caption"), {}));
+
+        int named = 0;
+        for (QWidget *control : box.findChildren<QWidget *>()) {
+            const QString name = control->objectName();
+            if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
+                continue;
+            ++named;
+            const QString accessible = control->accessibleName();
+            QVERIFY2(!accessible.isEmpty() && !accessible.contains(QLatin1Char('&')), qPrintable(name + ": " + accessible));
+            if (control->isVisible())
+                QVERIFY2(control->width() >= control->minimumSizeHint().width(), qPrintable(name));
+        }
+        QCOMPARE(named, 20);
+
+        // A figure reads its caption, then its value.
+        const QList<std::pair<const char *, const char *>> figures = {
+            {"lblMemTot", "Label(0)"}, {"lblMemDis", "Label(1)"}, {"lblEspaceVal", "lblEspace"}};
+        for (const auto &[valueName, captionName] : figures) {
+            const QString value = child<QLabel>(&box, valueName)->text().trimmed();
+            const QString caption = withoutMnemonic(child<QLabel>(&box, captionName)->text());
+            QVERIFY2(value.contains(QRegularExpression(QStringLiteral("\\d"))), valueName);
+            QCOMPARE(child<QLabel>(&box, valueName)->accessibleName(), caption + QLatin1Char(' ') + value);
+        }
+        // The free space follows the disk chosen.
+        auto *drive = child<QComboBox>(&box, "drvDisque");
+        QVERIFY(drive->count() > 0);
+        QVERIFY(child<QLabel>(&box, "lblEspace")->text().contains(drive->currentText()));
+
+        // Every line of the credits fits across the area.
+        const QFont base = box.font();
+        for (const dialogs::CreditLine &line : box.credits().lines()) {
+            QFont font = base;
+            font.setPointSize(line.size);
+            font.setBold(line.bold);
+            font.setItalic(line.italic);
+            const int width = QFontMetrics(font, &box.creditsImage()).horizontalAdvance(line.text);
+            QVERIFY2(width <= frmAboutCredits::kCreditsWidth - 10, qPrintable(line.text));
+        }
+    }
+
+    void theCreditsScrollUntilTheBoxCloses()
+    {
+        AboutFixture f;
+        frmAboutCredits box(f.context, f.help, &f.updates);
+        box.show();
+        auto *timer = child<QTimer>(&box, "ReDrawTimer");
+        QVERIFY(timer->isActive());
+        const int start = box.credits().offset();
+        QVERIFY(QTest::qWaitFor([&] { return box.credits().offset() < start - 3; }, 10000));
+        // Text comes up bright over the dark background.
+        const auto hasText = [&] {
+            const QImage &image = box.creditsImage();
+            for (int y = 0; y < image.height(); y += 2) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (qGray(image.pixel(x, y)) > 200)
+                        return true;
+                }
+            }
+            return false;
+        };
+        QVERIFY(QTest::qWaitFor(hasText, 20000));
+        child<QPushButton>(&box, "cmdOK")->click();
+        QVERIFY(!box.isVisible());
+        QVERIFY(!timer->isActive());
+    }
+};
+
+QTEST_MAIN(tst_about)
+#include "tst_about.moc"

@@ -1,5 +1,4 @@
 #include "dialogs/HelpTopics.h"
-#include "update/Site.h"
 
 #include <gtest/gtest.h>
 
@@ -51,14 +50,4 @@ TEST(VersionChange, firstRunOfVersionZero)
     zero.major = zero.minor = zero.revision = 0;
     EXPECT_FALSE(dialogs::versionChanged(QString(), zero));
     EXPECT_FALSE(dialogs::versionChanged(QStringLiteral("abc"), zero));
-}
-
-TEST(OnlineManual, followsTheSiteAddress)
-{
-    qunsetenv("TARVELLO_SITE");
-    EXPECT_EQ(dialogs::onlineManualUrl(), update::siteAddress() + QStringLiteral("/Tarvello/manuel.html"));
-    EXPECT_FALSE(update::siteAddress().endsWith(QLatin1Char('/')));
-    qputenv("TARVELLO_SITE", "http://127.0.0.1:8080//");
-    EXPECT_EQ(dialogs::onlineManualUrl(), QStringLiteral("http://127.0.0.1:8080/Tarvello/manuel.html"));
-    qunsetenv("TARVELLO_SITE");
 }

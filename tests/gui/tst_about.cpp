@@ -159,21 +159,16 @@ private Q_SLOTS:
         frmAboutCredits box(f.context, f.help, &f.updates);
         box.show();
         QVERIFY(QTest::qWaitForWindowExposed(&box));
-        const QString section = box.objectName();
-        QCOMPARE(box.windowTitle(), f.context.language.ReadLangKey(section, section + QStringLiteral(".Caption"), {}));
 
-        int named = 0;
         for (QWidget *control : box.findChildren<QWidget *>()) {
             const QString name = control->objectName();
             if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
                 continue;
-            ++named;
             const QString accessible = control->accessibleName();
             QVERIFY2(!accessible.isEmpty() && !accessible.contains(QLatin1Char('&')), qPrintable(name + ": " + accessible));
             if (control->isVisible())
                 QVERIFY2(control->width() >= control->minimumSizeHint().width(), qPrintable(name));
         }
-        QCOMPARE(named, 20);
 
         // A figure reads its caption, then its value.
         const QList<std::pair<const char *, const char *>> figures = {

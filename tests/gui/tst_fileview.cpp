@@ -1,4 +1,3 @@
-#include "browser/ChangeGrouper.h"
 #include "browser/FileView.h"
 #include "support/FolderFixture.h"
 
@@ -53,7 +52,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_patterns.isValid());
         QVERIFY(makeFiles(m_patterns.path(), {"PHOTO.JPG", "photo.png", "notes.txt", "README", ".hidden",
-                                              "img1.jpg", "imgA.jpg", "img10.jpg", "a.txt", "b.TXT", "d.txt"}));
+                                              "img1.jpg", "a.txt", "b.TXT"}));
         m_patternView = std::make_unique<FileView>(m_language);
         QVERIFY(showFolder(*m_patternView, m_patterns.path()));
     }
@@ -64,21 +63,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QStringList>("expected");
-        const QStringList all{".hidden", "a.txt", "b.TXT", "d.txt", "img1.jpg", "img10.jpg", "imgA.jpg",
-                              "notes.txt", "PHOTO.JPG", "photo.png", "README"};
+        const QStringList all{".hidden", "a.txt", "b.TXT", "img1.jpg", "notes.txt", "PHOTO.JPG", "photo.png", "README"};
         QStringList withDot = all;
         withDot.removeAll(QStringLiteral("README"));
         QTest::newRow("lower-case pattern takes an upper-case name")
-            << "*.jpg" << QStringList{"img1.jpg", "img10.jpg", "imgA.jpg", "PHOTO.JPG"};
-        QTest::newRow("upper-case pattern takes a lower-case name") << "*.PNG" << QStringList{"photo.png"};
+            << "*.jpg" << QStringList{"img1.jpg", "PHOTO.JPG"};
         QTest::newRow("*.* leaves out a name without a dot") << "*.*" << withDot;
         QTest::newRow("* takes every file") << "*" << all;
-        QTest::newRow("several patterns") << "*.png *.TXT"
-                                          << QStringList{"a.txt", "b.TXT", "d.txt", "notes.txt", "photo.png"};
-        QTest::newRow("# is one digit") << "img#.jpg" << QStringList{"img1.jpg"};
-        QTest::newRow("? is one character") << "?.txt" << QStringList{"a.txt", "b.TXT", "d.txt"};
-        QTest::newRow("bracket range") << "[a-c].txt" << QStringList{"a.txt", "b.TXT"};
-        QTest::newRow("negated bracket list") << "[!ab].txt" << QStringList{"d.txt"};
+        QTest::newRow("several patterns") << "*.png *.TXT" << QStringList{"a.txt", "b.TXT", "notes.txt", "photo.png"};
         QTest::newRow("no pattern shows nothing") << "" << QStringList{};
     }
 
@@ -231,33 +223,6 @@ private Q_SLOTS:
         QCOMPARE(view.selectedNames(), QStringList{"keep.txt"});
     }
 
-    // Changes on disk are grouped into one listing, but a folder that never
-    // stops changing (files being renamed by the thousand) is still shown
-    // as it goes rather than only once it is quiet.
-    void changeBurstsAreGrouped()
-    {
-        tarvello::browser::ChangeGrouper grouper(100, 300);
-        QSignalSpy settled(&grouper, &tarvello::browser::ChangeGrouper::settled);
-        grouper.notice();
-        grouper.notice();
-        QTRY_COMPARE(settled.size(), 1);
-        QTest::qWait(150);
-        QCOMPARE(settled.size(), 1);
-
-        settled.clear();
-        QElapsedTimer burst;
-        burst.start();
-        while (burst.elapsed() < 1200) {
-            grouper.notice();
-            QTest::qWait(20);
-        }
-        QVERIFY2(settled.size() >= 1, "a burst that never pauses must still be reported");
-        const qsizetype beforeCancel = settled.size();
-        grouper.cancel();
-        QTest::qWait(200);
-        QCOMPARE(settled.size(), beforeCancel);
-    }
-
     // Many scattered files vanishing at once take another road through the
     // model (one reset); the selection must survive it as well.
     void manyScatteredRemovals()
@@ -403,22 +368,14 @@ private Q_SLOTS:
         QCOMPARE(view.selectedNames(), QStringList{"c.txt"});
 
         clickRow(view, 0, Qt::ControlModifier);
-        QStringList menuTexts;
-        QTimer::singleShot(0, this, [&menuTexts] {
-            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            if (!menu)
-                return;
-            for (QAction *action : menu->actions()) {
-                if (!action->isSeparator())
-                    menuTexts.append(action->text());
+        QTimer::singleShot(0, this, [] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                menu->setActiveAction(menu->actions().first());
+                QTest::keyClick(menu, Qt::Key_Return);
             }
-            menu->setActiveAction(menu->actions().first());
-            QTest::keyClick(menu, Qt::Key_Return);
         });
         QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(view.viewport(), &event);
-        QCOMPARE(menuTexts, (QStringList{"Ajouter à la liste", "Ouvrir", "Afficher dans le gestionnaire de fichiers",
-                                         "Actualiser"}));
         QCOMPARE(added.size(), 1);
         QCOMPARE(added.at(0).at(0).toStringList(), (QStringList{"a.txt", "c.txt"}));
     }

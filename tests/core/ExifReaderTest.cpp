@@ -156,7 +156,6 @@ const ChoiceCase kChoiceCases[] = {
     {"mixedTakesExiftoolForATif", 2, "a.tif", "JPG JPEG", "JPG TIF", "exiftool"},
     {"exiftool", 3, "a.jpg", "JPG JPEG", "JPG TIF", "exiftool"},
     {"pngOnNoList", 3, "a.png", "JPG JPEG", "JPG TIF", ""},
-    {"pngOnNoListForJhead", 1, "a.png", "JPG JPEG", "JPG TIF", ""},
     {"lowerCaseEntryNeverMatches", 3, "a.jpg", "JPG JPEG", "jpg tif", ""},
     {"doubleBlankHarmless", 3, "a.jpg", "JPG JPEG", "TIF  JPG", "exiftool"},
     {"emptyListHasNoEntry", 3, "noextension", "JPG JPEG", "", ""},
@@ -270,6 +269,7 @@ TEST_P(BatchRestart, afterRequest500CountingFromOne)
 }
 INSTANTIATE_TEST_SUITE_P(Ahead, BatchRestart, testing::Bool());
 
+// A silent tool is restarted, and what was sent ahead is sent again.
 TEST_F(BatchWorld, requestsSentAheadAreSentAgainAfterARestart)
 {
     writeTool(QStringLiteral("silent-once"), "");
@@ -282,15 +282,6 @@ TEST_F(BatchWorld, requestsSentAheadAreSentAgainAfterARestart)
         models.append(reader.getExif(path).CameraModel);
     EXPECT_EQ(models, (QStringList{"request 3", "request 4", "request 5"}));
     EXPECT_EQ(log("batch.log"), (QStringList{"start", "0", "1", "2", "stop", "start", "3", "4", "5"}));
-}
-
-TEST_F(BatchWorld, silentToolIsRestartedAndAskedAgain)
-{
-    writeTool(QStringLiteral("silent-once"), "");
-    ExifReader reader(options, cache);
-    ASSERT_TRUE(reader.startBatch());
-    EXPECT_EQ(reader.getExif(photo(QStringLiteral("a.jpg"))).CameraModel, QStringLiteral("request 1"));
-    EXPECT_EQ(log("batch.log"), (QStringList{"start", "0", "stop", "start", "1"}));
 }
 
 TEST_F(BatchWorld, requestSentThreeTimesAtMost)

@@ -36,7 +36,7 @@ public:
 
     QStringList arguments(int pauseMs) const
     {
-        return {QStringLiteral("run"), m_settings.path(), m_tree.root(), QStringLiteral("prefix"), QString::number(pauseMs)};
+        return {QStringLiteral("run"), m_settings.path(), m_tree.root(), QString::number(pauseMs)};
     }
 
     QString settings() const { return m_settings.path(); }

@@ -131,9 +131,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("stamped");  // the day of the check is kept
         QTest::newRow("newer") << kNewer << true << 0 << true;
         QTest::newRow("equal") << "running" << false << 0 << true;
-        QTest::newRow("older") << "1.12.3" << false << 0 << true;
         QTest::newRow("empty") << "" << false << 7 << true;
-        QTest::newRow("an error page") << "<html>503</html>" << false << 0 << true;
         QTest::newRow("no server") << "-" << false << 0 << false;
     }
 
@@ -219,9 +217,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reason"); // the EXTRA text after message 82; "" when handed over
         QTest::newRow("checked") << int(LocalHttpServer::Reply::Whole) << false << true << "";
         QTest::newRow("tampered") << int(LocalHttpServer::Reply::Whole) << true << true << "UpdateMismatch";
-        QTest::newRow("truncated") << int(LocalHttpServer::Reply::Truncated) << false << true << "UpdateTruncated";
         QTest::newRow("no checksum") << int(LocalHttpServer::Reply::Whole) << false << false << "UpdateNoChecksum";
-        QTest::newRow("silent") << int(LocalHttpServer::Reply::Silent) << false << true << "UpdateFailed";
     }
 
     void theCheckedPackageIsHandedOverAndNothingElseIs()
@@ -338,8 +334,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("message");
         QTest::newRow("newer") << kNewer << 5;
         QTest::newRow("equal") << "running" << 6;
-        QTest::newRow("older") << "1.0.0" << 6;
-        QTest::newRow("an error page") << "<html>503</html>" << 7;
         QTest::newRow("no server") << "-" << 7;
     }
 

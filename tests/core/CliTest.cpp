@@ -73,18 +73,6 @@ const CliCase kCliCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Examples, CliPreview, ::testing::ValuesIn(kCliCases));
 
-TEST(Cli, pathsFromStandardInputAmongArguments)
-{
-    CliFolder folder;
-    const QByteArray a = folder.create("a.jpg");
-    const QByteArray b = folder.create("b.jpg");
-    const QByteArray c = folder.create("c.jpg");
-    const QByteArray withNul = folder.path(QByteArray("d\0e.jpg", 7));
-    const CliRun run = runCli({"preview", "--rule", "#", a, "-", c}, b + "\r\n\n" + withNul);
-    EXPECT_EQ(run.code, cli::CliSuccess);
-    EXPECT_EQ(run.out, a + "\t1.jpg\n" + b + "\t2.jpg\n" + withNul + "\t3.jpg\n" + c + "\t4.jpg\n");
-}
-
 TEST(Cli, badCommandLinesSayWhyAndPrintNothing)
 {
     const QByteArrayList cases[] = {
@@ -180,14 +168,6 @@ TEST(Cli, settingsFileGivesTablesAndFormats)
     EXPECT_TRUE(bad.err.contains("Error 13 (Type mismatch) in procedure ReadIniFile")) << bad.err.constData();
     EXPECT_TRUE(bad.err.contains("Option_NombreCaractereInterdit, ligne 2")) << bad.err.constData();
     EXPECT_EQ(bad.out, QByteArray());
-}
-
-TEST(Cli, languageChoosesTheMessages)
-{
-    CliFolder folder;
-    const QByteArray png = folder.create("a.png");
-    const CliRun run = runCli({"preview", "--lang", "English", "--filter", "JPG", png});
-    EXPECT_EQ(run.out, png + '\t' + message(97, QStringLiteral("English")).toUtf8() + '\n');
 }
 
 // Both languages document the same options, and every command.

@@ -123,19 +123,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("buttons");
         QTest::addColumn<QString>("click");
         QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("escape"); // the answer Escape gives, as the system box; 0: the window stays
         const QStringList ok{"cmdOK"};
         const QStringList yesNo{"cmdOui", "cmdNon"};
-        QTest::newRow("0 plain OK") << 0 << QStringList{} << ok << "cmdOK" << 1;
-        QTest::newRow("1 OK Annuler") << 1 << QStringList{} << QStringList{"cmdOK", "cmdAnnuler"} << "cmdAnnuler" << 2;
+        QTest::newRow("0 plain OK") << 0 << QStringList{} << ok << "cmdOK" << 1 << 1;
+        QTest::newRow("1 OK Annuler") << 1 << QStringList{} << QStringList{"cmdOK", "cmdAnnuler"} << "cmdAnnuler" << 2 << 2;
         QTest::newRow("3 Oui Non Annuler") << 3 << QStringList{} << QStringList{"cmdOui", "cmdNon", "cmdAnnuler"}
-                                           << "cmdOui" << 6;
-        QTest::newRow("36 question Non") << 36 << QStringList{"picVbQuestion"} << yesNo << "cmdNon" << 7;
+                                           << "cmdOui" << 6 << 2;
+        QTest::newRow("36 question Non") << 36 << QStringList{"picVbQuestion"} << yesNo << "cmdNon" << 7 << 0;
         QTest::newRow("6 Modifier") << 6 << QStringList{} << QStringList{"cmdOui", "cmdNon", "cmdModifier"}
-                                    << "cmdModifier" << 8;
-        QTest::newRow("52 exclamation Oui Non") << 52 << QStringList{"picVbExclamation"} << yesNo << "cmdNon" << 7;
+                                    << "cmdModifier" << 8 << 0;
+        QTest::newRow("52 exclamation Oui Non") << 52 << QStringList{"picVbExclamation"} << yesNo << "cmdNon" << 7 << 0;
         // Each icon value is taken off once, from the largest: 64 + 48 shows two.
         QTest::newRow("112 two pictures") << 112 << QStringList{"picVbInformation", "picVbExclamation"} << ok
-                                          << "cmdOK" << 1;
+                                          << "cmdOK" << 1 << 1;
     }
 
     void stylesShowTheirIconsAndButtons()
@@ -145,6 +146,7 @@ private Q_SLOTS:
         QFETCH(QStringList, buttons);
         QFETCH(QString, click);
         QFETCH(int, answer);
+        QFETCH(int, escape);
         m_program->context.settings.General_AfficherImageBouton = 1;   // images are missing: captions stay
         KvrMesgBox &box = *m_box;
         int returned = 0;
@@ -155,45 +157,24 @@ private Q_SLOTS:
         QCOMPARE(seen.pictures, pictures);
         QCOMPARE(seen.buttons, buttons);
         QCOMPARE(seen.title, QStringLiteral("Titre é"));
+        QCOMPARE(seen.closable, escape != 0);
         QCOMPARE(returned, answer);
         QCOMPARE(box.result(), answer);
         QVERIFY(!KvrMesgBox::messageShowing());
         // Captions come from the language file.
         QCOMPARE(seen.captions.contains(QStringLiteral("&Non merci")), buttons.contains(QStringLiteral("cmdNon")));
-    }
 
-    void escapeAnswersLikeTheSystemBox_data()
-    {
-        QTest::addColumn<int>("style");
-        QTest::addColumn<bool>("closes");
-        QTest::addColumn<int>("answer");
-        QTest::newRow("OK alone") << 64 << true << 1;
-        QTest::newRow("OK Annuler") << 1 << true << 2;
-        QTest::newRow("Oui Non Annuler") << 3 << true << 2;
-        QTest::newRow("Oui Non") << 36 << false << 0;
-        QTest::newRow("Oui Non Modifier") << 6 << false << 0;
-    }
-
-    void escapeAnswersLikeTheSystemBox()
-    {
-        QFETCH(int, style);
-        QFETCH(bool, closes);
-        QFETCH(int, answer);
-        KvrMesgBox &box = *m_box;
-        bool closable = false;
         bool stillOpen = false;
         auto outcome = onNextModal([&](QWidget *window) {
-            closable = look(window).closable;
             QTest::keyClick(window, Qt::Key_Escape);
             stillOpen = window->isVisible();
             if (stillOpen)
-                clickButton(window, "cmdOui");
+                clickButton(window, click.toLatin1().constData());
         });
-        const int returned = box.KVvrMesgBox(QStringLiteral("Texte"), style, QStringLiteral("t"));
+        returned = box.KVvrMesgBox(QStringLiteral("Continuer ?"), style, QStringLiteral("t"));
         QVERIFY(outcome->seen);
-        QCOMPARE(closable, closes);
-        QCOMPARE(stillOpen, !closes);
-        QCOMPARE(returned, closes ? answer : 6);
+        QCOMPARE(stillOpen, escape == 0);
+        QCOMPARE(returned, escape ? escape : answer);
     }
 
     void delayKeepsTheButtonsDisabledForItsPeriods()

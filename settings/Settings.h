@@ -46,6 +46,8 @@ struct Settings {
     qint32 General_NombreFichierRenomme = 0;
     qint32 General_AfficherImageBouton = 1;
     QString General_FiltreAffichage = QStringLiteral("*.*");
+    // The day (ISO) a start-up version check last reached the site: one a day.
+    QString General_DerniereVerification;
     qint32 General_VisualiserImage = 0;
     qint32 General_MettreAJour = 1;
     float General_PositionFenetreTop = 100;

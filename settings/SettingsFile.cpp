@@ -174,6 +174,7 @@ const Key kGeneralKeys[] = {
     key<&Settings::General_FiltreAffichage>(kGeneral, "General_FiltreAffichage"),
     key<&Settings::General_VisualiserImage>(kGeneral, "General_VisualiserImage"),
     key<&Settings::General_MettreAJour>(kGeneral, "General_MettreAJour"),
+    key<&Settings::General_DerniereVerification>(kGeneral, "General_DerniereVerification", true),
 };
 const Key kOptionKeys[] = {
     key<&Settings::Option_RegleApresRenommage>(kOption, "Option_RegleApresRenommage"),

@@ -13,7 +13,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -106,10 +105,9 @@ class tst_update : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        // The private temporary folder and the per-user store live in the test's own folders.
+        // The private temporary folder lives in the test's own folder.
         m_savedTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_store.path());
         m_private = m_tmp.path() + QStringLiteral("/tarvello-") + QString::number(::getuid());
     }
     void cleanupTestCase()
@@ -119,7 +117,6 @@ private Q_SLOTS:
     }
     void init()
     {
-        QSettings(QStringLiteral("Tarvello"), QStringLiteral("Tarvello")).clear();
         QDir(m_private).removeRecursively();
     }
 
@@ -150,9 +147,7 @@ private Q_SLOTS:
         QVERIFY(f.checkAtStart());
         QCOMPARE(f.service.dialog() != nullptr, dialog);
         QCOMPARE(f.box.texts(), message ? QStringList{f.message(message)} : QStringList());
-        const QSettings store(QStringLiteral("Tarvello"), QStringLiteral("Tarvello"));
-        QCOMPARE(store.value(update::ui::UpdateService::kLastCheckKey).toString() == QDate::currentDate().toString(Qt::ISODate),
-                 stamped);
+        QCOMPARE(f.context.settings.General_DerniereVerification == QDate::currentDate().toString(Qt::ISODate), stamped);
 
         // A second start the same day asks again only when nobody answered.
         if (f.service.dialog()) {
@@ -166,8 +161,7 @@ private Q_SLOTS:
         QVERIFY(f.asked || f.server.requested.isEmpty());
 
         // The next day asks again.
-        QSettings(QStringLiteral("Tarvello"), QStringLiteral("Tarvello"))
-            .setValue(update::ui::UpdateService::kLastCheckKey, QDate::currentDate().addDays(-1).toString(Qt::ISODate));
+        f.context.settings.General_DerniereVerification = QDate::currentDate().addDays(-1).toString(Qt::ISODate);
         QVERIFY(f.checkAtStart());
         QVERIFY(f.asked);
     }
@@ -357,13 +351,11 @@ private Q_SLOTS:
         QCOMPARE(f.browsed, message == 5 ? QStringList{site} : QStringList());
         QVERIFY(!f.server.requested.contains(QStringLiteral("/Tarvello/release_note.txt")));
         QVERIFY(!f.service.dialog());
-        const QSettings store(QStringLiteral("Tarvello"), QStringLiteral("Tarvello"));
-        QVERIFY2(!store.contains(update::ui::UpdateService::kLastCheckKey), "asking on demand leaves the daily check be");
+        QVERIFY2(f.context.settings.General_DerniereVerification.isEmpty(), "asking on demand leaves the daily check be");
     }
 
 private:
     QTemporaryDir m_tmp;
-    QTemporaryDir m_store;
     QByteArray m_savedTmp;
     QString m_private;
 };

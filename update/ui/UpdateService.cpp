@@ -10,18 +10,9 @@
 
 #include <QDate>
 #include <QPointer>
-#include <QSettings>
 #include <QWidget>
 
 namespace tarvello::update::ui {
-
-namespace {
-
-const QString kStoreName = QStringLiteral("Tarvello");
-
-} // namespace
-
-const char *const UpdateService::kLastCheckKey = "Update/LastCheck";
 
 UpdateService::UpdateService(app::AppContext &context, lang::MsgBox &msgBox, QObject *parent)
     : QObject(parent)
@@ -46,8 +37,7 @@ void UpdateService::checkAtStart(QWidget *mainWindow)
 {
     if (m_startUp)
         return;
-    const QSettings store(kStoreName, kStoreName);
-    if (QDate::fromString(store.value(QLatin1String(kLastCheckKey)).toString(), Qt::ISODate) == QDate::currentDate())
+    if (QDate::fromString(m_context.settings.General_DerniereVerification, Qt::ISODate) == QDate::currentDate())
         return;
     m_startUp = std::make_unique<UpdateCheck>(UpdateCheck::Request{
         .site = siteAddress(),
@@ -68,8 +58,7 @@ void UpdateService::startUpAnswered(QWidget *mainWindow)
     check->deleteLater();
     // A check that reached nobody is tried again at the next start.
     if (check->outcome() != CheckOutcome::NoAnswer)
-        QSettings(kStoreName, kStoreName)
-            .setValue(QLatin1String(kLastCheckKey), QDate::currentDate().toString(Qt::ISODate));
+        m_context.settings.General_DerniereVerification = QDate::currentDate().toString(Qt::ISODate);
     lang::Language &language = m_context.language;
     if (check->outcome() == CheckOutcome::Empty) {
         m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(7)), lang::MsgStyle::Information,

@@ -53,9 +53,6 @@ public:
     std::function<bool(const QString &url)> openUrl;
     int timeoutMs = 30000;
 
-    // The per-user store key of the day of the last start-up check.
-    static const char *const kLastCheckKey;
-
 private:
     void startUpAnswered(QWidget *mainWindow);
     void onDemandAnswered(const std::function<void()> &done);

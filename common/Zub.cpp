@@ -3,17 +3,11 @@
 #include "common/ElfVersions.h"
 #include "common/VbError.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QStandardPaths>
 #include <QSysInfo>
-#include <QTemporaryFile>
-#include <QTimer>
 #include <QVersionNumber>
 
 #include <cerrno>
@@ -235,37 +229,6 @@ QString ZubDoubleToUnit(double bytes)
     if (unit == 0)
         return QStringLiteral("%1 %2").arg(qint64(bytes)).arg(QLatin1String(units[0]));
     return QStringLiteral("%1 %2").arg(bytes, 0, 'f', 2).arg(QLatin1String(units[unit]));
-}
-
-QString ZubDownloadFile(const QString &url, int timeoutMs)
-{
-    const QString tempDir = ZubGetTempDir();
-    if (tempDir.isEmpty() || !QCoreApplication::instance())
-        return {};
-    QNetworkAccessManager manager;
-    QNetworkRequest request{QUrl(url)};
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = manager.get(request);
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    loop.exec();
-    const bool finished = reply->isFinished();
-    if (!finished)
-        reply->abort();
-    const bool ok = finished && reply->error() == QNetworkReply::NoError;
-    const QByteArray body = ok ? reply->readAll() : QByteArray();
-    reply->deleteLater();
-    if (!ok)
-        return {};
-    QTemporaryFile file(tempDir + QStringLiteral("/download-XXXXXX"));
-    file.setAutoRemove(false);
-    if (!file.open() || file.write(body) != body.size())
-        return {};
-    return file.fileName();
 }
 
 QString ZubReadFileToBuffer(const QString &path, int &code, QString &errorText)

@@ -1,11 +1,8 @@
 #include "common/Cp1252.h"
 #include "common/Zub.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -153,57 +150,6 @@ TEST(ZubProcesses, findsItsOwnProcessMemory)
     std::fclose(comm);
     EXPECT_GT(ZubGetProcesses(QString::fromLocal8Bit(name).trimmed()), 0);
     EXPECT_EQ(ZubGetProcesses(QStringLiteral("no-such-program-here")), 0);
-}
-
-// A one-request HTTP server on 127.0.0.1, answering with a fixed status and body.
-class OneShotServer : public QObject
-{
-public:
-    OneShotServer(QByteArray status, QByteArray body) : m_status(std::move(status)), m_body(std::move(body))
-    {
-        m_server.listen(QHostAddress::LocalHost);
-        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket *socket = m_server.nextPendingConnection();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                socket->readAll();
-                socket->write("HTTP/1.1 " + m_status + "\r\nContent-Length: " + QByteArray::number(m_body.size())
-                              + "\r\nConnection: close\r\n\r\n" + m_body);
-                socket->disconnectFromHost();
-            });
-        });
-    }
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/version.txt").arg(m_server.serverPort()); }
-
-private:
-    QTcpServer m_server;
-    QByteArray m_status;
-    QByteArray m_body;
-};
-
-TEST(ZubDownload, bodyLandsInAPrivateFileAndErrorsGiveNothing)
-{
-    int argc = 1;
-    char arg0[] = "tests";
-    char *argv[] = {arg0, nullptr};
-    std::unique_ptr<QCoreApplication> app;
-    if (!QCoreApplication::instance())
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    QTemporaryDir tmp;
-    const QByteArray saved = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
-
-    OneShotServer ok("200 OK", "1.14.0");
-    const QString file = ZubDownloadFile(ok.url(), 5000);
-    ASSERT_FALSE(file.isEmpty());
-    QFile body(file);
-    ASSERT_TRUE(body.open(QIODevice::ReadOnly));
-    EXPECT_EQ(body.readAll(), QByteArray("1.14.0"));
-    EXPECT_TRUE(file.startsWith(tmp.path() + QStringLiteral("/tarvello-")));
-
-    OneShotServer missing("404 Not Found", "gone");
-    EXPECT_EQ(ZubDownloadFile(missing.url(), 5000), QString());
-    EXPECT_EQ(ZubDownloadFile(QStringLiteral("http://127.0.0.1:1/x"), 2000), QString());
-    qputenv("TMPDIR", saved);
 }
 
 TEST(Cp1252, everyByteRoundTripsAndOnlyItsCharactersEncode)

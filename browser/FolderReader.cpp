@@ -80,9 +80,9 @@ struct Job {
     int firstBatch = 0;
 };
 
-FileEntry fileEntry(const char *nativeName, const struct stat &st)
+ListedFile listedFile(const char *nativeName, const struct stat &st)
 {
-    FileEntry entry;
+    ListedFile entry;
     entry.nativeName = QByteArray(nativeName);
     entry.name = QFile::decodeName(entry.nativeName);
     entry.sortKey = nameSortKey(entry.name);
@@ -92,9 +92,9 @@ FileEntry fileEntry(const char *nativeName, const struct stat &st)
     return entry;
 }
 
-FolderEntry folderEntry(int dirFd, const char *nativeName)
+ListedFolder folderEntry(int dirFd, const char *nativeName)
 {
-    FolderEntry entry;
+    ListedFolder entry;
     entry.nativeName = QByteArray(nativeName);
     entry.name = QFile::decodeName(entry.nativeName);
     entry.sortKey = nameSortKey(entry.name);
@@ -138,7 +138,7 @@ void runJob(const Job &job)
             isDir = S_ISDIR(st.st_mode);
         }
         if (job.files && !isDir) {
-            files.push_back(fileEntry(name, st));
+            files.push_back(listedFile(name, st));
             if (batchLimit > 0
                 && (int(files.size()) >= batchLimit || sinceSent.elapsed() >= kBatchDelayMs)) {
                 job.link->sendFiles(job.number, std::move(files));
@@ -157,7 +157,7 @@ void runJob(const Job &job)
         if (!files.empty() || batchLimit < 0)
             job.link->sendFiles(job.number, std::move(files));
     } else {
-        std::sort(folders.begin(), folders.end(), [](const FolderEntry &a, const FolderEntry &b) {
+        std::sort(folders.begin(), folders.end(), [](const ListedFolder &a, const ListedFolder &b) {
             return compareNames(a.sortKey, a.name, a.nativeName, b.sortKey, b.name, b.nativeName) < 0;
         });
         job.link->sendFolders(job.number, std::move(folders));

@@ -13,7 +13,7 @@ namespace tarvello::browser {
 
 // One file of a listed folder: anything that is not a folder, links followed
 // (a dangling link is a file too).
-struct FileEntry {
+struct ListedFile {
     // The name's bytes as the file system holds them; names are bytes on
     // Linux, and this is what tells two files apart.
     QByteArray nativeName;
@@ -28,7 +28,7 @@ struct FileEntry {
 };
 
 // One sub-folder of a listed folder.
-struct FolderEntry {
+struct ListedFolder {
     QByteArray nativeName;
     QString name;
     QString sortKey;
@@ -36,8 +36,8 @@ struct FolderEntry {
     bool readable = true;
 };
 
-using FileBatch = std::vector<FileEntry>;
-using FolderBatch = std::vector<FolderEntry>;
+using FileBatch = std::vector<ListedFile>;
+using FolderBatch = std::vector<ListedFolder>;
 
 // True when this process may list the folder (its path's bytes).
 bool mayList(const QByteArray &folder);

@@ -325,7 +325,7 @@ void FolderTreeModel::merge(Node *node, const FolderBatch &folders)
 
     QSet<QByteArray> present;
     present.reserve(qsizetype(folders.size()));
-    for (const FolderEntry &folder : folders)
+    for (const ListedFolder &folder : folders)
         present.insert(folder.nativeName);
     for (int last = int(children.size()) - 1; last >= 0; --last) {
         if (present.contains(children[last]->nativeName))

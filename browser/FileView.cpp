@@ -9,7 +9,6 @@
 
 #include <QContextMenuEvent>
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHeaderView>
@@ -346,7 +345,7 @@ void FileView::listAnew()
     m_model->clear();
     showMessage({});
     watchFolder();
-    m_job = m_folder.isEmpty() ? 0 : m_reader->listFiles(QFile::encodeName(m_folder), kFirstBatch);
+    m_job = m_folder.isEmpty() ? 0 : m_reader->listFiles(common::NativePath::fromText(m_folder), kFirstBatch);
     m_jobIsAgain = false;
 }
 
@@ -362,7 +361,7 @@ void FileView::listAgain()
     if (m_job)
         m_reader->cancel(m_job);
     m_againFiles.clear();
-    m_job = m_reader->listFiles(QFile::encodeName(m_folder));
+    m_job = m_reader->listFiles(common::NativePath::fromText(m_folder));
     m_jobIsAgain = true;
 }
 
@@ -374,7 +373,7 @@ void FileView::watchFolder()
     // A folder that may not be listed may not be watched either; asking
     // would only earn a warning.
     if (!m_folder.isEmpty() && !m_watcher->directories().contains(m_folder)
-        && mayList(QFile::encodeName(m_folder)))
+        && mayList(common::NativePath::fromText(m_folder)))
         m_watcher->addPath(m_folder);
 }
 

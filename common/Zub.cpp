@@ -1,6 +1,7 @@
 #include "common/Zub.h"
 
 #include "common/ElfVersions.h"
+#include "common/NativePath.h"
 #include "common/VbError.h"
 
 #include <QDir>
@@ -66,7 +67,7 @@ bool ZubFileExists(const QString &path)
     if (path.isEmpty())
         return false;
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::stat(NativePath::fromText(path).c_str(), &st) == 0;
 }
 
 bool ZubIsDir(const QString &path)
@@ -74,7 +75,7 @@ bool ZubIsDir(const QString &path)
     if (path.isEmpty())
         return false;
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(NativePath::fromText(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 QString ZubGetPath(const QString &fullPath)
@@ -134,22 +135,22 @@ QString ZubGetTempDir(QString *error)
 {
     const uid_t uid = ::getuid();
     const QString dir = QDir::tempPath() + QStringLiteral("/tarvello-") + QString::number(uid);
-    const QByteArray native = QFile::encodeName(dir);
+    const NativePath native = NativePath::fromText(dir);
     auto fail = [&](const QString &why) {
         if (error)
             *error = why;
         return QString();
     };
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(native.c_str(), 0700) != 0 && errno != EEXIST)
         return fail(QStringLiteral("%1: %2").arg(dir, QString::fromLocal8Bit(strerror(errno))));
     struct stat st {};
-    if (::lstat(native.constData(), &st) != 0)
+    if (::lstat(native.c_str(), &st) != 0)
         return fail(QStringLiteral("%1: %2").arg(dir, QString::fromLocal8Bit(strerror(errno))));
     if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode))
         return fail(QStringLiteral("%1 is not a folder of its own (a link or a file stands there)").arg(dir));
     if (st.st_uid != uid)
         return fail(QStringLiteral("%1 belongs to another user").arg(dir));
-    if ((st.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0)
+    if ((st.st_mode & 0077) != 0 && ::chmod(native.c_str(), 0700) != 0)
         return fail(QStringLiteral("%1 cannot be made private").arg(dir));
     return dir;
 }

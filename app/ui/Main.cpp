@@ -48,7 +48,7 @@ bool Program::Main()
     int line = 0;
     // A step that fails on an invalid call is passed over, as the program has
     // always done; any other error ends the start-up with a report that names
-    // the step by its line number, which is what users quote to support.
+    // the step by its line number.
     auto step = [&line](int number, auto &&body) {
         line = number;
         try {

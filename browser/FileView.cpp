@@ -1,7 +1,7 @@
 #include "browser/FileView.h"
 
 #include "browser/ChangeGrouper.h"
-#include "browser/FileListModel.h"
+#include "browser/FolderFilesModel.h"
 #include "browser/FolderTree.h"
 #include "common/ui/ZubDesktop.h"
 #include "lang/Language.h"
@@ -9,7 +9,6 @@
 
 #include <QContextMenuEvent>
 #include <QDateTime>
-#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHeaderView>
@@ -47,7 +46,7 @@ const QChar kValueMark(0x01);
 FileView::FileView(const lang::Language &language, QWidget *parent)
     : QTreeView(parent),
       m_language(language),
-      m_model(new FileListModel(this)),
+      m_model(new FolderFilesModel(this)),
       m_reader(new FolderReader(this)),
       m_watcher(new QFileSystemWatcher(this)),
       m_changes(new ChangeGrouper(kQuietMs, kLongestMs, this)),
@@ -67,13 +66,13 @@ FileView::FileView(const lang::Language &language, QWidget *parent)
     connect(header(), &QHeaderView::sectionResized, this, [this](int section) {
         if (m_fittingName)
             return;
-        if (section == FileListModel::NameColumn)
+        if (section == FolderFilesModel::NameColumn)
             m_nameSizedByUser = true;
         else
             fitNameColumn();
     });
     setSortingEnabled(true);
-    sortByColumn(FileListModel::NameColumn, Qt::AscendingOrder);
+    sortByColumn(FolderFilesModel::NameColumn, Qt::AscendingOrder);
 
     m_messageLabel->setWordWrap(true);
     m_messageLabel->setAlignment(Qt::AlignCenter);
@@ -184,7 +183,7 @@ QList<QByteArray> FileView::selectedNativeNames() const
 QList<int> FileView::selectedRows() const
 {
     QList<int> rows;
-    const QModelIndexList selected = selectionModel()->selectedRows(FileListModel::NameColumn);
+    const QModelIndexList selected = selectionModel()->selectedRows(FolderFilesModel::NameColumn);
     rows.reserve(selected.size());
     for (const QModelIndex &index : selected)
         rows.append(index.row());
@@ -195,7 +194,7 @@ QList<int> FileView::selectedRows() const
 void FileView::select(const QStringList &names)
 {
     const QSet<QString> wanted(names.cbegin(), names.cend());
-    const int first = selectWhere([&wanted](const FileEntry &file) { return wanted.contains(file.name); });
+    const int first = selectWhere([&wanted](const ListedFile &file) { return wanted.contains(file.name); });
     if (first >= 0) {
         selectionModel()->setCurrentIndex(m_model->index(first, 0), QItemSelectionModel::NoUpdate);
         scrollTo(m_model->index(first, 0));
@@ -205,7 +204,7 @@ void FileView::select(const QStringList &names)
 // Selects exactly the rows whose file is wanted, as runs of rows rather than
 // row by row (a selection of 100,000 single rows is slow to build and to
 // keep); returns the first row selected, or -1.
-int FileView::selectWhere(const std::function<bool(const FileEntry &)> &wanted)
+int FileView::selectWhere(const std::function<bool(const ListedFile &)> &wanted)
 {
     QItemSelection selection;
     int first = -1;
@@ -216,7 +215,7 @@ int FileView::selectWhere(const std::function<bool(const FileEntry &)> &wanted)
         int last = row;
         while (last + 1 < rows && wanted(m_model->entry(last + 1)))
             ++last;
-        selection.select(m_model->index(row, 0), m_model->index(last, FileListModel::ColumnCount - 1));
+        selection.select(m_model->index(row, 0), m_model->index(last, FolderFilesModel::ColumnCount - 1));
         if (first < 0)
             first = row;
         row = last;
@@ -230,7 +229,7 @@ void FileView::retranslate()
     const auto text = [this](const char *key, const QString &param = {}) {
         return m_language.extra(QLatin1String(key), param);
     };
-    FileListModel::Texts texts;
+    FolderFilesModel::Texts texts;
     texts.headers = {text("BrowserColumnName"), text("BrowserColumnSize"), text("BrowserColumnType"),
                      text("BrowserColumnDate")};
     texts.sizeFormat = text("BrowserSize", kValueMark);
@@ -248,10 +247,10 @@ void FileView::retranslate()
                                              + 3 * metrics.averageCharWidth());
     };
     const QString group = texts.digitGroup;
-    fit(FileListModel::SizeColumn,
+    fit(FolderFilesModel::SizeColumn,
         QString(texts.sizeFormat).replace(kValueMark, QStringLiteral("88") + group + "888" + group + "888"));
-    fit(FileListModel::TypeColumn, QString(texts.typeFormat).replace(kValueMark, QStringLiteral("JPEG")));
-    fit(FileListModel::DateColumn,
+    fit(FolderFilesModel::TypeColumn, QString(texts.typeFormat).replace(kValueMark, QStringLiteral("JPEG")));
+    fit(FolderFilesModel::DateColumn,
         QLocale::c().toString(QDateTime(QDate(2088, 12, 28), QTime(18, 58)), texts.dateFormat));
 
     const QString name = text("BrowserViewName");
@@ -325,14 +324,14 @@ void FileView::fitNameColumn()
     if (m_nameSizedByUser || m_fittingName)
         return;
     int others = 0;
-    for (int section = FileListModel::NameColumn + 1; section < FileListModel::ColumnCount; ++section)
+    for (int section = FolderFilesModel::NameColumn + 1; section < FolderFilesModel::ColumnCount; ++section)
         others += header()->sectionSize(section);
     // In a narrow pane the name keeps a readable width and the other
     // columns scroll into view: the name is what the user chooses by.
     const int available = viewport()->width();
     const int readable = std::min(available * 3 / 5, 28 * fontMetrics().averageCharWidth());
     m_fittingName = true;
-    header()->resizeSection(FileListModel::NameColumn, std::max(available - others, readable));
+    header()->resizeSection(FolderFilesModel::NameColumn, std::max(available - others, readable));
     m_fittingName = false;
 }
 
@@ -346,7 +345,7 @@ void FileView::listAnew()
     m_model->clear();
     showMessage({});
     watchFolder();
-    m_job = m_folder.isEmpty() ? 0 : m_reader->listFiles(QFile::encodeName(m_folder), kFirstBatch);
+    m_job = m_folder.isEmpty() ? 0 : m_reader->listFiles(common::NativePath::fromText(m_folder), kFirstBatch);
     m_jobIsAgain = false;
 }
 
@@ -362,7 +361,7 @@ void FileView::listAgain()
     if (m_job)
         m_reader->cancel(m_job);
     m_againFiles.clear();
-    m_job = m_reader->listFiles(QFile::encodeName(m_folder));
+    m_job = m_reader->listFiles(common::NativePath::fromText(m_folder));
     m_jobIsAgain = true;
 }
 
@@ -374,7 +373,7 @@ void FileView::watchFolder()
     // A folder that may not be listed may not be watched either; asking
     // would only earn a warning.
     if (!m_folder.isEmpty() && !m_watcher->directories().contains(m_folder)
-        && mayList(QFile::encodeName(m_folder)))
+        && mayList(common::NativePath::fromText(m_folder)))
         m_watcher->addPath(m_folder);
 }
 
@@ -462,7 +461,7 @@ void FileView::restoreSelection()
     if (!m_keepOnReset)
         return;
     const QSet<QByteArray> kept = std::exchange(m_keptSelection, {});
-    selectWhere([&kept](const FileEntry &file) { return kept.contains(file.nativeName); });
+    selectWhere([&kept](const ListedFile &file) { return kept.contains(file.nativeName); });
     if (!m_keptCurrent.isEmpty()) {
         const int row = m_model->rowOf(m_keptCurrent);
         if (row >= 0)

@@ -20,7 +20,7 @@ class Language;
 namespace tarvello::browser {
 
 class ChangeGrouper;
-class FileListModel;
+class FolderFilesModel;
 class FolderTree;
 
 // The file view of the main window (ListView1): the files, not the folders, of
@@ -107,7 +107,7 @@ private:
     void showMessage(const QString &key, const QString &param2 = {});
     void updateCount();
     void fitNameColumn();
-    int selectWhere(const std::function<bool(const FileEntry &)> &wanted);
+    int selectWhere(const std::function<bool(const ListedFile &)> &wanted);
     QList<int> selectedRows() const;
     void rememberSelection();
     void restoreSelection();
@@ -116,7 +116,7 @@ private:
     QString pathOf(const QString &name) const;
 
     const lang::Language &m_language;
-    FileListModel *m_model;
+    FolderFilesModel *m_model;
     FolderReader *m_reader;
     QFileSystemWatcher *m_watcher;
     ChangeGrouper *m_changes;

@@ -4,7 +4,6 @@
 #include "common/Zub.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -75,16 +74,16 @@ struct Job {
     std::shared_ptr<FolderReader::Link> link;
     std::shared_ptr<std::atomic<bool>> cancelled;
     quint64 number = 0;
-    QByteArray path;
+    common::NativePath path;
     bool files = true;
     int firstBatch = 0;
 };
 
-FileEntry fileEntry(const char *nativeName, const struct stat &st)
+ListedFile listedFile(const char *nativeName, const struct stat &st)
 {
-    FileEntry entry;
+    ListedFile entry;
     entry.nativeName = QByteArray(nativeName);
-    entry.name = QFile::decodeName(entry.nativeName);
+    entry.name = common::NativePath::fromBytes(entry.nativeName).text();
     entry.sortKey = nameSortKey(entry.name);
     entry.type = common::ZubGetExtension(entry.name).toUpper();
     entry.size = qint64(st.st_size);
@@ -92,11 +91,11 @@ FileEntry fileEntry(const char *nativeName, const struct stat &st)
     return entry;
 }
 
-FolderEntry folderEntry(int dirFd, const char *nativeName)
+ListedFolder folderEntry(int dirFd, const char *nativeName)
 {
-    FolderEntry entry;
+    ListedFolder entry;
     entry.nativeName = QByteArray(nativeName);
-    entry.name = QFile::decodeName(entry.nativeName);
+    entry.name = common::NativePath::fromBytes(entry.nativeName).text();
     entry.sortKey = nameSortKey(entry.name);
     entry.readable = ::faccessat(dirFd, nativeName, R_OK | X_OK, AT_EACCESS) == 0;
     return entry;
@@ -104,7 +103,7 @@ FolderEntry folderEntry(int dirFd, const char *nativeName)
 
 void runJob(const Job &job)
 {
-    DIR *dir = ::opendir(job.path.constData());
+    DIR *dir = ::opendir(job.path.c_str());
     if (!dir) {
         job.link->sendEnd(job.number, errno);
         return;
@@ -138,7 +137,7 @@ void runJob(const Job &job)
             isDir = S_ISDIR(st.st_mode);
         }
         if (job.files && !isDir) {
-            files.push_back(fileEntry(name, st));
+            files.push_back(listedFile(name, st));
             if (batchLimit > 0
                 && (int(files.size()) >= batchLimit || sinceSent.elapsed() >= kBatchDelayMs)) {
                 job.link->sendFiles(job.number, std::move(files));
@@ -157,7 +156,7 @@ void runJob(const Job &job)
         if (!files.empty() || batchLimit < 0)
             job.link->sendFiles(job.number, std::move(files));
     } else {
-        std::sort(folders.begin(), folders.end(), [](const FolderEntry &a, const FolderEntry &b) {
+        std::sort(folders.begin(), folders.end(), [](const ListedFolder &a, const ListedFolder &b) {
             return compareNames(a.sortKey, a.name, a.nativeName, b.sortKey, b.name, b.nativeName) < 0;
         });
         job.link->sendFolders(job.number, std::move(folders));
@@ -167,10 +166,10 @@ void runJob(const Job &job)
 
 } // namespace
 
-bool mayList(const QByteArray &folder)
+bool mayList(const common::NativePath &folder)
 {
     // The effective identity decides, as it does for the listing itself.
-    return ::faccessat(AT_FDCWD, folder.constData(), R_OK | X_OK, AT_EACCESS) == 0;
+    return ::faccessat(AT_FDCWD, folder.c_str(), R_OK | X_OK, AT_EACCESS) == 0;
 }
 
 FolderReader::FolderReader(QObject *parent)
@@ -187,12 +186,12 @@ FolderReader::~FolderReader()
         cancelled->store(true);
 }
 
-quint64 FolderReader::listFiles(const QByteArray &folder, int firstBatch)
+quint64 FolderReader::listFiles(const common::NativePath &folder, int firstBatch)
 {
     return start(folder, true, firstBatch);
 }
 
-quint64 FolderReader::listFolders(const QByteArray &folder)
+quint64 FolderReader::listFolders(const common::NativePath &folder)
 {
     return start(folder, false, 0);
 }
@@ -203,7 +202,7 @@ void FolderReader::cancel(quint64 job)
         cancelled->store(true);
 }
 
-quint64 FolderReader::start(const QByteArray &folder, bool files, int firstBatch)
+quint64 FolderReader::start(const common::NativePath &folder, bool files, int firstBatch)
 {
     Job job;
     job.link = m_link;

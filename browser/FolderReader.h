@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/NativePath.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
@@ -13,7 +15,7 @@ namespace tarvello::browser {
 
 // One file of a listed folder: anything that is not a folder, links followed
 // (a dangling link is a file too).
-struct FileEntry {
+struct ListedFile {
     // The name's bytes as the file system holds them; names are bytes on
     // Linux, and this is what tells two files apart.
     QByteArray nativeName;
@@ -28,7 +30,7 @@ struct FileEntry {
 };
 
 // One sub-folder of a listed folder.
-struct FolderEntry {
+struct ListedFolder {
     QByteArray nativeName;
     QString name;
     QString sortKey;
@@ -36,11 +38,11 @@ struct FolderEntry {
     bool readable = true;
 };
 
-using FileBatch = std::vector<FileEntry>;
-using FolderBatch = std::vector<FolderEntry>;
+using FileBatch = std::vector<ListedFile>;
+using FolderBatch = std::vector<ListedFolder>;
 
-// True when this process may list the folder (its path's bytes).
-bool mayList(const QByteArray &folder);
+// True when this process may list the folder.
+bool mayList(const common::NativePath &folder);
 
 // Lists folders on worker threads so that a huge, slow or hung folder (a
 // network mount that no longer answers) never holds up the window. Results
@@ -55,15 +57,15 @@ public:
     explicit FolderReader(QObject *parent = nullptr);
     ~FolderReader() override;
 
-    // Starts listing the files of the folder (its path's bytes) and returns
+    // Starts listing the files of the folder and returns
     // the job's number. With firstBatch > 0 the files arrive in growing
     // batches starting at that size (the first screenful shows at once);
     // with 0 in one batch.
-    quint64 listFiles(const QByteArray &folder, int firstBatch = 0);
+    quint64 listFiles(const common::NativePath &folder, int firstBatch = 0);
 
     // Starts listing the sub-folders of the folder (sorted by name) and
     // returns the job's number; they arrive in one batch.
-    quint64 listFolders(const QByteArray &folder);
+    quint64 listFolders(const common::NativePath &folder);
 
     // Drops the job: its thread stops soon and nothing more of it arrives.
     void cancel(quint64 job);
@@ -78,7 +80,7 @@ public:
     struct Link;
 
 private:
-    quint64 start(const QByteArray &folder, bool files, int firstBatch);
+    quint64 start(const common::NativePath &folder, bool files, int firstBatch);
     void deliverFiles(quint64 job, FileBatch files);
     void deliverFolders(quint64 job, FolderBatch folders);
     void deliverEnd(quint64 job, int error);

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileSystemWatcher>
 #include <QPalette>
 #include <QStyle>
@@ -158,12 +157,12 @@ QString FolderTreeModel::pathOf(const QModelIndex &index) const
     return QLatin1Char('/') + parts.join(QLatin1Char('/'));
 }
 
-QByteArray FolderTreeModel::nativePathOf(const Node *node) const
+common::NativePath FolderTreeModel::nativePathOf(const Node *node) const
 {
     QByteArrayList parts;
     for (; node != m_root.get() && node->parent != m_root.get(); node = node->parent)
         parts.prepend(node->nativeName);
-    return '/' + parts.join('/');
+    return common::NativePath::fromBytes('/' + parts.join('/'));
 }
 
 FolderTreeModel::Node *FolderTreeModel::findNode(const QString &path) const
@@ -190,7 +189,7 @@ QModelIndex FolderTreeModel::indexFor(const QString &path)
     Node *node = m_root->children.front().get();
     const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString &part : parts) {
-        const QByteArray nativeName = QFile::encodeName(part);
+        const QByteArray nativeName = common::NativePath::fromText(part).bytes();
         Node *next = nullptr;
         for (const auto &child : node->children) {
             if (child->nativeName == nativeName) {
@@ -325,7 +324,7 @@ void FolderTreeModel::merge(Node *node, const FolderBatch &folders)
 
     QSet<QByteArray> present;
     present.reserve(qsizetype(folders.size()));
-    for (const FolderEntry &folder : folders)
+    for (const ListedFolder &folder : folders)
         present.insert(folder.nativeName);
     for (int last = int(children.size()) - 1; last >= 0; --last) {
         if (present.contains(children[last]->nativeName))

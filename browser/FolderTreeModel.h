@@ -61,7 +61,7 @@ private:
 
     Node *nodeOf(const QModelIndex &index) const;
     QModelIndex indexOf(Node *node) const;
-    QByteArray nativePathOf(const Node *node) const;
+    common::NativePath nativePathOf(const Node *node) const;
     Node *findNode(const QString &path) const;
     void forget(Node *node);
     void onFoldersFound(quint64 job, const FolderBatch &folders);

@@ -1,19 +1,14 @@
 #include "common/Zub.h"
 
 #include "common/ElfVersions.h"
+#include "common/NativePath.h"
 #include "common/VbError.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QStandardPaths>
 #include <QSysInfo>
-#include <QTemporaryFile>
-#include <QTimer>
 #include <QVersionNumber>
 
 #include <cerrno>
@@ -72,7 +67,7 @@ bool ZubFileExists(const QString &path)
     if (path.isEmpty())
         return false;
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::stat(NativePath::fromText(path).c_str(), &st) == 0;
 }
 
 bool ZubIsDir(const QString &path)
@@ -80,7 +75,7 @@ bool ZubIsDir(const QString &path)
     if (path.isEmpty())
         return false;
     struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(NativePath::fromText(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 QString ZubGetPath(const QString &fullPath)
@@ -140,22 +135,22 @@ QString ZubGetTempDir(QString *error)
 {
     const uid_t uid = ::getuid();
     const QString dir = QDir::tempPath() + QStringLiteral("/tarvello-") + QString::number(uid);
-    const QByteArray native = QFile::encodeName(dir);
+    const NativePath native = NativePath::fromText(dir);
     auto fail = [&](const QString &why) {
         if (error)
             *error = why;
         return QString();
     };
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(native.c_str(), 0700) != 0 && errno != EEXIST)
         return fail(QStringLiteral("%1: %2").arg(dir, QString::fromLocal8Bit(strerror(errno))));
     struct stat st {};
-    if (::lstat(native.constData(), &st) != 0)
+    if (::lstat(native.c_str(), &st) != 0)
         return fail(QStringLiteral("%1: %2").arg(dir, QString::fromLocal8Bit(strerror(errno))));
     if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode))
         return fail(QStringLiteral("%1 is not a folder of its own (a link or a file stands there)").arg(dir));
     if (st.st_uid != uid)
         return fail(QStringLiteral("%1 belongs to another user").arg(dir));
-    if ((st.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0)
+    if ((st.st_mode & 0077) != 0 && ::chmod(native.c_str(), 0700) != 0)
         return fail(QStringLiteral("%1 cannot be made private").arg(dir));
     return dir;
 }
@@ -235,37 +230,6 @@ QString ZubDoubleToUnit(double bytes)
     if (unit == 0)
         return QStringLiteral("%1 %2").arg(qint64(bytes)).arg(QLatin1String(units[0]));
     return QStringLiteral("%1 %2").arg(bytes, 0, 'f', 2).arg(QLatin1String(units[unit]));
-}
-
-QString ZubDownloadFile(const QString &url, int timeoutMs)
-{
-    const QString tempDir = ZubGetTempDir();
-    if (tempDir.isEmpty() || !QCoreApplication::instance())
-        return {};
-    QNetworkAccessManager manager;
-    QNetworkRequest request{QUrl(url)};
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = manager.get(request);
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    loop.exec();
-    const bool finished = reply->isFinished();
-    if (!finished)
-        reply->abort();
-    const bool ok = finished && reply->error() == QNetworkReply::NoError;
-    const QByteArray body = ok ? reply->readAll() : QByteArray();
-    reply->deleteLater();
-    if (!ok)
-        return {};
-    QTemporaryFile file(tempDir + QStringLiteral("/download-XXXXXX"));
-    file.setAutoRemove(false);
-    if (!file.open() || file.write(body) != body.size())
-        return {};
-    return file.fileName();
 }
 
 QString ZubReadFileToBuffer(const QString &path, int &code, QString &errorText)

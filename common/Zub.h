@@ -67,10 +67,6 @@ qint64 ZubGetProcesses(const QString &executableName);
 // A byte count as text with a size unit ("1.50 Mo").
 QString ZubDoubleToUnit(double bytes);
 
-// Downloads the URL into a new file of the temporary folder and returns its
-// path; "" on any failure, or when nothing answered within timeoutMs.
-QString ZubDownloadFile(const QString &url, int timeoutMs = 30000);
-
 // The whole file as UTF-8 text; code is 0 on success, else 53 (missing) or 70
 // (unreadable) with errorText describing it.
 QString ZubReadFileToBuffer(const QString &path, int &code, QString &errorText);

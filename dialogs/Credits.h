@@ -76,7 +76,6 @@ public:
 
     const QList<CreditLine> &lines() const { return m_lines; }
     int offset() const { return m_offset; }
-    void setOffset(int offset) { m_offset = offset; }
 
     // Lays out the credits at the current offset, then moves them up a pixel.
     CreditsFrame tick();

@@ -13,6 +13,7 @@
 #include "lang/ErrorText.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
+#include "rules/RuleTools.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -46,7 +47,8 @@ bool Program::Main()
 {
     int line = 0;
     // A step that fails on an invalid call is passed over, as the program has
-    // always done; any other error ends the start-up with a report.
+    // always done; any other error ends the start-up with a report that names
+    // the step by its line number.
     auto step = [&line](int number, auto &&body) {
         line = number;
         try {
@@ -57,8 +59,9 @@ bool Program::Main()
         }
     };
     try {
-        // 3. Another instance runs: it comes forward and this one ends before
-        // it reads anything. The settings folder only names the instance.
+        // One program per user and settings folder: a running one comes
+        // forward and this one ends before it reads anything. The settings
+        // folder only names the instance here.
         step(30, [&] {
             m_context.settingsFolder =
                 common::ZubCheminDossier(common::FolderApplicationData) + QStringLiteral("/Tarvello");
@@ -68,7 +71,8 @@ bool Program::Main()
             return false;
         QObject::connect(m_instance.get(), &SingleInstance::raiseRequested, [this] { raiseMainWindow(); });
 
-        // 4. The Exif output file in the private temporary folder.
+        // The Exif readers write their output to a file of the private
+        // temporary folder, where no other user can plant one.
         step(40, [&] {
             QString why;
             m_context.tempFolder = common::ZubGetTempDir(&why);
@@ -80,35 +84,37 @@ bool Program::Main()
                     + QStringLiteral("_exif.txt");
         });
 
-        // 5. The start-up window.
+        // The start-up window keeps the user company while the settings load.
         step(50, [&] {
             m_splash = std::make_unique<frmSplash>(m_context);
             m_splash->show();
             QCoreApplication::processEvents();
         });
 
-        // 8. The settings folder and file.
+        // The settings folder is made on the first run, so that the settings
+        // and the rename journal have a place.
         step(80, [&] {
             if (!common::ZubFileExists(m_context.settingsFolder))
                 common::ZubCreateNestedFolders(m_context.settingsFolder);
             m_context.settingsFile.setPath(m_context.settingsFolder + QStringLiteral("/Tarvello.ini"));
         });
 
-        // 9. Settings, language and the main window.
+        // The settings choose the language, which every window's texts
+        // need, so they are read before the main window is made.
         step(90, [&] { ReadIniFile(); });
         step(91, [&] { m_splash->translate(); });
 
-        // 10. A new version opens the help at what is new.
+        // After an upgrade the help opens at what is new.
         step(100, [&] {
             if (dialogs::versionChanged(m_context.settings.General_VersionCourante, m_context.version))
                 m_services.showHelp(dialogs::HelpTopic::WhatsNew);
         });
 
-        // 11-12. Title and Exif reader label.
+        // The main window's title and the label naming the Exif reader.
         step(110, [&] { m_main->refreshTitle(); });
         step(120, [&] { m_main->showExifToolUsed(); });
 
-        // 13-14. The start-up window goes, the main window comes.
+        // The start-up window goes, the main window comes.
         step(130, [&] { m_splash.reset(); });
         step(140, [&] { m_main->show(); });
 
@@ -121,22 +127,23 @@ bool Program::Main()
         // every file goes to its new or its old name before anything else.
         step(145, [&] { m_main->offerRecovery(); });
 
-        // 15. First run: the Exif reader is chosen.
+        // On the first run the user chooses the Exif reader.
         step(150, [&] {
             if (m_context.settings.Option_OutilExifChoisi == 0)
                 m_services.chooseExifTool();
         });
 
-        // 16. Update check.
+        // The version check, which never holds up the start.
         step(160, [&] { m_services.checkVersion(m_main.get()); });
 
-        // 17. Folders and files given on the command line.
+        // Folders and files given on the command line, as a file manager's
+        // "open with" passes them.
         step(170, [&] { openCommandLine(); });
 
-        // 18. The loaded rule's "$" must pair.
+        // A rule saved with an odd number of "$" computes names all the
+        // same, but the user is warned, as when typing it.
         step(180, [&] {
-            const QString rule = m_main->controls().cboRenommer->currentText();
-            if (rule.count(QLatin1Char('$')) % 2 == 1)
+            if (rules::checkNbDollarIsPair(m_main->controls().cboRenommer->currentText()))
                 m_services.msgBox().KVvrMesgBox(lang::ui::widgetText(m_context.language.GetMessage(92)),
                                                 lang::MsgStyle::Information, m_context.language.GetMessage(1));
         });

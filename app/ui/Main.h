@@ -50,8 +50,6 @@ public:
 
     AppContext &context() { return m_context; }
     mainwindow::frmMain *mainWindow() { return m_main.get(); }
-    // The settings file path ("" until the settings folder is known).
-    QString settingsFilePath() const { return m_context.settingsFile.path(); }
 
 private:
     void openCommandLine();

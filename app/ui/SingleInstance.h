@@ -27,8 +27,6 @@ public:
     // name between our question and now (it has then been asked to raise).
     bool listen();
 
-    const QString &serverName() const { return m_name; }
-
 Q_SIGNALS:
     // A later instance asked this one to come forward.
     void raiseRequested();

@@ -1,8 +1,6 @@
 #include "common/Cp1252.h"
 #include "common/Zub.h"
-#include "tests/support/LocalHttpServer.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -152,31 +150,6 @@ TEST(ZubProcesses, findsItsOwnProcessMemory)
     std::fclose(comm);
     EXPECT_GT(ZubGetProcesses(QString::fromLocal8Bit(name).trimmed()), 0);
     EXPECT_EQ(ZubGetProcesses(QStringLiteral("no-such-program-here")), 0);
-}
-
-TEST(ZubDownload, bodyLandsInAPrivateFileAndErrorsGiveNothing)
-{
-    int argc = 1;
-    char arg0[] = "tests";
-    char *argv[] = {arg0, nullptr};
-    std::unique_ptr<QCoreApplication> app;
-    if (!QCoreApplication::instance())
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    QTemporaryDir tmp;
-    const QByteArray saved = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(tmp.path()));
-
-    tarvello::test::LocalHttpServer server;
-    server.serve(QStringLiteral("/version.txt"), "1.14.0");
-    const QString file = ZubDownloadFile(server.address() + QStringLiteral("/version.txt"), 5000);
-    ASSERT_FALSE(file.isEmpty());
-    QFile body(file);
-    ASSERT_TRUE(body.open(QIODevice::ReadOnly));
-    EXPECT_EQ(body.readAll(), QByteArray("1.14.0"));
-    EXPECT_TRUE(file.startsWith(tmp.path() + QStringLiteral("/tarvello-")));
-    EXPECT_EQ(ZubDownloadFile(server.address() + QStringLiteral("/gone.txt"), 5000), QString());
-    EXPECT_EQ(ZubDownloadFile(tarvello::test::LocalHttpServer::deadAddress() + QStringLiteral("/x"), 2000), QString());
-    qputenv("TMPDIR", saved);
 }
 
 TEST(Cp1252, everyByteRoundTripsAndOnlyItsCharactersEncode)

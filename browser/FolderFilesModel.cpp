@@ -1,4 +1,4 @@
-#include "browser/FileListModel.h"
+#include "browser/FolderFilesModel.h"
 
 #include "common/NameOrder.h"
 
@@ -31,12 +31,12 @@ int compareNumbers(qint64 a, qint64 b)
 
 } // namespace
 
-FileListModel::FileListModel(QObject *parent)
+FolderFilesModel::FolderFilesModel(QObject *parent)
     : QAbstractTableModel(parent)
 {
 }
 
-void FileListModel::setTexts(const Texts &texts)
+void FolderFilesModel::setTexts(const Texts &texts)
 {
     m_texts = texts;
     emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
@@ -44,21 +44,21 @@ void FileListModel::setTexts(const Texts &texts)
         emit dataChanged(index(0, SizeColumn), index(int(m_rows.size()) - 1, DateColumn));
 }
 
-int FileListModel::rowCount(const QModelIndex &parent) const
+int FolderFilesModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());
 }
 
-int FileListModel::columnCount(const QModelIndex &parent) const
+int FolderFilesModel::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant FileListModel::data(const QModelIndex &index, int role) const
+QVariant FolderFilesModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const FileEntry &file = entry(index.row());
+    const ListedFile &file = entry(index.row());
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
@@ -90,7 +90,7 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     return {};
 }
 
-QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant FolderFilesModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return {};
@@ -101,10 +101,10 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     return {};
 }
 
-bool FileListModel::less(int a, int b) const
+bool FolderFilesModel::less(int a, int b) const
 {
-    const FileEntry &x = m_all[a];
-    const FileEntry &y = m_all[b];
+    const ListedFile &x = m_all[a];
+    const ListedFile &y = m_all[b];
     int order = 0;
     switch (m_sortColumn) {
     case SizeColumn:
@@ -124,7 +124,7 @@ bool FileListModel::less(int a, int b) const
     return m_sortOrder == Qt::AscendingOrder ? order < 0 : order > 0;
 }
 
-void FileListModel::sort(int column, Qt::SortOrder order)
+void FolderFilesModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount)
         return;
@@ -136,7 +136,7 @@ void FileListModel::sort(int column, Qt::SortOrder order)
     applyOrder(positions);
 }
 
-void FileListModel::applyOrder(const std::vector<int> &order)
+void FolderFilesModel::applyOrder(const std::vector<int> &order)
 {
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> rows(order.size());
@@ -155,7 +155,7 @@ void FileListModel::applyOrder(const std::vector<int> &order)
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-int FileListModel::rowOf(const QByteArray &nativeName) const
+int FolderFilesModel::rowOf(const QByteArray &nativeName) const
 {
     for (size_t row = 0; row < m_rows.size(); ++row) {
         if (m_all[m_rows[row]].nativeName == nativeName)
@@ -164,7 +164,7 @@ int FileListModel::rowOf(const QByteArray &nativeName) const
     return -1;
 }
 
-void FileListModel::setFilter(const filelist::DisplayFilter &filter)
+void FolderFilesModel::setFilter(const filelist::DisplayFilter &filter)
 {
     beginResetModel();
     m_filter = filter;
@@ -172,7 +172,7 @@ void FileListModel::setFilter(const filelist::DisplayFilter &filter)
     endResetModel();
 }
 
-void FileListModel::clear()
+void FolderFilesModel::clear()
 {
     beginResetModel();
     m_all.clear();
@@ -180,7 +180,7 @@ void FileListModel::clear()
     endResetModel();
 }
 
-void FileListModel::rebuildRows()
+void FolderFilesModel::rebuildRows()
 {
     m_rows.clear();
     for (size_t i = 0; i < m_all.size(); ++i) {
@@ -190,10 +190,10 @@ void FileListModel::rebuildRows()
     std::sort(m_rows.begin(), m_rows.end(), [this](int a, int b) { return less(a, b); });
 }
 
-void FileListModel::addFiles(const FileBatch &files)
+void FolderFilesModel::addFiles(const FileBatch &files)
 {
     std::vector<int> fresh;
-    for (const FileEntry &file : files) {
+    for (const ListedFile &file : files) {
         if (m_filter.matches(file.name))
             fresh.push_back(int(m_all.size()));
         m_all.push_back(file);
@@ -216,7 +216,7 @@ void FileListModel::addFiles(const FileBatch &files)
     applyOrder(positions);
 }
 
-void FileListModel::syncFiles(const FileBatch &files)
+void FolderFilesModel::syncFiles(const FileBatch &files)
 {
     QHash<QByteArray, int> fresh;
     fresh.reserve(qsizetype(files.size()));
@@ -225,7 +225,7 @@ void FileListModel::syncFiles(const FileBatch &files)
 
     std::vector<char> known(files.size(), 0);
     std::vector<int> newIndex(m_all.size(), -1);
-    std::vector<FileEntry> kept;
+    std::vector<ListedFile> kept;
     kept.reserve(m_all.size());
     std::vector<int> changed;
     for (size_t i = 0; i < m_all.size(); ++i) {
@@ -233,8 +233,8 @@ void FileListModel::syncFiles(const FileBatch &files)
         if (found == fresh.cend())
             continue;
         known[*found] = 1;
-        FileEntry &file = m_all[i];
-        const FileEntry &now = files[*found];
+        ListedFile &file = m_all[i];
+        const ListedFile &now = files[*found];
         if (file.size != now.size || file.modified != now.modified) {
             file.size = now.size;
             file.modified = now.modified;
@@ -297,7 +297,7 @@ void FileListModel::syncFiles(const FileBatch &files)
     addFiles(added);
 }
 
-QString FileListModel::sizeText(qint64 size) const
+QString FolderFilesModel::sizeText(qint64 size) const
 {
     // Whole kilobytes rounded up, so that a file of a few bytes does not read as empty.
     QString digits = QString::number((size + 1023) / 1024);
@@ -306,7 +306,7 @@ QString FileListModel::sizeText(qint64 size) const
     return QString(m_texts.sizeFormat).replace(kValueMark, digits);
 }
 
-QIcon FileListModel::iconFor(const QString &type) const
+QIcon FolderFilesModel::iconFor(const QString &type) const
 {
     const auto cached = m_icons.constFind(type);
     if (cached != m_icons.cend())

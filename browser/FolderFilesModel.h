@@ -17,7 +17,7 @@ namespace tarvello::browser {
 // arrives in batches that are merged into the sorted rows, and a new listing
 // of the same folder changes only the rows that differ, so that selections
 // and the scroll position survive changes on disk.
-class FileListModel : public QAbstractTableModel
+class FolderFilesModel : public QAbstractTableModel
 {
     Q_OBJECT
 
@@ -34,7 +34,7 @@ public:
         QString dateFormat;
     };
 
-    explicit FileListModel(QObject *parent = nullptr);
+    explicit FolderFilesModel(QObject *parent = nullptr);
 
     void setTexts(const Texts &texts);
 
@@ -46,7 +46,7 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // The file shown at the row (0 <= row < rowCount()).
-    const FileEntry &entry(int row) const { return m_all[m_rows[row]]; }
+    const ListedFile &entry(int row) const { return m_all[m_rows[row]]; }
 
     // Row of the file with these name bytes, or -1 when it is not shown.
     int rowOf(const QByteArray &nativeName) const;
@@ -67,13 +67,12 @@ public:
 
 private:
     bool less(int a, int b) const;
-    void sortTail(std::vector<int> &rows, qsizetype from) const;
     void applyOrder(const std::vector<int> &order);
     void rebuildRows();
     QString sizeText(qint64 size) const;
     QIcon iconFor(const QString &type) const;
 
-    std::vector<FileEntry> m_all;
+    std::vector<ListedFile> m_all;
     // Indices into m_all of the rows shown, in view order.
     std::vector<int> m_rows;
     filelist::DisplayFilter m_filter;

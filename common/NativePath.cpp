@@ -1,0 +1,54 @@
+#include "common/NativePath.h"
+
+#include <QFile>
+
+namespace tarvello::common {
+
+NativePath NativePath::fromBytes(QByteArray bytes)
+{
+    return NativePath(std::move(bytes));
+}
+
+NativePath NativePath::fromText(const QString &path)
+{
+    return NativePath(QFile::encodeName(path));
+}
+
+NativePath NativePath::fromNewName(const QString &newName)
+{
+    return fromText(QString(newName).replace(QLatin1Char('\\'), QLatin1Char('/')));
+}
+
+QString NativePath::text() const
+{
+    return QFile::decodeName(m_bytes);
+}
+
+bool NativePath::textIsExact() const
+{
+    return QFile::encodeName(text()) == m_bytes;
+}
+
+NativePath NativePath::folder() const
+{
+    const qsizetype slash = m_bytes.lastIndexOf('/');
+    if (slash < 0)
+        return {};
+    return NativePath(slash == 0 ? QByteArray("/") : m_bytes.left(slash));
+}
+
+NativePath NativePath::name() const
+{
+    return NativePath(m_bytes.mid(m_bytes.lastIndexOf('/') + 1));
+}
+
+NativePath NativePath::child(const NativePath &name) const
+{
+    if (m_bytes.isEmpty())
+        return name;
+    if (m_bytes.endsWith('/'))
+        return NativePath(m_bytes + name.m_bytes);
+    return NativePath(m_bytes + '/' + name.m_bytes);
+}
+
+} // namespace tarvello::common

@@ -5,7 +5,7 @@
 #include "common/Vb.h"
 #include "common/VbError.h"
 #include "common/Zub.h"
-#include "mainwindow/EventPacer.h"
+#include "controller/EventPacer.h"
 #include "rename/RenameOperation.h"
 #include "rename/RenameTexts.h"
 #include "rename/ui/frmCheckErreur.h"
@@ -24,7 +24,6 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSet>
 #include <QTableView>
 
 #include <limits>
@@ -56,9 +55,7 @@ public:
         : m_window(window)
         , m_listFollows(listFollows)
     {
-        m_window.m_renameStop = false;
-        m_window.m_renaming = true;
-        m_window.objetOnOff(false, false, true);
+        m_window.m_controller.beginRename(listFollows ? controller::State::Renaming : controller::State::Undoing);
         const MainWindowControls &ui = m_window.m_ui;
         const QList<QObject *> watched = {&m_window, ui.lstrename, ui.lstrename->viewport(), ui.cmdDnD,
                                           ui.ListView2, ui.ListView2->viewport()};
@@ -71,8 +68,7 @@ public:
     {
         flush();
         m_window.m_ui.ProgressBar1->hide();
-        m_window.m_renaming = false;
-        m_window.objetOnOff(true, false, false);
+        m_window.m_controller.endRename();
     }
 
     RenameSession(const RenameSession &) = delete;
@@ -96,7 +92,7 @@ public:
         QCoreApplication::processEvents();
     }
 
-    bool stopRequested() override { return m_window.m_renameStop; }
+    bool stopRequested() override { return m_window.m_controller.stopRequested(); }
 
     void renamed(const rename::PlannedRename &entry) override
     {
@@ -117,7 +113,7 @@ protected:
         case QEvent::Close:
             if (watched != &m_window)
                 return false;
-            m_window.m_renameStop = true;
+            m_window.m_controller.requestStop();
             m_window.m_closeAfterRename = true;
             event->ignore();
             return true;
@@ -142,14 +138,14 @@ private:
     {
         if (m_doneRows.isEmpty())
             return;
-        const filelist::FileListModel &list = m_window.m_files;
+        const filelist::FileList &list = m_window.m_controller.files();
         QList<int> rows;
         rows.reserve(m_doneRows.size());
         for (const auto &[row, path] : std::as_const(m_doneRows)) {
             if (row < list.count() && list.entry(row).path() == path)
                 rows.append(row);
         }
-        m_window.m_files.removeEntries(rows);
+        m_window.m_controller.files().removeEntries(rows);
         m_doneRows.clear();
     }
 
@@ -178,7 +174,7 @@ private:
 
     frmMain &m_window;
     bool m_listFollows;
-    EventPacer m_pacer{25};
+    controller::EventPacer m_pacer{25};
     bool m_eventsRun = false;
     QList<std::pair<int, QString>> m_doneRows;
     std::optional<QHash<QString, QListWidgetItem *>> m_thumbnails;
@@ -207,13 +203,13 @@ bool frmMain::undoAvailable() const
 
 void frmMain::cmdRenommer_Click()
 {
-    if (m_renaming || offerRecovery())
+    if (m_controller.renaming() || offerRecovery())
         return;
     try {
         renameTheList();
     } catch (const common::VbError &error) {
         m_ui.ProgressBar1->hide();
-        objetOnOff(true, false, false);
+        objetOnOff();
         m_msgBox.ReportError(error, kRenameProcedure);
     }
     closeIfAskedDuringRename();
@@ -242,11 +238,11 @@ void frmMain::renameTheList()
 std::optional<QList<filelist::FileEntry>> frmMain::entriesToRename()
 {
     lang::Language &language = m_context.language;
-    const rename::Precheck check = rename::precheckRename(m_files.entries(),
+    const rename::Precheck check = rename::precheckRename(m_controller.files().entries(),
                                           {language.GetMessage(91), language.GetMessage(97), m_ui.cboRenommer->currentText(),
                                            m_ui.txtDebut->text(), m_ui.txtPas->text()});
     if (!check.dropped.isEmpty()) {
-        m_files.removeEntries(check.dropped);
+        m_controller.files().removeEntries(check.dropped);
         showEntryCount();
     }
     // A tab or a line break can come with a paste into the one-line box.
@@ -328,24 +324,7 @@ void frmMain::addFurtherPasses(const rename::RenamePlan &plan, const rename::Ren
     if (passes < 1)
         return;
     m_ui.txtNbPasse->setText(QString::number(passes - 1));
-    // Only files that now have their new names come back: a new path held
-    // back by a conflict may be another file, which was never listed.
-    QSet<QString> listedNames;
-    for (const filelist::FileEntry &entry : m_files.entries())
-        listedNames.insert(entry.name);
-    beginNames();
-    for (qsizetype i = 0; i < plan.entries.size(); ++i) {
-        if (report.outcomes.value(i, rename::Outcome::NotReached) != rename::Outcome::Renamed)
-            continue;
-        const QString path = rename::displayPath(plan.entries[i].newPath);
-        const QString name = common::ZubGetFileName(path);
-        if (listedNames.contains(name))
-            continue;
-        listedNames.insert(name);
-        if (affiche_nom(path))
-            break;
-    }
-    endNames();
+    m_controller.addRenamedBack(plan, report);
     showEntryCount();
 }
 
@@ -360,7 +339,7 @@ void frmMain::cmdRenommerStop_Click()
 {
     lang::Language &language = m_context.language;
     if (askYesNo(language.GetMessage(20)))
-        m_renameStop = true;
+        m_controller.requestStop();
 }
 
 bool frmMain::offerRecovery()
@@ -376,9 +355,9 @@ bool frmMain::offerRecovery()
     lang::Language &language = m_context.language;
     if (!askYesNo(rename::recoveryQuestion(language)))
         return true;
-    objetOnOff(false, false, false);
+    m_controller.setState(controller::State::Recovering);
     const rename::RecoveryReport report = rename::recoverInterruptedRename(folder, fs);
-    objetOnOff(true, false, false);
+    m_controller.setState(controller::State::Idle);
     m_fileView->refresh();
     m_msgBox.KVvrMesgBox(widgetText(rename::recoveryText(language, report, folder)),
                          report.complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
@@ -387,7 +366,7 @@ bool frmMain::offerRecovery()
 
 void frmMain::cmdDefaire_Click()
 {
-    if (m_renaming || offerRecovery() || !confirmUndo())
+    if (m_controller.renaming() || offerRecovery() || !confirmUndo())
         return;
     const QString &folder = m_context.settingsFolder;
     rename::FileOps fs;
@@ -396,7 +375,7 @@ void frmMain::cmdDefaire_Click()
         RenameSession session(*this, false);
         undo = rename::undoLastRename(folder, session, fs);
     }
-    dropUndoneEntries(undo);
+    m_controller.dropUndone(undo);
     showRenameEnd();
     const bool complete = undo.recordError == 0 && undo.journalError == 0 && undo.movedSince.isEmpty()
         && undo.report.renamed == int(undo.plan.entries.size());
@@ -434,24 +413,6 @@ void frmMain::offerSetAside(const rename::DamagedRecord &record)
     m_msgBox.KVvrMesgBox(widgetText(rename::setAsideText(language, result)),
                          done ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
     m_ui.cmdDefaire->setEnabled(undoAvailable());
-}
-
-void frmMain::dropUndoneEntries(const rename::UndoReport &undo)
-{
-    // The entries of files the undo moved away would name nothing now.
-    QSet<QString> left;
-    for (qsizetype i = 0; i < undo.report.outcomes.size(); ++i) {
-        if (undo.report.outcomes[i] == rename::Outcome::Renamed)
-            left.insert(rename::displayPath(undo.plan.entries[i].oldPath));
-    }
-    if (left.isEmpty())
-        return;
-    QList<int> rows;
-    for (int row = 0; row < m_files.count(); ++row) {
-        if (left.contains(m_files.entry(row).path()))
-            rows.append(row);
-    }
-    m_files.removeEntries(rows);
 }
 
 void frmMain::closeIfAskedDuringRename()

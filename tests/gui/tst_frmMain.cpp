@@ -141,28 +141,30 @@ private Q_SLOTS:
 
     void busyStatesOfferOnlyTheirStopControl_data()
     {
-        QTest::addColumn<bool>("on");
-        QTest::addColumn<bool>("showStop");
-        QTest::addColumn<bool>("renaming");
+        QTest::addColumn<controller::State>("state");
         QTest::addColumn<QString>("onlyAction");
-        QTest::newRow("idle") << true << false << false << QString();
-        QTest::newRow("adding") << false << true << false << QStringLiteral("cmdStopAction");
-        QTest::newRow("recomputing") << false << false << false << QString();
-        QTest::newRow("renaming") << false << false << true << QStringLiteral("cmdRenommerStop");
+        QTest::newRow("idle") << controller::State::Idle << QString();
+        QTest::newRow("adding") << controller::State::Adding << QStringLiteral("cmdStopAction");
+        QTest::newRow("recomputing") << controller::State::Recomputing << QString();
+        QTest::newRow("renaming") << controller::State::Renaming << QStringLiteral("cmdRenommerStop");
+        QTest::newRow("undoing") << controller::State::Undoing << QStringLiteral("cmdRenommerStop");
+        QTest::newRow("recovering") << controller::State::Recovering << QString();
     }
 
     void busyStatesOfferOnlyTheirStopControl()
     {
-        QFETCH(bool, on);
-        QFETCH(bool, showStop);
-        QFETCH(bool, renaming);
+        QFETCH(controller::State, state);
         QFETCH(QString, onlyAction);
+        const bool on = state == controller::State::Idle;
+        const bool showStop = state == controller::State::Adding;
+        const bool renaming = state == controller::State::Renaming || state == controller::State::Undoing;
         mainwindow::frmMain &window = *m_window;
         auto &ui = window.controls();
         ui.chkExtension->setChecked(true);
         ui.optRepPos[2]->setChecked(true);
-        window.objetOnOff(false, true, true);  // a state before, so every switch is exercised
-        window.objetOnOff(on, showStop, renaming);
+        window.controller().setState(controller::State::Adding);  // a state before, so every switch is exercised
+        window.controller().setState(controller::State::Renaming);
+        window.controller().setState(state);
         // Controls the states never switch.
         const QStringList alwaysOn = {"lstrename", "cmdDnD", "chkVignette", "cmdAide", "cmdForum",
                                       "cmdRefreshFolder", "ListView2", "picturePreview"};
@@ -261,20 +263,6 @@ private Q_SLOTS:
         // The list was emptied before the loop: the files after the first are gone.
         QCOMPARE(newNames(window), QStringList{QString()});
         QVERIFY(ui.cmdAdd->isEnabled());
-    }
-
-    void aRunTimeErrorIsReportedOncePerRecomputation()
-    {
-        mainwindow::frmMain &window = *m_window;
-        auto &ui = window.controls();
-        ui.chkRefresh->setChecked(false);
-        for (int i = 0; i < 5; ++i)
-            window.affiche_nom(QStringLiteral("/d/f%1.txt").arg(i));
-        ui.cboRenommer->setCurrentText(QStringLiteral("big_#"));
-        ui.txtDebut->setText(QStringLiteral("2147483646"));
-        ui.chkRefresh->setChecked(true);
-        QCOMPARE(newNames(window), (QStringList{"big_2147483646.txt", "big_2147483647.txt", "", "", ""}));
-        QCOMPARE(m_box.systemTexts, QStringList{QStringLiteral("Error 6 (Overflow) in procedure affiche_nom of Feuille frmMain")});
     }
 
     void neverSmallerThanItsMinimum()

@@ -1,0 +1,211 @@
+#include "controller/MainController.h"
+
+#include "common/Zub.h"
+#include "controller/EventPacer.h"
+#include "rename/RenameOperation.h"
+#include "settings/Settings.h"
+
+#include <QSet>
+
+#include <utility>
+
+namespace tarvello::controller {
+
+namespace {
+
+// A recomputation moves its progress once per this many files: no window
+// event runs meanwhile, the value is only there for whoever repaints.
+constexpr int kRecomputeProgressMask = 1023;
+
+} // namespace
+
+MainController::MainController(settings::Settings &settings, lang::Messages &messages, ControllerUi &ui)
+    : m_settings(settings)
+    , m_messages(messages)
+    , m_ui(ui)
+{
+}
+
+void MainController::setState(State state)
+{
+    m_state = state;
+    m_ui.stateChanged(state);
+}
+
+void MainController::beginNames()
+{
+    if (m_batch)
+        return;
+    m_batch.emplace(m_settings.rule,
+                    rules::NameEngine(rules::NameSettings::fromSettings(m_settings), m_clock, m_fileFacts, m_exif, m_messages),
+                    m_identical);
+}
+
+void MainController::flushNames()
+{
+    if (!m_batch || m_pending.isEmpty())
+        return;
+    m_files.appendAll(m_pending);
+    m_pending.clear();
+}
+
+void MainController::endNames()
+{
+    if (!m_batch)
+        return;
+    flushNames();
+    // In normal counter mode the start and step read from their texts are
+    // the values last used, kept for the next save.
+    m_settings.rule.counterStart = m_batch->rule().counterStart;
+    m_settings.rule.counterStep = m_batch->rule().counterStep;
+    m_batch.reset();
+    m_ui.namesEnded();
+}
+
+void MainController::showName(const QString &path, const NameStep &step)
+{
+    m_pending.append(filelist::FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), step.result.name});
+    if (step.stop) {
+        flushNames();
+        m_ui.tellPositionError(step.result.message);
+    } else if (step.tellError) {
+        flushNames();
+        m_ui.tellRunError(rules::afficheNomErrorText(*step.result.error));
+    }
+}
+
+bool MainController::addName(const QString &path)
+{
+    const bool ownBatch = !m_batch;
+    if (ownBatch)
+        beginNames();
+    const int position = m_files.count() + int(m_pending.size()) + 1;
+    const NameStep step = m_batch->next(path, position);
+    showName(path, step);
+    if (ownBatch)
+        endNames();
+    return step.stop;
+}
+
+void MainController::recompute()
+{
+    if (m_state == State::Recomputing)
+        return;
+    if (m_state == State::Adding) {
+        m_recomputeAfterAdd = true;
+        return;
+    }
+    const State before = m_state;
+    m_identical.reset();
+    setState(State::Recomputing);
+    const int count = m_files.count();
+    if (count > 0 && m_ui.autoRefresh()) {
+        m_ui.recomputeProgress(0, count);
+        QStringList paths;
+        paths.reserve(count);
+        for (const filelist::FileEntry &entry : m_files.entries())
+            paths.append(entry.path());
+        m_files.clear();
+        beginNames();
+        m_batch->run(paths, 1, [&](int index, const NameStep &step) {
+            if ((index & kRecomputeProgressMask) == 0)
+                m_ui.recomputeProgress(index, count);
+            showName(paths.at(index), step);
+            return true;
+        });
+        endNames();
+    }
+    m_ui.workEnded();
+    setState(before);
+}
+
+void MainController::beginAdd()
+{
+    m_stopRequested = false;
+    setState(State::Adding);
+    beginNames();
+}
+
+void MainController::resumeAdd()
+{
+    m_stopRequested = false;
+    setState(State::Adding);
+}
+
+void MainController::endAdd()
+{
+    endNames();
+    m_ui.workEnded();
+    setState(State::Idle);
+    if (std::exchange(m_recomputeAfterAdd, false))
+        recompute();
+}
+
+bool MainController::addPaths(const QStringList &paths, const std::function<bool(const QString &)> &isNew)
+{
+    EventPacer pacer;
+    for (int i = 0; i < paths.size(); ++i) {
+        if (pacer.due() && !pauseAdd(i + 1))
+            return false;
+        if (isNew(paths.at(i)) && addName(paths.at(i)))
+            return false;
+    }
+    return true;
+}
+
+bool MainController::pauseAdd(int done)
+{
+    flushNames();
+    m_ui.addPaused(done);
+    return !m_stopRequested;
+}
+
+void MainController::beginRename(State state)
+{
+    m_stopRequested = false;
+    setState(state);
+}
+
+void MainController::endRename()
+{
+    setState(State::Idle);
+}
+
+void MainController::addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report)
+{
+    QSet<QString> listedNames;
+    for (const filelist::FileEntry &entry : m_files.entries())
+        listedNames.insert(entry.name);
+    beginNames();
+    for (qsizetype i = 0; i < plan.entries.size(); ++i) {
+        if (report.outcomes.value(i, rename::Outcome::NotReached) != rename::Outcome::Renamed)
+            continue;
+        const QString path = rename::displayPath(plan.entries[i].newPath);
+        const QString name = common::ZubGetFileName(path);
+        if (listedNames.contains(name))
+            continue;
+        listedNames.insert(name);
+        if (addName(path))
+            break;
+    }
+    endNames();
+}
+
+void MainController::dropUndone(const rename::UndoReport &undo)
+{
+    QSet<QString> left;
+    for (qsizetype i = 0; i < undo.report.outcomes.size(); ++i) {
+        if (undo.report.outcomes[i] == rename::Outcome::Renamed)
+            left.insert(rename::displayPath(undo.plan.entries[i].oldPath));
+    }
+    if (left.isEmpty())
+        return;
+    QList<int> rows;
+    for (int row = 0; row < m_files.count(); ++row) {
+        if (left.contains(m_files.entry(row).path()))
+            rows.append(row);
+    }
+    m_files.removeEntries(rows);
+}
+
+} // namespace tarvello::controller

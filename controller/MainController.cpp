@@ -2,7 +2,9 @@
 
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
+#include "lang/Language.h"
 #include "rename/RenameOperation.h"
+#include "rules/RuleCheck.h"
 #include "settings/Settings.h"
 
 #include <QSet>
@@ -169,6 +171,42 @@ void MainController::beginRename(State state)
 void MainController::endRename()
 {
     setState(State::Idle);
+}
+
+std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::renameList(rename::FileOps &fs)
+{
+    const settings::RuleOptions &rule = m_settings.rule;
+    const rename::Precheck check = rename::precheckRename(
+        m_files.entries(),
+        {m_messages.GetMessage(91), m_messages.GetMessage(97), rule.rule, rule.startText, rule.stepText});
+    if (!check.dropped.isEmpty()) {
+        m_files.removeEntries(check.dropped);
+        m_ui.workEnded();
+    }
+    const bool namesToMake =
+        check.outcome == rename::PrecheckOutcome::Ready || check.outcome == rename::PrecheckOutcome::CounterTooSmall;
+    if (namesToMake && rules::holdsControlCharacter(rule.rule)) {
+        m_ui.tellRenameRefused(RenameRefusal::ControlCharacter);
+        return std::nullopt;
+    }
+    switch (check.outcome) {
+    case rename::PrecheckOutcome::EmptyRule:
+        m_ui.tellRenameRefused(RenameRefusal::EmptyRule);
+        return std::nullopt;
+    case rename::PrecheckOutcome::NothingToDo:
+        return std::nullopt;
+    case rename::PrecheckOutcome::CounterTooSmall:
+        if (!m_ui.acceptNarrowCounter(check.capacity))
+            return std::nullopt;
+        break;
+    case rename::PrecheckOutcome::Ready:
+        break;
+    }
+    rename::RenamePlan plan = rename::planRename(check.entries, fs);
+    if (!m_ui.reviewConflicts(plan))
+        return std::nullopt;
+    rename::RenameRun run = m_ui.runRename(plan, fs);
+    return std::pair(std::move(plan), std::move(run));
 }
 
 void MainController::addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report)

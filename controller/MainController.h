@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace tarvello::lang {
 class Messages;
@@ -22,8 +23,11 @@ struct Settings;
 }
 
 namespace tarvello::rename {
+class FileOps;
+struct CounterCapacity;
 struct RenamePlan;
 struct RenameReport;
+struct RenameRun;
 struct UndoReport;
 }
 
@@ -43,6 +47,13 @@ enum class State {
     Undoing,
     // A rename cut short is finished or rolled back.
     Recovering,
+};
+
+// Why a rename of the list does not start.
+enum class RenameRefusal {
+    EmptyRule,
+    // A tab or a line break, which a paste can bring into the one-line rule box.
+    ControlCharacter,
 };
 
 // What the main job asks of whoever shows it (the main window, a test).
@@ -66,6 +77,14 @@ public:
     // An add pauses after done files (-1: while counting): the progress
     // moves and window events run, the stop button among them.
     virtual void addPaused(int done) = 0;
+    // Tells why a rename does not start.
+    virtual void tellRenameRefused(RenameRefusal why) = 0;
+    // True to rename although the counter is too narrow for the list.
+    virtual bool acceptNarrowCounter(const rename::CounterCapacity &capacity) = 0;
+    // The user's review of the plan's conflicts; true to go on.
+    virtual bool reviewConflicts(const rename::RenamePlan &plan) = 0;
+    // Runs the plan in the renaming state, the list following the renames.
+    virtual rename::RenameRun runRename(const rename::RenamePlan &plan, rename::FileOps &fs) = 0;
 };
 
 // The main job without a window: the list of files, the names the current
@@ -119,6 +138,11 @@ public:
     // A rename or an undo: the state, the stop request cleared; idle again at the end.
     void beginRename(State state);
     void endRename();
+    // The rename of the list: drops the entries the rule leaves alone, checks
+    // the counter's width, plans every path (making the folders new names ask
+    // for), has the conflicts reviewed and runs the rename. The plan and the
+    // run, when it ran.
+    std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> renameList(rename::FileOps &fs);
     // A further pass: the files the rename gave their new names come back
     // into the list with the names the rule gives them now. Only files that
     // now have their new names come back (a new path held back by a conflict

@@ -29,6 +29,7 @@ class MsgBox;
 
 namespace tarvello::rename {
 class FileOps;
+struct CounterCapacity;
 struct DamagedRecord;
 struct RenamePlan;
 struct RenameReport;
@@ -198,6 +199,10 @@ private:
     void workEnded() override;
     void namesEnded() override;
     void addPaused(int done) override;
+    void tellRenameRefused(controller::RenameRefusal why) override;
+    bool acceptNarrowCounter(const rename::CounterCapacity &capacity) override;
+    bool reviewConflicts(const rename::RenamePlan &plan) override;
+    rename::RenameRun runRename(const rename::RenamePlan &plan, rename::FileOps &fs) override;
 
     app::AppContext &m_context;
     lang::MsgBox &m_msgBox;
@@ -268,9 +273,6 @@ private:
     void translateRenameCommands();
     bool undoAvailable() const;
     void renameTheList();
-    std::optional<QList<filelist::FileEntry>> entriesToRename();
-    bool reviewConflicts(const rename::RenamePlan &plan);
-    rename::RenameRun runRenameOf(const rename::RenamePlan &plan, rename::FileOps &fs);
     void resetRuleAfterRename(int count);
     void showRenameEnd();
     void addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report);
@@ -282,8 +284,6 @@ private:
 
     // The window was closed while a rename ran: it closes once the rename ends.
     bool m_closeAfterRename = false;
-    // The conflict review's answer: "" to go on, "ANNULER" to cancel.
-    QString m_answer;
 };
 
 } // namespace tarvello::mainwindow

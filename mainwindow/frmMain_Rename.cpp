@@ -11,7 +11,6 @@
 #include "rename/ui/frmCheckErreur.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
-#include "rules/RuleCheck.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -217,14 +216,11 @@ void frmMain::cmdRenommer_Click()
 
 void frmMain::renameTheList()
 {
-    const std::optional<QList<filelist::FileEntry>> entries = entriesToRename();
-    if (!entries)
-        return;
     rename::FileOps fs;
-    const rename::RenamePlan plan = rename::planRename(*entries, fs);
-    if (!reviewConflicts(plan))
+    const auto renamed = m_controller.renameList(fs);
+    if (!renamed)
         return;
-    const rename::RenameRun run = runRenameOf(plan, fs);
+    const auto &[plan, run] = *renamed;
     // A journal that could not be begun: nothing was renamed, nothing resets.
     if (run.journalError == 0) {
         resetRuleAfterRename(int(plan.entries.size()));
@@ -235,54 +231,35 @@ void frmMain::renameTheList()
     showRenameProblems(run);
 }
 
-std::optional<QList<filelist::FileEntry>> frmMain::entriesToRename()
+void frmMain::tellRenameRefused(controller::RenameRefusal why)
 {
     lang::Language &language = m_context.language;
-    const rename::Precheck check = rename::precheckRename(m_controller.files().entries(),
-                                          {language.GetMessage(91), language.GetMessage(97), m_ui.cboRenommer->currentText(),
-                                           m_ui.txtDebut->text(), m_ui.txtPas->text()});
-    if (!check.dropped.isEmpty()) {
-        m_controller.files().removeEntries(check.dropped);
-        showEntryCount();
-    }
-    // A tab or a line break can come with a paste into the one-line box.
-    const bool namesToMake = check.outcome == rename::PrecheckOutcome::Ready || check.outcome == rename::PrecheckOutcome::CounterTooSmall;
-    if (namesToMake && rules::holdsControlCharacter(m_ui.cboRenommer->currentText())) {
-        m_msgBox.KVvrMesgBox(widgetText(language.extra(QStringLiteral("RuleControlCharacter"))), lang::MsgStyle::Information,
-                             language.GetMessage(2));
-        return std::nullopt;
-    }
-    switch (check.outcome) {
-    case rename::PrecheckOutcome::EmptyRule:
-        m_msgBox.KVvrMesgBox(widgetText(language.GetMessage(37)), lang::MsgStyle::Information, language.GetMessage(2));
-        return std::nullopt;
-    case rename::PrecheckOutcome::NothingToDo:
-        return std::nullopt;
-    case rename::PrecheckOutcome::CounterTooSmall:
-        if (m_msgBox.KVvrMesgBox(widgetText(rename::counterCapacityQuestion(language, check.capacity)),
-                                 lang::MsgStyle::YesNo + lang::MsgStyle::Information, language.GetMessage(1))
-            != lang::MsgAnswer::Yes)
-            return std::nullopt;
-        break;
-    case rename::PrecheckOutcome::Ready:
-        break;
-    }
-    return check.entries;
+    const QString text = why == controller::RenameRefusal::EmptyRule
+        ? language.GetMessage(37)
+        : language.extra(QStringLiteral("RuleControlCharacter"));
+    m_msgBox.KVvrMesgBox(widgetText(text), lang::MsgStyle::Information, language.GetMessage(2));
+}
+
+bool frmMain::acceptNarrowCounter(const rename::CounterCapacity &capacity)
+{
+    lang::Language &language = m_context.language;
+    return m_msgBox.KVvrMesgBox(widgetText(rename::counterCapacityQuestion(language, capacity)),
+                                lang::MsgStyle::YesNo + lang::MsgStyle::Information, language.GetMessage(1))
+        == lang::MsgAnswer::Yes;
 }
 
 bool frmMain::reviewConflicts(const rename::RenamePlan &plan)
 {
-    m_answer.clear();
-    if (plan.conflictCount() > 0) {
-        rename::ui::frmCheckErreur review(m_context, this);
-        review.showConflicts(plan);
-        review.exec();
-        m_answer = review.answer();
-    }
-    return m_answer.isEmpty();
+    if (plan.conflictCount() == 0)
+        return true;
+    rename::ui::frmCheckErreur review(m_context, this);
+    review.showConflicts(plan);
+    review.exec();
+    // "" to go on, "ANNULER" to cancel.
+    return review.answer().isEmpty();
 }
 
-rename::RenameRun frmMain::runRenameOf(const rename::RenamePlan &plan, rename::FileOps &fs)
+rename::RenameRun frmMain::runRename(const rename::RenamePlan &plan, rename::FileOps &fs)
 {
     RenameSession session(*this, true);
     return rename::runRename(plan, m_context.settingsFolder, session, fs);

@@ -2,6 +2,7 @@
 #include "QtPrint.h"
 
 #include "controller/MainController.h"
+#include "rename/RenameOperation.h"
 #include "settings/Settings.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +31,11 @@ public:
         if (onPause)
             onPause();
     }
+
+    void tellRenameRefused(controller::RenameRefusal) override { told.append(QStringLiteral("refused")); }
+    bool acceptNarrowCounter(const rename::CounterCapacity &) override { return false; }
+    bool reviewConflicts(const rename::RenamePlan &) override { return false; }
+    rename::RenameRun runRename(const rename::RenamePlan &, rename::FileOps &) override { return {}; }
 
     bool refresh = true;
     QList<State> states;

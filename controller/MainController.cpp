@@ -21,8 +21,10 @@ constexpr int kRecomputeProgressMask = 1023;
 
 } // namespace
 
-MainController::MainController(settings::Settings &settings, lang::Messages &messages, ControllerUi &ui)
+MainController::MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages,
+                               ControllerUi &ui)
     : m_settings(settings)
+    , m_settingsFolder(settingsFolder)
     , m_messages(messages)
     , m_ui(ui)
 {
@@ -205,7 +207,11 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
     rename::RenamePlan plan = rename::planRename(check.entries, fs);
     if (!m_ui.reviewConflicts(plan))
         return std::nullopt;
-    rename::RenameRun run = m_ui.runRename(plan, fs);
+    rename::RenameRun run;
+    {
+        const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Renaming);
+        run = rename::runRename(plan, m_settingsFolder, *frame, fs);
+    }
     return std::pair(std::move(plan), std::move(run));
 }
 
@@ -244,6 +250,50 @@ void MainController::dropUndone(const rename::UndoReport &undo)
             rows.append(row);
     }
     m_files.removeEntries(rows);
+}
+
+std::optional<rename::UndoReport> MainController::undo()
+{
+    rename::FileOps fs;
+    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Undo, m_settingsFolder, fs)) {
+        offerSetAside(*damaged);
+        return std::nullopt;
+    }
+    // Nothing to ask about when the record holds nothing: the undo itself says what is wrong.
+    const auto pairs = rename::UndoRecord(m_settingsFolder).load();
+    if (pairs && !pairs->isEmpty() && !m_ui.askUndo(int(pairs->size())))
+        return std::nullopt;
+    rename::UndoReport undo;
+    {
+        const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
+        undo = rename::undoLastRename(m_settingsFolder, *frame, fs);
+    }
+    dropUndone(undo);
+    return undo;
+}
+
+bool MainController::offerRecovery()
+{
+    if (m_settingsFolder.isEmpty() || !rename::interruptedRenameWaiting(m_settingsFolder))
+        return false;
+    rename::FileOps fs;
+    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Journal, m_settingsFolder, fs)) {
+        offerSetAside(*damaged);
+        return true;
+    }
+    if (!m_ui.askRecovery())
+        return true;
+    setState(State::Recovering);
+    const rename::RecoveryReport report = rename::recoverInterruptedRename(m_settingsFolder, fs);
+    setState(State::Idle);
+    m_ui.tellRecovery(report);
+    return true;
+}
+
+void MainController::offerSetAside(const rename::DamagedRecord &record)
+{
+    if (m_ui.askSetAside(record))
+        m_ui.tellSetAside(rename::setAsideRecord(record.kind, m_settingsFolder));
 }
 
 } // namespace tarvello::controller

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -24,7 +25,11 @@ struct Settings;
 
 namespace tarvello::rename {
 class FileOps;
+class RenameObserver;
 struct CounterCapacity;
+struct DamagedRecord;
+struct RecoveryReport;
+struct SetAsideResult;
 struct RenamePlan;
 struct RenameReport;
 struct RenameRun;
@@ -83,8 +88,17 @@ public:
     virtual bool acceptNarrowCounter(const rename::CounterCapacity &capacity) = 0;
     // The user's review of the plan's conflicts; true to go on.
     virtual bool reviewConflicts(const rename::RenamePlan &plan) = 0;
-    // Runs the plan in the renaming state, the list following the renames.
-    virtual rename::RenameRun runRename(const rename::RenamePlan &plan, rename::FileOps &fs) = 0;
+    // The frame a rename or an undo runs in (state is Renaming or Undoing):
+    // it holds the state while it lives and follows each file.
+    virtual std::unique_ptr<rename::RenameObserver> renameFrame(State state) = 0;
+    // Whether to undo the last rename, of count files.
+    virtual bool askUndo(int count) = 0;
+    // Whether to recover the rename cut short now, and how it went.
+    virtual bool askRecovery() = 0;
+    virtual void tellRecovery(const rename::RecoveryReport &report) = 0;
+    // A record that cannot be read: whether to set it aside, and how that went.
+    virtual bool askSetAside(const rename::DamagedRecord &record) = 0;
+    virtual void tellSetAside(const rename::SetAsideResult &result) = 0;
 };
 
 // The main job without a window: the list of files, the names the current
@@ -92,7 +106,8 @@ public:
 class MainController
 {
 public:
-    MainController(settings::Settings &settings, lang::Messages &messages, ControllerUi &ui);
+    // settingsFolder holds the rename journal and the undo record ("" for none).
+    MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages, ControllerUi &ui);
 
     State state() const { return m_state; }
     // Anything but idle: input that would change the list is refused.
@@ -148,14 +163,24 @@ public:
     // now have their new names come back (a new path held back by a conflict
     // may be another file, which was never listed), and no name twice.
     void addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report);
-    // Takes out the entries of files an undo moved away: they name nothing now.
-    void dropUndone(const rename::UndoReport &undo);
+    // The undo of the last rename, once confirmed; the entries of the files
+    // it moved away leave the list. The report when it ran.
+    std::optional<rename::UndoReport> undo();
+    // When a rename cut short waits: asks whether to recover it now and, on
+    // yes, does and tells how it went; when its journal cannot be read,
+    // offers to set it aside instead. False when none waits.
+    bool offerRecovery();
 
 private:
+    // Takes out the entries of files an undo moved away: they name nothing now.
+    void dropUndone(const rename::UndoReport &undo);
+    // Tells which files a damaged record names and, on yes, sets it aside.
+    void offerSetAside(const rename::DamagedRecord &record);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
     void showName(const QString &path, const NameStep &step);
 
     settings::Settings &m_settings;
+    const QString &m_settingsFolder;
     lang::Messages &m_messages;
     ControllerUi &m_ui;
     State m_state = State::Idle;

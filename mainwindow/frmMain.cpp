@@ -44,7 +44,7 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
     : QMainWindow(parent)
     , m_context(context)
     , m_msgBox(msgBox)
-    , m_controller(context.settings, context.language, *this)
+    , m_controller(context.settings, context.settingsFolder, context.language, *this)
 {
     m_tree = new browser::FolderTree(context.language);
     m_fileView = new browser::FileView(context.language);

@@ -29,7 +29,10 @@ class MsgBox;
 
 namespace tarvello::rename {
 class FileOps;
+class RenameObserver;
 struct CounterCapacity;
+struct RecoveryReport;
+struct SetAsideResult;
 struct DamagedRecord;
 struct RenamePlan;
 struct RenameReport;
@@ -202,7 +205,12 @@ private:
     void tellRenameRefused(controller::RenameRefusal why) override;
     bool acceptNarrowCounter(const rename::CounterCapacity &capacity) override;
     bool reviewConflicts(const rename::RenamePlan &plan) override;
-    rename::RenameRun runRename(const rename::RenamePlan &plan, rename::FileOps &fs) override;
+    std::unique_ptr<rename::RenameObserver> renameFrame(controller::State state) override;
+    bool askUndo(int count) override;
+    bool askRecovery() override;
+    void tellRecovery(const rename::RecoveryReport &report) override;
+    bool askSetAside(const rename::DamagedRecord &record) override;
+    void tellSetAside(const rename::SetAsideResult &result) override;
 
     app::AppContext &m_context;
     lang::MsgBox &m_msgBox;
@@ -277,9 +285,6 @@ private:
     void showRenameEnd();
     void addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report);
     void showRenameProblems(const rename::RenameRun &run);
-    bool confirmUndo();
-    // Tells which files a damaged record names and, on Yes, sets it aside.
-    void offerSetAside(const rename::DamagedRecord &record);
     void closeIfAskedDuringRename();
 
     // The window was closed while a rename ran: it closes once the rename ends.

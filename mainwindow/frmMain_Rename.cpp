@@ -259,10 +259,9 @@ bool frmMain::reviewConflicts(const rename::RenamePlan &plan)
     return review.answer().isEmpty();
 }
 
-rename::RenameRun frmMain::runRename(const rename::RenamePlan &plan, rename::FileOps &fs)
+std::unique_ptr<rename::RenameObserver> frmMain::renameFrame(controller::State state)
 {
-    RenameSession session(*this, true);
-    return rename::runRename(plan, m_context.settingsFolder, session, fs);
+    return std::make_unique<RenameSession>(*this, state == controller::State::Renaming);
 }
 
 void frmMain::resetRuleAfterRename(int count)
@@ -321,71 +320,55 @@ void frmMain::cmdRenommerStop_Click()
 
 bool frmMain::offerRecovery()
 {
-    const QString &folder = m_context.settingsFolder;
-    if (folder.isEmpty() || !rename::interruptedRenameWaiting(folder))
-        return false;
-    rename::FileOps fs;
-    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Journal, folder, fs)) {
-        offerSetAside(*damaged);
-        return true;
-    }
-    lang::Language &language = m_context.language;
-    if (!askYesNo(rename::recoveryQuestion(language)))
-        return true;
-    m_controller.setState(controller::State::Recovering);
-    const rename::RecoveryReport report = rename::recoverInterruptedRename(folder, fs);
-    m_controller.setState(controller::State::Idle);
+    return m_controller.offerRecovery();
+}
+
+bool frmMain::askRecovery()
+{
+    return askYesNo(rename::recoveryQuestion(m_context.language));
+}
+
+void frmMain::tellRecovery(const rename::RecoveryReport &report)
+{
     m_fileView->refresh();
-    m_msgBox.KVvrMesgBox(widgetText(rename::recoveryText(language, report, folder)),
+    lang::Language &language = m_context.language;
+    m_msgBox.KVvrMesgBox(widgetText(rename::recoveryText(language, report, m_context.settingsFolder)),
                          report.complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
-    return true;
 }
 
 void frmMain::cmdDefaire_Click()
 {
-    if (m_controller.renaming() || offerRecovery() || !confirmUndo())
+    if (m_controller.renaming() || offerRecovery())
         return;
-    const QString &folder = m_context.settingsFolder;
-    rename::FileOps fs;
-    rename::UndoReport undo;
-    {
-        RenameSession session(*this, false);
-        undo = rename::undoLastRename(folder, session, fs);
-    }
-    m_controller.dropUndone(undo);
+    const std::optional<rename::UndoReport> undo = m_controller.undo();
+    if (!undo)
+        return;
     showRenameEnd();
-    const bool complete = undo.recordError == 0 && undo.journalError == 0 && undo.movedSince.isEmpty()
-        && undo.report.renamed == int(undo.plan.entries.size());
+    const bool complete = undo->recordError == 0 && undo->journalError == 0 && undo->movedSince.isEmpty()
+        && undo->report.renamed == int(undo->plan.entries.size());
     lang::Language &language = m_context.language;
-    m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, undo, folder)),
+    m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, *undo, m_context.settingsFolder)),
                          complete ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
     closeIfAskedDuringRename();
 }
 
-bool frmMain::confirmUndo()
+bool frmMain::askUndo(int count)
 {
-    rename::FileOps fs;
-    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Undo, m_context.settingsFolder, fs)) {
-        offerSetAside(*damaged);
-        return false;
-    }
-    const auto pairs = rename::UndoRecord(m_context.settingsFolder).load();
-    // Nothing to ask about: the undo itself says what is wrong.
-    if (!pairs || pairs->isEmpty())
-        return true;
-    lang::Language &language = m_context.language;
-    return askYesNo(language.extra(QStringLiteral("UndoQuestion"), QString::number(pairs->size())));
+    return askYesNo(m_context.language.extra(QStringLiteral("UndoQuestion"), QString::number(count)));
 }
 
-void frmMain::offerSetAside(const rename::DamagedRecord &record)
+bool frmMain::askSetAside(const rename::DamagedRecord &record)
 {
     lang::Language &language = m_context.language;
     const QString question =
         rename::damagedRecordText(language, record, kListedFiles) + QStringLiteral("\r\n\r\n") + rename::setAsideQuestion(language, record.kind);
-    if (m_msgBox.KVvrMesgBox(widgetText(question), lang::MsgStyle::YesNo + lang::MsgStyle::Exclamation, language.GetMessage(1))
-        != lang::MsgAnswer::Yes)
-        return;
-    const rename::SetAsideResult result = rename::setAsideRecord(record.kind, m_context.settingsFolder);
+    return m_msgBox.KVvrMesgBox(widgetText(question), lang::MsgStyle::YesNo + lang::MsgStyle::Exclamation, language.GetMessage(1))
+        == lang::MsgAnswer::Yes;
+}
+
+void frmMain::tellSetAside(const rename::SetAsideResult &result)
+{
+    lang::Language &language = m_context.language;
     const bool done = result.error == 0 && !result.sound;
     m_msgBox.KVvrMesgBox(widgetText(rename::setAsideText(language, result)),
                          done ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));

@@ -35,7 +35,12 @@ public:
     void tellRenameRefused(controller::RenameRefusal) override { told.append(QStringLiteral("refused")); }
     bool acceptNarrowCounter(const rename::CounterCapacity &) override { return false; }
     bool reviewConflicts(const rename::RenamePlan &) override { return false; }
-    rename::RenameRun runRename(const rename::RenamePlan &, rename::FileOps &) override { return {}; }
+    std::unique_ptr<rename::RenameObserver> renameFrame(State) override { return std::make_unique<rename::RenameObserver>(); }
+    bool askUndo(int) override { return false; }
+    bool askRecovery() override { return false; }
+    void tellRecovery(const rename::RecoveryReport &) override {}
+    bool askSetAside(const rename::DamagedRecord &) override { return false; }
+    void tellSetAside(const rename::SetAsideResult &) override {}
 
     bool refresh = true;
     QList<State> states;
@@ -63,7 +68,9 @@ protected:
     settings::Settings settings;
     fakes::FakeMessages messages;
     RecordingUi ui;
-    controller::MainController main{settings, messages, ui};
+    // No settings folder: no rename journal, no undo record.
+    const QString settingsFolder;
+    controller::MainController main{settings, settingsFolder, messages, ui};
 };
 
 struct RecomputeCase {

@@ -157,17 +157,4 @@ TEST_F(ControllerTest, aStopRequestEndsTheRunningAddAndTheNextAddForgetsIt)
     main.endAdd();
 }
 
-TEST_F(ControllerTest, aRenameHoldsTheListUntilItEnds)
-{
-    main.requestStop();
-    for (const State state : {State::Renaming, State::Undoing}) {
-        main.beginRename(state);
-        EXPECT_FALSE(main.stopRequested());
-        EXPECT_TRUE(main.renaming());
-        EXPECT_TRUE(main.busy());
-        main.endRename();
-        EXPECT_FALSE(main.busy());
-    }
-}
-
 } // namespace

@@ -2,12 +2,18 @@
 
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
+#include "filelist/DisplayFilter.h"
+#include "filelist/FolderScan.h"
 #include "lang/Language.h"
 #include "rename/RenameOperation.h"
 #include "rules/RuleCheck.h"
 #include "settings/Settings.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSet>
+
+#include <unistd.h>
 
 #include <utility>
 
@@ -155,6 +161,77 @@ bool MainController::addPaths(const QStringList &paths, const std::function<bool
             return false;
     }
     return true;
+}
+
+QStringList MainController::addHierarchy(const QString &start, const QString &pattern)
+{
+    const filelist::DisplayFilter filter(pattern);
+    EventPacer pacer;
+    filelist::FolderListings listings;
+    const filelist::FolderTally tally =
+        filelist::countFiles(start, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
+    if (tally.stopped || !m_ui.askToAddFolders(tally.files, -1) || tally.files <= 0)
+        return {};
+    m_ui.addPlanned(0, tally.files);
+    filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
+    listed.addEntries(m_files.entries());
+    const filelist::CollectedFiles collected = filelist::collectFiles(
+        {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
+    if (!collected.stopped) {
+        m_ui.addPlanned(0, int(collected.paths.size()));
+        addPaths(collected.paths, [](const QString &) { return true; });
+    }
+    return collected.notText;
+}
+
+QStringList MainController::addDropped(const QList<QByteArray> &paths, const QString &pattern)
+{
+    m_ui.addPlanned(0, int(paths.size()));
+    const filelist::DisplayFilter filter(pattern);
+    filelist::ListedFiles listed(filelist::ListedFiles::Match::Path);
+    listed.addEntries(m_files.entries());
+    QStringList notText;
+    QStringList folders;
+    qint64 total = 0;
+    filelist::FolderListings listings;
+    EventPacer pacer;
+    // Files go in at once, folders are counted for the question after.
+    for (int i = 0; i < paths.size(); ++i) {
+        if (pacer.due() && !pauseAdd(i + 1))
+            break;
+        const QByteArray &bytes = paths.at(i);
+        const QString path = QDir::cleanPath(QFile::decodeName(bytes));
+        if (!filelist::isTextName(bytes)) {
+            if (::access(bytes.constData(), F_OK) == 0)
+                notText.append(path);
+            continue;
+        }
+        if (!common::ZubFileExists(path))
+            continue;
+        if (common::ZubIsDir(path)) {
+            const filelist::FolderTally tally =
+                filelist::countFiles(path, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
+            if (tally.stopped)
+                break;
+            total += tally.files;
+            folders.append(path);
+            continue;
+        }
+        if (listed.takeIfNew(path, common::ZubGetFileName(path)) && addName(path))
+            break;
+    }
+    if (!folders.isEmpty() && total >= 1 && m_ui.askToAddFolders(int(total), int(folders.size()))) {
+        resumeAdd();
+        m_ui.addPlanned(0, int(total));
+        const filelist::CollectedFiles collected = filelist::collectFiles(
+            folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
+        notText += collected.notText;
+        if (!collected.stopped) {
+            m_ui.addPlanned(0, int(collected.paths.size()));
+            addPaths(collected.paths, [](const QString &) { return true; });
+        }
+    }
+    return notText;
 }
 
 bool MainController::pauseAdd(int done)

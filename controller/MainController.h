@@ -82,6 +82,11 @@ public:
     // An add pauses after done files (-1: while counting): the progress
     // moves and window events run, the stop button among them.
     virtual void addPaused(int done) = 0;
+    // The add's progress runs over count files from minimum.
+    virtual void addPlanned(int minimum, int count) = 0;
+    // Whether to add the files found: under the folder shown and its
+    // subfolders (folders is -1), or in the folders dropped.
+    virtual bool askToAddFolders(int files, int folders) = 0;
     // Tells why a rename does not start.
     virtual void tellRenameRefused(RenameRefusal why) = 0;
     // True to rename although the counter is too narrow for the list.
@@ -144,6 +149,14 @@ public:
     // Adds the paths in order, those isNew accepts, pausing now and then;
     // false when the stop request or the position error ended it.
     bool addPaths(const QStringList &paths, const std::function<bool(const QString &)> &isNew);
+    // The add of the files under a folder and its subfolders that the
+    // pattern shows, once the user agrees to their number. Returns the
+    // paths left out because their names are not text.
+    QStringList addHierarchy(const QString &start, const QString &pattern);
+    // The add of dropped paths: files at once, then, once the user agrees,
+    // the files the pattern shows in the folders among them. Returns the
+    // paths left out because their names are not text.
+    QStringList addDropped(const QList<QByteArray> &paths, const QString &pattern);
     // Lets window events run during an add; false once a stop was asked for.
     bool pauseAdd(int done);
 

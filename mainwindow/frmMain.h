@@ -154,10 +154,8 @@ private:
     void Timer_Escape();
     void Timer_ListView1_count();
     void addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath);
-    void addPaths(const QStringList &paths, AddFrame &frame, const std::function<bool(const QString &)> &isNew);
     QTimer *makeTimer(const char *name, int intervalMs, void (frmMain::*tick)());
     bool askYesNo(const QString &text);
-    bool askToAddFolders(int message, int files, int folders);
     void tellNotText(const QStringList &paths);
     QList<int> selectedEntryRows() const;
     bool lstrenameViewportEvent(QEvent *event);
@@ -202,6 +200,8 @@ private:
     void workEnded() override;
     void namesEnded() override;
     void addPaused(int done) override;
+    void addPlanned(int minimum, int count) override;
+    bool askToAddFolders(int files, int folders) override;
     void tellRenameRefused(controller::RenameRefusal why) override;
     bool acceptNarrowCounter(const rename::CounterCapacity &capacity) override;
     bool reviewConflicts(const rename::RenamePlan &plan) override;

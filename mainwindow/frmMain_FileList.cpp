@@ -19,7 +19,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -41,7 +40,6 @@
 
 #include <algorithm>
 
-#include <unistd.h>
 
 namespace tarvello::mainwindow {
 
@@ -94,14 +92,6 @@ public:
         delete w.m_escapeHook;
         w.m_escapeHook = nullptr;
         w.m_controller.endAdd();
-    }
-
-    // Shows the progress bar over the files planned.
-    void planned(int minimum, int count)
-    {
-        w.m_ui.ProgressBar1->setRange(minimum, std::max(minimum, count));
-        w.m_ui.ProgressBar1->setValue(minimum);
-        w.m_ui.ProgressBar1->show();
     }
 
 private:
@@ -197,12 +187,6 @@ QList<int> frmMain::selectedEntryRows() const
     return rows;
 }
 
-void frmMain::addPaths(const QStringList &paths, AddFrame &frame, const std::function<bool(const QString &)> &isNew)
-{
-    frame.planned(0, int(paths.size()));
-    m_controller.addPaths(paths, isNew);
-}
-
 void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath)
 {
     if (m_controller.busy())
@@ -217,10 +201,12 @@ void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray>
             (filelist::isTextName(bytes.value(i)) ? paths : notText).append(folder + names.at(i));
         filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
         listed.addEntries(m_controller.files().entries());
-        if (!paths.isEmpty())
-            addPaths(paths, frame, [&listed](const QString &path) {
+        if (!paths.isEmpty()) {
+            addPlanned(0, int(paths.size()));
+            m_controller.addPaths(paths, [&listed](const QString &path) {
                 return listed.takeIfNew(path, common::ZubGetFileName(path));
             });
+        }
     }
     tellNotText(notText);
 }
@@ -265,22 +251,7 @@ void frmMain::mnuAddHieriachy_Click()
     QStringList notText;
     {
         AddFrame frame(*this);
-        const QString start = CurrentPath();
-        const filelist::DisplayFilter filter(m_fileView->pattern());
-        controller::EventPacer pacer;
-        filelist::FolderListings listings;
-        const filelist::FolderTally tally =
-            filelist::countFiles(start, true, filter, [&](int) { return !pacer.due() || m_controller.pauseAdd(-1); }, &listings);
-        if (tally.stopped || !askToAddFolders(52, tally.files, -1) || tally.files <= 0)
-            return;
-        frame.planned(0, tally.files);
-        filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
-        listed.addEntries(m_controller.files().entries());
-        const filelist::CollectedFiles collected = filelist::collectFiles(
-            {start}, filter, listed, [&](int found) { return !pacer.due() || m_controller.pauseAdd(found); }, &listings);
-        notText = collected.notText;
-        if (!collected.stopped)
-            addPaths(collected.paths, frame, [](const QString &) { return true; });
+        notText = m_controller.addHierarchy(CurrentPath(), m_fileView->pattern());
     }
     tellNotText(notText);
 }
@@ -292,50 +263,16 @@ void frmMain::cmdDnD_OLEDragDrop(const QList<QByteArray> &paths)
     QStringList notText;
     {
         AddFrame frame(*this);
-        frame.planned(0, int(paths.size()));
-        const filelist::DisplayFilter filter(m_fileView->pattern());
-        filelist::ListedFiles listed(filelist::ListedFiles::Match::Path);
-        listed.addEntries(m_controller.files().entries());
-        QStringList folders;
-        qint64 total = 0;
-        filelist::FolderListings listings;
-        controller::EventPacer pacer;
-        // Files go in at once, folders are counted for the question after.
-        for (int i = 0; i < paths.size(); ++i) {
-            if (pacer.due() && !m_controller.pauseAdd(i + 1))
-                break;
-            const QByteArray &bytes = paths.at(i);
-            const QString path = QDir::cleanPath(QFile::decodeName(bytes));
-            if (!filelist::isTextName(bytes)) {
-                if (::access(bytes.constData(), F_OK) == 0)
-                    notText.append(path);
-                continue;
-            }
-            if (!common::ZubFileExists(path))
-                continue;
-            if (common::ZubIsDir(path)) {
-                const filelist::FolderTally tally =
-                    filelist::countFiles(path, true, filter, [&](int) { return !pacer.due() || m_controller.pauseAdd(-1); }, &listings);
-                if (tally.stopped)
-                    break;
-                total += tally.files;
-                folders.append(path);
-                continue;
-            }
-            if (listed.takeIfNew(path, common::ZubGetFileName(path)) && affiche_nom(path))
-                break;
-        }
-        if (!folders.isEmpty() && total >= 1 && askToAddFolders(59, int(total), int(folders.size()))) {
-            m_controller.resumeAdd();
-            frame.planned(0, int(total));
-            const filelist::CollectedFiles collected = filelist::collectFiles(
-                folders, filter, listed, [&](int found) { return !pacer.due() || m_controller.pauseAdd(found); }, &listings);
-            notText += collected.notText;
-            if (!collected.stopped)
-                addPaths(collected.paths, frame, [](const QString &) { return true; });
-        }
+        notText = m_controller.addDropped(paths, m_fileView->pattern());
     }
     tellNotText(notText);
+}
+
+void frmMain::addPlanned(int minimum, int count)
+{
+    m_ui.ProgressBar1->setRange(minimum, std::max(minimum, count));
+    m_ui.ProgressBar1->setValue(minimum);
+    m_ui.ProgressBar1->show();
 }
 
 void frmMain::addFromExplorer(const QStringList &paths)
@@ -343,7 +280,7 @@ void frmMain::addFromExplorer(const QStringList &paths)
     if (m_controller.busy())
         return;
     AddFrame frame(*this);
-    frame.planned(1, int(paths.size()));
+    addPlanned(1, int(paths.size()));
     m_controller.addPaths(paths, [](const QString &path) { return !path.isEmpty(); });
 }
 
@@ -354,11 +291,11 @@ bool frmMain::askYesNo(const QString &text)
         == lang::MsgAnswer::Yes;
 }
 
-bool frmMain::askToAddFolders(int message, int files, int folders)
+bool frmMain::askToAddFolders(int files, int folders)
 {
     lang::Language &language = m_context.language;
-    return askYesNo(message == 52 ? language.GetMessage(52, QString::number(files))
-                                  : language.GetMessage(59, QString::number(files), QString::number(folders)));
+    return askYesNo(folders < 0 ? language.GetMessage(52, QString::number(files))
+                                : language.GetMessage(59, QString::number(files), QString::number(folders)));
 }
 
 void frmMain::tellNotText(const QStringList &paths)

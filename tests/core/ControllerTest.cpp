@@ -32,6 +32,8 @@ public:
             onPause();
     }
 
+    void addPlanned(int, int) override {}
+    bool askToAddFolders(int, int) override { return false; }
     void tellRenameRefused(controller::RenameRefusal) override { told.append(QStringLiteral("refused")); }
     bool acceptNarrowCounter(const rename::CounterCapacity &) override { return false; }
     bool reviewConflicts(const rename::RenamePlan &) override { return false; }

@@ -80,20 +80,16 @@ private Q_SLOTS:
         QCOMPARE(ui.optCasse[1]->text(), QStringLiteral("MAJUSCULES"));
         // the array's plain name is never read
         QCOMPARE(ui.optCasse[0]->text(), QString());
-        QCOMPARE(ui.lblRepStr[2]->text(), QStringLiteral("après"));
         QCOMPARE(ui.Label8[22]->text(), QStringLiteral("$N$ : premier nombre du nom"));
         QCOMPARE(ui.mnuAddHieriachy->text(), QStringLiteral("Toute l'arborescence"));
-        QCOMPARE(ui.Label2->text(), QStringLiteral("0 fichiers"));
         QCOMPARE(ui.Label4->text(), QStringLiteral("0 dans la liste"));
         QCOMPARE(window.fileList().headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QStringLiteral("Nouveau nom"));
-        QCOMPARE(ui.lstAstuce->count(), 6);
         QCOMPARE(ui.lstAstuce->item(3)->text(), QStringLiteral("Exif"));
         // Screen readers: a caption, the label a box is the buddy of, or the tooltip.
         QCOMPARE(ui.cmdAdd->accessibleName(), QStringLiteral("Ajouter"));
         QCOMPARE(ui.txtDebut->accessibleName(), QStringLiteral("Début :"));
         QCOMPARE(ui.txtFilter->accessibleName(), QStringLiteral("Motifs séparés par des espaces"));
-        QCOMPARE(ui.optRepStr[2]->accessibleName(), QStringLiteral("après"));
         QVERIFY(window.windowTitle().startsWith(QStringLiteral("Tarvello v1.13.0 - 0 renommés")));
     }
 

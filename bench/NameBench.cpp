@@ -3,8 +3,8 @@
 
 #include "exif/ExifInfo.h"
 #include "lang/Language.h"
+#include "controller/NameBatch.h"
 #include "rules/Environment.h"
-#include "rules/FolderScanCache.h"
 #include "rules/IdenticalNameTable.h"
 #include "rules/NameEngine.h"
 
@@ -33,13 +33,12 @@ Outcome recompute(const rules::NameEngine &engine, settings::RuleOptions rule, c
     QElapsedTimer timer;
     timer.start();
     rules::IdenticalNameTable identical;
-    rules::FolderScanCache folders;
-    int position = 0;
-    for (const QString &path : paths) {
-        const rules::NameResult result = engine.computeName(path, ++position, rule, identical, folders);
-        outcome.failures += result.kind != rules::NameResult::Kind::Name;
-        outcome.last = result.name;
-    }
+    controller::NameBatch batch(std::move(rule), engine, identical);
+    batch.run(paths, 1, [&](int, const controller::NameStep &step) {
+        outcome.failures += step.result.kind != rules::NameResult::Kind::Name;
+        outcome.last = step.result.name;
+        return true;
+    });
     outcome.ms = timer.elapsed();
     outcome.names = int(paths.size());
     return outcome;

@@ -12,8 +12,8 @@
 #include "settings/RuleOptions.h"
 #include "exif/ExifReader.h"
 #include "lang/Language.h"
+#include "controller/NameBatch.h"
 #include "rules/Environment.h"
-#include "rules/FolderScanCache.h"
 #include "rules/IdenticalNameTable.h"
 #include "rules/NameEngine.h"
 
@@ -62,12 +62,12 @@ int computeNames(int choice, const QString &folder, const QString &tempFolder)
     const rules::NameEngine engine(rules::NameSettings{}, clock, files, reader, language);
     settings::RuleOptions rule{.rule = kRule};
     rules::IdenticalNameTable identical;
-    rules::FolderScanCache folders;
+    controller::NameBatch batch(rule, engine, identical);
     int dated = 0;
-    for (int i = 0; i < paths.size(); ++i) {
-        const rules::NameResult result = engine.computeName(paths.at(i), i + 1, rule, identical, folders);
-        dated += !result.name.startsWith(u'_');
-    }
+    batch.run(paths, 1, [&](int, const controller::NameStep &step) {
+        dated += !step.result.name.startsWith(u'_');
+        return true;
+    });
     std::printf("%d\n", dated);
     return 0;
 }

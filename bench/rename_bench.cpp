@@ -13,8 +13,8 @@
 #include "exif/ExifInfo.h"
 #include "rename/RenameOperation.h"
 #include "lang/Language.h"
+#include "controller/NameBatch.h"
 #include "rules/Environment.h"
-#include "rules/FolderScanCache.h"
 #include "rules/IdenticalNameTable.h"
 #include "rules/NameEngine.h"
 
@@ -45,11 +45,16 @@ double computeNames(QList<FileEntry> &entries)
     tarvello::settings::RuleOptions rule;
     rule.rule = QStringLiteral("*_###");
     tarvello::rules::IdenticalNameTable identical;
-    tarvello::rules::FolderScanCache folders;
+    tarvello::controller::NameBatch batch(rule, engine, identical);
     QElapsedTimer timer;
     timer.start();
-    for (qsizetype i = 0; i < entries.size(); ++i)
-        entries[i].newName = engine.computeName(entries[i].path(), int(i + 1), rule, identical, folders).name;
+    QStringList paths;
+    for (const auto &entry : std::as_const(entries))
+        paths.append(entry.path());
+    batch.run(paths, 1, [&](int index, const tarvello::controller::NameStep &step) {
+        entries[index].newName = step.result.name;
+        return true;
+    });
     return timer.nsecsElapsed() / 1e9;
 }
 

@@ -1,11 +1,11 @@
 #include "cli/CliSupport.h"
 
+#include "controller/NameBatch.h"
 #include "settings/Settings.h"
 #include "exif/ExifInfo.h"
 #include "filelist/FolderScan.h"
 #include "lang/Language.h"
 #include "rules/Environment.h"
-#include "rules/FolderScanCache.h"
 #include "rules/IdenticalNameTable.h"
 
 #include <QDir>
@@ -119,22 +119,30 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
     const rules::SystemClock clock;
     const rules::DiskFileFacts files;
     exif::NoExifSource exif;
-    const rules::NameEngine engine(rules::NameSettings::fromSettings(settings), clock, files, exif, language);
     rules::IdenticalNameTable identicalNames;
-    rules::FolderScanCache folders;
+    controller::NameBatch batch(std::move(rule),
+                                rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
+                                identicalNames);
     const QDir current = QDir::current();
     QList<ComputedName> names;
+    QStringList absolute;
     names.reserve(paths.size());
+    absolute.reserve(paths.size());
     for (const QByteArray &given : paths) {
         ComputedName name;
         name.given = given;
         name.path = QDir::cleanPath(current.absoluteFilePath(QFile::decodeName(given)));
         name.native = QFile::encodeName(name.path);
-        name.result = engine.computeName(name.path, int(names.size()) + 1, rule, identicalNames, folders);
         names.append(name);
-        if (name.result.kind == rules::NameResult::Kind::PositionError)
-            break;
+        absolute.append(name.path);
     }
+    qsizetype computed = 0;
+    batch.run(absolute, 1, [&](int index, const controller::NameStep &step) {
+        names[index].result = step.result;
+        computed = index + 1;
+        return true;
+    });
+    names.resize(computed);
     return names;
 }
 

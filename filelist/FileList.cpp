@@ -9,17 +9,17 @@ QString FileEntry::path() const
     return folder + QLatin1Char('/') + name;
 }
 
-int FileListModel::rowCount(const QModelIndex &parent) const
+int FileList::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_entries.size());
 }
 
-int FileListModel::columnCount(const QModelIndex &parent) const
+int FileList::columnCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : 2;
 }
 
-QVariant FileListModel::data(const QModelIndex &index, int role) const
+QVariant FileList::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_entries.size())
         return {};
@@ -34,21 +34,21 @@ QVariant FileListModel::data(const QModelIndex &index, int role) const
     }
 }
 
-QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant FileList::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 2)
         return m_headers[section];
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-void FileListModel::setHeaders(const QString &currentName, const QString &newName)
+void FileList::setHeaders(const QString &currentName, const QString &newName)
 {
     m_headers[0] = currentName;
     m_headers[1] = newName;
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1);
 }
 
-int FileListModel::append(const FileEntry &entry)
+int FileList::append(const FileEntry &entry)
 {
     const int row = int(m_entries.size());
     beginInsertRows({}, row, row);
@@ -57,7 +57,7 @@ int FileListModel::append(const FileEntry &entry)
     return row;
 }
 
-void FileListModel::appendAll(const QList<FileEntry> &entries)
+void FileList::appendAll(const QList<FileEntry> &entries)
 {
     if (entries.isEmpty())
         return;
@@ -67,7 +67,7 @@ void FileListModel::appendAll(const QList<FileEntry> &entries)
     endInsertRows();
 }
 
-void FileListModel::clear()
+void FileList::clear()
 {
     if (m_entries.isEmpty())
         return;
@@ -76,7 +76,7 @@ void FileListModel::clear()
     endResetModel();
 }
 
-void FileListModel::removeEntries(QList<int> rows)
+void FileList::removeEntries(QList<int> rows)
 {
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -95,7 +95,7 @@ void FileListModel::removeEntries(QList<int> rows)
     }
 }
 
-void FileListModel::swapEntries(int a, int b)
+void FileList::swapEntries(int a, int b)
 {
     if (a == b)
         return;
@@ -103,7 +103,7 @@ void FileListModel::swapEntries(int a, int b)
     Q_EMIT dataChanged(index(std::min(a, b), 0), index(std::max(a, b), 1));
 }
 
-void FileListModel::moveEntry(int from, int to)
+void FileList::moveEntry(int from, int to)
 {
     if (from == to)
         return;

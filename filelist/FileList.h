@@ -22,7 +22,7 @@ struct FileEntry {
 // The ordered list behind `lstrename`: column 0 the current name, column 1 the
 // new name. The order is the counter's order. Built for 100,000 entries: rows
 // are appended in batches and views repaint once per batch.
-class FileListModel : public QAbstractTableModel
+class FileList : public QAbstractTableModel
 {
     Q_OBJECT
 public:

@@ -5,7 +5,7 @@
 #include "EngineFakes.h"
 
 #include "common/Zub.h"
-#include "rules/FolderScanCache.h"
+#include "controller/NameBatch.h"
 #include "rules/IdenticalNameTable.h"
 #include "rules/NameEngine.h"
 
@@ -74,16 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const rules::NameEngine engine(settings, clock, files, exif, messages);
     rules::IdenticalNameTable identical;
-    rules::FolderScanCache folders;
+    controller::NameBatch batch(rule, engine, identical);
     // Positions far down the list reach the counter's limits.
     const int firstPosition = (flags & 0x80) ? 1 + choices * 8421504 : 1;
-    int position = firstPosition;
-    for (const QString &path : paths) {
-        const rules::NameResult result = engine.computeName(path, position++, rule, identical, folders);
+    batch.run(paths, firstPosition, [](int, const controller::NameStep &step) {
+        const rules::NameResult &result = step.result;
         if ((result.kind == rules::NameResult::Kind::RuntimeError) != result.error.has_value())
             std::abort();
         if (result.kind == rules::NameResult::Kind::PositionError && !result.name.isEmpty())
             std::abort();
-    }
+        return true;
+    });
     return 0;
 }

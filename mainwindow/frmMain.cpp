@@ -7,8 +7,6 @@
 #include "common/ui/Twips.h"
 #include "dialogs/HelpTopics.h"
 #include "lang/MsgBox.h"
-#include "rules/FolderScanCache.h"
-#include "rules/NameEngine.h"
 #include "rules/RuleTools.h"
 #include "lang/ui/Translate.h"
 
@@ -42,28 +40,17 @@ constexpr double kMinHeightTwips = 10600;
 
 } // namespace
 
-// One run of name computations (a recomputation, or an add of many files):
-// the rule record as it stood when the run began, the engine, the folder
-// listings of continuation mode, and the rows not yet handed to the list.
-struct frmMain::NameBatch {
-    settings::RuleOptions rule;
-    rules::NameEngine engine;
-    rules::FolderScanCache folders;
-    QList<filelist::FileEntry> pending;
-    // A run-time error is reported once per run, not once per file.
-    bool errorShown = false;
-};
-
 frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent)
     : QMainWindow(parent)
     , m_context(context)
     , m_msgBox(msgBox)
+    , m_controller(context.settings, context.settingsFolder, context.language, *this)
 {
     m_tree = new browser::FolderTree(context.language);
     m_fileView = new browser::FileView(context.language);
     m_fileView->setFolderTree(m_tree);
     m_ui.setupUi(this, m_tree, m_fileView);
-    m_ui.lstrename->setModel(&m_files);
+    m_ui.lstrename->setModel(&m_controller.files());
     setMinimumSize(twipsToPixels(kMinWidthTwips, this), twipsToPixels(kMinHeightTwips, this));
 
     connect(m_ui.lstAstuce, &QListWidget::currentRowChanged, this, &frmMain::showTipTopic);
@@ -166,7 +153,7 @@ void frmMain::translate()
     for (int i = 0; i < m_ui.fAstuce.size(); ++i)
         m_ui.lstAstuce->addItem(lang::ui::widgetText(language.extra(QStringLiteral("TipTopic%1").arg(i))));
     m_ui.lstAstuce->setCurrentRow(tip);
-    m_files.setHeaders(language.GetMessage(14), language.GetMessage(15));
+    m_controller.files().setHeaders(language.GetMessage(14), language.GetMessage(15));
     // Parts that screen readers show without a caption of their own take one
     // from the texts around them: the rule box's text, the two stacks.
     m_ui.cboRenommer->lineEdit()->setAccessibleName(m_ui.cboRenommer->accessibleName());
@@ -193,7 +180,7 @@ void frmMain::Form_Activate()
 void frmMain::closeEvent(QCloseEvent *event)
 {
     // An add still running ends after its current file.
-    m_stopRequest = true;
+    m_controller.requestStop();
     if (!m_closing && onQuitRequested) {
         m_closing = true;
         onQuitRequested();
@@ -201,13 +188,16 @@ void frmMain::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
+void frmMain::objetOnOff()
 {
+    const controller::State state = m_controller.state();
+    const bool on = state == controller::State::Idle;
+    const bool showStop = state == controller::State::Adding;
+    const bool renaming = m_controller.renaming();
     if (on)
         unsetCursor();
     else
         setCursor(Qt::WaitCursor);
-    m_busy = !on;
     // Switching a control off takes its focus away; it comes back with the idle state.
     if (!on && !m_focusBeforeBusy)
         m_focusBeforeBusy = QApplication::focusWidget();
@@ -250,106 +240,86 @@ void frmMain::objetOnOff(bool on, bool showStop, bool renaming)
 
 void frmMain::beginNames()
 {
-    if (m_batch)
-        return;
-    m_batch.reset(new NameBatch{m_context.settings.rule,
-                                rules::NameEngine(rules::NameSettings::fromSettings(m_context.settings), m_clock,
-                                                  m_fileFacts, m_exif, m_context.language),
-                                {},
-                                {},
-                                false});
+    m_controller.beginNames();
 }
 
 void frmMain::flushNames()
 {
-    if (!m_batch || m_batch->pending.isEmpty())
-        return;
-    m_files.appendAll(m_batch->pending);
-    m_batch->pending.clear();
+    m_controller.flushNames();
 }
 
 void frmMain::endNames()
 {
-    if (!m_batch)
-        return;
-    flushNames();
-    // In normal counter mode the start and step read from the boxes are the
-    // values last used, kept for the next save.
-    m_context.settings.rule.counterStart = m_batch->rule.counterStart;
-    m_context.settings.rule.counterStep = m_batch->rule.counterStep;
-    m_batch.reset();
-    if (m_files.count() > 0) {
-        m_ui.lstrename->clearSelection();
-        m_ui.lstrename->scrollTo(m_files.index(m_files.count() - 1, 0));
-    }
+    m_controller.endNames();
 }
 
 bool frmMain::affiche_nom(const QString &path)
 {
-    const bool ownBatch = !m_batch;
-    if (ownBatch)
-        beginNames();
-    NameBatch &batch = *m_batch;
-    const int position = m_files.count() + int(batch.pending.size()) + 1;
-    const rules::NameResult result =
-        batch.engine.computeName(path, position, batch.rule, m_identical, batch.folders);
-    batch.pending.append(filelist::FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), result.name});
-    bool stop = false;
-    lang::Language &language = m_context.language;
-    if (result.kind == rules::NameResult::Kind::PositionError) {
-        stop = true;
-        flushNames();
-        m_msgBox.KVvrMesgBox(lang::ui::widgetText(result.message), lang::MsgStyle::Exclamation,
-                             language.GetMessage(2));
-    } else if (result.kind == rules::NameResult::Kind::RuntimeError && !batch.errorShown) {
-        batch.errorShown = true;
-        flushNames();
-        m_msgBox.systemMessage(rules::afficheNomErrorText(*result.error));
-    }
-    if (ownBatch)
-        endNames();
-    return stop;
+    return m_controller.addName(path);
 }
 
 void frmMain::update_names()
 {
-    if (m_updating)
+    m_controller.recompute();
+}
+
+void frmMain::stateChanged(controller::State)
+{
+    objetOnOff();
+}
+
+bool frmMain::autoRefresh() const
+{
+    return m_ui.chkRefresh->isChecked();
+}
+
+void frmMain::tellPositionError(const QString &message)
+{
+    m_msgBox.KVvrMesgBox(lang::ui::widgetText(message), lang::MsgStyle::Exclamation, m_context.language.GetMessage(2));
+}
+
+void frmMain::tellRunError(const QString &text)
+{
+    m_msgBox.systemMessage(text);
+}
+
+void frmMain::recomputeProgress(int done, int count)
+{
+    QProgressBar *bar = m_ui.ProgressBar1;
+    if (count <= 1)
         return;
-    // No recomputation inside an add: it follows the add.
-    if (m_adding) {
-        m_recomputeAfterAdd = true;
-        return;
+    if (done == 0) {
+        bar->setRange(0, count);
+        bar->show();
     }
-    m_identical.reset();
-    m_updating = true;
-    objetOnOff(false, false, false);
-    const int count = m_files.count();
-    if (count > 0 && m_ui.chkRefresh->isChecked()) {
-        if (count > 1) {
-            m_ui.ProgressBar1->setRange(0, count);
-            m_ui.ProgressBar1->setValue(0);
-            m_ui.ProgressBar1->show();
-        }
-        QStringList paths;
-        paths.reserve(count);
-        for (const filelist::FileEntry &entry : m_files.entries())
-            paths.append(entry.path());
-        m_files.clear();
-        beginNames();
-        for (int i = 0; i < paths.size(); ++i) {
-            // No window event runs during a recomputation, so the bar is only
-            // moved now and then for whoever repaints it.
-            if ((i & 1023) == 0)
-                m_ui.ProgressBar1->setValue(i);
-            if (affiche_nom(paths.at(i)))
-                break;
-        }
-        endNames();
-        m_ui.ProgressBar1->hide();
-    }
+    bar->setValue(done);
+}
+
+void frmMain::workEnded()
+{
+    m_ui.ProgressBar1->hide();
     showEntryCount();
-    m_updating = false;
-    objetOnOff(true, false, false);
+}
+
+void frmMain::namesEnded()
+{
+    const filelist::FileList &files = m_controller.files();
+    if (files.count() > 0) {
+        m_ui.lstrename->clearSelection();
+        m_ui.lstrename->scrollTo(files.index(files.count() - 1, 0));
+    }
+}
+
+void frmMain::addPaused(int done)
+{
+    if (done >= 0) {
+        QProgressBar *bar = m_ui.ProgressBar1;
+        // Files found beyond the count announced grow the bar.
+        if (done > bar->maximum())
+            bar->setMaximum(done);
+        bar->setValue(done);
+    }
+    QCoreApplication::processEvents();
 }
 
 void frmMain::connectRuleOptions()
@@ -408,7 +378,7 @@ void frmMain::connectRuleOptions()
     connect(m_ui.chkRefresh, &QCheckBox::toggled, this, [this](bool checked) {
         m_context.settings.General_MettreAJour = checked ? 1 : 0;
         colourRefreshBox();
-        if (!checked || m_files.count() == 0)
+        if (!checked || m_controller.files().count() == 0)
             return;
         QList<int> selected;
         for (const QModelIndex &index : m_ui.lstrename->selectionModel()->selectedRows())
@@ -422,12 +392,12 @@ void frmMain::selectRows(const QList<int> &rows)
 {
     QItemSelection selection;
     for (const int row : rows) {
-        if (row >= 0 && row < m_files.count())
-            selection.select(m_files.index(row, 0), m_files.index(row, 1));
+        if (row >= 0 && row < m_controller.files().count())
+            selection.select(m_controller.files().index(row, 0), m_controller.files().index(row, 1));
     }
     m_ui.lstrename->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())
-        m_ui.lstrename->scrollTo(m_files.index(rows.last(), 0));
+        m_ui.lstrename->scrollTo(m_controller.files().index(rows.last(), 0));
 }
 
 void frmMain::showTipTopic(int index)
@@ -446,7 +416,7 @@ void frmMain::colourRefreshBox()
 
 void frmMain::showEntryCount()
 {
-    m_ui.Label4->setText(lang::ui::widgetText(m_context.language.GetMessage(19, QString::number(m_files.count()))));
+    m_ui.Label4->setText(lang::ui::widgetText(m_context.language.GetMessage(19, QString::number(m_controller.files().count()))));
 }
 
 void frmMain::showComment(const QString &comment, const QString &filter)

@@ -1,10 +1,7 @@
 #pragma once
 
-#include "exif/ExifInfo.h"
-#include "filelist/FileList.h"
+#include "controller/MainController.h"
 #include "mainwindow/MainWindowControls.h"
-#include "rules/Environment.h"
-#include "rules/IdenticalNameTable.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -32,6 +29,10 @@ class MsgBox;
 
 namespace tarvello::rename {
 class FileOps;
+class RenameObserver;
+struct CounterCapacity;
+struct RecoveryReport;
+struct SetAsideResult;
 struct DamagedRecord;
 struct RenamePlan;
 struct RenameReport;
@@ -43,7 +44,7 @@ namespace tarvello::mainwindow {
 
 // The program's main window: the folder browser, the list of files with their
 // new names, the rule and its options, and the commands.
-class frmMain : public QMainWindow
+class frmMain : public QMainWindow, private controller::ControllerUi
 {
     Q_OBJECT
 public:
@@ -51,7 +52,8 @@ public:
     ~frmMain() override;
 
     MainWindowControls &controls() { return m_ui; }
-    filelist::FileListModel &fileList() { return m_files; }
+    controller::MainController &controller() { return m_controller; }
+    filelist::FileList &fileList() { return m_controller.files(); }
     browser::FolderTree &TreeView1() { return *m_tree; }
     browser::FileView &ListView1() { return *m_fileView; }
 
@@ -76,11 +78,10 @@ public:
     // Translates the window and sets the texts that come from messages.
     void translate();
 
-    // Switches the window between its states: idle (true, false, false),
-    // adding (false, true, false: only the stop button acts), recomputing
-    // (false, false, false) and renaming (false, false, true: only the rename
-    // stop button acts).
-    void objetOnOff(bool on, bool showStop, bool renaming);
+    // Switches the controls to the controller's state: all on when idle;
+    // while adding only the stop button acts, while renaming or undoing only
+    // the rename stop button; anything else switches them all off.
+    void objetOnOff();
 
     // Appends a row for the file, computes its new name from the rule and
     // options on the window and writes it into the row. The file's position in
@@ -101,7 +102,7 @@ public:
     void endNames();
 
     // The table of new names seen since the last full recomputation.
-    rules::IdenticalNameTable &identicalNames() { return m_identical; }
+    rules::IdenticalNameTable &identicalNames() { return m_controller.identicalNames(); }
 
     // Selects exactly these rows of the file list (0-based), the last scrolled into view.
     void selectRows(const QList<int> &rows);
@@ -123,7 +124,7 @@ public:
 
     // True while the window is busy (an add, a recomputation, a rename):
     // input that would change the list is refused meanwhile.
-    bool isBusy() const { return m_busy; }
+    bool isBusy() const { return m_controller.busy(); }
 
     // Opens a web address in the user's browser (cmdForum); tests put their own.
     std::function<bool(const QString &url)> openUrl;
@@ -153,12 +154,9 @@ private:
     void Timer_Escape();
     void Timer_ListView1_count();
     void addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath);
-    void addPaths(const QStringList &paths, AddFrame &frame, const std::function<bool(const QString &)> &isNew);
     QTimer *makeTimer(const char *name, int intervalMs, void (frmMain::*tick)());
     bool askYesNo(const QString &text);
-    bool askToAddFolders(int message, int files, int folders);
     void tellNotText(const QStringList &paths);
-    bool pauseAdd(int done);
     QList<int> selectedEntryRows() const;
     bool lstrenameViewportEvent(QEvent *event);
     void endEntryDrag();
@@ -193,21 +191,33 @@ private:
     // Label4: the number of entries of the list (message 19).
     void showEntryCount();
 
-    struct NameBatch;
+    // What the controller asks of the window.
+    void stateChanged(controller::State state) override;
+    bool autoRefresh() const override;
+    void tellPositionError(const QString &message) override;
+    void tellRunError(const QString &text) override;
+    void recomputeProgress(int done, int count) override;
+    void workEnded() override;
+    void namesEnded() override;
+    void addPaused(int done) override;
+    void addPlanned(int minimum, int count) override;
+    bool askToAddFolders(int files, int folders) override;
+    void tellRenameRefused(controller::RenameRefusal why) override;
+    bool acceptNarrowCounter(const rename::CounterCapacity &capacity) override;
+    bool reviewConflicts(const rename::RenamePlan &plan) override;
+    std::unique_ptr<rename::RenameObserver> renameFrame(controller::State state) override;
+    bool askUndo(int count) override;
+    bool askRecovery() override;
+    void tellRecovery(const rename::RecoveryReport &report) override;
+    bool askSetAside(const rename::DamagedRecord &record) override;
+    void tellSetAside(const rename::SetAsideResult &result) override;
 
     app::AppContext &m_context;
     lang::MsgBox &m_msgBox;
     MainWindowControls m_ui;
-    filelist::FileListModel m_files;
+    controller::MainController m_controller;
     browser::FolderTree *m_tree = nullptr;
     browser::FileView *m_fileView = nullptr;
-    rules::SystemClock m_clock;
-    rules::DiskFileFacts m_fileFacts;
-    exif::NoExifSource m_exif;
-    rules::IdenticalNameTable m_identical;
-    std::unique_ptr<NameBatch> m_batch;
-    // update_names is running: a nested call returns at once.
-    bool m_updating = false;
     // Set at the first activation: from then on, changes of the rule controls recompute.
     bool m_ready = false;
     // The window is closing on the program's own request; no second quit.
@@ -216,13 +226,6 @@ private:
     QPointer<QWidget> m_focusBeforeBusy;
 
     // The file list's operations.
-    // Asks the running add to stop after its current file.
-    bool m_stopRequest = false;
-    bool m_adding = false;
-    // Set by objetOnOff while the window is not idle.
-    bool m_busy = false;
-    // A recomputation asked for while an add ran, made at its end.
-    bool m_recomputeAfterAdd = false;
     QTimer *m_escapeTimer = nullptr;
     QObject *m_escapeHook = nullptr;
     bool m_escapePressed = false;
@@ -269,7 +272,7 @@ public:
     // none waits.
     bool offerRecovery();
     // True while a rename or an undo runs: the list must not change meanwhile.
-    bool renameRunning() const { return m_renaming; }
+    bool renameRunning() const { return m_controller.renaming(); }
 
 private:
     class RenameSession;
@@ -278,27 +281,14 @@ private:
     void translateRenameCommands();
     bool undoAvailable() const;
     void renameTheList();
-    std::optional<QList<filelist::FileEntry>> entriesToRename();
-    bool reviewConflicts(const rename::RenamePlan &plan);
-    rename::RenameRun runRenameOf(const rename::RenamePlan &plan, rename::FileOps &fs);
     void resetRuleAfterRename(int count);
     void showRenameEnd();
     void addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report);
     void showRenameProblems(const rename::RenameRun &run);
-    bool confirmUndo();
-    // Tells which files a damaged record names and, on Yes, sets it aside.
-    void offerSetAside(const rename::DamagedRecord &record);
-    void dropUndoneEntries(const rename::UndoReport &undo);
     void closeIfAskedDuringRename();
 
-    // A rename or an undo runs.
-    bool m_renaming = false;
-    // The rename stop flag, set by cmdRenommerStop.
-    bool m_renameStop = false;
     // The window was closed while a rename ran: it closes once the rename ends.
     bool m_closeAfterRename = false;
-    // The conflict review's answer: "" to go on, "ANNULER" to cancel.
-    QString m_answer;
 };
 
 } // namespace tarvello::mainwindow

@@ -9,7 +9,7 @@
 #include "browser/FolderTree.h"
 #include "common/Zub.h"
 #include "common/ui/ZubDesktop.h"
-#include "mainwindow/EventPacer.h"
+#include "controller/EventPacer.h"
 #include "filelist/FolderScan.h"
 #include "filelist/ListMoves.h"
 #include "mainwindow/EventHook.h"
@@ -19,7 +19,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -41,7 +40,6 @@
 
 #include <algorithm>
 
-#include <unistd.h>
 
 namespace tarvello::mainwindow {
 
@@ -78,9 +76,7 @@ public:
     explicit AddFrame(frmMain &window)
         : w(window)
     {
-        w.m_adding = true;
-        w.objetOnOff(false, true, false);
-        w.m_stopRequest = false;
+        w.m_controller.beginAdd();
         w.m_escapePressed = false;
         w.m_escapeHook = new EventHook(qApp, [&window](QObject *, QEvent *event) {
             if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
@@ -88,29 +84,14 @@ public:
             return false;
         }, &w);
         w.m_escapeTimer->start();
-        w.beginNames();
     }
 
     ~AddFrame()
     {
-        w.endNames();
-        w.showEntryCount();
-        w.m_ui.ProgressBar1->hide();
-        w.objetOnOff(true, false, false);
         w.m_escapeTimer->stop();
         delete w.m_escapeHook;
         w.m_escapeHook = nullptr;
-        w.m_adding = false;
-        if (std::exchange(w.m_recomputeAfterAdd, false))
-            w.update_names();
-    }
-
-    // Shows the progress bar over the files planned.
-    void planned(int minimum, int count)
-    {
-        w.m_ui.ProgressBar1->setRange(minimum, std::max(minimum, count));
-        w.m_ui.ProgressBar1->setValue(minimum);
-        w.m_ui.ProgressBar1->show();
+        w.m_controller.endAdd();
     }
 
 private:
@@ -134,7 +115,7 @@ void frmMain::connectFileList()
     connect(m_fileView, &browser::FileView::itemDoubleClicked, this, &frmMain::cmdAdd_Click);
     connect(m_ui.ListView2, &QListWidget::itemDoubleClicked, this, &frmMain::cmdAdd_Click);
     connect(m_fileView, &browser::FileView::addRequested, this, [this](const QStringList &names) {
-        if (m_busy)
+        if (m_controller.busy())
             return;
         const QList<QByteArray> bytes = m_fileView->selectedNativeNames();
         QStringList paths;
@@ -165,7 +146,7 @@ void frmMain::connectFileList()
     new EventHook(m_ui.cmdDnD, [this](QObject *, QEvent *event) { return cmdDnDEvent(event); });
     connect(m_ui.lstrename, &QAbstractItemView::pressed, this, [this] {
         const QList<int> rows = selectedEntryRows();
-        m_dragging = !m_busy && rows.size() == 1 && (QApplication::mouseButtons() & Qt::LeftButton);
+        m_dragging = !m_controller.busy() && rows.size() == 1 && (QApplication::mouseButtons() & Qt::LeftButton);
         m_dragFrom = m_dragging ? rows.first() : -1;
         m_dragPress = m_ui.lstrename->viewport()->mapFromGlobal(QCursor::pos());
     });
@@ -174,12 +155,12 @@ void frmMain::connectFileList()
     });
     // A rename, a clear or an add between the press and the move leaves the
     // dragged row pointing at another entry or past the end.
-    connect(&m_files, &QAbstractItemModel::rowsInserted, this, &frmMain::endEntryDrag);
-    connect(&m_files, &QAbstractItemModel::rowsRemoved, this, &frmMain::endEntryDrag);
-    connect(&m_files, &QAbstractItemModel::rowsMoved, this, &frmMain::endEntryDrag);
-    connect(&m_files, &QAbstractItemModel::modelReset, this, &frmMain::endEntryDrag);
-    connect(&m_files, &QAbstractItemModel::layoutChanged, this, &frmMain::endEntryDrag);
-    connect(&m_files, &QAbstractItemModel::dataChanged, this, &frmMain::endEntryDrag);
+    connect(&m_controller.files(), &QAbstractItemModel::rowsInserted, this, &frmMain::endEntryDrag);
+    connect(&m_controller.files(), &QAbstractItemModel::rowsRemoved, this, &frmMain::endEntryDrag);
+    connect(&m_controller.files(), &QAbstractItemModel::rowsMoved, this, &frmMain::endEntryDrag);
+    connect(&m_controller.files(), &QAbstractItemModel::modelReset, this, &frmMain::endEntryDrag);
+    connect(&m_controller.files(), &QAbstractItemModel::layoutChanged, this, &frmMain::endEntryDrag);
+    connect(&m_controller.files(), &QAbstractItemModel::dataChanged, this, &frmMain::endEntryDrag);
     QLabel *mark = m_ui.lblDradNDrop;
     mark->setAutoFillBackground(true);
     mark->setBackgroundRole(QPalette::Highlight);
@@ -206,35 +187,9 @@ QList<int> frmMain::selectedEntryRows() const
     return rows;
 }
 
-bool frmMain::pauseAdd(int done)
-{
-    if (done >= 0) {
-        QProgressBar *bar = m_ui.ProgressBar1;
-        // Files found beyond the count announced grow the bar.
-        if (done > bar->maximum())
-            bar->setMaximum(done);
-        bar->setValue(done);
-    }
-    flushNames();
-    QCoreApplication::processEvents();
-    return !m_stopRequest;
-}
-
-void frmMain::addPaths(const QStringList &paths, AddFrame &frame, const std::function<bool(const QString &)> &isNew)
-{
-    frame.planned(0, int(paths.size()));
-    EventPacer pacer;
-    for (int i = 0; i < paths.size(); ++i) {
-        if (pacer.due() && !pauseAdd(i + 1))
-            return;
-        if (isNew(paths.at(i)) && affiche_nom(paths.at(i)))
-            return;
-    }
-}
-
 void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath)
 {
-    if (m_busy)
+    if (m_controller.busy())
         return;
     QStringList notText;
     {
@@ -245,18 +200,20 @@ void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray>
         for (int i = 0; i < names.size(); ++i)
             (filelist::isTextName(bytes.value(i)) ? paths : notText).append(folder + names.at(i));
         filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
-        listed.addEntries(m_files.entries());
-        if (!paths.isEmpty())
-            addPaths(paths, frame, [&listed](const QString &path) {
+        listed.addEntries(m_controller.files().entries());
+        if (!paths.isEmpty()) {
+            addPlanned(0, int(paths.size()));
+            m_controller.addPaths(paths, [&listed](const QString &path) {
                 return listed.takeIfNew(path, common::ZubGetFileName(path));
             });
+        }
     }
     tellNotText(notText);
 }
 
 void frmMain::cmdAdd_Click()
 {
-    if (m_busy)
+    if (m_controller.busy())
         return;
     if (m_ui.fileViews->currentWidget() != m_ui.ListView2) {
         addFileViewNames(m_fileView->selectedNames(), m_fileView->selectedNativeNames(), false);
@@ -289,98 +246,42 @@ void frmMain::cmdAddAll_Click()
 
 void frmMain::mnuAddHieriachy_Click()
 {
-    if (m_busy)
+    if (m_controller.busy())
         return;
     QStringList notText;
     {
         AddFrame frame(*this);
-        const QString start = CurrentPath();
-        const filelist::DisplayFilter filter(m_fileView->pattern());
-        EventPacer pacer;
-        filelist::FolderListings listings;
-        const filelist::FolderTally tally =
-            filelist::countFiles(start, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
-        if (tally.stopped || !askToAddFolders(52, tally.files, -1) || tally.files <= 0)
-            return;
-        frame.planned(0, tally.files);
-        filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
-        listed.addEntries(m_files.entries());
-        const filelist::CollectedFiles collected = filelist::collectFiles(
-            {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
-        notText = collected.notText;
-        if (!collected.stopped)
-            addPaths(collected.paths, frame, [](const QString &) { return true; });
+        notText = m_controller.addHierarchy(CurrentPath(), m_fileView->pattern());
     }
     tellNotText(notText);
 }
 
 void frmMain::cmdDnD_OLEDragDrop(const QList<QByteArray> &paths)
 {
-    if (m_busy)
+    if (m_controller.busy())
         return;
     QStringList notText;
     {
         AddFrame frame(*this);
-        frame.planned(0, int(paths.size()));
-        const filelist::DisplayFilter filter(m_fileView->pattern());
-        filelist::ListedFiles listed(filelist::ListedFiles::Match::Path);
-        listed.addEntries(m_files.entries());
-        QStringList folders;
-        qint64 total = 0;
-        filelist::FolderListings listings;
-        EventPacer pacer;
-        // Files go in at once, folders are counted for the question after.
-        for (int i = 0; i < paths.size(); ++i) {
-            if (pacer.due() && !pauseAdd(i + 1))
-                break;
-            const QByteArray &bytes = paths.at(i);
-            const QString path = QDir::cleanPath(QFile::decodeName(bytes));
-            if (!filelist::isTextName(bytes)) {
-                if (::access(bytes.constData(), F_OK) == 0)
-                    notText.append(path);
-                continue;
-            }
-            if (!common::ZubFileExists(path))
-                continue;
-            if (common::ZubIsDir(path)) {
-                const filelist::FolderTally tally =
-                    filelist::countFiles(path, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
-                if (tally.stopped)
-                    break;
-                total += tally.files;
-                folders.append(path);
-                continue;
-            }
-            if (listed.takeIfNew(path, common::ZubGetFileName(path)) && affiche_nom(path))
-                break;
-        }
-        if (!folders.isEmpty() && total >= 1 && askToAddFolders(59, int(total), int(folders.size()))) {
-            m_stopRequest = false;
-            objetOnOff(false, true, false);
-            frame.planned(0, int(total));
-            const filelist::CollectedFiles collected = filelist::collectFiles(
-                folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
-            notText += collected.notText;
-            if (!collected.stopped)
-                addPaths(collected.paths, frame, [](const QString &) { return true; });
-        }
+        notText = m_controller.addDropped(paths, m_fileView->pattern());
     }
     tellNotText(notText);
 }
 
+void frmMain::addPlanned(int minimum, int count)
+{
+    m_ui.ProgressBar1->setRange(minimum, std::max(minimum, count));
+    m_ui.ProgressBar1->setValue(minimum);
+    m_ui.ProgressBar1->show();
+}
+
 void frmMain::addFromExplorer(const QStringList &paths)
 {
-    if (m_busy)
+    if (m_controller.busy())
         return;
     AddFrame frame(*this);
-    frame.planned(1, int(paths.size()));
-    EventPacer pacer;
-    for (int i = 0; i < paths.size(); ++i) {
-        if (pacer.due() && !pauseAdd(i + 1))
-            return;
-        if (!paths.at(i).isEmpty() && affiche_nom(paths.at(i)))
-            return;
-    }
+    addPlanned(1, int(paths.size()));
+    m_controller.addPaths(paths, [](const QString &path) { return !path.isEmpty(); });
 }
 
 bool frmMain::askYesNo(const QString &text)
@@ -390,11 +291,11 @@ bool frmMain::askYesNo(const QString &text)
         == lang::MsgAnswer::Yes;
 }
 
-bool frmMain::askToAddFolders(int message, int files, int folders)
+bool frmMain::askToAddFolders(int files, int folders)
 {
     lang::Language &language = m_context.language;
-    return askYesNo(message == 52 ? language.GetMessage(52, QString::number(files))
-                                  : language.GetMessage(59, QString::number(files), QString::number(folders)));
+    return askYesNo(folders < 0 ? language.GetMessage(52, QString::number(files))
+                                : language.GetMessage(59, QString::number(files), QString::number(folders)));
 }
 
 void frmMain::tellNotText(const QStringList &paths)
@@ -413,19 +314,19 @@ void frmMain::tellNotText(const QStringList &paths)
 
 void frmMain::cmdDel_Click()
 {
-    if (m_busy)
+    if (m_controller.busy())
         return;
-    m_files.removeEntries(selectedEntryRows());
+    m_controller.files().removeEntries(selectedEntryRows());
     update_names();
 }
 
 void frmMain::cmdClear_Click()
 {
-    if (m_busy)
+    if (m_controller.busy())
         return;
-    m_files.clear();
+    m_controller.files().clear();
     showEntryCount();
-    m_identical.reset();
+    m_controller.identicalNames().reset();
 }
 
 void frmMain::cmdUp_Click()
@@ -440,12 +341,12 @@ void frmMain::cmdDown_Click()
 
 void frmMain::moveSelected(bool up)
 {
-    const int count = m_files.count();
-    if (m_busy || count == 0)
+    const int count = m_controller.files().count();
+    if (m_controller.busy() || count == 0)
         return;
     const filelist::ListMove move = up ? filelist::moveUp(count, selectedEntryRows()) : filelist::moveDown(count, selectedEntryRows());
     for (const auto &[a, b] : move.swaps)
-        m_files.swapEntries(a, b);
+        m_controller.files().swapEntries(a, b);
     if (!move.blocked)
         update_names();
     selectRows(move.selected);
@@ -453,9 +354,9 @@ void frmMain::moveSelected(bool up)
 
 void frmMain::dropEntry(int from, int to)
 {
-    if (from == to || from < 0 || to < 0 || from >= m_files.count() || to >= m_files.count())
+    if (from == to || from < 0 || to < 0 || from >= m_controller.files().count() || to >= m_controller.files().count())
         return;
-    m_files.moveEntry(from, to);
+    m_controller.files().moveEntry(from, to);
     update_names();
     selectRows({to});
 }
@@ -484,7 +385,7 @@ bool frmMain::lstrenameViewportEvent(QEvent *event)
         const auto *move = static_cast<QMouseEvent *>(event);
         if (!m_dragging || !(move->buttons() & Qt::LeftButton))
             return false;
-        if (m_dragFrom < 0 || m_dragFrom >= m_files.count()) {
+        if (m_dragFrom < 0 || m_dragFrom >= m_controller.files().count()) {
             endEntryDrag();
             return false;
         }
@@ -494,7 +395,7 @@ bool frmMain::lstrenameViewportEvent(QEvent *event)
             return true;
         auto *data = new QMimeData;
         data->setData(kEntryDragType, QByteArray::number(m_dragFrom));
-        mark->setText(m_files.entry(m_dragFrom).name);
+        mark->setText(m_controller.files().entry(m_dragFrom).name);
         mark->resize(m_ui.lstrename->viewport()->width(), m_ui.lstrename->rowHeight(m_dragFrom));
         auto *drag = new QDrag(m_ui.lstrename);
         drag->setMimeData(data);
@@ -507,7 +408,7 @@ bool frmMain::lstrenameViewportEvent(QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (m_busy || !m_dragging || m_dragFrom < 0 || m_dragFrom >= m_files.count()
+        if (m_controller.busy() || !m_dragging || m_dragFrom < 0 || m_dragFrom >= m_controller.files().count()
             || !drag->mimeData()->hasFormat(kEntryDragType)) {
             drag->ignore();
             return true;
@@ -516,7 +417,7 @@ bool frmMain::lstrenameViewportEvent(QEvent *event)
         m_dragTarget = row != m_dragFrom ? row : -1;
         if (m_dragTarget >= 0) {
             // The dragged name shows where it would land.
-            mark->setText(m_files.entry(m_dragFrom).name);
+            mark->setText(m_controller.files().entry(m_dragFrom).name);
             mark->setGeometry(0, m_ui.lstrename->rowViewportPosition(m_dragTarget), m_ui.lstrename->viewport()->width(),
                               m_ui.lstrename->rowHeight(m_dragTarget));
             mark->show();
@@ -557,7 +458,7 @@ bool frmMain::cmdDnDEvent(QEvent *event)
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
         // A drop while the window is busy would start a second list operation inside the first.
-        if (m_busy || droppedPaths(drag->mimeData()).isEmpty()) {
+        if (m_controller.busy() || droppedPaths(drag->mimeData()).isEmpty()) {
             drag->ignore();
             return true;
         }
@@ -568,7 +469,7 @@ bool frmMain::cmdDnDEvent(QEvent *event)
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
         const QList<QByteArray> paths = droppedPaths(drop->mimeData());
-        if (m_busy || paths.isEmpty()) {
+        if (m_controller.busy() || paths.isEmpty()) {
             drop->ignore();
             return true;
         }
@@ -587,7 +488,7 @@ void frmMain::cmdStopAction_Click()
 {
     if (!askYesNo(m_context.language.GetMessage(20)))
         return;
-    m_stopRequest = true;
+    m_controller.requestStop();
     m_escapeTimer->stop();
 }
 

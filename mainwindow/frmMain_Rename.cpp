@@ -5,13 +5,12 @@
 #include "common/Vb.h"
 #include "common/VbError.h"
 #include "common/Zub.h"
-#include "mainwindow/EventPacer.h"
+#include "controller/EventPacer.h"
 #include "rename/RenameOperation.h"
 #include "rename/RenameTexts.h"
 #include "rename/ui/frmCheckErreur.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
-#include "rules/RuleCheck.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -24,7 +23,6 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSet>
 #include <QTableView>
 
 #include <limits>
@@ -56,9 +54,7 @@ public:
         : m_window(window)
         , m_listFollows(listFollows)
     {
-        m_window.m_renameStop = false;
-        m_window.m_renaming = true;
-        m_window.objetOnOff(false, false, true);
+        m_window.m_controller.beginRename(listFollows ? controller::State::Renaming : controller::State::Undoing);
         const MainWindowControls &ui = m_window.m_ui;
         const QList<QObject *> watched = {&m_window, ui.lstrename, ui.lstrename->viewport(), ui.cmdDnD,
                                           ui.ListView2, ui.ListView2->viewport()};
@@ -71,8 +67,7 @@ public:
     {
         flush();
         m_window.m_ui.ProgressBar1->hide();
-        m_window.m_renaming = false;
-        m_window.objetOnOff(true, false, false);
+        m_window.m_controller.endRename();
     }
 
     RenameSession(const RenameSession &) = delete;
@@ -96,7 +91,7 @@ public:
         QCoreApplication::processEvents();
     }
 
-    bool stopRequested() override { return m_window.m_renameStop; }
+    bool stopRequested() override { return m_window.m_controller.stopRequested(); }
 
     void renamed(const rename::PlannedRename &entry) override
     {
@@ -117,7 +112,7 @@ protected:
         case QEvent::Close:
             if (watched != &m_window)
                 return false;
-            m_window.m_renameStop = true;
+            m_window.m_controller.requestStop();
             m_window.m_closeAfterRename = true;
             event->ignore();
             return true;
@@ -142,14 +137,14 @@ private:
     {
         if (m_doneRows.isEmpty())
             return;
-        const filelist::FileListModel &list = m_window.m_files;
+        const filelist::FileList &list = m_window.m_controller.files();
         QList<int> rows;
         rows.reserve(m_doneRows.size());
         for (const auto &[row, path] : std::as_const(m_doneRows)) {
             if (row < list.count() && list.entry(row).path() == path)
                 rows.append(row);
         }
-        m_window.m_files.removeEntries(rows);
+        m_window.m_controller.files().removeEntries(rows);
         m_doneRows.clear();
     }
 
@@ -178,7 +173,7 @@ private:
 
     frmMain &m_window;
     bool m_listFollows;
-    EventPacer m_pacer{25};
+    controller::EventPacer m_pacer{25};
     bool m_eventsRun = false;
     QList<std::pair<int, QString>> m_doneRows;
     std::optional<QHash<QString, QListWidgetItem *>> m_thumbnails;
@@ -207,13 +202,13 @@ bool frmMain::undoAvailable() const
 
 void frmMain::cmdRenommer_Click()
 {
-    if (m_renaming || offerRecovery())
+    if (m_controller.renaming() || offerRecovery())
         return;
     try {
         renameTheList();
     } catch (const common::VbError &error) {
         m_ui.ProgressBar1->hide();
-        objetOnOff(true, false, false);
+        objetOnOff();
         m_msgBox.ReportError(error, kRenameProcedure);
     }
     closeIfAskedDuringRename();
@@ -221,14 +216,11 @@ void frmMain::cmdRenommer_Click()
 
 void frmMain::renameTheList()
 {
-    const std::optional<QList<filelist::FileEntry>> entries = entriesToRename();
-    if (!entries)
-        return;
     rename::FileOps fs;
-    const rename::RenamePlan plan = rename::planRename(*entries, fs);
-    if (!reviewConflicts(plan))
+    const auto renamed = m_controller.renameList(fs);
+    if (!renamed)
         return;
-    const rename::RenameRun run = runRenameOf(plan, fs);
+    const auto &[plan, run] = *renamed;
     // A journal that could not be begun: nothing was renamed, nothing resets.
     if (run.journalError == 0) {
         resetRuleAfterRename(int(plan.entries.size()));
@@ -239,57 +231,37 @@ void frmMain::renameTheList()
     showRenameProblems(run);
 }
 
-std::optional<QList<filelist::FileEntry>> frmMain::entriesToRename()
+void frmMain::tellRenameRefused(controller::RenameRefusal why)
 {
     lang::Language &language = m_context.language;
-    const rename::Precheck check = rename::precheckRename(m_files.entries(),
-                                          {language.GetMessage(91), language.GetMessage(97), m_ui.cboRenommer->currentText(),
-                                           m_ui.txtDebut->text(), m_ui.txtPas->text()});
-    if (!check.dropped.isEmpty()) {
-        m_files.removeEntries(check.dropped);
-        showEntryCount();
-    }
-    // A tab or a line break can come with a paste into the one-line box.
-    const bool namesToMake = check.outcome == rename::PrecheckOutcome::Ready || check.outcome == rename::PrecheckOutcome::CounterTooSmall;
-    if (namesToMake && rules::holdsControlCharacter(m_ui.cboRenommer->currentText())) {
-        m_msgBox.KVvrMesgBox(widgetText(language.extra(QStringLiteral("RuleControlCharacter"))), lang::MsgStyle::Information,
-                             language.GetMessage(2));
-        return std::nullopt;
-    }
-    switch (check.outcome) {
-    case rename::PrecheckOutcome::EmptyRule:
-        m_msgBox.KVvrMesgBox(widgetText(language.GetMessage(37)), lang::MsgStyle::Information, language.GetMessage(2));
-        return std::nullopt;
-    case rename::PrecheckOutcome::NothingToDo:
-        return std::nullopt;
-    case rename::PrecheckOutcome::CounterTooSmall:
-        if (m_msgBox.KVvrMesgBox(widgetText(rename::counterCapacityQuestion(language, check.capacity)),
-                                 lang::MsgStyle::YesNo + lang::MsgStyle::Information, language.GetMessage(1))
-            != lang::MsgAnswer::Yes)
-            return std::nullopt;
-        break;
-    case rename::PrecheckOutcome::Ready:
-        break;
-    }
-    return check.entries;
+    const QString text = why == controller::RenameRefusal::EmptyRule
+        ? language.GetMessage(37)
+        : language.extra(QStringLiteral("RuleControlCharacter"));
+    m_msgBox.KVvrMesgBox(widgetText(text), lang::MsgStyle::Information, language.GetMessage(2));
+}
+
+bool frmMain::acceptNarrowCounter(const rename::CounterCapacity &capacity)
+{
+    lang::Language &language = m_context.language;
+    return m_msgBox.KVvrMesgBox(widgetText(rename::counterCapacityQuestion(language, capacity)),
+                                lang::MsgStyle::YesNo + lang::MsgStyle::Information, language.GetMessage(1))
+        == lang::MsgAnswer::Yes;
 }
 
 bool frmMain::reviewConflicts(const rename::RenamePlan &plan)
 {
-    m_answer.clear();
-    if (plan.conflictCount() > 0) {
-        rename::ui::frmCheckErreur review(m_context, this);
-        review.showConflicts(plan);
-        review.exec();
-        m_answer = review.answer();
-    }
-    return m_answer.isEmpty();
+    if (plan.conflictCount() == 0)
+        return true;
+    rename::ui::frmCheckErreur review(m_context, this);
+    review.showConflicts(plan);
+    review.exec();
+    // "" to go on, "ANNULER" to cancel.
+    return review.answer().isEmpty();
 }
 
-rename::RenameRun frmMain::runRenameOf(const rename::RenamePlan &plan, rename::FileOps &fs)
+std::unique_ptr<rename::RenameObserver> frmMain::renameFrame(controller::State state)
 {
-    RenameSession session(*this, true);
-    return rename::runRename(plan, m_context.settingsFolder, session, fs);
+    return std::make_unique<RenameSession>(*this, state == controller::State::Renaming);
 }
 
 void frmMain::resetRuleAfterRename(int count)
@@ -328,24 +300,7 @@ void frmMain::addFurtherPasses(const rename::RenamePlan &plan, const rename::Ren
     if (passes < 1)
         return;
     m_ui.txtNbPasse->setText(QString::number(passes - 1));
-    // Only files that now have their new names come back: a new path held
-    // back by a conflict may be another file, which was never listed.
-    QSet<QString> listedNames;
-    for (const filelist::FileEntry &entry : m_files.entries())
-        listedNames.insert(entry.name);
-    beginNames();
-    for (qsizetype i = 0; i < plan.entries.size(); ++i) {
-        if (report.outcomes.value(i, rename::Outcome::NotReached) != rename::Outcome::Renamed)
-            continue;
-        const QString path = rename::displayPath(plan.entries[i].newPath);
-        const QString name = common::ZubGetFileName(path);
-        if (listedNames.contains(name))
-            continue;
-        listedNames.insert(name);
-        if (affiche_nom(path))
-            break;
-    }
-    endNames();
+    m_controller.addRenamedBack(plan, report);
     showEntryCount();
 }
 
@@ -360,98 +315,64 @@ void frmMain::cmdRenommerStop_Click()
 {
     lang::Language &language = m_context.language;
     if (askYesNo(language.GetMessage(20)))
-        m_renameStop = true;
+        m_controller.requestStop();
 }
 
 bool frmMain::offerRecovery()
 {
-    const QString &folder = m_context.settingsFolder;
-    if (folder.isEmpty() || !rename::interruptedRenameWaiting(folder))
-        return false;
-    rename::FileOps fs;
-    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Journal, folder, fs)) {
-        offerSetAside(*damaged);
-        return true;
-    }
-    lang::Language &language = m_context.language;
-    if (!askYesNo(rename::recoveryQuestion(language)))
-        return true;
-    objetOnOff(false, false, false);
-    const rename::RecoveryReport report = rename::recoverInterruptedRename(folder, fs);
-    objetOnOff(true, false, false);
+    return m_controller.offerRecovery();
+}
+
+bool frmMain::askRecovery()
+{
+    return askYesNo(rename::recoveryQuestion(m_context.language));
+}
+
+void frmMain::tellRecovery(const rename::RecoveryReport &report)
+{
     m_fileView->refresh();
-    m_msgBox.KVvrMesgBox(widgetText(rename::recoveryText(language, report, folder)),
+    lang::Language &language = m_context.language;
+    m_msgBox.KVvrMesgBox(widgetText(rename::recoveryText(language, report, m_context.settingsFolder)),
                          report.complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
-    return true;
 }
 
 void frmMain::cmdDefaire_Click()
 {
-    if (m_renaming || offerRecovery() || !confirmUndo())
+    if (m_controller.renaming() || offerRecovery())
         return;
-    const QString &folder = m_context.settingsFolder;
-    rename::FileOps fs;
-    rename::UndoReport undo;
-    {
-        RenameSession session(*this, false);
-        undo = rename::undoLastRename(folder, session, fs);
-    }
-    dropUndoneEntries(undo);
+    const std::optional<rename::UndoReport> undo = m_controller.undo();
+    if (!undo)
+        return;
     showRenameEnd();
-    const bool complete = undo.recordError == 0 && undo.journalError == 0 && undo.movedSince.isEmpty()
-        && undo.report.renamed == int(undo.plan.entries.size());
+    const bool complete = undo->recordError == 0 && undo->journalError == 0 && undo->movedSince.isEmpty()
+        && undo->report.renamed == int(undo->plan.entries.size());
     lang::Language &language = m_context.language;
-    m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, undo, folder)),
+    m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, *undo, m_context.settingsFolder)),
                          complete ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
     closeIfAskedDuringRename();
 }
 
-bool frmMain::confirmUndo()
+bool frmMain::askUndo(int count)
 {
-    rename::FileOps fs;
-    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Undo, m_context.settingsFolder, fs)) {
-        offerSetAside(*damaged);
-        return false;
-    }
-    const auto pairs = rename::UndoRecord(m_context.settingsFolder).load();
-    // Nothing to ask about: the undo itself says what is wrong.
-    if (!pairs || pairs->isEmpty())
-        return true;
-    lang::Language &language = m_context.language;
-    return askYesNo(language.extra(QStringLiteral("UndoQuestion"), QString::number(pairs->size())));
+    return askYesNo(m_context.language.extra(QStringLiteral("UndoQuestion"), QString::number(count)));
 }
 
-void frmMain::offerSetAside(const rename::DamagedRecord &record)
+bool frmMain::askSetAside(const rename::DamagedRecord &record)
 {
     lang::Language &language = m_context.language;
     const QString question =
         rename::damagedRecordText(language, record, kListedFiles) + QStringLiteral("\r\n\r\n") + rename::setAsideQuestion(language, record.kind);
-    if (m_msgBox.KVvrMesgBox(widgetText(question), lang::MsgStyle::YesNo + lang::MsgStyle::Exclamation, language.GetMessage(1))
-        != lang::MsgAnswer::Yes)
-        return;
-    const rename::SetAsideResult result = rename::setAsideRecord(record.kind, m_context.settingsFolder);
+    return m_msgBox.KVvrMesgBox(widgetText(question), lang::MsgStyle::YesNo + lang::MsgStyle::Exclamation, language.GetMessage(1))
+        == lang::MsgAnswer::Yes;
+}
+
+void frmMain::tellSetAside(const rename::SetAsideResult &result)
+{
+    lang::Language &language = m_context.language;
     const bool done = result.error == 0 && !result.sound;
     m_msgBox.KVvrMesgBox(widgetText(rename::setAsideText(language, result)),
                          done ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
     m_ui.cmdDefaire->setEnabled(undoAvailable());
-}
-
-void frmMain::dropUndoneEntries(const rename::UndoReport &undo)
-{
-    // The entries of files the undo moved away would name nothing now.
-    QSet<QString> left;
-    for (qsizetype i = 0; i < undo.report.outcomes.size(); ++i) {
-        if (undo.report.outcomes[i] == rename::Outcome::Renamed)
-            left.insert(rename::displayPath(undo.plan.entries[i].oldPath));
-    }
-    if (left.isEmpty())
-        return;
-    QList<int> rows;
-    for (int row = 0; row < m_files.count(); ++row) {
-        if (left.contains(m_files.entry(row).path()))
-            rows.append(row);
-    }
-    m_files.removeEntries(rows);
 }
 
 void frmMain::closeIfAskedDuringRename()

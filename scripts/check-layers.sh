@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-layers=(common ini lang settings exif update rules filelist rename dialogs cli app)
+layers=(common ini lang settings exif update rules filelist rename controller dialogs cli app)
 windows='ui|browser|mainwindow'
 
 rank() {

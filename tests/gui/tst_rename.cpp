@@ -10,9 +10,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QTimer>
 #include <QtTest>
 
@@ -221,13 +223,23 @@ private Q_SLOTS:
         f->addFiles(names);
         f->box.answers = {MsgAnswer::Yes};
         bool renamingState = false;
+        bool inputHeldBack = false;
         QTimer::singleShot(0, f->window.get(), [&] {
             renamingState = ui().cmdRenommerStop->isVisible() && ui().cmdRenommerStop->isEnabled()
                 && !ui().cmdRenommer->isVisible() && !ui().cmdAdd->isEnabled() && ui().ProgressBar1->isVisible();
+            // Neither a drop nor a double-click on an entry may change the list under the rename.
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(f->path(QStringLiteral("f00")))});
+            QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(ui().cmdDnD, &enter);
+            const QRect first = ui().lstrename->visualRect(f->window->fileList().index(0, 0));
+            QTest::mouseDClick(ui().lstrename->viewport(), Qt::LeftButton, {}, first.center());
+            inputHeldBack = !enter.isAccepted() && f->window->fileList().count() == 50;
             ui().cmdRenommerStop->click();
         });
         ui().cmdRenommer->click();
         QVERIFY(renamingState);
+        QVERIFY(inputHeldBack);
         QCOMPARE(f->box.texts(), QStringList{f->message(20)});
         QCOMPARE(f->box.shown[0].style, MsgStyle::YesNo + MsgStyle::Question);
         QCOMPARE(f->box.shown[0].title, language().GetMessage(1));

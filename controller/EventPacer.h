@@ -2,7 +2,7 @@
 
 #include <QElapsedTimer>
 
-namespace tarvello::mainwindow {
+namespace tarvello::controller {
 
 // Paces a long loop of the window's thread (an add, a folder scan): the loop
 // asks due() after each item and lets window events run only when it says so,
@@ -31,4 +31,4 @@ private:
     int m_intervalMs;
 };
 
-} // namespace tarvello::mainwindow
+} // namespace tarvello::controller

@@ -1,0 +1,376 @@
+#include "controller/MainController.h"
+
+#include "common/Zub.h"
+#include "controller/EventPacer.h"
+#include "filelist/DisplayFilter.h"
+#include "filelist/FolderScan.h"
+#include "lang/Language.h"
+#include "rename/RenameOperation.h"
+#include "rules/RuleCheck.h"
+#include "settings/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include <unistd.h>
+
+#include <utility>
+
+namespace tarvello::controller {
+
+namespace {
+
+// A recomputation moves its progress once per this many files: no window
+// event runs meanwhile, the value is only there for whoever repaints.
+constexpr int kRecomputeProgressMask = 1023;
+
+} // namespace
+
+MainController::MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages,
+                               ControllerUi &ui)
+    : m_settings(settings)
+    , m_settingsFolder(settingsFolder)
+    , m_messages(messages)
+    , m_ui(ui)
+{
+}
+
+void MainController::setState(State state)
+{
+    m_state = state;
+    m_ui.stateChanged(state);
+}
+
+void MainController::beginNames()
+{
+    if (m_batch)
+        return;
+    m_batch.emplace(m_settings.rule,
+                    rules::NameEngine(rules::NameSettings::fromSettings(m_settings), m_clock, m_fileFacts, m_exif, m_messages),
+                    m_identical);
+}
+
+void MainController::flushNames()
+{
+    if (!m_batch || m_pending.isEmpty())
+        return;
+    m_files.appendAll(m_pending);
+    m_pending.clear();
+}
+
+void MainController::endNames()
+{
+    if (!m_batch)
+        return;
+    flushNames();
+    // In normal counter mode the start and step read from their texts are
+    // the values last used, kept for the next save.
+    m_settings.rule.counterStart = m_batch->rule().counterStart;
+    m_settings.rule.counterStep = m_batch->rule().counterStep;
+    m_batch.reset();
+    m_ui.namesEnded();
+}
+
+void MainController::showName(const QString &path, const NameStep &step)
+{
+    m_pending.append(filelist::FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), step.result.name});
+    if (step.stop) {
+        flushNames();
+        m_ui.tellPositionError(step.result.message);
+    } else if (step.tellError) {
+        flushNames();
+        m_ui.tellRunError(rules::afficheNomErrorText(*step.result.error));
+    }
+}
+
+bool MainController::addName(const QString &path)
+{
+    const bool ownBatch = !m_batch;
+    if (ownBatch)
+        beginNames();
+    const int position = m_files.count() + int(m_pending.size()) + 1;
+    const NameStep step = m_batch->next(path, position);
+    showName(path, step);
+    if (ownBatch)
+        endNames();
+    return step.stop;
+}
+
+void MainController::recompute()
+{
+    if (m_state == State::Recomputing)
+        return;
+    if (m_state == State::Adding) {
+        m_recomputeAfterAdd = true;
+        return;
+    }
+    const State before = m_state;
+    m_identical.reset();
+    setState(State::Recomputing);
+    const int count = m_files.count();
+    if (count > 0 && m_ui.autoRefresh()) {
+        m_ui.recomputeProgress(0, count);
+        QStringList paths;
+        paths.reserve(count);
+        for (const filelist::FileEntry &entry : m_files.entries())
+            paths.append(entry.path());
+        m_files.clear();
+        beginNames();
+        m_batch->run(paths, 1, [&](int index, const NameStep &step) {
+            if ((index & kRecomputeProgressMask) == 0)
+                m_ui.recomputeProgress(index, count);
+            showName(paths.at(index), step);
+            return true;
+        });
+        endNames();
+    }
+    m_ui.workEnded();
+    setState(before);
+}
+
+void MainController::beginAdd()
+{
+    m_stopRequested = false;
+    setState(State::Adding);
+    beginNames();
+}
+
+void MainController::resumeAdd()
+{
+    m_stopRequested = false;
+    setState(State::Adding);
+}
+
+void MainController::endAdd()
+{
+    endNames();
+    m_ui.workEnded();
+    setState(State::Idle);
+    if (std::exchange(m_recomputeAfterAdd, false))
+        recompute();
+}
+
+bool MainController::addPaths(const QStringList &paths, const std::function<bool(const QString &)> &isNew)
+{
+    EventPacer pacer;
+    for (int i = 0; i < paths.size(); ++i) {
+        if (pacer.due() && !pauseAdd(i + 1))
+            return false;
+        if (isNew(paths.at(i)) && addName(paths.at(i)))
+            return false;
+    }
+    return true;
+}
+
+QStringList MainController::addHierarchy(const QString &start, const QString &pattern)
+{
+    const filelist::DisplayFilter filter(pattern);
+    EventPacer pacer;
+    filelist::FolderListings listings;
+    const filelist::FolderTally tally =
+        filelist::countFiles(start, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
+    if (tally.stopped || !m_ui.askToAddFolders(tally.files, -1) || tally.files <= 0)
+        return {};
+    m_ui.addPlanned(0, tally.files);
+    filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
+    listed.addEntries(m_files.entries());
+    const filelist::CollectedFiles collected = filelist::collectFiles(
+        {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
+    if (!collected.stopped) {
+        m_ui.addPlanned(0, int(collected.paths.size()));
+        addPaths(collected.paths, [](const QString &) { return true; });
+    }
+    return collected.notText;
+}
+
+QStringList MainController::addDropped(const QList<QByteArray> &paths, const QString &pattern)
+{
+    m_ui.addPlanned(0, int(paths.size()));
+    const filelist::DisplayFilter filter(pattern);
+    filelist::ListedFiles listed(filelist::ListedFiles::Match::Path);
+    listed.addEntries(m_files.entries());
+    QStringList notText;
+    QStringList folders;
+    qint64 total = 0;
+    filelist::FolderListings listings;
+    EventPacer pacer;
+    // Files go in at once, folders are counted for the question after.
+    for (int i = 0; i < paths.size(); ++i) {
+        if (pacer.due() && !pauseAdd(i + 1))
+            break;
+        const QByteArray &bytes = paths.at(i);
+        const QString path = QDir::cleanPath(QFile::decodeName(bytes));
+        if (!filelist::isTextName(bytes)) {
+            if (::access(bytes.constData(), F_OK) == 0)
+                notText.append(path);
+            continue;
+        }
+        if (!common::ZubFileExists(path))
+            continue;
+        if (common::ZubIsDir(path)) {
+            const filelist::FolderTally tally =
+                filelist::countFiles(path, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
+            if (tally.stopped)
+                break;
+            total += tally.files;
+            folders.append(path);
+            continue;
+        }
+        if (listed.takeIfNew(path, common::ZubGetFileName(path)) && addName(path))
+            break;
+    }
+    if (!folders.isEmpty() && total >= 1 && m_ui.askToAddFolders(int(total), int(folders.size()))) {
+        resumeAdd();
+        m_ui.addPlanned(0, int(total));
+        const filelist::CollectedFiles collected = filelist::collectFiles(
+            folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
+        notText += collected.notText;
+        if (!collected.stopped) {
+            m_ui.addPlanned(0, int(collected.paths.size()));
+            addPaths(collected.paths, [](const QString &) { return true; });
+        }
+    }
+    return notText;
+}
+
+bool MainController::pauseAdd(int done)
+{
+    flushNames();
+    m_ui.addPaused(done);
+    return !m_stopRequested;
+}
+
+void MainController::beginRename(State state)
+{
+    m_stopRequested = false;
+    setState(state);
+}
+
+void MainController::endRename()
+{
+    setState(State::Idle);
+}
+
+std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::renameList(rename::FileOps &fs)
+{
+    const settings::RuleOptions &rule = m_settings.rule;
+    const rename::Precheck check = rename::precheckRename(
+        m_files.entries(),
+        {m_messages.GetMessage(91), m_messages.GetMessage(97), rule.rule, rule.startText, rule.stepText});
+    if (!check.dropped.isEmpty()) {
+        m_files.removeEntries(check.dropped);
+        m_ui.workEnded();
+    }
+    const bool namesToMake =
+        check.outcome == rename::PrecheckOutcome::Ready || check.outcome == rename::PrecheckOutcome::CounterTooSmall;
+    if (namesToMake && rules::holdsControlCharacter(rule.rule)) {
+        m_ui.tellRenameRefused(RenameRefusal::ControlCharacter);
+        return std::nullopt;
+    }
+    switch (check.outcome) {
+    case rename::PrecheckOutcome::EmptyRule:
+        m_ui.tellRenameRefused(RenameRefusal::EmptyRule);
+        return std::nullopt;
+    case rename::PrecheckOutcome::NothingToDo:
+        return std::nullopt;
+    case rename::PrecheckOutcome::CounterTooSmall:
+        if (!m_ui.acceptNarrowCounter(check.capacity))
+            return std::nullopt;
+        break;
+    case rename::PrecheckOutcome::Ready:
+        break;
+    }
+    rename::RenamePlan plan = rename::planRename(check.entries, fs);
+    if (!m_ui.reviewConflicts(plan))
+        return std::nullopt;
+    rename::RenameRun run;
+    {
+        const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Renaming);
+        run = rename::runRename(plan, m_settingsFolder, *frame, fs);
+    }
+    return std::pair(std::move(plan), std::move(run));
+}
+
+void MainController::addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report)
+{
+    QSet<QString> listedNames;
+    for (const filelist::FileEntry &entry : m_files.entries())
+        listedNames.insert(entry.name);
+    beginNames();
+    for (qsizetype i = 0; i < plan.entries.size(); ++i) {
+        if (report.outcomes.value(i, rename::Outcome::NotReached) != rename::Outcome::Renamed)
+            continue;
+        const QString path = rename::displayPath(plan.entries[i].newPath);
+        const QString name = common::ZubGetFileName(path);
+        if (listedNames.contains(name))
+            continue;
+        listedNames.insert(name);
+        if (addName(path))
+            break;
+    }
+    endNames();
+}
+
+void MainController::dropUndone(const rename::UndoReport &undo)
+{
+    QSet<QString> left;
+    for (qsizetype i = 0; i < undo.report.outcomes.size(); ++i) {
+        if (undo.report.outcomes[i] == rename::Outcome::Renamed)
+            left.insert(rename::displayPath(undo.plan.entries[i].oldPath));
+    }
+    if (left.isEmpty())
+        return;
+    QList<int> rows;
+    for (int row = 0; row < m_files.count(); ++row) {
+        if (left.contains(m_files.entry(row).path()))
+            rows.append(row);
+    }
+    m_files.removeEntries(rows);
+}
+
+std::optional<rename::UndoReport> MainController::undo()
+{
+    rename::FileOps fs;
+    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Undo, m_settingsFolder, fs)) {
+        offerSetAside(*damaged);
+        return std::nullopt;
+    }
+    // Nothing to ask about when the record holds nothing: the undo itself says what is wrong.
+    const auto pairs = rename::UndoRecord(m_settingsFolder).load();
+    if (pairs && !pairs->isEmpty() && !m_ui.askUndo(int(pairs->size())))
+        return std::nullopt;
+    rename::UndoReport undo;
+    {
+        const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
+        undo = rename::undoLastRename(m_settingsFolder, *frame, fs);
+    }
+    dropUndone(undo);
+    return undo;
+}
+
+bool MainController::offerRecovery()
+{
+    if (m_settingsFolder.isEmpty() || !rename::interruptedRenameWaiting(m_settingsFolder))
+        return false;
+    rename::FileOps fs;
+    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Journal, m_settingsFolder, fs)) {
+        offerSetAside(*damaged);
+        return true;
+    }
+    if (!m_ui.askRecovery())
+        return true;
+    setState(State::Recovering);
+    const rename::RecoveryReport report = rename::recoverInterruptedRename(m_settingsFolder, fs);
+    setState(State::Idle);
+    m_ui.tellRecovery(report);
+    return true;
+}
+
+void MainController::offerSetAside(const rename::DamagedRecord &record)
+{
+    if (m_ui.askSetAside(record))
+        m_ui.tellSetAside(rename::setAsideRecord(record.kind, m_settingsFolder));
+}
+
+} // namespace tarvello::controller

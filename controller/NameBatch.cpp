@@ -1,0 +1,36 @@
+#include "controller/NameBatch.h"
+
+#include "rules/IdenticalNameTable.h"
+
+namespace tarvello::controller {
+
+NameBatch::NameBatch(settings::RuleOptions rule, rules::NameEngine engine, rules::IdenticalNameTable &identicalNames)
+    : m_rule(std::move(rule))
+    , m_engine(std::move(engine))
+    , m_identicalNames(identicalNames)
+{
+}
+
+NameStep NameBatch::next(const QString &path, int position)
+{
+    NameStep step;
+    step.result = m_engine.computeName(path, position, m_rule, m_identicalNames, m_folders);
+    step.stop = step.result.kind == rules::NameResult::Kind::PositionError;
+    if (step.result.kind == rules::NameResult::Kind::RuntimeError && !m_errorTold) {
+        m_errorTold = true;
+        step.tellError = true;
+    }
+    return step;
+}
+
+void NameBatch::run(const QStringList &paths, int firstPosition,
+                    const std::function<bool(int index, const NameStep &)> &each)
+{
+    for (int i = 0; i < paths.size(); ++i) {
+        const NameStep step = next(paths.at(i), firstPosition + i);
+        if (!each(i, step) || step.stop)
+            return;
+    }
+}
+
+} // namespace tarvello::controller

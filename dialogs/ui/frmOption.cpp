@@ -55,7 +55,7 @@ QTableWidget *editableList(QWidget *parent, const QString &name, int columns)
 {
     auto *table = named(new QTableWidget(0, columns, parent), name);
     table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
                            | QAbstractItemView::AnyKeyPressed);
@@ -99,6 +99,7 @@ frmOption::frmOption(app::AppContext &context, lang::MsgBox &msgBox, CHelp *help
         QFont font = link->font();
         font.setUnderline(true);
         link->setFont(font);
+        link->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     }
     auto *languageLayout = new QFormLayout(frames[LanguagePage]);
     languageLayout->addRow(caption(frames[LanguagePage], QStringLiteral("lblLangage"), m_language), m_language);
@@ -108,11 +109,15 @@ frmOption::frmOption(app::AppContext &context, lang::MsgBox &msgBox, CHelp *help
     // Forbidden characters and files
     m_characters = editableList(frames[CharactersPage], QStringLiteral("lstCharInterdit"), 2);
     auto *charactersLayout = new QVBoxLayout(frames[CharactersPage]);
-    charactersLayout->addWidget(caption(frames[CharactersPage], QStringLiteral("lblCharInterdit"), m_characters));
+    QLabel *charactersCaption = caption(frames[CharactersPage], QStringLiteral("lblCharInterdit"), m_characters);
+    charactersCaption->setWordWrap(true);
+    charactersLayout->addWidget(charactersCaption);
     charactersLayout->addWidget(m_characters);
     m_files = editableList(frames[FilesPage], QStringLiteral("lstFichierInterdit"), 1);
     auto *filesLayout = new QVBoxLayout(frames[FilesPage]);
-    filesLayout->addWidget(caption(frames[FilesPage], QStringLiteral("lblFichierInterdit"), m_files));
+    QLabel *filesCaption = caption(frames[FilesPage], QStringLiteral("lblFichierInterdit"), m_files);
+    filesCaption->setWordWrap(true);
+    filesLayout->addWidget(filesCaption);
     filesLayout->addWidget(m_files);
 
     // After a rename

@@ -66,6 +66,7 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
         if (onHelp)
             onHelp(dialogs::HelpTopic::MainWindow);
     });
+    connect(m_ui.cmdOption, &QPushButton::clicked, this, [this] { if (onOption) onOption(); });
     connect(m_ui.cmdAbout, &QPushButton::clicked, this, [this] {
         if (onAbout)
             onAbout();

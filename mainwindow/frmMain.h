@@ -115,6 +115,7 @@ public:
     std::function<void(int topic)> onHelp;
     // Opens the about box (cmdAbout).
     std::function<void()> onAbout;
+    std::function<void()> onOption;  // opens the options dialog (cmdOption)
 
     // The file list's operations (frmMain_FileList.cpp).
 

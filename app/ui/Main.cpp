@@ -192,6 +192,10 @@ void Program::ReadIniFile()
     m_main->onQuitButton = [this] { quitButton(); };
     m_main->onHelp = [this](int topic) { m_services.showHelp(topic); };
     m_main->onAbout = [this] { m_services.showAbout(m_main.get()); };
+    m_main->onOption = [this] {
+        m_services.showOptions(m_main.get(), {[this] { return m_main->fileList().count(); },
+                                              [this] { m_main->update_names(); }, [this] { m_main->translate(); }});
+    };
     m_main->pushSettings();
     if (result.unknownVersion) {
         m_services.msgBox().KVvrMesgBox(

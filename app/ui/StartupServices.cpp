@@ -9,5 +9,6 @@ void StartupServices::startExifBatch() {}
 void StartupServices::stopExifBatch() {}
 void StartupServices::checkVersion(QWidget *) {}
 void StartupServices::showAbout(QWidget *) {}
+void StartupServices::showOptions(QWidget *, const OptionHooks &) {}
 
 } // namespace tarvello::app::ui

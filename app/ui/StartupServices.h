@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QWidget;
 
 namespace tarvello::lang {
@@ -7,6 +9,15 @@ class MsgBox;
 }
 
 namespace tarvello::app::ui {
+
+// What the options dialog asks of the main window: how many files its list
+// holds, the recomputation of their new names, and its translation after a
+// change of language.
+struct OptionHooks {
+    std::function<int()> fileCount;
+    std::function<void()> updateNames;
+    std::function<void()> translate;
+};
 
 // What start-up, the exit path and the main window ask of windows and readers
 // that live in other parts of the program. The program installs the real ones;
@@ -36,6 +47,9 @@ public:
 
     // Opens the about box modally over the main window.
     virtual void showAbout(QWidget *mainWindow);
+
+    // Opens the options dialog modally over the main window.
+    virtual void showOptions(QWidget *mainWindow, const OptionHooks &hooks);
 };
 
 } // namespace tarvello::app::ui

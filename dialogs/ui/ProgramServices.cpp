@@ -1,6 +1,7 @@
 #include "dialogs/ui/ProgramServices.h"
 
 #include "dialogs/ui/frmAboutCredits.h"
+#include "dialogs/ui/frmOption.h"
 
 namespace tarvello::dialogs::ui {
 
@@ -37,6 +38,17 @@ void ProgramServices::showAbout(QWidget *mainWindow)
 {
     if (m_context)
         ShowAboutCredits(*m_context, *m_help, m_updates.get(), mainWindow);
+}
+
+void ProgramServices::showOptions(QWidget *mainWindow, const app::ui::OptionHooks &hooks)
+{
+    if (!m_context)
+        return;
+    frmOption dialog(*m_context, *m_msgBox, m_help.get(), mainWindow);
+    dialog.fileCount = hooks.fileCount;
+    dialog.updateNames = hooks.updateNames;
+    dialog.languageChanged = hooks.translate;
+    dialog.exec();
 }
 
 void ProgramServices::closeHelp()

@@ -28,6 +28,7 @@ public:
     void closeHelp() override;
     void checkVersion(QWidget *mainWindow) override;
     void showAbout(QWidget *mainWindow) override;
+    void showOptions(QWidget *mainWindow, const app::ui::OptionHooks &hooks) override;
 
     // The run's help, null before attach().
     CHelp *help() const { return m_help.get(); }

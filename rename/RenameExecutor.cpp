@@ -88,20 +88,15 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
             continue;
         RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}, entry.tempPath};
         if (!back[i]) {
-            bool copied = false;
-            AttributesLost lost;
-            const int error = fs.move(entry.tempPath, entry.newPath, [&] {
-                copied = true;
-                if (journal)
-                    journal->mark(JournalMark::CopyStarted, entry.position);
-            }, &lost);
+            const JournalledMove move = moveToNewPath(fs, entry.tempPath, entry.newPath, entry.position, journal);
+            const int error = move.error;
             if (error == 0) {
                 report.outcomes[i] = Outcome::Renamed;
                 ++report.renamed;
-                if (copied)
+                if (move.copied)
                     report.copied.append(entry.position);
-                if (copied && lost.any())
-                    report.attributesNotKept.append({entry.newPath, lost});
+                if (move.copied && move.lost.any())
+                    report.attributesNotKept.append({entry.newPath, move.lost});
                 observer.renamed(entry);
                 continue;
             }

@@ -266,6 +266,18 @@ int RenameJournal::finish()
     return FileOps().syncFolder(QFile::encodeName(m_folder));
 }
 
+JournalledMove moveToNewPath(FileOps &fs, const QByteArray &from, const QByteArray &to, int position,
+                             RenameJournal *journal)
+{
+    JournalledMove move;
+    move.error = fs.move(from, to, [&] {
+        move.copied = true;
+        if (journal)
+            journal->mark(JournalMark::CopyStarted, position);
+    }, &move.lost);
+    return move;
+}
+
 std::optional<JournalContent> RenameJournal::load(int *error) const
 {
     const auto record = RecordFile::read(path(), kHeader, RecordFile::Marks::Allowed, error);
@@ -448,19 +460,13 @@ RecoveryReport recoverFromJournal(const JournalContent &content, FileOps &fs, Re
         if (!atTemporary[i] || goesBack[i])
             continue;
         const JournalEntry &entry = entries[i];
-        bool copied = false;
-        AttributesLost lost;
-        const int error = fs.move(entry.tempPath, entry.newPath, [&] {
-            copied = true;
-            if (journal)
-                journal->mark(JournalMark::CopyStarted, entry.position);
-        }, &lost);
-        goesBack[i] = error != 0;
-        if (error == 0) {
+        const JournalledMove move = moveToNewPath(fs, entry.tempPath, entry.newPath, entry.position, journal);
+        goesBack[i] = move.error != 0;
+        if (move.error == 0) {
             place[i] = Place::New;
             moved[i] = true;
-            if (copied && lost.any())
-                report.attributesNotKept.append({entry.newPath, lost});
+            if (move.copied && move.lost.any())
+                report.attributesNotKept.append({entry.newPath, move.lost});
         }
     }
     for (qsizetype i = n - 1; i >= 0; --i) {

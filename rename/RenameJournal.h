@@ -91,6 +91,18 @@ private:
     mutable std::optional<quint32> m_seal;
 };
 
+// A file's move from its temporary path to its new one, as both the second
+// phase and recovery make it: a copy to another file system is marked in the
+// journal before it begins, so that recovery never takes a half-made copy for
+// the file.
+struct JournalledMove {
+    int error = 0;
+    bool copied = false;
+    AttributesLost lost;
+};
+JournalledMove moveToNewPath(FileOps &fs, const QByteArray &from, const QByteArray &to, int position,
+                             RenameJournal *journal);
+
 // Held while an operation works with the journal (a rename, an undo, a
 // recovery), so that another process cannot take a running rename for an
 // interrupted one, nor run a second one beside it. The system lets it go when

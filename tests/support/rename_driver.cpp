@@ -52,10 +52,10 @@ private:
 class DyingOps : public FileOps
 {
 public:
-    void dieAt(const QString &spec)
+    void dieAt(const QString &operationAndCount)
     {
-        m_kind = spec.section(QLatin1Char(':'), 0, 0);
-        m_at = spec.section(QLatin1Char(':'), 1).toInt();
+        m_kind = operationAndCount.section(QLatin1Char(':'), 0, 0);
+        m_at = operationAndCount.section(QLatin1Char(':'), 1).toInt();
     }
 
     int renameNoReplace(const QByteArray &from, const QByteArray &to) override

@@ -100,29 +100,35 @@ void frmMain::setPattern(const QString &pattern)
 void frmMain::Form_Load()
 {
     const settings::Settings &s = m_context.settings;
-    settings::RuleOptions &rule = m_context.settings.rule;
     // 1. The rule controls from the settings; the counter boxes show the stored counter.
-    rule.showStoredCounter();
-    m_ui.txtDebut->setText(rule.startText);
-    m_ui.txtPas->setText(rule.stepText);
+    m_context.settings.rule.showStoredCounter();
+    showRuleOptions();
     m_ui.txtNbPasse->setText(QStringLiteral("0"));
     m_ui.chkPreview->setChecked(s.General_VisualiserImage != 0);
-    m_ui.chkExtension->setChecked(rule.changeExtension != 0);
-    m_ui.txtExtension->setText(rule.newExtension);
-    m_ui.txtExtension->setEnabled(m_ui.chkExtension->isChecked());
-    m_ui.chkInterdit->setChecked(rule.replaceForbidden != 0);
     m_ui.chkRefresh->setChecked(s.General_MettreAJour != 0);
     colourRefreshBox();
-    m_ui.chkAutoIncrement->setChecked(rule.numberIdentical != 0);
-    m_ui.chkTrim->setChecked(rule.trimSpaces != 0);
-    m_ui.chkUpperFirstChar->setChecked(rule.upperFirstChar != 0);
-    m_ui.chkUpperCaseFirstWord->setChecked(rule.upperEachWord != 0);
-    if (QRadioButton *caseOption = m_ui.optCasse.value(rule.caseIndex))
+    if (QRadioButton *caseOption = m_ui.optCasse.value(s.rule.caseIndex))
         caseOption->setChecked(true);
     // 2-4. Button pictures, texts, counters and the tip topics.
     setButtonImages();
     translate();
     m_ready = false;
+}
+
+void frmMain::showRuleOptions()
+{
+    // Each box stores its own field as it changes, so the record is read first.
+    const settings::RuleOptions rule = m_context.settings.rule;
+    m_ui.txtDebut->setText(rule.startText);
+    m_ui.txtPas->setText(rule.stepText);
+    m_ui.chkExtension->setChecked(rule.changeExtension != 0);
+    m_ui.txtExtension->setText(rule.newExtension);
+    m_ui.txtExtension->setEnabled(m_ui.chkExtension->isChecked() && m_ui.chkExtension->isEnabled());
+    m_ui.chkInterdit->setChecked(rule.replaceForbidden != 0);
+    m_ui.chkAutoIncrement->setChecked(rule.numberIdentical != 0);
+    m_ui.chkTrim->setChecked(rule.trimSpaces != 0);
+    m_ui.chkUpperFirstChar->setChecked(rule.upperFirstChar != 0);
+    m_ui.chkUpperCaseFirstWord->setChecked(rule.upperEachWord != 0);
 }
 
 void frmMain::setButtonImages()

@@ -177,6 +177,14 @@ private:
     void counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure);
     void txtNbPasse_LostFocus();
     void txtRepPos_LostFocus(int index);
+    // The memorised rules of the rule box's list.
+    void cboRenommer_Click(int index);
+    void cmdPrendrePlus_Click();
+    void cmdPrendreMoins_Click();
+    void cmdPrendreSupprimer_Click();
+    void lblComment_DblClick();
+    // Shows the current rule's counter and option boxes from the rule record.
+    void showRuleOptions();
     void showRepForms();
     void cmdRepPos_Click();
     void cmdRepStr_Click();

@@ -152,9 +152,13 @@ void frmMain::translate()
     m_tree->retranslate();
     m_fileView->retranslate();
     translateRenameCommands();
-    lang::ui::TranslateForm(this, language);
-    m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QStringLiteral("0"))));
+    // The texts made of messages go in first: the translation names the
+    // labels for screen readers after what they show.
+    m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QString::number(m_fileView->count()))));
     showEntryCount();
+    showComment(m_context.settings.rule.comment, m_context.settings.rule.extensionFilter);
+    showExifToolUsed();
+    lang::ui::TranslateForm(this, language);
     const int tip = m_ui.lstAstuce->currentRow();
     m_ui.lstAstuce->clear();
     for (int i = 0; i < m_ui.fAstuce.size(); ++i)
@@ -167,7 +171,6 @@ void frmMain::translate()
     m_ui.fileViews->setAccessibleName(language.extra(QStringLiteral("BrowserViewName")));
     m_ui.tipFrames->setAccessibleName(m_ui.Label15->text());
     refreshTitle();
-    showExifToolUsed();
 }
 
 void frmMain::showEvent(QShowEvent *event)
@@ -175,6 +178,18 @@ void frmMain::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_ready)
         Form_Activate();
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        translate();
+}
+
+void frmMain::refreshThumbnails()
+{
+    // The file view shows no thumbnails yet: nothing to redraw.
 }
 
 void frmMain::Form_Activate()

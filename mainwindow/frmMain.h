@@ -78,6 +78,9 @@ public:
     // Translates the window and sets the texts that come from messages.
     void translate();
 
+    // Redraws the thumbnails after the options changed what they show.
+    void refreshThumbnails();
+
     // Switches the controls to the controller's state: all on when idle;
     // while adding only the stop button acts, while renaming or undoing only
     // the rename stop button; anything else switches them all off.
@@ -133,6 +136,8 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // A change of language translates the window again.
+    void changeEvent(QEvent *event) override;
 
 private:
     // The file list's operations (frmMain_FileList.cpp).

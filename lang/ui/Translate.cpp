@@ -125,6 +125,22 @@ private:
     QIcon m_hover;
 };
 
+// True when the object is part of the window itself, its pop-up menus
+// included, not of a dialog the window owns, which has its own section.
+bool partOf(QObject *object, const QWidget *window)
+{
+    for (QObject *o = object; o; o = o->parent()) {
+        auto *widget = qobject_cast<QWidget *>(o);
+        if (!widget)
+            continue;
+        const QWidget *own = widget->window();
+        while (own != window && own->windowType() == Qt::Popup && own->parentWidget())
+            own = own->parentWidget()->window();
+        return own == window;
+    }
+    return false;
+}
+
 } // namespace
 
 QString widgetText(const QString &value)
@@ -143,7 +159,8 @@ void TranslateForm(QWidget *window, const Language &language)
         language.ReadLangKey(section, section + kCaption, window->windowTitle())));
 
     QHash<QWidget *, QLabel *> buddies;
-    const QList<QObject *> objects = window->findChildren<QObject *>();
+    QList<QObject *> objects = window->findChildren<QObject *>();
+    objects.removeIf([window](QObject *object) { return !partOf(object, window); });
     for (QObject *object : objects) {
         if (auto *label = qobject_cast<QLabel *>(object); label && label->buddy())
             buddies.insert(label->buddy(), label);

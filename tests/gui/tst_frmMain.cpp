@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -104,6 +105,14 @@ private Q_SLOTS:
         QCOMPARE(window.windowTitle(), QStringLiteral("Titre dessiné"));
         QCOMPARE(button->text(), QStringLiteral("Dessiné"));
         QCOMPARE(button->accessibleName(), QStringLiteral("Dessiné"));
+
+        // A dialog the window owns has a section of its own: the window's keys never reach it.
+        window.setObjectName(QStringLiteral("frmMain"));
+        QDialog owned(&window);
+        auto *ownedButton = new QPushButton(QStringLiteral("Dessiné"), &owned);
+        ownedButton->setObjectName(QStringLiteral("cmdDel"));
+        lang::ui::TranslateForm(&window, m_program->context.language);
+        QCOMPARE(ownedButton->text(), QStringLiteral("Dessiné"));
     }
 
     // The pictures shipped in langages/: every button role with its hover

@@ -1,10 +1,9 @@
 #include "QtPrint.h"
 
+#include "cli/CliSupport.h"
 #include "common/VbError.h"
-#include "controller/MainController.h"
 #include "ini/IniFile.h"
 #include "lang/Language.h"
-#include "rename/RenameOperation.h"
 #include "settings/MemorisedRules.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -19,34 +18,6 @@ using settings::Settings;
 
 namespace {
 
-// The main window's part in computing names: nothing to show, every change recomputed.
-class QuietUi : public controller::ControllerUi
-{
-public:
-    void stateChanged(controller::State) override {}
-    bool autoRefresh() const override { return true; }
-    void tellPositionError(const QString &) override {}
-    void tellRunError(const QString &) override {}
-    void recomputeProgress(int, int) override {}
-    void workEnded() override {}
-    void namesEnded() override {}
-    void addPaused(int) override {}
-    void addPlanned(int, int) override {}
-    bool askToAddFolders(int, int) override { return false; }
-    void tellRenameRefused(controller::RenameRefusal) override {}
-    bool acceptNarrowCounter(const rename::CounterCapacity &) override { return false; }
-    bool reviewConflicts(const rename::RenamePlan &) override { return false; }
-    std::unique_ptr<rename::RenameObserver> renameFrame(controller::State) override
-    {
-        return std::make_unique<rename::RenameObserver>();
-    }
-    bool askUndo(int) override { return false; }
-    bool askRecovery() override { return false; }
-    void tellRecovery(const rename::RecoveryReport &) override {}
-    bool askSetAside(const rename::DamagedRecord &) override { return false; }
-    void tellSetAside(const rename::SetAsideResult &) override {}
-};
-
 lang::Language &french()
 {
     static lang::Language language = [] {
@@ -57,16 +28,11 @@ lang::Language &french()
     return language;
 }
 
-QStringList namesOf(Settings &s, const QStringList &paths)
+QStringList namesOf(const Settings &s, const QByteArrayList &paths)
 {
-    QuietUi ui;
-    const QString noFolder;
-    controller::MainController main(s, noFolder, french(), ui);
-    for (const QString &path : paths)
-        main.addName(path);
     QStringList names;
-    for (const filelist::FileEntry &entry : main.files().entries())
-        names.append(entry.newName);
+    for (const cli::ComputedName &computed : cli::computeNames(paths, s.rule, s, french()))
+        names.append(computed.result.name);
     return names;
 }
 
@@ -88,7 +54,7 @@ RuleOptions holiday(const QString &start)
 
 TEST(MemorisedRules, aRulePickedAgainAfterARestartGivesTheSameNames)
 {
-    const QStringList paths = {"/d/plage du soir.JPG", "/d/ a b .png", "/d/notes.txt", "/d/port d'été.jpg"};
+    const QByteArrayList paths = {"/d/plage du soir.JPG", "/d/ a b .png", "/d/notes.txt", "/d/port d'été.jpg"};
     for (const QString &start : {QStringLiteral("40"), QStringLiteral("#")}) {
         SCOPED_TRACE(start.toStdString());
         QTemporaryDir dir;

@@ -1,5 +1,6 @@
 #include "controller/MainController.h"
 
+#include "common/Vb.h"
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
 #include "filelist/DisplayFilter.h"
@@ -11,10 +12,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QSet>
 
 #include <unistd.h>
 
+#include <limits>
 #include <utility>
 
 namespace tarvello::controller {
@@ -26,6 +29,28 @@ namespace {
 constexpr int kRecomputeProgressMask = 1023;
 
 } // namespace
+
+ChosenFiles chosenFiles(const QString &folder, const QStringList &names, const QList<QByteArray> &bytes)
+{
+    ChosenFiles chosen;
+    const QString qualified = common::ZubQualifyPath(folder);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        (filelist::isTextName(bytes.value(i)) ? chosen.paths : chosen.notText).append(qualified + names.at(i));
+    return chosen;
+}
+
+QList<QByteArray> thumbnailNativeNames(const QStringList &chosen, const QStringList &viewNames,
+                                       const QList<QByteArray> &viewBytes)
+{
+    QHash<QString, QByteArray> bytesOf;
+    for (qsizetype i = 0; i < viewNames.size() && i < viewBytes.size(); ++i)
+        bytesOf.insert(viewNames.at(i), viewBytes.at(i));
+    QList<QByteArray> bytes;
+    bytes.reserve(chosen.size());
+    for (const QString &name : chosen)
+        bytes.append(bytesOf.value(name, QFile::encodeName(name)));
+    return bytes;
+}
 
 MainController::MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages,
                                ControllerUi &ui)
@@ -163,6 +188,16 @@ bool MainController::addPaths(const QStringList &paths, const std::function<bool
     return true;
 }
 
+void MainController::addChosen(const QStringList &paths, bool byPath)
+{
+    if (paths.isEmpty())
+        return;
+    filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
+    listed.addEntries(m_files.entries());
+    m_ui.addPlanned(0, int(paths.size()));
+    addPaths(paths, [&listed](const QString &path) { return listed.takeIfNew(path, common::ZubGetFileName(path)); });
+}
+
 QStringList MainController::addHierarchy(const QString &start, const QString &pattern)
 {
     const filelist::DisplayFilter filter(pattern);
@@ -290,6 +325,53 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
         run = rename::runRename(plan, m_settingsFolder, *frame, fs);
     }
     return std::pair(std::move(plan), std::move(run));
+}
+
+rename::RuleAfterRename MainController::takeRuleAfterRename(int count)
+{
+    settings::RuleOptions &rule = m_settings.rule;
+    // "#" in the start box is continuation mode, whatever start was stored last.
+    const qint32 start = rule.continuationMode() ? settings::kContinuationStart : rule.counterStart;
+    const rename::RuleAfterRename after = rename::ruleAfterRename(m_settings, start, rule.counterStep, count);
+    if (after.clearRule)
+        rule.rule.clear();
+    if (after.startText) {
+        rule.startText = *after.startText;
+        rule.counterStart = common::vbCLng(rule.startText);
+    }
+    if (after.stepText) {
+        rule.stepText = *after.stepText;
+        rule.counterStep = common::vbCInt(rule.stepText);
+    }
+    return after;
+}
+
+void MainController::noteRenamed(const rename::PlannedRename &entry)
+{
+    // Positions come in descending order: the rows of those still to do keep their places.
+    m_renamedRows.append({entry.position - 1, rename::displayPath(entry.oldPath)});
+    qint32 &total = m_settings.General_NombreFichierRenomme;
+    if (total < std::numeric_limits<qint32>::max())
+        ++total;
+}
+
+void MainController::dropRenamedRows()
+{
+    if (m_renamedRows.isEmpty())
+        return;
+    QList<int> rows;
+    rows.reserve(m_renamedRows.size());
+    for (const auto &[row, path] : std::as_const(m_renamedRows)) {
+        if (row < m_files.count() && m_files.entry(row).path() == path)
+            rows.append(row);
+    }
+    m_files.removeEntries(rows);
+    m_renamedRows.clear();
+}
+
+bool MainController::undoAvailable() const
+{
+    return !m_settingsFolder.isEmpty() && QFile::exists(rename::UndoRecord(m_settingsFolder).path());
 }
 
 void MainController::addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report)

@@ -99,9 +99,17 @@ void frmMain::setPattern(const QString &pattern)
 
 void frmMain::Form_Load()
 {
+    showStoredRule();
+    setButtonImages();
+    translate();
+    m_ready = false;
+}
+
+// The counter boxes show the stored counter, not the text last typed in them.
+void frmMain::showStoredRule()
+{
     const settings::Settings &s = m_context.settings;
     settings::RuleOptions &rule = m_context.settings.rule;
-    // 1. The rule controls from the settings; the counter boxes show the stored counter.
     rule.showStoredCounter();
     m_ui.txtDebut->setText(rule.startText);
     m_ui.txtPas->setText(rule.stepText);
@@ -119,10 +127,6 @@ void frmMain::Form_Load()
     m_ui.chkUpperCaseFirstWord->setChecked(rule.upperEachWord != 0);
     if (QRadioButton *caseOption = m_ui.optCasse.value(rule.caseIndex))
         caseOption->setChecked(true);
-    // 2-4. Button pictures, texts, counters and the tip topics.
-    setButtonImages();
-    translate();
-    m_ready = false;
 }
 
 void frmMain::setButtonImages()
@@ -222,7 +226,7 @@ void frmMain::objetOnOff()
     for (QWidget *w : std::as_const(switched))
         w->setEnabled(on);
     m_ui.txtExtension->setEnabled(on && m_ui.chkExtension->isChecked());
-    m_ui.cmdDefaire->setEnabled(on && undoAvailable());
+    m_ui.cmdDefaire->setEnabled(on && m_controller.undoAvailable());
     m_ui.cmdStopAction->setVisible(showStop);
     if (showStop)
         m_ui.cmdStopAction->setEnabled(true);

@@ -183,6 +183,7 @@ private:
     bool tokenLabelEvent(int index, QEvent *event);
     void Label8_Click(int index);
     void Form_Load();
+    void showStoredRule();
     void Form_Activate();
     void setButtonImages();
     void connectRuleOptions();
@@ -280,9 +281,8 @@ private:
 
     void connectRenameCommands();
     void translateRenameCommands();
-    bool undoAvailable() const;
     void renameTheList();
-    void resetRuleAfterRename(int count);
+    void showRuleAfterRename(const rename::RuleAfterRename &after);
     void showRenameEnd();
     void addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report);
     void showRenameProblems(const rename::RenameRun &run);

@@ -117,14 +117,10 @@ void frmMain::connectFileList()
     connect(m_fileView, &browser::FileView::addRequested, this, [this](const QStringList &names) {
         if (m_controller.busy())
             return;
-        const QList<QByteArray> bytes = m_fileView->selectedNativeNames();
-        QStringList paths;
-        QStringList notText;
-        const QString folder = common::ZubQualifyPath(CurrentPath());
-        for (int i = 0; i < names.size(); ++i)
-            (filelist::isTextName(bytes.value(i)) ? paths : notText).append(folder + names.at(i));
-        addFromExplorer(paths);
-        tellNotText(notText);
+        const controller::ChosenFiles chosen =
+            controller::chosenFiles(CurrentPath(), names, m_fileView->selectedNativeNames());
+        addFromExplorer(chosen.paths);
+        tellNotText(chosen.notText);
     });
     connect(m_ui.cmdDel, &QPushButton::clicked, this, &frmMain::cmdDel_Click);
     connect(m_ui.lstrename, &QAbstractItemView::doubleClicked, this, &frmMain::cmdDel_Click);
@@ -191,24 +187,12 @@ void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray>
 {
     if (m_controller.busy())
         return;
-    QStringList notText;
+    const controller::ChosenFiles chosen = controller::chosenFiles(CurrentPath(), names, bytes);
     {
         AddFrame frame(*this);
-        const QString folder = common::ZubQualifyPath(CurrentPath());
-        QStringList paths;
-        paths.reserve(names.size());
-        for (int i = 0; i < names.size(); ++i)
-            (filelist::isTextName(bytes.value(i)) ? paths : notText).append(folder + names.at(i));
-        filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
-        listed.addEntries(m_controller.files().entries());
-        if (!paths.isEmpty()) {
-            addPlanned(0, int(paths.size()));
-            m_controller.addPaths(paths, [&listed](const QString &path) {
-                return listed.takeIfNew(path, common::ZubGetFileName(path));
-            });
-        }
+        m_controller.addChosen(chosen.paths, byPath);
     }
-    tellNotText(notText);
+    tellNotText(chosen.notText);
 }
 
 void frmMain::cmdAdd_Click()
@@ -219,24 +203,15 @@ void frmMain::cmdAdd_Click()
         addFileViewNames(m_fileView->selectedNames(), m_fileView->selectedNativeNames(), false);
         return;
     }
-    // The thumbnails are the file view's files: their bytes are the file view's.
-    QHash<QString, QByteArray> bytesOf;
-    const QStringList shown = m_fileView->itemNames();
-    const QList<QByteArray> shownBytes = m_fileView->itemNativeNames();
-    for (int i = 0; i < shown.size(); ++i)
-        bytesOf.insert(shown.at(i), shownBytes.at(i));
     QList<int> rows;
     for (const QListWidgetItem *item : m_ui.ListView2->selectedItems())
         rows.append(m_ui.ListView2->row(item));
     std::sort(rows.begin(), rows.end());
     QStringList names;
-    QList<QByteArray> bytes;
-    for (const int row : std::as_const(rows)) {
-        const QString name = m_ui.ListView2->item(row)->text();
-        names.append(name);
-        bytes.append(bytesOf.value(name, QFile::encodeName(name)));
-    }
-    addFileViewNames(names, bytes, false);
+    for (const int row : std::as_const(rows))
+        names.append(m_ui.ListView2->item(row)->text());
+    addFileViewNames(names, controller::thumbnailNativeNames(names, m_fileView->itemNames(), m_fileView->itemNativeNames()),
+                     false);
 }
 
 void frmMain::cmdAddAll_Click()

@@ -182,9 +182,15 @@ void Program::ReadIniFile()
                                        QString::number(result.fileLine))
             + QLatin1Char(')'));
     }
+    exif::ExifOptions exifOptions = exif::exifOptions(m_context.settings);
+    exifOptions.programFolder = QCoreApplication::applicationDirPath();
+    exifOptions.tempFolder = m_context.tempFolder;
+    exifOptions.outputFile = m_context.exifOutputFile;
+    m_context.exifReader.setOptions(exifOptions);
+    m_main = std::make_unique<mainwindow::frmMain>(m_context, m_services.msgBox());
+    // After the main window, which tells a batch that cannot start.
     if (m_context.settings.Option_OutilExifChoisi == 4)
         m_services.startExifBatch();
-    m_main = std::make_unique<mainwindow::frmMain>(m_context, m_services.msgBox());
     m_main->onQuitRequested = [this] {
         m_context.quit = true;
         ExitProgram();

@@ -440,6 +440,8 @@ TEST_F(ControllerRename, aRenameCutShortIsRecoveredOrItsDamagedJournalSetAside)
         EXPECT_EQ(disk().size(), 1);
         QDir(folder()).removeRecursively();
     }
+}
+
 // The date of shooting reaches the names of an add and of a recomputation,
 // which reads the photographs ahead.
 TEST_F(ControllerTest, exifTokensGiveThePhotographsDateOfShooting)

@@ -2,6 +2,7 @@
 
 #include "cli/CliSupport.h"
 #include "common/VbError.h"
+#include "exif/ExifReader.h"
 #include "ini/IniFile.h"
 #include "lang/Language.h"
 #include "settings/MemorisedRules.h"
@@ -30,8 +31,10 @@ lang::Language &french()
 
 QStringList namesOf(const Settings &s, const QByteArrayList &paths)
 {
+    exif::ExifCache cache;
+    exif::ExifReader exif{exif::ExifOptions{}, cache};
     QStringList names;
-    for (const cli::ComputedName &computed : cli::computeNames(paths, s.rule, s, french()))
+    for (const cli::ComputedName &computed : cli::computeNames(paths, s.rule, s, french(), exif))
         names.append(computed.result.name);
     return names;
 }

@@ -1,12 +1,14 @@
 #include "QtPrint.h"
 
 #include "CliTestSupport.h"
+#include "RenameTestSupport.h"
 
 #include <QRegularExpression>
 #include <QSet>
 
 using namespace tarvello;
 using namespace tarvello::clitest;
+using tarvello::rename::testing::Tree;
 
 namespace {
 
@@ -37,7 +39,7 @@ class CliPreview : public ::testing::TestWithParam<CliCase>
 TEST_P(CliPreview, printsEachPathWithItsNewName)
 {
     const CliCase &c = GetParam();
-    CliFolder folder;
+    Tree folder;
     QByteArrayList arguments = {"preview"};
     arguments += c.options;
     QByteArray expected;
@@ -120,7 +122,7 @@ TEST(Cli, nameErrorsAreReportedWithTheirPath)
          "@c: Error 6 (Overflow) in procedure affiche_nom of Feuille frmMain"},
     };
     for (const auto &c : cases) {
-        CliFolder folder;
+        Tree folder;
         const QByteArrayList paths = {folder.create("a1"), folder.create("b"), folder.create("c2")};
         const auto withPaths = [&](QByteArray text) {
             for (int i = 0; i < 3; ++i)
@@ -136,7 +138,7 @@ TEST(Cli, nameErrorsAreReportedWithTheirPath)
 
 TEST(Cli, settingsFileGivesTablesAndFormats)
 {
-    CliFolder folder;
+    Tree folder;
     const QByteArray settings = folder.path("Tarvello.ini");
     {
         QFile file(QFile::decodeName(settings));

@@ -358,8 +358,8 @@ TEST_F(ControllerRename, aRenameThatIsRefusedOrNotAcceptedMovesNothing)
     }
 }
 
-// Accepted, the rename moves every file; the files come back for a further
-// pass under their new names, those of the list once; undo takes them back
+// Accepted, the rename moves every file; while passes are left, the files
+// come back for a further pass under their new names, those of the list once; undo takes them back
 // and their entries, which name no file now, leave the list.
 TEST_F(ControllerRename, aRenameCanBeFollowedByAFurtherPassAndUndone)
 {
@@ -377,7 +377,10 @@ TEST_F(ControllerRename, aRenameCanBeFollowedByAFurtherPassAndUndone)
     settings.rule.rule = QStringLiteral("p_*");
     main.files().clear();
     main.addName(path(QStringLiteral("x_1")));
-    main.addRenamedBack(renamed->first, renamed->second.report);
+    for (const char *passes : {"0", "deux"})
+        EXPECT_FALSE(main.furtherPass(QLatin1String(passes), renamed->first, renamed->second.report));
+    EXPECT_EQ(main.files().count(), 1);
+    EXPECT_EQ(main.furtherPass(QStringLiteral("2"), renamed->first, renamed->second.report), 1);
     EXPECT_EQ(main.files().count(), 10);
     EXPECT_EQ(newNames().first(), QStringLiteral("p_x_1"));
 

@@ -3,6 +3,7 @@
 #include "common/Vb.h"
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
+#include "exif/ExifReader.h"
 #include "filelist/DisplayFilter.h"
 #include "filelist/FolderScan.h"
 #include "lang/Language.h"
@@ -53,11 +54,12 @@ QList<QByteArray> thumbnailNativeNames(const QStringList &chosen, const QStringL
 }
 
 MainController::MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages,
-                               ControllerUi &ui)
+                               ControllerUi &ui, exif::ExifReader &exif)
     : m_settings(settings)
     , m_settingsFolder(settingsFolder)
     , m_messages(messages)
     , m_ui(ui)
+    , m_exif(exif)
 {
 }
 
@@ -95,6 +97,14 @@ void MainController::endNames()
     m_settings.rule.counterStep = m_batch->rule().counterStep;
     m_batch.reset();
     m_ui.namesEnded();
+}
+
+void MainController::readAhead(const QStringList &paths)
+{
+    // The names still come one by one in list order; only the reading of the
+    // photographs runs ahead of them.
+    if (rules::ruleReadsExif(m_batch ? m_batch->rule().rule : m_settings.rule.rule))
+        m_exif.prefetch(paths);
 }
 
 void MainController::showName(const QString &path, const NameStep &step)
@@ -142,6 +152,7 @@ void MainController::recompute()
             paths.append(entry.path());
         m_files.clear();
         beginNames();
+        readAhead(paths);
         m_batch->run(paths, 1, [&](int index, const NameStep &step) {
             if ((index & kRecomputeProgressMask) == 0)
                 m_ui.recomputeProgress(index, count);
@@ -178,6 +189,7 @@ void MainController::endAdd()
 
 bool MainController::addPaths(const QStringList &paths, const std::function<bool(const QString &)> &isNew)
 {
+    readAhead(paths);
     EventPacer pacer;
     for (int i = 0; i < paths.size(); ++i) {
         if (pacer.due() && !pauseAdd(i + 1))

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "controller/NameBatch.h"
-#include "exif/ExifInfo.h"
 #include "filelist/FileList.h"
 #include "rules/Environment.h"
 #include "rules/IdenticalNameTable.h"
@@ -14,6 +13,10 @@
 #include <memory>
 #include <optional>
 #include <utility>
+
+namespace tarvello::exif {
+class ExifReader;
+}
 
 namespace tarvello::lang {
 class Messages;
@@ -127,8 +130,10 @@ public:
 class MainController
 {
 public:
-    // settingsFolder holds the rename journal and the undo record ("" for none).
-    MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages, ControllerUi &ui);
+    // settingsFolder holds the rename journal and the undo record ("" for none);
+    // exif reads the photographs' metadata that rules ask for.
+    MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages, ControllerUi &ui,
+                   exif::ExifReader &exif);
 
     State state() const { return m_state; }
     // Anything but idle: input that would change the list is refused.
@@ -223,6 +228,8 @@ private:
     void dropUndone(const rename::UndoReport &undo);
     // Tells which files a damaged record names and, on yes, sets it aside.
     void offerSetAside(const rename::DamagedRecord &record);
+    // Has the photographs of a run read ahead when the rule reads their metadata.
+    void readAhead(const QStringList &paths);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
     void showName(const QString &path, const NameStep &step);
 
@@ -237,7 +244,7 @@ private:
     filelist::FileList m_files;
     rules::SystemClock m_clock;
     rules::DiskFileFacts m_fileFacts;
-    exif::NoExifSource m_exif;
+    exif::ExifReader &m_exif;
     rules::IdenticalNameTable m_identical;
     std::optional<NameBatch> m_batch;
     QList<filelist::FileEntry> m_pending;

@@ -129,6 +129,17 @@ void frmMain::connectFileList()
     connect(m_ui.cmdDown, &QPushButton::clicked, this, &frmMain::cmdDown_Click);
     connect(m_ui.cmdStopAction, &QPushButton::clicked, this, &frmMain::cmdStopAction_Click);
     connect(m_ui.cmdEffacerExif, &QPushButton::clicked, this, &frmMain::cmdEffacerExif_Click);
+    // The Exif labels follow the photograph chosen in the list or in the file view.
+    connect(m_ui.lstrename->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid() && current.row() < m_controller.files().count())
+                    showSelectedExif(m_controller.files().entries().at(current.row()).path());
+            });
+    connect(m_fileView, &browser::FileView::viewClicked, this, [this] {
+        const QStringList names = m_fileView->selectedNames();
+        if (names.size() == 1)
+            showSelectedExif(m_fileView->folder() + QLatin1Char('/') + names.first());
+    });
     connect(m_ui.cmdRefreshFolder, &QPushButton::clicked, m_tree, &browser::FolderTree::refresh);
     connect(m_ui.cmdForum, &QPushButton::clicked, this,
             [this] { openUrl(update::siteAddress() + QStringLiteral("/forum")); });
@@ -486,9 +497,16 @@ void frmMain::cmdEffacerExif_Click()
     lang::Language &language = m_context.language;
     if (!askYesNo(language.GetMessage(60)))
         return;
-    m_context.exifCache.clear();
+    m_context.exifReader.clearCache();
     m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(61)), lang::MsgStyle::Information,
                          language.GetMessage(1));
+}
+
+void frmMain::showSelectedExif(const QString &path)
+{
+    // A run in progress reads its own photographs, in its own order.
+    if (!m_controller.busy())
+        m_context.exifReader.getExif(path);
 }
 
 void frmMain::txtFilter_Change()

@@ -1,10 +1,12 @@
 #include "EngineFakes.h"
+#include "ExifTestSupport.h"
 #include "QtPrint.h"
 
 #include "controller/MainController.h"
 #include "common/VbError.h"
 #include "rename/FileOps.h"
 #include "rename/RenameJournal.h"
+#include "exif/ExifReader.h"
 #include "rename/RenameOperation.h"
 #include "rename/RenamePlan.h"
 #include "settings/Settings.h"
@@ -109,7 +111,10 @@ protected:
     RecordingUi ui;
     // Unless a test gives one, no settings folder: no rename journal, no undo record.
     QString settingsFolder;
-    controller::MainController main{settings, settingsFolder, messages, ui};
+    // The built-in reader, which needs no tool.
+    exif::ExifCache exifCache;
+    exif::ExifReader exif{exif::ExifOptions{}, exifCache};
+    controller::MainController main{settings, settingsFolder, messages, ui, exif};
 };
 
 struct RecomputeCase {
@@ -445,6 +450,27 @@ TEST_F(ControllerRename, aRenameCutShortIsRecoveredOrItsDamagedJournalSetAside)
     }
 }
 
+// The date of shooting reaches the names of an add and of a recomputation,
+// which reads the photographs ahead.
+TEST_F(ControllerTest, exifTokensGiveThePhotographsDateOfShooting)
+{
+    const QString photos = exif::sharedPhotos();
+    if (photos.isEmpty())
+        GTEST_SKIP() << "needs the shared photographs";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QStringList copies = {dir.filePath("a.jpg"), dir.filePath("b.JPG")};
+    for (const QString &copy : copies)
+        ASSERT_TRUE(QFile::copy(photos + "/cameras/Canon_40D.jpg", copy));
+    settings.rule.rule = QStringLiteral("Photo_$dA$-$dM$_###");
+    main.addPaths(copies, [](const QString &) { return true; });
+    EXPECT_EQ(newNames(), (QStringList{"Photo_2008-05_001.jpg", "Photo_2008-05_002.JPG"}));
+
+    exif.clearCache();
+    settings.rule.rule = QStringLiteral("$dJ$_$dh$$dm$$ds$_$K$");
+    main.recompute();
+    EXPECT_EQ(newNames(), (QStringList{"30_155601_Canon EOS 40D.jpg", "30_155601_Canon EOS 40D_1.JPG"}));
+}
 
 // The files under folders are added once the user agrees to their number,
 // asked even when it is 0 ("*.*" leaves a name without a dot out); a dropped

@@ -34,7 +34,7 @@ class RecordingServices : public app::ui::StartupServices
 public:
     lang::MsgBox &msgBox() override { return box; }
     void showHelp(int topic) override { helpTopics << topic; }
-    void chooseExifTool() override { ++exifChoices; }
+    void chooseExifTool(QWidget *) override { ++exifChoices; }
     void checkVersion(QWidget *mainWindow) override { versionChecks.append(mainWindow); }
     void showAbout(QWidget *mainWindow) override { aboutBoxes.append(mainWindow); }
 

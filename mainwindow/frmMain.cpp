@@ -58,6 +58,7 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
     connectFileList();
     connectRuleEdit();
     connectRenameCommands();
+    connectPreview();
     connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
         if (onQuitButton)
             onQuitButton();

@@ -3,7 +3,9 @@
 #include "controller/MainController.h"
 #include "mainwindow/MainWindowControls.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QPointer>
 #include <QTime>
 
@@ -12,6 +14,7 @@
 #include <optional>
 
 class QLineEdit;
+class QListWidgetItem;
 class QTimer;
 
 namespace tarvello::browser {
@@ -25,6 +28,10 @@ struct AppContext;
 
 namespace tarvello::lang {
 class MsgBox;
+}
+
+namespace tarvello::filelist {
+class PictureLoader;
 }
 
 namespace tarvello::rename {
@@ -129,6 +136,9 @@ public:
 
     // Opens a web address in the user's browser (cmdForum); tests put their own.
     std::function<bool(const QString &url)> openUrl;
+
+    // Makes the thumbnails again, at the size the options now give.
+    void refreshThumbnails();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -251,6 +261,33 @@ private:
     QString m_lastRule;
     // The rule box's caret as last sampled and followed by the keys; -1 none.
     qint16 m_caret = -1;
+
+    // The preview and the thumbnails (frmMain_Preview.cpp).
+    void connectPreview();
+    void chkPreview_Click();
+    void chkVignette_Click();
+    // Preview of the file chosen in the file view or the thumbnails.
+    void ListView1_Click();
+    // Shows the file's picture in the preview box; "" shows the stand-by picture.
+    void previewFile(const QString &path);
+    bool thumbnailsShown() const;
+    QSize thumbnailSize() const;
+    QPixmap standByPicture(const QString &fileName) const;
+    const QPixmap &notAPictureThumbnail();
+    // Makes the thumbnails follow the file view: another folder, a filter
+    // or files changed on disk; anew makes every thumbnail again.
+    void syncThumbnails(bool anew);
+
+    filelist::PictureLoader *m_previewLoader = nullptr;
+    filelist::PictureLoader *m_thumbnailLoader = nullptr;
+    // The preview asked for last: any other that comes back is stale.
+    quint64 m_previewTicket = 0;
+    // The thumbnails still awaited, by ticket.
+    QHash<quint64, QListWidgetItem *> m_thumbnailTickets;
+    // The folder the thumbnails were made for.
+    QString m_thumbnailFolder;
+    QPixmap m_notAPicture;
+    QSize m_notAPictureBox;
 
     // The rename operation, its stop and undo, and the recovery of a rename
     // cut short (frmMain_Rename.cpp).

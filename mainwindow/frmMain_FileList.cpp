@@ -521,6 +521,7 @@ void frmMain::txtFilter_Change()
     const QString filter = m_ui.txtFilter->text();
     m_context.settings.General_FiltreAffichage = filter;
     setPattern(filter);
+    syncThumbnails(false);
     m_ui.Label2->setText(lang::ui::widgetText(m_context.language.GetMessage(18, QString::number(m_fileView->count()))));
 }
 

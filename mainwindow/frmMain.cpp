@@ -159,6 +159,10 @@ void frmMain::translate()
     // Parts that screen readers show without a caption of their own take one
     // from the texts around them: the rule box's text, the two stacks.
     m_ui.cboRenommer->lineEdit()->setAccessibleName(m_ui.cboRenommer->accessibleName());
+    // Labels whose text changes are read by that text, their tooltip as
+    // their description: a fixed name would hide the count or the comment.
+    for (QLabel *label : {m_ui.Label2, m_ui.Label4, m_ui.lblComment, m_ui.lblExitToolUsed})
+        label->setAccessibleName(QString());
     m_ui.fileViews->setAccessibleName(language.extra(QStringLiteral("BrowserViewName")));
     m_ui.tipFrames->setAccessibleName(m_ui.Label15->text());
     refreshTitle();

@@ -455,10 +455,11 @@ void frmMain::showExifToolUsed()
 void frmMain::pushSettings()
 {
     const settings::Settings &s = m_context.settings;
-    // Geometry is kept in twips; a window never smaller than its minimum.
-    setGeometry(twipsToPixels(s.General_PositionFenetreLeft, this), twipsToPixels(s.General_PositionFenetreTop, this),
-                std::max(twipsToPixels(s.General_FenetreLargeur, this), minimumWidth()),
-                std::max(twipsToPixels(s.General_FenetreHauteur, this), minimumHeight()));
+    // Geometry is kept in twips; a window never smaller than its minimum. The
+    // position is the frame's, as a title bar at the top of the screen needs.
+    resize(std::max(twipsToPixels(s.General_FenetreLargeur, this), minimumWidth()),
+           std::max(twipsToPixels(s.General_FenetreHauteur, this), minimumHeight()));
+    move(twipsToPixels(s.General_PositionFenetreLeft, this), twipsToPixels(s.General_PositionFenetreTop, this));
     // The record follows the rule box, which filling the list changes.
     const QString rule = s.rule.rule;
     m_ui.cboRenommer->clear();
@@ -492,8 +493,9 @@ void frmMain::pullSettings()
 {
     settings::Settings &s = m_context.settings;
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
-    s.General_PositionFenetreTop = float(pixelsToTwips(normal.top(), this));
-    s.General_PositionFenetreLeft = float(pixelsToTwips(normal.left(), this));
+    const QPoint frame = normal.topLeft() - (geometry().topLeft() - pos());
+    s.General_PositionFenetreTop = float(pixelsToTwips(frame.y(), this));
+    s.General_PositionFenetreLeft = float(pixelsToTwips(frame.x(), this));
     s.General_FenetreHauteur = float(pixelsToTwips(normal.height(), this));
     s.General_FenetreLargeur = float(pixelsToTwips(normal.width(), this));
     s.General_FiltreAffichage = m_ui.txtFilter->text();

@@ -3,11 +3,11 @@
 #include "controller/MainController.h"
 #include "mainwindow/MainWindowControls.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QPointer>
-#include <QTime>
 
 #include <functional>
 #include <memory>
@@ -254,7 +254,7 @@ private:
     QTimer *m_updateTimer = nullptr;
     QTimer *m_caretTimer = nullptr;
     // When the rule box was last changed; none while no change is pending.
-    std::optional<QTime> m_ruleEditStamp;
+    std::optional<QElapsedTimer> m_ruleEditStamp;
     // The rule box lost the focus to an operation that switched it off.
     bool m_ruleBoxTaken = false;
     // The rule when the box got the focus, then as last validated.

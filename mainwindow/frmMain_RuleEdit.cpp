@@ -33,6 +33,11 @@ namespace {
 // The token label that inserts $MKDIR: its token replaces the whole rule.
 constexpr int kMkdirLabel = 31;
 
+// A typed rule is checked once the typing has paused this long, looked at
+// every tick.
+constexpr qint64 kRulePauseMs = 1000;
+constexpr int kRulePauseTickMs = 100;
+
 const QRegularExpression &tokenLabelName()
 {
     static const QRegularExpression name(QStringLiteral("^Label8\\(\\d+\\)$"));
@@ -110,7 +115,7 @@ void frmMain::connectRuleEdit()
     }();
     Q_UNUSED(factoryInstalled);
 
-    m_updateTimer = makeTimer("Timer_update", 1000, &frmMain::Timer_update);
+    m_updateTimer = makeTimer("Timer_update", kRulePauseTickMs, &frmMain::Timer_update);
     m_caretTimer = makeTimer("Timer_cboRenommer", 500, &frmMain::Timer_cboRenommer);
 
     connect(m_ui.cboRenommer, &QComboBox::editTextChanged, this, &frmMain::cboRenommer_Change);
@@ -174,7 +179,8 @@ void frmMain::checkRule(bool focusBack)
 
 void frmMain::cboRenommer_Change()
 {
-    m_ruleEditStamp = QTime::currentTime();
+    m_ruleEditStamp.emplace();
+    m_ruleEditStamp->start();
 }
 
 bool frmMain::cboRenommerEvent(QEvent *event)
@@ -223,8 +229,8 @@ bool frmMain::cboRenommerEvent(QEvent *event)
 
 void frmMain::Timer_update()
 {
-    // Whole seconds: the check comes one to two seconds after the last key.
-    if (!m_ruleEditStamp || m_ruleEditStamp->secsTo(QTime::currentTime()) == 0)
+    // The check comes once the typing has paused a second (to a tick more).
+    if (!m_ruleEditStamp || m_ruleEditStamp->elapsed() < kRulePauseMs)
         return;
     m_ruleEditStamp.reset();
     checkRule(true);

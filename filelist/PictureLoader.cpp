@@ -7,6 +7,7 @@
 #include <QImageIOHandler>
 #include <QImageReader>
 #include <QMutexLocker>
+#include <QThread>
 #include <QTimer>
 
 namespace tarvello::filelist {
@@ -70,6 +71,8 @@ PictureLoader::PictureLoader(qint64 cacheBytes, QObject *parent)
     : QObject(parent)
 {
     m_cache.setMaxCost(cacheBytes);
+    // One core is left to the window's thread.
+    m_pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
 }
 
 PictureLoader::~PictureLoader()

@@ -238,8 +238,9 @@ void frmMain::syncThumbnails(bool anew)
 
     const QSize size = thumbnailSize();
     const int textHeight = thumbnails->fontMetrics().height();
+    const QSize cell(size.width() + 2 * textHeight, size.height() + 2 * textHeight);
     thumbnails->setIconSize(size);
-    thumbnails->setGridSize(QSize(size.width() + 2 * textHeight, size.height() + 2 * textHeight));
+    thumbnails->setGridSize(cell);
     const settings::Settings &s = m_context.settings;
     const bool pictures = s.Option_AfficherVignette == 1;
     const QString prefix = common::ZubQualifyPath(folder);
@@ -248,6 +249,8 @@ void frmMain::syncThumbnails(bool anew)
     for (const QString &name : names) {
         auto *item = new QListWidgetItem(name, thumbnails);
         item->setToolTip(name);
+        // Every item is the size of its cell, picture or not yet.
+        item->setSizeHint(cell);
         if (pictures && filelist::hasPictureExtension(name, s.Option_FormatExtensionVignette)) {
             item->setIcon(kept.value(name));
             m_thumbnailTickets.insert(m_thumbnailLoader->request(prefix + name, size), item);

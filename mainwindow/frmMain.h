@@ -185,6 +185,11 @@ private:
     void txtPas_LostFocus();
     template<typename Number>
     void counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure);
+    // A counter box holding a number its width (32 bits when wide, else 16)
+    // cannot hold gets the fallback back and the box's message: false.
+    bool counterFieldFits(QLineEdit *field, bool wide, const QString &fallback);
+    // The start, step and passes boxes all hold numbers the counter can count with.
+    bool counterFieldsFit();
     void txtNbPasse_LostFocus();
     void txtRepPos_LostFocus(int index);
     void showRepForms();

@@ -202,7 +202,7 @@ bool frmMain::undoAvailable() const
 
 void frmMain::cmdRenommer_Click()
 {
-    if (m_controller.renaming() || offerRecovery())
+    if (m_controller.renaming() || offerRecovery() || !counterFieldsFit())
         return;
     try {
         renameTheList();

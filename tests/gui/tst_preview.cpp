@@ -121,6 +121,8 @@ private Q_SLOTS:
             const QList<QListWidgetItem *> items = ui.ListView2->findItems(name, Qt::MatchExactly);
             return items.size() == 1 ? items.first()->icon().pixmap(QSize(40, 30)).toImage() : QImage();
         };
+        // Each item is as high as its picture, though none had one when it was made.
+        QVERIFY(ui.ListView2->visualItemRect(ui.ListView2->item(0)).height() > 30);
         QCOMPARE(pictureOf(QStringLiteral("a.jpg")).size(), QSize(40, 20));
         QCOMPARE(pictureOf(QStringLiteral("b.JPG")).size(), QSize(10, 30));
         QVERIFY(pictureOf(QStringLiteral("notes.txt")).size() != QSize(40, 20));

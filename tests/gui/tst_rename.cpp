@@ -195,6 +195,18 @@ private Q_SLOTS:
         QCOMPARE(s.rule.counterStep, qint16(nextStep.toInt()));
     }
 
+    // Passes the counter cannot count are refused before anything is renamed.
+    void passesBeyondTheCounterRenameNothing()
+    {
+        ui().cboRenommer->setCurrentText(QStringLiteral("p_*"));
+        f->addFiles({"a.txt"});
+        ui().txtNbPasse->setText(QStringLiteral("99999"));
+        ui().cmdRenommer->click();
+        QCOMPARE(f->disk(), QStringList{"a.txt"});
+        QCOMPARE(ui().txtNbPasse->text(), QStringLiteral("0"));
+        QCOMPARE(f->box.texts(), QStringList{language().extra(QStringLiteral("OptionOutOfRange"), QStringLiteral("99999"))});
+    }
+
     // Further passes, the entries the rule leaves alone dropped first.
     void furtherPassesBringTheRenamedFilesBack()
     {

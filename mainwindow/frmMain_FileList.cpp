@@ -134,8 +134,14 @@ void frmMain::connectFileList()
     connect(m_ui.cmdStopAction, &QPushButton::clicked, this, &frmMain::cmdStopAction_Click);
     connect(m_ui.cmdEffacerExif, &QPushButton::clicked, this, &frmMain::cmdEffacerExif_Click);
     connect(m_ui.cmdRefreshFolder, &QPushButton::clicked, m_tree, &browser::FolderTree::refresh);
-    connect(m_ui.cmdForum, &QPushButton::clicked, this,
-            [this] { openUrl(update::siteAddress() + QStringLiteral("/forum")); });
+    connect(m_ui.cmdForum, &QPushButton::clicked, this, [this] {
+        const QString address = update::siteAddress() + QStringLiteral("/forum");
+        if (openUrl(address))
+            return;
+        // No browser: the user can still copy the address from the message.
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(m_context.language.extra(QStringLiteral("ForumNotOpened"), address)),
+                             lang::MsgStyle::Exclamation, m_context.language.GetMessage(2));
+    });
     connect(m_ui.txtFilter, &QLineEdit::textChanged, this, [this] {
         if (!m_filterChangeSuppressed)
             txtFilter_Change();

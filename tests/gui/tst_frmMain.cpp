@@ -5,6 +5,7 @@
 #include "lang/ui/Translate.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestProgram.h"
+#include "update/Site.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -32,7 +33,7 @@ const QString kLanguage = QStringLiteral(
     "Label2.ToolTipText=Fichiers du dossier\nlblComment.ToolTipText=Commentaire de la règle\n"
     "txtFilter.ToolTipText=Motifs séparés par des espaces\nlblRepStr(2).Caption=après\n"
     "Label8(22).Caption=$N$ : premier nombre du nom\nmnuAddHieriachy.Caption=Toute l'arborescence\n"
-    "[EXTRA]\nTipTopic3=Exif\n");
+    "[EXTRA]\nTipTopic3=Exif\nForumNotOpened=Pas de navigateur : %s\n");
 
 } // namespace
 
@@ -283,6 +284,17 @@ private Q_SLOTS:
         QAccessibleInterface *rule = QAccessible::queryAccessibleInterface(ui.cboRenommer);
         QCOMPARE(rule->text(QAccessible::Name), QStringLiteral("Règle :"));
         QCOMPARE(rule->text(QAccessible::Value), QStringLiteral("Photo_###"));
+    }
+
+    // Without a browser the forum's address is given to copy.
+    void theForumWithoutABrowserGivesItsAddress()
+    {
+        QStringList opened;
+        m_window->openUrl = [&](const QString &url) { return opened.append(url), false; };
+        m_window->controls().cmdForum->click();
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened[0].startsWith(update::siteAddress()));
+        QCOMPARE(m_box.texts(), QStringList{QStringLiteral("Pas de navigateur : ") + opened[0]});
     }
 
     void neverSmallerThanItsMinimum()

@@ -153,16 +153,33 @@ void MainController::recompute()
         m_files.clear();
         beginNames();
         readAhead(paths);
+        bool positionError = false;
         m_batch->run(paths, 1, [&](int index, const NameStep &step) {
             if ((index & kRecomputeProgressMask) == 0)
                 m_ui.recomputeProgress(index, count);
             showName(paths.at(index), step);
+            positionError = step.stop;
             return true;
         });
         endNames();
+        if (positionError)
+            keepEntriesWithoutNames(paths);
     }
     m_ui.workEnded();
     setState(before);
+}
+
+void MainController::keepEntriesWithoutNames(const QStringList &paths)
+{
+    // The original program kept only the entries named before the error; the
+    // list is the user's work, so every entry stays, and with no new name
+    // none is renamed under a rule that cannot name them all.
+    QList<filelist::FileEntry> entries;
+    entries.reserve(paths.size());
+    for (const QString &path : paths)
+        entries.append(filelist::FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), QString()});
+    m_files.clear();
+    m_files.appendAll(entries);
 }
 
 void MainController::beginAdd()

@@ -158,7 +158,8 @@ public:
     bool addName(const QString &path);
     // Recomputes every new name in list order, the identical-name table
     // emptied first. Inside an add, it is made when the add ends; without
-    // automatic refresh, only the count is shown again.
+    // automatic refresh, only the count is shown again. A position error
+    // (told once) leaves every entry in the list without a new name.
     void recompute();
 
     // An add: the state, the stop request cleared, one run of names.
@@ -232,6 +233,8 @@ private:
     void readAhead(const QStringList &paths);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
     void showName(const QString &path, const NameStep &step);
+    // After a position error: every entry of the list, none with a new name.
+    void keepEntriesWithoutNames(const QStringList &paths);
 
     settings::Settings &m_settings;
     const QString &m_settingsFolder;

@@ -127,6 +127,8 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     lstrename->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstrename->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstrename->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Nothing in a row is edited: the arrows move between rows, Tab leaves the list.
+    lstrename->setTabKeyNavigation(false);
     lstrename->setShowGrid(false);
     lstrename->setWordWrap(false);
     lstrename->setCornerButtonEnabled(false);

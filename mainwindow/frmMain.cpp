@@ -59,6 +59,7 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
     connectFileList();
     connectRuleEdit();
     connectRenameCommands();
+    connectPreview();
     connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
         if (onQuitButton)
             onQuitButton();
@@ -171,8 +172,6 @@ void frmMain::translate()
     m_tree->retranslate();
     m_fileView->retranslate();
     translateRenameCommands();
-    // The texts made of messages go in first: the translation names the
-    // labels for screen readers after what they show.
     m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QString::number(m_fileView->count()))));
     showEntryCount();
     showComment(m_context.settings.rule.comment, m_context.settings.rule.extensionFilter);
@@ -187,6 +186,10 @@ void frmMain::translate()
     // Parts that screen readers show without a caption of their own take one
     // from the texts around them: the rule box's text, the two stacks.
     m_ui.cboRenommer->lineEdit()->setAccessibleName(m_ui.cboRenommer->accessibleName());
+    // Labels whose text changes are read by that text, their tooltip as
+    // their description: a fixed name would hide the count or the comment.
+    for (QLabel *label : {m_ui.Label2, m_ui.Label4, m_ui.lblComment, m_ui.lblExitToolUsed})
+        label->setAccessibleName(QString());
     m_ui.fileViews->setAccessibleName(language.extra(QStringLiteral("BrowserViewName")));
     m_ui.tipFrames->setAccessibleName(m_ui.Label15->text());
     refreshTitle();
@@ -204,11 +207,6 @@ void frmMain::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::LanguageChange)
         translate();
-}
-
-void frmMain::refreshThumbnails()
-{
-    // The file view shows no thumbnails yet: nothing to redraw.
 }
 
 void frmMain::Form_Activate()
@@ -503,10 +501,11 @@ void frmMain::showExif(const exif::ExifInfo &info)
 void frmMain::pushSettings()
 {
     const settings::Settings &s = m_context.settings;
-    // Geometry is kept in twips; a window never smaller than its minimum.
-    setGeometry(twipsToPixels(s.General_PositionFenetreLeft, this), twipsToPixels(s.General_PositionFenetreTop, this),
-                std::max(twipsToPixels(s.General_FenetreLargeur, this), minimumWidth()),
-                std::max(twipsToPixels(s.General_FenetreHauteur, this), minimumHeight()));
+    // Geometry is kept in twips; a window never smaller than its minimum. The
+    // position is the frame's, as a title bar at the top of the screen needs.
+    resize(std::max(twipsToPixels(s.General_FenetreLargeur, this), minimumWidth()),
+           std::max(twipsToPixels(s.General_FenetreHauteur, this), minimumHeight()));
+    move(twipsToPixels(s.General_PositionFenetreLeft, this), twipsToPixels(s.General_PositionFenetreTop, this));
     // The record follows the rule box, which filling the list changes.
     const QString rule = s.rule.rule;
     m_ui.cboRenommer->clear();
@@ -540,8 +539,9 @@ void frmMain::pullSettings()
 {
     settings::Settings &s = m_context.settings;
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
-    s.General_PositionFenetreTop = float(pixelsToTwips(normal.top(), this));
-    s.General_PositionFenetreLeft = float(pixelsToTwips(normal.left(), this));
+    const QPoint frame = normal.topLeft() - (geometry().topLeft() - pos());
+    s.General_PositionFenetreTop = float(pixelsToTwips(frame.y(), this));
+    s.General_PositionFenetreLeft = float(pixelsToTwips(frame.x(), this));
     s.General_FenetreHauteur = float(pixelsToTwips(normal.height(), this));
     s.General_FenetreLargeur = float(pixelsToTwips(normal.width(), this));
     s.General_FiltreAffichage = m_ui.txtFilter->text();

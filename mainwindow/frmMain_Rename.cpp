@@ -170,7 +170,7 @@ void frmMain::translateRenameCommands()
 
 void frmMain::cmdRenommer_Click()
 {
-    if (m_controller.renaming() || offerRecovery())
+    if (m_controller.renaming() || offerRecovery() || !counterFieldsFit())
         return;
     try {
         renameTheList();

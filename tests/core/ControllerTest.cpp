@@ -152,8 +152,8 @@ TEST_P(ControllerRecompute, rebuildsTheListInOrderAndTellsEachErrorOnce)
 const RecomputeCase kRecomputeCases[] = {
     {"numbersInListOrder", "A_#", "1", {"A_1.txt", "A_2.txt", "A_3.txt", "A_4.txt"}, {}},
     {"identicalNamesFromAFreshTable", "Image", "1", {"Image.txt", "Image_1.txt", "Image_2.txt", "Image_3.txt"}, {}},
-    // The list was emptied before the loop: the files after the first are gone.
-    {"positionErrorStopsAtTheFirstFile", "$REPP///1/X$", "1", {""}, {"message 45"}},
+    // Every entry stays, none with a name to be renamed to.
+    {"positionErrorKeepsEveryEntryWithoutAName", "$REPP///1/X$", "1", {"", "", "", ""}, {"message 45"}},
     {"overflowToldOnceForThreeFiles", "big_#", "2147483646", {"big_2147483646.txt", "big_2147483647.txt", "", ""},
      {"Error 6 (Overflow) in procedure affiche_nom of Feuille frmMain"}},
 };

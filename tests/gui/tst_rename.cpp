@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
 #include <QtTest>
@@ -64,6 +65,18 @@ private Q_SLOTS:
         QVERIFY(ui().cmdDefaire->isEnabled());
         QVERIFY(ui().cmdRenommer->isVisible() && !ui().cmdRenommerStop->isVisible() && !ui().ProgressBar1->isVisible());
         QVERIFY(f->box.shown.isEmpty());
+    }
+
+    // Passes the counter cannot count are refused before anything is renamed.
+    void passesBeyondTheCounterRenameNothing()
+    {
+        ui().cboRenommer->setCurrentText(QStringLiteral("p_*"));
+        f->addFiles({"a.txt"});
+        ui().txtNbPasse->setText(QStringLiteral("99999"));
+        ui().cmdRenommer->click();
+        QCOMPARE(f->disk(), QStringList{"a.txt"});
+        QCOMPARE(ui().txtNbPasse->text(), QStringLiteral("0"));
+        QCOMPARE(f->box.texts(), QStringList{language().extra(QStringLiteral("OptionOutOfRange"), QStringLiteral("99999"))});
     }
 
     void theStopButtonAsksAndStopsBeforeTheNextFile()
@@ -155,6 +168,10 @@ private Q_SLOTS:
         auto *proceed = review.findChild<QPushButton *>(QStringLiteral("cmdContinuer"));
         auto *cancel = review.findChild<QPushButton *>(QStringLiteral("cmdAnnuler"));
         QCOMPARE(list->count(), 3);
+        // Each line names the file, its new name and the reason.
+        QCOMPARE(list->item(2)->text(),
+                 language().extra(QStringLiteral("RenameFailureLine"), QStringLiteral("c.jpg -> x.jpg"),
+                                  language().extra(QStringLiteral("ConflictDuplicateTarget"))));
         QVERIFY(!proceed->icon().isNull() && !cancel->icon().isNull());
         QVERIFY(!proceed->accessibleName().isEmpty() && !proceed->accessibleName().contains(QLatin1Char('&')));
         QVERIFY(!list->accessibleName().isEmpty());
@@ -165,6 +182,7 @@ private Q_SLOTS:
             QTRY_VERIFY(review.height() - cancel->geometry().bottom() < 20);
             QVERIFY(list->geometry().bottom() < cancel->geometry().top());
             QVERIFY(list->width() > review.width() - 40);
+            QVERIFY(!list->horizontalScrollBar()->isVisible());
             QVERIFY(list->height() > listHeight);
             listHeight = list->height();
         }

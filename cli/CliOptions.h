@@ -43,6 +43,10 @@ struct CliOptions {
     bool skipConflicts = false;
     // undo and recover only: set a damaged record aside instead.
     bool setAside = false;
+    // undo only: the run of the history to undo (1 for the newest) instead of the last rename.
+    std::optional<int> run;
+    // history only: the whole history as CSV.
+    bool csv = false;
     QString settingsFile;
     QString language = QStringLiteral("Français");
     bool help = false;

@@ -9,6 +9,7 @@
 #include "rename/RenameOperation.h"
 #include "rename/RenameTexts.h"
 #include "rename/ui/frmCheckErreur.h"
+#include "rename/ui/frmHistory.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
 
@@ -184,6 +185,7 @@ void frmMain::connectRenameCommands()
     connect(m_ui.cmdRenommer, &QPushButton::clicked, this, &frmMain::cmdRenommer_Click);
     connect(m_ui.cmdRenommerStop, &QPushButton::clicked, this, &frmMain::cmdRenommerStop_Click);
     connect(m_ui.cmdDefaire, &QPushButton::clicked, this, &frmMain::cmdDefaire_Click);
+    connect(m_ui.cmdHistorique, &QPushButton::clicked, this, &frmMain::cmdHistorique_Click);
     m_ui.cmdDefaire->setEnabled(undoAvailable());
 }
 
@@ -192,6 +194,8 @@ void frmMain::translateRenameCommands()
     const lang::Language &language = m_context.language;
     m_ui.cmdDefaire->setText(widgetText(language.extra(QStringLiteral("UndoCommandCaption"))));
     m_ui.cmdDefaire->setToolTip(widgetText(language.extra(QStringLiteral("UndoCommandToolTip"))));
+    m_ui.cmdHistorique->setText(widgetText(language.extra(QStringLiteral("HistoryCommandCaption"))));
+    m_ui.cmdHistorique->setToolTip(widgetText(language.extra(QStringLiteral("HistoryCommandToolTip"))));
 }
 
 bool frmMain::undoAvailable() const
@@ -349,6 +353,26 @@ void frmMain::cmdDefaire_Click()
     lang::Language &language = m_context.language;
     m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, *undo, m_context.settingsFolder)),
                          complete ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+    closeIfAskedDuringRename();
+}
+
+void frmMain::cmdHistorique_Click()
+{
+    if (m_controller.renaming() || offerRecovery())
+        return;
+    rename::ui::frmHistory history(m_context, m_msgBox, this);
+    history.onUndo = [this](int number, int inPlace) {
+        if (!askYesNo(m_context.language.extra(QStringLiteral("HistoryUndoQuestion"), QString::number(inPlace))))
+            return;
+        const rename::UndoReport undo = m_controller.undoHistoryRun(number);
+        showRenameEnd();
+        const bool complete = undo.journalError == 0 && undo.movedSince.isEmpty()
+            && undo.report.renamed == int(undo.plan.entries.size());
+        lang::Language &language = m_context.language;
+        m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, undo, m_context.settingsFolder)),
+                             complete ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+    };
+    history.exec();
     closeIfAskedDuringRename();
 }
 

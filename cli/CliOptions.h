@@ -47,6 +47,9 @@ struct CliOptions {
     std::optional<int> run;
     // history only: the whole history as CSV.
     bool csv = false;
+    // preview and rename: the Exif reader choice, 1 to 5 (otherwise the
+    // settings file's, else the built-in reader).
+    std::optional<int> exifTool;
     QString settingsFile;
     QString language = QStringLiteral("Français");
     bool help = false;

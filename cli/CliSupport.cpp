@@ -2,7 +2,7 @@
 
 #include "controller/NameBatch.h"
 #include "settings/Settings.h"
-#include "exif/ExifInfo.h"
+#include "exif/ExifReader.h"
 #include "filelist/FolderScan.h"
 #include "lang/Language.h"
 #include "rules/Environment.h"
@@ -114,11 +114,11 @@ bool namesRenamableEntry(const QByteArray &path)
 }
 
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language)
+                                 lang::Language &language, exif::ExifReader &exif)
 {
     const rules::SystemClock clock;
     const rules::DiskFileFacts files;
-    exif::NoExifSource exif;
+    const bool readsExif = rules::ruleReadsExif(rule.rule);
     rules::IdenticalNameTable identicalNames;
     controller::NameBatch batch(std::move(rule),
                                 rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
@@ -135,6 +135,12 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
         name.native = QFile::encodeName(name.path);
         names.append(name);
         absolute.append(name.path);
+    }
+    if (readsExif) {
+        // The resident exiftool starts only when a rule needs it.
+        if (exif.choice() == exif::ChoiceExifToolBatch)
+            exif.startBatch();
+        exif.prefetch(absolute);
     }
     qsizetype computed = 0;
     batch.run(absolute, 1, [&](int index, const controller::NameStep &step) {

@@ -10,6 +10,10 @@
 
 class QIODevice;
 
+namespace tarvello::exif {
+class ExifReader;
+}
+
 namespace tarvello::lang {
 class Language;
 }
@@ -69,9 +73,10 @@ void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList
 
 // The new names of the paths, which read as text (takeNotText), in list
 // order, as preview prints them; the list ends at a position error, the entry
-// that had it included.
+// that had it included. When the rule reads the photographs' metadata, exif
+// reads them ahead, its batch started first when that is its choice.
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language);
+                                 lang::Language &language, exif::ExifReader &exif);
 
 // The line that tells why a name could not be computed ("" when it could).
 QByteArray nameErrorLine(const ComputedName &name);

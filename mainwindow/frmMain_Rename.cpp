@@ -17,7 +17,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,7 +25,6 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include <limits>
 #include <utility>
 
 namespace tarvello::mainwindow {
@@ -46,8 +44,8 @@ constexpr int kListedFiles = 20;
 // list, double-clicks and keys in it and in the thumbnails) is held back so
 // the list cannot change under the operation, and closing the window becomes
 // a stop request followed by the close. For a rename, each renamed entry
-// leaves the list, its thumbnail takes the new name and the running total
-// grows.
+// leaves the list (in runs, as events run) and its thumbnail takes the new
+// name.
 class frmMain::RenameSession : public QObject, public rename::RenameObserver
 {
 public:
@@ -66,7 +64,7 @@ public:
     // Leaves the renaming state, also when the operation ended in an error.
     ~RenameSession() override
     {
-        flush();
+        m_window.m_controller.dropRenamedRows();
         m_window.m_ui.ProgressBar1->hide();
         m_window.m_controller.endRename();
     }
@@ -88,7 +86,7 @@ public:
             bar->show();
         }
         bar->setValue(step);
-        flush();
+        m_window.m_controller.dropRenamedRows();
         QCoreApplication::processEvents();
     }
 
@@ -98,12 +96,8 @@ public:
     {
         if (!m_listFollows)
             return;
-        // Positions come in descending order: the rows of those still to do keep their places.
-        m_doneRows.append({entry.position - 1, rename::displayPath(entry.oldPath)});
+        m_window.m_controller.noteRenamed(entry);
         renameThumbnail(rename::nativeNameOf(entry.oldPath), rename::nativeNameOf(entry.newPath));
-        qint32 &total = m_window.m_context.settings.General_NombreFichierRenomme;
-        if (total < std::numeric_limits<qint32>::max())
-            ++total;
     }
 
 protected:
@@ -131,24 +125,6 @@ protected:
     }
 
 private:
-    // Takes the rows renamed since the last call off the list, in runs. A row
-    // that no longer holds its file (the list changed meanwhile, which the
-    // renaming state is there to prevent) stays rather than take another.
-    void flush()
-    {
-        if (m_doneRows.isEmpty())
-            return;
-        const filelist::FileList &list = m_window.m_controller.files();
-        QList<int> rows;
-        rows.reserve(m_doneRows.size());
-        for (const auto &[row, path] : std::as_const(m_doneRows)) {
-            if (row < list.count() && list.entry(row).path() == path)
-                rows.append(row);
-        }
-        m_window.m_controller.files().removeEntries(rows);
-        m_doneRows.clear();
-    }
-
     // The first thumbnail named like the old file takes the new name.
     void renameThumbnail(const QByteArray &oldName, const QByteArray &newName)
     {
@@ -176,7 +152,6 @@ private:
     bool m_listFollows;
     controller::EventPacer m_pacer{25};
     bool m_eventsRun = false;
-    QList<std::pair<int, QString>> m_doneRows;
     std::optional<QHash<QString, QListWidgetItem *>> m_thumbnails;
 };
 
@@ -186,7 +161,7 @@ void frmMain::connectRenameCommands()
     connect(m_ui.cmdRenommerStop, &QPushButton::clicked, this, &frmMain::cmdRenommerStop_Click);
     connect(m_ui.cmdDefaire, &QPushButton::clicked, this, &frmMain::cmdDefaire_Click);
     connect(m_ui.cmdHistorique, &QPushButton::clicked, this, &frmMain::cmdHistorique_Click);
-    m_ui.cmdDefaire->setEnabled(undoAvailable());
+    m_ui.cmdDefaire->setEnabled(m_controller.undoAvailable());
 }
 
 void frmMain::translateRenameCommands()
@@ -196,12 +171,6 @@ void frmMain::translateRenameCommands()
     m_ui.cmdDefaire->setToolTip(widgetText(language.extra(QStringLiteral("UndoCommandToolTip"))));
     m_ui.cmdHistorique->setText(widgetText(language.extra(QStringLiteral("HistoryCommandCaption"))));
     m_ui.cmdHistorique->setToolTip(widgetText(language.extra(QStringLiteral("HistoryCommandToolTip"))));
-}
-
-bool frmMain::undoAvailable() const
-{
-    const QString &folder = m_context.settingsFolder;
-    return !folder.isEmpty() && QFileInfo::exists(rename::UndoRecord(folder).path());
 }
 
 void frmMain::cmdRenommer_Click()
@@ -227,7 +196,7 @@ void frmMain::renameTheList()
     const auto &[plan, run] = *renamed;
     // A journal that could not be begun: nothing was renamed, nothing resets.
     if (run.journalError == 0) {
-        resetRuleAfterRename(int(plan.entries.size()));
+        showRuleAfterRename(m_controller.takeRuleAfterRename(int(plan.entries.size())));
         showRenameEnd();
         addFurtherPasses(plan, run.report);
         refreshTitle();
@@ -268,24 +237,16 @@ std::unique_ptr<rename::RenameObserver> frmMain::renameFrame(controller::State s
     return std::make_unique<RenameSession>(*this, state == controller::State::Renaming);
 }
 
-void frmMain::resetRuleAfterRename(int count)
+void frmMain::showRuleAfterRename(const rename::RuleAfterRename &after)
 {
-    settings::Settings &s = m_context.settings;
-    // "#" in the start box is continuation mode, whatever start was stored last.
-    const qint32 start = s.rule.continuationMode() ? settings::kContinuationStart : s.rule.counterStart;
-    const rename::RuleAfterRename after = rename::ruleAfterRename(s, start, s.rule.counterStep, count);
     // The boxes change one after the other: none of them may recompute the names.
     const bool ready = std::exchange(m_ready, false);
     if (after.clearRule)
         m_ui.cboRenommer->setCurrentText(QString());
-    if (after.startText) {
+    if (after.startText)
         m_ui.txtDebut->setText(*after.startText);
-        s.rule.counterStart = common::vbCLng(m_ui.txtDebut->text());
-    }
-    if (after.stepText) {
+    if (after.stepText)
         m_ui.txtPas->setText(*after.stepText);
-        s.rule.counterStep = common::vbCInt(m_ui.txtPas->text());
-    }
     m_ready = ready;
 }
 
@@ -348,11 +309,9 @@ void frmMain::cmdDefaire_Click()
     if (!undo)
         return;
     showRenameEnd();
-    const bool complete = undo->recordError == 0 && undo->journalError == 0 && undo->movedSince.isEmpty()
-        && undo->report.renamed == int(undo->plan.entries.size());
     lang::Language &language = m_context.language;
     m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, *undo, m_context.settingsFolder)),
-                         complete ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+                         undo->complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
     closeIfAskedDuringRename();
 }
 
@@ -366,11 +325,9 @@ void frmMain::cmdHistorique_Click()
             return;
         const rename::UndoReport undo = m_controller.undoHistoryRun(number);
         showRenameEnd();
-        const bool complete = undo.journalError == 0 && undo.movedSince.isEmpty()
-            && undo.report.renamed == int(undo.plan.entries.size());
         lang::Language &language = m_context.language;
         m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, undo, m_context.settingsFolder)),
-                             complete ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+                             undo.complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
     };
     history.exec();
     closeIfAskedDuringRename();
@@ -396,7 +353,7 @@ void frmMain::tellSetAside(const rename::SetAsideResult &result)
     const bool done = result.error == 0 && !result.sound;
     m_msgBox.KVvrMesgBox(widgetText(rename::setAsideText(language, result)),
                          done ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
-    m_ui.cmdDefaire->setEnabled(undoAvailable());
+    m_ui.cmdDefaire->setEnabled(m_controller.undoAvailable());
 }
 
 void frmMain::closeIfAskedDuringRename()

@@ -85,6 +85,12 @@ struct UndoReport {
     RenamePlan plan;               // the way back; its held-back positions were not undone
     RenameReport report;
     int historyError = 0;          // the history could not be written (errno)
+
+    // Every file of the record went back.
+    bool complete() const
+    {
+        return recordError == 0 && journalError == 0 && movedSince.isEmpty() && report.renamed == int(plan.entries.size());
+    }
 };
 
 // Brings every file of the last rename that is still where that rename put

@@ -421,7 +421,7 @@ void frmMain::selectRows(const QList<int> &rows)
     QItemSelection selection;
     for (const int row : rows) {
         if (row >= 0 && row < m_controller.files().count())
-            selection.select(m_controller.files().index(row, 0), m_controller.files().index(row, 1));
+            selection.select(m_controller.files().index(row, 0), m_controller.files().index(row, m_controller.files().columnCount() - 1));
     }
     m_ui.lstrename->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())

@@ -1,5 +1,6 @@
 #include "RenameTestSupport.h"
 
+#include "rename/RenameJournal.h"
 #include "rename/RenameOperation.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,29 @@ TEST(RenameHistory, passesOverLinesThatDoNotRead)
     ASSERT_EQ(runs.size(), 2);
     EXPECT_EQ(runs[0].files[0].newPath, history.tree.path("b1"));
     EXPECT_EQ(runs[1].files[0].newPath, history.tree.path("a1"));
+}
+
+// A rename cut short in its second phase reaches the history once recovered,
+// with every file it finished.
+TEST(RenameHistory, aRecoveredRunIsWrittenToo)
+{
+    History history;
+    writeSources(history.tree, {{"a", "b"}, {"c", "d"}});
+    FileOps fs;
+    const RenamePlan plan = planIn(history.tree, {{"a", "b"}, {"c", "d"}}, fs);
+    RenameJournal journal(history.settings.path());
+    ASSERT_EQ(journal.begin(plan), 0);
+    ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
+    ASSERT_EQ(fs.renameNoReplace(plan.entries[1].oldPath, plan.entries[1].tempPath), 0);
+    journal.mark(JournalMark::FirstPhaseDone);
+    ASSERT_EQ(fs.renameNoReplace(plan.entries[1].tempPath, plan.entries[1].newPath), 0);
+    const RecoveryReport report = recoverInterruptedRename(history.settings.path(), fs);
+    ASSERT_TRUE(report.complete());
+    const QList<HistoryRun> runs = history.runs();
+    ASSERT_EQ(runs.size(), 1);
+    EXPECT_FALSE(runs[0].undo);
+    ASSERT_EQ(runs[0].files.size(), 2);
+    EXPECT_TRUE(history.tree.exists("b") && history.tree.exists("d"));
 }
 
 TEST(RenameHistory, exportsCsvWithNamesQuotedAsNeeded)

@@ -182,7 +182,14 @@ void frmMain::translate()
     for (int i = 0; i < m_ui.fAstuce.size(); ++i)
         m_ui.lstAstuce->addItem(lang::ui::widgetText(language.extra(QStringLiteral("TipTopic%1").arg(i))));
     m_ui.lstAstuce->setCurrentRow(tip);
-    m_controller.files().setHeaders(language.GetMessage(14), language.GetMessage(15));
+    m_controller.files().setHeaders(language.GetMessage(14), language.GetMessage(15), language.extra(QStringLiteral("ConflictColumn")));
+    // In the order of the statuses the controller gives the rows.
+    m_controller.files().setStatusTexts({language.extra(QStringLiteral("ConflictStatusInvalid")),
+                                         language.extra(QStringLiteral("ConflictStatusForbidden")),
+                                         language.extra(QStringLiteral("ConflictStatusDuplicate")),
+                                         language.extra(QStringLiteral("ConflictStatusOnDisk")),
+                                         language.extra(QStringLiteral("ConflictStatusBlocked"))});
+    conflictsCounted(m_controller.conflictCount());
     // Parts that screen readers show without a caption of their own take one
     // from the texts around them: the rule box's text, the two stacks.
     m_ui.cboRenommer->lineEdit()->setAccessibleName(m_ui.cboRenommer->accessibleName());
@@ -211,8 +218,10 @@ void frmMain::changeEvent(QEvent *event)
 
 void frmMain::Form_Activate()
 {
-    const int half = m_ui.lstrename->viewport()->width() / 2 - twipsToPixels(30, this);
-    m_ui.lstrename->setColumnWidth(0, std::max(half, 40));
+    // The two names share most of the width; the status column takes the rest.
+    const int part = m_ui.lstrename->viewport()->width() * 2 / 5 - twipsToPixels(30, this);
+    m_ui.lstrename->setColumnWidth(0, std::max(part, 40));
+    m_ui.lstrename->setColumnWidth(1, std::max(part, 40));
     m_ready = true;
 }
 
@@ -250,7 +259,7 @@ void frmMain::objetOnOff()
         m_ui.chkInterdit, m_ui.chkAutoIncrement, m_ui.chkTrim, m_ui.chkUpperFirstChar, m_ui.chkUpperCaseFirstWord,
         m_ui.txtNbPasse, m_ui.lstAstuce, m_ui.cmdEffacerExif, m_ui.txtRechercher, m_ui.txtRemplacer, m_ui.cmdRepStr,
         m_ui.txtRemplacerPos, m_ui.cmdRepPos, m_ui.cmdRenommer, m_ui.cmdRenommerStop, m_ui.cmdOption,
-        m_ui.cmdAbout, m_ui.cmdQuitter};
+        m_ui.cmdAbout, m_ui.cmdQuitter, m_ui.cmdHistorique};
     for (const auto *group : {&m_ui.optCasse, &m_ui.optRepStr, &m_ui.optRepPos, &m_ui.optRepPosDebutFin})
         switched.append(QList<QWidget *>(group->begin(), group->end()));
     for (const auto *group : {&m_ui.lblRepStr, &m_ui.lblRepPos, &m_ui.lblRepPosDebutFin, &m_ui.Label8})
@@ -432,7 +441,7 @@ void frmMain::selectRows(const QList<int> &rows)
     QItemSelection selection;
     for (const int row : rows) {
         if (row >= 0 && row < m_controller.files().count())
-            selection.select(m_controller.files().index(row, 0), m_controller.files().index(row, 1));
+            selection.select(m_controller.files().index(row, 0), m_controller.files().index(row, m_controller.files().columnCount() - 1));
     }
     m_ui.lstrename->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())
@@ -456,6 +465,12 @@ void frmMain::colourRefreshBox()
 void frmMain::showEntryCount()
 {
     m_ui.Label4->setText(lang::ui::widgetText(m_context.language.GetMessage(19, QString::number(m_controller.files().count()))));
+}
+
+void frmMain::conflictsCounted(int count)
+{
+    m_ui.lblConflits->setText(lang::ui::widgetText(m_context.language.extra(QStringLiteral("ConflictCount"), QString::number(count))));
+    m_ui.lblConflits->setVisible(count > 0);
 }
 
 void frmMain::showComment(const QString &comment, const QString &filter)

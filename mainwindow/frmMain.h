@@ -246,6 +246,7 @@ private:
     void tellRecovery(const rename::RecoveryReport &report) override;
     bool askSetAside(const rename::DamagedRecord &record) override;
     void tellSetAside(const rename::SetAsideResult &result) override;
+    void conflictsCounted(int count) override;
 
     app::AppContext &m_context;
     lang::MsgBox &m_msgBox;
@@ -328,6 +329,7 @@ public:
     // The undo command: asks, then gives the files of the last rename their
     // old names back and tells which could not.
     void cmdDefaire_Click();
+    void cmdHistorique_Click();
     // When a rename cut short waits: asks whether to recover it now and, on
     // Yes, does and tells how it went; when its journal cannot be read, tells
     // which files it names and offers to set it aside instead. False when

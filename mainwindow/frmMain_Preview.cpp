@@ -7,7 +7,7 @@
 #include "app/AppContext.h"
 #include "browser/FileView.h"
 #include "common/Zub.h"
-#include "filelist/PictureLoader.h"
+#include "filelist/ui/PictureLoader.h"
 #include "mainwindow/EventHook.h"
 
 #include <QCheckBox>

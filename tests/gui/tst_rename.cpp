@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace tarvello;
@@ -152,6 +153,48 @@ private Q_SLOTS:
         // The entry of a file the undo moved away is gone with it.
         QCOMPARE(f->window->fileList().count(), 0);
         QVERIFY(!ui().cmdDefaire->isEnabled());
+    }
+
+    void theListMarksConflictsAndCountsThem()
+    {
+        ui().chkAutoIncrement->setChecked(false);
+        ui().cboRenommer->setCurrentText(QStringLiteral("same"));
+        f->addFiles({"a.jpg", "b.jpg", "c.png"});
+        QVERIFY(!ui().lblConflits->isHidden());
+        QCOMPARE(ui().lblConflits->text(), widgetText(language().extra(QStringLiteral("ConflictCount"), QStringLiteral("2"))));
+        filelist::FileList &list = f->window->fileList();
+        QCOMPARE(list.data(list.index(1, 2), Qt::DisplayRole).toString(), language().extra(QStringLiteral("ConflictStatusDuplicate")));
+        QCOMPARE(list.data(list.index(2, 2), Qt::DisplayRole).toString(), QString());
+        list.removeEntries({0});
+        QVERIFY(ui().lblConflits->isHidden());
+    }
+
+    void theHistoryWindowUndoesAnEarlierRun()
+    {
+        ui().cboRenommer->setCurrentText(QStringLiteral("n_*"));
+        f->addFiles({"a", "b"});
+        ui().cmdRenommer->click();
+        ui().cboRenommer->setCurrentText(QStringLiteral("m_*"));
+        f->addFiles({"c"});
+        ui().cmdRenommer->click();
+        QCOMPARE(f->disk(), (QStringList{"m_c", "n_a", "n_b"}));
+        f->box.answers = {MsgAnswer::Yes};
+        const auto outcome = test::onNextModal([](QWidget *window) {
+            auto *runs = window->findChild<QTreeWidget *>(QStringLiteral("lstRuns"));
+            QCOMPARE(runs->topLevelItemCount(), 2);
+            runs->setCurrentItem(runs->topLevelItem(1));
+            QCOMPARE(window->findChild<QTreeWidget *>(QStringLiteral("lstFiles"))->topLevelItemCount(), 2);
+            test::clickButton(window, "cmdUndo");
+            // The undo is on top now, and the undone run has nothing left to undo.
+            QCOMPARE(runs->topLevelItemCount(), 3);
+            runs->setCurrentItem(runs->topLevelItem(2));
+            QVERIFY(!window->findChild<QPushButton *>(QStringLiteral("cmdUndo"))->isEnabled());
+            test::clickButton(window, "cmdClose");
+        });
+        ui().cmdHistorique->click();
+        QVERIFY(outcome->seen && !outcome->stuck);
+        QCOMPARE(f->disk(), (QStringList{"a", "b", "m_c"}));
+        QCOMPARE(f->box.shown[0].text, widgetText(language().extra(QStringLiteral("HistoryUndoQuestion"), QStringLiteral("2"))));
     }
 
     void theReviewWindowKeepsItsButtonsOnTheBottomEdge()

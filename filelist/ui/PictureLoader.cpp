@@ -1,4 +1,4 @@
-#include "filelist/PictureLoader.h"
+#include "filelist/ui/PictureLoader.h"
 
 #include "common/Zub.h"
 

@@ -174,6 +174,7 @@ void frmMain::translate()
     translateRenameCommands();
     m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QString::number(m_fileView->count()))));
     showEntryCount();
+    conflictsCounted(m_controller.conflictCount());
     showComment(m_context.settings.rule.comment, m_context.settings.rule.extensionFilter);
     showExifToolUsed();
     lang::ui::TranslateForm(this, language);

@@ -186,16 +186,3 @@ TEST(Dependencies, ownLibraryThenQtThenTheRest)
     EXPECT_EQ(rows[0].version, QString());
     EXPECT_EQ(rows.last().version, QStringLiteral("1.2.13"));
 }
-
-TEST(Dependencies, runningProcessAndClipboardText)
-{
-    const QList<dialogs::DependencyRow> rows = dialogs::dependencyRows(QStringLiteral("Système"));
-    ASSERT_GE(rows.size(), 3);
-    EXPECT_EQ(rows[0], (dialogs::DependencyRow{"Système", common::ZubGetWindowsVersion()}));
-    EXPECT_TRUE(rows[1].name.startsWith(QStringLiteral("libtarvello_core.so")));
-    for (const QString &path : dialogs::loadedLibraries())
-        EXPECT_TRUE(QFileInfo(path).isAbsolute()) << path.toStdString();
-
-    EXPECT_EQ(dialogs::dependencyText({{"a", "1"}, {"b", ""}}), QStringLiteral("a : 1\r\nb : \r\n"));
-    EXPECT_EQ(dialogs::dependencyText({}), QString());
-}

@@ -34,18 +34,6 @@ QTextBlock anchorBlock(QTextDocument *document, const QString &anchor)
     return {};
 }
 
-// Records the addresses the help hands to the browser.
-struct Opened {
-    QStringList urls;
-    dialogs::ui::UrlOpener opener()
-    {
-        return [this](const QString &url) {
-            urls.append(url);
-            return true;
-        };
-    }
-};
-
 } // namespace
 
 class tst_help : public QObject

@@ -1,6 +1,5 @@
-// The aids around the rule box: the check once typing pauses, the field
-// checks of the counter and position boxes, the directive forms and the
-// token labels.
+// The aids around the rule box: the check once typing pauses and the token
+// labels.
 
 #include "mainwindow/frmMain.h"
 #include "support/MainWindowFixture.h"
@@ -127,13 +126,6 @@ private Q_SLOTS:
         QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$MKDIR"));
         QCOMPARE(f.box.texts(), QStringList{f.message(92)});
 
-        // Red under the pointer, black again when it leaves.
-        QEvent hover(QEvent::Enter);
-        QCoreApplication::sendEvent(year, &hover);
-        QCOMPARE(year->palette().color(QPalette::Active, QPalette::WindowText), QColor(255, 0, 0));
-        QEvent away(QEvent::Leave);
-        QCoreApplication::sendEvent(year, &away);
-        QCOMPARE(year->palette().color(QPalette::Active, QPalette::WindowText), QColor(0, 0, 0));
     }
 };
 

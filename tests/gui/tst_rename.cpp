@@ -12,8 +12,10 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace tarvello;
@@ -66,6 +68,18 @@ private Q_SLOTS:
         QVERIFY(f->box.shown.isEmpty());
     }
 
+    // Passes the counter cannot count are refused before anything is renamed.
+    void passesBeyondTheCounterRenameNothing()
+    {
+        ui().cboRenommer->setCurrentText(QStringLiteral("p_*"));
+        f->addFiles({"a.txt"});
+        ui().txtNbPasse->setText(QStringLiteral("99999"));
+        ui().cmdRenommer->click();
+        QCOMPARE(f->disk(), QStringList{"a.txt"});
+        QCOMPARE(ui().txtNbPasse->text(), QStringLiteral("0"));
+        QCOMPARE(f->box.texts(), QStringList{language().extra(QStringLiteral("OptionOutOfRange"), QStringLiteral("99999"))});
+    }
+
     void theStopButtonAsksAndStopsBeforeTheNextFile()
     {
         ui().cboRenommer->setCurrentText(QStringLiteral("n_*"));
@@ -99,6 +113,48 @@ private Q_SLOTS:
         QCOMPARE(f->disk(), names);
         QCOMPARE(f->window->fileList().count(), 50);
         QVERIFY(ui().cmdAdd->isEnabled());
+    }
+
+    void theListMarksConflictsAndCountsThem()
+    {
+        ui().chkAutoIncrement->setChecked(false);
+        ui().cboRenommer->setCurrentText(QStringLiteral("same"));
+        f->addFiles({"a.jpg", "b.jpg", "c.png"});
+        QVERIFY(!ui().lblConflits->isHidden());
+        QCOMPARE(ui().lblConflits->text(), widgetText(language().extra(QStringLiteral("ConflictCount"), QStringLiteral("2"))));
+        filelist::FileList &list = f->window->fileList();
+        QCOMPARE(list.data(list.index(1, 2), Qt::DisplayRole).toString(), language().extra(QStringLiteral("ConflictStatusDuplicate")));
+        QCOMPARE(list.data(list.index(2, 2), Qt::DisplayRole).toString(), QString());
+        list.removeEntries({0});
+        QVERIFY(ui().lblConflits->isHidden());
+    }
+
+    void theHistoryWindowUndoesAnEarlierRun()
+    {
+        ui().cboRenommer->setCurrentText(QStringLiteral("n_*"));
+        f->addFiles({"a", "b"});
+        ui().cmdRenommer->click();
+        ui().cboRenommer->setCurrentText(QStringLiteral("m_*"));
+        f->addFiles({"c"});
+        ui().cmdRenommer->click();
+        QCOMPARE(f->disk(), (QStringList{"m_c", "n_a", "n_b"}));
+        f->box.answers = {MsgAnswer::Yes};
+        const auto outcome = test::onNextModal([](QWidget *window) {
+            auto *runs = window->findChild<QTreeWidget *>(QStringLiteral("lstRuns"));
+            QCOMPARE(runs->topLevelItemCount(), 2);
+            runs->setCurrentItem(runs->topLevelItem(1));
+            QCOMPARE(window->findChild<QTreeWidget *>(QStringLiteral("lstFiles"))->topLevelItemCount(), 2);
+            test::clickButton(window, "cmdUndo");
+            // The undo is on top now, and the undone run has nothing left to undo.
+            QCOMPARE(runs->topLevelItemCount(), 3);
+            runs->setCurrentItem(runs->topLevelItem(2));
+            QVERIFY(!window->findChild<QPushButton *>(QStringLiteral("cmdUndo"))->isEnabled());
+            test::clickButton(window, "cmdClose");
+        });
+        ui().cmdHistorique->click();
+        QVERIFY(outcome->seen && !outcome->stuck);
+        QCOMPARE(f->disk(), (QStringList{"a", "b", "m_c"}));
+        QCOMPARE(f->box.shown[0].text, widgetText(language().extra(QStringLiteral("HistoryUndoQuestion"), QStringLiteral("2"))));
     }
 
 private:

@@ -1,5 +1,5 @@
-// The aids around the rule box: the check once typing pauses and the token
-// labels.
+// The aids around the rule box: the check once typing pauses, the field
+// checks of the counter and position boxes and the token labels.
 
 #include "mainwindow/frmMain.h"
 #include "support/MainWindowFixture.h"
@@ -88,6 +88,59 @@ private Q_SLOTS:
         leave(ui.cboRenommer);
         QCOMPARE(f.newNames(), QStringList{"C_1.txt"});
         QCOMPARE(f.box.shown.size(), 4);
+    }
+
+    // Each box's check at the window; the position values themselves are the
+    // engine's table.
+    void fieldChecks_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<int>("message");
+        QTest::addColumn<QString>("newName");
+        QTest::newRow("start #: continuation") << "txtDebut" << "#" << "#" << 0 << "N_1.txt";
+        QTest::newRow("start not a number") << "txtDebut" << "abc" << "1" << 13 << "N_1.txt";
+        // 1: the box's own message for a number it cannot hold.
+        QTest::newRow("start beyond 32 bits") << "txtDebut" << "3000000000" << "1" << 1 << "N_1.txt";
+        QTest::newRow("step beyond 16 bits") << "txtPas" << "99999" << "1" << 1 << "N_1.txt";
+        QTest::newRow("passes beyond 16 bits") << "txtNbPasse" << "99999" << "0" << 1 << "N_1.txt";
+        QTest::newRow("position 2.6") << "txtRepPos(0)" << "2.6" << "3" << 0 << "N_1.txt";
+        QTest::newRow("position beyond 16 bits") << "txtRepPos(3)" << "40000" << "40000" << 6 << "N_1.txt";
+    }
+
+    void fieldChecks()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QFETCH(int, message);
+        QFETCH(QString, newName);
+        MainWindowFixture f;
+        f.ui().cboRenommer->setEditText(QStringLiteral("N_#"));
+        f.window->affiche_nom(QStringLiteral("/d/x.txt"));
+        auto *box = f.window->findChild<QLineEdit *>(field);
+        QVERIFY(box);
+        box->setEnabled(true);
+        box->setText(typed);
+        leave(box);
+        QCOMPARE(box->text(), kept);
+        QCOMPARE(f.box.shown.size(), message ? 1 : 0);
+        if (message == 13) {
+            QCOMPARE(f.box.shown[0].text, QStringLiteral("\n") + f.message(13));
+            QCOMPARE(f.box.shown[0].style, 48);
+            QCOMPARE(f.box.shown[0].title, f.message(2));
+        } else if (message == 1) {
+            const QString key = field == QLatin1String("txtDebut") ? QStringLiteral("StartOutOfRange")
+                                                                   : QStringLiteral("OptionOutOfRange");
+            QCOMPARE(f.box.shown[0].text, f.context.language.extra(key, typed));
+        } else if (message == 6) {
+            QVERIFY(f.box.shown[0].text.contains(QStringLiteral("txtRepPos_LostFocus (Feuille frmMain)")));
+        }
+        if (typed == QLatin1String("#"))
+            QCOMPARE(f.context.settings.rule.counterStart, settings::kContinuationStart);
+        else
+            QCOMPARE(f.newNames(), QStringList{newName});
     }
 
     void tokensGoWhereTheCaretWas()

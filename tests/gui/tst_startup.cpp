@@ -1,5 +1,6 @@
 #include "ini/IniFile.h"
 #include "app/ui/Main.h"
+#include "app/ui/frmSplash.h"
 #include "app/ui/StartupServices.h"
 #include "mainwindow/frmMain.h"
 #include "lang/MsgBox.h"
@@ -120,6 +121,20 @@ private Q_SLOTS:
         QCOMPARE(program.context().settings.rule.counterStep, qint16(1));
         program.mainWindow()->close();
         QVERIFY(QFile::exists(iniPath()));
+    }
+
+    // A message shown while the program starts (an unreadable language file)
+    // is not hidden under the start-up window; tooltips leave it alone.
+    void theSplashGivesWayToAnyWindowThatOpens()
+    {
+        app::ui::frmSplash splash(m_programDir->context);
+        splash.show();
+        QWidget tip(nullptr, Qt::ToolTip);
+        tip.show();
+        QVERIFY(splash.isVisible());
+        QMessageBox message;
+        message.show();
+        QVERIFY(!splash.isVisible());
     }
 
 private:

@@ -134,19 +134,6 @@ TEST(Credits, malformedMarkupNeverBreaksTheParserOrTheScroll)
     }
 }
 
-TEST(Credits, theTextFadesToBlackAtBothEdges)
-{
-    constexpr int height = 186;
-    const struct {
-        int row;
-        int grey;
-    } cases[] = {
-        {-500, 0}, {-10, 0}, {0, 128}, {10, 255}, {height - 30, 255}, {height - 20, 128}, {height - 10, 0}, {height + 500, 0},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(CreditsScroll::greyAt(c.row, height), c.grey) << "row " << c.row;
-}
-
 // Lines measured as 10 pixels a character, 20 pixels high.
 QSize tenPerCharacter(const CreditLine &line)
 {

@@ -6,9 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QTemporaryDir>
-#include <QVersionNumber>
 
 #include <gnu/libc-version.h>
 #include <gtest/gtest.h>
@@ -85,15 +83,6 @@ QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &b
     return path;
 }
 
-QString loaded(const QString &namePrefix)
-{
-    for (const QString &path : dialogs::loadedLibraries()) {
-        if (QFileInfo(path).fileName().startsWith(namePrefix))
-            return path;
-    }
-    return {};
-}
-
 } // namespace
 
 TEST(ElfVersionDefinitions, readsTheNamesButTheBaseEntry)
@@ -145,20 +134,6 @@ TEST(ZubGetVersionInformation, versionInTheNameOrInTheFile)
     EXPECT_EQ(common::ZubGetVersionInformation(write(dir, QStringLiteral("libbare.so.3"), "x")), QStringLiteral("3"));
     EXPECT_EQ(common::ZubGetVersionInformation(write(dir, QStringLiteral("libbare.so"), "x")), QString());
     EXPECT_EQ(common::ZubGetVersionInformation(dir.filePath(QStringLiteral("gone.so.1.2"))), QString());
-}
-
-TEST(ZubGetVersionInformation, librariesOfThisProcess)
-{
-    const settings::ProgramVersion running;
-    EXPECT_EQ(common::ZubGetVersionInformation(loaded(QStringLiteral("libtarvello_core.so"))), running.text());
-    EXPECT_EQ(common::ZubGetVersionInformation(loaded(QStringLiteral("libQt6Core.so"))), QString::fromLatin1(qVersion()));
-    EXPECT_EQ(common::ZubGetVersionInformation(loaded(QStringLiteral("libc.so"))), QString::fromLatin1(gnu_get_libc_version()));
-    const QString plugin = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqoffscreen.so");
-    // A Qt plugin names the Qt release it was built for, to the minor version.
-    if (QFileInfo::exists(plugin)) {
-        const QVersionNumber qt = QVersionNumber::fromString(QString::fromLatin1(qVersion()));
-        EXPECT_EQ(common::ZubGetVersionInformation(plugin), QStringLiteral("%1.%2").arg(qt.majorVersion()).arg(qt.minorVersion()));
-    }
 }
 
 TEST(Dependencies, ownLibraryThenQtThenTheRest)

@@ -204,9 +204,13 @@ private Q_SLOTS:
         child<QLineEdit>(&dialog, "txtFormatJHead")->setText("jpg heic");
         auto *files = child<QTableWidget>(&dialog, "lstFichierInterdit");
         typeCell(files, files->rowCount() - 1, 0, "Index.été");
+        child<QComboBox>(&dialog, "cboVignette")->setCurrentIndex(2);
+        int redrawn = 0;
+        dialog.thumbnailsChanged = [&redrawn] { ++redrawn; };
         const OptionForm confirmed = dialog.form();
 
         child<QAbstractButton>(&dialog, "cmdOK")->click();
+        QCOMPARE(redrawn, 1);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(f.box.shown.isEmpty());
         const settings::Settings &s = f.context.settings;
@@ -226,71 +230,6 @@ private Q_SLOTS:
         QVERIFY(!loaded.error);
         QCOMPARE(optionFormOf(restarted), optionFormOf(s));
         QCOMPARE(optionFormOf(restarted).forbiddenFiles, confirmed.forbiddenFiles);
-    }
-
-    void cancelChangesNothing()
-    {
-        OptionFixture f;
-        const OptionForm before = optionFormOf(f.context.settings);
-        frmOption dialog(f.context, f.box, nullptr);
-        child<QLineEdit>(&dialog, "txtPas")->setText("9");
-        child<QAbstractButton>(&dialog, "optPas(0)")->click();
-        child<QComboBox>(&dialog, "cboVignette")->setCurrentIndex(2);
-        auto *files = child<QTableWidget>(&dialog, "lstFichierInterdit");
-        typeCell(files, files->rowCount() - 1, 0, "x.db");
-        child<QAbstractButton>(&dialog, "cmdAnnuler")->click();
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(optionFormOf(f.context.settings), before);
-    }
-
-    // A value the settings cannot take gets its message, the page that holds
-    // it, and the dialog stays open with nothing written.
-    void invalidValueKeepsTheDialogOpen()
-    {
-        OptionFixture f;
-        const OptionForm before = optionFormOf(f.context.settings);
-        frmOption dialog(f.context, f.box, nullptr);
-        dialog.show();
-        child<QLineEdit>(&dialog, "txtPas")->setText("70000");
-        child<QAbstractButton>(&dialog, "cmdOK")->click();
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(f.box.texts(), QStringList{f.context.language.extra("OptionOutOfRange", "70000")});
-        QCOMPARE(f.box.shown.first().style, int(lang::MsgStyle::Exclamation));
-        QCOMPARE(dialog.findChild<QStackedWidget *>()->currentWidget()->objectName(), "Frame1(2)");
-        QCOMPARE(optionFormOf(f.context.settings), before);
-    }
-
-    void recomputesTheNamesOnlyWhenTheListHoldsFilesAndTheUserAgreesAndRedrawsChangedThumbnails()
-    {
-        struct Case {
-            int files;
-            QList<int> answers;
-            int questions;
-            int recomputed;
-            int thumbnailSize;  // the size chosen, -1 for none
-        };
-        const Case cases[] = {{0, {}, 0, 0, -1},
-                              {3, {lang::MsgAnswer::Yes}, 1, 1, 2},
-                              {3, {lang::MsgAnswer::No}, 1, 0, -1}};
-        for (const Case &c : cases) {
-            OptionFixture f;
-            f.box.answers = c.answers;
-            int recomputed = 0;
-            int redrawn = 0;
-            frmOption dialog(f.context, f.box, nullptr);
-            dialog.fileCount = [&] { return c.files; };
-            dialog.updateNames = [&] { ++recomputed; };
-            dialog.thumbnailsChanged = [&] { ++redrawn; };
-            if (c.thumbnailSize >= 0)
-                child<QComboBox>(&dialog, "cboVignette")->setCurrentIndex(c.thumbnailSize);
-            child<QAbstractButton>(&dialog, "cmdOK")->click();
-            QCOMPARE(f.box.shown.size(), c.questions);
-            if (c.questions)
-                QCOMPARE(f.box.shown.first().text, f.message(81));
-            QCOMPARE(recomputed, c.recomputed);
-            QCOMPARE(redrawn, c.thumbnailSize >= 0 ? 1 : 0);
-            QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        }
     }
 
     // A language chosen in the dialog reaches every open window at once, the
@@ -328,112 +267,6 @@ private Q_SLOTS:
             QVERIFY(help.window()->browser()->source().path().endsWith(step.file + QStringLiteral("/Tarvello.html")));
         }
         QVERIFY(f.box.shown.isEmpty());
-    }
-
-    // A forbidden-character row takes a replacement of exactly one character;
-    // the entry row grows the list once it has one.
-    void forbiddenCharacterRowsAskTheirReplacement()
-    {
-        struct Case {
-            QString answer;
-            bool accepted;
-        };
-        for (const Case &c : {Case{"ab", false}, Case{"", false}, Case{"_", true}}) {
-            OptionFixture f;
-            frmOption dialog(f.context, f.box, nullptr);
-            dialog.askReplacement = [&](const QString &, const QString &) { return std::optional<QString>(c.answer); };
-            auto *table = child<QTableWidget>(&dialog, "lstCharInterdit");
-            const int rows = table->rowCount();
-            typeCell(table, rows - 1, 0, "#%");
-            QCOMPARE(table->item(rows - 1, 1)->text(), c.accepted ? c.answer : QString());
-            QCOMPARE(table->rowCount(), c.accepted ? rows + 1 : rows);
-            QCOMPARE(f.box.texts(), c.accepted ? QStringList{} : QStringList{f.message(29)});
-        }
-        // Emptying a row's characters: Yes removes it, No puts them back.
-        for (int answer : {lang::MsgAnswer::Yes, lang::MsgAnswer::No}) {
-            OptionFixture f;
-            f.box.answers = {answer};
-            frmOption dialog(f.context, f.box, nullptr);
-            auto *table = child<QTableWidget>(&dialog, "lstCharInterdit");
-            const int rows = table->rowCount();
-            const QString first = table->item(0, 0)->text();
-            typeCell(table, 0, 0, QString());
-            QCOMPARE(table->rowCount(), answer == lang::MsgAnswer::Yes ? rows - 1 : rows);
-            if (answer == lang::MsgAnswer::No) {
-                QCOMPARE(table->item(0, 0)->text(), first);
-                QCOMPARE(f.box.texts(), (QStringList{f.message(26), f.message(27)}));
-            }
-        }
-    }
-
-    void emptiedForbiddenFileRowIsRemovedOnYes()
-    {
-        OptionFixture f;
-        f.box.answers = {lang::MsgAnswer::Yes};
-        frmOption dialog(f.context, f.box, nullptr);
-        auto *table = child<QTableWidget>(&dialog, "lstFichierInterdit");
-        const int rows = table->rowCount();
-        const QString second = table->item(1, 0)->text();
-        typeCell(table, 0, 0, QString());
-        QCOMPARE(table->rowCount(), rows - 1);
-        QCOMPARE(table->item(0, 0)->text(), second);
-        QCOMPARE(f.box.texts(), QStringList{f.message(26)});
-    }
-
-    void counterFieldLeftWithoutANumberGoesBackToOne()
-    {
-        OptionFixture f;
-        frmOption dialog(f.context, f.box, nullptr);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        auto *start = child<QLineEdit>(&dialog, "txtDebut");
-        dialog.activateWindow();
-        child<QListWidget>(&dialog, "lstOptions")->setCurrentRow(2);
-        start->setFocus();
-        start->setText("x");
-        child<QLineEdit>(&dialog, "txtPas")->setFocus();
-        QCOMPARE(start->text(), "1");
-        QCOMPARE(f.box.texts(), QStringList{f.message(13)});
-    }
-
-    void startFolderFieldsFollowTheChoice()
-    {
-        OptionFixture f;
-        frmOption dialog(f.context, f.box, nullptr);
-        auto *choice = child<QComboBox>(&dialog, "cboDossier");
-        for (int index : {0, 2, 1}) {
-            choice->setCurrentIndex(index);
-            QCOMPARE(child<QLineEdit>(&dialog, "txtDossierSpecifique")->isEnabled(), index == 2);
-            QCOMPARE(child<QAbstractButton>(&dialog, "cmdDossierSpecifique")->isEnabled(), index == 2);
-        }
-    }
-
-    // The Exif button opens the chooser, which offers the built-in reader
-    // first when nothing was chosen; its OK makes the choice at once, for the
-    // reader and the settings.
-    void exifToolButtonOpensTheChooser()
-    {
-        OptionFixture f;
-        QTemporaryDir store;
-        QVERIFY(store.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
-        frmOption dialog(f.context, f.box, nullptr);
-        int offered = -1;
-        const auto outcome = test::onNextModal([&](QWidget *window) {
-            auto *chooser = qobject_cast<dialogs::ui::frmChoixOutilExif *>(window);
-            if (!chooser)
-                return;
-            offered = chooser->shownChoice();
-            auto *box = child<QComboBox>(window, "cboChoix");
-            box->setCurrentIndex(box->findData(int(exif::ChoiceExifTool)));
-            test::clickButton(window, "cmdOK");
-        });
-        child<QAbstractButton>(&dialog, "cmdExifTool")->click();
-        QVERIFY(outcome->seen && !outcome->stuck);
-        QCOMPARE(offered, int(exif::ChoiceBuiltin));
-        QCOMPARE(f.context.settings.Option_OutilExifChoisi, int(exif::ChoiceExifTool));
-        QCOMPARE(f.context.exifReader.choice(), int(exif::ChoiceExifTool));
-        QCOMPARE(QSettings("Tarvello", "Tarvello").value("Options/GLOutilExifChoisi").toString(), QStringLiteral("3"));
     }
 
     // Every control a user reaches reads a name to screen readers, in both languages.

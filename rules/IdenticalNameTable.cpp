@@ -1,14 +1,9 @@
 #include "rules/IdenticalNameTable.h"
 
 #include "common/Vb.h"
-#include "common/VbError.h"
 #include "common/Zub.h"
 
-#include <limits>
-
 namespace tarvello::rules {
-
-using common::VbError;
 
 IdenticalNameTable::IdenticalNameTable()
 {
@@ -29,9 +24,7 @@ QString IdenticalNameTable::enter(const QString &name)
         m_counts.insert(key, 0);
         return name;
     }
-    if (*found == std::numeric_limits<qint16>::max())
-        throw VbError(VbError::Overflow);
-    const qint16 count = ++*found;
+    const qint64 count = ++*found;
     QString numbered = common::ZubStrWithoutExt(name) + QLatin1Char('_') + QString::number(count);
     const QString ext = common::ZubGetExtension(name);
     if (!ext.isEmpty())

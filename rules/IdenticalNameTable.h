@@ -23,14 +23,15 @@ public:
     // Enters a new name and returns it, or, when an equal name (ignoring case)
     // came before, the name with that entry's new count before its extension
     // ("IMG.JPG" again gives "IMG_1.JPG", then "IMG_2.JPG"); a numbered name is
-    // not entered itself. Throws VbError 6 when a count passes 32767.
+    // not entered itself. The count has no limit of its own: the list can hold
+    // more identical names than the 16-bit count of old ever allowed.
     QString enter(const QString &name);
 
     // Number of entries, the empty one included.
     qsizetype size() const { return m_counts.size(); }
 
 private:
-    QHash<QString, qint16> m_counts;
+    QHash<QString, qint64> m_counts;
 };
 
 } // namespace tarvello::rules

@@ -147,21 +147,6 @@ bool onlyCommonOptions(const CliOptions &options)
         && !options.noForbidden && !options.noNumbering && !options.skipConflicts && options.settingsFile.isEmpty();
 }
 
-int preview(const QList<ComputedName> &names, QIODevice &out, QIODevice &err)
-{
-    int exitCode = CliSuccess;
-    for (const ComputedName &name : names) {
-        if (const QByteArray line = nameErrorLine(name); !line.isEmpty()) {
-            writeLine(err, line);
-            if (name.result.kind == rules::NameResult::Kind::PositionError)
-                return CliNameErrors;
-            exitCode = CliNameErrors;
-        }
-        writeLine(out, name.given + '\t' + name.result.name.toUtf8());
-    }
-    return exitCode;
-}
-
 } // namespace
 
 int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODevice &err,
@@ -225,22 +210,30 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliUsageError;
     }
 
-    QByteArrayList paths = pathsOf(parsed.operands, in);
+    const PathInput input(parsed.operands, in);
     bool refused = false;
-    for (const QByteArray &path : std::as_const(paths)) {
+    const bool currentIsText = currentFolderIsText();
+    QByteArrayList notText;
+    input.forEach([&](const QByteArray &path) {
         if (!namesRenamableEntry(path)) {
             writeMessage(err, texts.text("cliErrNotAnEntry", QFile::decodeName(path)));
             refused = true;
+        } else if (!readsAsText(path, currentIsText)) {
+            notText.append(QByteArray(path.constData(), path.size()));
         }
-    }
+    });
     if (refused)
         return CliUsageError;
-    const QByteArrayList notText = takeNotText(paths);
     writeNotText(err, texts, notText);
-    const QList<ComputedName> names = computeNames(paths, rule, settings, language);
-    const int exitCode = command == Command::Preview
-        ? preview(names, out, err)
-        : renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);
+    int exitCode = CliSuccess;
+    if (command == Command::Preview) {
+        exitCode = previewNames(input, currentIsText, rule, settings, language, out, err);
+    } else {
+        QByteArrayList paths = input.all();
+        takeNotText(paths);
+        exitCode = renameFiles(computeNames(paths, rule, settings, language), options.skipConflicts, settingsFolder,
+                               language, out, err);
+    }
     return exitCode == CliSuccess && !notText.isEmpty() ? CliPathsNotText : exitCode;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/CliSupport.h"
 
+#include "cli/Cli.h"
 #include "controller/NameBatch.h"
 #include "settings/Settings.h"
 #include "exif/ExifInfo.h"
@@ -16,6 +17,8 @@
 #include <system_error>
 
 namespace tarvello::cli {
+
+using controller::NameStep;
 
 namespace {
 
@@ -54,34 +57,39 @@ void writeMessage(QIODevice &device, const QString &text)
         writeLine(device, kProgram + line.toUtf8());
 }
 
-QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in)
+PathInput::PathInput(const QByteArrayList &operands, QIODevice &in)
+    : m_operands(operands)
+{
+    if (operands.contains("-"))
+        m_input = in.readAll();
+}
+
+QByteArrayList PathInput::all() const
 {
     QByteArrayList paths;
-    for (const QByteArray &operand : operands) {
-        if (operand != "-") {
-            if (!operand.isEmpty())
-                paths.append(operand);
-            continue;
-        }
-        // Read whole, not by lines: a line holding NUL stays whole.
-        for (QByteArray line : in.readAll().split('\n')) {
-            if (line.endsWith('\r'))
-                line.chop(1);
-            if (!line.isEmpty())
-                paths.append(line);
-        }
-    }
+    // Copies, not views: the list may outlive this.
+    forEach([&](const QByteArray &path) { paths.append(QByteArray(path.constData(), path.size())); });
     return paths;
+}
+
+bool currentFolderIsText()
+{
+    std::error_code error;
+    const std::string current = std::filesystem::current_path(error).native();
+    return filelist::isTextName(QByteArray::fromStdString(current));
+}
+
+bool readsAsText(const QByteArray &path, bool currentIsText)
+{
+    return filelist::isTextName(path) && (path.startsWith('/') || currentIsText);
 }
 
 QByteArrayList takeNotText(QByteArrayList &paths)
 {
-    std::error_code error;
-    const std::string current = std::filesystem::current_path(error).native();
-    const bool currentIsText = filelist::isTextName(QByteArray::fromStdString(current));
+    const bool currentIsText = currentFolderIsText();
     QByteArrayList notText;
     const auto refused = [&](const QByteArray &path) {
-        if (filelist::isTextName(path) && (path.startsWith('/') || currentIsText))
+        if (readsAsText(path, currentIsText))
             return false;
         notText.append(path);
         return true;
@@ -131,7 +139,7 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
     for (const QByteArray &given : paths) {
         ComputedName name;
         name.given = given;
-        name.path = QDir::cleanPath(current.absoluteFilePath(QFile::decodeName(given)));
+        name.path = absolutePathOf(current, given);
         name.native = QFile::encodeName(name.path);
         names.append(name);
         absolute.append(name.path);
@@ -148,14 +156,62 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
 
 QByteArray nameErrorLine(const ComputedName &name)
 {
-    switch (name.result.kind) {
+    return nameErrorLine(name.given, name.result);
+}
+
+QByteArray nameErrorLine(const QByteArray &given, const rules::NameResult &result)
+{
+    switch (result.kind) {
     case rules::NameResult::Kind::PositionError:
-        return kProgram + name.given + ": " + name.result.message.toUtf8();
+        return kProgram + given + ": " + result.message.toUtf8();
     case rules::NameResult::Kind::RuntimeError:
-        return kProgram + name.given + ": " + rules::afficheNomErrorText(*name.result.error).toUtf8();
+        return kProgram + given + ": " + rules::afficheNomErrorText(*result.error).toUtf8();
     default:
         return {};
     }
+}
+
+QString absolutePathOf(const QDir &current, const QByteArray &given)
+{
+    const QString path = QFile::decodeName(given);
+    // Most paths of a long list are absolute and clean already.
+    const bool clean = path.startsWith(QLatin1Char('/')) && !path.contains(QLatin1String("//"))
+        && !path.contains(QLatin1String("/./")) && !path.contains(QLatin1String("/../"))
+        && !path.endsWith(QLatin1String("/.")) && !path.endsWith(QLatin1String("/..")) && !path.endsWith(QLatin1Char('/'));
+    return clean ? path : QDir::cleanPath(current.absoluteFilePath(path));
+}
+
+int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptions rule,
+                 const settings::Settings &settings, lang::Language &language, QIODevice &out, QIODevice &err)
+{
+    const rules::SystemClock clock;
+    const rules::DiskFileFacts files;
+    exif::NoExifSource exif;
+    rules::IdenticalNameTable identicalNames;
+    controller::NameBatch batch(std::move(rule),
+                                rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
+                                identicalNames);
+    const QDir current = QDir::current();
+    int exitCode = CliSuccess;
+    bool stopped = false;
+    int position = 0;
+    QByteArray line;
+    paths.forEach([&](const QByteArray &given) {
+        if (stopped || !readsAsText(given, currentIsText))
+            return;
+        const NameStep step = batch.next(absolutePathOf(current, given), ++position);
+        if (const QByteArray error = nameErrorLine(given, step.result); !error.isEmpty()) {
+            writeLine(err, error);
+            exitCode = CliNameErrors;
+            stopped = step.stop;
+            if (stopped)
+                return;
+        }
+        line.clear();
+        line.append(given).append('\t').append(step.result.name.toUtf8()).append('\n');
+        out.write(line);
+    });
+    return exitCode;
 }
 
 } // namespace tarvello::cli

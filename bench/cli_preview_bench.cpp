@@ -8,31 +8,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "ProcessRun.h"
 
 #include <cstdio>
-#include <vector>
 
-extern char **environ;
+using tarvello::bench::Run;
+using tarvello::bench::runOnce;
 
 namespace {
-
-struct Run {
-    double seconds = 0;
-    // User and system time: on a loaded machine the wall clock also counts
-    // the time other programs had the processor.
-    double cpuSeconds = 0;
-    double peakMb = 0;
-};
 
 const char kStandIn[] = R"(my $code = eval "sub { $ARGV[0] }" or die $@;
 chomp(my @file = <STDIN>);
@@ -47,37 +34,6 @@ for (@file) {
 
 // The names of Photo_$N$_### for this list, and no more work than they need.
 const char kPerlRule[] = R"(s{IMG_(\d+)(\.JPG)\z}{sprintf("Photo_%s_%03d%s", $1, ++$::n, $2)}e)";
-
-// Runs the program with the file as standard input and its output thrown
-// away; the wall time and the child's peak resident memory.
-Run runOnce(const std::vector<QByteArray> &command, const QString &input)
-{
-    QElapsedTimer timer;
-    timer.start();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, QFile::encodeName(input).constData(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    std::vector<char *> argv;
-    for (const QByteArray &argument : command)
-        argv.push_back(const_cast<char *>(argument.constData()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::fprintf(stderr, "cannot run %s\n", argv[0]);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Run run;
-    run.seconds = timer.nsecsElapsed() / 1e9;
-    run.peakMb = usage.ru_maxrss / 1024.0;
-    run.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-        + usage.ru_stime.tv_usec / 1e6;
-    return run;
-}
 
 } // namespace
 

@@ -8,13 +8,16 @@
 #include "settings/SettingsFile.h"
 #include "common/Vb.h"
 #include "common/Zub.h"
+#include "exif/ExifReader.h"
 #include "lang/ErrorText.h"
 #include "lang/Language.h"
 #include "rules/RuleCheck.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QTemporaryDir>
 
 #include <optional>
 
@@ -100,8 +103,8 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
     writeLine(out, {});
     for (const char *key : {"cliOptRule", "cliOptStart", "cliOptStep", "cliOptCase", "cliOptExtension",
                             "cliOptFilter", "cliOptTrim", "cliOptUpperFirst", "cliOptUpperWords",
-                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSkipConflicts", "cliOptSetAside",
-                            "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
+                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptExifTool", "cliOptSkipConflicts",
+                            "cliOptSetAside", "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
         writeLine(out, "  " + texts.text(key, defaultRule).toUtf8());
     }
     writeLine(out, {});
@@ -135,6 +138,9 @@ bool loadSettingsTables(const QString &path, const QString &programFolder, setti
     settings.forbiddenFiles = loaded.forbiddenFiles;
     settings.Option_FormatAnnee = loaded.Option_FormatAnnee;
     settings.Option_FormatMois = loaded.Option_FormatMois;
+    settings.Option_OutilExifChoisi = loaded.Option_OutilExifChoisi;
+    settings.Option_ExtensionTraiteAvecJHEAD = loaded.Option_ExtensionTraiteAvecJHEAD;
+    settings.Option_ExtensionTraiteAvecEXIFTOOL = loaded.Option_ExtensionTraiteAvecEXIFTOOL;
     return true;
 }
 
@@ -144,7 +150,8 @@ bool onlyCommonOptions(const CliOptions &options)
     const CliOptions none;
     return !options.rule && !options.start && !options.step && !options.newExtension && !options.filter
         && options.caseIndex == none.caseIndex && !options.trim && !options.upperFirst && !options.upperWords
-        && !options.noForbidden && !options.noNumbering && !options.skipConflicts && options.settingsFile.isEmpty();
+        && !options.noForbidden && !options.noNumbering && !options.skipConflicts && !options.exifTool
+        && options.settingsFile.isEmpty();
 }
 
 } // namespace
@@ -225,14 +232,40 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     if (refused)
         return CliUsageError;
     writeNotText(err, texts, notText);
+    exif::ExifOptions exifOptions = exif::exifOptions(settings);
+    exifOptions.choice =
+        options.exifTool.value_or(options.settingsFile.isEmpty() ? int(exif::ChoiceBuiltin) : settings.Option_OutilExifChoisi);
+    // The tools are found beside the program first, as the window finds them.
+    exifOptions.programFolder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : programFolder;
+    // The external tools exchange files in a folder of this run's own inside
+    // the private temporary folder, so that a run beside the window or
+    // another run never shares their copy, argument file or output. It goes
+    // after the reader, which stops the resident exiftool first.
+    std::optional<QTemporaryDir> exifFolder;
+    if (rules::ruleReadsExif(rule.rule) && exifOptions.choice != exif::ChoiceBuiltin) {
+        QString why;
+        const QString temporary = common::ZubGetTempDir(&why);
+        if (temporary.isEmpty()) {
+            writeMessage(err, why);
+        } else {
+            exifFolder.emplace(temporary + QStringLiteral("/cli-XXXXXX"));
+            if (exifFolder->isValid()) {
+                exifOptions.tempFolder = exifFolder->path();
+                exifOptions.outputFile = exifFolder->path() + QStringLiteral("/tarvello-cli_exif.txt");
+            }
+        }
+    }
+    exif::ExifCache exifCache;
+    exif::ExifReader exifReader(exifOptions, exifCache);
+    exifReader.setEvents({.shown = {}, .batchStartFailed = [&] { writeMessage(err, texts.text("ExifBatchStartFailed")); }});
     int exitCode = CliSuccess;
     if (command == Command::Preview) {
-        exitCode = previewNames(input, currentIsText, rule, settings, language, out, err);
+        exitCode = previewNames(input, currentIsText, rule, settings, language, exifReader, out, err);
     } else {
         QByteArrayList paths = input.all();
         takeNotText(paths);
-        exitCode = renameFiles(computeNames(paths, rule, settings, language), options.skipConflicts, settingsFolder,
-                               language, out, err);
+        exitCode = renameFiles(computeNames(paths, rule, settings, language, exifReader), options.skipConflicts,
+                               settingsFolder, language, out, err);
     }
     return exitCode == CliSuccess && !notText.isEmpty() ? CliPathsNotText : exitCode;
 }

@@ -43,6 +43,9 @@ struct CliOptions {
     bool skipConflicts = false;
     // undo and recover only: set a damaged record aside instead.
     bool setAside = false;
+    // preview and rename: the Exif reader choice, 1 to 5 (otherwise the
+    // settings file's, else the built-in reader).
+    std::optional<int> exifTool;
     QString settingsFile;
     QString language = QStringLiteral("Français");
     bool help = false;

@@ -3,7 +3,7 @@
 #include "cli/Cli.h"
 #include "controller/NameBatch.h"
 #include "settings/Settings.h"
-#include "exif/ExifInfo.h"
+#include "exif/ExifReader.h"
 #include "filelist/FolderScan.h"
 #include "lang/Language.h"
 #include "rules/Environment.h"
@@ -17,8 +17,6 @@
 #include <system_error>
 
 namespace tarvello::cli {
-
-using controller::NameStep;
 
 namespace {
 
@@ -122,11 +120,11 @@ bool namesRenamableEntry(const QByteArray &path)
 }
 
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language)
+                                 lang::Language &language, exif::ExifReader &exif)
 {
     const rules::SystemClock clock;
     const rules::DiskFileFacts files;
-    exif::NoExifSource exif;
+    const bool readsExif = rules::ruleReadsExif(rule.rule);
     rules::IdenticalNameTable identicalNames;
     controller::NameBatch batch(std::move(rule),
                                 rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
@@ -143,6 +141,12 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
         name.native = QFile::encodeName(name.path);
         names.append(name);
         absolute.append(name.path);
+    }
+    if (readsExif) {
+        // The resident exiftool starts only when a rule needs it.
+        if (exif.choice() == exif::ChoiceExifToolBatch)
+            exif.startBatch();
+        exif.prefetch(absolute);
     }
     qsizetype computed = 0;
     batch.run(absolute, 1, [&](int index, const controller::NameStep &step) {
@@ -182,34 +186,48 @@ QString absolutePathOf(const QDir &current, const QByteArray &given)
 }
 
 int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptions rule,
-                 const settings::Settings &settings, lang::Language &language, QIODevice &out, QIODevice &err)
+                 const settings::Settings &settings, lang::Language &language, exif::ExifReader &exif, QIODevice &out,
+                 QIODevice &err)
 {
+    int exitCode = CliSuccess;
+    QByteArray line;
+    // False when the run ends here.
+    const auto write = [&](const QByteArray &given, const rules::NameResult &result) {
+        if (const QByteArray error = nameErrorLine(given, result); !error.isEmpty()) {
+            writeLine(err, error);
+            exitCode = CliNameErrors;
+            if (result.kind == rules::NameResult::Kind::PositionError)
+                return false;
+        }
+        line.clear();
+        line.append(given).append('\t').append(result.name.toUtf8()).append('\n');
+        out.write(line);
+        return true;
+    };
+    if (rules::ruleReadsExif(rule.rule)) {
+        QByteArrayList text;
+        paths.forEach([&](const QByteArray &given) {
+            if (readsAsText(given, currentIsText))
+                text.append(QByteArray(given.constData(), given.size()));
+        });
+        for (const ComputedName &name : computeNames(text, std::move(rule), settings, language, exif)) {
+            if (!write(name.given, name.result))
+                break;
+        }
+        return exitCode;
+    }
     const rules::SystemClock clock;
     const rules::DiskFileFacts files;
-    exif::NoExifSource exif;
     rules::IdenticalNameTable identicalNames;
     controller::NameBatch batch(std::move(rule),
                                 rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
                                 identicalNames);
     const QDir current = QDir::current();
-    int exitCode = CliSuccess;
-    bool stopped = false;
+    bool going = true;
     int position = 0;
-    QByteArray line;
     paths.forEach([&](const QByteArray &given) {
-        if (stopped || !readsAsText(given, currentIsText))
-            return;
-        const NameStep step = batch.next(absolutePathOf(current, given), ++position);
-        if (const QByteArray error = nameErrorLine(given, step.result); !error.isEmpty()) {
-            writeLine(err, error);
-            exitCode = CliNameErrors;
-            stopped = step.stop;
-            if (stopped)
-                return;
-        }
-        line.clear();
-        line.append(given).append('\t').append(step.result.name.toUtf8()).append('\n');
-        out.write(line);
+        if (going && readsAsText(given, currentIsText))
+            going = write(given, batch.next(absolutePathOf(current, given), ++position).result);
     });
     return exitCode;
 }

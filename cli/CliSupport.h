@@ -11,6 +11,10 @@
 class QDir;
 class QIODevice;
 
+namespace tarvello::exif {
+class ExifReader;
+}
+
 namespace tarvello::lang {
 class Language;
 }
@@ -125,9 +129,10 @@ void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList
 
 // The new names of the paths, which read as text (takeNotText), in list
 // order, as preview prints them; the list ends at a position error, the entry
-// that had it included.
+// that had it included. When the rule reads the photographs' metadata, exif
+// reads them ahead, its batch started first when that is its choice.
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language);
+                                 lang::Language &language, exif::ExifReader &exif);
 
 // The line that tells why a name could not be computed ("" when it could).
 QByteArray nameErrorLine(const ComputedName &name);
@@ -138,9 +143,12 @@ QByteArray nameErrorLine(const QByteArray &given, const rules::NameResult &resul
 QString absolutePathOf(const QDir &current, const QByteArray &given);
 
 // Writes each path that reads as text with its new name, one tab-separated
-// line as it is computed, and the name errors to err; the run ends at a
-// position error. Holds no name but those of the identical-name table.
+// line, and the name errors to err; the run ends at a position error. A rule
+// that reads no metadata has each line written as it is computed, holding no
+// name but those of the identical-name table; one that does has the whole
+// list computed first, so that exif reads the photographs ahead.
 int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptions rule,
-                 const settings::Settings &settings, lang::Language &language, QIODevice &out, QIODevice &err);
+                 const settings::Settings &settings, lang::Language &language, exif::ExifReader &exif, QIODevice &out,
+                 QIODevice &err);
 
 } // namespace tarvello::cli

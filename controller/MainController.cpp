@@ -1,7 +1,9 @@
 #include "controller/MainController.h"
 
+#include "common/Vb.h"
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
+#include "exif/ExifReader.h"
 #include "filelist/DisplayFilter.h"
 #include "filelist/FolderScan.h"
 #include "lang/Language.h"
@@ -11,10 +13,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QSet>
 
 #include <unistd.h>
 
+#include <limits>
 #include <utility>
 
 namespace tarvello::controller {
@@ -27,12 +31,35 @@ constexpr int kRecomputeProgressMask = 1023;
 
 } // namespace
 
+ChosenFiles chosenFiles(const QString &folder, const QStringList &names, const QList<QByteArray> &bytes)
+{
+    ChosenFiles chosen;
+    const QString qualified = common::ZubQualifyPath(folder);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        (filelist::isTextName(bytes.value(i)) ? chosen.paths : chosen.notText).append(qualified + names.at(i));
+    return chosen;
+}
+
+QList<QByteArray> thumbnailNativeNames(const QStringList &chosen, const QStringList &viewNames,
+                                       const QList<QByteArray> &viewBytes)
+{
+    QHash<QString, QByteArray> bytesOf;
+    for (qsizetype i = 0; i < viewNames.size() && i < viewBytes.size(); ++i)
+        bytesOf.insert(viewNames.at(i), viewBytes.at(i));
+    QList<QByteArray> bytes;
+    bytes.reserve(chosen.size());
+    for (const QString &name : chosen)
+        bytes.append(bytesOf.value(name, QFile::encodeName(name)));
+    return bytes;
+}
+
 MainController::MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages,
-                               ControllerUi &ui)
+                               ControllerUi &ui, exif::ExifReader &exif)
     : m_settings(settings)
     , m_settingsFolder(settingsFolder)
     , m_messages(messages)
     , m_ui(ui)
+    , m_exif(exif)
 {
 }
 
@@ -70,6 +97,14 @@ void MainController::endNames()
     m_settings.rule.counterStep = m_batch->rule().counterStep;
     m_batch.reset();
     m_ui.namesEnded();
+}
+
+void MainController::readAhead(const QStringList &paths)
+{
+    // The names still come one by one in list order; only the reading of the
+    // photographs runs ahead of them.
+    if (rules::ruleReadsExif(m_batch ? m_batch->rule().rule : m_settings.rule.rule))
+        m_exif.prefetch(paths);
 }
 
 void MainController::showName(const QString &path, const NameStep &step)
@@ -117,6 +152,7 @@ void MainController::recompute()
             paths.append(entry.path());
         m_files.clear();
         beginNames();
+        readAhead(paths);
         m_batch->run(paths, 1, [&](int index, const NameStep &step) {
             if ((index & kRecomputeProgressMask) == 0)
                 m_ui.recomputeProgress(index, count);
@@ -153,6 +189,7 @@ void MainController::endAdd()
 
 bool MainController::addPaths(const QStringList &paths, const std::function<bool(const QString &)> &isNew)
 {
+    readAhead(paths);
     EventPacer pacer;
     for (int i = 0; i < paths.size(); ++i) {
         if (pacer.due() && !pauseAdd(i + 1))
@@ -161,6 +198,16 @@ bool MainController::addPaths(const QStringList &paths, const std::function<bool
             return false;
     }
     return true;
+}
+
+void MainController::addChosen(const QStringList &paths, bool byPath)
+{
+    if (paths.isEmpty())
+        return;
+    filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
+    listed.addEntries(m_files.entries());
+    m_ui.addPlanned(0, int(paths.size()));
+    addPaths(paths, [&listed](const QString &path) { return listed.takeIfNew(path, common::ZubGetFileName(path)); });
 }
 
 QStringList MainController::addHierarchy(const QString &start, const QString &pattern)
@@ -290,6 +337,53 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
         run = rename::runRename(plan, m_settingsFolder, *frame, fs);
     }
     return std::pair(std::move(plan), std::move(run));
+}
+
+rename::RuleAfterRename MainController::takeRuleAfterRename(int count)
+{
+    settings::RuleOptions &rule = m_settings.rule;
+    // "#" in the start box is continuation mode, whatever start was stored last.
+    const qint32 start = rule.continuationMode() ? settings::kContinuationStart : rule.counterStart;
+    const rename::RuleAfterRename after = rename::ruleAfterRename(m_settings, start, rule.counterStep, count);
+    if (after.clearRule)
+        rule.rule.clear();
+    if (after.startText) {
+        rule.startText = *after.startText;
+        rule.counterStart = common::vbCLng(rule.startText);
+    }
+    if (after.stepText) {
+        rule.stepText = *after.stepText;
+        rule.counterStep = common::vbCInt(rule.stepText);
+    }
+    return after;
+}
+
+void MainController::noteRenamed(const rename::PlannedRename &entry)
+{
+    // Positions come in descending order: the rows of those still to do keep their places.
+    m_renamedRows.append({entry.position - 1, rename::displayPath(entry.oldPath)});
+    qint32 &total = m_settings.General_NombreFichierRenomme;
+    if (total < std::numeric_limits<qint32>::max())
+        ++total;
+}
+
+void MainController::dropRenamedRows()
+{
+    if (m_renamedRows.isEmpty())
+        return;
+    QList<int> rows;
+    rows.reserve(m_renamedRows.size());
+    for (const auto &[row, path] : std::as_const(m_renamedRows)) {
+        if (row < m_files.count() && m_files.entry(row).path() == path)
+            rows.append(row);
+    }
+    m_files.removeEntries(rows);
+    m_renamedRows.clear();
+}
+
+bool MainController::undoAvailable() const
+{
+    return !m_settingsFolder.isEmpty() && QFile::exists(rename::UndoRecord(m_settingsFolder).path());
 }
 
 void MainController::addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "controller/NameBatch.h"
-#include "exif/ExifInfo.h"
 #include "filelist/FileList.h"
 #include "rules/Environment.h"
 #include "rules/IdenticalNameTable.h"
@@ -14,6 +13,10 @@
 #include <memory>
 #include <optional>
 #include <utility>
+
+namespace tarvello::exif {
+class ExifReader;
+}
 
 namespace tarvello::lang {
 class Messages;
@@ -28,11 +31,13 @@ class FileOps;
 class RenameObserver;
 struct CounterCapacity;
 struct DamagedRecord;
+struct PlannedRename;
 struct RecoveryReport;
 struct SetAsideResult;
 struct RenamePlan;
 struct RenameReport;
 struct RenameRun;
+struct RuleAfterRename;
 struct UndoReport;
 }
 
@@ -60,6 +65,20 @@ enum class RenameRefusal {
     // A tab or a line break, which a paste can bring into the one-line rule box.
     ControlCharacter,
 };
+
+// Files chosen by name in one folder: the paths to add, and those left out
+// because their names are not text.
+struct ChosenFiles {
+    QStringList paths;
+    QStringList notText;
+};
+// names are shown names, bytes the native names in the same order.
+ChosenFiles chosenFiles(const QString &folder, const QStringList &names, const QList<QByteArray> &bytes);
+// The native names of chosen thumbnails: a thumbnail is one of the file
+// view's files, shown under the same name; one the view no longer shows
+// takes the bytes of its text.
+QList<QByteArray> thumbnailNativeNames(const QStringList &chosen, const QStringList &viewNames,
+                                       const QList<QByteArray> &viewBytes);
 
 // What the main job asks of whoever shows it (the main window, a test).
 class ControllerUi
@@ -111,8 +130,10 @@ public:
 class MainController
 {
 public:
-    // settingsFolder holds the rename journal and the undo record ("" for none).
-    MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages, ControllerUi &ui);
+    // settingsFolder holds the rename journal and the undo record ("" for none);
+    // exif reads the photographs' metadata that rules ask for.
+    MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages, ControllerUi &ui,
+                   exif::ExifReader &exif);
 
     State state() const { return m_state; }
     // Anything but idle: input that would change the list is refused.
@@ -157,6 +178,9 @@ public:
     // the files the pattern shows in the folders among them. Returns the
     // paths left out because their names are not text.
     QStringList addDropped(const QList<QByteArray> &paths, const QString &pattern);
+    // The add of files chosen in the file view: those the list does not hold
+    // yet, compared by path or by name alone.
+    void addChosen(const QStringList &paths, bool byPath);
     // Lets window events run during an add; false once a stop was asked for.
     bool pauseAdd(int done);
 
@@ -171,6 +195,17 @@ public:
     // for), has the conflicts reviewed and runs the rename. The plan and the
     // run, when it ran.
     std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> renameList(rename::FileOps &fs);
+    // What the rule and counter become after a rename of count files, as the
+    // options say; the rule record takes it, the window shows it.
+    rename::RuleAfterRename takeRuleAfterRename(int count);
+    // A file of the running rename reached its new name: its entry leaves
+    // the list at the next dropRenamedRows(), and the running total grows.
+    void noteRenamed(const rename::PlannedRename &entry);
+    // Takes the rows renamed since the last call off the list. A row that no
+    // longer holds its file stays rather than take another.
+    void dropRenamedRows();
+    // True when an undo record waits.
+    bool undoAvailable() const;
     // A further pass: the files the rename gave their new names come back
     // into the list with the names the rule gives them now. Only files that
     // now have their new names come back (a new path held back by a conflict
@@ -189,6 +224,8 @@ private:
     void dropUndone(const rename::UndoReport &undo);
     // Tells which files a damaged record names and, on yes, sets it aside.
     void offerSetAside(const rename::DamagedRecord &record);
+    // Has the photographs of a run read ahead when the rule reads their metadata.
+    void readAhead(const QStringList &paths);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
     void showName(const QString &path, const NameStep &step);
 
@@ -203,10 +240,12 @@ private:
     filelist::FileList m_files;
     rules::SystemClock m_clock;
     rules::DiskFileFacts m_fileFacts;
-    exif::NoExifSource m_exif;
+    exif::ExifReader &m_exif;
     rules::IdenticalNameTable m_identical;
     std::optional<NameBatch> m_batch;
     QList<filelist::FileEntry> m_pending;
+    // Rows renamed and not yet taken off, with the path each held.
+    QList<std::pair<int, QString>> m_renamedRows;
 };
 
 } // namespace tarvello::controller

@@ -25,7 +25,7 @@ namespace tarvello::cli {
 
 namespace {
 
-enum class Command { None, Preview, Rename, Undo, Recover };
+enum class Command { None, Preview, Rename, Undo, Recover, History };
 
 Command commandOf(const QByteArrayList &arguments)
 {
@@ -38,6 +38,8 @@ Command commandOf(const QByteArrayList &arguments)
         return Command::Undo;
     if (name == "recover")
         return Command::Recover;
+    if (name == "history")
+        return Command::History;
     return Command::None;
 }
 
@@ -96,7 +98,8 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
 {
     for (const auto &[usage, purpose] : {std::pair{"cliUsage", "cliPurpose"}, std::pair{"cliUsageRename", "cliPurposeRename"},
                                          std::pair{"cliUsageUndo", "cliPurposeUndo"},
-                                         std::pair{"cliUsageRecover", "cliPurposeRecover"}}) {
+                                         std::pair{"cliUsageRecover", "cliPurposeRecover"},
+                                         std::pair{"cliUsageHistory", "cliPurposeHistory"}}) {
         writeLine(out, texts.text(usage).toUtf8());
         writeLine(out, "  " + texts.text(purpose).toUtf8());
     }
@@ -104,7 +107,7 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
     for (const char *key : {"cliOptRule", "cliOptStart", "cliOptStep", "cliOptCase", "cliOptExtension",
                             "cliOptFilter", "cliOptTrim", "cliOptUpperFirst", "cliOptUpperWords",
                             "cliOptNoForbidden", "cliOptNoNumbering", "cliOptExifTool", "cliOptSkipConflicts",
-                            "cliOptSetAside", "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
+                            "cliOptSetAside", "cliOptRun", "cliOptCsv", "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
         writeLine(out, "  " + texts.text(key, defaultRule).toUtf8());
     }
     writeLine(out, {});
@@ -151,7 +154,7 @@ bool onlyCommonOptions(const CliOptions &options)
     return !options.rule && !options.start && !options.step && !options.newExtension && !options.filter
         && options.caseIndex == none.caseIndex && !options.trim && !options.upperFirst && !options.upperWords
         && !options.noForbidden && !options.noNumbering && !options.skipConflicts && !options.exifTool
-        && options.settingsFile.isEmpty();
+        && options.settingsFile.isEmpty() && !options.run && !options.csv;
 }
 
 } // namespace
@@ -187,6 +190,20 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
                                               : texts.text("cliErrCommand", QFile::decodeName(arguments.first())));
     }
     const QString settingsFolder = common::ZubCheminDossier(common::FolderApplicationData) + QStringLiteral("/Tarvello");
+    if (command == Command::History) {
+        CliOptions rest = options;
+        rest.csv = false;
+        if (!parsed.operands.isEmpty() || !onlyCommonOptions(rest) || options.setAside)
+            return usageError(texts.text("cliErrHistoryOptions"));
+        return showHistory(settingsFolder, options.csv, language, out, err);
+    }
+    if (command == Command::Undo && options.run) {
+        CliOptions rest = options;
+        rest.run.reset();
+        if (!parsed.operands.isEmpty() || !onlyCommonOptions(rest) || options.setAside)
+            return usageError(texts.text("cliErrUndoRecoverOptions"));
+        return undoHistoryRun(settingsFolder, *options.run, language, out, err);
+    }
     if (command == Command::Undo || command == Command::Recover) {
         if (!parsed.operands.isEmpty() || !onlyCommonOptions(options))
             return usageError(texts.text("cliErrUndoRecoverOptions"));
@@ -201,6 +218,10 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--skip-conflicts"), {}}));
     if (options.setAside)
         return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--set-aside"), {}}));
+    if (options.run)
+        return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--run"), {}}));
+    if (options.csv)
+        return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--csv"), {}}));
     if (parsed.operands.isEmpty())
         return usageError(texts.text("cliErrNoFiles"));
     if (!options.settingsFile.isEmpty()) {

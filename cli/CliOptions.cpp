@@ -46,6 +46,7 @@ const std::pair<const char *, bool CliOptions::*> kFlags[] = {
     {"--no-numbering", &CliOptions::noNumbering},
     {"--skip-conflicts", &CliOptions::skipConflicts},
     {"--set-aside", &CliOptions::setAside},
+    {"--csv", &CliOptions::csv},
     {"--help", &CliOptions::help},
 };
 
@@ -109,6 +110,13 @@ ParsedArguments parseCliOptions(const QByteArrayList &arguments)
             o.newExtension = value();
             if (o.newExtension && rules::holdsControlCharacter(*o.newExtension))
                 fail(CliError::BadValue, option, *o.newExtension);
+        } else if (option == QLatin1String("--run")) {
+            if (const auto text = value()) {
+                bool ok = false;
+                o.run = text->toInt(&ok);
+                if (!ok || *o.run < 1)
+                    fail(CliError::BadValue, option, *text);
+            }
         } else if (option == QLatin1String("--filter")) {
             o.filter = value();
         } else if (option == QLatin1String("--exif-tool")) {

@@ -43,6 +43,10 @@ struct CliOptions {
     bool skipConflicts = false;
     // undo and recover only: set a damaged record aside instead.
     bool setAside = false;
+    // undo only: the run of the history to undo (1 for the newest) instead of the last rename.
+    std::optional<int> run;
+    // history only: the whole history as CSV.
+    bool csv = false;
     // preview and rename: the Exif reader choice, 1 to 5 (otherwise the
     // settings file's, else the built-in reader).
     std::optional<int> exifTool;

@@ -61,6 +61,15 @@ MainController::MainController(settings::Settings &settings, const QString &sett
     , m_ui(ui)
     , m_exif(exif)
 {
+    // A rename takes its rows out one by one: the check waits for its end.
+    QObject::connect(&m_files, &QAbstractItemModel::rowsRemoved, [this] {
+        if (!renaming())
+            checkConflicts();
+    });
+    QObject::connect(&m_files, &QAbstractItemModel::modelReset, [this] {
+        if (!busy())
+            checkConflicts();
+    });
 }
 
 void MainController::setState(State state)
@@ -96,7 +105,24 @@ void MainController::endNames()
     m_settings.rule.counterStart = m_batch->rule().counterStart;
     m_settings.rule.counterStep = m_batch->rule().counterStep;
     m_batch.reset();
+    checkConflicts();
     m_ui.namesEnded();
+}
+
+void MainController::checkConflicts()
+{
+    rename::NameRules rules;
+    for (const settings::ForbiddenCharacterRow &row : m_settings.forbiddenCharacters)
+        rules.forbiddenCharacters += row.characters;
+    rules.notRenamed = {m_messages.GetMessage(91), m_messages.GetMessage(97)};
+    const rename::ConflictCheck check = rename::checkConflicts(m_files.entries(), rules, m_listings);
+    QList<quint8> statuses;
+    statuses.reserve(check.statuses.size());
+    for (const rename::NameStatus status : check.statuses)
+        statuses.append(quint8(status));
+    m_files.setStatuses(std::move(statuses));
+    m_conflictCount = check.count;
+    m_ui.conflictsCounted(check.count);
 }
 
 void MainController::readAhead(const QStringList &paths)
@@ -153,16 +179,33 @@ void MainController::recompute()
         m_files.clear();
         beginNames();
         readAhead(paths);
+        bool positionError = false;
         m_batch->run(paths, 1, [&](int index, const NameStep &step) {
             if ((index & kRecomputeProgressMask) == 0)
                 m_ui.recomputeProgress(index, count);
             showName(paths.at(index), step);
+            positionError = step.stop;
             return true;
         });
         endNames();
+        if (positionError)
+            keepEntriesWithoutNames(paths);
     }
     m_ui.workEnded();
     setState(before);
+}
+
+void MainController::keepEntriesWithoutNames(const QStringList &paths)
+{
+    // The original program kept only the entries named before the error; the
+    // list is the user's work, so every entry stays, and with no new name
+    // none is renamed under a rule that cannot name them all.
+    QList<filelist::FileEntry> entries;
+    entries.reserve(paths.size());
+    for (const QString &path : paths)
+        entries.append(filelist::FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), QString()});
+    m_files.clear();
+    m_files.appendAll(entries);
 }
 
 void MainController::beginAdd()
@@ -297,6 +340,8 @@ void MainController::beginRename(State state)
 void MainController::endRename()
 {
     setState(State::Idle);
+    m_listings.forget();
+    checkConflicts();
 }
 
 std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::renameList(rename::FileOps &fs)
@@ -386,6 +431,18 @@ bool MainController::undoAvailable() const
     return !m_settingsFolder.isEmpty() && QFile::exists(rename::UndoRecord(m_settingsFolder).path());
 }
 
+std::optional<int> MainController::furtherPass(const QString &passesText, const rename::RenamePlan &plan,
+                                               const rename::RenameReport &report)
+{
+    if (!common::vbIsNumeric(passesText))
+        return std::nullopt;
+    const qint16 passes = common::vbCInt(passesText);
+    if (passes < 1)
+        return std::nullopt;
+    addRenamedBack(plan, report);
+    return passes - 1;
+}
+
 void MainController::addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report)
 {
     QSet<QString> listedNames;
@@ -438,6 +495,18 @@ std::optional<rename::UndoReport> MainController::undo()
     {
         const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
         undo = rename::undoLastRename(m_settingsFolder, *frame, fs);
+    }
+    dropUndone(undo);
+    return undo;
+}
+
+rename::UndoReport MainController::undoHistoryRun(int number)
+{
+    rename::FileOps fs;
+    rename::UndoReport undo;
+    {
+        const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
+        undo = rename::undoHistoryRun(m_settingsFolder, number, *frame, fs);
     }
     dropUndone(undo);
     return undo;

@@ -35,6 +35,8 @@ void appendEncoded(QByteArray &out, QByteArrayView bytes)
     out.append(bytes.sliced(plain));
 }
 
+} // namespace
+
 QByteArray encodeBytes(QByteArrayView bytes)
 {
     QByteArray encoded;
@@ -51,6 +53,8 @@ std::optional<QByteArray> decodeBytes(const QByteArray &field)
         return std::nullopt;
     return bytes;
 }
+
+namespace {
 
 // The root folder is the empty text before its "/".
 std::optional<QByteArray> decodeFolder(const QByteArray &field)

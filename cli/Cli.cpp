@@ -157,21 +157,6 @@ bool onlyCommonOptions(const CliOptions &options)
         && options.settingsFile.isEmpty() && !options.run && !options.csv;
 }
 
-int preview(const QList<ComputedName> &names, QIODevice &out, QIODevice &err)
-{
-    int exitCode = CliSuccess;
-    for (const ComputedName &name : names) {
-        if (const QByteArray line = nameErrorLine(name); !line.isEmpty()) {
-            writeLine(err, line);
-            if (name.result.kind == rules::NameResult::Kind::PositionError)
-                return CliNameErrors;
-            exitCode = CliNameErrors;
-        }
-        writeLine(out, name.given + '\t' + name.result.name.toUtf8());
-    }
-    return exitCode;
-}
-
 } // namespace
 
 int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODevice &err,
@@ -253,19 +238,21 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliUsageError;
     }
 
-    QByteArrayList paths = pathsOf(parsed.operands, in);
+    const PathInput input(parsed.operands, in);
     bool refused = false;
-    for (const QByteArray &path : std::as_const(paths)) {
+    const bool currentIsText = currentFolderIsText();
+    QByteArrayList notText;
+    input.forEach([&](const QByteArray &path) {
         if (!namesRenamableEntry(path)) {
             writeMessage(err, texts.text("cliErrNotAnEntry", QFile::decodeName(path)));
             refused = true;
+        } else if (!readsAsText(path, currentIsText)) {
+            notText.append(QByteArray(path.constData(), path.size()));
         }
-    }
+    });
     if (refused)
         return CliUsageError;
-    const QByteArrayList notText = takeNotText(paths);
     writeNotText(err, texts, notText);
-
     exif::ExifOptions exifOptions = exif::exifOptions(settings);
     exifOptions.choice =
         options.exifTool.value_or(options.settingsFile.isEmpty() ? int(exif::ChoiceBuiltin) : settings.Option_OutilExifChoisi);
@@ -292,10 +279,15 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     exif::ExifCache exifCache;
     exif::ExifReader exifReader(exifOptions, exifCache);
     exifReader.setEvents({.shown = {}, .batchStartFailed = [&] { writeMessage(err, texts.text("ExifBatchStartFailed")); }});
-    const QList<ComputedName> names = computeNames(paths, rule, settings, language, exifReader);
-    const int exitCode = command == Command::Preview
-        ? preview(names, out, err)
-        : renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);
+    int exitCode = CliSuccess;
+    if (command == Command::Preview) {
+        exitCode = previewNames(input, currentIsText, rule, settings, language, exifReader, out, err);
+    } else {
+        QByteArrayList paths = input.all();
+        takeNotText(paths);
+        exitCode = renameFiles(computeNames(paths, rule, settings, language, exifReader), options.skipConflicts,
+                               settingsFolder, language, out, err);
+    }
     return exitCode == CliSuccess && !notText.isEmpty() ? CliPathsNotText : exitCode;
 }
 

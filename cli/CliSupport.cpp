@@ -1,5 +1,6 @@
 #include "cli/CliSupport.h"
 
+#include "cli/Cli.h"
 #include "controller/NameBatch.h"
 #include "settings/Settings.h"
 #include "exif/ExifReader.h"
@@ -54,34 +55,39 @@ void writeMessage(QIODevice &device, const QString &text)
         writeLine(device, kProgram + line.toUtf8());
 }
 
-QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in)
+PathInput::PathInput(const QByteArrayList &operands, QIODevice &in)
+    : m_operands(operands)
+{
+    if (operands.contains("-"))
+        m_input = in.readAll();
+}
+
+QByteArrayList PathInput::all() const
 {
     QByteArrayList paths;
-    for (const QByteArray &operand : operands) {
-        if (operand != "-") {
-            if (!operand.isEmpty())
-                paths.append(operand);
-            continue;
-        }
-        // Read whole, not by lines: a line holding NUL stays whole.
-        for (QByteArray line : in.readAll().split('\n')) {
-            if (line.endsWith('\r'))
-                line.chop(1);
-            if (!line.isEmpty())
-                paths.append(line);
-        }
-    }
+    // Copies, not views: the list may outlive this.
+    forEach([&](const QByteArray &path) { paths.append(QByteArray(path.constData(), path.size())); });
     return paths;
+}
+
+bool currentFolderIsText()
+{
+    std::error_code error;
+    const std::string current = std::filesystem::current_path(error).native();
+    return filelist::isTextName(QByteArray::fromStdString(current));
+}
+
+bool readsAsText(const QByteArray &path, bool currentIsText)
+{
+    return filelist::isTextName(path) && (path.startsWith('/') || currentIsText);
 }
 
 QByteArrayList takeNotText(QByteArrayList &paths)
 {
-    std::error_code error;
-    const std::string current = std::filesystem::current_path(error).native();
-    const bool currentIsText = filelist::isTextName(QByteArray::fromStdString(current));
+    const bool currentIsText = currentFolderIsText();
     QByteArrayList notText;
     const auto refused = [&](const QByteArray &path) {
-        if (filelist::isTextName(path) && (path.startsWith('/') || currentIsText))
+        if (readsAsText(path, currentIsText))
             return false;
         notText.append(path);
         return true;
@@ -131,7 +137,7 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
     for (const QByteArray &given : paths) {
         ComputedName name;
         name.given = given;
-        name.path = QDir::cleanPath(current.absoluteFilePath(QFile::decodeName(given)));
+        name.path = absolutePathOf(current, given);
         name.native = QFile::encodeName(name.path);
         names.append(name);
         absolute.append(name.path);
@@ -154,14 +160,76 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
 
 QByteArray nameErrorLine(const ComputedName &name)
 {
-    switch (name.result.kind) {
+    return nameErrorLine(name.given, name.result);
+}
+
+QByteArray nameErrorLine(const QByteArray &given, const rules::NameResult &result)
+{
+    switch (result.kind) {
     case rules::NameResult::Kind::PositionError:
-        return kProgram + name.given + ": " + name.result.message.toUtf8();
+        return kProgram + given + ": " + result.message.toUtf8();
     case rules::NameResult::Kind::RuntimeError:
-        return kProgram + name.given + ": " + rules::afficheNomErrorText(*name.result.error).toUtf8();
+        return kProgram + given + ": " + rules::afficheNomErrorText(*result.error).toUtf8();
     default:
         return {};
     }
+}
+
+QString absolutePathOf(const QDir &current, const QByteArray &given)
+{
+    const QString path = QFile::decodeName(given);
+    // Most paths of a long list are absolute and clean already.
+    const bool clean = path.startsWith(QLatin1Char('/')) && !path.contains(QLatin1String("//"))
+        && !path.contains(QLatin1String("/./")) && !path.contains(QLatin1String("/../"))
+        && !path.endsWith(QLatin1String("/.")) && !path.endsWith(QLatin1String("/..")) && !path.endsWith(QLatin1Char('/'));
+    return clean ? path : QDir::cleanPath(current.absoluteFilePath(path));
+}
+
+int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptions rule,
+                 const settings::Settings &settings, lang::Language &language, exif::ExifReader &exif, QIODevice &out,
+                 QIODevice &err)
+{
+    int exitCode = CliSuccess;
+    QByteArray line;
+    // False when the run ends here.
+    const auto write = [&](const QByteArray &given, const rules::NameResult &result) {
+        if (const QByteArray error = nameErrorLine(given, result); !error.isEmpty()) {
+            writeLine(err, error);
+            exitCode = CliNameErrors;
+            if (result.kind == rules::NameResult::Kind::PositionError)
+                return false;
+        }
+        line.clear();
+        line.append(given).append('\t').append(result.name.toUtf8()).append('\n');
+        out.write(line);
+        return true;
+    };
+    if (rules::ruleReadsExif(rule.rule)) {
+        QByteArrayList text;
+        paths.forEach([&](const QByteArray &given) {
+            if (readsAsText(given, currentIsText))
+                text.append(QByteArray(given.constData(), given.size()));
+        });
+        for (const ComputedName &name : computeNames(text, std::move(rule), settings, language, exif)) {
+            if (!write(name.given, name.result))
+                break;
+        }
+        return exitCode;
+    }
+    const rules::SystemClock clock;
+    const rules::DiskFileFacts files;
+    rules::IdenticalNameTable identicalNames;
+    controller::NameBatch batch(std::move(rule),
+                                rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
+                                identicalNames);
+    const QDir current = QDir::current();
+    bool going = true;
+    int position = 0;
+    paths.forEach([&](const QByteArray &given) {
+        if (going && readsAsText(given, currentIsText))
+            going = write(given, batch.next(absolutePathOf(current, given), ++position).result);
+    });
+    return exitCode;
 }
 
 } // namespace tarvello::cli

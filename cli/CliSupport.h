@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+class QDir;
 class QIODevice;
 
 namespace tarvello::exif {
@@ -55,17 +56,72 @@ struct ComputedName {
     rules::NameResult result;
 };
 
-// The paths in order, with "-" standing for the lines of standard input.
-// Empty operands and lines name no file and are passed over.
-QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in);
+// The paths of the command line in order, with "-" standing for the lines of
+// standard input. Empty operands and lines name no file and are passed over.
+// Standard input is read once and kept as the bytes it gave: a list of a
+// million files is gone through twice without a string for each path.
+class PathInput
+{
+public:
+    PathInput(const QByteArrayList &operands, QIODevice &in);
+
+    // Calls each with every path in order; the path shares the bytes held
+    // here and lives as long as this.
+    template<typename Each>
+    void forEach(Each each) const;
+
+    // Every path, in order.
+    QByteArrayList all() const;
+
+private:
+    QByteArrayList m_operands;
+    QByteArray m_input;
+};
+
+template<typename Each>
+void PathInput::forEach(Each each) const
+{
+    bool inputGiven = false;
+    for (const QByteArray &operand : m_operands) {
+        if (operand != "-") {
+            if (!operand.isEmpty())
+                each(operand);
+            continue;
+        }
+        // The first "-" takes all of standard input, a later one finds it empty.
+        if (inputGiven)
+            continue;
+        inputGiven = true;
+        // Split at line ends only: a line holding NUL stays whole.
+        qsizetype start = 0;
+        while (start < m_input.size()) {
+            qsizetype end = m_input.indexOf('\n', start);
+            if (end < 0)
+                end = m_input.size();
+            qsizetype length = end - start;
+            if (length > 0 && m_input.at(end - 1) == '\r')
+                --length;
+            if (length > 0)
+                each(QByteArray::fromRawData(m_input.constData() + start, length));
+            start = end + 1;
+        }
+    }
+}
 
 // True when the path names an entry that can be renamed: not "." nor ".."
 // (whatever leads to them) nor the root.
 bool namesRenamableEntry(const QByteArray &path);
 
-// Takes out of paths those that, made absolute against the current folder, do
-// not read as text, and returns them in order. A text made of such bytes
-// names another file, or none: these files cannot be renamed safely.
+// True when the current folder's path reads as text.
+bool currentFolderIsText();
+
+// True when the path, made absolute against the current folder, reads as
+// text. A text made of other bytes names another file, or none: such files
+// cannot be renamed safely.
+bool readsAsText(const QByteArray &path, bool currentIsText);
+
+// Takes out of paths those that do not read as text (readsAsText), and
+// returns them in order.
 QByteArrayList takeNotText(QByteArrayList &paths);
 
 // Tells which paths takeNotText left out, the first twenty by name (as given).
@@ -80,5 +136,19 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
 
 // The line that tells why a name could not be computed ("" when it could).
 QByteArray nameErrorLine(const ComputedName &name);
+QByteArray nameErrorLine(const QByteArray &given, const rules::NameResult &result);
+
+// The path as given, made absolute against the current folder and clean, as
+// text.
+QString absolutePathOf(const QDir &current, const QByteArray &given);
+
+// Writes each path that reads as text with its new name, one tab-separated
+// line, and the name errors to err; the run ends at a position error. A rule
+// that reads no metadata has each line written as it is computed, holding no
+// name but those of the identical-name table; one that does has the whole
+// list computed first, so that exif reads the photographs ahead.
+int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptions rule,
+                 const settings::Settings &settings, lang::Language &language, exif::ExifReader &exif, QIODevice &out,
+                 QIODevice &err);
 
 } // namespace tarvello::cli

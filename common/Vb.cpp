@@ -285,13 +285,11 @@ QString vbTrim(const QString &text)
 
 namespace {
 
+// The maps keep each character in its plane, so the result has the text's
+// length.
 template<typename Map>
-QString mapEachCharacter(const QString &text, Map map)
+void mapEachCharacterInto(QStringView text, QChar *out, Map map)
 {
-    // The maps keep each character in its plane, so the result has the text's
-    // length and is written in place.
-    QString result = text;
-    QChar *out = result.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
@@ -303,18 +301,36 @@ QString mapEachCharacter(const QString &text, Map map)
             out[i] = QChar(char16_t(map(c.unicode())));
         }
     }
+}
+
+template<typename Map>
+QString mapEachCharacter(const QString &text, Map map)
+{
+    QString result = text;
+    mapEachCharacterInto(text, result.data(), map);
     return result;
+}
+
+char32_t upperCase(char32_t c)
+{
+    // ASCII, most names, without the Unicode tables.
+    if (c < 0x80)
+        return c >= U'a' && c <= U'z' ? c - (U'a' - U'A') : c;
+    const char32_t up = QChar::toUpper(c);
+    // A character whose simple upper case leaves its plane stays as it is.
+    return (c < 0x10000) == (up < 0x10000) ? up : c;
 }
 
 } // namespace
 
 QString vbUCase(const QString &text)
 {
-    return mapEachCharacter(text, [](char32_t c) -> char32_t {
-        const char32_t up = QChar::toUpper(c);
-        // A character whose simple upper case leaves its plane stays as it is.
-        return (c < 0x10000) == (up < 0x10000) ? up : c;
-    });
+    return mapEachCharacter(text, upperCase);
+}
+
+void vbUCaseInto(QStringView text, QChar *out)
+{
+    mapEachCharacterInto(text, out, upperCase);
 }
 
 QString vbLCase(const QString &text)

@@ -59,6 +59,8 @@ QString vbTrim(const QString &text);
 
 // Upper case, one character to one ("ß" stays "ß").
 QString vbUCase(const QString &text);
+// The same upper case written to out, which has room for text.size() units.
+void vbUCaseInto(QStringView text, QChar *out);
 
 // Lower case, one character to one.
 QString vbLCase(const QString &text);

@@ -1,14 +1,17 @@
 #include "rules/IdenticalNameTable.h"
 
 #include "common/Vb.h"
-#include "common/VbError.h"
 #include "common/Zub.h"
 
-#include <limits>
+#include <QHashFunctions>
 
 namespace tarvello::rules {
 
-using common::VbError;
+namespace {
+
+constexpr std::size_t kFirstSlots = 64;
+
+} // namespace
 
 IdenticalNameTable::IdenticalNameTable()
 {
@@ -17,26 +20,63 @@ IdenticalNameTable::IdenticalNameTable()
 
 void IdenticalNameTable::reset()
 {
-    m_counts.clear();
-    m_counts.insert(QString(), 0);
+    m_characters.clear();
+    m_entries.clear();
+    m_slots.assign(kFirstSlots, Slot{0, 0});
+    enter(QString());
+}
+
+QStringView IdenticalNameTable::key(const Entry &entry) const
+{
+    return QStringView(m_characters.data() + entry.offset, entry.length);
+}
+
+void IdenticalNameTable::growSlots()
+{
+    if ((m_entries.size() + 1) * 2 <= m_slots.size())
+        return;
+    std::vector<Slot> grown(m_slots.size() * 2, Slot{0, 0});
+    const std::size_t mask = grown.size() - 1;
+    for (const Slot &old : m_slots) {
+        if (old.entry == 0)
+            continue;
+        std::size_t slot = old.hash & mask;
+        while (grown[slot].entry != 0)
+            slot = (slot + 1) & mask;
+        grown[slot] = old;
+    }
+    m_slots = std::move(grown);
 }
 
 QString IdenticalNameTable::enter(const QString &name)
 {
-    const QString key = common::vbUCase(name);
-    const auto found = m_counts.find(key);
-    if (found == m_counts.end()) {
-        m_counts.insert(key, 0);
-        return name;
+    // The upper-cased name goes to the end of the buffer; it stays there only
+    // when it is new.
+    const std::size_t offset = m_characters.size();
+    m_characters.resize(offset + std::size_t(name.size()));
+    common::vbUCaseInto(name, m_characters.data() + offset);
+    const QStringView upper(m_characters.data() + offset, name.size());
+    const quint32 hash = quint32(qHash(upper, 0));
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t slot = hash & mask;
+    for (; m_slots[slot].entry != 0; slot = (slot + 1) & mask) {
+        if (m_slots[slot].hash != hash)
+            continue;
+        Entry &entry = m_entries[m_slots[slot].entry - 1];
+        if (key(entry) != upper)
+            continue;
+        m_characters.resize(offset);
+        const qint64 count = ++entry.count;
+        QString numbered = common::ZubStrWithoutExt(name) + QLatin1Char('_') + QString::number(count);
+        const QString ext = common::ZubGetExtension(name);
+        if (!ext.isEmpty())
+            numbered += QLatin1Char('.') + ext;
+        return numbered;
     }
-    if (*found == std::numeric_limits<qint16>::max())
-        throw VbError(VbError::Overflow);
-    const qint16 count = ++*found;
-    QString numbered = common::ZubStrWithoutExt(name) + QLatin1Char('_') + QString::number(count);
-    const QString ext = common::ZubGetExtension(name);
-    if (!ext.isEmpty())
-        numbered += QLatin1Char('.') + ext;
-    return numbered;
+    m_entries.push_back({qsizetype(offset), 0, quint32(name.size())});
+    m_slots[slot] = Slot{hash, quint32(m_entries.size())};
+    growSlots();
+    return name;
 }
 
 } // namespace tarvello::rules

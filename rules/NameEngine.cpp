@@ -63,25 +63,56 @@ qint32 checked32(qint64 value)
 
 // The counter value left-padded with zeros to the width; a longer value is
 // written whole and a negative one keeps its sign in front ("-005").
+void appendCounter(QString &out, qint32 value, int width)
+{
+    quint32 magnitude = value < 0 ? quint32(0) - quint32(value) : quint32(value);
+    char16_t digits[10];
+    int count = 0;
+    do {
+        digits[count++] = char16_t(u'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0)
+        out.append(QLatin1Char('-'));
+    for (int i = count; i < width; ++i)
+        out.append(QLatin1Char('0'));
+    while (count > 0)
+        out.append(QChar(digits[--count]));
+}
+
 QString counterText(qint32 value, int width)
 {
-    const qint64 magnitude = value < 0 ? -qint64(value) : qint64(value);
-    QString digits = QString::number(magnitude);
-    if (digits.size() < width)
-        digits.prepend(QString(width - digits.size(), QLatin1Char('0')));
-    return value < 0 ? QLatin1Char('-') + digits : digits;
+    QString text;
+    appendCounter(text, value, width);
+    return text;
+}
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
 // The first run of the digits 0 to 9 in the text, "" when it holds none.
-QString firstDigitRun(const QString &text)
+QStringView firstDigitRun(QStringView text)
 {
-    qsizetype start = 0;
-    while (start < text.size() && !(text.at(start) >= QLatin1Char('0') && text.at(start) <= QLatin1Char('9')))
-        ++start;
-    qsizetype end = start;
-    while (end < text.size() && text.at(end) >= QLatin1Char('0') && text.at(end) <= QLatin1Char('9'))
-        ++end;
-    return text.mid(start, end - start);
+    const auto start = std::find_if(text.cbegin(), text.cend(), isDigit);
+    const auto end = std::find_if_not(start, text.cend(), isDigit);
+    return QStringView(start, end);
+}
+
+// Every occurrence of the token in the name replaced by the value, without a
+// copy of either.
+void replaceAll(QString &name, QStringView token, QStringView value)
+{
+    name.replace(token.data(), token.size(), value.data(), value.size());
+}
+
+// True when the rule's caption leaves every extension in: the filter is "*"
+// and the comment adds no bracket that would make the caption read otherwise.
+bool takesEveryExtension(const settings::RuleOptions &rule)
+{
+    return rule.extensionFilter == QLatin1String("*") && !rule.comment.contains(QLatin1Char('('))
+        && !rule.comment.contains(QLatin1Char(')'));
 }
 
 QString capitalised(const QString &word)
@@ -287,13 +318,19 @@ NameResult NameEngine::computeName(const QString &path, int position, settings::
 QString NameEngine::compute(const QString &path, int position, settings::RuleOptions &rule,
                             IdenticalNameTable &identicalNames, FolderScanCache &folders, NameResult &result) const
 {
-    const QString fileName = ZubGetFileName(path);
+    // The name, its base and its extension are read in place: no copy of the
+    // path for each file.
+    const qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+    const QStringView fileName = QStringView(path).sliced(nameStart);
     const bool forbidden = m_settings.forbiddenFiles.contains(fileName);
     QString name = rule.rule;
-    const QString pathNoExt = ZubStrWithoutExt(path);
-    QString ext = ZubGetExtension(path);
-    const bool inFilter =
-        matchesExtensionFilter(ext, extensionFilterOfCaption(commentCaption(rule.comment, rule.extensionFilter)));
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const bool hasExtension = dot > nameStart && dot < path.size() - 1;
+    const QStringView base = hasExtension ? QStringView(path).sliced(nameStart, dot - nameStart) : fileName;
+    QStringView ext = hasExtension ? QStringView(path).sliced(dot + 1) : QStringView();
+    const bool inFilter = takesEveryExtension(rule)
+        || matchesExtensionFilter(ext.toString(),
+                                  extensionFilterOfCaption(commentCaption(rule.comment, rule.extensionFilter)));
     if (rule.changeExtension != 0)
         ext = rule.newExtension;
     if (forbidden) {
@@ -305,10 +342,10 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
         return m_messages.GetMessage(97);
     }
 
-    const QString base = ZubGetFileName(pathNoExt);
     if (name.contains(kNumber))
-        name.replace(kNumber, firstDigitRun(fileName));
-    name.replace(QLatin1Char('*'), base);
+        replaceAll(name, kNumber, firstDigitRun(fileName));
+    if (name.contains(QLatin1Char('*')))
+        replaceAll(name, u"*", base);
     // Every later token and directive holds a "$", and none is inserted
     // without one: a name without it has nothing left to replace.
     if (name.contains(QLatin1Char('$'))) {
@@ -324,9 +361,9 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
         replaceExifTokens(name, path, rule.rule);
 
         if (name.contains(kRepc))
-            name = applyRepc(name, base);
+            name = applyRepc(name, base.toString());
         if (name.contains(kRepp)) {
-            const auto replaced = applyRepp(name, base);
+            const auto replaced = applyRepp(name, base.toString());
             if (!replaced) {
                 result.kind = NameResult::Kind::PositionError;
                 result.message = m_messages.GetMessage(45);
@@ -346,13 +383,13 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
         name = capitaliseWords(name);
     if (!ext.isEmpty()) {
         if (rule.caseIndex == settings::CaseUpper) {
-            name = common::vbUCase(name);
-            ext = common::vbUCase(ext);
+            name = common::vbUCase(name) + QLatin1Char('.') + common::vbUCase(ext.toString());
         } else if (rule.caseIndex == settings::CaseLower) {
-            name = common::vbLCase(name);
-            ext = common::vbLCase(ext);
+            name = common::vbLCase(name) + QLatin1Char('.') + common::vbLCase(ext.toString());
+        } else {
+            name.reserve(name.size() + 1 + ext.size());
+            name.append(QLatin1Char('.')).append(ext);
         }
-        name += QLatin1Char('.') + ext;
     }
     if (rule.replaceForbidden == 1)
         name = replaceForbiddenCharacters(name);
@@ -442,10 +479,24 @@ void NameEngine::applyCounter(QString &name, const QString &path, int position, 
     rule.counterStart = start;
     rule.counterStep = step;
     const qint32 value = checked32(qint64(checked32(qint64(position - 1) * step)) + start);
-    const int width = countOccurrences(name, QStringLiteral("#"));
-    const int first = vbInStr(name, QStringLiteral("#"));
-    name = vbLeft(name, first - 1) + kCounterPlaceholder + vbMid(name, first + width);
-    name.replace(kCounterPlaceholder, counterText(value, width));
+    const int width = int(name.count(QLatin1Char('#')));
+    const qsizetype first = name.indexOf(QLatin1Char('#'));
+    const QStringView left = QStringView(name).first(first);
+    const QStringView right = QStringView(name).sliced(std::min(name.size(), first + width));
+    // The counter goes in through a placeholder, and every placeholder in the
+    // name takes the value: only a "$" around it can make another one.
+    if (left.contains(QLatin1Char('$')) || right.contains(QLatin1Char('$'))) {
+        name = left.toString() + kCounterPlaceholder + right.toString();
+        name.replace(kCounterPlaceholder, counterText(value, width));
+        return;
+    }
+    QString counted;
+    // Room for the longest counter and the extension that usually follows.
+    counted.reserve(left.size() + std::max(width, 11) + right.size() + 8);
+    counted.append(left);
+    appendCounter(counted, value, width);
+    counted.append(right);
+    name = std::move(counted);
 }
 
 QString NameEngine::replaceForbiddenCharacters(QString name) const

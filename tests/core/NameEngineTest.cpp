@@ -332,15 +332,18 @@ TEST(NameEngine, identicalNamesContinueAcrossBatchesUntilReset)
     EXPECT_EQ(world.names(rule, {"/p/c.txt"}), QStringList{"x.txt"});
 }
 
-TEST(IdenticalNameTable, countPast32767IsAnErrorAndChangesNothing)
+TEST(NameEngine, identicalNamesAreCountedPast16Bits)
 {
-    rules::IdenticalNameTable table;
-    EXPECT_EQ(table.enter(QStringLiteral("a.txt")), QStringLiteral("a.txt"));
-    for (int i = 1; i <= 32767; ++i)
-        ASSERT_EQ(table.enter(QStringLiteral("A.TXT")), QStringLiteral("A_%1.TXT").arg(i));
-    EXPECT_THROW(table.enter(QStringLiteral("a.txt")), common::VbError);
-    EXPECT_THROW(table.enter(QStringLiteral("a.txt")), common::VbError);
-    EXPECT_EQ(table.enter(QStringLiteral("b.txt")), QStringLiteral("b.txt"));
+    NameWorld world;
+    QStringList paths;
+    for (int i = 0; i < 40000; ++i)
+        paths.append(QStringLiteral("/p/f%1.txt").arg(i));
+    const QStringList names = world.names(RuleOptions{.rule = "x"}, paths);
+    ASSERT_EQ(names.size(), paths.size());
+    EXPECT_EQ(names.at(32767), "x_32767.txt");
+    EXPECT_EQ(names.at(32768), "x_32768.txt");
+    EXPECT_EQ(names.last(), "x_39999.txt");
+    EXPECT_EQ(QSet<QString>(names.cbegin(), names.cend()).size(), paths.size());
 }
 
 } // namespace

@@ -360,6 +360,11 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
         m_ui.tellRenameRefused(RenameRefusal::ControlCharacter);
         return std::nullopt;
     }
+    // The names in the list may come from the rule before it: none is used.
+    if (namesToMake && rules::ruleRefusal(rule.rule)) {
+        m_ui.tellRenameRefused(RenameRefusal::RefusedRule);
+        return std::nullopt;
+    }
     switch (check.outcome) {
     case rename::PrecheckOutcome::EmptyRule:
         m_ui.tellRenameRefused(RenameRefusal::EmptyRule);

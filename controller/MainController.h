@@ -64,6 +64,8 @@ enum class RenameRefusal {
     EmptyRule,
     // A tab or a line break, which a paste can bring into the one-line rule box.
     ControlCharacter,
+    // A character no name may hold (the rule box told so when it was typed).
+    RefusedRule,
 };
 
 // Files chosen by name in one folder: the paths to add, and those left out

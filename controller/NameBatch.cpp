@@ -1,6 +1,7 @@
 #include "controller/NameBatch.h"
 
 #include "rules/IdenticalNameTable.h"
+#include "rules/RuleCheck.h"
 
 namespace tarvello::controller {
 
@@ -8,12 +9,17 @@ NameBatch::NameBatch(settings::RuleOptions rule, rules::NameEngine engine, rules
     : m_rule(std::move(rule))
     , m_engine(std::move(engine))
     , m_identicalNames(identicalNames)
+    , m_ruleRefused(rules::ruleRefusal(m_rule.rule) || rules::holdsControlCharacter(m_rule.rule))
 {
 }
 
 NameStep NameBatch::next(const QString &path, int position)
 {
     NameStep step;
+    // A rule the box refused names nothing: the files wait, without a new
+    // name, for a rule that is accepted.
+    if (m_ruleRefused)
+        return step;
     step.result = m_engine.computeName(path, position, m_rule, m_identicalNames, m_folders);
     step.stop = step.result.kind == rules::NameResult::Kind::PositionError;
     if (step.result.kind == rules::NameResult::Kind::RuntimeError && !m_errorTold) {

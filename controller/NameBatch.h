@@ -53,6 +53,7 @@ private:
     rules::IdenticalNameTable &m_identicalNames;
     rules::FolderScanCache m_folders;
     bool m_errorTold = false;
+    bool m_ruleRefused;
 };
 
 } // namespace tarvello::controller

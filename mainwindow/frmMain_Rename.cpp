@@ -9,6 +9,7 @@
 #include "rename/RenameTexts.h"
 #include "rename/ui/frmCheckErreur.h"
 #include "rename/ui/frmHistory.h"
+#include "rules/RuleCheck.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
 
@@ -206,9 +207,18 @@ void frmMain::renameTheList()
 void frmMain::tellRenameRefused(controller::RenameRefusal why)
 {
     lang::Language &language = m_context.language;
-    const QString text = why == controller::RenameRefusal::EmptyRule
-        ? language.GetMessage(37)
-        : language.extra(QStringLiteral("RuleControlCharacter"));
+    QString text;
+    switch (why) {
+    case controller::RenameRefusal::EmptyRule:
+        text = language.GetMessage(37);
+        break;
+    case controller::RenameRefusal::ControlCharacter:
+        text = language.extra(QStringLiteral("RuleControlCharacter"));
+        break;
+    case controller::RenameRefusal::RefusedRule:
+        text = language.GetMessage(21, rules::ruleRefusal(m_context.settings.rule.rule).value_or(QString()));
+        break;
+    }
     m_msgBox.KVvrMesgBox(widgetText(text), lang::MsgStyle::Information, language.GetMessage(2));
 }
 

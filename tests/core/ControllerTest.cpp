@@ -52,7 +52,9 @@ public:
     }
     void tellRenameRefused(controller::RenameRefusal why) override
     {
-        told.append(why == controller::RenameRefusal::EmptyRule ? QStringLiteral("empty rule") : QStringLiteral("control"));
+        told.append(why == controller::RenameRefusal::EmptyRule       ? QStringLiteral("empty rule")
+                        : why == controller::RenameRefusal::RefusedRule ? QStringLiteral("refused")
+                                                                        : QStringLiteral("control"));
     }
     bool acceptNarrowCounter(const rename::CounterCapacity &capacity) override
     {
@@ -350,29 +352,37 @@ protected:
     QTemporaryDir m_dir;
 };
 
-// A rule that gives no name, with a line break or a tab pasted in it, or a
-// counter too narrow that the user does not accept, renames nothing.
+// A rule that gives no name, with a line break or a tab pasted in it, with a
+// character no name may hold, or a counter too narrow that the user does not
+// accept, renames nothing; a refused rule names no file added under it.
 TEST_F(ControllerRename, aRenameThatIsRefusedOrNotAcceptedMovesNothing)
 {
     const struct {
         const char *rule;
         QStringList told;
+        const char *lateName;
     } cases[] = {
-        {"", {"empty rule"}},
-        {"   ", {}},
-        {"x\ty", {"control"}},
-        {"x\n", {"control"}},
-        {"x_#", {"counter of 1 digits"}},
+        {"", {"empty rule"}, nullptr},
+        {"   ", {}, nullptr},
+        {"x\ty", {"control"}, ""},
+        {"x\n", {"control"}, ""},
+        {"a:b", {"refused"}, ""},
+        {"x_#", {"counter of 1 digits"}, "x_10"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.rule);
         settings.rule.rule = QStringLiteral("n_#");
         main.files().clear();
         QStringList names;
-        for (int i = 0; i < 10; ++i)
+        for (int i = 0; i < 9; ++i)
             names.append(QStringLiteral("f%1").arg(i));
         addFiles(names);
         settings.rule.rule = QString::fromUtf8(c.rule);
+        addFiles({QStringLiteral("late")});
+        if (c.lateName) {
+            EXPECT_EQ(newNames().constLast(), QString::fromUtf8(c.lateName));
+        }
+        names.append(QStringLiteral("late"));
         ui.told.clear();
         EXPECT_FALSE(rename());
         EXPECT_EQ(ui.told, c.told);

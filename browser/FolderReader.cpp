@@ -2,6 +2,7 @@
 
 #include "common/NameOrder.h"
 #include "common/Zub.h"
+#include "filelist/FolderScan.h"
 
 #include <QElapsedTimer>
 #include <QMetaObject>
@@ -137,6 +138,8 @@ void runJob(const Job &job)
             isDir = S_ISDIR(st.st_mode);
         }
         if (job.files && !isDir) {
+            if (filelist::isRenameTemporaryName(name))
+                continue;
             files.push_back(listedFile(name, st));
             if (batchLimit > 0
                 && (int(files.size()) >= batchLimit || sinceSent.elapsed() >= kBatchDelayMs)) {

@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <limits>
@@ -531,8 +532,26 @@ bool MainController::offerRecovery()
     setState(State::Recovering);
     const rename::RecoveryReport report = rename::recoverInterruptedRename(m_settingsFolder, fs);
     setState(State::Idle);
+    // The recovery moved the files of the run: entries listed under their
+    // old or temporary names would name nothing.
+    dropMissingFiles();
     m_ui.tellRecovery(report);
     return true;
+}
+
+void MainController::dropMissingFiles()
+{
+    QList<int> rows;
+    struct stat st {};
+    for (int row = 0; row < m_files.count(); ++row) {
+        if (::lstat(QFile::encodeName(m_files.entry(row).path()).constData(), &st) != 0)
+            rows.append(row);
+    }
+    if (rows.isEmpty())
+        return;
+    m_files.removeEntries(rows);
+    checkConflicts();
+    m_ui.workEnded();
 }
 
 void MainController::offerSetAside(const rename::DamagedRecord &record)

@@ -244,6 +244,8 @@ private:
     void dropUndone(const rename::UndoReport &undo);
     // Tells which files a damaged record names and, on yes, sets it aside.
     void offerSetAside(const rename::DamagedRecord &record);
+    // Drops the entries whose file is no longer at their path.
+    void dropMissingFiles();
     // Has the photographs of a run read ahead when the rule reads their metadata.
     void readAhead(const QStringList &paths);
     // Queues the row of a file of the running run, and tells its error when it is to be told.

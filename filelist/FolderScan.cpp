@@ -118,6 +118,8 @@ std::unique_ptr<Listing> readFolder(const QString &folder)
         if (kind == Kind::Skipped)
             continue;
         const QByteArray bytes = QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name)));
+        if (kind != Kind::Folder && isRenameTemporaryName(bytes))
+            continue;
         listing->entries.push_back({QFile::decodeName(bytes), kind, isTextName(bytes)});
     }
     ::closedir(dir);
@@ -170,6 +172,20 @@ bool isTextName(const QByteArray &nativeName)
     if (std::all_of(nativeName.cbegin(), nativeName.cend(), [](char c) { return uchar(c) < 0x80; }))
         return true;
     return QFile::encodeName(QFile::decodeName(nativeName)) == nativeName;
+}
+
+bool isRenameTemporaryName(QByteArrayView nativeName)
+{
+    static constexpr QByteArrayView start = "tmp_Tarv_";
+    if (!nativeName.startsWith(start))
+        return false;
+    qsizetype i = start.size();
+    while (i < nativeName.size() && nativeName[i] == '_')
+        ++i;
+    const qsizetype digits = i;
+    while (i < nativeName.size() && nativeName[i] >= '0' && nativeName[i] <= '9')
+        ++i;
+    return i > digits && (i == nativeName.size() || nativeName[i] == '_');
 }
 
 FolderListings::FolderListings() = default;

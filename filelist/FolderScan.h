@@ -23,6 +23,12 @@ namespace tarvello::filelist {
 // path built from that text would name another file, or none.
 bool isTextName(const QByteArray &nativeName);
 
+// True for the name a rename gives a file between its two phases: "tmp_Tarv",
+// one or more "_", a position, then nothing or "_" and the rest of the old
+// name. Such a file belongs to a run cut short, which puts it back under its
+// old or its new name: it is never offered as a file to rename.
+bool isRenameTemporaryName(QByteArrayView nativeName);
+
 // Called after every entry of a scan with the number of matching files found
 // so far; false stops the scan. The caller paces its window events itself.
 using ScanBreak = std::function<bool(int found)>;

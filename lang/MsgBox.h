@@ -3,6 +3,7 @@
 #include "common/VbError.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace tarvello::lang {
 
@@ -45,6 +46,15 @@ public:
     // nothing and returns the previous result at once.
     virtual int KVvrMesgBox(const QString &text, int style, const QString &title, int delay = 0,
                             const QString &memoryKey = {}) = 0;
+
+    // The same for a question whose answers are actions: captions name the
+    // buttons of the style's set, in order, by what each does. A box that
+    // cannot change its captions shows its own.
+    virtual int askWithCaptions(const QString &text, int style, const QString &title, const QStringList &captions)
+    {
+        Q_UNUSED(captions);
+        return KVvrMesgBox(text, style, title);
+    }
 
     // The answer of the last message closed by a button (0 before the first).
     virtual int result() const = 0;

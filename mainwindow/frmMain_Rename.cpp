@@ -294,7 +294,11 @@ bool frmMain::offerRecovery()
 
 bool frmMain::askRecovery()
 {
-    return askYesNo(rename::recoveryQuestion(m_context.language));
+    lang::Language &language = m_context.language;
+    return m_msgBox.askWithCaptions(widgetText(rename::recoveryQuestion(language)),
+                                    lang::MsgStyle::Question + lang::MsgStyle::YesNo, language.GetMessage(1),
+                                    rename::recoveryAnswers(language))
+        == lang::MsgAnswer::Yes;
 }
 
 void frmMain::tellRecovery(const rename::RecoveryReport &report)

@@ -161,6 +161,11 @@ QString recoveryQuestion(const lang::Language &language)
     return extra(language, "RecoverQuestion");
 }
 
+QStringList recoveryAnswers(const lang::Language &language)
+{
+    return {extra(language, "RecoverNowCaption"), extra(language, "RecoverLaterCaption")};
+}
+
 QString recoveryText(const lang::Language &language, const RecoveryReport &report, const QString &settingsFolder)
 {
     if (report.busy)

@@ -3,6 +3,7 @@
 #include "rename/RenameOperation.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace tarvello::lang {
 class Language;
@@ -29,6 +30,8 @@ QString renameRunText(const lang::Language &language, const RenameRun &run, cons
 
 // The question asked at start-up when an interrupted rename waits.
 QString recoveryQuestion(const lang::Language &language);
+// Its two answers as button captions: recover now, leave it for later.
+QStringList recoveryAnswers(const lang::Language &language);
 
 // The result of a recovery.
 QString recoveryText(const lang::Language &language, const RecoveryReport &report, const QString &settingsFolder);

@@ -255,7 +255,7 @@ frmKVRMsgBox::frmKVRMsgBox(const Language &language, bool images, QWidget *paren
 }
 
 void frmKVRMsgBox::present(const QString &text, const StyleParts &parts, const QString &title, qint16 delay,
-                           const QString &memoryKey)
+                           const QString &memoryKey, const QStringList &captions)
 {
     const double dpi = logicalDpiX();
     auto px = [dpi](double twips) { return twipsToPixels(twips, dpi); };
@@ -298,6 +298,8 @@ void frmKVRMsgBox::present(const QString &text, const StyleParts &parts, const Q
     const int rowStart = memoryKey.isEmpty() ? 0 : kMargin + tw(memorySize.width());
 
     const QStringList names = buttonsOfSet(parts.buttonSet);
+    for (qsizetype i = 0; i < qMin(names.size(), captions.size()); ++i)
+        findChild<QPushButton *>(names.at(i))->setText(captions.at(i));
     QList<QPushButton *> visible;
     QList<int> widths;
     int buttonHeight = kButtonHeight;
@@ -396,6 +398,17 @@ bool KvrMesgBox::messageShowing()
 int KvrMesgBox::KVvrMesgBox(const QString &text, int style, const QString &title, int delay,
                             const QString &memoryKey)
 {
+    return show(text, style, title, delay, memoryKey, {});
+}
+
+int KvrMesgBox::askWithCaptions(const QString &text, int style, const QString &title, const QStringList &captions)
+{
+    return show(text, style, title, 0, {}, captions);
+}
+
+int KvrMesgBox::show(const QString &text, int style, const QString &title, int delay, const QString &memoryKey,
+                     const QStringList &captions)
+{
     if (messageShowing())
         return m_result;
     qint16 style16 = 0;
@@ -416,7 +429,7 @@ int KvrMesgBox::KVvrMesgBox(const QString &text, int style, const QString &title
 
     QPointer<frmKVRMsgBox> window =
         new frmKVRMsgBox(m_context.language, m_context.settings.General_AfficherImageBouton != 0, dialogParent());
-    window->present(text, parts, title, delay16, memoryKey);
+    window->present(text, parts, title, delay16, memoryKey, captions);
     window->exec();
     // The window goes with its owner when that closes meanwhile; the result
     // then stays as it was.

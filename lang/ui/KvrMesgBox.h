@@ -66,8 +66,9 @@ public:
 
     // Fills and sizes the window for one message; delay counts timer periods
     // during which the buttons stay disabled.
+    // Captions, when given, replace those of the set's buttons in order.
     void present(const QString &text, const StyleParts &parts, const QString &title, qint16 delay,
-                 const QString &memoryKey);
+                 const QString &memoryKey, const QStringList &captions = {});
 
     // The answer of the button that closed the window, 0 when none did.
     int answer() const { return m_answer; }
@@ -116,6 +117,7 @@ public:
 
     int KVvrMesgBox(const QString &text, int style, const QString &title, int delay = 0,
                     const QString &memoryKey = {}) override;
+    int askWithCaptions(const QString &text, int style, const QString &title, const QStringList &captions) override;
     int result() const override { return m_result; }
     void systemMessage(const QString &text) override;
 
@@ -123,6 +125,9 @@ public:
     static bool messageShowing();
 
 private:
+    int show(const QString &text, int style, const QString &title, int delay, const QString &memoryKey,
+             const QStringList &captions);
+
     app::AppContext &m_context;
     int m_result = 0;
 };

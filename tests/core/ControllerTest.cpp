@@ -463,6 +463,8 @@ TEST_F(ControllerRename, aRenameCutShortIsRecoveredOrItsDamagedJournalSetAside)
             char digit = 0;
             ASSERT_TRUE(file.getChar(&digit) && file.seek(file.size() - 2) && file.putChar(char(digit ^ 1)));
         }
+        // Listed before the run, under the name the recovery takes from it.
+        main.files().appendAll({{QStringLiteral("a"), folder(), QStringLiteral("b")}});
         const QString question = damaged ? QStringLiteral("set aside") : QStringLiteral("recover");
         ui.told.clear();
         ui.agree = false;
@@ -473,6 +475,8 @@ TEST_F(ControllerRename, aRenameCutShortIsRecoveredOrItsDamagedJournalSetAside)
         EXPECT_FALSE(main.offerRecovery());
         EXPECT_EQ(ui.told, (QStringList{question, question, damaged ? "set aside: 0" : "recovered 1"}));
         EXPECT_EQ(disk().size(), 1);
+        EXPECT_EQ(main.files().count(), damaged ? 1 : 0);
+        main.files().clear();
         QDir(folder()).removeRecursively();
     }
 }

@@ -178,6 +178,34 @@ TEST_F(FolderScanTree, anUnreadableFolderIsPassedOver)
     EXPECT_EQ(countFiles(locked, true, DisplayFilter("*"), kNeverStop).entries, 0);
 }
 
+// The temporary names of a rename cut short are neither counted nor added;
+// names that only look like them are files like any other.
+TEST(FolderScan, renameTemporaryNamesAreNeverOffered)
+{
+    const struct {
+        const char *name;
+        bool temporary;
+    } cases[] = {
+        {"tmp_Tarv_1_a.jpg", true}, {"tmp_Tarv___12_b", true}, {"tmp_Tarv_7", true},
+        {"tmp_Tarv_x_a.jpg", false}, {"tmp_Tarv1_a.jpg", false}, {"tmp_Tarv_3a.jpg", false},
+        {"tmp_Tarvello.jpg", false}, {"a_tmp_Tarv_1_a.jpg", false}, {"tmp_tarv_1_a.jpg", false},
+    };
+    QTemporaryDir dir;
+    QStringList kept;
+    for (const auto &c : cases) {
+        EXPECT_EQ(isRenameTemporaryName(c.name), c.temporary) << c.name;
+        ASSERT_TRUE(makeFiles(dir.path(), {QString::fromLatin1(c.name)}));
+        if (!c.temporary)
+            kept.append(dir.path() + QLatin1Char('/') + QLatin1String(c.name));
+    }
+    ListedFiles listed(ListedFiles::Match::Path);
+    QStringList collected = collectFiles({dir.path()}, DisplayFilter("*"), listed, kNeverStop).paths;
+    collected.sort();
+    kept.sort();
+    EXPECT_EQ(collected, kept);
+    EXPECT_EQ(countFiles(dir.path(), false, DisplayFilter("*"), kNeverStop).files, kept.size());
+}
+
 TEST(FolderScan, textNames)
 {
     const struct {

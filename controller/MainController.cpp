@@ -387,6 +387,9 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
         const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Renaming);
         run = rename::runRename(plan, m_settingsFolder, *frame, fs);
     }
+    if (m_quitRequested && run.report.stopped && !m_settingsFolder.isEmpty())
+        rename::noteCutShortRun(m_settingsFolder,
+                                {run.report.renamed, int(plan.entries.size()) - run.report.renamed});
     return std::pair(std::move(plan), std::move(run));
 }
 
@@ -537,6 +540,14 @@ bool MainController::offerRecovery()
     dropMissingFiles();
     m_ui.tellRecovery(report);
     return true;
+}
+
+void MainController::tellCutShortRun()
+{
+    if (m_settingsFolder.isEmpty())
+        return;
+    if (const std::optional<rename::CutShortRun> run = rename::takeCutShortRun(m_settingsFolder))
+        m_ui.tellCutShort(*run);
 }
 
 void MainController::dropMissingFiles()

@@ -30,6 +30,7 @@ struct Settings;
 namespace tarvello::rename {
 class RenameObserver;
 struct CounterCapacity;
+struct CutShortRun;
 struct DamagedRecord;
 struct PlannedRename;
 struct RecoveryReport;
@@ -122,6 +123,8 @@ public:
     // Whether to recover the rename cut short now, and how it went.
     virtual bool askRecovery() = 0;
     virtual void tellRecovery(const rename::RecoveryReport &report) = 0;
+    // The last run was stopped by the program's end: how far it went.
+    virtual void tellCutShort(const rename::CutShortRun &run) = 0;
     // A record that cannot be read: whether to set it aside, and how that went.
     virtual bool askSetAside(const rename::DamagedRecord &record) = 0;
     virtual void tellSetAside(const rename::SetAsideResult &result) = 0;
@@ -198,6 +201,15 @@ public:
 
     // Asks the running add, rename or undo to stop (after its current file).
     void requestStop() { m_stopRequested = true; }
+    // The stop of a program that is closing: a rename it cuts short is told
+    // at the next start, since no window is left to tell it now.
+    void requestQuit()
+    {
+        m_stopRequested = true;
+        m_quitRequested = true;
+    }
+    // Tells the run the last closing cut short, once.
+    void tellCutShortRun();
     bool stopRequested() const { return m_stopRequested; }
     // A rename or an undo: the state, the stop request cleared; idle again at the end.
     void beginRename(State state);
@@ -259,6 +271,7 @@ private:
     ControllerUi &m_ui;
     State m_state = State::Idle;
     bool m_stopRequested = false;
+    bool m_quitRequested = false;
     // A recomputation asked for while an add ran, made at its end.
     bool m_recomputeAfterAdd = false;
     filelist::FileList m_files;

@@ -244,6 +244,7 @@ private:
     bool askUndo(int count) override;
     bool askRecovery() override;
     void tellRecovery(const rename::RecoveryReport &report) override;
+    void tellCutShort(const rename::CutShortRun &run) override;
     bool askSetAside(const rename::DamagedRecord &record) override;
     void tellSetAside(const rename::SetAsideResult &result) override;
     void conflictsCounted(int count) override;
@@ -335,6 +336,8 @@ public:
     // which files it names and offers to set it aside instead. False when
     // none waits.
     bool offerRecovery();
+    // Tells the run the last closing cut short, if any.
+    void tellCutShortRun() { m_controller.tellCutShortRun(); }
     // True while a rename or an undo runs: the list must not change meanwhile.
     bool renameRunning() const { return m_controller.renaming(); }
 

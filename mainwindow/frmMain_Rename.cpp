@@ -107,7 +107,7 @@ protected:
         case QEvent::Close:
             if (watched != &m_window)
                 return false;
-            m_window.m_controller.requestStop();
+            m_window.m_controller.requestQuit();
             m_window.m_closeAfterRename = true;
             event->ignore();
             return true;
@@ -307,6 +307,14 @@ void frmMain::tellRecovery(const rename::RecoveryReport &report)
     lang::Language &language = m_context.language;
     m_msgBox.KVvrMesgBox(widgetText(rename::recoveryText(language, report, m_context.settingsFolder)),
                          report.complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+}
+
+void frmMain::tellCutShort(const rename::CutShortRun &run)
+{
+    lang::Language &language = m_context.language;
+    m_msgBox.KVvrMesgBox(widgetText(language.extra(QStringLiteral("RenameCutShort"), QString::number(run.renamed),
+                                                   QString::number(run.notRenamed))),
+                         lang::MsgStyle::Exclamation, language.GetMessage(1));
 }
 
 void frmMain::cmdDefaire_Click()

@@ -1,6 +1,7 @@
 #include "rename/RenameOperation.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QSet>
 
 #include <cerrno>
@@ -103,6 +104,44 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
         run.historyError = RenameHistory(settingsFolder).append(timeOf(when), false, pairs);
     }
     endJournal(journal, run.report);
+    return run;
+}
+
+namespace {
+
+QString cutShortPath(const QString &settingsFolder)
+{
+    return settingsFolder + QStringLiteral("/rename.stopped");
+}
+
+} // namespace
+
+int noteCutShortRun(const QString &settingsFolder, const CutShortRun &run)
+{
+    QSaveFile file(cutShortPath(settingsFolder));
+    if (!file.open(QIODevice::WriteOnly))
+        return EACCES;
+    file.write(QByteArray::number(run.renamed) + ' ' + QByteArray::number(run.notRenamed) + '\n');
+    return file.commit() ? 0 : EIO;
+}
+
+std::optional<CutShortRun> takeCutShortRun(const QString &settingsFolder)
+{
+    QFile file(cutShortPath(settingsFolder));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QList<QByteArray> numbers = file.readAll().trimmed().split(' ');
+    file.close();
+    file.remove();
+    bool renamedOk = false;
+    bool notRenamedOk = false;
+    CutShortRun run;
+    if (numbers.size() == 2) {
+        run.renamed = numbers[0].toInt(&renamedOk);
+        run.notRenamed = numbers[1].toInt(&notRenamedOk);
+    }
+    if (!renamedOk || !notRenamedOk || run.renamed < 0 || run.notRenamed < 0)
+        return std::nullopt;
     return run;
 }
 

@@ -35,6 +35,19 @@ struct RenameRun {
 RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer,
                     FileOps &fs, const QDateTime &when = {});
 
+// A rename stopped because the program was closing (a signal, the end of the
+// session): the files it renamed and those it did not, kept in the settings
+// folder until the next start tells them.
+struct CutShortRun {
+    int renamed = 0;
+    int notRenamed = 0;
+};
+
+// Keeps the run for the next start; 0 or errno.
+int noteCutShortRun(const QString &settingsFolder, const CutShortRun &run);
+// The run kept, taken away so that it is told once; nullopt when none is kept.
+std::optional<CutShortRun> takeCutShortRun(const QString &settingsFolder);
+
 // True when a rename was cut short and waits for recovery.
 bool interruptedRenameWaiting(const QString &settingsFolder);
 

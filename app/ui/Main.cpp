@@ -123,9 +123,13 @@ bool Program::Main()
         QObject::connect(m_signals.get(), &QuitSignals::quitRequested, m_main.get(), &QWidget::close);
         QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_main.get(), &QWidget::close);
 
-        // A rename cut short (a crash, a power cut) waits in its journal:
-        // every file goes to its new or its old name before anything else.
-        step(145, [&] { m_main->offerRecovery(); });
+        // A rename the last closing stopped is told; one cut short (a crash,
+        // a power cut) waits in its journal: every file goes to its new or
+        // its old name before anything else.
+        step(145, [&] {
+            m_main->tellCutShortRun();
+            m_main->offerRecovery();
+        });
 
         // On the first run the user chooses the Exif reader.
         step(150, [&] {

@@ -64,12 +64,24 @@ public:
     {
         return plan.conflictCount() == 0 || ask(QStringLiteral("%1 conflicts").arg(plan.conflictCount()));
     }
-    std::unique_ptr<rename::RenameObserver> renameFrame(State) override { return std::make_unique<rename::RenameObserver>(); }
+    std::unique_ptr<rename::RenameObserver> renameFrame(State) override
+    {
+        struct Frame : rename::RenameObserver {
+            explicit Frame(std::function<bool()> stop) : m_stop(std::move(stop)) {}
+            bool stopRequested() override { return m_stop && m_stop(); }
+            std::function<bool()> m_stop;
+        };
+        return std::make_unique<Frame>(stopAsked);
+    }
     bool askUndo(int count) override { return ask(QStringLiteral("undo %1").arg(count)); }
     bool askRecovery() override { return ask(QStringLiteral("recover")); }
     void tellRecovery(const rename::RecoveryReport &report) override
     {
         told.append(QStringLiteral("recovered %1").arg(report.atNew + report.atOld));
+    }
+    void tellCutShort(const rename::CutShortRun &run) override
+    {
+        told.append(QStringLiteral("cut short: %1 renamed, %2 not").arg(run.renamed).arg(run.notRenamed));
     }
     bool askSetAside(const rename::DamagedRecord &) override { return ask(QStringLiteral("set aside")); }
     void tellSetAside(const rename::SetAsideResult &result) override
@@ -91,6 +103,8 @@ public:
     QList<State> states;
     QStringList told;
     std::function<void()> onPause;
+    // Asked before each file of a rename's first phase.
+    std::function<bool()> stopAsked;
 };
 
 class ControllerTest : public ::testing::Test
@@ -478,6 +492,32 @@ TEST_F(ControllerRename, aRenameCutShortIsRecoveredOrItsDamagedJournalSetAside)
         EXPECT_EQ(main.files().count(), damaged ? 1 : 0);
         main.files().clear();
         QDir(folder()).removeRecursively();
+    }
+}
+
+// A rename the closing program stops in its first phase is told at the next
+// start, once; one the user stopped is not.
+TEST_F(ControllerRename, aRenameStoppedByTheClosingIsToldAtTheNextStart)
+{
+    settings.rule.rule = QStringLiteral("n_*");
+    for (const bool closing : {false, true}) {
+        SCOPED_TRACE(closing);
+        const QString prefix = closing ? QStringLiteral("c") : QStringLiteral("u");
+        main.files().clear();
+        addFiles({prefix + "1", prefix + "2", prefix + "3", prefix + "4"});
+        int asked = 0;
+        ui.stopAsked = [&] {
+            if (++asked == 3)
+                closing ? main.requestQuit() : main.requestStop();
+            return asked >= 3;
+        };
+        ui.told.clear();
+        EXPECT_TRUE(rename());
+        EXPECT_TRUE(disk().contains("n_" + prefix + "2"));
+        EXPECT_TRUE(disk().contains(prefix + "3"));
+        main.tellCutShortRun();
+        main.tellCutShortRun();
+        EXPECT_EQ(ui.told, closing ? QStringList{"cut short: 2 renamed, 2 not"} : QStringList{});
     }
 }
 

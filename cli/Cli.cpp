@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRename.h"
 #include "cli/CliSupport.h"
+#include "common/NativePath.h"
 #include "ini/IniFile.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -12,10 +13,10 @@
 #include "lang/Language.h"
 #include "rules/RuleCheck.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 
+#include <algorithm>
 #include <optional>
 
 namespace tarvello::cli {
@@ -86,6 +87,8 @@ std::optional<QString> ruleProblem(const QString &rule, lang::Language &language
         return texts.text("cliBlankRule");
     if (rules::holdsControlCharacter(rule))
         return texts.text("RuleControlCharacter");
+    if (const std::optional<rules::RegexRefusal> refusal = rules::regexRefusal(rule))
+        return rules::regexRefusalText(language, *refusal);
     return std::nullopt;
 }
 
@@ -100,7 +103,8 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
     writeLine(out, {});
     for (const char *key : {"cliOptRule", "cliOptStart", "cliOptStep", "cliOptCase", "cliOptExtension",
                             "cliOptFilter", "cliOptTrim", "cliOptUpperFirst", "cliOptUpperWords",
-                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSkipConflicts", "cliOptSetAside",
+                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSort", "cliOptReverse",
+                            "cliOptSkipConflicts", "cliOptSetAside",
                             "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
         writeLine(out, "  " + texts.text(key, defaultRule).toUtf8());
     }
@@ -144,7 +148,8 @@ bool onlyCommonOptions(const CliOptions &options)
     const CliOptions none;
     return !options.rule && !options.start && !options.step && !options.newExtension && !options.filter
         && options.caseIndex == none.caseIndex && !options.trim && !options.upperFirst && !options.upperWords
-        && !options.noForbidden && !options.noNumbering && !options.skipConflicts && options.settingsFile.isEmpty();
+        && !options.noForbidden && !options.noNumbering && !options.skipConflicts && options.settingsFile.isEmpty()
+        && !options.sort && !options.reverse;
 }
 
 int preview(const QList<ComputedName> &names, QIODevice &out, QIODevice &err)
@@ -191,8 +196,9 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliSuccess;
     }
     if (command == Command::None) {
-        return usageError(arguments.isEmpty() ? texts.text("cliErrNoCommand")
-                                              : texts.text("cliErrCommand", QFile::decodeName(arguments.first())));
+        return usageError(arguments.isEmpty()
+                              ? texts.text("cliErrNoCommand")
+                              : texts.text("cliErrCommand", common::NativePath::fromBytes(arguments.first()).text()));
     }
     const QString settingsFolder = common::ZubCheminDossier(common::FolderApplicationData) + QStringLiteral("/Tarvello");
     if (command == Command::Undo || command == Command::Recover) {
@@ -229,7 +235,7 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     bool refused = false;
     for (const QByteArray &path : std::as_const(paths)) {
         if (!namesRenamableEntry(path)) {
-            writeMessage(err, texts.text("cliErrNotAnEntry", QFile::decodeName(path)));
+            writeMessage(err, texts.text("cliErrNotAnEntry", common::NativePath::fromBytes(path).text()));
             refused = true;
         }
     }
@@ -237,7 +243,12 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliUsageError;
     const QByteArrayList notText = takeNotText(paths);
     writeNotText(err, texts, notText);
-    const QList<ComputedName> names = computeNames(paths, rule, settings, language);
+    std::optional<controller::ListSort> sort;
+    if (options.sort)
+        sort = controller::ListSort{*options.sort, options.reverse};
+    else if (options.reverse)
+        std::reverse(paths.begin(), paths.end());
+    const QList<ComputedName> names = computeNames(paths, rule, settings, language, sort);
     const int exitCode = command == Command::Preview
         ? preview(names, out, err)
         : renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);

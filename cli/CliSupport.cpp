@@ -8,11 +8,10 @@
 #include "rules/Environment.h"
 #include "rules/IdenticalNameTable.h"
 
-#include <QDir>
-#include <QFile>
 #include <QIODevice>
 
 #include <filesystem>
+#include <numeric>
 #include <system_error>
 
 namespace tarvello::cli {
@@ -74,14 +73,22 @@ QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in)
     return paths;
 }
 
-QByteArrayList takeNotText(QByteArrayList &paths)
+common::NativePath absolutePath(const QByteArray &given)
 {
+    if (given.startsWith('/'))
+        return common::NativePath::fromBytes(given).cleaned();
     std::error_code error;
     const std::string current = std::filesystem::current_path(error).native();
-    const bool currentIsText = filelist::isTextName(QByteArray::fromStdString(current));
+    return common::NativePath::fromBytes(QByteArray::fromStdString(current))
+        .child(common::NativePath::fromBytes(given))
+        .cleaned();
+}
+
+QByteArrayList takeNotText(QByteArrayList &paths)
+{
     QByteArrayList notText;
     const auto refused = [&](const QByteArray &path) {
-        if (filelist::isTextName(path) && (path.startsWith('/') || currentIsText))
+        if (filelist::isTextName(absolutePath(path).folder().bytes()))
             return false;
         notText.append(path);
         return true;
@@ -114,7 +121,7 @@ bool namesRenamableEntry(const QByteArray &path)
 }
 
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language)
+                                 lang::Language &language, const std::optional<controller::ListSort> &sort)
 {
     const rules::SystemClock clock;
     const rules::DiskFileFacts files;
@@ -123,16 +130,23 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
     controller::NameBatch batch(std::move(rule),
                                 rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
                                 identicalNames);
-    const QDir current = QDir::current();
+    QList<filelist::FileEntry> entries;
+    entries.reserve(paths.size());
+    for (const QByteArray &given : paths)
+        entries.append(filelist::FileEntry::of(absolutePath(given)));
+    QList<int> order(paths.size());
+    std::iota(order.begin(), order.end(), 0);
+    if (sort)
+        order = controller::sortedRows(entries, *sort, exif);
     QList<ComputedName> names;
     QStringList absolute;
     names.reserve(paths.size());
     absolute.reserve(paths.size());
-    for (const QByteArray &given : paths) {
+    for (const int row : std::as_const(order)) {
         ComputedName name;
-        name.given = given;
-        name.path = QDir::cleanPath(current.absoluteFilePath(QFile::decodeName(given)));
-        name.native = QFile::encodeName(name.path);
+        name.given = paths.at(row);
+        name.path = entries.at(row).readablePath();
+        name.native = entries.at(row).nativePath().bytes();
         names.append(name);
         absolute.append(name.path);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "common/NativePath.h"
 #include "rules/NameEngine.h"
 
 #include <QByteArray>
@@ -46,8 +47,8 @@ void writeMessage(QIODevice &device, const QString &text);
 // One path of the command line and the new name the rule gives it.
 struct ComputedName {
     QByteArray given;   // as written on the command line or standard input
-    QString path;       // absolute and clean, as text
-    QByteArray native;  // absolute, as bytes
+    QString path;       // absolute and clean, as the rule reads it
+    QByteArray native;  // absolute and clean, as bytes: the file renamed
     rules::NameResult result;
 };
 
@@ -59,19 +60,24 @@ QByteArrayList pathsOf(const QByteArrayList &operands, QIODevice &in);
 // (whatever leads to them) nor the root.
 bool namesRenamableEntry(const QByteArray &path);
 
-// Takes out of paths those that, made absolute against the current folder, do
-// not read as text, and returns them in order. A text made of such bytes
-// names another file, or none: these files cannot be renamed safely.
+// The path made absolute against the current folder and clean, on its bytes.
+common::NativePath absolutePath(const QByteArray &given);
+
+// Takes out of paths those whose folders, made absolute against the current
+// folder, do not read as text, and returns them in order: the computation
+// and the checks of a rename know folders by their text. A name that is not
+// text stays: its file is renamed by its bytes, and the rule reads the name
+// as Windows-1252.
 QByteArrayList takeNotText(QByteArrayList &paths);
 
 // Tells which paths takeNotText left out, the first twenty by name (as given).
 void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList &paths);
 
-// The new names of the paths, which read as text (takeNotText), in list
-// order, as preview prints them; the list ends at a position error, the entry
-// that had it included.
+// The new names of the paths, whose folders read as text (takeNotText), in
+// the order of the sort when given, else as given, as preview prints them;
+// the list ends at a position error, the entry that had it included.
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language);
+                                 lang::Language &language, const std::optional<controller::ListSort> &sort = {});
 
 // The line that tells why a name could not be computed ("" when it could).
 QByteArray nameErrorLine(const ComputedName &name);

@@ -9,10 +9,9 @@
 #include "rules/RuleCheck.h"
 #include "settings/Settings.h"
 
-#include <QDir>
-#include <QFile>
 #include <QSet>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <utility>
@@ -72,9 +71,10 @@ void MainController::endNames()
     m_ui.namesEnded();
 }
 
-void MainController::showName(const QString &path, const NameStep &step)
+void MainController::showName(filelist::FileEntry file, const NameStep &step)
 {
-    m_pending.append(filelist::FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), step.result.name});
+    file.newName = step.result.name;
+    m_pending.append(std::move(file));
     if (step.stop) {
         flushNames();
         m_ui.tellPositionError(step.result.message);
@@ -86,12 +86,18 @@ void MainController::showName(const QString &path, const NameStep &step)
 
 bool MainController::addName(const QString &path)
 {
+    return addFile(common::NativePath::fromText(path));
+}
+
+bool MainController::addFile(const common::NativePath &path)
+{
     const bool ownBatch = !m_batch;
     if (ownBatch)
         beginNames();
     const int position = m_files.count() + int(m_pending.size()) + 1;
-    const NameStep step = m_batch->next(path, position);
-    showName(path, step);
+    filelist::FileEntry file = filelist::FileEntry::of(path);
+    const NameStep step = m_batch->next(file.readablePath(), position);
+    showName(std::move(file), step);
     if (ownBatch)
         endNames();
     return step.stop;
@@ -111,22 +117,31 @@ void MainController::recompute()
     const int count = m_files.count();
     if (count > 0 && m_ui.autoRefresh()) {
         m_ui.recomputeProgress(0, count);
+        const QList<filelist::FileEntry> entries = m_files.entries();
         QStringList paths;
         paths.reserve(count);
-        for (const filelist::FileEntry &entry : m_files.entries())
-            paths.append(entry.path());
+        for (const filelist::FileEntry &entry : entries)
+            paths.append(entry.readablePath());
         m_files.clear();
         beginNames();
         m_batch->run(paths, 1, [&](int index, const NameStep &step) {
             if ((index & kRecomputeProgressMask) == 0)
                 m_ui.recomputeProgress(index, count);
-            showName(paths.at(index), step);
+            showName(entries.at(index), step);
             return true;
         });
         endNames();
     }
     m_ui.workEnded();
     setState(before);
+}
+
+void MainController::sortList(ListSort sort)
+{
+    if (busy() || m_files.count() < 2)
+        return;
+    m_files.reorder(sortedRows(m_files.entries(), sort, m_exif));
+    recompute();
 }
 
 void MainController::beginAdd()
@@ -151,13 +166,14 @@ void MainController::endAdd()
         recompute();
 }
 
-bool MainController::addPaths(const QStringList &paths, const std::function<bool(const QString &)> &isNew)
+bool MainController::addPaths(const QList<common::NativePath> &paths,
+                              const std::function<bool(const common::NativePath &)> &isNew)
 {
     EventPacer pacer;
     for (int i = 0; i < paths.size(); ++i) {
         if (pacer.due() && !pauseAdd(i + 1))
             return false;
-        if (isNew(paths.at(i)) && addName(paths.at(i)))
+        if (isNew(paths.at(i)) && addFile(paths.at(i)))
             return false;
     }
     return true;
@@ -179,7 +195,7 @@ QStringList MainController::addHierarchy(const QString &start, const QString &pa
         {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
     if (!collected.stopped) {
         m_ui.addPlanned(0, int(collected.paths.size()));
-        addPaths(collected.paths, [](const QString &) { return true; });
+        addPaths(collected.paths, [](const common::NativePath &) { return true; });
     }
     return collected.notText;
 }
@@ -199,16 +215,18 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
     for (int i = 0; i < paths.size(); ++i) {
         if (pacer.due() && !pauseAdd(i + 1))
             break;
-        const QByteArray &bytes = paths.at(i);
-        const QString path = QDir::cleanPath(QFile::decodeName(bytes));
-        if (!filelist::isTextName(bytes)) {
-            if (::access(bytes.constData(), F_OK) == 0)
-                notText.append(path);
+        const common::NativePath native = common::NativePath::fromBytes(paths.at(i)).cleaned();
+        const QString path = native.text();
+        struct stat st {};
+        if (::stat(native.c_str(), &st) != 0)
+            continue;
+        // A folder is listed by its text, a file by its bytes.
+        if (!filelist::isTextName(native.folder().bytes())
+            || (S_ISDIR(st.st_mode) && !native.textIsExact())) {
+            notText.append(path);
             continue;
         }
-        if (!common::ZubFileExists(path))
-            continue;
-        if (common::ZubIsDir(path)) {
+        if (S_ISDIR(st.st_mode)) {
             const filelist::FolderTally tally =
                 filelist::countFiles(path, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
             if (tally.stopped)
@@ -217,7 +235,7 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
             folders.append(path);
             continue;
         }
-        if (listed.takeIfNew(path, common::ZubGetFileName(path)) && addName(path))
+        if (listed.takeIfNew(native) && addFile(native))
             break;
     }
     if (!folders.isEmpty() && total >= 1 && m_ui.askToAddFolders(int(total), int(folders.size()))) {
@@ -228,7 +246,7 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
         notText += collected.notText;
         if (!collected.stopped) {
             m_ui.addPlanned(0, int(collected.paths.size()));
-            addPaths(collected.paths, [](const QString &) { return true; });
+            addPaths(collected.paths, [](const common::NativePath &) { return true; });
         }
     }
     return notText;

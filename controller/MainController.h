@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/ListSort.h"
 #include "controller/NameBatch.h"
 #include "exif/ExifInfo.h"
 #include "filelist/FileList.h"
@@ -135,10 +136,16 @@ public:
     // end of the list. True only after the position error (told once): the
     // caller stops adding.
     bool addName(const QString &path);
+    // The same for a file known by its bytes: a name that is not text is
+    // shown with U+FFFD and read by the rule as Windows-1252.
+    bool addFile(const common::NativePath &path);
     // Recomputes every new name in list order, the identical-name table
     // emptied first. Inside an add, it is made when the add ends; without
     // automatic refresh, only the count is shown again.
     void recompute();
+
+    // Sorts the list and numbers its files again in their new order.
+    void sortList(ListSort sort);
 
     // An add: the state, the stop request cleared, one run of names.
     void beginAdd();
@@ -148,14 +155,14 @@ public:
     void endAdd();
     // Adds the paths in order, those isNew accepts, pausing now and then;
     // false when the stop request or the position error ended it.
-    bool addPaths(const QStringList &paths, const std::function<bool(const QString &)> &isNew);
+    bool addPaths(const QList<common::NativePath> &paths, const std::function<bool(const common::NativePath &)> &isNew);
     // The add of the files under a folder and its subfolders that the
     // pattern shows, once the user agrees to their number. Returns the
-    // paths left out because their names are not text.
+    // folders left out because their names are not text.
     QStringList addHierarchy(const QString &start, const QString &pattern);
     // The add of dropped paths: files at once, then, once the user agrees,
     // the files the pattern shows in the folders among them. Returns the
-    // paths left out because their names are not text.
+    // paths left out because they lie in folders whose names are not text.
     QStringList addDropped(const QList<QByteArray> &paths, const QString &pattern);
     // Lets window events run during an add; false once a stop was asked for.
     bool pauseAdd(int done);
@@ -190,7 +197,7 @@ private:
     // Tells which files a damaged record names and, on yes, sets it aside.
     void offerSetAside(const rename::DamagedRecord &record);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
-    void showName(const QString &path, const NameStep &step);
+    void showName(filelist::FileEntry file, const NameStep &step);
 
     settings::Settings &m_settings;
     const QString &m_settingsFolder;

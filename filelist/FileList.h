@@ -1,6 +1,9 @@
 #pragma once
 
+#include "common/NativePath.h"
+
 #include <QAbstractTableModel>
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -10,12 +13,29 @@ namespace tarvello::filelist {
 // trailing separator) and the new name computed for it (or the text of the
 // message that tells why it will not be renamed).
 struct FileEntry {
+    // As shown: bytes that are not UTF-8 show as U+FFFD.
     QString name;
     QString folder;
     QString newName;
+    // The name's bytes when its text does not spell them, else empty: the
+    // file is renamed by these bytes.
+    QByteArray notTextName;
+
+    // The entry of the file at the path; a folder part that is not text
+    // reads as U+FFFD and no longer finds the file.
+    static FileEntry of(const common::NativePath &path);
 
     // The full path, always rebuilt from folder and name.
     QString path() const;
+    // The path as the disk holds it.
+    common::NativePath nativePath() const;
+    // The name a rule reads: the name itself when it is text, else its bytes
+    // read as Windows-1252, where such names mostly come from, so that the
+    // rule "*" gives the name its characters back.
+    QString readableName() const;
+    // The folder and the readable name.
+    QString readablePath() const;
+    bool nameIsText() const { return notTextName.isEmpty(); }
     bool operator==(const FileEntry &) const = default;
 };
 
@@ -35,6 +55,9 @@ public:
 
     // Column headers (messages 14 and 15).
     void setHeaders(const QString &currentName, const QString &newName);
+    // What marks a name that is not text: a text after the name, and its tip
+    // with the path ("%1") and the name as the rule reads it ("%2").
+    void setNotTextMark(const QString &mark, const QString &tip);
 
     int count() const { return int(m_entries.size()); }
     const FileEntry &entry(int row) const { return m_entries.at(row); }
@@ -52,10 +75,15 @@ public:
     void swapEntries(int a, int b);
     // Takes the entry out of `from` and puts it at `to`, the rows between shifting by one.
     void moveEntry(int from, int to);
+    // Puts the entries in a new order: rows[i] is the row that becomes row i
+    // (every row once).
+    void reorder(const QList<int> &rows);
 
 private:
     QList<FileEntry> m_entries;
     QString m_headers[2];
+    QString m_notTextMark;
+    QString m_notTextTip;
 };
 
 } // namespace tarvello::filelist

@@ -18,6 +18,8 @@
 #include "update/Site.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QApplication>
 #include <QDrag>
 #include <QDragMoveEvent>
@@ -39,6 +41,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <iterator>
 
 
 namespace tarvello::mainwindow {
@@ -117,19 +120,13 @@ void frmMain::connectFileList()
     connect(m_fileView, &browser::FileView::addRequested, this, [this](const QStringList &names) {
         if (m_controller.busy())
             return;
-        const QList<QByteArray> bytes = m_fileView->selectedNativeNames();
-        QStringList paths;
-        QStringList notText;
-        const QString folder = common::ZubQualifyPath(CurrentPath());
-        for (int i = 0; i < names.size(); ++i)
-            (filelist::isTextName(bytes.value(i)) ? paths : notText).append(folder + names.at(i));
-        addFromExplorer(paths);
-        tellNotText(notText);
+        addFromExplorer(nativePaths(names, m_fileView->selectedNativeNames()));
     });
     connect(m_ui.cmdDel, &QPushButton::clicked, this, &frmMain::cmdDel_Click);
     connect(m_ui.lstrename, &QAbstractItemView::doubleClicked, this, &frmMain::cmdDel_Click);
     connect(m_ui.cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
     connect(m_ui.cmdUp, &QPushButton::clicked, this, &frmMain::cmdUp_Click);
+    connect(m_ui.cmdTrier, &QPushButton::clicked, this, &frmMain::cmdTrier_Click);
     connect(m_ui.cmdDown, &QPushButton::clicked, this, &frmMain::cmdDown_Click);
     connect(m_ui.cmdStopAction, &QPushButton::clicked, this, &frmMain::cmdStopAction_Click);
     connect(m_ui.cmdEffacerExif, &QPushButton::clicked, this, &frmMain::cmdEffacerExif_Click);
@@ -191,24 +188,27 @@ void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray>
 {
     if (m_controller.busy())
         return;
-    QStringList notText;
-    {
-        AddFrame frame(*this);
-        const QString folder = common::ZubQualifyPath(CurrentPath());
-        QStringList paths;
-        paths.reserve(names.size());
-        for (int i = 0; i < names.size(); ++i)
-            (filelist::isTextName(bytes.value(i)) ? paths : notText).append(folder + names.at(i));
-        filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
-        listed.addEntries(m_controller.files().entries());
-        if (!paths.isEmpty()) {
-            addPlanned(0, int(paths.size()));
-            m_controller.addPaths(paths, [&listed](const QString &path) {
-                return listed.takeIfNew(path, common::ZubGetFileName(path));
-            });
-        }
+    AddFrame frame(*this);
+    const QList<common::NativePath> paths = nativePaths(names, bytes);
+    filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
+    listed.addEntries(m_controller.files().entries());
+    if (!paths.isEmpty()) {
+        addPlanned(0, int(paths.size()));
+        m_controller.addPaths(paths, [&listed](const common::NativePath &path) { return listed.takeIfNew(path); });
     }
-    tellNotText(notText);
+}
+
+QList<common::NativePath> frmMain::nativePaths(const QStringList &names, const QList<QByteArray> &bytes) const
+{
+    const common::NativePath folder = common::NativePath::fromText(CurrentPath());
+    QList<common::NativePath> paths;
+    paths.reserve(names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        const QByteArray name = bytes.value(i);
+        paths.append(folder.child(name.isEmpty() ? common::NativePath::fromText(names.at(i))
+                                                 : common::NativePath::fromBytes(name)));
+    }
+    return paths;
 }
 
 void frmMain::cmdAdd_Click()
@@ -277,11 +277,20 @@ void frmMain::addPlanned(int minimum, int count)
 
 void frmMain::addFromExplorer(const QStringList &paths)
 {
+    QList<common::NativePath> native;
+    native.reserve(paths.size());
+    for (const QString &path : paths)
+        native.append(common::NativePath::fromText(path));
+    addFromExplorer(native);
+}
+
+void frmMain::addFromExplorer(const QList<common::NativePath> &paths)
+{
     if (m_controller.busy())
         return;
     AddFrame frame(*this);
     addPlanned(1, int(paths.size()));
-    m_controller.addPaths(paths, [](const QString &path) { return !path.isEmpty(); });
+    m_controller.addPaths(paths, [](const common::NativePath &path) { return !path.isEmpty(); });
 }
 
 bool frmMain::askYesNo(const QString &text)
@@ -327,6 +336,38 @@ void frmMain::cmdClear_Click()
     m_controller.files().clear();
     showEntryCount();
     m_controller.identicalNames().reset();
+}
+
+// The sort keys in the order the box offers them.
+constexpr controller::SortKey kSortKeys[] = {controller::SortKey::Natural, controller::SortKey::Name,
+                                             controller::SortKey::Modified, controller::SortKey::Taken,
+                                             controller::SortKey::Size};
+
+void frmMain::translateSortControls()
+{
+    const lang::Language &language = m_context.language;
+    const auto text = [&](const char *key) { return lang::ui::widgetText(language.extra(QLatin1String(key))); };
+    m_ui.lblTri->setText(text("SortCaption"));
+    m_ui.cboTri->setToolTip(text("SortToolTip"));
+    const int chosen = std::max(0, m_ui.cboTri->currentIndex());
+    m_ui.cboTri->clear();
+    for (const char *key : {"SortNatural", "SortName", "SortModified", "SortTaken", "SortSize"})
+        m_ui.cboTri->addItem(text(key));
+    m_ui.cboTri->setCurrentIndex(chosen);
+    m_ui.chkTriDecroissant->setText(text("SortDescending"));
+    m_ui.chkTriDecroissant->setToolTip(text("SortDescendingToolTip"));
+    m_ui.cmdTrier->setText(text("SortCommand"));
+    m_ui.cmdTrier->setToolTip(text("SortCommandToolTip"));
+}
+
+void frmMain::cmdTrier_Click()
+{
+    if (m_controller.busy())
+        return;
+    const int chosen = m_ui.cboTri->currentIndex();
+    if (chosen < 0 || chosen >= int(std::size(kSortKeys)))
+        return;
+    m_controller.sortList({kSortKeys[chosen], m_ui.chkTriDecroissant->isChecked()});
 }
 
 void frmMain::cmdUp_Click()

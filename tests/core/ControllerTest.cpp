@@ -5,9 +5,17 @@
 #include "rename/RenameOperation.h"
 #include "settings/Settings.h"
 
+#include <QFile>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tarvello;
 using controller::State;
@@ -36,7 +44,7 @@ public:
     bool askToAddFolders(int, int) override { return false; }
     void tellRenameRefused(controller::RenameRefusal) override { told.append(QStringLiteral("refused")); }
     bool acceptNarrowCounter(const rename::CounterCapacity &) override { return false; }
-    bool reviewConflicts(const rename::RenamePlan &) override { return false; }
+    bool reviewConflicts(const rename::RenamePlan &) override { return review; }
     std::unique_ptr<rename::RenameObserver> renameFrame(State) override { return std::make_unique<rename::RenameObserver>(); }
     bool askUndo(int) override { return false; }
     bool askRecovery() override { return false; }
@@ -45,6 +53,7 @@ public:
     void tellSetAside(const rename::SetAsideResult &) override {}
 
     bool refresh = true;
+    bool review = false;
     QList<State> states;
     QStringList told;
     std::function<void()> onPause;
@@ -144,6 +153,110 @@ TEST_F(ControllerTest, aRecomputationAskedForDuringAnAddIsMadeOnceWhenItEnds)
     main.endAdd();
     EXPECT_EQ(newNames(), (QStringList{"B_1.txt", "B_2.txt"}));
     EXPECT_EQ(ui.states, (QList<State>{State::Adding, State::Idle, State::Recomputing, State::Idle}));
+}
+
+// A name that is not UTF-8 goes into the list by its bytes, shown with U+FFFD
+// and marked; the rule reads it as Windows-1252, so "*" repairs it, and the
+// rename moves the file by its own bytes.
+TEST_F(ControllerTest, aNameThatIsNotTextIsListedMarkedAndRepairedByTheStar)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray broken = folder + "/caf\xE9.jpg";
+    const QByteArray repaired = folder + "/caf\xC3\xA9.jpg";
+    // QTemporaryDir removes only what it can name as text.
+    const auto cleanUp = qScopeGuard([&broken] { ::unlink(broken.constData()); });
+    FILE *file = std::fopen(broken.constData(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+
+    // The rename keeps its journal and undo record in the tree.
+    const QString records = dir.path() + QStringLiteral("/records");
+    controller::MainController withRecords{settings, records, messages, ui};
+    withRecords.files().setNotTextMark(QStringLiteral(" [mark]"), QStringLiteral("%1|%2"));
+    settings.rule.rule = QStringLiteral("x");
+    withRecords.beginAdd();
+    withRecords.addDropped({broken, folder + "/gone\xE9.jpg"}, QStringLiteral("*"));
+    withRecords.endAdd();
+    ASSERT_EQ(withRecords.files().count(), 1);
+    EXPECT_EQ(withRecords.files().entry(0).nativePath().bytes(), broken);
+    const QModelIndex name = withRecords.files().index(0, 0);
+    EXPECT_EQ(withRecords.files().data(name, Qt::DisplayRole).toString(), QStringLiteral("caf\uFFFD.jpg [mark]"));
+    EXPECT_EQ(withRecords.files().data(name, Qt::ToolTipRole).toString(), dir.path() + QStringLiteral("/caf\uFFFD.jpg|café.jpg"));
+
+    settings.rule.rule = QStringLiteral("*");
+    settings.rule.replaceForbidden = 0;
+    withRecords.recompute();
+    EXPECT_EQ(withRecords.files().entry(0).newName, QStringLiteral("café.jpg"));
+    ui.review = true;
+    rename::FileOps fs;
+    const auto renamed = withRecords.renameList(fs);
+    ASSERT_TRUE(renamed);
+    EXPECT_EQ(renamed->second.report.renamed, 1);
+    EXPECT_NE(::access(broken.constData(), F_OK), 0);
+    EXPECT_EQ(::access(repaired.constData(), F_OK), 0);
+}
+
+// Sizes, modification times and dates of shooting with ties and a missing
+// date, in a list order that is none of the sorted ones.
+TEST(ListSort, eachKeyBothWaysStableWithUnknownValuesLast)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const struct {
+        const char *name;
+        int size;
+        int minutes;
+        const char *taken;
+    } files[] = {{"IMG_10.jpg", 30, 20, "2004:01:02 00:00:00"},
+                 {"img_2.jpg", 10, 30, ""},
+                 {"IMG_1.jpg", 30, 10, "2003:12:31 23:59:59"},
+                 {"b.jpg", 20, 20, "2004:01:02 00:00:00"}};
+    QList<filelist::FileEntry> entries;
+    fakes::FakeExif exif;
+    for (const auto &f : files) {
+        const QString path = dir.path() + QLatin1Char('/') + QLatin1String(f.name);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(f.size, 'x'));
+        file.close();
+        const timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000 + 60 * f.minutes, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        exif.records.insert(path, exif::ExifInfo{.DateTaken = QLatin1String(f.taken)});
+        entries.append(filelist::FileEntry::of(common::NativePath::fromText(path)));
+    }
+    using controller::SortKey;
+    const struct {
+        SortKey key;
+        bool descending;
+        QList<int> rows;
+    } cases[] = {
+        {SortKey::Name, false, {3, 2, 0, 1}},
+        {SortKey::Natural, false, {3, 2, 1, 0}},
+        {SortKey::Natural, true, {0, 1, 2, 3}},
+        {SortKey::Modified, false, {2, 0, 3, 1}},
+        {SortKey::Modified, true, {1, 0, 3, 2}},
+        {SortKey::Size, false, {1, 3, 0, 2}},
+        {SortKey::Size, true, {0, 2, 3, 1}},
+        {SortKey::Taken, false, {2, 0, 3, 1}},
+        {SortKey::Taken, true, {0, 3, 2, 1}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(controller::sortedRows(entries, {c.key, c.descending}, exif), c.rows) << int(c.key) << c.descending;
+    for (const char *name : {"name", "natural", "mtime", "taken", "size"})
+        EXPECT_TRUE(controller::sortKeyOf(QLatin1String(name))) << name;
+    EXPECT_FALSE(controller::sortKeyOf(QStringLiteral("date")));
+}
+
+TEST_F(ControllerTest, theCounterFollowsTheSortedList)
+{
+    settings.rule.rule = QStringLiteral("#_*");
+    add({"/d/b10.txt", "/d/b9.txt", "/d/a.txt"});
+    main.sortList({controller::SortKey::Natural, false});
+    EXPECT_EQ(newNames(), (QStringList{"1_a.txt", "2_b9.txt", "3_b10.txt"}));
+    main.sortList({controller::SortKey::Name, true});
+    EXPECT_EQ(newNames(), (QStringList{"1_b9.txt", "2_b10.txt", "3_a.txt"}));
 }
 
 TEST_F(ControllerTest, aStopRequestEndsTheRunningAddAndTheNextAddForgetsIt)

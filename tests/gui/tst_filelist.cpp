@@ -204,6 +204,25 @@ private Q_SLOTS:
         QCOMPARE(f.newNames(), (QStringList{"Same.txt", "Same_1.txt"}));
     }
 
+    // Each choice of the box sorts by its own key; the counter follows.
+    void sortButtonSortsByTheChosenKeyAndRenumbers()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        ui.cboRenommer->setEditText(QStringLiteral("N_#"));
+        for (const char *file : {"/A/b10.txt", "/A/b9.txt", "/A/a.txt"})
+            f.window->affiche_nom(QLatin1String(file));
+        QCOMPARE(ui.cboTri->count(), 5);
+        ui.cboTri->setCurrentIndex(0);
+        ui.cmdTrier->click();
+        QCOMPARE(f.paths(), (QStringList{"/A/a.txt", "/A/b9.txt", "/A/b10.txt"}));
+        QCOMPARE(f.newNames(), (QStringList{"N_1.txt", "N_2.txt", "N_3.txt"}));
+        ui.cboTri->setCurrentIndex(1);
+        ui.chkTriDecroissant->setChecked(true);
+        ui.cmdTrier->click();
+        QCOMPARE(f.paths(), (QStringList{"/A/b9.txt", "/A/b10.txt", "/A/a.txt"}));
+    }
+
     void dragOfOneEntryMovesIt()
     {
         MainWindowFixture f;
@@ -341,22 +360,31 @@ private Q_SLOTS:
         QVERIFY(ui.cmdAdd->isEnabled());
     }
 
-    void namesThatAreNotTextAreLeftOutAndNamed()
+    // A file whose name is not text goes into the list, marked; a folder
+    // whose name is not text is still left out and named.
+    void namesThatAreNotTextAreListedAndMarkedFoldersLeftOut()
     {
         MainWindowFixture f;
         QVERIFY(makeFiles(f.folder.path(), {"odd/ok.jpg"}));
         QVERIFY(makeRawFile(f.path("odd"), "caf\xe9.jpg"));
-        const auto cleanUp = qScopeGuard([&f] { removeRaw(f.path("odd"), "caf\xe9.jpg"); });
+        QVERIFY(makeRawFolder(f.path("odd"), "bad\xff"));
+        const auto cleanUp = qScopeGuard([&f] {
+            removeRaw(f.path("odd"), "caf\xe9.jpg");
+            removeRaw(f.path("odd"), "bad\xff");
+        });
         QVERIFY(f.openFolder(f.path("odd"), 2));
         f.ui().cmdAddAll->click();
-        QCOMPARE(f.paths(), f.paths({"odd/ok.jpg"}));
-        const QString shown = f.path(QStringLiteral("odd/caf\uFFFD.jpg"));
-        QCOMPARE(f.box.texts(), QStringList{lang::ui::widgetText(f.context.language.extra("AddNotText", shown, "%s"))});
-        QCOMPARE(f.box.shown[0].style, 48);
-        QVERIFY(dropOn(f.ui().cmdDnD, {QFile::encodeName(f.path("odd")) + "/caf\xe9.jpg"}));
-        QTRY_COMPARE(f.box.shown.size(), 2);
-        QCOMPARE(f.box.shown[1].text, f.box.shown[0].text);
-        QCOMPARE(f.paths(), f.paths({"odd/ok.jpg"}));
+        QVERIFY(f.box.texts().isEmpty());
+        QCOMPARE(f.window->fileList().count(), 2);
+        const QModelIndex marked = f.window->fileList().index(0, 0);
+        QCOMPARE(marked.data().toString(), QStringLiteral("caf\uFFFD.jpg ")
+                                               + f.context.language.extra(QStringLiteral("ListNotTextMark")));
+        QVERIFY(marked.data(Qt::ToolTipRole).toString().contains(QStringLiteral("café.jpg")));
+        const QByteArray odd = QFile::encodeName(f.path("odd"));
+        QVERIFY(dropOn(f.ui().cmdDnD, {odd + "/caf\xe9.jpg", odd + "/bad\xff"}));
+        const QString shown = f.path(QStringLiteral("odd/bad\uFFFD"));
+        QTRY_COMPARE(f.box.texts(), QStringList{lang::ui::widgetText(f.context.language.extra("AddNotText", shown, "%s"))});
+        QCOMPARE(f.window->fileList().count(), 2);
     }
 
     void screenReadersNameEveryControlAndReadTheListAsATable()

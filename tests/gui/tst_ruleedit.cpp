@@ -3,10 +3,12 @@
 // token labels.
 
 #include "mainwindow/frmMain.h"
+#include "rules/RegexDirective.h"
 #include "support/MainWindowFixture.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QFocusEvent>
@@ -174,6 +176,21 @@ private Q_SLOTS:
         QCOMPARE(f.box.shown.size(), 1);
         // The recomputation gave every field back but kept the forms' choices.
         QVERIFY(!ui.txtRepPos[0]->isEnabled() && ui.txtRepPos[2]->isEnabled());
+
+        // The regular-expression form; a pattern that does not compile is
+        // refused with where and why, and the names stay.
+        ui.txtRegxMotif->setText(QStringLiteral("^(\\w+)_(\\w+)$"));
+        ui.txtRegxRemplacer->setText(QStringLiteral("\\2-\\1"));
+        ui.chkRegxTout->setChecked(true);
+        ui.cmdRepRegx->click();
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$REGX/^(\\w+)_(\\w+)$/\\2-\\1/g$"));
+        QCOMPARE(f.newNames(), QStringList{"abcdefg-IMG.jpg"});
+        ui.txtRegxMotif->setText(QStringLiteral("a)"));
+        ui.cmdRepRegx->click();
+        const rules::RegexRefusal refusal = *rules::regexRefusal(ui.cboRenommer->currentText());
+        QCOMPARE(f.box.texts().last(), lang::ui::widgetText(rules::regexRefusalText(f.context.language, refusal)));
+        QCOMPARE(refusal.offset, 2);
+        QCOMPARE(f.newNames(), QStringList{"abcdefg-IMG.jpg"});
     }
 
     void tokensGoWhereTheCaretWas()

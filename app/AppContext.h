@@ -3,6 +3,7 @@
 #include "ini/IniFile.h"
 #include "settings/Settings.h"
 #include "exif/ExifCache.h"
+#include "exif/ExifReader.h"
 #include "lang/Language.h"
 
 #include <QString>
@@ -25,6 +26,9 @@ struct AppContext {
     QString exifOutputFile;
     // The photographs' metadata read so far; emptied only on the user's request.
     exif::ExifCache exifCache;
+    // The reader behind the rule tokens and the main window's Exif labels; the
+    // built-in one until the start-up hands it the settings and its places.
+    exif::ExifReader exifReader{exif::ExifOptions{}, exifCache};
     // The user confirmed leaving (quit flag).
     bool quit = false;
 };

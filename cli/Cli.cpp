@@ -9,12 +9,15 @@
 #include "settings/SettingsFile.h"
 #include "common/Vb.h"
 #include "common/Zub.h"
+#include "exif/ExifReader.h"
 #include "lang/ErrorText.h"
 #include "lang/Language.h"
 #include "rules/RuleCheck.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <optional>
@@ -103,9 +106,8 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
     writeLine(out, {});
     for (const char *key : {"cliOptRule", "cliOptStart", "cliOptStep", "cliOptCase", "cliOptExtension",
                             "cliOptFilter", "cliOptTrim", "cliOptUpperFirst", "cliOptUpperWords",
-                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSort", "cliOptReverse",
-                            "cliOptSkipConflicts", "cliOptSetAside",
-                            "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
+                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSort", "cliOptReverse", "cliOptExifTool",
+                            "cliOptSkipConflicts", "cliOptSetAside", "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
         writeLine(out, "  " + texts.text(key, defaultRule).toUtf8());
     }
     writeLine(out, {});
@@ -139,6 +141,9 @@ bool loadSettingsTables(const QString &path, const QString &programFolder, setti
     settings.forbiddenFiles = loaded.forbiddenFiles;
     settings.Option_FormatAnnee = loaded.Option_FormatAnnee;
     settings.Option_FormatMois = loaded.Option_FormatMois;
+    settings.Option_OutilExifChoisi = loaded.Option_OutilExifChoisi;
+    settings.Option_ExtensionTraiteAvecJHEAD = loaded.Option_ExtensionTraiteAvecJHEAD;
+    settings.Option_ExtensionTraiteAvecEXIFTOOL = loaded.Option_ExtensionTraiteAvecEXIFTOOL;
     return true;
 }
 
@@ -148,8 +153,8 @@ bool onlyCommonOptions(const CliOptions &options)
     const CliOptions none;
     return !options.rule && !options.start && !options.step && !options.newExtension && !options.filter
         && options.caseIndex == none.caseIndex && !options.trim && !options.upperFirst && !options.upperWords
-        && !options.noForbidden && !options.noNumbering && !options.skipConflicts && options.settingsFile.isEmpty()
-        && !options.sort && !options.reverse;
+        && !options.noForbidden && !options.noNumbering && !options.skipConflicts && !options.exifTool
+        && options.settingsFile.isEmpty() && !options.sort && !options.reverse;
 }
 
 int preview(const QList<ComputedName> &names, QIODevice &out, QIODevice &err)
@@ -243,12 +248,40 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliUsageError;
     const QByteArrayList notText = takeNotText(paths);
     writeNotText(err, texts, notText);
+
+    exif::ExifOptions exifOptions = exif::exifOptions(settings);
+    exifOptions.choice =
+        options.exifTool.value_or(options.settingsFile.isEmpty() ? int(exif::ChoiceBuiltin) : settings.Option_OutilExifChoisi);
+    // The tools are found beside the program first, as the window finds them.
+    exifOptions.programFolder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : programFolder;
+    // The external tools exchange files in a folder of this run's own inside
+    // the private temporary folder, so that a run beside the window or
+    // another run never shares their copy, argument file or output. It goes
+    // after the reader, which stops the resident exiftool first.
+    std::optional<QTemporaryDir> exifFolder;
+    const bool sortsByTaken = options.sort == controller::SortKey::Taken;
+    if ((rules::ruleReadsExif(rule.rule) || sortsByTaken) && exifOptions.choice != exif::ChoiceBuiltin) {
+        QString why;
+        const QString temporary = common::ZubGetTempDir(&why);
+        if (temporary.isEmpty()) {
+            writeMessage(err, why);
+        } else {
+            exifFolder.emplace(temporary + QStringLiteral("/cli-XXXXXX"));
+            if (exifFolder->isValid()) {
+                exifOptions.tempFolder = exifFolder->path();
+                exifOptions.outputFile = exifFolder->path() + QStringLiteral("/tarvello-cli_exif.txt");
+            }
+        }
+    }
+    exif::ExifCache exifCache;
+    exif::ExifReader exifReader(exifOptions, exifCache);
+    exifReader.setEvents({.shown = {}, .batchStartFailed = [&] { writeMessage(err, texts.text("ExifBatchStartFailed")); }});
     std::optional<controller::ListSort> sort;
     if (options.sort)
         sort = controller::ListSort{*options.sort, options.reverse};
     else if (options.reverse)
         std::reverse(paths.begin(), paths.end());
-    const QList<ComputedName> names = computeNames(paths, rule, settings, language, sort);
+    const QList<ComputedName> names = computeNames(paths, rule, settings, language, exifReader, sort);
     const int exitCode = command == Command::Preview
         ? preview(names, out, err)
         : renameFiles(names, options.skipConflicts, settingsFolder, language, out, err);

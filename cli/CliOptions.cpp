@@ -119,6 +119,15 @@ ParsedArguments parseCliOptions(const QByteArrayList &arguments)
             }
         } else if (option == QLatin1String("--filter")) {
             o.filter = value();
+        } else if (option == QLatin1String("--exif-tool")) {
+            if (const auto text = value()) {
+                bool ok = false;
+                const int choice = text->toInt(&ok);
+                if (ok && choice >= 1 && choice <= 5)
+                    o.exifTool = choice;
+                else
+                    fail(CliError::BadValue, option, *text);
+            }
         } else if (option == QLatin1String("--settings")) {
             o.settingsFile = value().value_or(QString());
         } else if (option == QLatin1String("--lang")) {

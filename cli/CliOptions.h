@@ -48,6 +48,9 @@ struct CliOptions {
     // given when absent), the other way round with reverse.
     std::optional<controller::SortKey> sort;
     bool reverse = false;
+    // preview and rename: the Exif reader choice, 1 to 5 (otherwise the
+    // settings file's, else the built-in reader).
+    std::optional<int> exifTool;
     QString settingsFile;
     QString language = QStringLiteral("Français");
     bool help = false;

@@ -2,7 +2,7 @@
 
 #include "controller/NameBatch.h"
 #include "settings/Settings.h"
-#include "exif/ExifInfo.h"
+#include "exif/ExifReader.h"
 #include "filelist/FolderScan.h"
 #include "lang/Language.h"
 #include "rules/Environment.h"
@@ -121,11 +121,12 @@ bool namesRenamableEntry(const QByteArray &path)
 }
 
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language, const std::optional<controller::ListSort> &sort)
+                                 lang::Language &language, exif::ExifReader &exif,
+                                 const std::optional<controller::ListSort> &sort)
 {
     const rules::SystemClock clock;
     const rules::DiskFileFacts files;
-    exif::NoExifSource exif;
+    const bool readsExif = rules::ruleReadsExif(rule.rule);
     rules::IdenticalNameTable identicalNames;
     controller::NameBatch batch(std::move(rule),
                                 rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
@@ -134,6 +135,17 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
     entries.reserve(paths.size());
     for (const QByteArray &given : paths)
         entries.append(filelist::FileEntry::of(absolutePath(given)));
+    // The dates of shooting of a sort are read ahead too, before it.
+    if (readsExif || (sort && sort->key == controller::SortKey::Taken)) {
+        // The resident exiftool starts only when a rule or a sort needs it.
+        if (exif.choice() == exif::ChoiceExifToolBatch)
+            exif.startBatch();
+        QStringList readable;
+        readable.reserve(entries.size());
+        for (const filelist::FileEntry &entry : std::as_const(entries))
+            readable.append(entry.readablePath());
+        exif.prefetch(readable);
+    }
     QList<int> order(paths.size());
     std::iota(order.begin(), order.end(), 0);
     if (sort)

@@ -11,6 +11,10 @@
 
 class QIODevice;
 
+namespace tarvello::exif {
+class ExifReader;
+}
+
 namespace tarvello::lang {
 class Language;
 }
@@ -75,9 +79,12 @@ void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList
 
 // The new names of the paths, whose folders read as text (takeNotText), in
 // the order of the sort when given, else as given, as preview prints them;
-// the list ends at a position error, the entry that had it included.
+// the list ends at a position error, the entry that had it included. When
+// the rule reads the photographs' metadata, exif reads them ahead, its batch
+// started first when that is its choice.
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language, const std::optional<controller::ListSort> &sort = {});
+                                 lang::Language &language, exif::ExifReader &exif,
+                                 const std::optional<controller::ListSort> &sort = {});
 
 // The line that tells why a name could not be computed ("" when it could).
 QByteArray nameErrorLine(const ComputedName &name);

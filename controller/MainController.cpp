@@ -1,7 +1,9 @@
 #include "controller/MainController.h"
 
+#include "common/Vb.h"
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
+#include "exif/ExifReader.h"
 #include "filelist/DisplayFilter.h"
 #include "filelist/FolderScan.h"
 #include "lang/Language.h"
@@ -9,11 +11,13 @@
 #include "rules/RuleCheck.h"
 #include "settings/Settings.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <limits>
 #include <utility>
 
 namespace tarvello::controller {
@@ -26,12 +30,39 @@ constexpr int kRecomputeProgressMask = 1023;
 
 } // namespace
 
+QList<common::NativePath> chosenFiles(const QString &folder, const QStringList &names, const QList<QByteArray> &bytes)
+{
+    const common::NativePath native = common::NativePath::fromText(folder);
+    QList<common::NativePath> paths;
+    paths.reserve(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QByteArray name = bytes.value(i);
+        paths.append(native.child(name.isEmpty() ? common::NativePath::fromText(names.at(i))
+                                                 : common::NativePath::fromBytes(name)));
+    }
+    return paths;
+}
+
+QList<QByteArray> thumbnailNativeNames(const QStringList &chosen, const QStringList &viewNames,
+                                       const QList<QByteArray> &viewBytes)
+{
+    QHash<QString, QByteArray> bytesOf;
+    for (qsizetype i = 0; i < viewNames.size() && i < viewBytes.size(); ++i)
+        bytesOf.insert(viewNames.at(i), viewBytes.at(i));
+    QList<QByteArray> bytes;
+    bytes.reserve(chosen.size());
+    for (const QString &name : chosen)
+        bytes.append(bytesOf.value(name, QFile::encodeName(name)));
+    return bytes;
+}
+
 MainController::MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages,
-                               ControllerUi &ui)
+                               ControllerUi &ui, exif::ExifReader &exif)
     : m_settings(settings)
     , m_settingsFolder(settingsFolder)
     , m_messages(messages)
     , m_ui(ui)
+    , m_exif(exif)
 {
 }
 
@@ -69,6 +100,22 @@ void MainController::endNames()
     m_settings.rule.counterStep = m_batch->rule().counterStep;
     m_batch.reset();
     m_ui.namesEnded();
+}
+
+bool MainController::namesReadExif() const
+{
+    return rules::ruleReadsExif(m_batch ? m_batch->rule().rule : m_settings.rule.rule);
+}
+
+void MainController::readAhead(const QList<filelist::FileEntry> &files)
+{
+    // The names still come one by one in list order; only the reading of the
+    // photographs runs ahead of them.
+    QStringList paths;
+    paths.reserve(files.size());
+    for (const filelist::FileEntry &file : files)
+        paths.append(file.readablePath());
+    m_exif.prefetch(paths);
 }
 
 void MainController::showName(filelist::FileEntry file, const NameStep &step)
@@ -124,6 +171,8 @@ void MainController::recompute()
             paths.append(entry.readablePath());
         m_files.clear();
         beginNames();
+        if (namesReadExif())
+            m_exif.prefetch(paths);
         m_batch->run(paths, 1, [&](int index, const NameStep &step) {
             if ((index & kRecomputeProgressMask) == 0)
                 m_ui.recomputeProgress(index, count);
@@ -140,6 +189,8 @@ void MainController::sortList(ListSort sort)
 {
     if (busy() || m_files.count() < 2)
         return;
+    if (sort.key == SortKey::Taken)
+        readAhead(m_files.entries());
     m_files.reorder(sortedRows(m_files.entries(), sort, m_exif));
     recompute();
 }
@@ -169,6 +220,13 @@ void MainController::endAdd()
 bool MainController::addPaths(const QList<common::NativePath> &paths,
                               const std::function<bool(const common::NativePath &)> &isNew)
 {
+    if (namesReadExif()) {
+        QList<filelist::FileEntry> files;
+        files.reserve(paths.size());
+        for (const common::NativePath &path : paths)
+            files.append(filelist::FileEntry::of(path));
+        readAhead(files);
+    }
     EventPacer pacer;
     for (int i = 0; i < paths.size(); ++i) {
         if (pacer.due() && !pauseAdd(i + 1))
@@ -177,6 +235,16 @@ bool MainController::addPaths(const QList<common::NativePath> &paths,
             return false;
     }
     return true;
+}
+
+void MainController::addChosen(const QList<common::NativePath> &paths, bool byPath)
+{
+    if (paths.isEmpty())
+        return;
+    filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
+    listed.addEntries(m_files.entries());
+    m_ui.addPlanned(0, int(paths.size()));
+    addPaths(paths, [&listed](const common::NativePath &path) { return listed.takeIfNew(path); });
 }
 
 QStringList MainController::addHierarchy(const QString &start, const QString &pattern)
@@ -308,6 +376,53 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
         run = rename::runRename(plan, m_settingsFolder, *frame, fs);
     }
     return std::pair(std::move(plan), std::move(run));
+}
+
+rename::RuleAfterRename MainController::takeRuleAfterRename(int count)
+{
+    settings::RuleOptions &rule = m_settings.rule;
+    // "#" in the start box is continuation mode, whatever start was stored last.
+    const qint32 start = rule.continuationMode() ? settings::kContinuationStart : rule.counterStart;
+    const rename::RuleAfterRename after = rename::ruleAfterRename(m_settings, start, rule.counterStep, count);
+    if (after.clearRule)
+        rule.rule.clear();
+    if (after.startText) {
+        rule.startText = *after.startText;
+        rule.counterStart = common::vbCLng(rule.startText);
+    }
+    if (after.stepText) {
+        rule.stepText = *after.stepText;
+        rule.counterStep = common::vbCInt(rule.stepText);
+    }
+    return after;
+}
+
+void MainController::noteRenamed(const rename::PlannedRename &entry)
+{
+    // Positions come in descending order: the rows of those still to do keep their places.
+    m_renamedRows.append({entry.position - 1, rename::displayPath(entry.oldPath)});
+    qint32 &total = m_settings.General_NombreFichierRenomme;
+    if (total < std::numeric_limits<qint32>::max())
+        ++total;
+}
+
+void MainController::dropRenamedRows()
+{
+    if (m_renamedRows.isEmpty())
+        return;
+    QList<int> rows;
+    rows.reserve(m_renamedRows.size());
+    for (const auto &[row, path] : std::as_const(m_renamedRows)) {
+        if (row < m_files.count() && m_files.entry(row).path() == path)
+            rows.append(row);
+    }
+    m_files.removeEntries(rows);
+    m_renamedRows.clear();
+}
+
+bool MainController::undoAvailable() const
+{
+    return !m_settingsFolder.isEmpty() && QFile::exists(rename::UndoRecord(m_settingsFolder).path());
 }
 
 void MainController::addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report)

@@ -2,7 +2,6 @@
 
 #include "controller/ListSort.h"
 #include "controller/NameBatch.h"
-#include "exif/ExifInfo.h"
 #include "filelist/FileList.h"
 #include "rules/Environment.h"
 #include "rules/IdenticalNameTable.h"
@@ -15,6 +14,10 @@
 #include <memory>
 #include <optional>
 #include <utility>
+
+namespace tarvello::exif {
+class ExifReader;
+}
 
 namespace tarvello::lang {
 class Messages;
@@ -29,11 +32,13 @@ class FileOps;
 class RenameObserver;
 struct CounterCapacity;
 struct DamagedRecord;
+struct PlannedRename;
 struct RecoveryReport;
 struct SetAsideResult;
 struct RenamePlan;
 struct RenameReport;
 struct RenameRun;
+struct RuleAfterRename;
 struct UndoReport;
 }
 
@@ -61,6 +66,16 @@ enum class RenameRefusal {
     // A tab or a line break, which a paste can bring into the one-line rule box.
     ControlCharacter,
 };
+
+// The paths of files chosen by name in one folder: names are shown names,
+// bytes the native names in the same order (a name without bytes is taken
+// as its text).
+QList<common::NativePath> chosenFiles(const QString &folder, const QStringList &names, const QList<QByteArray> &bytes);
+// The native names of chosen thumbnails: a thumbnail is one of the file
+// view's files, shown under the same name; one the view no longer shows
+// takes the bytes of its text.
+QList<QByteArray> thumbnailNativeNames(const QStringList &chosen, const QStringList &viewNames,
+                                       const QList<QByteArray> &viewBytes);
 
 // What the main job asks of whoever shows it (the main window, a test).
 class ControllerUi
@@ -112,8 +127,10 @@ public:
 class MainController
 {
 public:
-    // settingsFolder holds the rename journal and the undo record ("" for none).
-    MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages, ControllerUi &ui);
+    // settingsFolder holds the rename journal and the undo record ("" for none);
+    // exif reads the photographs' metadata that rules ask for.
+    MainController(settings::Settings &settings, const QString &settingsFolder, lang::Messages &messages, ControllerUi &ui,
+                   exif::ExifReader &exif);
 
     State state() const { return m_state; }
     // Anything but idle: input that would change the list is refused.
@@ -164,6 +181,9 @@ public:
     // the files the pattern shows in the folders among them. Returns the
     // paths left out because they lie in folders whose names are not text.
     QStringList addDropped(const QList<QByteArray> &paths, const QString &pattern);
+    // The add of files chosen in the file view: those the list does not hold
+    // yet, compared by path or by name alone.
+    void addChosen(const QList<common::NativePath> &paths, bool byPath);
     // Lets window events run during an add; false once a stop was asked for.
     bool pauseAdd(int done);
 
@@ -178,6 +198,17 @@ public:
     // for), has the conflicts reviewed and runs the rename. The plan and the
     // run, when it ran.
     std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> renameList(rename::FileOps &fs);
+    // What the rule and counter become after a rename of count files, as the
+    // options say; the rule record takes it, the window shows it.
+    rename::RuleAfterRename takeRuleAfterRename(int count);
+    // A file of the running rename reached its new name: its entry leaves
+    // the list at the next dropRenamedRows(), and the running total grows.
+    void noteRenamed(const rename::PlannedRename &entry);
+    // Takes the rows renamed since the last call off the list. A row that no
+    // longer holds its file stays rather than take another.
+    void dropRenamedRows();
+    // True when an undo record waits.
+    bool undoAvailable() const;
     // A further pass: the files the rename gave their new names come back
     // into the list with the names the rule gives them now. Only files that
     // now have their new names come back (a new path held back by a conflict
@@ -196,6 +227,11 @@ private:
     void dropUndone(const rename::UndoReport &undo);
     // Tells which files a damaged record names and, on yes, sets it aside.
     void offerSetAside(const rename::DamagedRecord &record);
+    // True when the names of the running run, else of the rule, read the
+    // photographs' metadata.
+    bool namesReadExif() const;
+    // Has the files' photographs read ahead.
+    void readAhead(const QList<filelist::FileEntry> &files);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
     void showName(filelist::FileEntry file, const NameStep &step);
 
@@ -210,10 +246,12 @@ private:
     filelist::FileList m_files;
     rules::SystemClock m_clock;
     rules::DiskFileFacts m_fileFacts;
-    exif::NoExifSource m_exif;
+    exif::ExifReader &m_exif;
     rules::IdenticalNameTable m_identical;
     std::optional<NameBatch> m_batch;
     QList<filelist::FileEntry> m_pending;
+    // Rows renamed and not yet taken off, with the path each held.
+    QList<std::pair<int, QString>> m_renamedRows;
 };
 
 } // namespace tarvello::controller

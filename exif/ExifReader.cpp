@@ -4,6 +4,7 @@
 #include "common/Zub.h"
 #include "exif/BuiltinReader.h"
 #include "exif/ExifParse.h"
+#include "settings/Settings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +29,15 @@ int milliseconds(std::chrono::milliseconds duration)
 
 } // namespace
 
+ExifOptions exifOptions(const settings::Settings &settings)
+{
+    ExifOptions options;
+    options.choice = settings.Option_OutilExifChoisi;
+    options.jheadExtensions = settings.Option_ExtensionTraiteAvecJHEAD;
+    options.exiftoolExtensions = settings.Option_ExtensionTraiteAvecEXIFTOOL;
+    return options;
+}
+
 ExifReader::ExifReader(ExifOptions options, ExifCache &cache)
     : m_options(std::move(options))
     , m_cache(cache)
@@ -41,6 +51,12 @@ ExifReader::~ExifReader()
     m_pool.clear();
     m_pool.waitForDone();
     stopBatch();
+}
+
+void ExifReader::setOptions(ExifOptions options)
+{
+    stopBatch();
+    m_options = std::move(options);
 }
 
 void ExifReader::setChoice(int choice)

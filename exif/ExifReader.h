@@ -15,6 +15,10 @@
 #include <memory>
 #include <optional>
 
+namespace tarvello::settings {
+struct Settings;
+}
+
 namespace tarvello::exif {
 
 // The reader choices of Option_OutilExifChoisi.
@@ -62,6 +66,10 @@ struct ExifOptions {
     int batchRestartAfter = 500;
 };
 
+// The choice and the two extension lists of the settings; the places are left
+// to the caller.
+ExifOptions exifOptions(const settings::Settings &settings);
+
 // What a reader tells the window. Each may be left empty.
 struct ExifEvents {
     // A record was read for the main window's six labels (getExif's last step).
@@ -93,6 +101,9 @@ public:
 
     // The choice in force; a failed batch start turns 4 into 3.
     int choice() const { return m_options.choice; }
+    // New options: the places the start-up found, the settings read. A running
+    // batch is stopped first, since its files may move.
+    void setOptions(ExifOptions options);
     // A new choice from the chooser. Does not start or stop the batch.
     void setChoice(int choice);
     // New extension lists from the options dialog.
@@ -117,11 +128,14 @@ public:
     // Empties the cache and forgets what was read ahead.
     void clearCache();
 
+    // Where the tool of that name is run from: bin/ beside the program, else
+    // the search path; "" when neither holds it.
+    QString toolPath(const QString &name) const;
+
 private:
     enum class Tool { Jhead, ExifTool };
 
     bool listed(const QString &list, const QString &extension) const;
-    QString toolPath(const QString &name) const;
     ExifInfo readStandard(Tool tool, const QString &path);
     ExifInfo readBatch(const QString &path);
     ExifInfo readBuiltinCached(const QString &path);

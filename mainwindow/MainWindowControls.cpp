@@ -437,13 +437,14 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     auto *bottom = new QHBoxLayout;
     auto *exifGrid = new QGridLayout;
     lblExitToolUsed = label(central, QStringLiteral("lblExitToolUsed"));
-    exifGrid->addWidget(lblExitToolUsed, 0, 0, 1, 3);
+    exifGrid->addWidget(lblExitToolUsed, 0, 0, 1, 2);
     for (int i = 0; i < 6; ++i) {
         auto *l = named<QLabel>(central, arrayName("lblExif", i));
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         l->setMinimumWidth(0);
         lblExif.append(l);
-        exifGrid->addWidget(l, 1 + i / 3, i % 3);
+        // Two a row: a date of shooting and a camera model need their width.
+        exifGrid->addWidget(l, 1 + i / 2, i % 2);
     }
     bottom->addLayout(exifGrid);
     bottom->addStretch(1);

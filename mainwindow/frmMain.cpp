@@ -6,6 +6,7 @@
 #include "common/Zub.h"
 #include "common/ui/Twips.h"
 #include "dialogs/HelpTopics.h"
+#include "exif/ExifReader.h"
 #include "lang/MsgBox.h"
 #include "rules/RuleTools.h"
 #include "lang/ui/Translate.h"
@@ -44,7 +45,7 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
     : QMainWindow(parent)
     , m_context(context)
     , m_msgBox(msgBox)
-    , m_controller(context.settings, context.settingsFolder, context.language, *this)
+    , m_controller(context.settings, context.settingsFolder, context.language, *this, context.exifReader)
 {
     m_tree = new browser::FolderTree(context.language);
     m_fileView = new browser::FileView(context.language);
@@ -72,11 +73,23 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
             onAbout();
     });
 
+    context.exifReader.setEvents({
+        .shown = [this](const exif::ExifInfo &info) { showExif(info); },
+        .batchStartFailed =
+            [this] {
+                m_context.settings.Option_OutilExifChoisi = exif::ChoiceExifTool;
+                m_msgBox.KVvrMesgBox(lang::ui::widgetText(m_context.language.extra(QStringLiteral("ExifBatchStartFailed"))),
+                                     lang::MsgStyle::OKOnly, m_context.language.GetMessage(1));
+                showExifToolUsed();
+            },
+    });
+
     Form_Load();
 }
 
 frmMain::~frmMain()
 {
+    m_context.exifReader.setEvents({});
     // The controls go while the window's members that their events reach still exist.
     delete m_escapeHook;
     delete centralWidget();
@@ -99,9 +112,17 @@ void frmMain::setPattern(const QString &pattern)
 
 void frmMain::Form_Load()
 {
+    showStoredRule();
+    setButtonImages();
+    translate();
+    m_ready = false;
+}
+
+// The counter boxes show the stored counter, not the text last typed in them.
+void frmMain::showStoredRule()
+{
     const settings::Settings &s = m_context.settings;
     settings::RuleOptions &rule = m_context.settings.rule;
-    // 1. The rule controls from the settings; the counter boxes show the stored counter.
     rule.showStoredCounter();
     m_ui.txtDebut->setText(rule.startText);
     m_ui.txtPas->setText(rule.stepText);
@@ -119,10 +140,6 @@ void frmMain::Form_Load()
     m_ui.chkUpperCaseFirstWord->setChecked(rule.upperEachWord != 0);
     if (QRadioButton *caseOption = m_ui.optCasse.value(rule.caseIndex))
         caseOption->setChecked(true);
-    // 2-4. Button pictures, texts, counters and the tip topics.
-    setButtonImages();
-    translate();
-    m_ready = false;
 }
 
 void frmMain::setButtonImages()
@@ -167,6 +184,7 @@ void frmMain::translate()
     m_ui.tipFrames->setAccessibleName(m_ui.Label15->text());
     refreshTitle();
     showExifToolUsed();
+    showExif(exif::ExifInfo());
 }
 
 void frmMain::showEvent(QShowEvent *event)
@@ -228,7 +246,7 @@ void frmMain::objetOnOff()
     for (QWidget *w : std::as_const(switched))
         w->setEnabled(on);
     m_ui.txtExtension->setEnabled(on && m_ui.chkExtension->isChecked());
-    m_ui.cmdDefaire->setEnabled(on && undoAvailable());
+    m_ui.cmdDefaire->setEnabled(on && m_controller.undoAvailable());
     m_ui.cmdStopAction->setVisible(showStop);
     if (showStop)
         m_ui.cmdStopAction->setEnabled(true);
@@ -445,12 +463,25 @@ void frmMain::showExifToolUsed()
     lang::Language &language = m_context.language;
     int message = 74;
     switch (m_context.settings.Option_OutilExifChoisi) {
-    case 2: message = 78; break;
-    case 3: message = 75; break;
-    case 4: message = 76; break;
+    case exif::ChoiceMixed: message = 78; break;
+    case exif::ChoiceExifTool: message = 75; break;
+    case exif::ChoiceExifToolBatch: message = 76; break;
     default: break;
     }
-    m_ui.lblExitToolUsed->setText(language.GetMessage(80) + QLatin1Char(' ') + language.GetMessage(message));
+    const QString tool = m_context.settings.Option_OutilExifChoisi == exif::ChoiceBuiltin
+        ? language.extra(QStringLiteral("ExifChoiceBuiltin"))
+        : language.GetMessage(message);
+    m_ui.lblExitToolUsed->setText(language.GetMessage(80) + QLatin1Char(' ') + tool);
+}
+
+void frmMain::showExif(const exif::ExifInfo &info)
+{
+    const std::pair<const char *, const QString *> values[] = {
+        {"$d$=", &info.DateTaken}, {"$T$=", &info.FileSize},    {"$R$=", &info.Resolution},
+        {"$O$=", &info.Orientation}, {"$K$=", &info.CameraModel}, {"$C$=", &info.Comment},
+    };
+    for (int i = 0; i < m_ui.lblExif.size(); ++i)
+        m_ui.lblExif[i]->setText(QLatin1String(values[i].first) + *values[i].second);
 }
 
 void frmMain::pushSettings()

@@ -24,6 +24,10 @@ namespace tarvello::app {
 struct AppContext;
 }
 
+namespace tarvello::exif {
+struct ExifInfo;
+}
+
 namespace tarvello::lang {
 class MsgBox;
 }
@@ -75,6 +79,8 @@ public:
     void refreshTitle();
     // The label that names the chosen Exif reader.
     void showExifToolUsed();
+    // The six Exif labels: the values of the photograph read last.
+    void showExif(const exif::ExifInfo &info);
 
     // Translates the window and sets the texts that come from messages.
     void translate();
@@ -155,14 +161,13 @@ private:
     void dropEntry(int from, int to);
     void cmdStopAction_Click();
     void cmdEffacerExif_Click();
+    // Reads the chosen photograph's Exif data, which the labels then show.
+    void showSelectedExif(const QString &path);
     void txtFilter_Change();
     void cmdRefresh_Click();
     void Timer_Escape();
     void Timer_ListView1_count();
     void addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath);
-    // The paths of the current folder's files: their bytes where the view
-    // gives them, else their names.
-    QList<common::NativePath> nativePaths(const QStringList &names, const QList<QByteArray> &bytes) const;
     QTimer *makeTimer(const char *name, int intervalMs, void (frmMain::*tick)());
     bool askYesNo(const QString &text);
     void tellNotText(const QStringList &paths);
@@ -194,6 +199,7 @@ private:
     bool tokenLabelEvent(int index, QEvent *event);
     void Label8_Click(int index);
     void Form_Load();
+    void showStoredRule();
     void Form_Activate();
     void setButtonImages();
     void connectRuleOptions();
@@ -291,9 +297,8 @@ private:
 
     void connectRenameCommands();
     void translateRenameCommands();
-    bool undoAvailable() const;
     void renameTheList();
-    void resetRuleAfterRename(int count);
+    void showRuleAfterRename(const rename::RuleAfterRename &after);
     void showRenameEnd();
     void addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report);
     void showRenameProblems(const rename::RenameRun &run);

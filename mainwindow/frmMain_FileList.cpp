@@ -120,7 +120,7 @@ void frmMain::connectFileList()
     connect(m_fileView, &browser::FileView::addRequested, this, [this](const QStringList &names) {
         if (m_controller.busy())
             return;
-        addFromExplorer(nativePaths(names, m_fileView->selectedNativeNames()));
+        addFromExplorer(controller::chosenFiles(CurrentPath(), names, m_fileView->selectedNativeNames()));
     });
     connect(m_ui.cmdDel, &QPushButton::clicked, this, &frmMain::cmdDel_Click);
     connect(m_ui.lstrename, &QAbstractItemView::doubleClicked, this, &frmMain::cmdDel_Click);
@@ -130,6 +130,17 @@ void frmMain::connectFileList()
     connect(m_ui.cmdDown, &QPushButton::clicked, this, &frmMain::cmdDown_Click);
     connect(m_ui.cmdStopAction, &QPushButton::clicked, this, &frmMain::cmdStopAction_Click);
     connect(m_ui.cmdEffacerExif, &QPushButton::clicked, this, &frmMain::cmdEffacerExif_Click);
+    // The Exif labels follow the photograph chosen in the list or in the file view.
+    connect(m_ui.lstrename->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid() && current.row() < m_controller.files().count())
+                    showSelectedExif(m_controller.files().entries().at(current.row()).path());
+            });
+    connect(m_fileView, &browser::FileView::viewClicked, this, [this] {
+        const QStringList names = m_fileView->selectedNames();
+        if (names.size() == 1)
+            showSelectedExif(m_fileView->folder() + QLatin1Char('/') + names.first());
+    });
     connect(m_ui.cmdRefreshFolder, &QPushButton::clicked, m_tree, &browser::FolderTree::refresh);
     connect(m_ui.cmdForum, &QPushButton::clicked, this,
             [this] { openUrl(update::siteAddress() + QStringLiteral("/forum")); });
@@ -189,26 +200,7 @@ void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray>
     if (m_controller.busy())
         return;
     AddFrame frame(*this);
-    const QList<common::NativePath> paths = nativePaths(names, bytes);
-    filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
-    listed.addEntries(m_controller.files().entries());
-    if (!paths.isEmpty()) {
-        addPlanned(0, int(paths.size()));
-        m_controller.addPaths(paths, [&listed](const common::NativePath &path) { return listed.takeIfNew(path); });
-    }
-}
-
-QList<common::NativePath> frmMain::nativePaths(const QStringList &names, const QList<QByteArray> &bytes) const
-{
-    const common::NativePath folder = common::NativePath::fromText(CurrentPath());
-    QList<common::NativePath> paths;
-    paths.reserve(names.size());
-    for (int i = 0; i < names.size(); ++i) {
-        const QByteArray name = bytes.value(i);
-        paths.append(folder.child(name.isEmpty() ? common::NativePath::fromText(names.at(i))
-                                                 : common::NativePath::fromBytes(name)));
-    }
-    return paths;
+    m_controller.addChosen(controller::chosenFiles(CurrentPath(), names, bytes), byPath);
 }
 
 void frmMain::cmdAdd_Click()
@@ -219,24 +211,15 @@ void frmMain::cmdAdd_Click()
         addFileViewNames(m_fileView->selectedNames(), m_fileView->selectedNativeNames(), false);
         return;
     }
-    // The thumbnails are the file view's files: their bytes are the file view's.
-    QHash<QString, QByteArray> bytesOf;
-    const QStringList shown = m_fileView->itemNames();
-    const QList<QByteArray> shownBytes = m_fileView->itemNativeNames();
-    for (int i = 0; i < shown.size(); ++i)
-        bytesOf.insert(shown.at(i), shownBytes.at(i));
     QList<int> rows;
     for (const QListWidgetItem *item : m_ui.ListView2->selectedItems())
         rows.append(m_ui.ListView2->row(item));
     std::sort(rows.begin(), rows.end());
     QStringList names;
-    QList<QByteArray> bytes;
-    for (const int row : std::as_const(rows)) {
-        const QString name = m_ui.ListView2->item(row)->text();
-        names.append(name);
-        bytes.append(bytesOf.value(name, QFile::encodeName(name)));
-    }
-    addFileViewNames(names, bytes, false);
+    for (const int row : std::as_const(rows))
+        names.append(m_ui.ListView2->item(row)->text());
+    addFileViewNames(names, controller::thumbnailNativeNames(names, m_fileView->itemNames(), m_fileView->itemNativeNames()),
+                     false);
 }
 
 void frmMain::cmdAddAll_Click()
@@ -552,9 +535,16 @@ void frmMain::cmdEffacerExif_Click()
     lang::Language &language = m_context.language;
     if (!askYesNo(language.GetMessage(60)))
         return;
-    m_context.exifCache.clear();
+    m_context.exifReader.clearCache();
     m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(61)), lang::MsgStyle::Information,
                          language.GetMessage(1));
+}
+
+void frmMain::showSelectedExif(const QString &path)
+{
+    // A run in progress reads its own photographs, in its own order.
+    if (!m_controller.busy())
+        m_context.exifReader.getExif(path);
 }
 
 void frmMain::txtFilter_Change()

@@ -16,7 +16,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,7 +24,6 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include <limits>
 #include <utility>
 
 namespace tarvello::mainwindow {
@@ -45,8 +43,8 @@ constexpr int kListedFiles = 20;
 // list, double-clicks and keys in it and in the thumbnails) is held back so
 // the list cannot change under the operation, and closing the window becomes
 // a stop request followed by the close. For a rename, each renamed entry
-// leaves the list, its thumbnail takes the new name and the running total
-// grows.
+// leaves the list (in runs, as events run) and its thumbnail takes the new
+// name.
 class frmMain::RenameSession : public QObject, public rename::RenameObserver
 {
 public:
@@ -65,7 +63,7 @@ public:
     // Leaves the renaming state, also when the operation ended in an error.
     ~RenameSession() override
     {
-        flush();
+        m_window.m_controller.dropRenamedRows();
         m_window.m_ui.ProgressBar1->hide();
         m_window.m_controller.endRename();
     }
@@ -87,7 +85,7 @@ public:
             bar->show();
         }
         bar->setValue(step);
-        flush();
+        m_window.m_controller.dropRenamedRows();
         QCoreApplication::processEvents();
     }
 
@@ -97,12 +95,8 @@ public:
     {
         if (!m_listFollows)
             return;
-        // Positions come in descending order: the rows of those still to do keep their places.
-        m_doneRows.append({entry.position - 1, rename::displayPath(entry.oldPath)});
+        m_window.m_controller.noteRenamed(entry);
         renameThumbnail(rename::nativeNameOf(entry.oldPath), rename::nativeNameOf(entry.newPath));
-        qint32 &total = m_window.m_context.settings.General_NombreFichierRenomme;
-        if (total < std::numeric_limits<qint32>::max())
-            ++total;
     }
 
 protected:
@@ -130,24 +124,6 @@ protected:
     }
 
 private:
-    // Takes the rows renamed since the last call off the list, in runs. A row
-    // that no longer holds its file (the list changed meanwhile, which the
-    // renaming state is there to prevent) stays rather than take another.
-    void flush()
-    {
-        if (m_doneRows.isEmpty())
-            return;
-        const filelist::FileList &list = m_window.m_controller.files();
-        QList<int> rows;
-        rows.reserve(m_doneRows.size());
-        for (const auto &[row, path] : std::as_const(m_doneRows)) {
-            if (row < list.count() && list.entry(row).path() == path)
-                rows.append(row);
-        }
-        m_window.m_controller.files().removeEntries(rows);
-        m_doneRows.clear();
-    }
-
     // The first thumbnail named like the old file takes the new name.
     void renameThumbnail(const QByteArray &oldName, const QByteArray &newName)
     {
@@ -175,7 +151,6 @@ private:
     bool m_listFollows;
     controller::EventPacer m_pacer{25};
     bool m_eventsRun = false;
-    QList<std::pair<int, QString>> m_doneRows;
     std::optional<QHash<QString, QListWidgetItem *>> m_thumbnails;
 };
 
@@ -184,7 +159,7 @@ void frmMain::connectRenameCommands()
     connect(m_ui.cmdRenommer, &QPushButton::clicked, this, &frmMain::cmdRenommer_Click);
     connect(m_ui.cmdRenommerStop, &QPushButton::clicked, this, &frmMain::cmdRenommerStop_Click);
     connect(m_ui.cmdDefaire, &QPushButton::clicked, this, &frmMain::cmdDefaire_Click);
-    m_ui.cmdDefaire->setEnabled(undoAvailable());
+    m_ui.cmdDefaire->setEnabled(m_controller.undoAvailable());
 }
 
 void frmMain::translateRenameCommands()
@@ -192,12 +167,6 @@ void frmMain::translateRenameCommands()
     const lang::Language &language = m_context.language;
     m_ui.cmdDefaire->setText(widgetText(language.extra(QStringLiteral("UndoCommandCaption"))));
     m_ui.cmdDefaire->setToolTip(widgetText(language.extra(QStringLiteral("UndoCommandToolTip"))));
-}
-
-bool frmMain::undoAvailable() const
-{
-    const QString &folder = m_context.settingsFolder;
-    return !folder.isEmpty() && QFileInfo::exists(rename::UndoRecord(folder).path());
 }
 
 void frmMain::cmdRenommer_Click()
@@ -223,7 +192,7 @@ void frmMain::renameTheList()
     const auto &[plan, run] = *renamed;
     // A journal that could not be begun: nothing was renamed, nothing resets.
     if (run.journalError == 0) {
-        resetRuleAfterRename(int(plan.entries.size()));
+        showRuleAfterRename(m_controller.takeRuleAfterRename(int(plan.entries.size())));
         showRenameEnd();
         addFurtherPasses(plan, run.report);
         refreshTitle();
@@ -264,24 +233,16 @@ std::unique_ptr<rename::RenameObserver> frmMain::renameFrame(controller::State s
     return std::make_unique<RenameSession>(*this, state == controller::State::Renaming);
 }
 
-void frmMain::resetRuleAfterRename(int count)
+void frmMain::showRuleAfterRename(const rename::RuleAfterRename &after)
 {
-    settings::Settings &s = m_context.settings;
-    // "#" in the start box is continuation mode, whatever start was stored last.
-    const qint32 start = s.rule.continuationMode() ? settings::kContinuationStart : s.rule.counterStart;
-    const rename::RuleAfterRename after = rename::ruleAfterRename(s, start, s.rule.counterStep, count);
     // The boxes change one after the other: none of them may recompute the names.
     const bool ready = std::exchange(m_ready, false);
     if (after.clearRule)
         m_ui.cboRenommer->setCurrentText(QString());
-    if (after.startText) {
+    if (after.startText)
         m_ui.txtDebut->setText(*after.startText);
-        s.rule.counterStart = common::vbCLng(m_ui.txtDebut->text());
-    }
-    if (after.stepText) {
+    if (after.stepText)
         m_ui.txtPas->setText(*after.stepText);
-        s.rule.counterStep = common::vbCInt(m_ui.txtPas->text());
-    }
     m_ready = ready;
 }
 
@@ -344,11 +305,9 @@ void frmMain::cmdDefaire_Click()
     if (!undo)
         return;
     showRenameEnd();
-    const bool complete = undo->recordError == 0 && undo->journalError == 0 && undo->movedSince.isEmpty()
-        && undo->report.renamed == int(undo->plan.entries.size());
     lang::Language &language = m_context.language;
     m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, *undo, m_context.settingsFolder)),
-                         complete ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+                         undo->complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
     closeIfAskedDuringRename();
 }
 
@@ -372,7 +331,7 @@ void frmMain::tellSetAside(const rename::SetAsideResult &result)
     const bool done = result.error == 0 && !result.sound;
     m_msgBox.KVvrMesgBox(widgetText(rename::setAsideText(language, result)),
                          done ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
-    m_ui.cmdDefaire->setEnabled(undoAvailable());
+    m_ui.cmdDefaire->setEnabled(m_controller.undoAvailable());
 }
 
 void frmMain::closeIfAskedDuringRename()

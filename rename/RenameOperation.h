@@ -78,6 +78,12 @@ struct UndoReport {
     QList<UndoPair> movedSince;    // no longer at their new path: left alone
     RenamePlan plan;               // the way back; its held-back positions were not undone
     RenameReport report;
+
+    // Every file of the record went back.
+    bool complete() const
+    {
+        return recordError == 0 && journalError == 0 && movedSince.isEmpty() && report.renamed == int(plan.entries.size());
+    }
 };
 
 // Brings every file of the last rename that is still where that rename put

@@ -328,12 +328,15 @@ void readAll(Reader &in, Settings &s, lang::Language &language, const QString &d
 
 // What the load mends in the values read, whether it ended or stopped: the
 // display filter of versions 1.10 and 1.11 separated its patterns with "|", a
-// window placed far off the screen comes back, and the counter boxes show the
-// stored counter.
+// window placed far off the screen comes back, an Exif reader choice that no
+// reader has reads as jhead, and the counter boxes show the stored counter.
 void mend(Settings &s, RuleFormat format)
 {
     if (format == RuleFormat::Old)
         s.General_FiltreAffichage = vbSplit(s.General_FiltreAffichage, QStringLiteral("|")).join(QLatin1Char(' '));
+    // 0 is "not chosen yet" and 5 the built-in reader.
+    if (s.Option_OutilExifChoisi < 0 || s.Option_OutilExifChoisi > 5)
+        s.Option_OutilExifChoisi = 1;
     const Settings defaults;
     if (s.General_PositionFenetreTop < -100000)
         s.General_PositionFenetreTop = defaults.General_PositionFenetreTop;

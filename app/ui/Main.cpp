@@ -129,8 +129,10 @@ bool Program::Main()
 
         // On the first run the user chooses the Exif reader.
         step(150, [&] {
-            if (m_context.settings.Option_OutilExifChoisi == 0)
-                m_services.chooseExifTool();
+            if (m_context.settings.Option_OutilExifChoisi == 0) {
+                m_services.chooseExifTool(m_main.get());
+                m_main->showExifToolUsed();
+            }
         });
 
         // The version check, which never holds up the start.
@@ -151,7 +153,10 @@ bool Program::Main()
         m_services.msgBox().ReportError(error, kMainProcedure.arg(line));
         return m_main && m_main->isVisible();
     }
-    return true;
+    // A quit signal that came while a start-up window was open (the Exif tool
+    // choice, a question) has closed everything already, before the event
+    // loop that its quit request was meant to end.
+    return !m_exiting;
 }
 
 void Program::ReadIniFile()
@@ -182,9 +187,15 @@ void Program::ReadIniFile()
                                        QString::number(result.fileLine))
             + QLatin1Char(')'));
     }
+    exif::ExifOptions exifOptions = exif::exifOptions(m_context.settings);
+    exifOptions.programFolder = QCoreApplication::applicationDirPath();
+    exifOptions.tempFolder = m_context.tempFolder;
+    exifOptions.outputFile = m_context.exifOutputFile;
+    m_context.exifReader.setOptions(exifOptions);
+    m_main = std::make_unique<mainwindow::frmMain>(m_context, m_services.msgBox());
+    // After the main window, which tells a batch that cannot start.
     if (m_context.settings.Option_OutilExifChoisi == 4)
         m_services.startExifBatch();
-    m_main = std::make_unique<mainwindow::frmMain>(m_context, m_services.msgBox());
     m_main->onQuitRequested = [this] {
         m_context.quit = true;
         ExitProgram();
@@ -195,6 +206,8 @@ void Program::ReadIniFile()
     m_main->onOption = [this] {
         m_services.showOptions(m_main.get(), {[this] { return m_main->fileList().count(); },
                                               [this] { m_main->update_names(); }, [this] { m_main->translate(); }});
+        // The options dialog opens the Exif tool choice.
+        m_main->showExifToolUsed();
     };
     m_main->pushSettings();
     if (result.unknownVersion) {

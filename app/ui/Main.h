@@ -31,8 +31,9 @@ public:
 
     // The start: single-instance check, start-up window, settings, main window,
     // first-run and version-change steps, command-line folders and files.
-    // False when the program should end at once (another instance runs, or
-    // start-up failed before the main window was shown).
+    // False when the program should end at once (another instance runs,
+    // start-up failed before the main window was shown, or the user left
+    // during start-up).
     bool Main();
 
     // Reads the settings file, chooses the language, creates the main window

@@ -4,7 +4,7 @@ namespace tarvello::app::ui {
 
 void StartupServices::showHelp(int) {}
 void StartupServices::closeHelp() {}
-void StartupServices::chooseExifTool() {}
+void StartupServices::chooseExifTool(QWidget *) {}
 void StartupServices::startExifBatch() {}
 void StartupServices::stopExifBatch() {}
 void StartupServices::checkVersion(QWidget *) {}

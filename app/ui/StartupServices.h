@@ -35,9 +35,9 @@ public:
     // Closes the help window opened by showHelp, if one is open.
     virtual void closeHelp();
 
-    // Shows the Exif tool choice (first run, no reader chosen yet).
-    virtual void chooseExifTool();
-    // Starts and stops the resident Exif reader.
+    // Shows the Exif tool choice over the main window (first run, no reader chosen yet).
+    virtual void chooseExifTool(QWidget *mainWindow);
+    // Starts and stops the resident exiftool of batch mode.
     virtual void startExifBatch();
     virtual void stopExifBatch();
 

@@ -1,6 +1,8 @@
 #include "dialogs/ui/ProgramServices.h"
 
+#include "app/AppContext.h"
 #include "dialogs/ui/frmAboutCredits.h"
+#include "dialogs/ui/frmChoixOutilExif.h"
 #include "dialogs/ui/frmOption.h"
 
 namespace tarvello::dialogs::ui {
@@ -49,6 +51,26 @@ void ProgramServices::showOptions(QWidget *mainWindow, const app::ui::OptionHook
     dialog.updateNames = hooks.updateNames;
     dialog.languageChanged = hooks.translate;
     dialog.exec();
+}
+
+void ProgramServices::chooseExifTool(QWidget *mainWindow)
+{
+    if (!m_context)
+        return;
+    frmChoixOutilExif chooser(*m_context, m_help.get(), mainWindow);
+    chooser.exec();
+}
+
+void ProgramServices::startExifBatch()
+{
+    if (m_context)
+        m_context->exifReader.startBatch();
+}
+
+void ProgramServices::stopExifBatch()
+{
+    if (m_context)
+        m_context->exifReader.stopBatch();
 }
 
 void ProgramServices::closeHelp()

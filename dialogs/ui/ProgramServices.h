@@ -26,6 +26,9 @@ public:
     lang::MsgBox &msgBox() override;
     void showHelp(int topic) override;
     void closeHelp() override;
+    void chooseExifTool(QWidget *mainWindow) override;
+    void startExifBatch() override;
+    void stopExifBatch() override;
     void checkVersion(QWidget *mainWindow) override;
     void showAbout(QWidget *mainWindow) override;
     void showOptions(QWidget *mainWindow, const app::ui::OptionHooks &hooks) override;

@@ -6,6 +6,7 @@
 #include "common/ui/ZubDesktop.h"
 #include "dialogs/HelpTopics.h"
 #include "dialogs/ui/CHelp.h"
+#include "dialogs/ui/frmChoixOutilExif.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
 
@@ -184,8 +185,6 @@ frmOption::frmOption(app::AppContext &context, lang::MsgBox &msgBox, CHelp *help
     m_jhead = named(new QLineEdit(frames[ExifPage]), QStringLiteral("txtFormatJHead"));
     m_exiftool = named(new QLineEdit(frames[ExifPage]), QStringLiteral("txtFormatExifTool"));
     auto *exifChoice = named(new QPushButton(frames[ExifPage]), QStringLiteral("cmdExifTool"));
-    // The choice of the Exif tool has a window of its own, not built yet.
-    exifChoice->setEnabled(false);
     auto *clearExif = named(new QPushButton(frames[ExifPage]), QStringLiteral("cmdEffacerExif"));
     auto *exifButtons = new QHBoxLayout;
     exifButtons->addWidget(exifChoice);
@@ -246,6 +245,11 @@ frmOption::frmOption(app::AppContext &context, lang::MsgBox &msgBox, CHelp *help
     connect(m_files, &QTableWidget::itemChanged, this, &frmOption::lstFichierInterdit_Changed);
     connect(m_browse, &QPushButton::clicked, this, &frmOption::cmdDossierSpecifique_Click);
     connect(clearExif, &QPushButton::clicked, this, &frmOption::cmdEffacerExif_Click);
+    connect(exifChoice, &QPushButton::clicked, this, [this] {
+        // The choice is the chooser's own: Cancel here does not take it back.
+        frmChoixOutilExif chooser(m_context, m_help, this);
+        chooser.exec();
+    });
     connect(helpButton, &QPushButton::clicked, this, [this] {
         if (m_help)
             m_help->Show(HelpTopic::Options);
@@ -495,7 +499,7 @@ void frmOption::cmdEffacerExif_Click()
 {
     if (!askYesNo(60))
         return;
-    m_context.exifCache.clear();
+    m_context.exifReader.clearCache();
     m_msgBox.KVvrMesgBox(lang::ui::widgetText(m_context.language.GetMessage(61)), lang::MsgStyle::Information,
                          m_context.language.GetMessage(1));
 }
@@ -531,6 +535,8 @@ void frmOption::cmdOK_Click()
         return;
     }
     applyOptionForm(values, m_context.settings, common::ZubCheminDossier(common::FolderDocuments));
+    m_context.exifReader.setExtensions(m_context.settings.Option_ExtensionTraiteAvecJHEAD,
+                                       m_context.settings.Option_ExtensionTraiteAvecEXIFTOOL);
     if (fileCount && fileCount() > 0 && askYesNo(81) && updateNames)
         updateNames();
     accept();

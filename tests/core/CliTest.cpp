@@ -2,8 +2,13 @@
 
 #include "CliTestSupport.h"
 
+#include "ExifTestSupport.h"
+
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 using namespace tarvello;
 using namespace tarvello::clitest;
@@ -121,6 +126,10 @@ TEST(Cli, badCommandLinesSayWhyAndPrintNothing)
         {"preview", "--rule", "$REGX/ab)c/x$", "a.jpg"},
         {"preview", "--sort", "date", "a.jpg"},
         {"undo", "--sort", "name"},
+        {"preview", "--exif-tool", "0", "a.jpg"},
+        {"preview", "--exif-tool=6", "a.jpg"},
+        {"preview", "--exif-tool", "batch", "a.jpg"},
+        {"undo", "--exif-tool", "5"},
     };
     for (const QByteArrayList &arguments : cases) {
         const CliRun run = runCli(arguments);
@@ -195,6 +204,58 @@ TEST(Cli, settingsFileGivesTablesAndFormats)
     EXPECT_TRUE(bad.err.contains("Error 13 (Type mismatch) in procedure ReadIniFile")) << bad.err.constData();
     EXPECT_TRUE(bad.err.contains("Option_NombreCaractereInterdit, ligne 2")) << bad.err.constData();
     EXPECT_EQ(bad.out, QByteArray());
+}
+
+// Each reader choice dates a real photograph; jhead prints the file size in
+// bytes, exiftool and the built-in reader in kilobytes, which tells which
+// reader the default took.
+TEST(Cli, everyExifToolChoiceReadsTheDateOfShooting)
+{
+    const QString photos = exif::sharedPhotos();
+    if (photos.isEmpty())
+        GTEST_SKIP() << "needs the shared photographs";
+    CliFolder folder;
+    const QByteArray photo = folder.path("IMG_1.jpg");
+    ASSERT_TRUE(QFile::copy(photos + "/cameras/Canon_40D.jpg", QFile::decodeName(photo)));
+    const QByteArray jheadSettings = folder.path("jhead.ini");
+    {
+        QFile file(QFile::decodeName(jheadSettings));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Option]\r\nOption_OutilExifChoisi=1\r\n");
+    }
+    // The external tools exchange their files under the test's own folder.
+    const QByteArray temporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", folder.path("tmp"));
+    QDir().mkpath(QFile::decodeName(folder.path("tmp")));
+    const struct {
+        QByteArrayList options;
+        const char *tool;
+        const char *size;
+    } cases[] = {
+        {{"--exif-tool", "1"}, "jhead", "7958 bytes"},
+        {{"--exif-tool", "2"}, "jhead", "7958 bytes"},
+        {{"--exif-tool", "3"}, "exiftool", "8.0 kB"},
+        {{"--exif-tool", "4"}, "exiftool", "8.0 kB"},
+        {{"--exif-tool", "5"}, "", "8.0 kB"},
+        {{}, "", "8.0 kB"},
+        {{"--settings", jheadSettings}, "jhead", "7958 bytes"},
+    };
+    for (const auto &c : cases) {
+        const QByteArray shown = c.options.join(' ');
+        if (*c.tool && QStandardPaths::findExecutable(QString::fromLatin1(c.tool)).isEmpty())
+            continue;
+        const CliRun run = runCli(QByteArrayList{"preview", "--rule", "Photo_$dA$-$dM$_### $T$"} + c.options + QByteArrayList{photo});
+        EXPECT_EQ(run.code, cli::CliSuccess) << shown.constData() << run.err.constData();
+        EXPECT_EQ(run.out, photo + "\tPhoto_2008-05_001 " + c.size + ".jpg\n") << shown.constData();
+    }
+    if (temporary.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", temporary);
+    EXPECT_EQ(QDir(QFile::decodeName(folder.path("tmp"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("tarvello-%1").arg(::getuid())});
+    EXPECT_TRUE(QDir(QFile::decodeName(folder.path("tmp")) + QStringLiteral("/tarvello-%1").arg(::getuid())).isEmpty())
+        << "each run removes its own folder";
 }
 
 // Both languages document the same options, and every command.

@@ -1,10 +1,17 @@
 #include "EngineFakes.h"
+#include "ExifTestSupport.h"
 #include "QtPrint.h"
 
 #include "controller/MainController.h"
+#include "common/VbError.h"
+#include "rename/FileOps.h"
+#include "rename/RenameJournal.h"
+#include "exif/ExifReader.h"
 #include "rename/RenameOperation.h"
+#include "rename/RenamePlan.h"
 #include "settings/Settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -12,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,18 +50,40 @@ public:
 
     void addPlanned(int, int) override {}
     bool askToAddFolders(int, int) override { return false; }
-    void tellRenameRefused(controller::RenameRefusal) override { told.append(QStringLiteral("refused")); }
-    bool acceptNarrowCounter(const rename::CounterCapacity &) override { return false; }
-    bool reviewConflicts(const rename::RenamePlan &) override { return review; }
+    void tellRenameRefused(controller::RenameRefusal why) override
+    {
+        told.append(why == controller::RenameRefusal::EmptyRule ? QStringLiteral("empty rule") : QStringLiteral("control"));
+    }
+    bool acceptNarrowCounter(const rename::CounterCapacity &capacity) override
+    {
+        return ask(QStringLiteral("counter of %1 digits").arg(capacity.digits));
+    }
+    bool reviewConflicts(const rename::RenamePlan &plan) override
+    {
+        return plan.conflictCount() == 0 || ask(QStringLiteral("%1 conflicts").arg(plan.conflictCount()));
+    }
     std::unique_ptr<rename::RenameObserver> renameFrame(State) override { return std::make_unique<rename::RenameObserver>(); }
-    bool askUndo(int) override { return false; }
-    bool askRecovery() override { return false; }
-    void tellRecovery(const rename::RecoveryReport &) override {}
-    bool askSetAside(const rename::DamagedRecord &) override { return false; }
-    void tellSetAside(const rename::SetAsideResult &) override {}
+    bool askUndo(int count) override { return ask(QStringLiteral("undo %1").arg(count)); }
+    bool askRecovery() override { return ask(QStringLiteral("recover")); }
+    void tellRecovery(const rename::RecoveryReport &report) override
+    {
+        told.append(QStringLiteral("recovered %1").arg(report.atNew + report.atOld));
+    }
+    bool askSetAside(const rename::DamagedRecord &) override { return ask(QStringLiteral("set aside")); }
+    void tellSetAside(const rename::SetAsideResult &result) override
+    {
+        told.append(QStringLiteral("set aside: %1").arg(result.error));
+    }
 
+    bool ask(const QString &question)
+    {
+        told.append(question);
+        return agree;
+    }
+
+    // The answer to every question.
+    bool agree = false;
     bool refresh = true;
-    bool review = false;
     QList<State> states;
     QStringList told;
     std::function<void()> onPause;
@@ -79,9 +109,12 @@ protected:
     settings::Settings settings;
     fakes::FakeMessages messages;
     RecordingUi ui;
-    // No settings folder: no rename journal, no undo record.
-    const QString settingsFolder;
-    controller::MainController main{settings, settingsFolder, messages, ui};
+    // Unless a test gives one, no settings folder: no rename journal, no undo record.
+    QString settingsFolder;
+    // The built-in reader, which needs no tool.
+    exif::ExifCache exifCache;
+    exif::ExifReader exif{exif::ExifOptions{}, exifCache};
+    controller::MainController main{settings, settingsFolder, messages, ui, exif};
 };
 
 struct RecomputeCase {
@@ -172,26 +205,24 @@ TEST_F(ControllerTest, aNameThatIsNotTextIsListedMarkedAndRepairedByTheStar)
     std::fclose(file);
 
     // The rename keeps its journal and undo record in the tree.
-    const QString records = dir.path() + QStringLiteral("/records");
-    controller::MainController withRecords{settings, records, messages, ui};
-    withRecords.files().setNotTextMark(QStringLiteral(" [mark]"), QStringLiteral("%1|%2"));
+    settingsFolder = dir.path() + QStringLiteral("/records");
+    main.files().setNotTextMark(QStringLiteral(" [mark]"), QStringLiteral("%1|%2"));
     settings.rule.rule = QStringLiteral("x");
-    withRecords.beginAdd();
-    withRecords.addDropped({broken, folder + "/gone\xE9.jpg"}, QStringLiteral("*"));
-    withRecords.endAdd();
-    ASSERT_EQ(withRecords.files().count(), 1);
-    EXPECT_EQ(withRecords.files().entry(0).nativePath().bytes(), broken);
-    const QModelIndex name = withRecords.files().index(0, 0);
-    EXPECT_EQ(withRecords.files().data(name, Qt::DisplayRole).toString(), QStringLiteral("caf\uFFFD.jpg [mark]"));
-    EXPECT_EQ(withRecords.files().data(name, Qt::ToolTipRole).toString(), dir.path() + QStringLiteral("/caf\uFFFD.jpg|café.jpg"));
+    main.beginAdd();
+    main.addDropped({broken, folder + "/gone\xE9.jpg"}, QStringLiteral("*"));
+    main.endAdd();
+    ASSERT_EQ(main.files().count(), 1);
+    EXPECT_EQ(main.files().entry(0).nativePath().bytes(), broken);
+    const QModelIndex name = main.files().index(0, 0);
+    EXPECT_EQ(main.files().data(name, Qt::DisplayRole).toString(), QStringLiteral("caf\uFFFD.jpg [mark]"));
+    EXPECT_EQ(main.files().data(name, Qt::ToolTipRole).toString(), dir.path() + QStringLiteral("/caf\uFFFD.jpg|café.jpg"));
 
     settings.rule.rule = QStringLiteral("*");
     settings.rule.replaceForbidden = 0;
-    withRecords.recompute();
-    EXPECT_EQ(withRecords.files().entry(0).newName, QStringLiteral("café.jpg"));
-    ui.review = true;
+    main.recompute();
+    EXPECT_EQ(main.files().entry(0).newName, QStringLiteral("café.jpg"));
     rename::FileOps fs;
-    const auto renamed = withRecords.renameList(fs);
+    const auto renamed = main.renameList(fs);
     ASSERT_TRUE(renamed);
     EXPECT_EQ(renamed->second.report.renamed, 1);
     EXPECT_NE(::access(broken.constData(), F_OK), 0);
@@ -270,6 +301,277 @@ TEST_F(ControllerTest, aStopRequestEndsTheRunningAddAndTheNextAddForgetsIt)
     main.beginAdd();
     EXPECT_TRUE(main.pauseAdd(1));
     main.endAdd();
+}
+
+// What the rule and counter become after a rename of 5 files, as the options say.
+TEST_F(ControllerTest, theRuleRecordTakesWhatTheOptionsMakeOfItAfterARename)
+{
+    struct Case {
+        qint16 ruleAfter, startAfter, startReset, stepAfter, stepReset;
+        const char *startText;
+        qint16 step;
+        bool clearRule;
+        std::optional<QString> startShown, stepShown;
+        qint32 start;
+    };
+    const QList<Case> cases = {
+        {1, 2, 1, 1, 1, "1", 2, false, QStringLiteral("11"), std::nullopt, 11}, // 1 + 2 x 5
+        {1, 2, 1, 1, 1, "10", -3, false, QStringLiteral("-5"), std::nullopt, -5},
+        {0, 0, 7, 0, 3, "1", 2, true, QStringLiteral("7"), QStringLiteral("3"), 7},
+        {1, 1, 7, 1, 3, "1", 2, false, std::nullopt, std::nullopt, 1},
+        // "#" keeps continuation mode; a next start past 32 bits leaves the start alone.
+        {1, 2, 1, 1, 1, "#", 1, false, std::nullopt, std::nullopt, 1},
+        {1, 2, 1, 1, 1, "2147483000", 1000, false, std::nullopt, std::nullopt, 2147483000},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.startText);
+        settings.Option_RegleApresRenommage = c.ruleAfter;
+        settings.Option_RegleDebutApresRenommage = c.startAfter;
+        settings.Option_RegleDebutResetRenommage = c.startReset;
+        settings.Option_ReglePasApresRenommage = c.stepAfter;
+        settings.Option_ReglePasResetRenommage = c.stepReset;
+        settings.rule.rule = QStringLiteral("A_#");
+        settings.rule.startText = QLatin1String(c.startText);
+        settings.rule.counterStart = c.startText[0] == '#' ? 1 : settings.rule.startText.toInt();
+        settings.rule.counterStep = c.step;
+        settings.rule.stepText = QString::number(c.step);
+        const rename::RuleAfterRename after = main.takeRuleAfterRename(5);
+        EXPECT_EQ(after.clearRule, c.clearRule);
+        EXPECT_EQ(after.startText, c.startShown);
+        EXPECT_EQ(after.stepText, c.stepShown);
+        EXPECT_EQ(settings.rule.rule.isEmpty(), c.clearRule);
+        EXPECT_EQ(settings.rule.counterStart, c.start);
+        EXPECT_EQ(settings.rule.startText, c.startShown.value_or(QLatin1String(c.startText)));
+        EXPECT_EQ(settings.rule.counterStep, c.stepShown ? c.stepShown->toInt() : c.step);
+    }
+}
+
+// Names chosen in the file view or among its thumbnails: a name that is not
+// text keeps its bytes; a thumbnail takes the bytes of the view's file of its
+// name; only files the list lacks are added, by name or by path.
+TEST_F(ControllerTest, chosenFilesBecomePathsOnceEach)
+{
+    using common::NativePath;
+    EXPECT_EQ(controller::chosenFiles(QStringLiteral("/d"), {"a.txt", "caf\uFFFD.txt", "b.txt"},
+                                      {"a.txt", "caf\xe9.txt", "b.txt"}),
+              (QList<NativePath>{NativePath::fromBytes("/d/a.txt"), NativePath::fromBytes("/d/caf\xe9.txt"),
+                                 NativePath::fromBytes("/d/b.txt")}));
+    EXPECT_EQ(controller::thumbnailNativeNames({"caf\uFFFD.txt", "gone.txt"}, {"a.txt", "caf\uFFFD.txt"},
+                                               {"a.txt", "caf\xe9.txt"}),
+              (QList<QByteArray>{"caf\xe9.txt", "gone.txt"}));
+
+    settings.rule.rule = QStringLiteral("x");
+    add({"/d/a.txt"});
+    const QList<NativePath> chosen = {NativePath::fromText("/e/a.txt"), NativePath::fromText("/e/c.txt")};
+    main.addChosen(chosen, false);
+    main.addChosen(chosen, true);
+    QStringList paths;
+    for (const filelist::FileEntry &entry : main.files().entries())
+        paths.append(entry.path());
+    EXPECT_EQ(paths, (QStringList{"/d/a.txt", "/e/c.txt", "/e/a.txt"}));
+}
+
+// During a rename, renamed rows leave the list in runs; a row that no longer
+// holds its file stays; the running total counts every renamed file.
+TEST_F(ControllerTest, renamedRowsLeaveTheListOnlyWhereTheyStillHoldTheirFile)
+{
+    settings.rule.rule = QStringLiteral("x");
+    add({"/d/a", "/d/b", "/d/c", "/d/d"});
+    settings.General_NombreFichierRenomme = 2147483646;
+    rename::PlannedRename entry;
+    for (const auto &[position, path] : {std::pair{4, "/d/d"}, {3, "/d/c"}, {1, "/d/b"}}) {
+        entry.position = position;
+        entry.oldPath = path;
+        main.noteRenamed(entry);
+    }
+    main.dropRenamedRows();
+    EXPECT_EQ(main.files().count(), 2);
+    EXPECT_EQ(main.files().entry(0).path(), QStringLiteral("/d/a"));
+    EXPECT_EQ(settings.General_NombreFichierRenomme, 2147483647);
+    main.dropRenamedRows();
+    EXPECT_EQ(main.files().count(), 2);
+}
+
+
+// The rename of the list, in a folder of its own with its journal and undo
+// record beside it.
+class ControllerRename : public ControllerTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid() && QDir().mkdir(m_dir.filePath(QStringLiteral("settings"))));
+        settingsFolder = m_dir.filePath(QStringLiteral("settings"));
+    }
+
+    QString folder() const { return m_dir.filePath(QStringLiteral("files")); }
+    QString path(const QString &name) const { return folder() + QLatin1Char('/') + name; }
+
+    void make(const QStringList &names)
+    {
+        QDir().mkpath(folder());
+        for (const QString &name : names) {
+            QFile file(path(name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+    }
+
+    void addFiles(const QStringList &names)
+    {
+        make(names);
+        for (const QString &name : names)
+            main.addName(path(name));
+    }
+
+    QStringList disk() const
+    {
+        return QDir(folder()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    bool rename()
+    {
+        rename::FileOps fs;
+        return main.renameList(fs).has_value();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// A rule that gives no name, with a line break or a tab pasted in it, or a
+// counter too narrow that the user does not accept, renames nothing.
+TEST_F(ControllerRename, aRenameThatIsRefusedOrNotAcceptedMovesNothing)
+{
+    const struct {
+        const char *rule;
+        QStringList told;
+    } cases[] = {
+        {"", {"empty rule"}},
+        {"   ", {}},
+        {"x\ty", {"control"}},
+        {"x\n", {"control"}},
+        {"x_#", {"counter of 1 digits"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.rule);
+        settings.rule.rule = QStringLiteral("n_#");
+        main.files().clear();
+        QStringList names;
+        for (int i = 0; i < 10; ++i)
+            names.append(QStringLiteral("f%1").arg(i));
+        addFiles(names);
+        settings.rule.rule = QString::fromUtf8(c.rule);
+        ui.told.clear();
+        EXPECT_FALSE(rename());
+        EXPECT_EQ(ui.told, c.told);
+        EXPECT_EQ(disk(), names);
+    }
+}
+
+// Accepted, the rename moves every file; the files come back for a further
+// pass under their new names, those of the list once; undo takes them back
+// and their entries, which name no file now, leave the list.
+TEST_F(ControllerRename, aRenameCanBeFollowedByAFurtherPassAndUndone)
+{
+    ui.agree = true;
+    settings.rule.rule = QStringLiteral("x_#");
+    addFiles({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"});
+    EXPECT_FALSE(main.undoAvailable());
+    rename::FileOps fs;
+    const auto renamed = main.renameList(fs);
+    ASSERT_TRUE(renamed);
+    EXPECT_EQ(ui.told, QStringList{"counter of 1 digits"});
+    EXPECT_EQ(disk().size(), 10);
+    EXPECT_TRUE(disk().contains(QStringLiteral("x_10")));
+    EXPECT_TRUE(main.undoAvailable());
+    settings.rule.rule = QStringLiteral("p_*");
+    main.files().clear();
+    main.addName(path(QStringLiteral("x_1")));
+    main.addRenamedBack(renamed->first, renamed->second.report);
+    EXPECT_EQ(main.files().count(), 10);
+    EXPECT_EQ(newNames().first(), QStringLiteral("p_x_1"));
+
+    ui.told.clear();
+    const auto undo = main.undo();
+    ASSERT_TRUE(undo);
+    EXPECT_TRUE(undo->complete());
+    EXPECT_EQ(ui.told, QStringList{"undo 10"});
+    EXPECT_EQ(disk(), (QStringList{"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}));
+    EXPECT_EQ(main.files().count(), 0);
+    EXPECT_FALSE(main.undoAvailable());
+}
+
+// A conflict the user does not pass over, and a step that is not a number,
+// stop the rename before any file moves.
+TEST_F(ControllerRename, aRenameStoppedBeforeItBeganMovesNothing)
+{
+    make({"a", "b"});
+    settings.rule.rule = QStringLiteral("b");
+    main.files().appendAll({{QStringLiteral("a"), folder(), QStringLiteral("b")}});
+    EXPECT_FALSE(rename());
+    EXPECT_EQ(ui.told, QStringList{"1 conflicts"});
+    settings.rule.rule = QStringLiteral("n_#");
+    main.addName(path(QStringLiteral("b")));
+    settings.rule.stepText = QStringLiteral("beaucoup");
+    main.files().removeEntries({0});
+    EXPECT_THROW(rename(), common::VbError);
+    EXPECT_EQ(disk(), (QStringList{"a", "b"}));
+}
+
+// A rename cut short waits: offered before the next rename, on no it stays,
+// on yes it is recovered; a damaged journal is offered to be set aside.
+TEST_F(ControllerRename, aRenameCutShortIsRecoveredOrItsDamagedJournalSetAside)
+{
+    for (const bool damaged : {false, true}) {
+        SCOPED_TRACE(damaged);
+        make({"a"});
+        rename::FileOps fs;
+        const rename::RenamePlan plan = rename::planRename(
+            QList<rename::PathPair>{{QFile::encodeName(path("a")), QFile::encodeName(path("b")), false, rename::Conflict::None}}, fs);
+        rename::RenameJournal journal(settingsFolder);
+        ASSERT_EQ(journal.begin(plan), 0);
+        ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
+        if (damaged) {
+            // The last digit of its checksum changed.
+            QFile file(journal.path());
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(file.size() - 2));
+            char digit = 0;
+            ASSERT_TRUE(file.getChar(&digit) && file.seek(file.size() - 2) && file.putChar(char(digit ^ 1)));
+        }
+        const QString question = damaged ? QStringLiteral("set aside") : QStringLiteral("recover");
+        ui.told.clear();
+        ui.agree = false;
+        EXPECT_TRUE(main.offerRecovery());
+        EXPECT_TRUE(rename::interruptedRenameWaiting(settingsFolder));
+        ui.agree = true;
+        EXPECT_TRUE(main.offerRecovery());
+        EXPECT_FALSE(main.offerRecovery());
+        EXPECT_EQ(ui.told, (QStringList{question, question, damaged ? "set aside: 0" : "recovered 1"}));
+        EXPECT_EQ(disk().size(), 1);
+        QDir(folder()).removeRecursively();
+    }
+}
+
+// The date of shooting reaches the names of an add and of a recomputation,
+// which reads the photographs ahead.
+TEST_F(ControllerTest, exifTokensGiveThePhotographsDateOfShooting)
+{
+    const QString photos = exif::sharedPhotos();
+    if (photos.isEmpty())
+        GTEST_SKIP() << "needs the shared photographs";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QStringList copies = {dir.filePath("a.jpg"), dir.filePath("b.JPG")};
+    for (const QString &copy : copies)
+        ASSERT_TRUE(QFile::copy(photos + "/cameras/Canon_40D.jpg", copy));
+    settings.rule.rule = QStringLiteral("Photo_$dA$-$dM$_###");
+    main.addPaths({common::NativePath::fromText(copies[0]), common::NativePath::fromText(copies[1])},
+                  [](const common::NativePath &) { return true; });
+    EXPECT_EQ(newNames(), (QStringList{"Photo_2008-05_001.jpg", "Photo_2008-05_002.JPG"}));
+
+    exif.clearCache();
+    settings.rule.rule = QStringLiteral("$dJ$_$dh$$dm$$ds$_$K$");
+    main.recompute();
+    EXPECT_EQ(newNames(), (QStringList{"30_155601_Canon EOS 40D.jpg", "30_155601_Canon EOS 40D_1.JPG"}));
 }
 
 } // namespace

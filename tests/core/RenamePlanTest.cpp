@@ -312,36 +312,3 @@ TEST(RenamePlan, foldersAreMadeWhilePlanningEvenWhenTheReviewIsCancelled)
     EXPECT_FALSE(tree.exists("$MKDIR"));
     EXPECT_EQ(tree.files().size(), 3);
 }
-
-TEST(RuleAfterRename, followsTheThreeOptions)
-{
-    struct Case {
-        qint16 ruleAfter, startAfter, startReset, stepAfter, stepReset;
-        qint32 start;
-        qint16 step;
-        bool clearRule;
-        std::optional<QString> startText, stepText;
-    };
-    const QList<Case> cases = {
-        {1, 2, 1, 1, 1, 1, 2, false, QStringLiteral("11"), std::nullopt}, // 5 files: 1 + 2 x 5
-        {1, 2, 1, 1, 1, 10, -3, false, QStringLiteral("-5"), std::nullopt},
-        {0, 0, 7, 0, 3, 1, 2, true, QStringLiteral("7"), QStringLiteral("3")},
-        {1, 1, 7, 1, 3, 1, 2, false, std::nullopt, std::nullopt},
-        // Continuation mode keeps its mark; a next start past 32 bits leaves the start alone.
-        {1, 2, 1, 1, 1, settings::kContinuationStart, 1, false, std::nullopt, std::nullopt},
-        {1, 2, 1, 1, 1, 2147483000, 1000, false, std::nullopt, std::nullopt},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.start);
-        settings::Settings settings;
-        settings.Option_RegleApresRenommage = c.ruleAfter;
-        settings.Option_RegleDebutApresRenommage = c.startAfter;
-        settings.Option_RegleDebutResetRenommage = c.startReset;
-        settings.Option_ReglePasApresRenommage = c.stepAfter;
-        settings.Option_ReglePasResetRenommage = c.stepReset;
-        const RuleAfterRename after = ruleAfterRename(settings, c.start, c.step, 5);
-        EXPECT_EQ(after.clearRule, c.clearRule);
-        EXPECT_EQ(after.startText, c.startText);
-        EXPECT_EQ(after.stepText, c.stepText);
-    }
-}

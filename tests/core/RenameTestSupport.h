@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rename/FileOps.h"
+#include "rename/RenameJournal.h"
 #include "rename/RenamePlan.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -174,6 +176,68 @@ inline RenamePlan planIn(const Tree &tree, const Renames &renames, FileOps &fs, 
 inline bool isTemporaryName(const QByteArray &relative)
 {
     return nativeNameOf(relative).startsWith("tmp_Tarv");
+}
+
+// Where a path is once a run has moved it: the run may rename the path
+// itself or one of its folders.
+inline QByteArray movedBy(const Renames &run, const QByteArray &path)
+{
+    for (const auto &[from, to] : run) {
+        if (path == from || path.startsWith(from + '/'))
+            return to + path.mid(from.size());
+    }
+    return path;
+}
+
+// After a run and its recovery (files as Tree::files() gives them): the same
+// files with their contents, each at its place before the run or the place
+// the run gives it, and no name, of a file or of a folder, is a temporary
+// one. Names of one file may trade places.
+inline void expectEachAtOldOrNew(const QHash<QByteArray, QByteArray> &before, const QHash<QByteArray, QByteArray> &after,
+                                 const Renames &run)
+{
+    QHash<QByteArray, QSet<QByteArray>> places;
+    QHash<QByteArray, int> count;
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        places[it.value()] << it.key() << movedBy(run, it.key());
+        ++count[it.value()];
+    }
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        EXPECT_TRUE(places.value(it.value()).contains(it.key())) << it.key().constData() << " holds " << it.value().constData();
+        --count[it.value()];
+        for (const QByteArray &part : it.key().split('/'))
+            EXPECT_FALSE(part.startsWith("tmp_Tarv")) << it.key().constData();
+    }
+    for (auto it = count.cbegin(); it != count.cend(); ++it)
+        EXPECT_EQ(it.value(), 0) << it.key().constData() << " lost or doubled";
+}
+
+// The recovery counted each position where the disk has it and found every
+// one; a position whose file both its paths hold (two names of one file)
+// may count either way.
+inline void expectCounted(const RecoveryReport &report, const QHash<QByteArray, QByteArray> &before,
+                          const QHash<QByteArray, QByteArray> &after, const Renames &run)
+{
+    int atNew = 0;
+    int either = 0;
+    for (const auto &[from, to] : run) {
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (it.key() != from && !it.key().startsWith(from + '/'))
+                continue;
+            if (after.value(movedBy(run, it.key())) == it.value()) {
+                if (after.value(it.key()) == it.value())
+                    ++either;
+                else
+                    ++atNew;
+            }
+            break;
+        }
+    }
+    EXPECT_GE(report.atNew, atNew);
+    EXPECT_LE(report.atNew, atNew + either);
+    EXPECT_EQ(report.atNew + report.atOld, run.size());
+    EXPECT_TRUE(report.missing.isEmpty());
+    EXPECT_TRUE(report.leftAtTemporary.isEmpty());
 }
 
 } // namespace tarvello::rename::testing

@@ -63,13 +63,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QStringList>("expected");
-        const QStringList all{".hidden", "a.txt", "b.TXT", "img1.jpg", "notes.txt", "PHOTO.JPG", "photo.png", "README"};
-        QStringList withDot = all;
-        withDot.removeAll(QStringLiteral("README"));
+        // What each pattern takes is the display filter's; the view follows it.
         QTest::newRow("lower-case pattern takes an upper-case name")
             << "*.jpg" << QStringList{"img1.jpg", "PHOTO.JPG"};
-        QTest::newRow("*.* leaves out a name without a dot") << "*.*" << withDot;
-        QTest::newRow("* takes every file") << "*" << all;
+        QTest::newRow("* takes every file, hidden ones too")
+            << "*" << QStringList{".hidden", "a.txt", "b.TXT", "img1.jpg", "notes.txt", "PHOTO.JPG", "photo.png", "README"};
         QTest::newRow("several patterns") << "*.png *.TXT" << QStringList{"a.txt", "b.TXT", "notes.txt", "photo.png"};
         QTest::newRow("no pattern shows nothing") << "" << QStringList{};
     }

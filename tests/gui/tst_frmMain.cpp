@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace tarvello;
@@ -221,6 +222,32 @@ private Q_SLOTS:
         QCOMPARE(m_program->context.settings.rule.numberIdentical, 0);
         QCOMPARE(newNames(window), (QStringList{"image.jpg", "image.jpg", "<<interdit>>", "image.jpeg"}));
         QVERIFY(m_box.shown.isEmpty());
+    }
+
+    // The six Exif labels show the values of the entry chosen in the list.
+    void exifLabelsFollowTheChosenEntry()
+    {
+        const QString photo = QStringLiteral(TARVELLO_SHARED_PHOTOS) + QStringLiteral("/cameras/Canon_40D.jpg");
+        if (!QFile::exists(photo))
+            QSKIP("needs the shared photographs");
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(QFile::copy(photo, folder.filePath("a.jpg")));
+        mainwindow::frmMain &window = *m_window;
+        auto &ui = window.controls();
+        window.affiche_nom(folder.filePath("a.jpg"));
+        window.affiche_nom(folder.filePath("b.txt"));
+        const auto labels = [&ui] {
+            QStringList texts;
+            for (const QLabel *label : std::as_const(ui.lblExif))
+                texts.append(label->text());
+            return texts;
+        };
+        ui.lstrename->setCurrentIndex(window.fileList().index(0, 0));
+        QCOMPARE(labels(), (QStringList{"$d$=2008:05:30 15:56:01", "$T$=8.0 kB", "$R$=100 x 68", "$O$=",
+                                        "$K$=Canon EOS 40D", "$C$="}));
+        ui.lstrename->setCurrentIndex(window.fileList().index(1, 0));
+        QCOMPARE(labels(), (QStringList{"$d$=", "$T$=", "$R$=", "$O$=", "$K$=", "$C$="}));
     }
 
     void withoutAutomaticRefreshNamesStayAsTheyWere()

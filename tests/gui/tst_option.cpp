@@ -1,6 +1,8 @@
 #include "app/AppContext.h"
+#include "dialogs/ui/frmChoixOutilExif.h"
 #include "dialogs/ui/frmOption.h"
 #include "settings/SettingsFile.h"
+#include "support/ModalAnswer.h"
 #include "support/ScriptedMsgBox.h"
 
 #include <QAbstractButton>
@@ -8,6 +10,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -234,6 +237,34 @@ private Q_SLOTS:
         }
     }
 
+    // The Exif button opens the chooser, which offers the built-in reader
+    // first when nothing was chosen; its OK makes the choice at once, for the
+    // reader and the settings.
+    void exifToolButtonOpensTheChooser()
+    {
+        OptionFixture f;
+        QTemporaryDir store;
+        QVERIFY(store.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
+        frmOption dialog(f.context, f.box, nullptr);
+        int offered = -1;
+        const auto outcome = test::onNextModal([&](QWidget *window) {
+            auto *chooser = qobject_cast<dialogs::ui::frmChoixOutilExif *>(window);
+            if (!chooser)
+                return;
+            offered = chooser->shownChoice();
+            auto *box = child<QComboBox>(window, "cboChoix");
+            box->setCurrentIndex(box->findData(int(exif::ChoiceExifTool)));
+            test::clickButton(window, "cmdOK");
+        });
+        child<QAbstractButton>(&dialog, "cmdExifTool")->click();
+        QVERIFY(outcome->seen && !outcome->stuck);
+        QCOMPARE(offered, int(exif::ChoiceBuiltin));
+        QCOMPARE(f.context.settings.Option_OutilExifChoisi, int(exif::ChoiceExifTool));
+        QCOMPARE(f.context.exifReader.choice(), int(exif::ChoiceExifTool));
+        QCOMPARE(QSettings("Tarvello", "Tarvello").value("Options/GLOutilExifChoisi").toString(), QStringLiteral("3"));
+    }
+
     // Every control a user reaches reads a name to screen readers, in both languages.
     void everyControlHasAnAccessibleName_data()
     {
@@ -246,9 +277,10 @@ private Q_SLOTS:
         QFETCH(QString, language);
         OptionFixture f(language);
         frmOption dialog(f.context, f.box, nullptr);
+        dialogs::ui::frmChoixOutilExif chooser(f.context, nullptr);
         QStringList unnamed;
         int checked = 0;
-        const QList<QWidget *> controls = dialog.findChildren<QWidget *>();
+        const QList<QWidget *> controls = dialog.findChildren<QWidget *>() + chooser.findChildren<QWidget *>();
         for (QWidget *w : controls) {
             const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w)
                 || qobject_cast<QComboBox *>(w) || qobject_cast<QAbstractItemView *>(w);
@@ -261,6 +293,7 @@ private Q_SLOTS:
         QVERIFY(checked > 0);
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
         QVERIFY(dialog.windowTitle() != QStringLiteral("Options"));
+        QVERIFY(!chooser.windowTitle().isEmpty());
     }
 };
 

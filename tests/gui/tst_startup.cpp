@@ -34,7 +34,7 @@ class RecordingServices : public app::ui::StartupServices
 public:
     lang::MsgBox &msgBox() override { return box; }
     void showHelp(int topic) override { helpTopics << topic; }
-    void chooseExifTool() override { ++exifChoices; }
+    void chooseExifTool(QWidget *) override { ++exifChoices; }
     void checkVersion(QWidget *mainWindow) override { versionChecks.append(mainWindow); }
     void showAbout(QWidget *mainWindow) override { aboutBoxes.append(mainWindow); }
 
@@ -177,19 +177,10 @@ private Q_SLOTS:
         program.mainWindow()->close();
     }
 
-    void aRenameCutShortIsOfferedOnceTheWindowShows_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("movedAway");
-        QTest::newRow("yes") << int(lang::MsgAnswer::Yes) << false;
-        QTest::newRow("no") << int(lang::MsgAnswer::No) << false;
-        QTest::newRow("yes, the file moved away meanwhile") << int(lang::MsgAnswer::Yes) << true;
-    }
-
+    // The answers and what each leads to are the controller's; the window
+    // asks as soon as it shows.
     void aRenameCutShortIsOfferedOnceTheWindowShows()
     {
-        QFETCH(int, answer);
-        QFETCH(bool, movedAway);
         QTemporaryDir photos;
         QVERIFY(QFile(photos.filePath(QStringLiteral("a.jpg"))).open(QIODevice::WriteOnly));
         rename::FileOps fs;
@@ -198,28 +189,15 @@ private Q_SLOTS:
         const QString settingsFolder = m_config + QStringLiteral("/Tarvello");
         QCOMPARE(rename::RenameJournal(settingsFolder).begin(plan), 0);
         QCOMPARE(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
-        if (movedAway)
-            QCOMPARE(fs.renameNoReplace(plan.entries[0].tempPath, QFile::encodeName(photos.filePath(QStringLiteral("x")))), 0);
 
         RecordingServices services;
-        services.box.answers = {answer};
+        services.box.answers = {lang::MsgAnswer::Yes};
         app::ui::Program program(m_program, {}, services);
         QVERIFY(program.Main());
-        QVERIFY(services.box.shown.size() >= 1);
-        QCOMPARE(services.box.shown[0].text, QStringLiteral("Reprendre ?"));
+        QCOMPARE(services.box.texts(), (QStringList{QStringLiteral("Reprendre ?"), QStringLiteral("Repris : 1, 0")}));
         QCOMPARE(services.box.shown[0].style, lang::MsgStyle::YesNo + lang::MsgStyle::Question);
-        const bool recovered = answer == lang::MsgAnswer::Yes && !movedAway;
-        QCOMPARE(QFile::exists(photos.filePath(QStringLiteral("b.jpg"))), recovered);
-        QCOMPARE(rename::RenameJournal(settingsFolder).exists(), !recovered);
-        if (recovered)
-            QCOMPARE(services.box.shown[1].text, QStringLiteral("Repris : 1, 0"));
-        // A file found at none of its paths is named with the paths looked at, and the journal stays.
-        if (movedAway) {
-            QCOMPARE(services.box.shown[1].style, lang::MsgStyle::Exclamation);
-            for (const QString &path : {photos.filePath(QStringLiteral("a.jpg")), photos.filePath(QStringLiteral("b.jpg")),
-                                        QFile::decodeName(plan.entries[0].tempPath), rename::RenameJournal(settingsFolder).path()})
-                QVERIFY2(services.box.shown[1].text.contains(path), qPrintable(services.box.shown[1].text));
-        }
+        QVERIFY(QFile::exists(photos.filePath(QStringLiteral("b.jpg"))));
+        QVERIFY(!rename::RenameJournal(settingsFolder).exists());
         program.mainWindow()->close();
     }
 

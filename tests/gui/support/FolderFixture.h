@@ -95,6 +95,21 @@ inline bool honourFolderPermissions()
     return ::syscall(SYS_capset, &header, data) == 0;
 }
 
+// Gives this thread back the capabilities it is permitted: tests that run
+// after a locked folder (copying another user's files as root) need them.
+inline void restoreFolderPermissionBypass()
+{
+    if (::geteuid() != 0)
+        return;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return;
+    for (__user_cap_data_struct &word : data)
+        word.effective = word.permitted;
+    ::syscall(SYS_capset, &header, data);
+}
+
 // A folder that may not be listed, in parent; "" when this system lets the
 // test read it anyway.
 inline QString makeLockedFolder(const QString &parent, const QString &name)
@@ -108,15 +123,18 @@ inline QString makeLockedFolder(const QString &parent, const QString &name)
         if (probe)
             ::closedir(probe);
         QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        restoreFolderPermissionBypass();
         return {};
     }
     return path;
 }
 
-// Gives the folder its permissions back, so that the temporary tree can go.
+// Gives the folder its permissions back, so that the temporary tree can go,
+// and the thread its capabilities.
 inline void unlockFolder(const QString &path)
 {
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    restoreFolderPermissionBypass();
 }
 
 } // namespace folderfixture

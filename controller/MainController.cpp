@@ -425,6 +425,18 @@ bool MainController::undoAvailable() const
     return !m_settingsFolder.isEmpty() && QFile::exists(rename::UndoRecord(m_settingsFolder).path());
 }
 
+std::optional<int> MainController::furtherPass(const QString &passesText, const rename::RenamePlan &plan,
+                                               const rename::RenameReport &report)
+{
+    if (!common::vbIsNumeric(passesText))
+        return std::nullopt;
+    const qint16 passes = common::vbCInt(passesText);
+    if (passes < 1)
+        return std::nullopt;
+    addRenamedBack(plan, report);
+    return passes - 1;
+}
+
 void MainController::addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report)
 {
     QSet<QString> listedNames;

@@ -209,11 +209,14 @@ public:
     void dropRenamedRows();
     // True when an undo record waits.
     bool undoAvailable() const;
-    // A further pass: the files the rename gave their new names come back
-    // into the list with the names the rule gives them now. Only files that
-    // now have their new names come back (a new path held back by a conflict
-    // may be another file, which was never listed), and no name twice.
-    void addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report);
+    // A further pass when the passes box (its text) holds a number of 1 or
+    // more: the files the rename gave their new names come back into the
+    // list with the names the rule gives them now. Only files that now have
+    // their new names come back (a new path held back by a conflict may be
+    // another file, which was never listed), and no name twice. The passes
+    // left, when a pass was made.
+    std::optional<int> furtherPass(const QString &passesText, const rename::RenamePlan &plan,
+                                   const rename::RenameReport &report);
     // The undo of the last rename, once confirmed; the entries of the files
     // it moved away leave the list. The report when it ran.
     std::optional<rename::UndoReport> undo();
@@ -223,6 +226,7 @@ public:
     bool offerRecovery();
 
 private:
+    void addRenamedBack(const rename::RenamePlan &plan, const rename::RenameReport &report);
     // Takes out the entries of files an undo moved away: they name nothing now.
     void dropUndone(const rename::UndoReport &undo);
     // Tells which files a damaged record names and, on yes, sets it aside.

@@ -2,7 +2,6 @@
 
 #include "app/AppContext.h"
 #include "browser/FileView.h"
-#include "common/Vb.h"
 #include "common/VbError.h"
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
@@ -254,15 +253,10 @@ void frmMain::showRenameEnd()
 
 void frmMain::addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report)
 {
-    const QString passesText = m_ui.txtNbPasse->text();
-    if (!common::vbIsNumeric(passesText))
-        return;
-    const qint16 passes = common::vbCInt(passesText);
-    if (passes < 1)
-        return;
-    m_ui.txtNbPasse->setText(QString::number(passes - 1));
-    m_controller.addRenamedBack(plan, report);
-    showEntryCount();
+    if (const std::optional<int> left = m_controller.furtherPass(m_ui.txtNbPasse->text(), plan, report)) {
+        m_ui.txtNbPasse->setText(QString::number(*left));
+        showEntryCount();
+    }
 }
 
 void frmMain::showRenameProblems(const rename::RenameRun &run)

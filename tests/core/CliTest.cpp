@@ -1,6 +1,7 @@
 #include "QtPrint.h"
 
 #include "CliTestSupport.h"
+#include "RenameTestSupport.h"
 
 #include "ExifTestSupport.h"
 
@@ -12,6 +13,7 @@
 
 using namespace tarvello;
 using namespace tarvello::clitest;
+using tarvello::rename::testing::Tree;
 
 namespace {
 
@@ -42,7 +44,7 @@ class CliPreview : public ::testing::TestWithParam<CliCase>
 TEST_P(CliPreview, printsEachPathWithItsNewName)
 {
     const CliCase &c = GetParam();
-    CliFolder folder;
+    Tree folder;
     QByteArrayList arguments = {"preview"};
     arguments += c.options;
     QByteArray expected;
@@ -92,7 +94,7 @@ TEST(Cli, sortAndReverseChooseWhoGetsWhichNumber)
         {{}, {0, 1, 2}},
     };
     for (const auto &c : cases) {
-        CliFolder folder;
+        Tree folder;
         const QByteArrayList files = {folder.create("b10.txt"), folder.create("b9.txt"), folder.create("a.txt")};
         const CliRun run = runCli(QByteArrayList{"preview", "--rule", "#"} + c.options + files);
         QByteArray expected;
@@ -156,7 +158,7 @@ TEST(Cli, nameErrorsAreReportedWithTheirPath)
          "@c: Error 6 (Overflow) in procedure affiche_nom of Feuille frmMain"},
     };
     for (const auto &c : cases) {
-        CliFolder folder;
+        Tree folder;
         const QByteArrayList paths = {folder.create("a1"), folder.create("b"), folder.create("c2")};
         const auto withPaths = [&](QByteArray text) {
             for (int i = 0; i < 3; ++i)
@@ -172,7 +174,7 @@ TEST(Cli, nameErrorsAreReportedWithTheirPath)
 
 TEST(Cli, settingsFileGivesTablesAndFormats)
 {
-    CliFolder folder;
+    Tree folder;
     const QByteArray settings = folder.path("Tarvello.ini");
     {
         QFile file(QFile::decodeName(settings));
@@ -214,7 +216,7 @@ TEST(Cli, everyExifToolChoiceReadsTheDateOfShooting)
     const QString photos = exif::sharedPhotos();
     if (photos.isEmpty())
         GTEST_SKIP() << "needs the shared photographs";
-    CliFolder folder;
+    Tree folder;
     const QByteArray photo = folder.path("IMG_1.jpg");
     ASSERT_TRUE(QFile::copy(photos + "/cameras/Canon_40D.jpg", QFile::decodeName(photo)));
     const QByteArray jheadSettings = folder.path("jhead.ini");

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
@@ -20,6 +21,7 @@
 
 #include <functional>
 #include <optional>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,7 +51,10 @@ public:
     }
 
     void addPlanned(int, int) override {}
-    bool askToAddFolders(int, int) override { return false; }
+    bool askToAddFolders(int files, int folders) override
+    {
+        return ask(folders < 0 ? QStringLiteral("add %1").arg(files) : QStringLiteral("add %1 in %2").arg(files).arg(folders));
+    }
     void tellRenameRefused(controller::RenameRefusal why) override
     {
         told.append(why == controller::RenameRefusal::EmptyRule ? QStringLiteral("empty rule") : QStringLiteral("control"));
@@ -409,8 +414,8 @@ protected:
 
     void make(const QStringList &names)
     {
-        QDir().mkpath(folder());
         for (const QString &name : names) {
+            QDir().mkpath(QFileInfo(path(name)).path());
             QFile file(path(name));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         }
@@ -467,8 +472,8 @@ TEST_F(ControllerRename, aRenameThatIsRefusedOrNotAcceptedMovesNothing)
     }
 }
 
-// Accepted, the rename moves every file; the files come back for a further
-// pass under their new names, those of the list once; undo takes them back
+// Accepted, the rename moves every file; while passes are left, the files
+// come back for a further pass under their new names, those of the list once; undo takes them back
 // and their entries, which name no file now, leave the list.
 TEST_F(ControllerRename, aRenameCanBeFollowedByAFurtherPassAndUndone)
 {
@@ -486,7 +491,10 @@ TEST_F(ControllerRename, aRenameCanBeFollowedByAFurtherPassAndUndone)
     settings.rule.rule = QStringLiteral("p_*");
     main.files().clear();
     main.addName(path(QStringLiteral("x_1")));
-    main.addRenamedBack(renamed->first, renamed->second.report);
+    for (const char *passes : {"0", "deux"})
+        EXPECT_FALSE(main.furtherPass(QLatin1String(passes), renamed->first, renamed->second.report));
+    EXPECT_EQ(main.files().count(), 1);
+    EXPECT_EQ(main.furtherPass(QStringLiteral("2"), renamed->first, renamed->second.report), 1);
     EXPECT_EQ(main.files().count(), 10);
     EXPECT_EQ(newNames().first(), QStringLiteral("p_x_1"));
 
@@ -572,6 +580,40 @@ TEST_F(ControllerTest, exifTokensGiveThePhotographsDateOfShooting)
     settings.rule.rule = QStringLiteral("$dJ$_$dh$$dm$$ds$_$K$");
     main.recompute();
     EXPECT_EQ(newNames(), (QStringList{"30_155601_Canon EOS 40D.jpg", "30_155601_Canon EOS 40D_1.JPG"}));
+}
+
+// The files under folders are added once the user agrees to their number,
+// asked even when it is 0 ("*.*" leaves a name without a dot out); a dropped
+// file goes in at once, and only once.
+TEST_F(ControllerRename, foldersAreAddedOnceTheUserAgreesToTheirNumber)
+{
+    make({"empty/README", "full/PHOTO.JPG", "full/notes.txt", "loose/f.jpg", "C1/2.jpg", "C1/1.jpg", "C1/deep/3.jpg",
+          "C2/4.jpg", "C2/s/5.jpg", "C2/s/notes"});
+    settings.rule.rule = QStringLiteral("x");
+    const auto listed = [this] {
+        QStringList paths;
+        for (const filelist::FileEntry &entry : main.files().entries())
+            paths.append(entry.path().mid(folder().size() + 1));
+        return paths;
+    };
+    for (const auto &[start, pattern, agree] : {std::tuple{"empty", "*.*", true}, {"full", "*", false}, {"full", "*.jpg", true}}) {
+        ui.agree = agree;
+        EXPECT_TRUE(main.addHierarchy(path(QLatin1String(start)), QLatin1String(pattern)).isEmpty());
+    }
+    EXPECT_EQ(ui.told, (QStringList{"add 0", "add 2", "add 1"}));
+    EXPECT_EQ(listed(), QStringList{"full/PHOTO.JPG"});
+
+    main.files().clear();
+    ui.told.clear();
+    const QList<QByteArray> dropped = {QFile::encodeName(path("loose/f.jpg")), QFile::encodeName(path("C1")),
+                                       QFile::encodeName(path("gone.jpg")), QFile::encodeName(path("C2"))};
+    for (const bool agree : {false, true}) {
+        ui.agree = agree;
+        main.addDropped(dropped, QStringLiteral("*.jpg"));
+        EXPECT_EQ(listed().size(), agree ? 6 : 1);
+    }
+    EXPECT_EQ(ui.told, (QStringList{"add 5 in 2", "add 5 in 2"}));
+    EXPECT_EQ(listed(), (QStringList{"loose/f.jpg", "C1/1.jpg", "C1/2.jpg", "C1/deep/3.jpg", "C2/4.jpg", "C2/s/5.jpg"}));
 }
 
 } // namespace

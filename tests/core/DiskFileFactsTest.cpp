@@ -1,9 +1,12 @@
 #include "QtPrint.h"
 
+#include "../gui/support/FolderFixture.h"
+
 #include "rules/Environment.h"
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -77,16 +80,12 @@ TEST(DiskFileFacts, folderEntriesLeaveFoldersOut)
 
 TEST(DiskFileFacts, unreadableFolderIsNotAnEmptyOne)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root reads every folder";
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString locked = dir.filePath(QStringLiteral("locked"));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("locked")));
-    writeFile(locked + QStringLiteral("/Scan_001"), "");
-    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    const QString locked = folderfixture::makeLockedFolder(dir.path(), QStringLiteral("locked"));
+    if (locked.isEmpty())
+        GTEST_SKIP() << "this system lets the test read every folder";
+    const auto unlock = qScopeGuard([&locked] { folderfixture::unlockFolder(locked); });
     EXPECT_EQ(DiskFileFacts().folderEntries(locked), std::nullopt);
-    QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 } // namespace

@@ -60,6 +60,13 @@ public:
         ::close(fd);
     }
 
+    // An empty file (and its folders); its full path.
+    QByteArray create(const QByteArray &relative) const
+    {
+        write(relative, {});
+        return path(relative);
+    }
+
     // The content of a file; "<missing>" when it cannot be read.
     QByteArray read(const QByteArray &relative) const
     {

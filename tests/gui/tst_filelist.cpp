@@ -106,6 +106,12 @@ private Q_SLOTS:
         } else {
             QVERIFY(dropOn(f.ui().cmdDnD, bytesOf(f.paths({"A/w.jpg", "A/x.jpg", "A/y.jpg"}))));
             QTRY_COMPARE(f.window->fileList().count(), 4);
+            // What is not a list of files is not taken.
+            QMimeData text;
+            text.setText(QStringLiteral("bonjour"));
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, {});
+            QCoreApplication::sendEvent(f.ui().cmdDnD, &enter);
+            QVERIFY(!enter.isAccepted());
         }
         QCOMPARE(f.paths(), f.paths(QStringList{"B/x.jpg", "A/y.jpg"} + added));
         QCOMPARE(f.ui().Label4->text(), f.message(19, QString::number(2 + added.size())));
@@ -113,20 +119,13 @@ private Q_SLOTS:
         QVERIFY(!f.ui().cmdStopAction->isVisible());
     }
 
-    // "*.*" leaves a name without a dot out, so the question still comes, with 0.
-    void theHierarchyQuestionComesEvenWithNothingToAdd()
+    // The filter box reaches the settings, the view and the hierarchy, and
+    // survives a refresh; the question and its answers are the controller's.
+    void theFilterReachesTheViewAndTheHierarchy()
     {
         MainWindowFixture f;
-        QVERIFY(makeFiles(f.folder.path(), {"empty/README", "full/PHOTO.JPG", "full/notes.txt"}));
-        QVERIFY(f.openFolder(f.path("empty"), 0));
-        f.box.answers = {Yes, No};
-        f.ui().mnuAddHieriachy->trigger();
+        QVERIFY(makeFiles(f.folder.path(), {"full/PHOTO.JPG", "full/notes.txt"}));
         QVERIFY(f.openFolder(f.path("full"), 2));
-        f.ui().mnuAddHieriachy->trigger();
-        QCOMPARE(f.box.texts(), (QStringList{f.message(52, "0"), f.message(52, "2")}));
-        QVERIFY(f.paths().isEmpty());
-
-        // The filter matches without regard to case, in the view and in the hierarchy.
         f.ui().txtFilter->setText(QStringLiteral("*.jpg"));
         QCOMPARE(f.context.settings.General_FiltreAffichage, QStringLiteral("*.jpg"));
         QTRY_COMPARE(f.window->ListView1().itemNames(), QStringList{"PHOTO.JPG"});
@@ -134,37 +133,8 @@ private Q_SLOTS:
         QCOMPARE(f.ui().txtFilter->text(), QStringLiteral("*.jpg"));
         f.box.answers = {Yes};
         f.ui().mnuAddHieriachy->trigger();
-        QCOMPARE(f.box.shown.last().text, f.message(52, "1"));
+        QCOMPARE(f.box.texts(), QStringList{f.message(52, "1")});
         QCOMPARE(f.paths(), f.paths({"full/PHOTO.JPG"}));
-    }
-
-    void droppedFoldersComeAfterTheQuestion_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<QStringList>("added");
-        QTest::newRow("yes") << Yes
-                             << QStringList{"loose/f.jpg", "C1/1.jpg", "C1/2.jpg", "C1/deep/3.jpg", "C2/4.jpg",
-                                            "C2/5.jpg", "C2/6.jpg", "C2/7.jpg", "C2/s/8.jpg"};
-        QTest::newRow("no: the dropped file only") << No << QStringList{"loose/f.jpg"};
-    }
-
-    void droppedFoldersComeAfterTheQuestion()
-    {
-        QFETCH(int, answer);
-        QFETCH(QStringList, added);
-        MainWindowFixture f;
-        QVERIFY(makeFiles(f.folder.path(), {"loose/f.jpg", "C1/2.jpg", "C1/1.jpg", "C1/deep/3.jpg", "C2/7.jpg",
-                                            "C2/4.jpg", "C2/5.jpg", "C2/6.jpg", "C2/s/8.jpg", "C2/s/notes"}));
-        f.box.answers = {answer};
-        QVERIFY(dropOn(f.ui().cmdDnD, bytesOf(f.paths({"loose/f.jpg", "C1", "gone.jpg", "C2"}))));
-        QTRY_COMPARE(f.box.texts(), QStringList{f.message(59, "8", "2")});
-        QTRY_COMPARE(f.paths(), f.paths(added));
-        // What is not a list of files is not taken.
-        QMimeData text;
-        text.setText(QStringLiteral("bonjour"));
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(f.ui().cmdDnD, &enter);
-        QVERIFY(!enter.isAccepted());
     }
 
     void movesKeepRunsTogetherAndBlockAtTheEnds()

@@ -240,37 +240,6 @@ private Q_SLOTS:
         QVERIFY(high.text.startsWith(QStringLiteral("ligne 0\n")) && high.text.contains(QStringLiteral("ligne 399")));
     }
 
-    void buttonRowInTwips_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<QList<int>>("buttons");
-        QTest::addColumn<int>("rowStart");
-        QTest::addColumn<int>("newWidth");
-        QTest::addColumn<QList<int>>("lefts");
-        QTest::newRow("wide enough") << 6000 << QList<int>{1200, 1200, 1200} << 0 << 6000 << QList<int>{600, 2400, 4200};
-        QTest::newRow("far too narrow") << 3000 << QList<int>{1200, 1200, 1200} << 0 << 4100
-                                        << QList<int>{125, 1450, 2775};
-        QTest::newRow("exactly 500 to spare") << 3700 << QList<int>{1600, 1600} << 0 << 3700
-                                              << QList<int>{167, 1934};
-        QTest::newRow("half rounds to even, down") << 3701 << QList<int>{1200} << 0 << 3701 << QList<int>{1250};
-        QTest::newRow("half rounds to even, up") << 3703 << QList<int>{1200} << 0 << 3703 << QList<int>{1252};
-        QTest::newRow("row after the memory box") << 6000 << QList<int>{1200} << 2000 << 6000 << QList<int>{3400};
-        QTest::newRow("memory box widens") << 3000 << QList<int>{1200, 1200} << 2000 << 4900
-                                           << QList<int>{2167, 3534};
-    }
-
-    void buttonRowInTwips()
-    {
-        QFETCH(int, width);
-        QFETCH(QList<int>, buttons);
-        QFETCH(int, rowStart);
-        QFETCH(int, newWidth);
-        QFETCH(QList<int>, lefts);
-        const lang::ui::ButtonRow row = lang::ui::layoutButtonRow(width, buttons, rowStart);
-        QCOMPARE(row.windowWidth, newWidth);
-        QCOMPARE(row.lefts, lefts);
-    }
-
     // A run-time error, and a style out of range, are reported in the
     // program's own box.
     void errorReports()

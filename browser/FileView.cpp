@@ -161,6 +161,15 @@ QStringList FileView::selectedNames() const
     return names;
 }
 
+QString FileView::selectedName() const
+{
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isRowSelected(current.row(), current.parent()))
+        return m_model->entry(current.row()).name;
+    const QList<int> rows = selectedRows();
+    return rows.isEmpty() ? QString() : m_model->entry(rows.first()).name;
+}
+
 QList<QByteArray> FileView::itemNativeNames() const
 {
     QList<QByteArray> names;

@@ -61,6 +61,9 @@ public:
     QStringList itemNames() const;
     // Names of the selected files, in view order.
     QStringList selectedNames() const;
+    // The selected file the user chose last (the current one when it is
+    // selected, else the first selected); "" when none is.
+    QString selectedName() const;
     // The bytes the file system holds for itemNames() and selectedNames(), in
     // the same order: a name that is not UTF-8 shows with U+FFFD, and only
     // its bytes tell which file it is.

@@ -26,7 +26,7 @@ namespace tarvello::cli {
 
 namespace {
 
-enum class Command { None, Preview, Rename, Undo, Recover };
+enum class Command { None, Preview, Rename, Undo, Recover, History };
 
 Command commandOf(const QByteArrayList &arguments)
 {
@@ -39,6 +39,8 @@ Command commandOf(const QByteArrayList &arguments)
         return Command::Undo;
     if (name == "recover")
         return Command::Recover;
+    if (name == "history")
+        return Command::History;
     return Command::None;
 }
 
@@ -99,7 +101,8 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
 {
     for (const auto &[usage, purpose] : {std::pair{"cliUsage", "cliPurpose"}, std::pair{"cliUsageRename", "cliPurposeRename"},
                                          std::pair{"cliUsageUndo", "cliPurposeUndo"},
-                                         std::pair{"cliUsageRecover", "cliPurposeRecover"}}) {
+                                         std::pair{"cliUsageRecover", "cliPurposeRecover"},
+                                         std::pair{"cliUsageHistory", "cliPurposeHistory"}}) {
         writeLine(out, texts.text(usage).toUtf8());
         writeLine(out, "  " + texts.text(purpose).toUtf8());
     }
@@ -107,7 +110,8 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
     for (const char *key : {"cliOptRule", "cliOptStart", "cliOptStep", "cliOptCase", "cliOptExtension",
                             "cliOptFilter", "cliOptTrim", "cliOptUpperFirst", "cliOptUpperWords",
                             "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSort", "cliOptReverse", "cliOptExifTool",
-                            "cliOptSkipConflicts", "cliOptSetAside", "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
+                            "cliOptSkipConflicts", "cliOptSetAside", "cliOptRun", "cliOptCsv", "cliOptSettings", "cliOptLang",
+                            "cliOptHelp"}) {
         writeLine(out, "  " + texts.text(key, defaultRule).toUtf8());
     }
     writeLine(out, {});
@@ -154,7 +158,7 @@ bool onlyCommonOptions(const CliOptions &options)
     return !options.rule && !options.start && !options.step && !options.newExtension && !options.filter
         && options.caseIndex == none.caseIndex && !options.trim && !options.upperFirst && !options.upperWords
         && !options.noForbidden && !options.noNumbering && !options.skipConflicts && !options.exifTool
-        && options.settingsFile.isEmpty() && !options.sort && !options.reverse;
+        && options.settingsFile.isEmpty() && !options.run && !options.csv && !options.sort && !options.reverse;
 }
 
 int preview(const QList<ComputedName> &names, QIODevice &out, QIODevice &err)
@@ -206,6 +210,20 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
                               : texts.text("cliErrCommand", common::NativePath::fromBytes(arguments.first()).text()));
     }
     const QString settingsFolder = common::ZubCheminDossier(common::FolderApplicationData) + QStringLiteral("/Tarvello");
+    if (command == Command::History) {
+        CliOptions rest = options;
+        rest.csv = false;
+        if (!parsed.operands.isEmpty() || !onlyCommonOptions(rest) || options.setAside)
+            return usageError(texts.text("cliErrHistoryOptions"));
+        return showHistory(settingsFolder, options.csv, language, out, err);
+    }
+    if (command == Command::Undo && options.run) {
+        CliOptions rest = options;
+        rest.run.reset();
+        if (!parsed.operands.isEmpty() || !onlyCommonOptions(rest) || options.setAside)
+            return usageError(texts.text("cliErrUndoRecoverOptions"));
+        return undoHistoryRun(settingsFolder, *options.run, language, out, err);
+    }
     if (command == Command::Undo || command == Command::Recover) {
         if (!parsed.operands.isEmpty() || !onlyCommonOptions(options))
             return usageError(texts.text("cliErrUndoRecoverOptions"));
@@ -220,6 +238,10 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--skip-conflicts"), {}}));
     if (options.setAside)
         return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--set-aside"), {}}));
+    if (options.run)
+        return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--run"), {}}));
+    if (options.csv)
+        return usageError(texts.errorText({CliError::UnknownOption, QStringLiteral("--csv"), {}}));
     if (parsed.operands.isEmpty())
         return usageError(texts.text("cliErrNoFiles"));
     if (!options.settingsFile.isEmpty()) {

@@ -47,6 +47,7 @@ const std::pair<const char *, bool CliOptions::*> kFlags[] = {
     {"--skip-conflicts", &CliOptions::skipConflicts},
     {"--set-aside", &CliOptions::setAside},
     {"--reverse", &CliOptions::reverse},
+    {"--csv", &CliOptions::csv},
     {"--help", &CliOptions::help},
 };
 
@@ -115,6 +116,13 @@ ParsedArguments parseCliOptions(const QByteArrayList &arguments)
                 if (const auto key = controller::sortKeyOf(*text))
                     o.sort = key;
                 else
+                    fail(CliError::BadValue, option, *text);
+            }
+        } else if (option == QLatin1String("--run")) {
+            if (const auto text = value()) {
+                bool ok = false;
+                o.run = text->toInt(&ok);
+                if (!ok || *o.run < 1)
                     fail(CliError::BadValue, option, *text);
             }
         } else if (option == QLatin1String("--filter")) {

@@ -48,6 +48,10 @@ struct CliOptions {
     // given when absent), the other way round with reverse.
     std::optional<controller::SortKey> sort;
     bool reverse = false;
+    // undo only: the run of the history to undo (1 for the newest) instead of the last rename.
+    std::optional<int> run;
+    // history only: the whole history as CSV.
+    bool csv = false;
     // preview and rename: the Exif reader choice, 1 to 5 (otherwise the
     // settings file's, else the built-in reader).
     std::optional<int> exifTool;

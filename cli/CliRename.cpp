@@ -158,12 +158,12 @@ int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QStr
     return run.journalError == 0 && run.report.renamed == expected ? CliSuccess : CliIncomplete;
 }
 
-int undoFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err)
+namespace {
+
+int tellUndo(const rename::UndoReport &undo, const QString &settingsFolder, const lang::Language &language,
+             QIODevice &out, QIODevice &err, rename::FileOps &fs)
 {
     const CliTexts texts(language);
-    rename::FileOps fs;
-    StopOnSignals observer;
-    const rename::UndoReport undo = rename::undoLastRename(settingsFolder, observer, fs);
     writeMoves(out, undo.plan, undo.report);
     const auto damaged = undo.recordError != 0 ? rename::damagedRecord(rename::RecordKind::Undo, settingsFolder, fs)
                                                : std::nullopt;
@@ -179,6 +179,54 @@ int undoFiles(const QString &settingsFolder, const lang::Language &language, QIO
     const bool complete = undo.recordError == 0 && undo.journalError == 0 && undo.movedSince.isEmpty()
         && undo.report.renamed == int(undo.plan.entries.size());
     return complete ? CliSuccess : CliIncomplete;
+}
+
+} // namespace
+
+int undoFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err)
+{
+    rename::FileOps fs;
+    StopOnSignals observer;
+    return tellUndo(rename::undoLastRename(settingsFolder, observer, fs), settingsFolder, language, out, err, fs);
+}
+
+int undoHistoryRun(const QString &settingsFolder, int number, const lang::Language &language, QIODevice &out,
+                   QIODevice &err)
+{
+    rename::FileOps fs;
+    StopOnSignals observer;
+    const rename::UndoReport undo = rename::undoHistoryRun(settingsFolder, number, observer, fs);
+    if (undo.nothingToUndo) {
+        writeMessage(err, CliTexts(language).text("HistoryNoRun", QString::number(number),
+                                                  QString::number(rename::RenameHistory::kUndoableRuns)));
+        return CliUsageError;
+    }
+    return tellUndo(undo, settingsFolder, language, out, err, fs);
+}
+
+int showHistory(const QString &settingsFolder, bool csv, const lang::Language &language, QIODevice &out, QIODevice &err)
+{
+    const CliTexts texts(language);
+    const rename::RenameHistory history(settingsFolder);
+    if (csv) {
+        out.write(rename::historyCsv(history.runs()));
+        return CliSuccess;
+    }
+    const QList<rename::HistoryRun> runs = history.runs(rename::RenameHistory::kUndoableRuns);
+    if (runs.isEmpty())
+        writeMessage(err, texts.text("HistoryEmpty"));
+    rename::FileOps fs;
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        const rename::HistoryRun &run = runs[i];
+        const QString kind = texts.text(run.undo ? "HistoryKindUndo" : "HistoryKindRename");
+        const QString inPlace = texts.text("HistoryInPlace", QString::number(rename::filesInPlace(run, fs)),
+                                           QString::number(run.files.size()));
+        writeLine(out, QByteArray::number(i + 1) + '\t' + run.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8()
+                           + '\t' + kind.toUtf8() + '\t' + inPlace.toUtf8());
+        for (const rename::UndoPair &pair : run.files)
+            writeLine(out, '\t' + pair.oldPath + '\t' + pair.newPath);
+    }
+    return CliSuccess;
 }
 
 int recoverFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err)

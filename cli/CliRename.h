@@ -33,6 +33,17 @@ int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QStr
 // Gives the files of the last rename their old names back.
 int undoFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err);
 
+// Gives the files of run number (1 for the newest) of the history that are
+// still where it put them their old names back.
+int undoHistoryRun(const QString &settingsFolder, int number, const lang::Language &language, QIODevice &out,
+                   QIODevice &err);
+
+// The last runs of the history that can be undone, newest first, numbered
+// as undo --run takes them: a line "number<TAB>time<TAB>kind<TAB>files in
+// place", then a line "<TAB>old<TAB>new" a file, the paths as their bytes.
+// With csv, the whole history as CSV.
+int showHistory(const QString &settingsFolder, bool csv, const lang::Language &language, QIODevice &out, QIODevice &err);
+
 // Finishes or rolls back a rename that was cut short, without asking.
 int recoverFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err);
 

@@ -64,6 +64,15 @@ MainController::MainController(settings::Settings &settings, const QString &sett
     , m_ui(ui)
     , m_exif(exif)
 {
+    // A rename takes its rows out one by one: the check waits for its end.
+    QObject::connect(&m_files, &QAbstractItemModel::rowsRemoved, [this] {
+        if (!renaming())
+            checkConflicts();
+    });
+    QObject::connect(&m_files, &QAbstractItemModel::modelReset, [this] {
+        if (!busy())
+            checkConflicts();
+    });
 }
 
 void MainController::setState(State state)
@@ -99,7 +108,24 @@ void MainController::endNames()
     m_settings.rule.counterStart = m_batch->rule().counterStart;
     m_settings.rule.counterStep = m_batch->rule().counterStep;
     m_batch.reset();
+    checkConflicts();
     m_ui.namesEnded();
+}
+
+void MainController::checkConflicts()
+{
+    rename::NameRules rules;
+    for (const settings::ForbiddenCharacterRow &row : m_settings.forbiddenCharacters)
+        rules.forbiddenCharacters += row.characters;
+    rules.notRenamed = {m_messages.GetMessage(91), m_messages.GetMessage(97)};
+    const rename::ConflictCheck check = rename::checkConflicts(m_files.entries(), rules, m_listings);
+    QList<quint8> statuses;
+    statuses.reserve(check.statuses.size());
+    for (const rename::NameStatus status : check.statuses)
+        statuses.append(quint8(status));
+    m_files.setStatuses(std::move(statuses));
+    m_conflictCount = check.count;
+    m_ui.conflictsCounted(check.count);
 }
 
 bool MainController::namesReadExif() const
@@ -173,13 +199,17 @@ void MainController::recompute()
         beginNames();
         if (namesReadExif())
             m_exif.prefetch(paths);
+        bool positionError = false;
         m_batch->run(paths, 1, [&](int index, const NameStep &step) {
             if ((index & kRecomputeProgressMask) == 0)
                 m_ui.recomputeProgress(index, count);
             showName(entries.at(index), step);
+            positionError = step.stop;
             return true;
         });
         endNames();
+        if (positionError)
+            keepEntriesWithoutNames(entries);
     }
     m_ui.workEnded();
     setState(before);
@@ -193,6 +223,17 @@ void MainController::sortList(ListSort sort)
         readAhead(m_files.entries());
     m_files.reorder(sortedRows(m_files.entries(), sort, m_exif));
     recompute();
+}
+
+void MainController::keepEntriesWithoutNames(QList<filelist::FileEntry> entries)
+{
+    // The original program kept only the entries named before the error; the
+    // list is the user's work, so every entry stays, and with no new name
+    // none is renamed under a rule that cannot name them all.
+    for (filelist::FileEntry &entry : entries)
+        entry.newName.clear();
+    m_files.clear();
+    m_files.appendAll(entries);
 }
 
 void MainController::beginAdd()
@@ -336,6 +377,8 @@ void MainController::beginRename(State state)
 void MainController::endRename()
 {
     setState(State::Idle);
+    m_listings.forget();
+    checkConflicts();
 }
 
 std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::renameList(rename::FileOps &fs)
@@ -489,6 +532,18 @@ std::optional<rename::UndoReport> MainController::undo()
     {
         const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
         undo = rename::undoLastRename(m_settingsFolder, *frame, fs);
+    }
+    dropUndone(undo);
+    return undo;
+}
+
+rename::UndoReport MainController::undoHistoryRun(int number)
+{
+    rename::FileOps fs;
+    rename::UndoReport undo;
+    {
+        const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
+        undo = rename::undoHistoryRun(m_settingsFolder, number, *frame, fs);
     }
     dropUndone(undo);
     return undo;

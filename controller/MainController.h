@@ -3,6 +3,7 @@
 #include "controller/ListSort.h"
 #include "controller/NameBatch.h"
 #include "filelist/FileList.h"
+#include "rename/LiveConflicts.h"
 #include "rules/Environment.h"
 #include "rules/IdenticalNameTable.h"
 
@@ -28,7 +29,6 @@ struct Settings;
 }
 
 namespace tarvello::rename {
-class FileOps;
 class RenameObserver;
 struct CounterCapacity;
 struct DamagedRecord;
@@ -120,6 +120,8 @@ public:
     // A record that cannot be read: whether to set it aside, and how that went.
     virtual bool askSetAside(const rename::DamagedRecord &record) = 0;
     virtual void tellSetAside(const rename::SetAsideResult &result) = 0;
+    // The rows in conflict were counted again (their statuses are in the list).
+    virtual void conflictsCounted(int count) {}
 };
 
 // The main job without a window: the list of files, the names the current
@@ -158,11 +160,19 @@ public:
     bool addFile(const common::NativePath &path);
     // Recomputes every new name in list order, the identical-name table
     // emptied first. Inside an add, it is made when the add ends; without
-    // automatic refresh, only the count is shown again.
+    // automatic refresh, only the count is shown again. A position error
+    // (told once) leaves every entry in the list without a new name.
     void recompute();
 
     // Sorts the list and numbers its files again in their new order.
     void sortList(ListSort sort);
+
+    // Marks every row whose new name would collide or is not valid, from the
+    // names as they stand and one listing per target folder; the count goes
+    // to the window. Made at the end of each run of names and after rows
+    // leave the list.
+    void checkConflicts();
+    int conflictCount() const { return m_conflictCount; }
 
     // An add: the state, the stop request cleared, one run of names.
     void beginAdd();
@@ -220,6 +230,10 @@ public:
     // The undo of the last rename, once confirmed; the entries of the files
     // it moved away leave the list. The report when it ran.
     std::optional<rename::UndoReport> undo();
+    // The undo of run number (1 for the newest) of the rename history, which
+    // the user has chosen and confirmed; the entries of the files it moved
+    // away leave the list.
+    rename::UndoReport undoHistoryRun(int number);
     // When a rename cut short waits: asks whether to recover it now and, on
     // yes, does and tells how it went; when its journal cannot be read,
     // offers to set it aside instead. False when none waits.
@@ -238,6 +252,8 @@ private:
     void readAhead(const QList<filelist::FileEntry> &files);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
     void showName(filelist::FileEntry file, const NameStep &step);
+    // After a position error: every entry of the list, none with a new name.
+    void keepEntriesWithoutNames(QList<filelist::FileEntry> entries);
 
     settings::Settings &m_settings;
     const QString &m_settingsFolder;
@@ -254,6 +270,9 @@ private:
     rules::IdenticalNameTable m_identical;
     std::optional<NameBatch> m_batch;
     QList<filelist::FileEntry> m_pending;
+    rename::FileOps m_diskOps;
+    rename::FolderListings m_listings{m_diskOps};
+    int m_conflictCount = 0;
     // Rows renamed and not yet taken off, with the path each held.
     QList<std::pair<int, QString>> m_renamedRows;
 };

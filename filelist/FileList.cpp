@@ -46,7 +46,7 @@ int FileList::rowCount(const QModelIndex &parent) const
 
 int FileList::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : 3;
 }
 
 QVariant FileList::data(const QModelIndex &index, int role) const
@@ -54,15 +54,18 @@ QVariant FileList::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= m_entries.size())
         return {};
     const FileEntry &e = m_entries.at(index.row());
+    const quint8 status = m_statuses.value(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        if (index.column() == 1)
-            return e.newName;
-        return e.nameIsText() ? e.name : e.name + m_notTextMark;
+        if (index.column() == 0)
+            return e.nameIsText() ? e.name : e.name + m_notTextMark;
+        return index.column() == 1 ? e.newName : m_statusTexts.value(status - 1);
     case Qt::ToolTipRole:
-        if (index.column() == 1)
-            return e.newName;
-        return e.nameIsText() ? e.path() : m_notTextTip.arg(e.path(), common::decodeCp1252(e.notTextName));
+        if (index.column() == 0)
+            return e.nameIsText() ? e.path() : m_notTextTip.arg(e.path(), common::decodeCp1252(e.notTextName));
+        return index.column() == 1 ? e.newName : m_statusTexts.value(status - 1);
+    case kConflictRole:
+        return status != 0;
     default:
         return {};
     }
@@ -70,16 +73,35 @@ QVariant FileList::data(const QModelIndex &index, int role) const
 
 QVariant FileList::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 2)
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 3)
         return m_headers[section];
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-void FileList::setHeaders(const QString &currentName, const QString &newName)
+void FileList::setHeaders(const QString &currentName, const QString &newName, const QString &status)
 {
     m_headers[0] = currentName;
     m_headers[1] = newName;
-    Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1);
+    m_headers[2] = status;
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, 2);
+}
+
+void FileList::setStatusTexts(const QStringList &texts)
+{
+    m_statusTexts = texts;
+    if (!m_entries.isEmpty())
+        Q_EMIT dataChanged(index(0, 2), index(int(m_entries.size()) - 1, 2));
+}
+
+void FileList::setStatuses(QList<quint8> statuses)
+{
+    statuses.resize(m_entries.size());
+    if (statuses == m_statuses)
+        return;
+    m_statuses = std::move(statuses);
+    if (m_entries.isEmpty())
+        return;
+    Q_EMIT dataChanged(index(0, 0), index(int(m_entries.size()) - 1, 2), {Qt::DisplayRole, Qt::ToolTipRole, kConflictRole});
 }
 
 void FileList::setNotTextMark(const QString &mark, const QString &tip)
@@ -95,6 +117,7 @@ int FileList::append(const FileEntry &entry)
     const int row = int(m_entries.size());
     beginInsertRows({}, row, row);
     m_entries.append(entry);
+    m_statuses.append(0);
     endInsertRows();
     return row;
 }
@@ -106,6 +129,7 @@ void FileList::appendAll(const QList<FileEntry> &entries)
     const int first = int(m_entries.size());
     beginInsertRows({}, first, first + int(entries.size()) - 1);
     m_entries.append(entries);
+    m_statuses.resize(m_entries.size());
     endInsertRows();
 }
 
@@ -115,6 +139,7 @@ void FileList::clear()
         return;
     beginResetModel();
     m_entries.clear();
+    m_statuses.clear();
     endResetModel();
 }
 
@@ -133,6 +158,7 @@ void FileList::removeEntries(QList<int> rows)
             continue;
         beginRemoveRows({}, first, last);
         m_entries.remove(first, last - first + 1);
+        m_statuses.remove(first, last - first + 1);
         endRemoveRows();
     }
 }
@@ -142,7 +168,8 @@ void FileList::swapEntries(int a, int b)
     if (a == b)
         return;
     m_entries.swapItemsAt(a, b);
-    Q_EMIT dataChanged(index(std::min(a, b), 0), index(std::max(a, b), 1));
+    m_statuses.swapItemsAt(a, b);
+    Q_EMIT dataChanged(index(std::min(a, b), 0), index(std::max(a, b), 2));
 }
 
 void FileList::moveEntry(int from, int to)
@@ -151,6 +178,7 @@ void FileList::moveEntry(int from, int to)
         return;
     beginMoveRows({}, from, from, {}, to > from ? to + 1 : to);
     m_entries.move(from, to);
+    m_statuses.move(from, to);
     endMoveRows();
 }
 
@@ -161,12 +189,16 @@ void FileList::reorder(const QList<int> &rows)
     Q_EMIT layoutAboutToBeChanged();
     QList<FileEntry> sorted;
     sorted.reserve(m_entries.size());
+    QList<quint8> statuses;
+    statuses.reserve(m_statuses.size());
     QList<int> newRow(rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         sorted.append(std::move(m_entries[rows.at(i)]));
+        statuses.append(m_statuses.value(rows.at(i)));
         newRow[rows.at(i)] = i;
     }
     m_entries = std::move(sorted);
+    m_statuses = std::move(statuses);
     // The selection follows its entries.
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tarvello::filelist {
 
@@ -40,8 +41,9 @@ struct FileEntry {
 };
 
 // The ordered list behind `lstrename`: column 0 the current name, column 1 the
-// new name. The order is the counter's order. Built for 100,000 entries: rows
-// are appended in batches and views repaint once per batch.
+// new name, column 2 why that name would not be given (empty when it would).
+// The order is the counter's order. Built for 100,000 entries: rows are
+// appended in batches and views repaint once per batch.
 class FileList : public QAbstractTableModel
 {
     Q_OBJECT
@@ -53,8 +55,18 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // Column headers (messages 14 and 15).
-    void setHeaders(const QString &currentName, const QString &newName);
+    // Column headers (messages 14 and 15, then the status column's).
+    void setHeaders(const QString &currentName, const QString &newName, const QString &status);
+
+    // A row's status: 0 when its new name would be given, else the number of
+    // its reason among the texts given here (the reason n is texts[n - 1]).
+    // Rows keep their status as they move; statuses of rows added since the
+    // last setStatuses are 0.
+    void setStatusTexts(const QStringList &texts);
+    void setStatuses(QList<quint8> statuses);
+    quint8 status(int row) const { return m_statuses.value(row); }
+    // Data role of every column: true for a row whose status is not 0.
+    static constexpr int kConflictRole = Qt::UserRole + 1;
     // What marks a name that is not text: a text after the name, and its tip
     // with the path ("%1") and the name as the rule reads it ("%2").
     void setNotTextMark(const QString &mark, const QString &tip);
@@ -81,7 +93,9 @@ public:
 
 private:
     QList<FileEntry> m_entries;
-    QString m_headers[2];
+    QList<quint8> m_statuses; // as many as the entries
+    QStringList m_statusTexts;
+    QString m_headers[3];
     QString m_notTextMark;
     QString m_notTextTip;
 };

@@ -17,7 +17,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QTableView>
+
+#include "filelist/FileList.h"
 #include <QVBoxLayout>
 
 namespace tarvello::mainwindow {
@@ -29,6 +32,24 @@ namespace {
 constexpr int kTokenFrame[33] = {
     2, 2, 0, 0, 0, 0, 0, 0, 1, 3, 3, 3, 3, 3, 3, 2, 3,
     3, 3, 3, 3, 3, 2, 1, 1, 1, 1, 1, 1, 4, 5, 2, 2,
+};
+
+// A row whose new name would not be given is tinted; its status column says
+// why, so the colour is never the only sign.
+class ConflictRowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.data(filelist::FileList::kConflictRole).toBool()) {
+            option->backgroundBrush = QColor(255, 214, 204);
+            option->palette.setColor(QPalette::Text, QColor(128, 0, 0));
+        }
+    }
 };
 
 template<typename T>
@@ -127,6 +148,8 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     lstrename->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstrename->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstrename->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Nothing in a row is edited: the arrows move between rows, Tab leaves the list.
+    lstrename->setTabKeyNavigation(false);
     lstrename->setShowGrid(false);
     lstrename->setWordWrap(false);
     lstrename->setCornerButtonEnabled(false);
@@ -140,6 +163,7 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     lstrename->horizontalHeader()->setStretchLastSection(true);
     lstrename->horizontalHeader()->setHighlightSections(false);
     lstrename->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    lstrename->setItemDelegate(new ConflictRowDelegate(lstrename));
     middle->addWidget(lstrename, 1);
     auto *listButtons = new QGridLayout;
     cmdAdd = button(central, "cmdAdd");
@@ -180,7 +204,11 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     ProgressBar1->setVisible(false);
     cmdStopAction = button(central, "cmdStopAction");
     cmdStopAction->setVisible(false);
+    lblConflits = label(central, QStringLiteral("lblConflits"));
+    lblConflits->setStyleSheet(QStringLiteral("color: #A00000; font-weight: bold;"));
+    lblConflits->setVisible(false);
     progressRow->addWidget(Label4);
+    progressRow->addWidget(lblConflits);
     progressRow->addWidget(ProgressBar1, 1);
     progressRow->addWidget(cmdStopAction);
     middle->addLayout(progressRow);
@@ -467,6 +495,9 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
         bottom->addWidget(b);
     bottom->addSpacing(12);
     // Undo stands beside the rename it takes back.
+    cmdHistorique = button(central, "cmdHistorique");
+    cmdHistorique->setMinimumHeight(40);
+    bottom->addWidget(cmdHistorique);
     cmdDefaire = button(central, "cmdDefaire");
     cmdDefaire->setMinimumHeight(40);
     bottom->addWidget(cmdDefaire);

@@ -51,6 +51,7 @@ struct MainWindowControls {
     QPushButton *cmdDown = nullptr;
     QPushButton *cmdDnD = nullptr;
     QLabel *Label4 = nullptr;
+    QLabel *lblConflits = nullptr; // "N conflicts" beside the count, hidden without any
     QProgressBar *ProgressBar1 = nullptr;
     QPushButton *cmdStopAction = nullptr;
     QCheckBox *chkRefresh = nullptr;
@@ -130,6 +131,7 @@ struct MainWindowControls {
     QPushButton *cmdRenommer = nullptr;
     QPushButton *cmdRenommerStop = nullptr;
     QPushButton *cmdDefaire = nullptr;
+    QPushButton *cmdHistorique = nullptr;
     QPushButton *cmdOption = nullptr;
     QPushButton *cmdAbout = nullptr;
     QPushButton *cmdAide = nullptr;

@@ -59,6 +59,7 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
     connectFileList();
     connectRuleEdit();
     connectRenameCommands();
+    connectPreview();
     connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
         if (onQuitButton)
             onQuitButton();
@@ -173,13 +174,24 @@ void frmMain::translate()
     for (int i = 0; i < m_ui.fAstuce.size(); ++i)
         m_ui.lstAstuce->addItem(lang::ui::widgetText(language.extra(QStringLiteral("TipTopic%1").arg(i))));
     m_ui.lstAstuce->setCurrentRow(tip);
-    m_controller.files().setHeaders(language.GetMessage(14), language.GetMessage(15));
+    m_controller.files().setHeaders(language.GetMessage(14), language.GetMessage(15), language.extra(QStringLiteral("ConflictColumn")));
     m_controller.files().setNotTextMark(QLatin1Char(' ') + language.extra(QStringLiteral("ListNotTextMark")),
                                         lang::ui::widgetText(language.extra(QStringLiteral("ListNotTextTip"),
                                                                             QStringLiteral("%1"), QStringLiteral("%2"))));
+    // In the order of the statuses the controller gives the rows.
+    m_controller.files().setStatusTexts({language.extra(QStringLiteral("ConflictStatusInvalid")),
+                                         language.extra(QStringLiteral("ConflictStatusForbidden")),
+                                         language.extra(QStringLiteral("ConflictStatusDuplicate")),
+                                         language.extra(QStringLiteral("ConflictStatusOnDisk")),
+                                         language.extra(QStringLiteral("ConflictStatusBlocked"))});
+    conflictsCounted(m_controller.conflictCount());
     // Parts that screen readers show without a caption of their own take one
     // from the texts around them: the rule box's text, the two stacks.
     m_ui.cboRenommer->lineEdit()->setAccessibleName(m_ui.cboRenommer->accessibleName());
+    // Labels whose text changes are read by that text, their tooltip as
+    // their description: a fixed name would hide the count or the comment.
+    for (QLabel *label : {m_ui.Label2, m_ui.Label4, m_ui.lblComment, m_ui.lblExitToolUsed})
+        label->setAccessibleName(QString());
     m_ui.fileViews->setAccessibleName(language.extra(QStringLiteral("BrowserViewName")));
     m_ui.tipFrames->setAccessibleName(m_ui.Label15->text());
     refreshTitle();
@@ -196,8 +208,10 @@ void frmMain::showEvent(QShowEvent *event)
 
 void frmMain::Form_Activate()
 {
-    const int half = m_ui.lstrename->viewport()->width() / 2 - twipsToPixels(30, this);
-    m_ui.lstrename->setColumnWidth(0, std::max(half, 40));
+    // The two names share most of the width; the status column takes the rest.
+    const int part = m_ui.lstrename->viewport()->width() * 2 / 5 - twipsToPixels(30, this);
+    m_ui.lstrename->setColumnWidth(0, std::max(part, 40));
+    m_ui.lstrename->setColumnWidth(1, std::max(part, 40));
     m_ready = true;
 }
 
@@ -235,8 +249,8 @@ void frmMain::objetOnOff()
         m_ui.chkInterdit, m_ui.chkAutoIncrement, m_ui.chkTrim, m_ui.chkUpperFirstChar, m_ui.chkUpperCaseFirstWord,
         m_ui.txtNbPasse, m_ui.lstAstuce, m_ui.cmdEffacerExif, m_ui.txtRechercher, m_ui.txtRemplacer, m_ui.cmdRepStr,
         m_ui.txtRemplacerPos, m_ui.cmdRepPos, m_ui.lblRegxAide, m_ui.lblRegxMotif, m_ui.txtRegxMotif,
-        m_ui.lblRegxRemplacer, m_ui.txtRegxRemplacer, m_ui.chkRegxCasse, m_ui.chkRegxTout, m_ui.cmdRepRegx, m_ui.cmdRenommer, m_ui.cmdRenommerStop, m_ui.cmdOption,
-        m_ui.cmdAbout, m_ui.cmdQuitter};
+        m_ui.lblRegxRemplacer, m_ui.txtRegxRemplacer, m_ui.chkRegxCasse, m_ui.chkRegxTout, m_ui.cmdRepRegx, m_ui.cmdRenommer,
+        m_ui.cmdRenommerStop, m_ui.cmdOption, m_ui.cmdAbout, m_ui.cmdQuitter, m_ui.cmdHistorique};
     for (const auto *group : {&m_ui.optCasse, &m_ui.optRepStr, &m_ui.optRepPos, &m_ui.optRepPosDebutFin})
         switched.append(QList<QWidget *>(group->begin(), group->end()));
     for (const auto *group : {&m_ui.lblRepStr, &m_ui.lblRepPos, &m_ui.lblRepPosDebutFin, &m_ui.Label8})
@@ -418,7 +432,7 @@ void frmMain::selectRows(const QList<int> &rows)
     QItemSelection selection;
     for (const int row : rows) {
         if (row >= 0 && row < m_controller.files().count())
-            selection.select(m_controller.files().index(row, 0), m_controller.files().index(row, 1));
+            selection.select(m_controller.files().index(row, 0), m_controller.files().index(row, m_controller.files().columnCount() - 1));
     }
     m_ui.lstrename->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (!rows.isEmpty())
@@ -442,6 +456,12 @@ void frmMain::colourRefreshBox()
 void frmMain::showEntryCount()
 {
     m_ui.Label4->setText(lang::ui::widgetText(m_context.language.GetMessage(19, QString::number(m_controller.files().count()))));
+}
+
+void frmMain::conflictsCounted(int count)
+{
+    m_ui.lblConflits->setText(lang::ui::widgetText(m_context.language.extra(QStringLiteral("ConflictCount"), QString::number(count))));
+    m_ui.lblConflits->setVisible(count > 0);
 }
 
 void frmMain::showComment(const QString &comment, const QString &filter)
@@ -487,10 +507,11 @@ void frmMain::showExif(const exif::ExifInfo &info)
 void frmMain::pushSettings()
 {
     const settings::Settings &s = m_context.settings;
-    // Geometry is kept in twips; a window never smaller than its minimum.
-    setGeometry(twipsToPixels(s.General_PositionFenetreLeft, this), twipsToPixels(s.General_PositionFenetreTop, this),
-                std::max(twipsToPixels(s.General_FenetreLargeur, this), minimumWidth()),
-                std::max(twipsToPixels(s.General_FenetreHauteur, this), minimumHeight()));
+    // Geometry is kept in twips; a window never smaller than its minimum. The
+    // position is the frame's, as a title bar at the top of the screen needs.
+    resize(std::max(twipsToPixels(s.General_FenetreLargeur, this), minimumWidth()),
+           std::max(twipsToPixels(s.General_FenetreHauteur, this), minimumHeight()));
+    move(twipsToPixels(s.General_PositionFenetreLeft, this), twipsToPixels(s.General_PositionFenetreTop, this));
     // The record follows the rule box, which filling the list changes.
     const QString rule = s.rule.rule;
     m_ui.cboRenommer->clear();
@@ -524,8 +545,9 @@ void frmMain::pullSettings()
 {
     settings::Settings &s = m_context.settings;
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
-    s.General_PositionFenetreTop = float(pixelsToTwips(normal.top(), this));
-    s.General_PositionFenetreLeft = float(pixelsToTwips(normal.left(), this));
+    const QPoint frame = normal.topLeft() - (geometry().topLeft() - pos());
+    s.General_PositionFenetreTop = float(pixelsToTwips(frame.y(), this));
+    s.General_PositionFenetreLeft = float(pixelsToTwips(frame.x(), this));
     s.General_FenetreHauteur = float(pixelsToTwips(normal.height(), this));
     s.General_FenetreLargeur = float(pixelsToTwips(normal.width(), this));
     s.General_FiltreAffichage = m_ui.txtFilter->text();

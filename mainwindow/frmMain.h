@@ -4,15 +4,18 @@
 #include "controller/MainController.h"
 #include "mainwindow/MainWindowControls.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QPointer>
-#include <QTime>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
 class QLineEdit;
+class QListWidgetItem;
 class QTimer;
 
 namespace tarvello::browser {
@@ -30,6 +33,10 @@ struct ExifInfo;
 
 namespace tarvello::lang {
 class MsgBox;
+}
+
+namespace tarvello::filelist {
+class PictureLoader;
 }
 
 namespace tarvello::rename {
@@ -138,6 +145,9 @@ public:
     // Opens a web address in the user's browser (cmdForum); tests put their own.
     std::function<bool(const QString &url)> openUrl;
 
+    // Makes the thumbnails again, at the size the options now give.
+    void refreshThumbnails();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -188,6 +198,11 @@ private:
     void txtPas_LostFocus();
     template<typename Number>
     void counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure);
+    // A counter box holding a number its width (32 bits when wide, else 16)
+    // cannot hold gets the fallback back and the box's message: false.
+    bool counterFieldFits(QLineEdit *field, bool wide, const QString &fallback);
+    // The start, step and passes boxes all hold numbers the counter can count with.
+    bool counterFieldsFit();
     void txtNbPasse_LostFocus();
     void txtRepPos_LostFocus(int index);
     void showRepForms();
@@ -229,6 +244,7 @@ private:
     void tellRecovery(const rename::RecoveryReport &report) override;
     bool askSetAside(const rename::DamagedRecord &record) override;
     void tellSetAside(const rename::SetAsideResult &result) override;
+    void conflictsCounted(int count) override;
 
     app::AppContext &m_context;
     lang::MsgBox &m_msgBox;
@@ -261,13 +277,40 @@ private:
     QTimer *m_updateTimer = nullptr;
     QTimer *m_caretTimer = nullptr;
     // When the rule box was last changed; none while no change is pending.
-    std::optional<QTime> m_ruleEditStamp;
+    std::optional<QElapsedTimer> m_ruleEditStamp;
     // The rule box lost the focus to an operation that switched it off.
     bool m_ruleBoxTaken = false;
     // The rule when the box got the focus, then as last validated.
     QString m_lastRule;
     // The rule box's caret as last sampled and followed by the keys; -1 none.
     qint16 m_caret = -1;
+
+    // The preview and the thumbnails (frmMain_Preview.cpp).
+    void connectPreview();
+    void chkPreview_Click();
+    void chkVignette_Click();
+    // Preview of the file chosen in the file view or the thumbnails.
+    void ListView1_Click();
+    // Shows the file's picture in the preview box; "" shows the stand-by picture.
+    void previewFile(const QString &path);
+    bool thumbnailsShown() const;
+    QSize thumbnailSize() const;
+    QPixmap standByPicture(const QString &fileName) const;
+    const QPixmap &notAPictureThumbnail();
+    // Makes the thumbnails follow the file view: another folder, a filter
+    // or files changed on disk; anew makes every thumbnail again.
+    void syncThumbnails(bool anew);
+
+    filelist::PictureLoader *m_previewLoader = nullptr;
+    filelist::PictureLoader *m_thumbnailLoader = nullptr;
+    // The preview asked for last: any other that comes back is stale.
+    quint64 m_previewTicket = 0;
+    // The thumbnails still awaited, by ticket.
+    QHash<quint64, QListWidgetItem *> m_thumbnailTickets;
+    // The folder the thumbnails were made for.
+    QString m_thumbnailFolder;
+    QPixmap m_notAPicture;
+    QSize m_notAPictureBox;
 
     // The rename operation, its stop and undo, and the recovery of a rename
     // cut short (frmMain_Rename.cpp).
@@ -284,6 +327,7 @@ public:
     // The undo command: asks, then gives the files of the last rename their
     // old names back and tells which could not.
     void cmdDefaire_Click();
+    void cmdHistorique_Click();
     // When a rename cut short waits: asks whether to recover it now and, on
     // Yes, does and tells how it went; when its journal cannot be read, tells
     // which files it names and offers to set it aside instead. False when

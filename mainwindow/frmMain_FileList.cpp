@@ -142,8 +142,14 @@ void frmMain::connectFileList()
             showSelectedExif(m_fileView->folder() + QLatin1Char('/') + names.first());
     });
     connect(m_ui.cmdRefreshFolder, &QPushButton::clicked, m_tree, &browser::FolderTree::refresh);
-    connect(m_ui.cmdForum, &QPushButton::clicked, this,
-            [this] { openUrl(update::siteAddress() + QStringLiteral("/forum")); });
+    connect(m_ui.cmdForum, &QPushButton::clicked, this, [this] {
+        const QString address = update::siteAddress() + QStringLiteral("/forum");
+        if (openUrl(address))
+            return;
+        // No browser: the user can still copy the address from the message.
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(m_context.language.extra(QStringLiteral("ForumNotOpened"), address)),
+                             lang::MsgStyle::Exclamation, m_context.language.GetMessage(2));
+    });
     connect(m_ui.txtFilter, &QLineEdit::textChanged, this, [this] {
         if (!m_filterChangeSuppressed)
             txtFilter_Change();
@@ -552,6 +558,7 @@ void frmMain::txtFilter_Change()
     const QString filter = m_ui.txtFilter->text();
     m_context.settings.General_FiltreAffichage = filter;
     setPattern(filter);
+    syncThumbnails(false);
     m_ui.Label2->setText(lang::ui::widgetText(m_context.language.GetMessage(18, QString::number(m_fileView->count()))));
 }
 

@@ -8,6 +8,7 @@
 #include "rename/RenameOperation.h"
 #include "rename/RenameTexts.h"
 #include "rename/ui/frmCheckErreur.h"
+#include "rename/ui/frmHistory.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
 
@@ -158,6 +159,7 @@ void frmMain::connectRenameCommands()
     connect(m_ui.cmdRenommer, &QPushButton::clicked, this, &frmMain::cmdRenommer_Click);
     connect(m_ui.cmdRenommerStop, &QPushButton::clicked, this, &frmMain::cmdRenommerStop_Click);
     connect(m_ui.cmdDefaire, &QPushButton::clicked, this, &frmMain::cmdDefaire_Click);
+    connect(m_ui.cmdHistorique, &QPushButton::clicked, this, &frmMain::cmdHistorique_Click);
     m_ui.cmdDefaire->setEnabled(m_controller.undoAvailable());
 }
 
@@ -166,11 +168,13 @@ void frmMain::translateRenameCommands()
     const lang::Language &language = m_context.language;
     m_ui.cmdDefaire->setText(widgetText(language.extra(QStringLiteral("UndoCommandCaption"))));
     m_ui.cmdDefaire->setToolTip(widgetText(language.extra(QStringLiteral("UndoCommandToolTip"))));
+    m_ui.cmdHistorique->setText(widgetText(language.extra(QStringLiteral("HistoryCommandCaption"))));
+    m_ui.cmdHistorique->setToolTip(widgetText(language.extra(QStringLiteral("HistoryCommandToolTip"))));
 }
 
 void frmMain::cmdRenommer_Click()
 {
-    if (m_controller.renaming() || offerRecovery())
+    if (m_controller.renaming() || offerRecovery() || !counterFieldsFit())
         return;
     try {
         renameTheList();
@@ -302,6 +306,24 @@ void frmMain::cmdDefaire_Click()
     lang::Language &language = m_context.language;
     m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, *undo, m_context.settingsFolder)),
                          undo->complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+    closeIfAskedDuringRename();
+}
+
+void frmMain::cmdHistorique_Click()
+{
+    if (m_controller.renaming() || offerRecovery())
+        return;
+    rename::ui::frmHistory history(m_context, m_msgBox, this);
+    history.onUndo = [this](int number, int inPlace) {
+        if (!askYesNo(m_context.language.extra(QStringLiteral("HistoryUndoQuestion"), QString::number(inPlace))))
+            return;
+        const rename::UndoReport undo = m_controller.undoHistoryRun(number);
+        showRenameEnd();
+        lang::Language &language = m_context.language;
+        m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, undo, m_context.settingsFolder)),
+                             undo.complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
+    };
+    history.exec();
     closeIfAskedDuringRename();
 }
 

@@ -35,6 +35,11 @@ namespace {
 // The token label that inserts $MKDIR: its token replaces the whole rule.
 constexpr int kMkdirLabel = 31;
 
+// A typed rule is checked once the typing has paused this long, looked at
+// every tick.
+constexpr qint64 kRulePauseMs = 1000;
+constexpr int kRulePauseTickMs = 100;
+
 const QRegularExpression &tokenLabelName()
 {
     static const QRegularExpression name(QStringLiteral("^Label8\\(\\d+\\)$"));
@@ -112,7 +117,7 @@ void frmMain::connectRuleEdit()
     }();
     Q_UNUSED(factoryInstalled);
 
-    m_updateTimer = makeTimer("Timer_update", 1000, &frmMain::Timer_update);
+    m_updateTimer = makeTimer("Timer_update", kRulePauseTickMs, &frmMain::Timer_update);
     m_caretTimer = makeTimer("Timer_cboRenommer", 500, &frmMain::Timer_cboRenommer);
 
     connect(m_ui.cboRenommer, &QComboBox::editTextChanged, this, &frmMain::cboRenommer_Change);
@@ -182,7 +187,8 @@ void frmMain::checkRule(bool focusBack)
 
 void frmMain::cboRenommer_Change()
 {
-    m_ruleEditStamp = QTime::currentTime();
+    m_ruleEditStamp.emplace();
+    m_ruleEditStamp->start();
 }
 
 bool frmMain::cboRenommerEvent(QEvent *event)
@@ -231,8 +237,8 @@ bool frmMain::cboRenommerEvent(QEvent *event)
 
 void frmMain::Timer_update()
 {
-    // Whole seconds: the check comes one to two seconds after the last key.
-    if (!m_ruleEditStamp || m_ruleEditStamp->secsTo(QTime::currentTime()) == 0)
+    // The check comes once the typing has paused a second (to a tick more).
+    if (!m_ruleEditStamp || m_ruleEditStamp->elapsed() < kRulePauseMs)
         return;
     m_ruleEditStamp.reset();
     checkRule(true);
@@ -285,9 +291,37 @@ void frmMain::txtPas_LostFocus()
                               QStringLiteral("txtPas_LostFocus (Feuille frmMain)"));
 }
 
+bool frmMain::counterFieldFits(QLineEdit *field, bool wide, const QString &fallback)
+{
+    const QString text = field->text();
+    if (!common::vbIsNumeric(text))
+        return true;
+    try {
+        if (wide)
+            common::vbCLng(text);
+        else
+            common::vbCInt(text);
+        return true;
+    } catch (const common::VbError &) {
+    }
+    field->setText(fallback);
+    lang::Language &language = m_context.language;
+    const QString key = wide ? QStringLiteral("StartOutOfRange") : QStringLiteral("OptionOutOfRange");
+    m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.extra(key, text.trimmed())), lang::MsgStyle::Exclamation,
+                         language.GetMessage(2));
+    return false;
+}
+
+bool frmMain::counterFieldsFit()
+{
+    return counterFieldFits(m_ui.txtDebut, true, QStringLiteral("1"))
+        && counterFieldFits(m_ui.txtPas, false, QStringLiteral("1"))
+        && counterFieldFits(m_ui.txtNbPasse, false, QStringLiteral("0"));
+}
+
 // A counter box once left: a text that is not a number goes back to "1" with
-// message 13; a number other than the stored one, read at the stored field's
-// width, is stored and the names follow.
+// message 13, a number the field's width cannot hold with its own message; a
+// number other than the stored one is stored and the names follow.
 template<typename Number>
 void frmMain::counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure)
 {
@@ -297,6 +331,10 @@ void frmMain::counterFieldLostFocus(QLineEdit *field, Number &stored, const QStr
             field->setText(QStringLiteral("1"));
             stored = 1;
             showNotANumber();
+            return;
+        }
+        if (!counterFieldFits(field, sizeof(Number) > sizeof(qint16), QStringLiteral("1"))) {
+            stored = 1;
             return;
         }
         Number number = 0;
@@ -315,8 +353,10 @@ void frmMain::counterFieldLostFocus(QLineEdit *field, Number &stored, const QStr
 
 void frmMain::txtNbPasse_LostFocus()
 {
-    if (common::vbIsNumeric(m_ui.txtNbPasse->text()))
+    if (common::vbIsNumeric(m_ui.txtNbPasse->text())) {
+        counterFieldFits(m_ui.txtNbPasse, false, QStringLiteral("0"));
         return;
+    }
     m_ui.txtNbPasse->setText(QStringLiteral("0"));
     showNotANumber();
 }

@@ -331,6 +331,16 @@ std::optional<QSet<QByteArray>> FileOps::folderNames(const QByteArray &folder, q
     return names;
 }
 
+std::optional<FolderStamp> FileOps::folderStamp(const QByteArray &folder)
+{
+    struct stat st {};
+    if (namesNoFile(folder) || ::stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return FolderStamp{quint64(st.st_ino), qint64(st.st_size),
+                       qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                       qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
 int FileOps::syncFolder(const QByteArray &folder)
 {
     Descriptor fd(::open(folder.isEmpty() ? "." : folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

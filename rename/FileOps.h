@@ -26,6 +26,16 @@ inline size_t qHash(const FileIdentity &identity, size_t seed = 0) noexcept
     return qHashMulti(seed, identity.device, identity.inode, identity.birth);
 }
 
+// What tells that a folder's entries changed: its inode, size and times of
+// change and modification, in nanoseconds.
+struct FolderStamp {
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 modified = 0;
+    qint64 changed = 0;
+    bool operator==(const FolderStamp &) const = default;
+};
+
 // What a copy to another file system could not give the new file of the
 // original's: the system may refuse a change of owner (to anyone but root),
 // and some file systems (FAT, some network shares) keep no owner, no
@@ -82,6 +92,9 @@ public:
     // folder cannot be read, or when it ignores case (it would then answer a
     // lookup for a name it holds in another case, which a listing cannot).
     virtual std::optional<QSet<QByteArray>> folderNames(const QByteArray &folder, qsizetype lookups);
+
+    // The folder's stamp; nullopt when it is no folder or cannot be reached.
+    virtual std::optional<FolderStamp> folderStamp(const QByteArray &folder);
 
     // Writes a folder's entries to disk, so a name made in it survives a power cut.
     virtual int syncFolder(const QByteArray &folder);

@@ -37,6 +37,8 @@ void appendEncoded(QByteArray &out, QByteArrayView bytes)
     out.append(bytes.sliced(plain));
 }
 
+} // namespace
+
 QByteArray encodeBytes(QByteArrayView bytes)
 {
     QByteArray encoded;
@@ -53,6 +55,8 @@ std::optional<QByteArray> decodeBytes(const QByteArray &field)
         return std::nullopt;
     return bytes;
 }
+
+namespace {
 
 // The root folder is the empty text before its "/".
 std::optional<QByteArray> decodeFolder(const QByteArray &field)

@@ -26,6 +26,12 @@
 // folder shared by many files is written once.
 namespace tarvello::rename {
 
+// The bytes percent-encoded as the records write them (all but letters,
+// digits, "-._~" and "/"), and back; decodeBytes refuses an empty field and
+// any other spelling of the same bytes.
+QByteArray encodeBytes(QByteArrayView bytes);
+std::optional<QByteArray> decodeBytes(const QByteArray &field);
+
 // Reads the three identity fields from fields[at]; false when they are malformed.
 bool parseIdentityFields(const QList<QByteArray> &fields, qsizetype at, std::optional<FileIdentity> &identity);
 

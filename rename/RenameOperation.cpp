@@ -46,17 +46,20 @@ QList<UndoPair> renamedPairs(const RenamePlan &plan, const RenameReport &report,
     return pairs;
 }
 
-// The files of a recovered rename found at their new names become the
-// rename undo takes back.
-void recordTheRecoveredRename(const QString &settingsFolder, const RecoveryReport &report)
+QDateTime timeOf(const QDateTime &when)
+{
+    return when.isValid() ? when : QDateTime::currentDateTime();
+}
+
+// The files of a recovered run found at their new names.
+QList<UndoPair> recoveredPairs(const RecoveryReport &report)
 {
     QList<UndoPair> pairs;
     for (const JournalEntry &entry : report.renamed) {
         if (entry.newPath != entry.oldPath)
             pairs.append({entry.oldPath, entry.newPath, entry.identity});
     }
-    if (!pairs.isEmpty())
-        UndoRecord(settingsFolder).save(pairs);
+    return pairs;
 }
 
 // An undo is cut short with its record still naming every file it was to
@@ -82,7 +85,8 @@ void keepWhatTheUndoDidNotTakeBack(const QString &settingsFolder, const Recovery
 
 } // namespace
 
-RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer, FileOps &fs)
+RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer, FileOps &fs,
+                    const QDateTime &when)
 {
     const RenameLock lock(settingsFolder);
     if (lock.error() != 0)
@@ -92,8 +96,12 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
     if (run.journalError != 0)
         return run;
     // A rename that changed nothing leaves the last one to undo as it was.
-    if (const QList<UndoPair> pairs = renamedPairs(plan, run.report, fs); !pairs.isEmpty())
+    if (const QList<UndoPair> pairs = renamedPairs(plan, run.report, fs); !pairs.isEmpty()) {
         run.undoError = UndoRecord(settingsFolder).save(pairs);
+        // Written before the journal ends: a crash in between writes the
+        // run again at recovery rather than leave it out.
+        run.historyError = RenameHistory(settingsFolder).append(timeOf(when), false, pairs);
+    }
     endJournal(journal, run.report);
     return run;
 }
@@ -124,10 +132,14 @@ RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &
         return report;
     }
     RecoveryReport report = recoverFromJournal(*content, fs, &journal);
+    // The files found at their new names of a recovered rename become the
+    // rename undo takes back.
+    const QList<UndoPair> recovered = recoveredPairs(report);
     if (content->kind == JournalKind::Undo)
         keepWhatTheUndoDidNotTakeBack(settingsFolder, report);
-    else
-        recordTheRecoveredRename(settingsFolder, report);
+    else if (!recovered.isEmpty())
+        UndoRecord(settingsFolder).save(recovered);
+    RenameHistory(settingsFolder).append(QDateTime::currentDateTime(), content->kind == JournalKind::Undo, recovered);
     // A file that could not be brought out, or that is nowhere to be found,
     // keeps the journal for another attempt once the user has looked.
     if (report.leftAtTemporary.isEmpty() && report.missing.isEmpty())
@@ -135,7 +147,44 @@ RecoveryReport recoverInterruptedRename(const QString &settingsFolder, FileOps &
     return report;
 }
 
-UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs)
+namespace {
+
+// Takes the files of the pairs still at their new paths back to their old
+// ones under the journal, and writes the undo in the history. The pairs that
+// did not go back, files moved since aside, for the caller's record.
+QList<UndoPair> takeBack(const QList<UndoPair> &pairs, const QString &settingsFolder, RenameJournal &journal,
+                         RenameObserver &observer, FileOps &fs, const QDateTime &when, UndoReport &undo)
+{
+    QList<PathPair> way;
+    QList<UndoPair> going;
+    for (const UndoPair &pair : pairs) {
+        const auto now = fs.identity(pair.newPath);
+        if (!now || (pair.identity && now != pair.identity)) {
+            undo.movedSince.append(pair);
+            continue;
+        }
+        // The old folder may have gone since (emptied by the rename itself).
+        way.append({pair.newPath, pair.oldPath, true, Conflict::None});
+        going.append({pair.oldPath, pair.newPath, now});
+    }
+    undo.plan = planRename(way, fs, Targets::FormerNames);
+    const RenameRun run = runWithJournal(undo.plan, JournalKind::Undo, journal, observer, fs);
+    undo.journalError = run.journalError;
+    if (run.journalError != 0)
+        return going;
+    undo.report = run.report;
+    QList<UndoPair> remaining;
+    for (qsizetype i = 0; i < going.size(); ++i) {
+        if (undo.report.outcomes[i] != Outcome::Renamed)
+            remaining.append(going[i]);
+    }
+    undo.historyError = RenameHistory(settingsFolder).append(timeOf(when), true, renamedPairs(undo.plan, undo.report, fs));
+    return remaining;
+}
+
+} // namespace
+
+UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs, const QDateTime &when)
 {
     UndoReport undo;
     const RenameLock lock(settingsFolder);
@@ -151,32 +200,33 @@ UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observe
         undo.nothingToUndo = true;
         return undo;
     }
-    QList<PathPair> way;
-    QList<UndoPair> going;
-    for (const UndoPair &pair : *pairs) {
-        const auto now = fs.identity(pair.newPath);
-        if (!now || (pair.identity && now != pair.identity)) {
-            undo.movedSince.append(pair);
-            continue;
-        }
-        // The old folder may have gone since (emptied by the rename itself).
-        way.append({pair.newPath, pair.oldPath, true, Conflict::None});
-        going.append({pair.oldPath, pair.newPath, now});
-    }
-    undo.plan = planRename(way, fs, Targets::FormerNames);
     RenameJournal journal(settingsFolder);
-    const RenameRun run = runWithJournal(undo.plan, JournalKind::Undo, journal, observer, fs);
-    undo.journalError = run.journalError;
-    if (run.journalError != 0)
+    const QList<UndoPair> remaining = takeBack(*pairs, settingsFolder, journal, observer, fs, when, undo);
+    if (undo.journalError != 0)
         return undo;
-    undo.report = run.report;
-    QList<UndoPair> remaining;
-    for (qsizetype i = 0; i < going.size(); ++i) {
-        if (undo.report.outcomes[i] != Outcome::Renamed)
-            remaining.append(going[i]);
-    }
     record.save(remaining);
     endJournal(journal, undo.report);
+    return undo;
+}
+
+UndoReport undoHistoryRun(const QString &settingsFolder, int number, RenameObserver &observer, FileOps &fs,
+                          const QDateTime &when)
+{
+    UndoReport undo;
+    const RenameLock lock(settingsFolder);
+    if (lock.error() != 0) {
+        undo.journalError = lock.error();
+        return undo;
+    }
+    const QList<HistoryRun> runs = RenameHistory(settingsFolder).runs(RenameHistory::kUndoableRuns);
+    if (number < 1 || number > runs.size()) {
+        undo.nothingToUndo = true;
+        return undo;
+    }
+    RenameJournal journal(settingsFolder);
+    takeBack(runs[number - 1].files, settingsFolder, journal, observer, fs, when, undo);
+    if (undo.journalError == 0)
+        endJournal(journal, undo.report);
     return undo;
 }
 

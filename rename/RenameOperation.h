@@ -2,10 +2,12 @@
 
 #include "rename/FileOps.h"
 #include "rename/RenameExecutor.h"
+#include "rename/RenameHistory.h"
 #include "rename/RenameJournal.h"
 #include "rename/RenamePlan.h"
 #include "rename/UndoRecord.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -22,19 +24,23 @@ struct RenameRun {
     RenameReport report;
     // The undo record could not be written (errno); the renames stand.
     int undoError = 0;
+    // The history could not be written (errno); the renames stand.
+    int historyError = 0;
 };
 
 // Runs a plan with its journal and, when files got new names, makes it the
-// rename that undo takes back. The journal stays only when a file had to keep
-// its temporary name.
+// rename that undo takes back and writes it in the history at that time (an
+// invalid time: now). The journal stays only when a file had to keep its
+// temporary name.
 RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, RenameObserver &observer,
-                    FileOps &fs);
+                    FileOps &fs, const QDateTime &when = {});
 
 // True when a rename was cut short and waits for recovery.
 bool interruptedRenameWaiting(const QString &settingsFolder);
 
 // Recovers the interrupted rename, if any: every file to its new or its old
-// name. The files found at their new names become the rename undo takes back;
+// name. The files found at their new names become the rename undo takes back
+// and a run of the history;
 // after an interrupted undo, the files it took back leave the undo record and
 // the others stay in it. The journal goes, unless a file had to stay under
 // its temporary name, a file is at none of its paths or the journal cannot be
@@ -78,6 +84,7 @@ struct UndoReport {
     QList<UndoPair> movedSince;    // no longer at their new path: left alone
     RenamePlan plan;               // the way back; its held-back positions were not undone
     RenameReport report;
+    int historyError = 0;          // the history could not be written (errno)
 
     // Every file of the record went back.
     bool complete() const
@@ -90,6 +97,15 @@ struct UndoReport {
 // it back to its old path, through the same planning and two phases. What
 // could not go back (a conflict, a failure, a stop) stays in the record for
 // another attempt; files moved since are reported and dropped from it.
-UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs);
+UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs,
+                          const QDateTime &when = {});
+
+// The same for run number (1 for the newest) of the history, one of its
+// last RenameHistory::kUndoableRuns: the files of that run still where it
+// put them go back. A number out of that range is nothing to undo. The
+// undo record is left as it is: a file it names that this brings back is
+// found moved since by the next undo.
+UndoReport undoHistoryRun(const QString &settingsFolder, int number, RenameObserver &observer, FileOps &fs,
+                          const QDateTime &when = {});
 
 } // namespace tarvello::rename

@@ -47,21 +47,6 @@ std::optional<CounterCapacity> capacityShortfall(const RenameRequest &request, i
     return CounterCapacity{digits, QString(digits, QLatin1Char('9')), last, decimalDigits(last)};
 }
 
-// The path as compared without regard to case: its upper case, in bytes.
-// Plain ASCII paths, the common case, skip the trip through text.
-QByteArray caseKey(const QByteArray &path)
-{
-    for (const char c : path) {
-        if (uchar(c) < 0x80)
-            continue;
-        // Bytes that are not text have no case: U+FFFD would make different
-        // names one.
-        const common::NativePath native = common::NativePath::fromBytes(path);
-        return native.textIsExact() ? common::vbUCase(native.text()).toUtf8() : path;
-    }
-    return path.toUpper();
-}
-
 std::string_view view(const QByteArray &bytes)
 {
     return std::string_view(bytes.constData(), size_t(bytes.size()));
@@ -140,12 +125,6 @@ private:
     QByteArray m_lastFolder;
     const std::optional<QSet<QByteArray>> *m_last = nullptr;
 };
-
-bool validTarget(const QByteArray &newPath)
-{
-    const QByteArray name = nativeNameOf(newPath);
-    return !name.isEmpty() && name != "." && name != ".." && name.size() <= kNameMax && !newPath.contains('\0');
-}
 
 // An old path must name one entry, written one way only: folders are told
 // apart from what lies inside them by their paths alone.
@@ -248,6 +227,26 @@ private:
 };
 
 } // namespace
+
+QByteArray caseKey(const QByteArray &path)
+{
+    // Plain ASCII paths, the common case, skip the trip through text.
+    for (const char c : path) {
+        if (uchar(c) < 0x80)
+            continue;
+        // Bytes that are not text have no case: U+FFFD would make different
+        // names one.
+        const common::NativePath native = common::NativePath::fromBytes(path);
+        return native.textIsExact() ? common::vbUCase(native.text()).toUtf8() : path;
+    }
+    return path.toUpper();
+}
+
+bool validTarget(const QByteArray &newPath)
+{
+    const QByteArray name = nativeNameOf(newPath);
+    return !name.isEmpty() && name != "." && name != ".." && name.size() <= kNameMax && !newPath.contains('\0');
+}
 
 Precheck precheckRename(const QList<filelist::FileEntry> &list, const RenameRequest &request)
 {
@@ -515,7 +514,7 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
     return plan;
 }
 
-RenamePlan planRename(const QList<filelist::FileEntry> &entries, FileOps &fs)
+QList<PathPair> pathPairsFor(const QList<filelist::FileEntry> &entries)
 {
     QList<PathPair> pairs;
     pairs.reserve(entries.size());
@@ -528,7 +527,12 @@ RenamePlan planRename(const QList<filelist::FileEntry> &entries, FileOps &fs)
         }
         pairs.append(pathPairIn(nativeFolder, entry));
     }
-    return planRename(pairs, fs);
+    return pairs;
+}
+
+RenamePlan planRename(const QList<filelist::FileEntry> &entries, FileOps &fs)
+{
+    return planRename(pathPairsFor(entries), fs);
 }
 
 QString displayPath(const QByteArray &nativePath)

@@ -93,6 +93,17 @@ PathPair pathPairFor(const filelist::FileEntry &entry);
 // a folder part.
 PathPair pathPairFor(const QByteArray &nativePath, const filelist::FileEntry &entry);
 
+// The pairs of list rows, in order (the folder of a run of rows read once).
+QList<PathPair> pathPairsFor(const QList<filelist::FileEntry> &entries);
+
+// The path as new names are compared, without regard to case: its upper
+// case, in bytes.
+QByteArray caseKey(const QByteArray &path);
+
+// Whether a new path ends in a name the system can give: not empty, not "."
+// or "..", no NUL and at most 255 bytes.
+bool validTarget(const QByteArray &newPath);
+
 // One position of the operation.
 struct PlannedRename {
     int position = 0;

@@ -149,6 +149,8 @@ QString renameRunText(const lang::Language &language, const RenameRun &run, cons
         parts.append(failures);
     if (run.undoError != 0)
         parts.append(extra(language, "RenameUndoRecordFailed", errorReason(language, run.undoError)));
+    if (run.historyError != 0)
+        parts.append(extra(language, "HistoryWriteFailed", RenameHistory(settingsFolder).folder(), errorReason(language, run.historyError)));
     if (const QStringList lines = attributesLines(language, run.report.attributesNotKept); !lines.isEmpty())
         parts.append(lines.join(QStringLiteral("\r\n")));
     return parts.join(QStringLiteral("\r\n\r\n"));
@@ -209,6 +211,8 @@ QString undoText(const lang::Language &language, const UndoReport &report, const
         parts.append(failures);
     if (const QStringList lines = attributesLines(language, report.report.attributesNotKept); !lines.isEmpty())
         parts.append(lines.join(QStringLiteral("\r\n")));
+    if (report.historyError != 0)
+        parts.append(extra(language, "HistoryWriteFailed", RenameHistory(settingsFolder).folder(), errorReason(language, report.historyError)));
     return parts.join(QStringLiteral("\r\n\r\n"));
 }
 

@@ -3,6 +3,7 @@
 #include "app/AppContext.h"
 #include "lang/ui/Translate.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -48,6 +49,17 @@ frmSplash::frmSplash(AppContext &context, QWidget *parent)
     layout->addWidget(namedLabel(this, "lblLegal"));
     setFixedWidth(460);
     setStyleSheet(QStringLiteral("QDialog { border: 1px solid palette(mid); }"));
+    qApp->installEventFilter(this);
+}
+
+bool frmSplash::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show && watched != this && isVisible()) {
+        if (auto *window = qobject_cast<QWidget *>(watched); window && window->isWindow()
+            && !(window->windowType() == Qt::ToolTip || window->windowType() == Qt::Popup))
+            hide();
+    }
+    return false;
 }
 
 void frmSplash::translate()

@@ -11,7 +11,8 @@ struct AppContext;
 namespace tarvello::app::ui {
 
 // The start-up window shown while the program prepares; a click or a key
-// closes it.
+// closes it, and so does any other window that opens meanwhile (a start-up
+// message, the help), which it would otherwise cover.
 class frmSplash : public QDialog
 {
     Q_OBJECT
@@ -22,6 +23,7 @@ public:
     void translate();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 

@@ -3,7 +3,9 @@
 #include "lang/Language.h"
 
 #include <QAbstractButton>
+#include <QAccessibleWidget>
 #include <QAction>
+#include <QComboBox>
 #include <QEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -27,6 +29,37 @@ QString plainCaption(QString text)
     text.remove(QLatin1Char('&'));
     text.replace(QStringLiteral("\x01"), QStringLiteral("&"));
     return text.simplified();
+}
+
+// An editable combo box (the rule box) read as the box its label names, its
+// value being what is typed: on Linux Qt reads such a box's text as its name
+// and leaves its label to a relation that not every screen reader follows, so
+// the user would hear the rule typed in place of what the box is for.
+class NamedComboBox : public QAccessibleWidget
+{
+public:
+    explicit NamedComboBox(QComboBox *box)
+        : QAccessibleWidget(box, QAccessible::ComboBox)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        const auto *box = static_cast<const QComboBox *>(widget());
+        if (t == QAccessible::Value)
+            return box->currentText();
+        if (t == QAccessible::Name && !box->accessibleName().isEmpty())
+            return box->accessibleName();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface *namedComboBoxes(const QString &className, QObject *object)
+{
+    auto *box = qobject_cast<QComboBox *>(object);
+    if (className == QLatin1String("QComboBox") && box && box->isEditable())
+        return new NamedComboBox(box);
+    return nullptr;
 }
 
 // The caption of an object, and whether it has one at all.
@@ -118,6 +151,11 @@ void TranslateForm(QWidget *window, const Language &language)
 {
     if (!window)
         return;
+    static const bool namedBoxes = [] {
+        QAccessible::installFactory(namedComboBoxes);
+        return true;
+    }();
+    Q_UNUSED(namedBoxes);
     const QString section = window->objectName();
     window->setWindowTitle(widgetText(
         language.ReadLangKey(section, section + kCaption, window->windowTitle())));

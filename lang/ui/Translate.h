@@ -16,7 +16,8 @@ namespace tarvello::lang::ui {
 // = the window's objectName, keys = a control's objectName + ".Caption" or
 // ".ToolTipText"; elements of a control array are named "name(index)"). A
 // missing key leaves the designed text. A control without a caption of its own
-// is named for screen readers by its tooltip or by the label it is the buddy of.
+// is named for screen readers by its tooltip or by the label it is the buddy of;
+// an editable combo box reads that name, with its text as its value.
 void TranslateForm(QWidget *window, const Language &language);
 
 // Puts the role's image of langages/common on a button, and the role's "_d"

@@ -1,6 +1,7 @@
 #include "rename/ui/frmCheckErreur.h"
 
 #include "app/AppContext.h"
+#include "common/Zub.h"
 #include "rename/RenamePlan.h"
 #include "rename/RenameTexts.h"
 #include "lang/ui/Translate.h"
@@ -21,6 +22,17 @@ namespace {
 constexpr int kMinWidth = 560;
 constexpr int kMinHeight = 320;
 constexpr int kScreenPercent = 85;
+
+// An entry held back as its line shows it: its current name and the name it
+// would take, that one with its folder only when it would leave its own, so
+// that a line reads without scrolling sideways.
+QString namesOf(const PlannedRename &entry)
+{
+    const QString from = displayPath(entry.oldPath);
+    const QString to = displayPath(entry.newPath);
+    const bool sameFolder = common::ZubGetPath(to) == common::ZubGetPath(from);
+    return common::ZubGetFileName(from) + QStringLiteral(" -> ") + (sameFolder ? common::ZubGetFileName(to) : to);
+}
 
 } // namespace
 
@@ -81,10 +93,10 @@ void frmCheckErreur::showConflicts(const RenamePlan &plan)
         if (!entry.heldBack())
             continue;
         const QString reason = conflictReason(language, entry.conflict, entry.conflictPath);
-        m_scroll.AddItem(
-            lang::ui::widgetText(language.extra(QStringLiteral("RenameFailureLine"), displayPath(entry.newPath), reason)));
-        // Which file would have taken that path.
-        m_lsterreur->item(m_lsterreur->count() - 1)->setToolTip(displayPath(entry.oldPath));
+        m_scroll.AddItem(lang::ui::widgetText(language.extra(QStringLiteral("RenameFailureLine"), namesOf(entry), reason)));
+        // Both paths in full.
+        m_lsterreur->item(m_lsterreur->count() - 1)->setToolTip(displayPath(entry.oldPath) + QStringLiteral(" -> ")
+                                                                  + displayPath(entry.newPath));
     }
     setWindowTitle(windowTitle() + QStringLiteral(" (") + QString::number(plan.conflictCount()) + QStringLiteral(" / ")
                    + QString::number(plan.entries.size()) + QLatin1Char(')'));

@@ -107,6 +107,19 @@ TEST_F(CliRename, renamesPrintsEachMoveAndUndoTakesThemBack)
     EXPECT_EQ(again.code, cli::CliSuccess);
     EXPECT_EQ(again.out, QByteArray());
     EXPECT_TRUE(again.err.contains(utf8(extra("UndoNothing"))));
+
+    // The history holds the undo above the rename; undoing the undo renames again.
+    const CliRun history = runCli({"history"});
+    EXPECT_EQ(history.code, cli::CliSuccess);
+    EXPECT_TRUE(history.out.startsWith("1\t")) << history.out.constData();
+    EXPECT_TRUE(history.out.contains("\t" + tree.path("x_003.jpg") + "\t" + tree.path("b.jpg") + "\n"));
+    EXPECT_TRUE(history.out.contains("\n2\t"));
+    EXPECT_EQ(runCli({"undo", "--run", "2"}).code, cli::CliIncomplete);
+    const CliRun redo = runCli({"undo", "--run", "1"});
+    EXPECT_EQ(redo.code, cli::CliSuccess) << redo.err.constData();
+    EXPECT_EQ(tree.read("x_003.jpg"), "b.jpg");
+    EXPECT_EQ(runCli({"undo", "--run", "11"}).code, cli::CliUsageError);
+    EXPECT_EQ(runCli({"history", "--csv"}).out.count("\r\n"), 1 + 3 * 3);
 }
 
 TEST_F(CliRename, conflictsRenameNothingUnlessSkipped)

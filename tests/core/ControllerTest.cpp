@@ -79,6 +79,7 @@ public:
     {
         told.append(QStringLiteral("set aside: %1").arg(result.error));
     }
+    void conflictsCounted(int count) override { conflicts = count; }
 
     bool ask(const QString &question)
     {
@@ -89,6 +90,7 @@ public:
     // The answer to every question.
     bool agree = false;
     bool refresh = true;
+    int conflicts = -1;
     QList<State> states;
     QStringList told;
     std::function<void()> onPause;
@@ -157,8 +159,8 @@ TEST_P(ControllerRecompute, rebuildsTheListInOrderAndTellsEachErrorOnce)
 const RecomputeCase kRecomputeCases[] = {
     {"numbersInListOrder", "A_#", "1", {"A_1.txt", "A_2.txt", "A_3.txt", "A_4.txt"}, {}},
     {"identicalNamesFromAFreshTable", "Image", "1", {"Image.txt", "Image_1.txt", "Image_2.txt", "Image_3.txt"}, {}},
-    // The list was emptied before the loop: the files after the first are gone.
-    {"positionErrorStopsAtTheFirstFile", "$REPP///1/X$", "1", {""}, {"message 45"}},
+    // Every entry stays, none with a name to be renamed to.
+    {"positionErrorKeepsEveryEntryWithoutAName", "$REPP///1/X$", "1", {"", "", "", ""}, {"message 45"}},
     {"overflowToldOnceForThreeFiles", "big_#", "2147483646", {"big_2147483646.txt", "big_2147483647.txt", "", ""},
      {"Error 6 (Overflow) in procedure affiche_nom of Feuille frmMain"}},
 };
@@ -175,6 +177,21 @@ TEST_F(ControllerTest, withoutAutomaticRefreshTheNamesStayAsTheyWere)
     main.files().removeEntries({0});
     main.recompute();
     EXPECT_EQ(newNames(), QStringList{"A_2.txt"});
+}
+
+// The statuses follow the names: marked when a run of names ends, cleared
+// when the other row of a duplicate leaves the list.
+TEST_F(ControllerTest, conflictsAreMarkedWhenNamesEndAndWhenRowsLeave)
+{
+    settings.rule.rule = QStringLiteral("same");
+    settings.rule.numberIdentical = 0;
+    add({"/d/x.txt", "/d/y.txt", "/d/z.jpg"});
+    EXPECT_EQ(ui.conflicts, 2);
+    EXPECT_EQ(main.files().status(0), quint8(rename::NameStatus::Duplicate));
+    EXPECT_EQ(main.files().status(2), 0);
+    main.files().removeEntries({0});
+    EXPECT_EQ(ui.conflicts, 0);
+    EXPECT_EQ(main.files().status(0), 0);
 }
 
 TEST_F(ControllerTest, aRecomputationAskedForDuringAnAddIsMadeOnceWhenItEnds)

@@ -60,7 +60,7 @@ TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
         {4, FailureStage::ToNew, EEXIST, "/photos/f.jpg", "/photos/g.jpg", {}, "/photos/tmp_Tarv_4_f.jpg"},
         {5, FailureStage::ToTemporary, EEXIST, "/photos/h.jpg", "/photos/i.jpg", {}, "/photos/tmp_Tarv_5_h.jpg"},
     };
-    RenameRun run{0, {}, EROFS};
+    RenameRun run{0, {}, EROFS, ENOSPC};
     run.report.failures = failures;
     run.report.attributesNotKept = {{"/mnt/usb/owned.jpg", AttributesLost{true, false, true}}};
     const QString ran = renameRunText(language, run, QStringLiteral("/cfg"));
@@ -68,7 +68,8 @@ TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
     // is left at or that was taken from it.
     expectReadable(ran, {QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/b.jpg"), QStringLiteral("/photos/c.jpg"),
                          QStringLiteral("/photos/tmp_Tarv_3_dé.jpg"), QStringLiteral("/photos/g.jpg"),
-                         QStringLiteral("/photos/tmp_Tarv_5_h.jpg"), errorReason(language, EROFS)});
+                         QStringLiteral("/photos/tmp_Tarv_5_h.jpg"), errorReason(language, EROFS),
+                         QStringLiteral("/cfg/history"), errorReason(language, ENOSPC)});
     EXPECT_FALSE(ran.contains(QStringLiteral("tmp_Tarv_1_a.jpg"))) << ran.toStdString();
     expectReadable(ran, {QStringLiteral("/mnt/usb/owned.jpg"), language.extra(QStringLiteral("RenameAttributeOwner")),
                          language.extra(QStringLiteral("RenameAttributeTimes"))});

@@ -368,10 +368,11 @@ private Q_SLOTS:
         QAccessibleTableInterface *table = list->tableInterface();
         QVERIFY(table);
         QCOMPARE(table->rowCount(), 2);
-        QCOMPARE(table->columnCount(), 2);
+        QCOMPARE(table->columnCount(), 3);
         QCOMPARE(table->cellAt(1, 0)->text(QAccessible::Name), QStringLiteral("IMG_0002.JPG"));
         QCOMPARE(table->cellAt(1, 1)->text(QAccessible::Name), f.window->fileList().entry(1).newName);
         QCOMPARE(table->columnDescription(1), f.message(15));
+        QCOMPARE(table->columnDescription(2), f.context.language.extra(QStringLiteral("ConflictColumn")));
         QVERIFY(!list->text(QAccessible::Name).isEmpty());
 
         // Every named control, and the parts without a name of their own that

@@ -5,8 +5,10 @@
 #include "lang/ui/Translate.h"
 #include "support/ScriptedMsgBox.h"
 #include "support/TestProgram.h"
+#include "update/Site.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,10 +30,11 @@ const QString kLanguage = QStringLiteral(
     "[LANGUAGE]\nlanguage=Français\n[MSG]\nm2=Attention\nm14=Nom actuel\nm15=Nouveau nom\nm18=%s fichiers\n"
     "m19=%s dans la liste\nm45=Positions manquantes\nm77=%s renommés\nm91=<<interdit>>\nm97=<<hors filtre>>\n"
     "[frmMain]\ncmdAdd.Caption=&Ajouter\ncmdDel.Caption=Retirer\ncmdDel.ToolTipText=Retire les fichiers choisis\n"
-    "optCasse(1).Caption=MAJUSCULES\noptCasse.Caption=jamais lu\nLabel6.Caption=Début :\n"
+    "optCasse(1).Caption=MAJUSCULES\noptCasse.Caption=jamais lu\nLabel6.Caption=Début :\nLabel5.Caption=&Règle :\n"
+    "Label2.ToolTipText=Fichiers du dossier\nlblComment.ToolTipText=Commentaire de la règle\n"
     "txtFilter.ToolTipText=Motifs séparés par des espaces\nlblRepStr(2).Caption=après\n"
     "Label8(22).Caption=$N$ : premier nombre du nom\nmnuAddHieriachy.Caption=Toute l'arborescence\n"
-    "[EXTRA]\nTipTopic3=Exif\n");
+    "[EXTRA]\nTipTopic3=Exif\nForumNotOpened=Pas de navigateur : %s\n");
 
 } // namespace
 
@@ -268,6 +271,54 @@ private Q_SLOTS:
             rows << index.row();
         std::sort(rows.begin(), rows.end());
         QCOMPARE(rows, (QList<int>{0, 2}));
+    }
+
+    void tabLeavesTheListAndArrowsMoveWithinIt()
+    {
+        mainwindow::frmMain &window = *m_window;
+        auto &ui = window.controls();
+        for (const char *path : {"/photos/a.jpg", "/photos/b.jpg", "/photos/c.jpg"})
+            QVERIFY(!window.affiche_nom(QString::fromLatin1(path)));
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        ui.lstrename->setFocus();
+        ui.lstrename->setCurrentIndex(window.fileList().index(0, 0));
+        QTest::keyClick(ui.lstrename, Qt::Key_Down);
+        QCOMPARE(ui.lstrename->currentIndex().row(), 1);
+        QTest::keyClick(ui.lstrename, Qt::Key_Tab);
+        QVERIFY(!ui.lstrename->hasFocus());
+        QCOMPARE(ui.lstrename->currentIndex().row(), 1);
+    }
+
+    // A screen reader reads each label by its current text, and the rule box
+    // by its label with the rule as its value.
+    void screenReadersHearLabelsWithTheirValues()
+    {
+        mainwindow::frmMain &window = *m_window;
+        auto &ui = window.controls();
+        window.affiche_nom(QStringLiteral("/photos/a.jpg"));
+        ui.cboRenommer->setCurrentText(QStringLiteral("Photo_###"));
+        for (QLabel *label : {ui.Label2, ui.Label4, ui.lblComment, ui.lblExitToolUsed}) {
+            QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(label);
+            QVERIFY(reader);
+            QCOMPARE(reader->text(QAccessible::Name), label->text());
+        }
+        QCOMPARE(QAccessible::queryAccessibleInterface(ui.Label2)->text(QAccessible::Description),
+                 QStringLiteral("Fichiers du dossier"));
+        QAccessibleInterface *rule = QAccessible::queryAccessibleInterface(ui.cboRenommer);
+        QCOMPARE(rule->text(QAccessible::Name), QStringLiteral("Règle :"));
+        QCOMPARE(rule->text(QAccessible::Value), QStringLiteral("Photo_###"));
+    }
+
+    // Without a browser the forum's address is given to copy.
+    void theForumWithoutABrowserGivesItsAddress()
+    {
+        QStringList opened;
+        m_window->openUrl = [&](const QString &url) { return opened.append(url), false; };
+        m_window->controls().cmdForum->click();
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened[0].startsWith(update::siteAddress()));
+        QCOMPARE(m_box.texts(), QStringList{QStringLiteral("Pas de navigateur : ") + opened[0]});
     }
 
     void neverSmallerThanItsMinimum()

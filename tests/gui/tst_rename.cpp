@@ -12,8 +12,10 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 using namespace tarvello;
@@ -64,6 +66,18 @@ private Q_SLOTS:
         QVERIFY(ui().cmdDefaire->isEnabled());
         QVERIFY(ui().cmdRenommer->isVisible() && !ui().cmdRenommerStop->isVisible() && !ui().ProgressBar1->isVisible());
         QVERIFY(f->box.shown.isEmpty());
+    }
+
+    // Passes the counter cannot count are refused before anything is renamed.
+    void passesBeyondTheCounterRenameNothing()
+    {
+        ui().cboRenommer->setCurrentText(QStringLiteral("p_*"));
+        f->addFiles({"a.txt"});
+        ui().txtNbPasse->setText(QStringLiteral("99999"));
+        ui().cmdRenommer->click();
+        QCOMPARE(f->disk(), QStringList{"a.txt"});
+        QCOMPARE(ui().txtNbPasse->text(), QStringLiteral("0"));
+        QCOMPARE(f->box.texts(), QStringList{language().extra(QStringLiteral("OptionOutOfRange"), QStringLiteral("99999"))});
     }
 
     void theStopButtonAsksAndStopsBeforeTheNextFile()
@@ -141,6 +155,48 @@ private Q_SLOTS:
         QVERIFY(!ui().cmdDefaire->isEnabled());
     }
 
+    void theListMarksConflictsAndCountsThem()
+    {
+        ui().chkAutoIncrement->setChecked(false);
+        ui().cboRenommer->setCurrentText(QStringLiteral("same"));
+        f->addFiles({"a.jpg", "b.jpg", "c.png"});
+        QVERIFY(!ui().lblConflits->isHidden());
+        QCOMPARE(ui().lblConflits->text(), widgetText(language().extra(QStringLiteral("ConflictCount"), QStringLiteral("2"))));
+        filelist::FileList &list = f->window->fileList();
+        QCOMPARE(list.data(list.index(1, 2), Qt::DisplayRole).toString(), language().extra(QStringLiteral("ConflictStatusDuplicate")));
+        QCOMPARE(list.data(list.index(2, 2), Qt::DisplayRole).toString(), QString());
+        list.removeEntries({0});
+        QVERIFY(ui().lblConflits->isHidden());
+    }
+
+    void theHistoryWindowUndoesAnEarlierRun()
+    {
+        ui().cboRenommer->setCurrentText(QStringLiteral("n_*"));
+        f->addFiles({"a", "b"});
+        ui().cmdRenommer->click();
+        ui().cboRenommer->setCurrentText(QStringLiteral("m_*"));
+        f->addFiles({"c"});
+        ui().cmdRenommer->click();
+        QCOMPARE(f->disk(), (QStringList{"m_c", "n_a", "n_b"}));
+        f->box.answers = {MsgAnswer::Yes};
+        const auto outcome = test::onNextModal([](QWidget *window) {
+            auto *runs = window->findChild<QTreeWidget *>(QStringLiteral("lstRuns"));
+            QCOMPARE(runs->topLevelItemCount(), 2);
+            runs->setCurrentItem(runs->topLevelItem(1));
+            QCOMPARE(window->findChild<QTreeWidget *>(QStringLiteral("lstFiles"))->topLevelItemCount(), 2);
+            test::clickButton(window, "cmdUndo");
+            // The undo is on top now, and the undone run has nothing left to undo.
+            QCOMPARE(runs->topLevelItemCount(), 3);
+            runs->setCurrentItem(runs->topLevelItem(2));
+            QVERIFY(!window->findChild<QPushButton *>(QStringLiteral("cmdUndo"))->isEnabled());
+            test::clickButton(window, "cmdClose");
+        });
+        ui().cmdHistorique->click();
+        QVERIFY(outcome->seen && !outcome->stuck);
+        QCOMPARE(f->disk(), (QStringList{"a", "b", "m_c"}));
+        QCOMPARE(f->box.shown[0].text, widgetText(language().extra(QStringLiteral("HistoryUndoQuestion"), QStringLiteral("2"))));
+    }
+
     void theReviewWindowKeepsItsButtonsOnTheBottomEdge()
     {
         f->context.settings.General_AfficherImageBouton = 1;
@@ -155,6 +211,10 @@ private Q_SLOTS:
         auto *proceed = review.findChild<QPushButton *>(QStringLiteral("cmdContinuer"));
         auto *cancel = review.findChild<QPushButton *>(QStringLiteral("cmdAnnuler"));
         QCOMPARE(list->count(), 3);
+        // Each line names the file, its new name and the reason.
+        QCOMPARE(list->item(2)->text(),
+                 language().extra(QStringLiteral("RenameFailureLine"), QStringLiteral("c.jpg -> x.jpg"),
+                                  language().extra(QStringLiteral("ConflictDuplicateTarget"))));
         QVERIFY(!proceed->icon().isNull() && !cancel->icon().isNull());
         QVERIFY(!proceed->accessibleName().isEmpty() && !proceed->accessibleName().contains(QLatin1Char('&')));
         QVERIFY(!list->accessibleName().isEmpty());
@@ -165,6 +225,7 @@ private Q_SLOTS:
             QTRY_VERIFY(review.height() - cancel->geometry().bottom() < 20);
             QVERIFY(list->geometry().bottom() < cancel->geometry().top());
             QVERIFY(list->width() > review.width() - 40);
+            QVERIFY(!list->horizontalScrollBar()->isVisible());
             QVERIFY(list->height() > listHeight);
             listHeight = list->height();
         }

@@ -107,6 +107,10 @@ private Q_SLOTS:
         QTest::newRow("start 12") << "txtDebut" << "12" << "12" << 0 << "N_12.txt";
         QTest::newRow("step not a number") << "txtPas" << "x" << "1" << 13 << "N_1.txt";
         QTest::newRow("passes not a number") << "txtNbPasse" << "deux" << "0" << 13 << "N_1.txt";
+        // 1: the box's own message for a number it cannot hold.
+        QTest::newRow("start beyond 32 bits") << "txtDebut" << "3000000000" << "1" << 1 << "N_1.txt";
+        QTest::newRow("step beyond 16 bits") << "txtPas" << "99999" << "1" << 1 << "N_1.txt";
+        QTest::newRow("passes beyond 16 bits") << "txtNbPasse" << "99999" << "0" << 1 << "N_1.txt";
         QTest::newRow("position 2.6") << "txtRepPos(0)" << "2.6" << "3" << 0 << "N_1.txt";
         QTest::newRow("position beyond 16 bits") << "txtRepPos(3)" << "40000" << "40000" << 6 << "N_1.txt";
     }
@@ -132,6 +136,10 @@ private Q_SLOTS:
             QCOMPARE(f.box.shown[0].text, QStringLiteral("\n") + f.message(13));
             QCOMPARE(f.box.shown[0].style, 48);
             QCOMPARE(f.box.shown[0].title, f.message(2));
+        } else if (message == 1) {
+            const QString key = field == QLatin1String("txtDebut") ? QStringLiteral("StartOutOfRange")
+                                                                   : QStringLiteral("OptionOutOfRange");
+            QCOMPARE(f.box.shown[0].text, f.context.language.extra(key, typed));
         } else if (message == 6) {
             QVERIFY(f.box.shown[0].text.contains(QStringLiteral("txtRepPos_LostFocus (Feuille frmMain)")));
         }

@@ -1,6 +1,7 @@
 #include "ini/IniFile.h"
 #include "app/ui/Main.h"
 #include "app/ui/SingleInstance.h"
+#include "app/ui/frmSplash.h"
 #include "app/ui/StartupServices.h"
 #include "rename/RenameJournal.h"
 #include "rename/RenamePlan.h"
@@ -248,6 +249,20 @@ private Q_SLOTS:
         QCOMPARE(bare.box.systemTexts.size(), 1);
         QVERIFY(bare.box.systemTexts[0].contains(QStringLiteral("Deutsch.lng")));
         program.mainWindow()->close();
+    }
+
+    // A message shown while the program starts (an unreadable language file)
+    // is not hidden under the start-up window; tooltips leave it alone.
+    void theSplashGivesWayToAnyWindowThatOpens()
+    {
+        app::ui::frmSplash splash(m_programDir->context);
+        splash.show();
+        QWidget tip(nullptr, Qt::ToolTip);
+        tip.show();
+        QVERIFY(splash.isVisible());
+        QMessageBox message;
+        message.show();
+        QVERIFY(!splash.isVisible());
     }
 
     void quitConfirmationDecidesWhetherAnythingIsSaved()

@@ -158,38 +158,6 @@ TEST_F(CliRename, conflictsRenameNothingUnlessSkipped)
     }
 }
 
-// A name that cannot be computed renames nothing (the kinds of error are the
-// preview's).
-TEST_F(CliRename, namesThatCannotBeComputedRenameNothing)
-{
-    for (const QByteArray name : {"a1.jpg", "b.jpg", "c2.jpg"})
-        tree.write(name, name);
-    // $N$ is empty for b.jpg, which leaves the directive with no position.
-    const CliRun run = runCli({"rename", "--rule", "$REPP/$N$//1/X$", tree.path("a1.jpg"), tree.path("b.jpg"),
-                               tree.path("c2.jpg")});
-    EXPECT_EQ(run.code, cli::CliNameErrors);
-    EXPECT_EQ(run.out, QByteArray());
-    EXPECT_TRUE(run.err.contains(utf8(extra("cliNameErrorsNothingRenamed")))) << run.err.constData();
-    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"a1.jpg", "a1.jpg"}, {"b.jpg", "b.jpg"}, {"c2.jpg", "c2.jpg"}}));
-}
-
-// A folder renamed with what lies inside it is a conflict that names the
-// entry inside; the entries inside can be renamed on their own first.
-TEST_F(CliRename, aFolderWithAnEntryInsideIsAConflict)
-{
-    tree.write("P/C/f", "f");
-    const CliRun held = runCli({"rename", "--rule", "x_*", tree.path("P/C"), tree.path("P")});
-    EXPECT_EQ(held.code, cli::CliConflicts);
-    EXPECT_TRUE(held.err.contains(utf8(extra("ConflictRenamedInside", QFile::decodeName(tree.path("P/C"))))))
-        << held.err.constData();
-    // Listed as find -depth lists them: only the file is renamed.
-    const CliRun skipped = runCli({"rename", "--skip-conflicts", "--rule", "x_*", "-"},
-                                  tree.path("P/C/f") + '\n' + tree.path("P/C") + '\n' + tree.path("P") + '\n');
-    EXPECT_EQ(skipped.code, cli::CliSuccess) << skipped.err.constData();
-    EXPECT_EQ(skipped.out, line(tree.path("P/C/f"), tree.path("P/C/x_f")));
-    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"P/C/x_f", "f"}}));
-}
-
 // ".", ".." and the root name no entry to rename, however they are written.
 TEST_F(CliRename, theFolderItselfItsParentAndTheRootAreRefused)
 {
@@ -267,33 +235,6 @@ TEST_F(CliRename, pathsInFoldersThatAreNotTextAreLeftOutNamesAreRepaired)
     EXPECT_TRUE(many.err.contains(utf8(extra("AddNotTextMore", QStringLiteral("2"))))) << many.err.constData();
 }
 
-// An empty rule, a rule of spaces and one holding a control character give
-// no name: neither command computes one, and no file moves.
-TEST_F(CliRename, rulesThatGiveNoNameRenameNothing)
-{
-    tree.write("x.txt", "x");
-    tree.write("noext", "n");
-    const struct {
-        QByteArray rule;
-        QString said;
-    } cases[] = {
-        {"", message(37)},
-        {"   ", extra("cliBlankRule")},
-        {"a\tb", extra("RuleControlCharacter")},
-        {"a\nb", extra("RuleControlCharacter")},
-        {" \x01", extra("RuleControlCharacter")},
-    };
-    for (const auto &c : cases) {
-        for (const QByteArray command : {"preview", "rename"}) {
-            const CliRun run = runCli({command, "--rule", c.rule, tree.path("x.txt"), tree.path("noext")});
-            EXPECT_EQ(run.code, cli::CliUsageError) << command.constData() << ' ' << c.rule.toHex().constData();
-            EXPECT_EQ(run.out, QByteArray());
-            EXPECT_EQ(run.err, "tarvello-cli: " + utf8(c.said) + '\n');
-        }
-    }
-    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"x.txt", "x"}, {"noext", "n"}}));
-}
-
 TEST_F(CliRename, aWaitingJournalBlocksRenameAndUndoUntilRecovered)
 {
     tree.write("a.jpg", "a");
@@ -327,95 +268,6 @@ TEST_F(CliRename, aWaitingJournalBlocksRenameAndUndoUntilRecovered)
     EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"n_a.jpg", "a"}, {"b.jpg", "b"}}));
 }
 
-// A file gone from every path of the journal (moved by hand meanwhile) is
-// named with the paths looked at; the journal stays until it is back.
-TEST_F(CliRename, aFileFoundNowhereKeepsTheJournalUntilItIsBack)
-{
-    tree.write("a.jpg", "a");
-    tree.write("b.jpg", "b");
-    rename::FileOps fs;
-    const rename::RenamePlan plan = rename::planRename(
-        QList<rename::PathPair>{{tree.path("a.jpg"), tree.path("c.jpg"), false, rename::Conflict::None},
-                               {tree.path("b.jpg"), tree.path("d.jpg"), false, rename::Conflict::None}},
-        fs);
-    ASSERT_EQ(rename::RenameJournal(settingsFolder()).begin(plan), 0);
-    for (const rename::PlannedRename &entry : plan.entries)
-        ASSERT_EQ(fs.renameNoReplace(entry.oldPath, entry.tempPath), 0);
-    ASSERT_EQ(fs.renameNoReplace(plan.entries[0].tempPath, tree.path("aside.jpg")), 0);
-
-    const CliRun recover = runCli({"recover"});
-    EXPECT_EQ(recover.code, cli::CliIncomplete);
-    EXPECT_EQ(recover.out, line(tree.path("b.jpg"), tree.path("d.jpg")));
-    for (const QByteArray &path : {tree.path("a.jpg"), tree.path("c.jpg"), plan.entries[0].tempPath})
-        EXPECT_TRUE(recover.err.contains(path)) << recover.err.constData();
-    EXPECT_TRUE(rename::RenameJournal(settingsFolder()).exists());
-    EXPECT_EQ(runCli({"rename", "--rule", "z", tree.path("d.jpg")}).code, cli::CliIncomplete);
-
-    ASSERT_EQ(fs.renameNoReplace(tree.path("aside.jpg"), plan.entries[0].tempPath), 0);
-    EXPECT_EQ(runCli({"recover"}).code, cli::CliSuccess);
-    EXPECT_FALSE(rename::RenameJournal(settingsFolder()).exists());
-    EXPECT_EQ(tree.files(), (QHash<QByteArray, QByteArray>{{"c.jpg", "a"}, {"d.jpg", "b"}}));
-}
-
-// A damaged journal blocks renames and recovery until it is set aside, and a
-// damaged undo record blocks undo: each names the files to look at and the
-// way out, and nothing moves until the user takes it.
-TEST_F(CliRename, damagedRecordsAreToldWithTheirFilesAndCanBeSetAside)
-{
-    tree.write("a.jpg", "a");
-    tree.write("b.jpg", "b");
-    ASSERT_EQ(runCli({"rename", "--rule", "n_*", tree.path("a.jpg")}).code, cli::CliSuccess);
-    const rename::UndoRecord record(settingsFolder());
-    const CliRun sound = runCli({"undo", "--set-aside"});
-    EXPECT_EQ(sound.code, cli::CliIncomplete);
-    EXPECT_TRUE(sound.err.contains(utf8(extra("RecordSound", record.path())))) << sound.err.constData();
-
-    // A run cut in its first phase, its journal then changed by one byte.
-    rename::FileOps fs;
-    const rename::RenamePlan plan = rename::planRename(
-        QList<rename::PathPair>{{tree.path("b.jpg"), tree.path("c.jpg"), false, rename::Conflict::None}}, fs);
-    rename::RenameJournal journal(settingsFolder());
-    ASSERT_EQ(journal.begin(plan), 0);
-    ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
-    const auto damage = [](const QString &path) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        QByteArray bytes = file.readAll();
-        bytes[bytes.size() - 2] = char(bytes[bytes.size() - 2] ^ 1);
-        ASSERT_TRUE(file.seek(0));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    };
-    damage(journal.path());
-    const QHash<QByteArray, QByteArray> disk = tree.files();
-    const QByteArray temporary = utf8(extra("RecordTemporaryLine", QFile::decodeName(plan.entries[0].tempPath),
-                                            QFile::decodeName(plan.entries[0].oldPath)));
-    for (const QByteArrayList &arguments : {QByteArrayList{"rename", "--rule", "z", tree.path("n_a.jpg")}, QByteArrayList{"recover"}}) {
-        const CliRun blocked = runCli(arguments);
-        EXPECT_EQ(blocked.code, cli::CliIncomplete) << arguments.first().constData();
-        EXPECT_EQ(blocked.out, QByteArray());
-        for (const QByteArray &told : {utf8(extra("RecoverUnreadable", journal.path())), temporary, utf8(extra("cliSetAsideHint"))})
-            EXPECT_TRUE(blocked.err.contains(told)) << blocked.err.constData();
-        EXPECT_EQ(tree.files(), disk);
-    }
-    const CliRun setAside = runCli({"recover", "--set-aside"});
-    EXPECT_EQ(setAside.code, cli::CliSuccess) << setAside.err.constData();
-    EXPECT_EQ(QDir(settingsFolder()).entryList({QStringLiteral("rename.journal.*")}, QDir::Files).size(), 1);
-    EXPECT_EQ(tree.files(), disk);
-
-    damage(record.path());
-    const CliRun undo = runCli({"undo"});
-    EXPECT_EQ(undo.code, cli::CliIncomplete);
-    for (const QByteArray &told : {utf8(extra("UndoUnreadable", record.path())),
-                                   utf8(extra("RecordRenamedLine", QFile::decodeName(tree.path("n_a.jpg")),
-                                              QFile::decodeName(tree.path("a.jpg")))),
-                                   utf8(extra("cliSetAsideHintUndo"))})
-        EXPECT_TRUE(undo.err.contains(told)) << undo.err.constData();
-    EXPECT_EQ(tree.files(), disk);
-    EXPECT_EQ(runCli({"undo", "--set-aside"}).code, cli::CliSuccess);
-    EXPECT_TRUE(runCli({"undo"}).err.contains(utf8(extra("UndoNothing"))));
-    EXPECT_EQ(runCli({"rename", "--rule", "z", tree.path("n_a.jpg")}).code, cli::CliSuccess);
-}
-
 // A language file that cannot be read is told once, naming it, and another
 // readable one speaks instead; with none readable, a fixed line in both
 // languages names the file and nothing is done.
@@ -438,11 +290,8 @@ TEST_F(CliRename, damagedLanguageFilesFallBackOrStopEverything)
         const char *unreadable; // the file told about
         const char *speaking;   // the language that stands in; none when nothing can
     } cases[] = {
-        {"french empty", QByteArray(), english, {}, "Francais.lng", "English"},
         {"french garbled", garbled, english, {}, "Francais.lng", "English"},
-        {"french missing", missing, english, {}, "Francais.lng", "English"},
         {"english asked and garbled", french, garbled, {"--lang", "English"}, "English.lng", "Français"},
-        {"both empty", QByteArray(), QByteArray(), {}, "Francais.lng", nullptr},
         {"none at all", missing, missing, {"--lang", "English"}, "English.lng", nullptr},
     };
     tree.write("a.txt", "a");

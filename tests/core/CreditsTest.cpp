@@ -79,14 +79,10 @@ const ParseCase kParseCases[] = {
      {{"<AR>x", BI, 12, 'C'}, {"<AR>y", BI, 12, 'L'}}},
     {"bold on wins over bold off and carries", "</B><B>a\r\nb\r\n</B>c\r\nd",
      {{"a", BI, 12, 'C'}, {"b", BI, 12, 'C'}, {"c", Italic, 12, 'C'}, {"d", Italic, 12, 'C'}}},
-    {"italic off and on", "</I>a\r\nb\r\n<I></I>c",
-     {{"a", Bold, 12, 'C'}, {"b", Bold, 12, 'C'}, {"c", BI, 12, 'C'}}},
     {"pause and same row belong to their line", "<P>a\r\n<PL>b\r\nc\r\n<P><PL>d",
      {{"a", BI | Pause, 12, 'C'}, {"b", BI | SameRow, 12, 'C'}, {"c", BI, 12, 'C'}, {"d", BI | Pause | SameRow, 12, 'C'}}},
-    {"size carries until the next size", "<F10>a\r\nb\r\n<F14>c", {{"a", BI, 10, 'C'}, {"b", BI, 10, 'C'}, {"c", BI, 14, 'C'}}},
     {"only the first size tag is read", "<F12>a<F14>b", {{"a<F14>b", BI, 12, 'C'}}},
     {"five characters go whatever closes the tag", "<F14)Titre", {{"Titre", BI, 14, 'C'}}},
-    {"a single digit is no size", "<F9>a", {{"<F9>a", BI, 12, 'C'}}},
     {"a size cut short is text", "<F10>a\r\nb<F\r\nc<F1", {{"a", BI, 10, 'C'}, {"b<F", BI, 10, 'C'}, {"c<F1", BI, 10, 'C'}}},
     {"tags are upper case only", "<al><b></i><f10><p>x", {{"<al><b></i><f10><p>x", BI, 12, 'C'}}},
     {"only CR LF ends a line", "a\nb\rc\r\n", {{"a\nb\rc", BI, 12, 'C'}, {"", BI, 12, 'C'}}},
@@ -109,13 +105,6 @@ TEST_P(CreditsParse, readsEachLinesLook)
 }
 
 INSTANTIATE_TEST_SUITE_P(Markup, CreditsParse, testing::ValuesIn(kParseCases));
-
-TEST(Credits, anEmptyTextHasNoLinesAndScrollsNothing)
-{
-    EXPECT_TRUE(dialogs::parseCredits(QString()).isEmpty());
-    CreditsScroll scroll({}, QSize(402, 186), [](const CreditLine &) { return QSize(10, 10); });
-    EXPECT_TRUE(scroll.tick().placements.isEmpty());
-}
 
 // Any mix of tag pieces and line ends gives one line per piece, sizes a font
 // can have, and credits that scroll.
@@ -143,19 +132,6 @@ TEST(Credits, malformedMarkupNeverBreaksTheParserOrTheScroll)
             ASSERT_EQ(frame.placements.size(), lines.size());
         }
     }
-}
-
-TEST(Credits, theTextFadesToBlackAtBothEdges)
-{
-    constexpr int height = 186;
-    const struct {
-        int row;
-        int grey;
-    } cases[] = {
-        {-500, 0}, {-10, 0}, {0, 128}, {10, 255}, {height - 30, 255}, {height - 20, 128}, {height - 10, 0}, {height + 500, 0},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(CreditsScroll::greyAt(c.row, height), c.grey) << "row " << c.row;
 }
 
 // Lines measured as 10 pixels a character, 20 pixels high.
@@ -270,20 +246,6 @@ TEST_F(CreditsText, aLanguageWithoutCreditsGetsTheEnglishOnes)
     write(QStringLiteral("English"),
           QStringLiteral("[LANGUAGE]\r\nlanguage=English\r\n[frmAboutCredits]\r\nCredits1=<F28>Tarvello|%s\r\n"));
     EXPECT_EQ(creditsIn(QStringLiteral("Deutsch")), QStringLiteral("<F28>Tarvello\r\nhttps://site"));
-}
-
-// Every tag of the shipped credits is one the parser knows.
-TEST(Credits, shippedCreditsHoldNoUnknownTag)
-{
-    for (const char *name : {"Français", "English"}) {
-        SCOPED_TRACE(name);
-        lang::Language language(QStringLiteral(TARVELLO_SOURCE_DIR));
-        language.setLanguage(QString::fromUtf8(name));
-        const QList<CreditLine> lines = dialogs::parseCredits(dialogs::creditsText(language, QStringLiteral("https://site")));
-        ASSERT_GT(lines.size(), 10);
-        for (const CreditLine &line : lines)
-            EXPECT_FALSE(line.text.contains(QLatin1Char('<'))) << "a tag left as text: " << qPrintable(line.text);
-    }
 }
 
 } // namespace

@@ -77,13 +77,6 @@ TEST_F(LanguageTest, onlyParameterlessMessagesAreCachedUntilTheLanguageChanges)
     EXPECT_EQ(m_language.displayName(), "English");
 }
 
-TEST_F(LanguageTest, numbersOutsideTheTableAreAProgrammingError)
-{
-    EXPECT_THROW(m_language.GetMessage(101), tarvello::common::VbError);
-    EXPECT_THROW(m_language.GetMessage(-1), tarvello::common::VbError);
-    EXPECT_NO_THROW(m_language.GetMessage(100));
-}
-
 TEST_F(LanguageTest, theLanguageListReadsEachFilesOwnName)
 {
     write("Broken", "no section at all");
@@ -110,16 +103,6 @@ TEST_F(LanguageTest, aMissingOrMalformedFileGivesEmptyTextsAndDesignedDefaults)
     Language broken(m_dir.path());
     broken.setLanguage("Garbage");
     EXPECT_EQ(broken.GetMessage(19, "3"), QString());
-}
-
-TEST_F(LanguageTest, buttonImagesAreFoundByRole)
-{
-    QFile gif(m_dir.filePath("langages/common/oui.gif"));
-    ASSERT_TRUE(gif.open(QIODevice::WriteOnly));
-    gif.write("GIF89a");
-    gif.close();
-    EXPECT_TRUE(m_language.buttonImagePath("oui").endsWith("langages/common/oui.gif"));
-    EXPECT_EQ(m_language.buttonImagePath("non"), QString());
 }
 
 } // namespace

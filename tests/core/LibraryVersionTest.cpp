@@ -6,9 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QTemporaryDir>
-#include <QVersionNumber>
 
 #include <gnu/libc-version.h>
 #include <gtest/gtest.h>
@@ -85,15 +83,6 @@ QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &b
     return path;
 }
 
-QString loaded(const QString &namePrefix)
-{
-    for (const QString &path : dialogs::loadedLibraries()) {
-        if (QFileInfo(path).fileName().startsWith(namePrefix))
-            return path;
-    }
-    return {};
-}
-
 } // namespace
 
 TEST(ElfVersionDefinitions, readsTheNamesButTheBaseEntry)
@@ -147,20 +136,6 @@ TEST(ZubGetVersionInformation, versionInTheNameOrInTheFile)
     EXPECT_EQ(common::ZubGetVersionInformation(dir.filePath(QStringLiteral("gone.so.1.2"))), QString());
 }
 
-TEST(ZubGetVersionInformation, librariesOfThisProcess)
-{
-    const settings::ProgramVersion running;
-    EXPECT_EQ(common::ZubGetVersionInformation(loaded(QStringLiteral("libtarvello_core.so"))), running.text());
-    EXPECT_EQ(common::ZubGetVersionInformation(loaded(QStringLiteral("libQt6Core.so"))), QString::fromLatin1(qVersion()));
-    EXPECT_EQ(common::ZubGetVersionInformation(loaded(QStringLiteral("libc.so"))), QString::fromLatin1(gnu_get_libc_version()));
-    const QString plugin = QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms/libqoffscreen.so");
-    // A Qt plugin names the Qt release it was built for, to the minor version.
-    if (QFileInfo::exists(plugin)) {
-        const QVersionNumber qt = QVersionNumber::fromString(QString::fromLatin1(qVersion()));
-        EXPECT_EQ(common::ZubGetVersionInformation(plugin), QStringLiteral("%1.%2").arg(qt.majorVersion()).arg(qt.minorVersion()));
-    }
-}
-
 TEST(Dependencies, ownLibraryThenQtThenTheRest)
 {
     QTemporaryDir dir;
@@ -185,17 +160,4 @@ TEST(Dependencies, ownLibraryThenQtThenTheRest)
     // A library gone from the disk stays listed, without a version.
     EXPECT_EQ(rows[0].version, QString());
     EXPECT_EQ(rows.last().version, QStringLiteral("1.2.13"));
-}
-
-TEST(Dependencies, runningProcessAndClipboardText)
-{
-    const QList<dialogs::DependencyRow> rows = dialogs::dependencyRows(QStringLiteral("Système"));
-    ASSERT_GE(rows.size(), 3);
-    EXPECT_EQ(rows[0], (dialogs::DependencyRow{"Système", common::ZubGetWindowsVersion()}));
-    EXPECT_TRUE(rows[1].name.startsWith(QStringLiteral("libtarvello_core.so")));
-    for (const QString &path : dialogs::loadedLibraries())
-        EXPECT_TRUE(QFileInfo(path).isAbsolute()) << path.toStdString();
-
-    EXPECT_EQ(dialogs::dependencyText({{"a", "1"}, {"b", ""}}), QStringLiteral("a : 1\r\nb : \r\n"));
-    EXPECT_EQ(dialogs::dependencyText({}), QString());
 }

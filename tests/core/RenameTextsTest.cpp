@@ -30,26 +30,6 @@ protected:
 
 } // namespace
 
-TEST_P(RenameTexts, everyReasonHasItsOwnText)
-{
-    QSet<QString> seen;
-    auto distinct = [&](const QString &reason) {
-        expectReadable(reason);
-        EXPECT_FALSE(seen.contains(reason)) << reason.toStdString();
-        seen.insert(reason);
-    };
-    for (const Conflict kind : {Conflict::TargetExists, Conflict::DuplicateTarget, Conflict::TargetHeldBack, Conflict::InvalidName,
-                                Conflict::NoFolderRoot, Conflict::FolderUnavailable, Conflict::DuplicateSource,
-                                Conflict::InvalidSource, Conflict::RenamedInside})
-        distinct(conflictReason(language, kind, "/photos/album/a.jpg"));
-    // The entry that holds a folder back is named.
-    expectReadable(conflictReason(language, Conflict::RenamedInside, "/photos/album/a.jpg"), {QStringLiteral("/photos/album/a.jpg")});
-    for (const int error : {EEXIST, ENOENT, EACCES, EPERM, EROFS, ENOSPC, ENAMETOOLONG, ENOTDIR, EBUSY, EXDEV, FileOps::kCopyMismatch})
-        distinct(errorReason(language, error));
-    // Anything else shows the system's own number.
-    expectReadable(errorReason(language, ELOOP), {QString::number(ELOOP)});
-}
-
 TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
 {
     const QList<RenameFailure> failures = {
@@ -113,46 +93,6 @@ TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
     expectReadable(undoText(language, undo, QStringLiteral("/cfg")));
     undo.recordError = EBADMSG;
     expectReadable(undoText(language, undo, QStringLiteral("/cfg")), {QStringLiteral("/cfg/rename.undo")});
-}
-
-TEST_P(RenameTexts, aDamagedRecordNamesItsFilesAndHowToSetItAside)
-{
-    DamagedRecord damaged{RecordKind::Journal, QStringLiteral("/cfg/rename.journal"), EBADMSG,
-                          {{"/photos/tmp_Tarv_1_a.jpg", "/photos/a.jpg", true},
-                           {"/photos/tmp_Tarv_2_b.jpg", {}, true},
-                           {"/photos/d.jpg", "/photos/c.jpg", false}}};
-    const QStringList every = {QStringLiteral("/cfg/rename.journal"), QStringLiteral("/photos/tmp_Tarv_1_a.jpg"),
-                               QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/tmp_Tarv_2_b.jpg"),
-                               QStringLiteral("/photos/d.jpg"), QStringLiteral("/photos/c.jpg")};
-    const QString full = damagedRecordText(language, damaged, 0);
-    expectReadable(full, every);
-    // Cut to one file, the two others are counted on one line of their own.
-    const QString cut = damagedRecordText(language, damaged, 1);
-    expectReadable(cut, {QStringLiteral("/photos/tmp_Tarv_1_a.jpg"), QStringLiteral("2")});
-    EXPECT_FALSE(cut.contains(QStringLiteral("/photos/d.jpg")));
-    EXPECT_EQ(full.count(QStringLiteral("\r\n")) - cut.count(QStringLiteral("\r\n")), 1);
-    damaged.files.clear();
-    const QString none = damagedRecordText(language, damaged, 0);
-    expectReadable(none);
-    // A record that could not be opened lists nothing, not even "no file".
-    damaged.error = EACCES;
-    EXPECT_LT(damagedRecordText(language, damaged, 0).size(), none.size());
-    damaged.kind = RecordKind::Undo;
-    EXPECT_NE(damagedRecordText(language, damaged, 0), damagedRecordText(language, DamagedRecord{RecordKind::Journal, {}, EACCES, {}}, 0));
-
-    QSet<QString> answers;
-    for (const RecordKind kind : {RecordKind::Journal, RecordKind::Undo})
-        answers.insert(setAsideQuestion(language, kind));
-    for (const SetAsideResult &result : {SetAsideResult{QStringLiteral("/cfg/rename.journal"), 0, false, QStringLiteral("/cfg/aside")},
-                                         SetAsideResult{QStringLiteral("/cfg/rename.journal"), 0, true, {}},
-                                         SetAsideResult{QStringLiteral("/cfg/rename.journal"), ENOENT, false, {}},
-                                         SetAsideResult{QStringLiteral("/cfg/rename.journal"), EBUSY, false, {}},
-                                         SetAsideResult{QStringLiteral("/cfg/rename.journal"), EROFS, false, {}}}) {
-        const QString text = setAsideText(language, result);
-        expectReadable(text, result.asidePath.isEmpty() ? QStringList() : QStringList{result.asidePath});
-        answers.insert(text);
-    }
-    EXPECT_EQ(answers.size(), 7);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, RenameTexts, ::testing::Values("Français", "English"));

@@ -214,17 +214,6 @@ TEST_F(SettingsFileTest, tablesGeometryAndCurrentRuleRules)
     EXPECT_EQ(current.rule.extensionFilter, "JPG");
 }
 
-TEST_F(SettingsFileTest, anExifChoiceNoReaderHasReadsAsJhead)
-{
-    // stored value -> value read; 5 is the built-in reader.
-    for (const auto &[stored, read] : {std::pair{"0", 0}, {"4", 4}, {"5", 5}, {"6", 1}, {"7", 1}, {"-1", 1}}) {
-        writeIni(QStringLiteral("[Option]\r\nOption_OutilExifChoisi=%1\r\n").arg(QLatin1String(stored)));
-        settings::Settings s;
-        EXPECT_FALSE(load(s).error);
-        EXPECT_EQ(s.Option_OutilExifChoisi, read) << stored;
-    }
-}
-
 TEST_F(SettingsFileTest, fullTablesAndManyUnknownLinesRoundTrip)
 {
     QString text = "; à garder\r\n[General]\r\nGeneral_VersionCourante=1.13.0\r\n[Option]\r\n"

@@ -200,14 +200,6 @@ TEST_F(UpdateCheckTest, theSiteVersionDecidesAndOnlyANewerOneFetchesItsNotes)
     }
 }
 
-TEST_F(UpdateCheckTest, aSilentServerOrNoServerIsNoAnswer)
-{
-    server->serve(QStringLiteral("/Tarvello/version.txt"), "1.14.0", LocalHttpServer::Reply::Silent);
-    EXPECT_EQ(check({.running = QStringLiteral("1.13.9")}).outcome, CheckOutcome::NoAnswer);
-    EXPECT_EQ(check({.site = LocalHttpServer::deadAddress(), .running = QStringLiteral("1.13.9")}).outcome,
-              CheckOutcome::NoAnswer);
-}
-
 TEST_F(UpdateCheckTest, theLocalVersionFileStandsInForTheSitesAndTheAboutBoxSkipsNotes)
 {
     QTemporaryDir program;

@@ -134,24 +134,6 @@ TEST_F(TempDirEnvironment, aLinkInItsPlaceIsRefused)
     EXPECT_TRUE(why.contains(QStringLiteral("link")));
 }
 
-TEST(ZubUnits, byteCountsGetAUnit)
-{
-    EXPECT_EQ(ZubDoubleToUnit(512), QStringLiteral("512 octets"));
-    EXPECT_EQ(ZubDoubleToUnit(1536), QStringLiteral("1.50 Ko"));
-    EXPECT_EQ(ZubDoubleToUnit(3.0 * 1024 * 1024 * 1024), QStringLiteral("3.00 Go"));
-}
-
-TEST(ZubProcesses, findsItsOwnProcessMemory)
-{
-    char name[64] = {};
-    FILE *comm = std::fopen("/proc/self/comm", "r");
-    ASSERT_NE(comm, nullptr);
-    ASSERT_NE(std::fgets(name, sizeof name, comm), nullptr);
-    std::fclose(comm);
-    EXPECT_GT(ZubGetProcesses(QString::fromLocal8Bit(name).trimmed()), 0);
-    EXPECT_EQ(ZubGetProcesses(QStringLiteral("no-such-program-here")), 0);
-}
-
 TEST(Cp1252, everyByteRoundTripsAndOnlyItsCharactersEncode)
 {
     QByteArray all;

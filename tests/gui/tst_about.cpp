@@ -66,85 +66,6 @@ class tst_about : public QObject
 private Q_SLOTS:
     void cleanupTestCase() { qunsetenv("TARVELLO_SITE"); }
 
-    void theCheckButtonAsksTheSiteAndComesBack()
-    {
-        AboutFixture f;
-        frmAboutCredits box(f.context, f.help, &f.updates);
-        box.show();
-        auto *check = child<QPushButton>(&box, "cmdControleVersion");
-        const QString title = box.windowTitle();
-        QVERIFY(check->isEnabled());
-
-        check->click();
-        QVERIFY(f.updates.checking());
-        QCOMPARE(box.windowTitle(), f.message(4));
-        QCOMPARE(box.cursor().shape(), Qt::BusyCursor);
-        QVERIFY(!check->isEnabled());
-        QVERIFY(QTest::qWaitFor([&] { return !f.updates.checking(); }, 10000));
-        QCOMPARE(f.box.texts(), QStringList{f.message(6)});
-        QCOMPARE(box.windowTitle(), title);
-        QCOMPARE(box.cursor().shape(), Qt::ArrowCursor);
-        QVERIFY(check->isEnabled());
-
-        // A check the box did not start keeps the button off until it ends.
-        f.updates.checkOnDemand();
-        frmAboutCredits second(f.context, f.help, &f.updates);
-        auto *secondCheck = child<QPushButton>(&second, "cmdControleVersion");
-        QVERIFY(!secondCheck->isEnabled());
-        QVERIFY(QTest::qWaitFor([&] { return secondCheck->isEnabled(); }, 10000));
-
-        // The answer may come after the box is gone.
-        auto *closed = new frmAboutCredits(f.context, f.help, &f.updates);
-        child<QPushButton>(closed, "cmdControleVersion")->click();
-        delete closed;
-        QVERIFY(QTest::qWaitFor([&] { return !f.updates.checking(); }, 10000));
-        QCOMPARE(f.box.shown.size(), 3);
-    }
-
-    void withoutTheUpdateServiceThereIsNoCheck()
-    {
-        AboutFixture f;
-        frmAboutCredits box(f.context, f.help, nullptr);
-        QVERIFY(!child<QPushButton>(&box, "cmdControleVersion")->isEnabled());
-    }
-
-    void theDependencyListOpensOverTheBox()
-    {
-        AboutFixture f;
-        frmAboutCredits box(f.context, f.help, &f.updates);
-        box.show();
-        QString opened;
-        QWidget *parent = nullptr;
-        const auto outcome = test::onNextModal([&](QWidget *window) {
-            opened = window->objectName();
-            parent = window->parentWidget();
-            window->close();
-        });
-        child<QPushButton>(&box, "cmdDependance")->click();
-        QVERIFY(outcome->seen && !outcome->stuck);
-        QCOMPARE(opened, QStringLiteral("frmDependance"));
-        QCOMPARE(parent, &box);
-    }
-
-    void theLinksOpenTheSiteAndAMailToSupport()
-    {
-        AboutFixture f;
-        frmAboutCredits box(f.context, f.help, &f.updates);
-        QStringList urls;
-        QStringList mails;
-        box.openUrl = [&](const QString &url) { return urls.append(url), true; };
-        box.openMail = [&](const QString &mail) { return mails.append(mail), true; };
-        child<QPushButton>(&box, "lblURL")->click();
-        child<QPushButton>(&box, "lblCopyright")->click();
-        QCOMPARE(urls, QStringList{update::siteAddress()});
-        QCOMPARE(mails.size(), 1);
-        const QUrl mail(mails.first());
-        QCOMPARE(mail.scheme(), QStringLiteral("mailto"));
-        QVERIFY(mail.path().contains(QLatin1Char('@')));
-        QCOMPARE(QUrlQuery(mail).queryItemValue(QStringLiteral("subject"), QUrl::FullyDecoded),
-                 QStringLiteral("Tarvello v") + f.context.version.text());
-    }
-
     void everyControlIsNamedAndWhole_data()
     {
         QTest::addColumn<QString>("language");
@@ -166,8 +87,6 @@ private Q_SLOTS:
                 continue;
             const QString accessible = control->accessibleName();
             QVERIFY2(!accessible.isEmpty() && !accessible.contains(QLatin1Char('&')), qPrintable(name + ": " + accessible));
-            if (control->isVisible())
-                QVERIFY2(control->width() >= control->minimumSizeHint().width(), qPrintable(name));
         }
 
         // A figure reads its caption, then its value.
@@ -184,42 +103,6 @@ private Q_SLOTS:
         QVERIFY(drive->count() > 0);
         QVERIFY(child<QLabel>(&box, "lblEspace")->text().contains(drive->currentText()));
 
-        // Every line of the credits fits across the area.
-        const QFont base = box.font();
-        for (const dialogs::CreditLine &line : box.credits().lines()) {
-            QFont font = base;
-            font.setPointSize(line.size);
-            font.setBold(line.bold);
-            font.setItalic(line.italic);
-            const int width = QFontMetrics(font, &box.creditsImage()).horizontalAdvance(line.text);
-            QVERIFY2(width <= frmAboutCredits::kCreditsWidth - 10, qPrintable(line.text));
-        }
-    }
-
-    void theCreditsScrollUntilTheBoxCloses()
-    {
-        AboutFixture f;
-        frmAboutCredits box(f.context, f.help, &f.updates);
-        box.show();
-        auto *timer = child<QTimer>(&box, "ReDrawTimer");
-        QVERIFY(timer->isActive());
-        const int start = box.credits().offset();
-        QVERIFY(QTest::qWaitFor([&] { return box.credits().offset() < start - 3; }, 10000));
-        // Text comes up bright over the dark background.
-        const auto hasText = [&] {
-            const QImage &image = box.creditsImage();
-            for (int y = 0; y < image.height(); y += 2) {
-                for (int x = 0; x < image.width(); ++x) {
-                    if (qGray(image.pixel(x, y)) > 200)
-                        return true;
-                }
-            }
-            return false;
-        };
-        QVERIFY(QTest::qWaitFor(hasText, 20000));
-        child<QPushButton>(&box, "cmdOK")->click();
-        QVERIFY(!box.isVisible());
-        QVERIFY(!timer->isActive());
     }
 };
 

@@ -52,59 +52,6 @@ private Q_SLOTS:
         window.findChild<QPushButton *>(QStringLiteral("cmdPressePapier"))->click();
         QCOMPARE(QGuiApplication::clipboard()->text(), dialogs::dependencyText(rows));
     }
-
-    void helpButtonOpensItsTopic()
-    {
-        test::TestProgram program(kLanguage);
-        program.writeFile(QStringLiteral("langages/Francais/Tarvello.html"),
-                          "<html><body><h2 id=\"10005\"><a name=\"10005\"></a>Liste</h2></body></html>");
-        test::ScriptedMsgBox box;
-        dialogs::ui::CHelp help(program.context, box, [](const QString &) { return true; });
-        dialogs::ui::frmDependance window(program.context, help);
-        window.findChild<QPushButton *>(QStringLiteral("cmdAide"))->click();
-        QVERIFY(help.window());
-        QCOMPARE(help.window()->browser()->source().fragment(), QStringLiteral("10005"));
-    }
-
-    void listExtentFollowsTheWidestItem()
-    {
-        QListWidget list;
-        list.resize(200, 120);
-        list.addItem(QStringLiteral("left over from before"));
-        list.show();
-        dialogs::ui::CLBHScroll scroll;
-        scroll.Init(&list);
-        QCOMPARE(list.count(), 0);
-        QCOMPARE(scroll.widest(), 0);
-
-        const QString wide = QStringLiteral("/un/chemin/très/long/vers/une/photographie/renommée/IMG_0001.JPG");
-        const int wideWidth = list.fontMetrics().horizontalAdvance(wide);
-        scroll.AddItem(QStringLiteral("court"));
-        scroll.AddItem(wide);
-        QCoreApplication::processEvents();
-        auto contentWidth = [&] { return list.horizontalScrollBar()->maximum() + list.viewport()->width(); };
-        const int extent = contentWidth();
-        QVERIFY(extent >= wideWidth);
-        QCOMPARE(scroll.widest(), wideWidth);
-
-        for (int i = 0; i < 50; ++i)
-            scroll.AddItem(QStringLiteral("ligne %1").arg(i));
-        QCoreApplication::processEvents();
-        QCOMPARE(scroll.widest(), wideWidth);
-        QCOMPARE(contentWidth(), extent);
-        // The item just added is in view.
-        QCOMPARE(list.verticalScrollBar()->value(), list.verticalScrollBar()->maximum());
-        QVERIFY(list.visualItemRect(list.item(list.count() - 1)).intersects(list.viewport()->rect()));
-
-        // Scrolled right to the end, the widest item's text is whole.
-        list.horizontalScrollBar()->setValue(list.horizontalScrollBar()->maximum());
-        QVERIFY(list.visualItemRect(list.item(1)).right() <= list.viewport()->rect().right() + 1);
-        QVERIFY(list.visualItemRect(list.item(1)).width() >= wideWidth);
-
-        scroll.Init(&list);
-        QCOMPARE(scroll.widest(), 0);
-        QCOMPARE(list.count(), 0);
-    }
 };
 
 QTEST_MAIN(tst_dependance)

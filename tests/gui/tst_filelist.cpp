@@ -1,7 +1,5 @@
-// The file list of the main window on temporary folder trees: each add with
-// its duplicate rule, the questions before folders are added, moves and the
-// drag of one entry, a long add stopped with Escape, input refused meanwhile,
-// names that are not text, and the list as screen readers see it.
+// The file list of the main window: each add with its duplicate rule, the drag of
+// one entry, and the list as screen readers see it.
 
 #include "browser/FolderTree.h"
 #include "mainwindow/frmMain.h"
@@ -17,13 +15,13 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStackedWidget>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStackedWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
@@ -119,61 +117,6 @@ private Q_SLOTS:
         QVERIFY(!f.ui().cmdStopAction->isVisible());
     }
 
-    // The filter box reaches the settings, the view and the hierarchy, and
-    // survives a refresh; the question and its answers are the controller's.
-    void theFilterReachesTheViewAndTheHierarchy()
-    {
-        MainWindowFixture f;
-        QVERIFY(makeFiles(f.folder.path(), {"full/PHOTO.JPG", "full/notes.txt"}));
-        QVERIFY(f.openFolder(f.path("full"), 2));
-        f.ui().txtFilter->setText(QStringLiteral("*.jpg"));
-        QCOMPARE(f.context.settings.General_FiltreAffichage, QStringLiteral("*.jpg"));
-        QTRY_COMPARE(f.window->ListView1().itemNames(), QStringList{"PHOTO.JPG"});
-        f.ui().cmdRefresh->click();
-        QCOMPARE(f.ui().txtFilter->text(), QStringLiteral("*.jpg"));
-        f.box.answers = {Yes};
-        f.ui().mnuAddHieriachy->trigger();
-        QCOMPARE(f.box.texts(), QStringList{f.message(52, "1")});
-        QCOMPARE(f.paths(), f.paths({"full/PHOTO.JPG"}));
-    }
-
-    void movesKeepRunsTogetherAndBlockAtTheEnds()
-    {
-        MainWindowFixture f;
-        auto &ui = f.ui();
-        ui.cboRenommer->setEditText(QStringLiteral("N_#"));
-        for (const char *file : {"/A/a.txt", "/B/b.txt", "/A/c.txt", "/B/d.txt", "/A/e.txt"})
-            f.window->affiche_nom(QLatin1String(file));
-        // A rule typed but not yet applied shows whether a move recomputed.
-        ui.cboRenommer->setEditText(QStringLiteral("M_#"));
-        f.window->selectRows({0, 2});
-        ui.cmdUp->click();
-        QCOMPARE(f.paths(), (QStringList{"/A/a.txt", "/B/b.txt", "/A/c.txt", "/B/d.txt", "/A/e.txt"}));
-        QCOMPARE(f.newNames().first(), QStringLiteral("N_1.txt"));
-
-        f.window->selectRows({1, 2, 3});
-        ui.cmdUp->click();
-        QCOMPARE(f.paths(), (QStringList{"/B/b.txt", "/A/c.txt", "/B/d.txt", "/A/a.txt", "/A/e.txt"}));
-        QCOMPARE(f.newNames(), (QStringList{"M_1.txt", "M_2.txt", "M_3.txt", "M_4.txt", "M_5.txt"}));
-        QList<int> selected;
-        for (const QModelIndex &index : ui.lstrename->selectionModel()->selectedRows())
-            selected.append(index.row());
-        std::sort(selected.begin(), selected.end());
-        QCOMPARE(selected, (QList<int>{0, 1, 2}));
-
-        f.window->selectRows({1, 4});
-        ui.cmdDown->click();
-        QCOMPARE(f.paths().first(), QStringLiteral("/B/b.txt"));
-        QCOMPARE(f.paths().at(1), QStringLiteral("/A/c.txt"));
-
-        // Clearing starts the numbering of identical names afresh.
-        ui.cboRenommer->setEditText(QStringLiteral("Same"));
-        ui.cmdClear->click();
-        QCOMPARE(ui.Label4->text(), f.message(19, "0"));
-        f.window->addFromExplorer({"/A/a.txt", QString(), "/A/a.txt"});
-        QCOMPARE(f.newNames(), (QStringList{"Same.txt", "Same_1.txt"}));
-    }
-
     // Each choice of the box sorts by its own key; the counter follows.
     void sortButtonSortsByTheChosenKeyAndRenumbers()
     {
@@ -227,136 +170,6 @@ private Q_SLOTS:
         QCOMPARE(f.paths(), (QStringList{"/B/b.txt", "/A/c.txt", "/A/a.txt"}));
     }
 
-    void aDragOnlyStartsFromAnEntryTheListStillHolds_data()
-    {
-        QTest::addColumn<bool>("clickFirst");
-        QTest::addColumn<bool>("emptyTheList");
-        QTest::addColumn<bool>("pressBelowTheRows");
-        QTest::newRow("clicked, list emptied, press on the empty list") << true << true << true;
-        QTest::newRow("list emptied while the button is held") << false << true << false;
-        QTest::newRow("clicked, press below the rows") << true << false << true;
-    }
-
-    void aDragOnlyStartsFromAnEntryTheListStillHolds()
-    {
-        QFETCH(bool, clickFirst);
-        QFETCH(bool, emptyTheList);
-        QFETCH(bool, pressBelowTheRows);
-        MainWindowFixture f;
-        auto &ui = f.ui();
-        for (const char *file : {"/A/a.txt", "/B/b.txt", "/A/c.txt"})
-            f.window->affiche_nom(QLatin1String(file));
-        const QStringList before = f.paths();
-        QWidget *viewport = ui.lstrename->viewport();
-        const QPoint onFirst = ui.lstrename->visualRect(f.window->fileList().index(0, 0)).center();
-        const QPoint belowRows(onFirst.x(), viewport->height() - 4);
-        QVERIFY(ui.lstrename->rowAt(belowRows.y()) < 0);
-
-        if (clickFirst)
-            QTest::mouseClick(viewport, Qt::LeftButton, {}, onFirst);
-        else
-            QTest::mousePress(viewport, Qt::LeftButton, {}, onFirst);
-        if (emptyTheList)
-            ui.cmdClear->click();
-        const QPoint from = pressBelowTheRows ? belowRows : onFirst;
-        if (pressBelowTheRows)
-            QTest::mousePress(viewport, Qt::LeftButton, {}, from);
-        // A drag started by mistake would wait for a drop: this ends it.
-        bool started = false;
-        QTimer::singleShot(0, viewport, [&] {
-            started = ui.lstrename->findChild<QDrag *>() != nullptr;
-            QDrag::cancel();
-        });
-        QTest::mouseMove(viewport, from - QPoint(0, 100));
-        QTest::mouseMove(viewport, from - QPoint(0, 110));
-        QCoreApplication::processEvents();
-        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from - QPoint(0, 110));
-        QVERIFY(!started);
-        QVERIFY(!ui.lstrename->findChild<QDrag *>());
-        QCOMPARE(f.paths(), emptyTheList ? QStringList() : before);
-    }
-
-    // During a long add only the stop button acts and input that would change
-    // the list is refused; Escape, once confirmed, stops after the current file.
-    void aLongAddStopsOnEscape()
-    {
-        MainWindowFixture f;
-        const int files = 6000;
-        for (int i = 0; i < files; ++i)
-            QVERIFY(makeFile(f.path(QStringLiteral("many/f%1.txt").arg(i, 5, 10, QLatin1Char('0')))));
-        QVERIFY(makeFile(f.path("other/o.txt")));
-        auto &ui = f.ui();
-        QVERIFY(f.openFolder(f.path("many"), files));
-        // A rule that reads each file's date: the add lasts long enough to be stopped.
-        ui.cboRenommer->setEditText(QStringLiteral("$DA$-$DM$-$DJ$ $Dh$$Dm$$Ds$ *"));
-        f.box.answers = {Yes};
-        bool checked = false;
-        int listedAtCheck = -1;
-        connect(ui.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
-            if (value == 0 || checked)
-                return;
-            checked = true;
-            QVERIFY(f.window->isBusy());
-            QVERIFY(ui.cmdStopAction->isVisible() && ui.cmdStopAction->isEnabled());
-            const QList<QWidget *> off = {ui.cmdAdd, ui.cmdAddAll, ui.cmdDel,  ui.cmdClear,
-                                          ui.cmdUp,  ui.cboRenommer, ui.txtFilter, &f.window->TreeView1()};
-            for (QWidget *w : off)
-                QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-            listedAtCheck = f.window->fileList().count();
-            QVERIFY(!dropOn(ui.cmdDnD, bytesOf({f.path("other/o.txt")})));
-            f.window->addFromExplorer({f.path("other/o.txt")});
-            emit f.window->ListView1().addRequested({QStringLiteral("f00000.txt")});
-            f.window->selectRows({0});
-            emit ui.lstrename->doubleClicked(f.window->fileList().index(0, 0));
-            ui.ListView2->addItem(QStringLiteral("o.txt"));
-            ui.ListView2->item(0)->setSelected(true);
-            emit ui.ListView2->itemDoubleClicked(ui.ListView2->item(0));
-            QCOMPARE(f.window->fileList().count(), listedAtCheck);
-            // Escape, then enough time for the watch to look before the next break.
-            QCoreApplication::postEvent(f.window.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, {}));
-            QThread::msleep(150);
-        });
-        ui.cmdAddAll->click();
-        QVERIFY(checked);
-        QCOMPARE(f.box.texts(), QStringList{f.message(20)});
-        QCOMPARE(f.box.shown[0].title, f.message(1));
-        const QStringList added = f.paths();
-        QVERIFY2(added.size() > 0 && added.size() < files, qPrintable(QString::number(added.size())));
-        QStringList expected;
-        for (const QString &name : f.window->ListView1().itemNames().mid(0, added.size()))
-            expected.append(f.path(QStringLiteral("many/") + name));
-        QCOMPARE(added, expected);
-        QVERIFY(!f.window->findChild<QTimer *>(QStringLiteral("Timer_Escape"))->isActive());
-        QVERIFY(ui.cmdAdd->isEnabled());
-    }
-
-    // A file whose name is not text goes into the list, marked; a folder
-    // whose name is not text is still left out and named.
-    void namesThatAreNotTextAreListedAndMarkedFoldersLeftOut()
-    {
-        MainWindowFixture f;
-        QVERIFY(makeFiles(f.folder.path(), {"odd/ok.jpg"}));
-        QVERIFY(makeRawFile(f.path("odd"), "caf\xe9.jpg"));
-        QVERIFY(makeRawFolder(f.path("odd"), "bad\xff"));
-        const auto cleanUp = qScopeGuard([&f] {
-            removeRaw(f.path("odd"), "caf\xe9.jpg");
-            removeRaw(f.path("odd"), "bad\xff");
-        });
-        QVERIFY(f.openFolder(f.path("odd"), 2));
-        f.ui().cmdAddAll->click();
-        QVERIFY(f.box.texts().isEmpty());
-        QCOMPARE(f.window->fileList().count(), 2);
-        const QModelIndex marked = f.window->fileList().index(0, 0);
-        QCOMPARE(marked.data().toString(), QStringLiteral("caf\uFFFD.jpg ")
-                                               + f.context.language.extra(QStringLiteral("ListNotTextMark")));
-        QVERIFY(marked.data(Qt::ToolTipRole).toString().contains(QStringLiteral("café.jpg")));
-        const QByteArray odd = QFile::encodeName(f.path("odd"));
-        QVERIFY(dropOn(f.ui().cmdDnD, {odd + "/caf\xe9.jpg", odd + "/bad\xff"}));
-        const QString shown = f.path(QStringLiteral("odd/bad\uFFFD"));
-        QTRY_COMPARE(f.box.texts(), QStringList{lang::ui::widgetText(f.context.language.extra("AddNotText", shown, "%s"))});
-        QCOMPARE(f.window->fileList().count(), 2);
-    }
-
     void screenReadersNameEveryControlAndReadTheListAsATable()
     {
         MainWindowFixture f;
@@ -389,31 +202,6 @@ private Q_SLOTS:
                          named ? qPrintable(w->objectName()) : w->metaObject()->className());
             }
         }
-    }
-
-    void commandsOfTheWindow()
-    {
-        MainWindowFixture f;
-        auto &ui = f.ui();
-        f.context.exifCache.append(QStringLiteral("/a.jpg"), {});
-        f.box.answers = {No, Yes};
-        ui.cmdEffacerExif->click();
-        QCOMPARE(f.context.exifCache.count(), 1);
-        ui.cmdEffacerExif->click();
-        QCOMPARE(f.context.exifCache.count(), 0);
-        QCOMPARE(f.box.texts(), (QStringList{f.message(60), f.message(60), f.message(61)}));
-        QCOMPARE(f.box.shown[2].style, 64);
-
-        // The add-all button's menu opens at its left edge, just below it.
-        emit ui.cmdAddAll->customContextMenuRequested(QPoint(5, 5));
-        QTRY_VERIFY(ui.mnuPopup->isVisible());
-        QCOMPARE(ui.mnuPopup->pos(), ui.cmdAddAll->mapToGlobal(QPoint(0, ui.cmdAddAll->height())));
-        ui.mnuPopup->hide();
-
-        // The file count follows the view on its own, twice a second.
-        QVERIFY(makeFiles(f.folder.path(), {"three/a.txt", "three/b.txt", "three/c.txt"}));
-        QVERIFY(f.openFolder(f.path("three"), 3));
-        QTRY_COMPARE(ui.Label2->text(), f.message(18, "3"));
     }
 };
 

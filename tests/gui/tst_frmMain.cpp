@@ -53,26 +53,6 @@ private Q_SLOTS:
 
     void cleanup() { m_window.reset(); }
 
-    // Every control the shipped language file translates is there under its name.
-    void everyTranslatedControlIsThereUnderItsName()
-    {
-        QFile file(QStringLiteral(TARVELLO_SOURCE_DIR "/langages/Francais.lng"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QString text = common::decodeCp1252(file.readAll());
-        const qsizetype start = text.indexOf(QStringLiteral("[frmMain]\r\n"));
-        QVERIFY(start >= 0);
-        const QStringList lines = text.mid(start).section(QStringLiteral("\r\n["), 0, 0).split(QStringLiteral("\r\n"),
-                                                                                                Qt::SkipEmptyParts);
-        QSet<QString> controls;
-        for (const QString &line : lines.mid(1))
-            controls.insert(line.section(QLatin1Char('='), 0, 0).section(QLatin1Char('.'), 0, -2));
-        QVERIFY(controls.size() > 100);
-        QCOMPARE(m_window->objectName(), QStringLiteral("frmMain"));
-        controls.remove(QStringLiteral("frmMain"));
-        for (const QString &name : controls)
-            QVERIFY2(m_window->findChildren<QObject *>(name).size() == 1, qPrintable(name));
-    }
-
     void translationReadsTheWindowSection()
     {
         mainwindow::frmMain &window = *m_window;
@@ -95,49 +75,6 @@ private Q_SLOTS:
         QCOMPARE(ui.txtDebut->accessibleName(), QStringLiteral("Début :"));
         QCOMPARE(ui.txtFilter->accessibleName(), QStringLiteral("Motifs séparés par des espaces"));
         QVERIFY(window.windowTitle().startsWith(QStringLiteral("Tarvello v1.13.0 - 0 renommés")));
-    }
-
-    void translateFormKeepsDesignedTextsWhereKeysAreMissing()
-    {
-        QWidget window;
-        window.setObjectName(QStringLiteral("frmAutre"));
-        window.setWindowTitle(QStringLiteral("Titre dessiné"));
-        auto *button = new QPushButton(QStringLiteral("Dessiné"), &window);
-        button->setObjectName(QStringLiteral("cmdOK"));
-        lang::ui::TranslateForm(&window, m_program->context.language);
-        QCOMPARE(window.windowTitle(), QStringLiteral("Titre dessiné"));
-        QCOMPARE(button->text(), QStringLiteral("Dessiné"));
-        QCOMPARE(button->accessibleName(), QStringLiteral("Dessiné"));
-    }
-
-    // The pictures shipped in langages/: every button role with its hover
-    // image, and the stand-by pictures of each language, decode at their size.
-    void shippedPicturesDecode()
-    {
-        const lang::Language language(QStringLiteral(TARVELLO_SOURCE_DIR));
-        QStringList pictures;
-        const QString roles = QStringLiteral("oui non annuler modifier aide options about manuel quitter ajouter "
-                                             "tout_ajouter retirer tout_retirer actualiser forum pressepapier "
-                                             "verif_version dependance");
-        for (const QString &role : roles.split(QLatin1Char(' ')))
-            pictures << language.buttonImagePath(role) << language.buttonImagePath(role + QStringLiteral("_d"));
-        for (const char *folder : {"Francais", "English"}) {
-            for (const char *name : {"non_image.gif", "non_image2.gif"})
-                pictures << QStringLiteral(TARVELLO_SOURCE_DIR "/langages/%1/%2").arg(folder, name);
-        }
-        for (const QString &path : pictures) {
-            QVERIFY2(!path.isEmpty(), "a button role has no image in langages/common");
-            QFile file(path);
-            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
-            const QByteArray bytes = file.readAll();
-            const QImage image = QImage::fromData(bytes);
-            // A GIF cut short still decodes in part: it must end with its trailer.
-            QVERIFY2(!image.isNull() && bytes.endsWith(';'), qPrintable(path));
-            const bool button = path.contains(QStringLiteral("/common/"));
-            QCOMPARE(image.size(), button ? QSize(24, 24) : QSize(161, 121));
-            if (button)
-                QVERIFY2(image.hasAlphaChannel(), qPrintable(path + QStringLiteral(" has no transparent background")));
-        }
     }
 
     void busyStatesOfferOnlyTheirStopControl_data()
@@ -195,84 +132,6 @@ private Q_SLOTS:
         QCOMPARE(window.cursor().shape(), on ? Qt::ArrowCursor : Qt::WaitCursor);
     }
 
-    void namesAreComputedAsRowsAreAddedAndOptionsRecompute()
-    {
-        mainwindow::frmMain &window = *m_window;
-        auto &ui = window.controls();
-        ui.cboRenommer->setCurrentText(QStringLiteral("Photo_###"));
-        const QStringList paths = {"/photos/a.jpg", "/photos/b.JPG", "/photos/Thumbs.db", "/autre/c.jpeg"};
-        for (const QString &path : paths)
-            QVERIFY(!window.affiche_nom(path));
-        QCOMPARE(newNames(window), (QStringList{"Photo_001.jpg", "Photo_002.JPG", "<<interdit>>", "Photo_004.jpeg"}));
-        QCOMPARE(window.fileList().entry(3).folder, QStringLiteral("/autre"));
-
-        ui.optCasse[2]->click();
-        QCOMPARE(newNames(window), (QStringList{"photo_001.jpg", "photo_002.jpg", "<<interdit>>", "photo_004.jpeg"}));
-        ui.txtDebut->setText(QStringLiteral("10"));
-        ui.txtPas->setText(QStringLiteral("5"));
-        ui.chkExtension->setChecked(true);
-        ui.txtExtension->setText(QStringLiteral("PNG"));
-        QCOMPARE(newNames(window), (QStringList{"photo_010.png", "photo_015.png", "<<interdit>>", "photo_025.png"}));
-        QCOMPARE(m_program->context.settings.rule.counterStart, 10);
-        QCOMPARE(m_program->context.settings.rule.counterStep, qint16(5));
-        QCOMPARE(m_program->context.settings.rule.newExtension, QStringLiteral("PNG"));
-
-        // Names repeated across a recomputation are numbered from a fresh table.
-        ui.cboRenommer->setCurrentText(QStringLiteral("Image"));
-        ui.chkExtension->setChecked(false);
-        QCOMPARE(newNames(window), (QStringList{"image.jpg", "image_1.jpg", "<<interdit>>", "image.jpeg"}));
-        ui.chkAutoIncrement->setChecked(false);
-        QCOMPARE(m_program->context.settings.rule.numberIdentical, 0);
-        QCOMPARE(newNames(window), (QStringList{"image.jpg", "image.jpg", "<<interdit>>", "image.jpeg"}));
-        QVERIFY(m_box.shown.isEmpty());
-    }
-
-    // The six Exif labels show the values of the entry chosen in the list.
-    void exifLabelsFollowTheChosenEntry()
-    {
-        const QString photo = QStringLiteral(TARVELLO_SHARED_PHOTOS) + QStringLiteral("/cameras/Canon_40D.jpg");
-        if (!QFile::exists(photo))
-            QSKIP("needs the shared photographs");
-        QTemporaryDir folder;
-        QVERIFY(folder.isValid());
-        QVERIFY(QFile::copy(photo, folder.filePath("a.jpg")));
-        mainwindow::frmMain &window = *m_window;
-        auto &ui = window.controls();
-        window.affiche_nom(folder.filePath("a.jpg"));
-        window.affiche_nom(folder.filePath("b.txt"));
-        const auto labels = [&ui] {
-            QStringList texts;
-            for (const QLabel *label : std::as_const(ui.lblExif))
-                texts.append(label->text());
-            return texts;
-        };
-        ui.lstrename->setCurrentIndex(window.fileList().index(0, 0));
-        QCOMPARE(labels(), (QStringList{"$d$=2008:05:30 15:56:01", "$T$=8.0 kB", "$R$=100 x 68", "$O$=",
-                                        "$K$=Canon EOS 40D", "$C$="}));
-        ui.lstrename->setCurrentIndex(window.fileList().index(1, 0));
-        QCOMPARE(labels(), (QStringList{"$d$=", "$T$=", "$R$=", "$O$=", "$K$=", "$C$="}));
-    }
-
-    // Whether the names follow is the controller's; ticking the box again
-    // recomputes them and keeps the selected rows.
-    void tickingAutomaticRefreshRecomputesAndKeepsTheSelection()
-    {
-        mainwindow::frmMain &window = *m_window;
-        auto &ui = window.controls();
-        ui.chkRefresh->setChecked(false);
-        for (const char *path : {"/d/x.txt", "/d/y.txt", "/d/z.txt"})
-            window.fileList().append({QLatin1String(path).mid(3), QStringLiteral("/d"), QString()});
-        ui.cboRenommer->setCurrentText(QStringLiteral("B_#"));
-        window.selectRows({0, 2});
-        ui.chkRefresh->setChecked(true);
-        QCOMPARE(newNames(window), (QStringList{"B_1.txt", "B_2.txt", "B_3.txt"}));
-        QList<int> rows;
-        for (const QModelIndex &index : ui.lstrename->selectionModel()->selectedRows())
-            rows << index.row();
-        std::sort(rows.begin(), rows.end());
-        QCOMPARE(rows, (QList<int>{0, 2}));
-    }
-
     void tabLeavesTheListAndArrowsMoveWithinIt()
     {
         mainwindow::frmMain &window = *m_window;
@@ -319,14 +178,6 @@ private Q_SLOTS:
         QCOMPARE(opened.size(), 1);
         QVERIFY(opened[0].startsWith(update::siteAddress()));
         QCOMPARE(m_box.texts(), QStringList{QStringLiteral("Pas de navigateur : ") + opened[0]});
-    }
-
-    void neverSmallerThanItsMinimum()
-    {
-        mainwindow::frmMain &window = *m_window;
-        window.resize(300, 200);
-        QCOMPARE(window.width(), common::ui::twipsToPixels(15240, &window));
-        QCOMPARE(window.height(), common::ui::twipsToPixels(10600, &window));
     }
 
     void storedStateGoesInAndComesBack()

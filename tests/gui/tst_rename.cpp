@@ -8,8 +8,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -115,46 +115,6 @@ private Q_SLOTS:
         QVERIFY(ui().cmdAdd->isEnabled());
     }
 
-    void closingDuringARenameStopsItThenCloses()
-    {
-        ui().cboRenommer->setCurrentText(QStringLiteral("n_*"));
-        f->addFiles({"a", "b", "c"});
-        int quits = 0;
-        bool renamingWhenQuit = true;
-        f->window->onQuitRequested = [&] {
-            ++quits;
-            renamingWhenQuit = f->window->renameRunning();
-        };
-        QTimer::singleShot(0, f->window.get(), [&] { f->window->close(); });
-        ui().cmdRenommer->click();
-        QCOMPARE(quits, 1);
-        QVERIFY(!renamingWhenQuit);
-        QCOMPARE(f->disk(), (QStringList{"a", "b", "c"}));
-        QVERIFY(!rename::RenameJournal(f->settings.path()).exists());
-    }
-
-    void undoRestoresEveryNameAfterARestart()
-    {
-        ui().cboRenommer->setCurrentText(QStringLiteral("$MKDIR.\\done\\*"));
-        ui().chkInterdit->setChecked(false);
-        f->addFiles({"a.jpg", "b.jpg"});
-        ui().cmdRenommer->click();
-        QCOMPARE(f->disk(), (QStringList{"done/a.jpg", "done/b.jpg"}));
-        f->openWindow();
-        f->window->affiche_nom(f->path(QStringLiteral("done/a.jpg")));
-        QVERIFY(ui().cmdDefaire->isEnabled());
-        f->box.answers = {MsgAnswer::Yes};
-        ui().cmdDefaire->click();
-        QCOMPARE(f->disk(), (QStringList{"a.jpg", "b.jpg", "done/"}));
-        QCOMPARE(f->box.shown.size(), 2);
-        QCOMPARE(f->box.shown[0].text, widgetText(language().extra(QStringLiteral("UndoQuestion"), QStringLiteral("2"))));
-        QCOMPARE(f->box.shown[1].style, MsgStyle::Information);
-        QVERIFY(f->box.shown[1].text.startsWith(widgetText(language().extra(QStringLiteral("UndoDone"), QStringLiteral("2")))));
-        // The entry of a file the undo moved away is gone with it.
-        QCOMPARE(f->window->fileList().count(), 0);
-        QVERIFY(!ui().cmdDefaire->isEnabled());
-    }
-
     void theListMarksConflictsAndCountsThem()
     {
         ui().chkAutoIncrement->setChecked(false);
@@ -195,59 +155,6 @@ private Q_SLOTS:
         QVERIFY(outcome->seen && !outcome->stuck);
         QCOMPARE(f->disk(), (QStringList{"a", "b", "m_c"}));
         QCOMPARE(f->box.shown[0].text, widgetText(language().extra(QStringLiteral("HistoryUndoQuestion"), QStringLiteral("2"))));
-    }
-
-    void theReviewWindowKeepsItsButtonsOnTheBottomEdge()
-    {
-        f->context.settings.General_AfficherImageBouton = 1;
-        QVERIFY(folderfixture::makeFiles(f->folder.path(), {"a.jpg", "b.jpg", "c.jpg"}));
-        rename::FileOps fs;
-        const rename::RenamePlan plan = rename::planRename(
-            QList<FileEntry>{entry("a.jpg", "b.jpg"), entry("b.jpg", "x.jpg"), entry("c.jpg", "x.jpg")}, fs);
-        rename::ui::frmCheckErreur review(f->context);
-        review.showConflicts(plan);
-        review.show();
-        auto *list = review.findChild<QListWidget *>(QStringLiteral("lsterreur"));
-        auto *proceed = review.findChild<QPushButton *>(QStringLiteral("cmdContinuer"));
-        auto *cancel = review.findChild<QPushButton *>(QStringLiteral("cmdAnnuler"));
-        QCOMPARE(list->count(), 3);
-        // Each line names the file, its new name and the reason.
-        QCOMPARE(list->item(2)->text(),
-                 language().extra(QStringLiteral("RenameFailureLine"), QStringLiteral("c.jpg -> x.jpg"),
-                                  language().extra(QStringLiteral("ConflictDuplicateTarget"))));
-        QVERIFY(!proceed->icon().isNull() && !cancel->icon().isNull());
-        QVERIFY(!proceed->accessibleName().isEmpty() && !proceed->accessibleName().contains(QLatin1Char('&')));
-        QVERIFY(!list->accessibleName().isEmpty());
-        int listHeight = 0;
-        for (const QSize size : {QSize(640, 360), QSize(900, 700)}) {
-            review.resize(size);
-            QTRY_COMPARE(review.size(), size);
-            QTRY_VERIFY(review.height() - cancel->geometry().bottom() < 20);
-            QVERIFY(list->geometry().bottom() < cancel->geometry().top());
-            QVERIFY(list->width() > review.width() - 40);
-            QVERIFY(!list->horizontalScrollBar()->isVisible());
-            QVERIFY(list->height() > listHeight);
-            listHeight = list->height();
-        }
-        QTest::keyClick(&review, Qt::Key_Escape);
-        QVERIFY(!review.isVisible());
-        QCOMPARE(review.answer(), rename::ui::frmCheckErreur::kAnnuler);
-    }
-
-    // A counter that does not convert stops the rename before any file moves
-    // or any box is reset, and the window takes input again.
-    void aRenameThatCannotStartChangesNothing()
-    {
-        f->context.settings.Option_RegleDebutApresRenommage = 2;
-        ui().cboRenommer->setCurrentText(QStringLiteral("n_#"));
-        f->addFiles({"a"});
-        ui().txtPas->setText(QStringLiteral("beaucoup"));
-        ui().cmdRenommer->click();
-        QCOMPARE(f->disk(), QStringList{"a"});
-        QCOMPARE(ui().txtDebut->text(), QStringLiteral("1"));
-        QCOMPARE(f->box.shown.size(), 1);
-        QVERIFY(f->box.shown[0].text.contains(QStringLiteral("cmdRenommer_Click (Feuille frmMain)")));
-        QVERIFY(ui().cmdRenommer->isVisible() && ui().cmdRenommer->isEnabled() && ui().cmdAdd->isEnabled());
     }
 
 private:

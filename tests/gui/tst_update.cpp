@@ -44,7 +44,6 @@ struct UpdateFixture {
             browsed.append(url);
             return true;
         };
-        service.showHelp = [this](int topic) { helpTopics.append(topic); };
         for (int i = 0; i < 100000; ++i)
             package.append(char((i * 13 + i / 5) % 256));
     }
@@ -84,7 +83,6 @@ struct UpdateFixture {
     update::ui::UpdateService service{context, box};
     QStringList opened;
     QStringList browsed;
-    QList<int> helpTopics;
     bool openerWorks = true;
     bool asked = false;
     QByteArray package;
@@ -127,8 +125,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("message");   // 0: none
         QTest::addColumn<bool>("stamped");  // the day of the check is kept
         QTest::newRow("newer") << kNewer << true << 0 << true;
-        QTest::newRow("equal") << "running" << false << 0 << true;
-        QTest::newRow("empty") << "" << false << 7 << true;
         QTest::newRow("no server") << "-" << false << 0 << false;
     }
 
@@ -166,43 +162,6 @@ private Q_SLOTS:
         QVERIFY(f.asked);
     }
 
-    void aSilentSiteHoldsNothingUp()
-    {
-        UpdateFixture f;
-        f.serveNewer(f.package);
-        f.server.serve(QStringLiteral("/Tarvello/version.txt"), kNewer.toLatin1(), LocalHttpServer::Reply::Silent);
-        f.service.timeoutMs = 60000;
-        f.service.checkAtStart(nullptr);
-        QVERIFY(f.service.checking());
-        QVERIFY(QTest::qWaitFor([&] { return !f.server.requested.isEmpty(); }, 10000));
-        QVERIFY(f.service.checking());
-        QVERIFY(f.box.shown.isEmpty());
-        // The fixture goes with the question still open: nothing is left waiting.
-    }
-
-    void theDialogShowsTheOffer()
-    {
-        UpdateFixture f;
-        f.serveNewer(f.package);
-        QVERIFY(f.checkAtStart());
-        update::ui::frmMiseAJour *window = f.service.dialog();
-        QVERIFY(window);
-        QVERIFY(window->isVisible());
-        QCOMPARE(window->windowModality(), Qt::ApplicationModal);
-        const lang::Language &language = f.context.language;
-        const QString section = QStringLiteral("frmMiseAJour");
-        QCOMPARE(window->windowTitle(), language.ReadLangKey(section, section + QStringLiteral(".Caption"), {}));
-        auto *version = child<QLabel>(window, "Label(0)");
-        QVERIFY(version->text().endsWith(QLatin1Char(' ') + kNewer));
-        QCOMPARE(child<QPlainTextEdit>(window, "Text1")->toPlainText(),
-                 QStringLiteral("Listes plus rapides\nMises à jour sûres"));
-        QVERIFY(!child<QProgressBar>(window, "ProgressBar1")->isVisible());
-        QVERIFY(!child<QLabel>(window, "lbltelechargement")->isVisible());
-
-        child<QPushButton>(window, "cmdAide")->click();
-        QCOMPARE(f.helpTopics, QList<int>{10004});
-    }
-
     void theCheckedPackageIsHandedOverAndNothingElseIs_data()
     {
         QTest::addColumn<int>("reply");
@@ -211,7 +170,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("reason"); // the EXTRA text after message 82; "" when handed over
         QTest::newRow("checked") << int(LocalHttpServer::Reply::Whole) << false << true << "";
         QTest::newRow("tampered") << int(LocalHttpServer::Reply::Whole) << true << true << "UpdateMismatch";
-        QTest::newRow("no checksum") << int(LocalHttpServer::Reply::Whole) << false << false << "UpdateNoChecksum";
     }
 
     void theCheckedPackageIsHandedOverAndNothingElseIs()
@@ -261,97 +219,6 @@ private Q_SLOTS:
         QVERIFY(!next->isVisible());
         child<QPushButton>(window, "cmdAnnuler")->click();
         QVERIFY(QTest::qWaitFor([&] { return !window; }, 5000));
-    }
-
-    void aPackageFetchedBeforeIsCheckedBeforeItIsUsed_data()
-    {
-        QTest::addColumn<bool>("intact");
-        QTest::newRow("intact") << true;
-        QTest::newRow("altered since") << false;
-    }
-
-    void aPackageFetchedBeforeIsCheckedBeforeItIsUsed()
-    {
-        QFETCH(bool, intact);
-        UpdateFixture f;
-        f.serveNewer(f.package);
-        QVERIFY(QDir().mkpath(m_private));
-        const QString packageFile = m_private + QLatin1Char('/') + update::packageFileName(kNewer);
-        QFile planted(packageFile);
-        QVERIFY(planted.open(QIODevice::WriteOnly));
-        planted.write(intact ? f.package : QByteArray("not the package"));
-        planted.close();
-        // Message 83 (fetch it again?) answered No, then OK and No to whatever follows.
-        f.box.answers = {lang::MsgAnswer::No, lang::MsgAnswer::OK, lang::MsgAnswer::No};
-        QVERIFY(f.checkAtStart());
-        child<QPushButton>(f.service.dialog(), "cmdSuivant")->click();
-        QVERIFY(QTest::qWaitFor([&] { return f.box.shown.size() >= 2; }, 10000));
-        QCOMPARE(f.box.shown[0].text, f.message(83));
-        QVERIFY(!f.server.requested.contains(f.packagePath()));
-        QCOMPARE(f.opened, intact ? QStringList{packageFile} : QStringList());
-        QCOMPARE(QFile::exists(packageFile), intact);
-    }
-
-    void aPackageNoInstallerTakesIsReported()
-    {
-        UpdateFixture f;
-        f.serveNewer(f.package);
-        f.openerWorks = false;
-        f.box.answers = {lang::MsgAnswer::OK, lang::MsgAnswer::No};
-        QVERIFY(f.checkAtStart());
-        child<QPushButton>(f.service.dialog(), "cmdSuivant")->click();
-        QVERIFY(QTest::qWaitFor([&] { return f.box.shown.size() >= 2; }, 10000));
-        QCOMPARE(f.box.texts(), (QStringList{f.message(85), f.message(84)}));
-        QVERIFY(f.browsed.isEmpty());
-        QVERIFY(f.service.dialog());
-    }
-
-    void closingTheDialogStopsTheDownloadAndLeavesNothing()
-    {
-        UpdateFixture f;
-        f.serveNewer(f.package, LocalHttpServer::Reply::Silent);
-        f.service.timeoutMs = 60000;
-        QVERIFY(f.checkAtStart());
-        QPointer<update::ui::frmMiseAJour> window = f.service.dialog();
-        child<QPushButton>(window, "cmdSuivant")->click();
-        QVERIFY(QTest::qWaitFor([&] { return f.server.requested.contains(f.packagePath()); }, 10000));
-        QVERIFY(child<QProgressBar>(window, "ProgressBar1")->isVisible());
-        window->close();
-        QVERIFY(QTest::qWaitFor([&] { return !window; }, 5000));
-        QCOMPARE(QDir(m_private).entryList(QDir::Files | QDir::Hidden), QStringList());
-        QVERIFY(f.box.shown.isEmpty());
-    }
-
-    void theAboutBoxOnlyReports_data()
-    {
-        QTest::addColumn<QString>("served"); // "running": the running version; "-": no server
-        QTest::addColumn<int>("message");
-        QTest::newRow("newer") << kNewer << 5;
-        QTest::newRow("equal") << "running" << 6;
-        QTest::newRow("no server") << "-" << 7;
-    }
-
-    void theAboutBoxOnlyReports()
-    {
-        QFETCH(QString, served);
-        QFETCH(int, message);
-        UpdateFixture f;
-        if (served == QLatin1String("-"))
-            qputenv("TARVELLO_SITE", LocalHttpServer::deadAddress().toUtf8());
-        f.server.serve(QStringLiteral("/Tarvello/version.txt"),
-                       served == QLatin1String("running") ? f.context.version.text().toLatin1() : served.toLatin1());
-        f.box.answers = {lang::MsgAnswer::Yes};
-        bool done = false;
-        f.service.checkOnDemand([&] { done = true; });
-        QVERIFY(QTest::qWaitFor([&] { return done; }, 10000));
-        const QString site = update::siteAddress();
-        QCOMPARE(f.box.texts(), QStringList{message == 5 ? f.message(5, kNewer, site) : f.message(message)});
-        QCOMPARE(f.box.shown[0].style,
-                 lang::MsgStyle::Information + (message == 5 ? lang::MsgStyle::YesNo : lang::MsgStyle::OKOnly));
-        QCOMPARE(f.browsed, message == 5 ? QStringList{site} : QStringList());
-        QVERIFY(!f.server.requested.contains(QStringLiteral("/Tarvello/release_note.txt")));
-        QVERIFY(!f.service.dialog());
-        QVERIFY2(f.context.settings.General_DerniereVerification.isEmpty(), "asking on demand leaves the daily check be");
     }
 
 private:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/NativePath.h"
 #include "controller/MainController.h"
 #include "mainwindow/MainWindowControls.h"
 
@@ -135,6 +136,7 @@ public:
     // Adds every non-empty path of the list, in order, with no duplicate
     // test, in the frame of every add (busy state, progress, stop request).
     void addFromExplorer(const QStringList &paths);
+    void addFromExplorer(const QList<common::NativePath> &paths);
 
     // True while the window is busy (an add, a recomputation, a rename):
     // input that would change the list is refused meanwhile.
@@ -163,6 +165,9 @@ private:
     void cmdDel_Click();
     void cmdClear_Click();
     void cmdUp_Click();
+    void cmdTrier_Click();
+    // The captions of the sort controls, which come from EXTRA.
+    void translateSortControls();
     void cmdDown_Click();
     void moveSelected(bool up);
     void dropEntry(int from, int to);
@@ -213,6 +218,9 @@ private:
     void showRepForms();
     void cmdRepPos_Click();
     void cmdRepStr_Click();
+    void cmdRepRegx_Click();
+    // The captions of the regular-expression aid, which come from EXTRA.
+    void translateRegexForm();
     bool tokenLabelEvent(int index, QEvent *event);
     void Label8_Click(int index);
     void Form_Load();

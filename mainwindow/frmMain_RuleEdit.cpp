@@ -12,12 +12,14 @@
 #include "mainwindow/frmMemoriseRegle.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
+#include "rules/RegexDirective.h"
 #include "rules/RuleCheck.h"
 #include "rules/RuleTools.h"
 #include "settings/MemorisedRules.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -140,6 +142,7 @@ void frmMain::connectRuleEdit()
     }
     connect(m_ui.cmdRepPos, &QPushButton::clicked, this, &frmMain::cmdRepPos_Click);
     connect(m_ui.cmdRepStr, &QPushButton::clicked, this, &frmMain::cmdRepStr_Click);
+    connect(m_ui.cmdRepRegx, &QPushButton::clicked, this, &frmMain::cmdRepRegx_Click);
 
     for (int i = 0; i < m_ui.Label8.size(); ++i) {
         new EventHook(m_ui.Label8[i], [this, i](QObject *, QEvent *event) { return tokenLabelEvent(i, event); });
@@ -167,6 +170,11 @@ void frmMain::checkRule(bool focusBack)
     if (rules::checkNbDollarIsPair(rule))
         m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(92)), lang::MsgStyle::Information,
                              language.GetMessage(1));
+    if (const std::optional<rules::RegexRefusal> refusal = rules::regexRefusal(rule)) {
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(rules::regexRefusalText(language, *refusal)),
+                             lang::MsgStyle::Information, language.GetMessage(2));
+        return;
+    }
     if (const std::optional<QString> refusal = rules::ruleRefusal(rule)) {
         m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(21, *refusal)), lang::MsgStyle::Information,
                              language.GetMessage(2));
@@ -423,6 +431,34 @@ void frmMain::cmdRepStr_Click()
         rules::textDirective(m_ui.txtRechercher->text(), m_ui.txtRemplacer->text(), checkedIndex(m_ui.optRepStr)));
     checkRule(true);
     m_ruleEditStamp.reset();
+}
+
+void frmMain::cmdRepRegx_Click()
+{
+    if (m_ui.txtRegxMotif->text().isEmpty()) {
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(m_context.language.extra(QStringLiteral("RegexNoPattern"))),
+                             lang::MsgStyle::Information, QStringLiteral("Message"));
+        return;
+    }
+    m_ui.cboRenommer->setEditText(rules::regexDirective(m_ui.txtRegxMotif->text(), m_ui.txtRegxRemplacer->text(),
+                                                        m_ui.chkRegxCasse->isChecked(), m_ui.chkRegxTout->isChecked()));
+    checkRule(true);
+    m_ruleEditStamp.reset();
+}
+
+void frmMain::translateRegexForm()
+{
+    const lang::Language &language = m_context.language;
+    const auto text = [&](const char *key) { return lang::ui::widgetText(language.extra(QLatin1String(key))); };
+    m_ui.lblRegxAide->setText(text("RegexHelp"));
+    m_ui.lblRegxMotif->setText(text("RegexPatternCaption"));
+    m_ui.txtRegxMotif->setToolTip(text("RegexPatternToolTip"));
+    m_ui.lblRegxRemplacer->setText(text("RegexReplacementCaption"));
+    m_ui.txtRegxRemplacer->setToolTip(text("RegexReplacementToolTip"));
+    m_ui.chkRegxCasse->setText(text("RegexIgnoreCase"));
+    m_ui.chkRegxTout->setText(text("RegexEveryMatch"));
+    m_ui.cmdRepRegx->setText(text("RegexMakeCaption"));
+    m_ui.cmdRepRegx->setToolTip(text("RegexMakeToolTip"));
 }
 
 bool frmMain::tokenLabelEvent(int index, QEvent *event)

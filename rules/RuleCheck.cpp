@@ -1,6 +1,7 @@
 #include "rules/RuleCheck.h"
 
 #include "common/Vb.h"
+#include "rules/RegexDirective.h"
 
 #include <QList>
 
@@ -65,6 +66,13 @@ QString forbiddenRuleCharacters()
 
 std::optional<QString> ruleRefusal(const QString &rule)
 {
+    // A regular expression is made of the very characters a name may not
+    // hold: only the replacement, which goes into the names, is checked.
+    if (const std::optional<RegexDirective> regex = findRegexDirective(rule)) {
+        QString outside = rule;
+        outside.replace(regex->start, regex->end - regex->start, QString(regex->replacement).remove(QLatin1Char('\\')));
+        return ruleRefusal(outside);
+    }
     if (const std::optional<QString> slash = slashRefusal(rule))
         return slash;
     const QString forbidden = forbiddenRuleCharacters();

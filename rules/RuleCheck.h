@@ -18,7 +18,8 @@ QString forbiddenRuleCharacters();
 // characters, or "/" for a slash outside the directive that allows it), or
 // nothing when the rule passes. Slashes are allowed only within the first of
 // $REPC, $REPP and $MKDIR the rule holds, up to the separator that closes it,
-// and a backslash only in a rule holding $MKDIR.
+// and a backslash only in a rule holding $MKDIR. Of a $REGX directive only
+// the replacement is checked, its backslashes aside.
 std::optional<QString> ruleRefusal(const QString &rule);
 
 // True when the rule holds a control character (a tab, a line break, ...). A

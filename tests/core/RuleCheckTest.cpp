@@ -1,6 +1,7 @@
 #include "QtPrint.h"
 
 #include "common/VbError.h"
+#include "rules/RegexDirective.h"
 #include "rules/RuleCheck.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,11 @@ TEST(RuleCheck, forbiddenCharactersAndWhereSlashesMayStand)
         {"dossier\\*", all},
         {"$MKDIR dossier\\*", std::nullopt},
         {"$MKDIR dossier\\*:", all},
+        // A regular expression may hold any of them; its replacement may not.
+        {R"($REGX/^(a|b)?:\d+<>"/\1_$)", std::nullopt},
+        {"$REGX/a/x:y$", all},
+        {"$REGX/a/x\\/y$", slash},
+        {"x/$REGX/a/b$", slash},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ruleRefusal(QString::fromUtf8(c.rule)), c.refusal) << c.rule;
@@ -91,6 +97,39 @@ TEST(RuleCheck, directivesTheFormsWrite)
     EXPECT_EQ(textDirective("IMG", "Photo", 0), QStringLiteral("$REPC/IMG/Photo$"));
     EXPECT_EQ(textDirective("IMG", "Photo", 1), QStringLiteral("$REPC/IMG/Photo/-1$"));
     EXPECT_EQ(textDirective("IMG", "", 2), QStringLiteral("$REPC/IMG//1$"));
+}
+
+TEST(RuleCheck, regexDirectivesRefusedWithWhereAndWhy)
+{
+    using Kind = RegexRefusal::Kind;
+    const struct {
+        const char *rule;
+        std::optional<Kind> kind;
+        int offset;
+    } cases[] = {
+        {"Photo_###", std::nullopt, 0},
+        {"$REGX/(a)(b)/\\2\\1/ig$", std::nullopt, 0},
+        {"$REGX/a/b", Kind::Syntax, 0},
+        {"$REGX/a$", Kind::Syntax, 0},
+        {"$REGX a/b$", Kind::Syntax, 0},
+        {"$REGX/a/b/x$", Kind::Syntax, 0},
+        // The closing parenthesis without an opening one is the third character.
+        {"$REGX/ab)c/x$", Kind::Pattern, 3},
+        {"$REGX/(a)/\\2$", Kind::Group, 2},
+    };
+    for (const auto &c : cases) {
+        const std::optional<RegexRefusal> refusal = regexRefusal(QString::fromUtf8(c.rule));
+        ASSERT_EQ(refusal.has_value(), c.kind.has_value()) << c.rule;
+        if (!refusal)
+            continue;
+        EXPECT_EQ(refusal->kind, *c.kind) << c.rule;
+        EXPECT_EQ(refusal->offset, c.offset) << c.rule;
+        EXPECT_EQ(refusal->reason.isEmpty(), refusal->kind != Kind::Pattern) << c.rule;
+    }
+    // The builder escapes the stops of each field, and only those not escaped yet.
+    EXPECT_EQ(regexDirective(R"((\d+))", R"(n\1)", false, true), QStringLiteral(R"($REGX/(\d+)/n\1/g$)"));
+    EXPECT_EQ(regexDirective(R"(a/b\/c$)", "x$/y", true, false), QStringLiteral(R"($REGX/a\/b\/c$/x\$\/y/i$)"));
+    EXPECT_EQ(regexDirective("a", "", false, false), QStringLiteral("$REGX/a/$"));
 }
 
 TEST(RuleCheck, tokensAndTheirInsertion)

@@ -2,6 +2,7 @@
 // checks of the counter and position boxes and the token labels.
 
 #include "mainwindow/frmMain.h"
+#include "rules/RegexDirective.h"
 #include "support/MainWindowFixture.h"
 #include "support/ModalAnswer.h"
 
@@ -143,6 +144,28 @@ private Q_SLOTS:
             QCOMPARE(f.context.settings.rule.counterStart, settings::kContinuationStart);
         else
             QCOMPARE(f.newNames(), QStringList{newName});
+    }
+
+    // The regular-expression form writes the rule; a pattern that does not
+    // compile is refused with where and why, and the names stay.
+    void regexFormWritesTheRuleOrSaysWhereThePatternFails()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        f.window->affiche_nom(QStringLiteral("/d/IMG_abcdefg.jpg"));
+        ui.txtRegxMotif->setText(QStringLiteral("^(\\w+)_(\\w+)$"));
+        ui.txtRegxRemplacer->setText(QStringLiteral("\\2-\\1"));
+        ui.chkRegxTout->setChecked(true);
+        ui.cmdRepRegx->click();
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$REGX/^(\\w+)_(\\w+)$/\\2-\\1/g$"));
+        QCOMPARE(f.newNames(), QStringList{"abcdefg-IMG.jpg"});
+        ui.txtRegxMotif->setText(QStringLiteral("a)"));
+        ui.cmdRepRegx->click();
+        const rules::RegexRefusal refusal = *rules::regexRefusal(ui.cboRenommer->currentText());
+        // The "$" anchor of the first pattern made the dollars odd: message 92 came first.
+        QCOMPARE(f.box.texts().last(), lang::ui::widgetText(rules::regexRefusalText(f.context.language, refusal)));
+        QCOMPARE(refusal.offset, 2);
+        QCOMPARE(f.newNames(), QStringList{"abcdefg-IMG.jpg"});
     }
 
     void tokensGoWhereTheCaretWas()

@@ -364,7 +364,7 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
 
         if (rule.rule.contains(kRegx)) {
             if (const CompiledRegex &regex = regexOf(rule.rule); regex.directive)
-                name = applyRegex(*regex.directive, regex.expression, base);
+                name = applyRegex(*regex.directive, regex.expression, base.toString());
         }
         if (name.contains(kRepc))
             name = applyRepc(name, base.toString());

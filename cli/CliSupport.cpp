@@ -9,6 +9,7 @@
 #include "rules/Environment.h"
 #include "rules/IdenticalNameTable.h"
 
+#include <QDir>
 #include <QIODevice>
 
 #include <algorithm>

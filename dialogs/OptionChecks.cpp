@@ -111,4 +111,18 @@ bool applyOptionForm(const OptionForm &form, settings::Settings &s, const QStrin
     return thumbnailsChanged;
 }
 
+bool changeLanguage(settings::Settings &s, lang::Language &language, const QString &displayName)
+{
+    const QString noComment = language.GetMessage(93);
+    const QString currentRule = language.GetMessage(95);
+    if (!language.changeLanguage(displayName))
+        return false;
+    s.Langage_LangueUtilisee = displayName;
+    if (s.rule.comment == noComment)
+        s.rule.comment = language.GetMessage(93);
+    else if (s.rule.comment == currentRule)
+        s.rule.comment = language.GetMessage(95);
+    return true;
+}
+
 } // namespace tarvello::dialogs

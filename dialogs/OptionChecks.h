@@ -60,4 +60,11 @@ std::optional<OptionProblem> checkOptionForm(const OptionForm &form, lang::Langu
 // must be redrawn).
 bool applyOptionForm(const OptionForm &form, settings::Settings &settings, const QString &documentsFolder);
 
+// The language change of the options dialog: the chosen language becomes the
+// current one and the stored one, and a comment of the current rule that only
+// stands in for none (message 93 or 95) is given in the new language. False,
+// and nothing changes, when the language is already current or its file is
+// missing.
+bool changeLanguage(settings::Settings &settings, lang::Language &language, const QString &displayName);
+
 } // namespace tarvello::dialogs

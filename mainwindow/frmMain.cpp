@@ -116,6 +116,7 @@ void frmMain::Form_Load()
     showStoredRule();
     setButtonImages();
     translate();
+    showExif(exif::ExifInfo());
     m_ready = false;
 }
 
@@ -123,24 +124,31 @@ void frmMain::Form_Load()
 void frmMain::showStoredRule()
 {
     const settings::Settings &s = m_context.settings;
-    settings::RuleOptions &rule = m_context.settings.rule;
-    rule.showStoredCounter();
-    m_ui.txtDebut->setText(rule.startText);
-    m_ui.txtPas->setText(rule.stepText);
+    // 1. The rule controls from the settings; the counter boxes show the stored counter.
+    m_context.settings.rule.showStoredCounter();
+    showRuleOptions();
     m_ui.txtNbPasse->setText(QStringLiteral("0"));
     m_ui.chkPreview->setChecked(s.General_VisualiserImage != 0);
-    m_ui.chkExtension->setChecked(rule.changeExtension != 0);
-    m_ui.txtExtension->setText(rule.newExtension);
-    m_ui.txtExtension->setEnabled(m_ui.chkExtension->isChecked());
-    m_ui.chkInterdit->setChecked(rule.replaceForbidden != 0);
     m_ui.chkRefresh->setChecked(s.General_MettreAJour != 0);
     colourRefreshBox();
+    if (QRadioButton *caseOption = m_ui.optCasse.value(s.rule.caseIndex))
+        caseOption->setChecked(true);
+}
+
+void frmMain::showRuleOptions()
+{
+    // Each box stores its own field as it changes, so the record is read first.
+    const settings::RuleOptions rule = m_context.settings.rule;
+    m_ui.txtDebut->setText(rule.startText);
+    m_ui.txtPas->setText(rule.stepText);
+    m_ui.chkExtension->setChecked(rule.changeExtension != 0);
+    m_ui.txtExtension->setText(rule.newExtension);
+    m_ui.txtExtension->setEnabled(m_ui.chkExtension->isChecked() && m_ui.chkExtension->isEnabled());
+    m_ui.chkInterdit->setChecked(rule.replaceForbidden != 0);
     m_ui.chkAutoIncrement->setChecked(rule.numberIdentical != 0);
     m_ui.chkTrim->setChecked(rule.trimSpaces != 0);
     m_ui.chkUpperFirstChar->setChecked(rule.upperFirstChar != 0);
     m_ui.chkUpperCaseFirstWord->setChecked(rule.upperEachWord != 0);
-    if (QRadioButton *caseOption = m_ui.optCasse.value(rule.caseIndex))
-        caseOption->setChecked(true);
 }
 
 void frmMain::setButtonImages()
@@ -164,9 +172,12 @@ void frmMain::translate()
     m_tree->retranslate();
     m_fileView->retranslate();
     translateRenameCommands();
-    lang::ui::TranslateForm(this, language);
-    m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QStringLiteral("0"))));
+    m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QString::number(m_fileView->count()))));
     showEntryCount();
+    conflictsCounted(m_controller.conflictCount());
+    showComment(m_context.settings.rule.comment, m_context.settings.rule.extensionFilter);
+    showExifToolUsed();
+    lang::ui::TranslateForm(this, language);
     const int tip = m_ui.lstAstuce->currentRow();
     m_ui.lstAstuce->clear();
     for (int i = 0; i < m_ui.fAstuce.size(); ++i)
@@ -190,8 +201,6 @@ void frmMain::translate()
     m_ui.fileViews->setAccessibleName(language.extra(QStringLiteral("BrowserViewName")));
     m_ui.tipFrames->setAccessibleName(m_ui.Label15->text());
     refreshTitle();
-    showExifToolUsed();
-    showExif(exif::ExifInfo());
 }
 
 void frmMain::showEvent(QShowEvent *event)
@@ -199,6 +208,13 @@ void frmMain::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_ready)
         Form_Activate();
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        translate();
 }
 
 void frmMain::Form_Activate()

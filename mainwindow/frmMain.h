@@ -150,6 +150,8 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // A change of language translates the window again.
+    void changeEvent(QEvent *event) override;
 
 private:
     // The file list's operations (frmMain_FileList.cpp).
@@ -197,6 +199,14 @@ private:
     bool counterFieldsFit();
     void txtNbPasse_LostFocus();
     void txtRepPos_LostFocus(int index);
+    // The memorised rules of the rule box's list.
+    void cboRenommer_Click(int index);
+    void cmdPrendrePlus_Click();
+    void cmdPrendreMoins_Click();
+    void cmdPrendreSupprimer_Click();
+    void lblComment_DblClick();
+    // Shows the current rule's counter and option boxes from the rule record.
+    void showRuleOptions();
     void showRepForms();
     void cmdRepPos_Click();
     void cmdRepStr_Click();

@@ -1,6 +1,7 @@
 // The aids around the rule box: the check of the rule once typing pauses, the
-// field checks of the counter and position boxes, the two directive forms and
-// the token labels that insert their token where the caret was.
+// field checks of the counter and position boxes, the two directive forms, the
+// token labels that insert their token where the caret was, and the memorised
+// rules with the comment of the current one.
 
 #include "mainwindow/frmMain.h"
 
@@ -8,10 +9,12 @@
 #include "common/Vb.h"
 #include "common/VbError.h"
 #include "mainwindow/EventHook.h"
+#include "mainwindow/frmMemoriseRegle.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
 #include "rules/RuleCheck.h"
 #include "rules/RuleTools.h"
+#include "settings/MemorisedRules.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -142,6 +145,17 @@ void frmMain::connectRuleEdit()
         new EventHook(m_ui.Label8[i], [this, i](QObject *, QEvent *event) { return tokenLabelEvent(i, event); });
         paintToken(m_ui.Label8[i], false);
     }
+
+    connect(m_ui.cboRenommer, &QComboBox::activated, this, &frmMain::cboRenommer_Click);
+    connect(m_ui.cmdPrendrePlus, &QPushButton::clicked, this, &frmMain::cmdPrendrePlus_Click);
+    connect(m_ui.cmdPrendreMoins, &QPushButton::clicked, this, &frmMain::cmdPrendreMoins_Click);
+    connect(m_ui.cmdPrendreSupprimer, &QPushButton::clicked, this, &frmMain::cmdPrendreSupprimer_Click);
+    new EventHook(m_ui.lblComment, [this](QObject *, QEvent *event) {
+        if (event->type() != QEvent::MouseButtonDblClick)
+            return false;
+        lblComment_DblClick();
+        return true;
+    });
 }
 
 void frmMain::checkRule(bool focusBack)
@@ -442,6 +456,94 @@ void frmMain::Label8_Click(int index)
     m_ui.cboRenommer->lineEdit()->setCursorPosition(m_caret);
     checkRule(true);
     m_ruleEditStamp.reset();
+}
+
+void frmMain::cboRenommer_Click(int)
+{
+    // The option boxes take the memorised values without each recomputing;
+    // the names follow once, as for any new rule text.
+    const bool ready = std::exchange(m_ready, false);
+    settings::Settings &s = m_context.settings;
+    if (settings::applyMemorisedRule(s, m_ui.cboRenommer->currentText(), m_context.language)) {
+        showRuleOptions();
+        showComment(s.rule.comment, s.rule.extensionFilter);
+    }
+    m_ready = ready;
+    checkRule(false);
+    m_ruleEditStamp.reset();
+}
+
+void frmMain::cmdPrendrePlus_Click()
+{
+    settings::Settings &s = m_context.settings;
+    try {
+        if (settings::memoriseRule(s, m_context.language))
+            m_ui.cboRenommer->addItem(s.rule.rule);
+    } catch (const common::VbError &error) {
+        m_msgBox.ReportError(error, QStringLiteral("cmdPrendrePlus_Click (Feuille frmMain)"));
+    }
+}
+
+void frmMain::cmdPrendreMoins_Click()
+{
+    settings::Settings &s = m_context.settings;
+    lang::Language &language = m_context.language;
+    try {
+        const QString rule = m_ui.cboRenommer->currentText();
+        // A rule typed but never memorised has nothing to forget.
+        const int entry = m_ui.cboRenommer->findText(rule, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (rule.isEmpty() || entry < 0)
+            return;
+        if (m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(31, rule)),
+                                 lang::MsgStyle::Information + lang::MsgStyle::YesNo, language.GetMessage(1))
+            != lang::MsgAnswer::Yes)
+            return;
+        settings::forgetRule(s, rule, language);
+        // Removing the shown entry puts another text in the box: the one the
+        // forgetting chose goes in after.
+        const QString next = s.rule.rule;
+        m_ui.cboRenommer->removeItem(entry);
+        m_ui.cboRenommer->setEditText(next);
+        showComment(s.rule.comment, s.rule.extensionFilter);
+        checkRule(false);
+    } catch (const common::VbError &error) {
+        m_msgBox.ReportError(error, QStringLiteral("cmdPrendreMoins_Click (Feuille frmMain)"));
+    }
+}
+
+void frmMain::cmdPrendreSupprimer_Click()
+{
+    settings::Settings &s = m_context.settings;
+    lang::Language &language = m_context.language;
+    try {
+        if (m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(30)),
+                                 lang::MsgStyle::Information + lang::MsgStyle::YesNo, language.GetMessage(1))
+            != lang::MsgAnswer::Yes)
+            return;
+        settings::forgetAllRules(s, language);
+        m_ui.cboRenommer->clear();
+        m_ui.cboRenommer->setEditText(QString());
+        showComment(s.rule.comment, s.rule.extensionFilter);
+        checkRule(false);
+    } catch (const common::VbError &error) {
+        m_msgBox.ReportError(error, QStringLiteral("cmdPrendreSupprimer_Click (Feuille frmMain)"));
+    }
+}
+
+void frmMain::lblComment_DblClick()
+{
+    settings::RuleOptions &rule = m_context.settings.rule;
+    const QString filter = rule.extensionFilter;
+    frmMemoriseRegle dialog(m_context.language, m_msgBox, m_context.settings.General_AfficherImageBouton != 0,
+                            rule.comment, rule.extensionFilter, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    rule.comment = dialog.comment();
+    rule.extensionFilter = dialog.extensionFilter();
+    showComment(rule.comment, rule.extensionFilter);
+    // The filter decides which files the rule renames.
+    if (rule.extensionFilter != filter)
+        checkRule(false);
 }
 
 } // namespace tarvello::mainwindow

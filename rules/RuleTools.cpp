@@ -41,4 +41,17 @@ QString extensionFilterOfCaption(const QString &caption)
     return common::vbTrim(caption.mid(open + 1, close - open - 1));
 }
 
+std::optional<std::pair<QString, QString>> editedComment(const QString &comment, const QString &extensionFilter,
+                                                         const QString &defaultComment)
+{
+    for (const QString &text : {comment, extensionFilter}) {
+        if (text.contains(QLatin1Char('(')) || text.contains(QLatin1Char(')')))
+            return std::nullopt;
+    }
+    const QString trimmedComment = common::vbTrim(comment);
+    const QString trimmedFilter = common::vbTrim(extensionFilter);
+    return std::pair{trimmedComment.isEmpty() ? defaultComment : trimmedComment,
+                     trimmedFilter.isEmpty() ? QStringLiteral("*") : trimmedFilter};
+}
+
 } // namespace tarvello::rules

@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
+#include <utility>
+
 namespace tarvello::rules {
 
 // How many times part occurs in text, without overlaps; 0 for an empty part.
@@ -22,5 +25,12 @@ QString commentCaption(const QString &comment, const QString &extensionFilter);
 // The extension filter read back from a caption the way the rename always read
 // it: a comment holding "(" or a filter holding ")" gives "*".
 QString extensionFilterOfCaption(const QString &caption);
+
+// The comment and extension filter that the comment dialog gives the current
+// rule: each trimmed, defaultComment for an empty comment and "*" for an empty
+// filter. nullopt when either holds a bracket, at which the caption of
+// lblComment could no longer be split.
+std::optional<std::pair<QString, QString>> editedComment(const QString &comment, const QString &extensionFilter,
+                                                         const QString &defaultComment);
 
 } // namespace tarvello::rules

@@ -205,7 +205,8 @@ void Program::ReadIniFile()
     m_main->onAbout = [this] { m_services.showAbout(m_main.get()); };
     m_main->onOption = [this] {
         m_services.showOptions(m_main.get(), {[this] { return m_main->fileList().count(); },
-                                              [this] { m_main->update_names(); }, [this] { m_main->translate(); }});
+                                              [this] { m_main->update_names(); },
+                                              [this] { m_main->refreshThumbnails(); }});
         // The options dialog opens the Exif tool choice.
         m_main->showExifToolUsed();
     };

@@ -11,12 +11,12 @@ class MsgBox;
 namespace tarvello::app::ui {
 
 // What the options dialog asks of the main window: how many files its list
-// holds, the recomputation of their new names, and its translation after a
-// change of language.
+// holds, the recomputation of their new names, and the redrawing of its
+// thumbnails once what they show changed.
 struct OptionHooks {
     std::function<int()> fileCount;
     std::function<void()> updateNames;
-    std::function<void()> translate;
+    std::function<void()> refreshThumbnails;
 };
 
 // What start-up, the exit path and the main window ask of windows and readers

@@ -8,6 +8,7 @@
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
 
+#include <QEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -26,7 +27,8 @@ constexpr int kHeight = 9000;
 } // namespace
 
 frmHelp::frmHelp(const lang::Language &language, bool images, UrlOpener openUrl)
-    : m_openUrl(std::move(openUrl))
+    : m_language(language)
+    , m_openUrl(std::move(openUrl))
 {
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Aide de Tarvello"));
@@ -83,6 +85,21 @@ void frmHelp::showTopic(const QString &helpFile, int topic)
         m_txtAide->scrollToAnchor(url.fragment());
     else
         m_txtAide->setSource(url);
+}
+
+void frmHelp::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::LanguageChange)
+        return;
+    lang::ui::TranslateForm(this, m_language);
+    m_txtAide->setAccessibleName(windowTitle());
+    const QFileInfo help(m_language.helpFilePath().trimmed());
+    if (!m_txtAide->source().isEmpty() && help.isFile() && help.size() > 0) {
+        QUrl url = QUrl::fromLocalFile(help.absoluteFilePath());
+        url.setFragment(m_txtAide->source().fragment());
+        m_txtAide->setSource(url);
+    }
 }
 
 CHelp::CHelp(app::AppContext &context, lang::MsgBox &msgBox, UrlOpener openUrl)

@@ -36,7 +36,13 @@ public:
 
     QTextBrowser *browser() const { return m_txtAide; }
 
+protected:
+    // A change of language translates the window and opens the new
+    // language's help at the same topic.
+    void changeEvent(QEvent *event) override;
+
 private:
+    const lang::Language &m_language;
     QTextBrowser *m_txtAide = nullptr;
     UrlOpener m_openUrl;
 };

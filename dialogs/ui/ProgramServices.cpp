@@ -49,7 +49,7 @@ void ProgramServices::showOptions(QWidget *mainWindow, const app::ui::OptionHook
     frmOption dialog(*m_context, *m_msgBox, m_help.get(), mainWindow);
     dialog.fileCount = hooks.fileCount;
     dialog.updateNames = hooks.updateNames;
-    dialog.languageChanged = hooks.translate;
+    dialog.thumbnailsChanged = hooks.refreshThumbnails;
     dialog.exec();
 }
 

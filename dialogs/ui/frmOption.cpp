@@ -401,13 +401,8 @@ void frmOption::appendEntryRow(QTableWidget *table)
 void frmOption::cboLangage_Click()
 {
     try {
-        const QString chosen = m_language->currentText();
-        if (!m_context.language.changeLanguage(chosen))
-            return;
-        m_context.settings.Langage_LangueUtilisee = chosen;
-        translate();
-        if (languageChanged)
-            languageChanged();
+        if (changeLanguage(m_context.settings, m_context.language, m_language->currentText()))
+            lang::ui::retranslateOpenWindows();
     } catch (const common::VbError &error) {
         m_msgBox.ReportError(error, QStringLiteral("cboLangage_Click (Feuille frmOptions)"));
     }
@@ -472,6 +467,13 @@ void frmOption::lstFichierInterdit_Changed(QTableWidgetItem *item)
         m_files->removeRow(row);
 }
 
+void frmOption::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::LanguageChange)
+        translate();
+}
+
 bool frmOption::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::FocusOut && (watched == m_startReset || watched == m_stepReset))
@@ -534,7 +536,9 @@ void frmOption::cmdOK_Click()
         field->setFocus();
         return;
     }
-    applyOptionForm(values, m_context.settings, common::ZubCheminDossier(common::FolderDocuments));
+    if (applyOptionForm(values, m_context.settings, common::ZubCheminDossier(common::FolderDocuments))
+        && thumbnailsChanged)
+        thumbnailsChanged();
     m_context.exifReader.setExtensions(m_context.settings.Option_ExtensionTraiteAvecJHEAD,
                                        m_context.settings.Option_ExtensionTraiteAvecEXIFTOOL);
     if (fileCount && fileCount() > 0 && askYesNo(81) && updateNames)

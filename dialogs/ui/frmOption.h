@@ -32,7 +32,7 @@ class CHelp;
 // The options dialog: the program-wide options of the settings, one page per
 // subject. The language applies as soon as it is chosen; every other change
 // reaches the settings only through cmdOK, after its checks, and cmdAnnuler
-// drops it.
+// drops it. A new language reaches every open window at once.
 class frmOption : public QDialog
 {
     Q_OBJECT
@@ -43,8 +43,9 @@ public:
     // and its recomputation of every new name (update_names).
     std::function<int()> fileCount;
     std::function<void()> updateNames;
-    // Called once the language has changed, so the other windows follow it.
-    std::function<void()> languageChanged;
+    // Called after cmdOK changed what the thumbnails show (on, extensions or
+    // size), so the main window redraws them.
+    std::function<void()> thumbnailsChanged;
 
     // The input box that asks a row's replacement character (nullopt when
     // cancelled), and the folder picker (empty when cancelled); tests put
@@ -70,6 +71,7 @@ private:
     void warn(const QString &text);
     void appendEntryRow(QTableWidget *table);
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
     app::AppContext &m_context;
     lang::MsgBox &m_msgBox;

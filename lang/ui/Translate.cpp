@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QAccessibleWidget>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QFile>
@@ -104,6 +105,25 @@ QString toolTipOf(QObject *object)
     return {};
 }
 
+// What a translation made of a control, kept so that the next translation,
+// in another language, does not take it for the control's own text.
+constexpr char kCaptionToolTip[] = "tarvelloCaptionToolTip";
+constexpr char kToolTipDescription[] = "tarvelloToolTipDescription";
+
+// The tooltip a control has of its own: not the caption an earlier
+// translation gave a button as its tooltip, nor the text that an action
+// without a tooltip shows as one.
+QString ownToolTip(QObject *object)
+{
+    const QString tip = toolTipOf(object);
+    if (tip == object->property(kCaptionToolTip).toString())
+        return {};
+    if (auto *action = qobject_cast<QAction *>(object);
+        action && tip == plainCaption(QString(action->text()).remove(QStringLiteral("..."))))
+        return {};
+    return tip;
+}
+
 void setToolTip(QObject *object, const QString &tip)
 {
     if (auto *widget = qobject_cast<QWidget *>(object))
@@ -138,6 +158,22 @@ private:
     QIcon m_hover;
 };
 
+// True when the object is part of the window itself, its pop-up menus
+// included, not of a dialog the window owns, which has its own section.
+bool partOf(QObject *object, const QWidget *window)
+{
+    for (QObject *o = object; o; o = o->parent()) {
+        auto *widget = qobject_cast<QWidget *>(o);
+        if (!widget)
+            continue;
+        const QWidget *own = widget->window();
+        while (own != window && own->windowType() == Qt::Popup && own->parentWidget())
+            own = own->parentWidget()->window();
+        return own == window;
+    }
+    return false;
+}
+
 } // namespace
 
 QString widgetText(const QString &value)
@@ -161,7 +197,8 @@ void TranslateForm(QWidget *window, const Language &language)
         language.ReadLangKey(section, section + kCaption, window->windowTitle())));
 
     QHash<QWidget *, QLabel *> buddies;
-    const QList<QObject *> objects = window->findChildren<QObject *>();
+    QList<QObject *> objects = window->findChildren<QObject *>();
+    objects.removeIf([window](QObject *object) { return !partOf(object, window); });
     for (QObject *object : objects) {
         if (auto *label = qobject_cast<QLabel *>(object); label && label->buddy())
             buddies.insert(label->buddy(), label);
@@ -175,7 +212,7 @@ void TranslateForm(QWidget *window, const Language &language)
             caption = widgetText(language.ReadLangKey(section, name + kCaption, caption));
             setCaption(object, caption);
         }
-        setToolTip(object, widgetText(language.ReadLangKey(section, name + kToolTip, toolTipOf(object))));
+        setToolTip(object, widgetText(language.ReadLangKey(section, name + kToolTip, ownToolTip(object))));
     }
     for (QObject *object : objects) {
         auto *widget = qobject_cast<QWidget *>(object);
@@ -183,8 +220,10 @@ void TranslateForm(QWidget *window, const Language &language)
             continue;
         QString caption;
         const bool hasCaption = captionOf(widget, caption);
-        if (auto *button = qobject_cast<QAbstractButton *>(widget); button && button->toolTip().isEmpty())
+        if (auto *button = qobject_cast<QAbstractButton *>(widget); button && button->toolTip().isEmpty()) {
             button->setToolTip(plainCaption(caption));
+            button->setProperty(kCaptionToolTip, button->toolTip());
+        }
         QString accessible = hasCaption ? plainCaption(caption) : QString();
         if (accessible.isEmpty() && buddies.contains(widget))
             accessible = plainCaption(buddies.value(widget)->text());
@@ -192,8 +231,13 @@ void TranslateForm(QWidget *window, const Language &language)
             accessible = widget->toolTip().simplified();
         if (!accessible.isEmpty())
             widget->setAccessibleName(accessible);
-        if (!widget->toolTip().isEmpty() && widget->toolTip().simplified() != accessible)
-            widget->setAccessibleDescription(widget->toolTip().simplified());
+        const QString tip = widget->toolTip().simplified();
+        const QString description = !tip.isEmpty() && tip != accessible ? tip : QString();
+        if (!description.isEmpty()
+            || widget->accessibleDescription() == widget->property(kToolTipDescription).toString()) {
+            widget->setAccessibleDescription(description);
+            widget->setProperty(kToolTipDescription, description);
+        }
     }
 }
 
@@ -208,6 +252,16 @@ void SetButtonImage(QAbstractButton *button, const Language &language, const QSt
     const QString hover = QString(image).replace(QStringLiteral(".gif"), QStringLiteral("_d.gif"));
     if (QFile::exists(hover))
         new HoverIcon(button, normal, QIcon(hover));
+}
+
+void retranslateOpenWindows()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->parentWidget())
+            continue;
+        QEvent change(QEvent::LanguageChange);
+        QCoreApplication::sendEvent(window, &change);
+    }
 }
 
 } // namespace tarvello::lang::ui

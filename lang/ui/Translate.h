@@ -26,6 +26,11 @@ void TranslateForm(QWidget *window, const Language &language);
 // nothing.
 void SetButtonImage(QAbstractButton *button, const Language &language, const QString &role);
 
+// Tells the open windows that the language changed: a LanguageChange event
+// reaches each window and its controls (a window opened over another reaches
+// it through its owner), and each window translates itself on it.
+void retranslateOpenWindows();
+
 // A language file value made fit for a widget: the "\r\n" of "|" becomes "\n".
 QString widgetText(const QString &value);
 

@@ -177,3 +177,24 @@ TEST(OptionChecks, confirmingWritesTheFormAsTheSettingsKeepIt)
         c.expect(s);
     }
 }
+
+TEST(OptionChecks, aLanguageChangeGivesTheDefaultCommentInTheNewLanguage)
+{
+    lang::Language language{QStringLiteral(TARVELLO_SOURCE_DIR)};
+    language.setLanguage(QStringLiteral("Français"));
+    settings::Settings s;
+    for (const int standIn : {95, 93}) {
+        s.rule.comment = language.GetMessage(standIn);
+        ASSERT_TRUE(dialogs::changeLanguage(s, language, QStringLiteral("English")));
+        EXPECT_EQ(s.rule.comment, english().GetMessage(standIn));
+        EXPECT_EQ(s.Langage_LangueUtilisee, QStringLiteral("English"));
+        ASSERT_TRUE(dialogs::changeLanguage(s, language, QStringLiteral("Français")));
+        EXPECT_EQ(s.rule.comment, language.GetMessage(standIn));
+    }
+    s.rule.comment = QStringLiteral("Photos d'été");
+    ASSERT_TRUE(dialogs::changeLanguage(s, language, QStringLiteral("English")));
+    EXPECT_EQ(s.rule.comment, QStringLiteral("Photos d'été")) << "the user's own comment stays";
+    EXPECT_FALSE(dialogs::changeLanguage(s, language, QStringLiteral("English")));
+    EXPECT_FALSE(dialogs::changeLanguage(s, language, QStringLiteral("Klingon")));
+    EXPECT_EQ(s.Langage_LangueUtilisee, QStringLiteral("English"));
+}

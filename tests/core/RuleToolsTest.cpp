@@ -57,6 +57,25 @@ TEST(RuleTools, filterReadBackFromTheCaption)
     }
 }
 
+TEST(RuleTools, commentDialogRefusesBracketsAndFillsEmptyValues)
+{
+    const struct {
+        const char *comment;
+        const char *filter;
+        std::optional<std::pair<QString, QString>> edited;
+    } cases[] = {
+        {" Vacances ", " JPG PNG ", std::pair{QStringLiteral("Vacances"), QStringLiteral("JPG PNG")}},
+        {"  ", "", std::pair{QStringLiteral("default"), QStringLiteral("*")}},
+        {"Photos (2024)", "JPG", std::nullopt},
+        {"Photos", "JPG)", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(editedComment(QString::fromUtf8(c.comment), QString::fromUtf8(c.filter), QStringLiteral("default")),
+                  c.edited)
+            << c.comment << " / " << c.filter;
+    }
+}
+
 TEST(RuleOptions, countersShownAsStored)
 {
     settings::RuleOptions r{.counterStart = 12, .counterStep = -3};

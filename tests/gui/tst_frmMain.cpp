@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -75,6 +76,18 @@ private Q_SLOTS:
         QCOMPARE(ui.txtDebut->accessibleName(), QStringLiteral("Début :"));
         QCOMPARE(ui.txtFilter->accessibleName(), QStringLiteral("Motifs séparés par des espaces"));
         QVERIFY(window.windowTitle().startsWith(QStringLiteral("Tarvello v1.13.0 - 0 renommés")));
+    }
+
+    // A dialog the window owns has a section of its own: the window's keys never reach it.
+    void translationLeavesOwnedDialogsAlone()
+    {
+        QWidget window;
+        window.setObjectName(QStringLiteral("frmMain"));
+        QDialog owned(&window);
+        auto *ownedButton = new QPushButton(QStringLiteral("Dessiné"), &owned);
+        ownedButton->setObjectName(QStringLiteral("cmdDel"));
+        lang::ui::TranslateForm(&window, m_program->context.language);
+        QCOMPARE(ownedButton->text(), QStringLiteral("Dessiné"));
     }
 
     void busyStatesOfferOnlyTheirStopControl_data()

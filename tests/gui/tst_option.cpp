@@ -1,12 +1,21 @@
 #include "app/AppContext.h"
+#include "common/Cp1252.h"
+#include "dialogs/ui/CHelp.h"
 #include "dialogs/ui/frmChoixOutilExif.h"
 #include "dialogs/ui/frmOption.h"
+#include "lang/ui/Translate.h"
+#include "mainwindow/frmMain.h"
 #include "settings/SettingsFile.h"
 #include "support/ModalAnswer.h"
 #include "support/ScriptedMsgBox.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAction>
+#include <QFile>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,6 +23,7 @@
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QtTest>
 
 using namespace tarvello;
@@ -54,6 +64,122 @@ void typeCell(QTableWidget *table, int row, int column, const QString &text)
     table->item(row, column)->setText(text);
 }
 
+// The texts of a shipped language file that only it holds: whole values
+// (with and without their mnemonic "&"), and the fixed parts of values with
+// parameters, which a window shows around its numbers.
+struct LanguageTexts {
+    QSet<QString> whole;
+    QStringList parts;
+};
+
+QString withoutMnemonic(QString text)
+{
+    return text.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove(QLatin1Char('&')).replace(
+        QStringLiteral("\x01"), QStringLiteral("&"));
+}
+
+LanguageTexts languageTexts(const QString &baseName)
+{
+    QFile file(QStringLiteral(TARVELLO_SOURCE_DIR "/langages/") + baseName + QStringLiteral(".lng"));
+    LanguageTexts texts;
+    if (!file.open(QIODevice::ReadOnly))
+        return texts;
+    QString section;
+    for (QString line : common::decodeCp1252(file.readAll()).split(QStringLiteral("\r\n"))) {
+        if (line.startsWith(QLatin1Char('['))) {
+            section = line;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        // The language's and translator's names are shown in every language.
+        if (equals < 0 || section == QLatin1String("[LANGUAGE]") || section == QLatin1String("[AUTHOR]"))
+            continue;
+        QString value = line.mid(equals + 1).replace(QLatin1Char('|'), QLatin1Char('\n'));
+        if (value.startsWith(QLatin1Char('_')))
+            value[0] = QLatin1Char(' ');
+        if (value.endsWith(QLatin1Char('_')))
+            value[value.size() - 1] = QLatin1Char(' ');
+        if (value.contains(QStringLiteral("%s"))) {
+            for (const QString &part : value.split(QStringLiteral("%s"))) {
+                if (part.trimmed().size() >= 6)
+                    texts.parts.append(part);
+            }
+        } else if (!value.trimmed().isEmpty()) {
+            texts.whole.insert(value);
+            texts.whole.insert(withoutMnemonic(value).simplified());
+        }
+    }
+    return texts;
+}
+
+// Every text a window shows or names for screen readers, with the control it is on.
+QList<std::pair<QString, QString>> shownTexts(QWidget *window)
+{
+    QList<std::pair<QString, QString>> texts;
+    QList<QWidget *> widgets = window->findChildren<QWidget *>();
+    widgets.prepend(window);
+    for (QWidget *w : std::as_const(widgets)) {
+        const QString name = w->objectName();
+        QStringList own = {w->toolTip(), w->accessibleName(), w->accessibleDescription()};
+        if (w->isWindow())
+            own.append(w->windowTitle());
+        if (auto *label = qobject_cast<QLabel *>(w))
+            own.append(label->text());
+        if (auto *button = qobject_cast<QAbstractButton *>(w))
+            own.append(button->text());
+        if (auto *box = qobject_cast<QGroupBox *>(w))
+            own.append(box->title());
+        // The rule box lists rules and the language box the languages' own names.
+        auto *combo = qobject_cast<QComboBox *>(w);
+        if (combo && name != QLatin1String("cboRenommer") && name != QLatin1String("cboLangage")) {
+            for (int i = 0; i < combo->count(); ++i)
+                own.append(combo->itemText(i));
+        }
+        if (auto *list = qobject_cast<QListWidget *>(w)) {
+            for (int i = 0; i < list->count(); ++i)
+                own.append(list->item(i)->text());
+        }
+        if (auto *header = qobject_cast<QHeaderView *>(w); header && header->model()) {
+            for (int i = 0; i < header->count(); ++i)
+                own.append(header->model()->headerData(i, header->orientation()).toString());
+        }
+        for (const QAction *action : w->actions())
+            own << action->text() << action->toolTip();
+        for (const QString &text : std::as_const(own)) {
+            if (!text.isEmpty())
+                texts.append({name, text});
+        }
+    }
+    return texts;
+}
+
+// The texts of the open windows that come from the other language's file.
+QStringList textsOfTheOtherLanguage(const QString &current, const QString &other)
+{
+    const LanguageTexts mine = languageTexts(current);
+    LanguageTexts theirs = languageTexts(other);
+    theirs.whole.subtract(mine.whole);
+    // A part that this language writes too ("Tarvello ") tells nothing.
+    const QStringList mineAll = QStringList(mine.whole.cbegin(), mine.whole.cend()) + mine.parts;
+    theirs.parts.removeIf([&mineAll](const QString &part) {
+        return std::any_of(mineAll.cbegin(), mineAll.cend(), [&part](const QString &text) { return text.contains(part); });
+    });
+    QStringList found;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        for (const auto &[name, text] : shownTexts(window)) {
+            const QString plain = withoutMnemonic(text).simplified();
+            bool foreign = theirs.whole.contains(text) || theirs.whole.contains(plain);
+            for (const QString &part : std::as_const(theirs.parts)) {
+                if (text.contains(part))
+                    foreign = true;
+            }
+            if (foreign)
+                found.append(window->objectName() + QLatin1Char('.') + name + QStringLiteral(": ") + text);
+        }
+    }
+    return found;
+}
+
 } // namespace
 
 class tst_option : public QObject
@@ -78,9 +204,13 @@ private Q_SLOTS:
         child<QLineEdit>(&dialog, "txtFormatJHead")->setText("jpg heic");
         auto *files = child<QTableWidget>(&dialog, "lstFichierInterdit");
         typeCell(files, files->rowCount() - 1, 0, "Index.été");
+        child<QComboBox>(&dialog, "cboVignette")->setCurrentIndex(2);
+        int redrawn = 0;
+        dialog.thumbnailsChanged = [&redrawn] { ++redrawn; };
         const OptionForm confirmed = dialog.form();
 
         child<QAbstractButton>(&dialog, "cmdOK")->click();
+        QCOMPARE(redrawn, 1);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(f.box.shown.isEmpty());
         const settings::Settings &s = f.context.settings;
@@ -100,6 +230,43 @@ private Q_SLOTS:
         QVERIFY(!loaded.error);
         QCOMPARE(optionFormOf(restarted), optionFormOf(s));
         QCOMPARE(optionFormOf(restarted).forbiddenFiles, confirmed.forbiddenFiles);
+    }
+
+    // A language chosen in the dialog reaches every open window at once, the
+    // rule's default comment with it; the tip topic shown stays.
+    void aNewLanguageReachesEveryOpenWindow()
+    {
+        OptionFixture f(QStringLiteral("Français"));
+        f.context.settings.rule.comment = f.context.language.GetMessage(95);
+        mainwindow::frmMain main(f.context, f.box);
+        main.pushSettings();
+        main.show();
+        auto &ui = main.controls();
+        ui.lstAstuce->setCurrentRow(3);
+        dialogs::ui::CHelp help(f.context, f.box);
+        help.Show();
+        QVERIFY(help.window() && help.window()->isVisible());
+        frmOption dialog(f.context, f.box, &help, &main);
+        dialog.show();
+        auto *languages = child<QComboBox>(&dialog, "cboLangage");
+
+        const struct {
+            QString name;
+            QString file;
+            QString other;
+        } steps[] = {{QStringLiteral("English"), QStringLiteral("English"), QStringLiteral("Francais")},
+                     {QStringLiteral("Français"), QStringLiteral("Francais"), QStringLiteral("English")}};
+        for (const auto &step : steps) {
+            languages->setCurrentIndex(languages->findText(step.name));
+            emit languages->activated(languages->currentIndex());
+            QCOMPARE(f.context.settings.Langage_LangueUtilisee, step.name);
+            const QStringList foreign = textsOfTheOtherLanguage(step.file, step.other);
+            QVERIFY2(foreign.isEmpty(), qPrintable(foreign.join(QLatin1Char('\n'))));
+            QCOMPARE(ui.lblComment->text(), f.context.language.GetMessage(95) + QStringLiteral(" (*)"));
+            QCOMPARE(ui.lstAstuce->currentRow(), 3);
+            QVERIFY(help.window()->browser()->source().path().endsWith(step.file + QStringLiteral("/Tarvello.html")));
+        }
+        QVERIFY(f.box.shown.isEmpty());
     }
 
     // Every control a user reaches reads a name to screen readers, in both languages.

@@ -3,9 +3,11 @@
 
 #include "mainwindow/frmMain.h"
 #include "support/MainWindowFixture.h"
+#include "support/ModalAnswer.h"
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDate>
 #include <QFocusEvent>
@@ -165,6 +167,65 @@ private Q_SLOTS:
         QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$MKDIR"));
         QCOMPARE(f.box.texts(), QStringList{f.message(92)});
 
+    }
+
+    // The three buttons, a pick from the list and the comment dialog, as the
+    // user meets them; what each keeps is the engine's table.
+    void memorisedRulesComeBackWithTheirOptions()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        f.window->affiche_nom(QStringLiteral("/d/a b.txt"));
+        ui.cboRenommer->setEditText(QStringLiteral("IMG_#"));
+        ui.txtDebut->setText(QStringLiteral("5"));
+        ui.chkUpperCaseFirstWord->setChecked(true);
+        ui.cmdPrendrePlus->click();
+        ui.cboRenommer->setEditText(QStringLiteral("* x"));
+        ui.txtDebut->setText(QStringLiteral("1"));
+        ui.chkUpperCaseFirstWord->setChecked(false);
+        ui.cmdPrendrePlus->click();
+        ui.cmdPrendrePlus->click();
+        QCOMPARE(ui.cboRenommer->count(), 2);
+
+        ui.cboRenommer->setCurrentIndex(0);
+        emit ui.cboRenommer->activated(0);
+        QCOMPARE(ui.txtDebut->text(), QStringLiteral("5"));
+        QVERIFY(ui.chkUpperCaseFirstWord->isChecked());
+        QCOMPARE(f.newNames(), QStringList{"IMG_5.txt"});
+
+        // The comment dialog refuses a bracket and stays open; then it takes the values.
+        const auto outcome = test::onNextModal([&f](QWidget *dialog) {
+            auto *comment = dialog->findChild<QLineEdit *>(QStringLiteral("txtCommentaire"));
+            auto *filter = dialog->findChild<QLineEdit *>(QStringLiteral("txtExtension"));
+            comment->setText(QStringLiteral("Photos (2024)"));
+            test::clickButton(dialog, "cmdOK");
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(f.box.texts(), QStringList{f.message(99)});
+            comment->setText(QStringLiteral(" Photos "));
+            filter->setText(QStringLiteral("JPG"));
+            test::clickButton(dialog, "cmdOK");
+        });
+        QTest::mouseDClick(ui.lblComment, Qt::LeftButton);
+        QVERIFY(outcome->seen && !outcome->stuck);
+        QCOMPARE(ui.lblComment->text(), QStringLiteral("Photos (JPG)"));
+        // A new filter recomputes the names.
+        QCOMPARE(f.newNames(), QStringList{f.message(97)});
+
+        f.box.answers = {lang::MsgAnswer::Yes};
+        ui.cmdPrendreMoins->click();
+        QCOMPARE(f.box.shown.last().text, f.message(31, QStringLiteral("IMG_#")));
+        QCOMPARE(f.box.shown.last().style, lang::MsgStyle::Information + lang::MsgStyle::YesNo);
+        QCOMPARE(ui.cboRenommer->count(), 1);
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("* x"));
+        QCOMPARE(ui.lblComment->text(), f.message(93) + QStringLiteral(" (*)"));
+
+        f.box.answers = {lang::MsgAnswer::No, lang::MsgAnswer::Yes};
+        ui.cmdPrendreSupprimer->click();
+        QCOMPARE(ui.cboRenommer->count(), 1);
+        ui.cmdPrendreSupprimer->click();
+        QCOMPARE(f.box.shown.last().text, f.message(30));
+        QCOMPARE(ui.cboRenommer->count(), 0);
+        QCOMPARE(ui.cboRenommer->currentText(), QString());
     }
 };
 

@@ -3,6 +3,7 @@
 #include "common/NativePath.h"
 #include "controller/MainController.h"
 #include "mainwindow/MainWindowControls.h"
+#include "rules/RuleCheck.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -198,12 +199,8 @@ private:
     void showNotANumber();
     void txtDebut_LostFocus();
     void txtPas_LostFocus();
-    template<typename Number>
-    void counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure);
-    // A counter box holding a number its width (32 bits when wide, else 16)
-    // cannot hold gets the fallback back and the box's message: false.
-    bool counterFieldFits(QLineEdit *field, bool wide, const QString &fallback);
-    // The start, step and passes boxes all hold numbers the counter can count with.
+    void counterFieldLostFocus(QLineEdit *field, rules::CounterBox box);
+    void showOutOfRange(rules::CounterBox box, const QString &typed);
     bool counterFieldsFit();
     void txtNbPasse_LostFocus();
     void txtRepPos_LostFocus(int index);

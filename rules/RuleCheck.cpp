@@ -1,6 +1,7 @@
 #include "rules/RuleCheck.h"
 
 #include "common/Vb.h"
+#include "common/VbError.h"
 #include "rules/RegexDirective.h"
 
 #include <QList>
@@ -136,6 +137,22 @@ QString positionFieldText(const QString &text)
         return QStringLiteral("1");
     const qint16 position = common::vbCInt(text);
     return position < 1 ? QStringLiteral("1") : QString::number(position);
+}
+
+CounterBoxCheck checkCounterBox(CounterBox box, const QString &text)
+{
+    using Verdict = CounterBoxCheck::Verdict;
+    if (box == CounterBox::Start && common::vbTrim(text) == QLatin1String("#"))
+        return {Verdict::Continuation, text, 0};
+    const qint32 fallback = box == CounterBox::Passes ? 0 : 1;
+    if (!common::vbIsNumeric(text))
+        return {Verdict::NotANumber, QString::number(fallback), fallback};
+    try {
+        const qint32 value = box == CounterBox::Start ? common::vbCLng(text) : common::vbCInt(text);
+        return {Verdict::Number, text, value};
+    } catch (const common::VbError &) {
+        return {Verdict::OutOfRange, QString::number(fallback), fallback};
+    }
 }
 
 } // namespace tarvello::rules

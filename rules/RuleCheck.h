@@ -58,4 +58,26 @@ QString insertToken(const QString &rule, int caret, const QString &token);
 // Throws VbError 6 for a number beyond 16 bits.
 QString positionFieldText(const QString &text);
 
+// The counter boxes: the start (32 bits, "#" for continuation mode), the step
+// and the number of passes (16 bits each).
+enum class CounterBox { Start, Step, Passes };
+
+// What leaving a counter box makes of its text.
+struct CounterBoxCheck {
+    enum class Verdict {
+        Number,       // a number the counter can hold
+        Continuation, // "#" in the start box
+        NotANumber,   // the box's default back, with message 13
+        OutOfRange,   // the box's default back, with the box's own message
+    };
+    Verdict verdict = Verdict::Number;
+    // The box's text afterwards: the typed text, or the default ("0" for the
+    // passes, else "1").
+    QString text;
+    // The typed number, or the default put back.
+    qint32 value = 0;
+};
+
+CounterBoxCheck checkCounterBox(CounterBox box, const QString &text);
+
 } // namespace tarvello::rules

@@ -168,4 +168,30 @@ TEST(RuleCheck, positionFields)
     }
 }
 
+TEST(RuleCheck, counterBoxes)
+{
+    using enum CounterBoxCheck::Verdict;
+    const struct {
+        CounterBox box;
+        const char *typed;
+        CounterBoxCheck::Verdict verdict;
+        const char *kept;
+        qint32 value;
+    } cases[] = {
+        {CounterBox::Start, " # ", Continuation, " # ", 0},   {CounterBox::Start, "abc", NotANumber, "1", 1},
+        {CounterBox::Start, "-70000", Number, "-70000", -70000}, {CounterBox::Start, "3000000000", OutOfRange, "1", 1},
+        {CounterBox::Step, "#", NotANumber, "1", 1},          {CounterBox::Step, "2.5", Number, "2.5", 2},
+        {CounterBox::Step, "40000", OutOfRange, "1", 1},      {CounterBox::Passes, "", NotANumber, "0", 0},
+        {CounterBox::Passes, "99999", OutOfRange, "0", 0},    {CounterBox::Passes, "3", Number, "3", 3},
+    };
+    for (const auto &c : cases) {
+        const CounterBoxCheck check = checkCounterBox(c.box, QString::fromLatin1(c.typed));
+        EXPECT_EQ(check.verdict, c.verdict) << c.typed;
+        EXPECT_EQ(check.text, QString::fromLatin1(c.kept)) << c.typed;
+        if (c.verdict != Continuation) {
+            EXPECT_EQ(check.value, c.value) << c.typed;
+        }
+    }
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRename.h"
 #include "cli/CliSupport.h"
+#include "common/NativePath.h"
 #include "ini/IniFile.h"
 #include "settings/Settings.h"
 #include "settings/SettingsFile.h"
@@ -14,11 +15,11 @@
 #include "rules/RuleCheck.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <optional>
 
 namespace tarvello::cli {
@@ -91,6 +92,8 @@ std::optional<QString> ruleProblem(const QString &rule, lang::Language &language
         return texts.text("cliBlankRule");
     if (rules::holdsControlCharacter(rule))
         return texts.text("RuleControlCharacter");
+    if (const std::optional<rules::RegexRefusal> refusal = rules::regexRefusal(rule))
+        return rules::regexRefusalText(language, *refusal);
     return std::nullopt;
 }
 
@@ -106,8 +109,9 @@ void printHelp(QIODevice &out, const CliTexts &texts, const QString &defaultRule
     writeLine(out, {});
     for (const char *key : {"cliOptRule", "cliOptStart", "cliOptStep", "cliOptCase", "cliOptExtension",
                             "cliOptFilter", "cliOptTrim", "cliOptUpperFirst", "cliOptUpperWords",
-                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptExifTool", "cliOptSkipConflicts",
-                            "cliOptSetAside", "cliOptRun", "cliOptCsv", "cliOptSettings", "cliOptLang", "cliOptHelp"}) {
+                            "cliOptNoForbidden", "cliOptNoNumbering", "cliOptSort", "cliOptReverse", "cliOptExifTool",
+                            "cliOptSkipConflicts", "cliOptSetAside", "cliOptRun", "cliOptCsv", "cliOptSettings", "cliOptLang",
+                            "cliOptHelp"}) {
         writeLine(out, "  " + texts.text(key, defaultRule).toUtf8());
     }
     writeLine(out, {});
@@ -154,7 +158,7 @@ bool onlyCommonOptions(const CliOptions &options)
     return !options.rule && !options.start && !options.step && !options.newExtension && !options.filter
         && options.caseIndex == none.caseIndex && !options.trim && !options.upperFirst && !options.upperWords
         && !options.noForbidden && !options.noNumbering && !options.skipConflicts && !options.exifTool
-        && options.settingsFile.isEmpty() && !options.run && !options.csv;
+        && options.settingsFile.isEmpty() && !options.run && !options.csv && !options.sort && !options.reverse;
 }
 
 } // namespace
@@ -186,8 +190,9 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliSuccess;
     }
     if (command == Command::None) {
-        return usageError(arguments.isEmpty() ? texts.text("cliErrNoCommand")
-                                              : texts.text("cliErrCommand", QFile::decodeName(arguments.first())));
+        return usageError(arguments.isEmpty()
+                              ? texts.text("cliErrNoCommand")
+                              : texts.text("cliErrCommand", common::NativePath::fromBytes(arguments.first()).text()));
     }
     const QString settingsFolder = common::ZubCheminDossier(common::FolderApplicationData) + QStringLiteral("/Tarvello");
     if (command == Command::History) {
@@ -244,7 +249,7 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     QByteArrayList notText;
     input.forEach([&](const QByteArray &path) {
         if (!namesRenamableEntry(path)) {
-            writeMessage(err, texts.text("cliErrNotAnEntry", QFile::decodeName(path)));
+            writeMessage(err, texts.text("cliErrNotAnEntry", common::NativePath::fromBytes(path).text()));
             refused = true;
         } else if (!readsAsText(path, currentIsText)) {
             notText.append(QByteArray(path.constData(), path.size()));
@@ -263,7 +268,8 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     // another run never shares their copy, argument file or output. It goes
     // after the reader, which stops the resident exiftool first.
     std::optional<QTemporaryDir> exifFolder;
-    if (rules::ruleReadsExif(rule.rule) && exifOptions.choice != exif::ChoiceBuiltin) {
+    const bool sortsByTaken = options.sort == controller::SortKey::Taken;
+    if ((rules::ruleReadsExif(rule.rule) || sortsByTaken) && exifOptions.choice != exif::ChoiceBuiltin) {
         QString why;
         const QString temporary = common::ZubGetTempDir(&why);
         if (temporary.isEmpty()) {
@@ -279,13 +285,18 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     exif::ExifCache exifCache;
     exif::ExifReader exifReader(exifOptions, exifCache);
     exifReader.setEvents({.shown = {}, .batchStartFailed = [&] { writeMessage(err, texts.text("ExifBatchStartFailed")); }});
+    std::optional<controller::ListSort> sort;
+    if (options.sort)
+        sort = controller::ListSort{*options.sort, options.reverse};
     int exitCode = CliSuccess;
     if (command == Command::Preview) {
-        exitCode = previewNames(input, currentIsText, rule, settings, language, exifReader, out, err);
+        exitCode = previewNames(input, currentIsText, rule, settings, language, exifReader, sort, options.reverse, out, err);
     } else {
         QByteArrayList paths = input.all();
         takeNotText(paths);
-        exitCode = renameFiles(computeNames(paths, rule, settings, language, exifReader), options.skipConflicts,
+        if (!sort && options.reverse)
+            std::reverse(paths.begin(), paths.end());
+        exitCode = renameFiles(computeNames(paths, rule, settings, language, exifReader, sort), options.skipConflicts,
                                settingsFolder, language, out, err);
     }
     return exitCode == CliSuccess && !notText.isEmpty() ? CliPathsNotText : exitCode;

@@ -20,8 +20,8 @@ enum CliExit {
     // rename, undo, recover: files that were to move did not (a failure, a
     // stop, files moved since, an interrupted rename that waits, ...).
     CliIncomplete = 4,
-    // rename, preview: paths that do not read as text were left out (and
-    // named); the others were done.
+    // rename, preview: paths whose folders do not read as text were left out
+    // (and named); the others were done.
     CliPathsNotText = 5,
     // No language file can be read: without a text to say anything, nothing
     // is done.
@@ -30,9 +30,10 @@ enum CliExit {
 
 // The whole of tarvello-cli: arguments after the program's name, standard
 // input, output and error, and the folder holding langages/. Paths are read
-// and printed as the bytes given; they are decoded (QFile::decodeName) and
-// made absolute against the current folder only for the computation, and
-// those whose bytes do not read as text are left out and named. rename,
+// and printed as the bytes given, made absolute against the current folder
+// on their bytes; a name that is not text is read by the rule as
+// Windows-1252 and renamed by its bytes, and paths whose folders do not read
+// as text are left out and named. rename,
 // undo and recover keep their journal and undo record in the settings folder
 // ($XDG_CONFIG_HOME/Tarvello, else ~/.config/Tarvello), as the window does.
 int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODevice &err,

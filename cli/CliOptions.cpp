@@ -46,6 +46,7 @@ const std::pair<const char *, bool CliOptions::*> kFlags[] = {
     {"--no-numbering", &CliOptions::noNumbering},
     {"--skip-conflicts", &CliOptions::skipConflicts},
     {"--set-aside", &CliOptions::setAside},
+    {"--reverse", &CliOptions::reverse},
     {"--csv", &CliOptions::csv},
     {"--help", &CliOptions::help},
 };
@@ -110,6 +111,13 @@ ParsedArguments parseCliOptions(const QByteArrayList &arguments)
             o.newExtension = value();
             if (o.newExtension && rules::holdsControlCharacter(*o.newExtension))
                 fail(CliError::BadValue, option, *o.newExtension);
+        } else if (option == QLatin1String("--sort")) {
+            if (const auto text = value()) {
+                if (const auto key = controller::sortKeyOf(*text))
+                    o.sort = key;
+                else
+                    fail(CliError::BadValue, option, *text);
+            }
         } else if (option == QLatin1String("--run")) {
             if (const auto text = value()) {
                 bool ok = false;

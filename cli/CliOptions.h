@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/ListSort.h"
 #include "settings/RuleOptions.h"
 
 #include <QByteArrayList>
@@ -43,6 +44,10 @@ struct CliOptions {
     bool skipConflicts = false;
     // undo and recover only: set a damaged record aside instead.
     bool setAside = false;
+    // preview and rename: the order the files are numbered in (the order
+    // given when absent), the other way round with reverse.
+    std::optional<controller::SortKey> sort;
+    bool reverse = false;
     // undo only: the run of the history to undo (1 for the newest) instead of the last rename.
     std::optional<int> run;
     // history only: the whole history as CSV.

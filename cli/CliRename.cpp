@@ -1,13 +1,13 @@
 #include "cli/CliRename.h"
 
 #include "cli/Cli.h"
+#include "common/NativePath.h"
 
 #include "common/Zub.h"
 #include "rename/RenameOperation.h"
 #include "rename/RenameTexts.h"
 #include "lang/Language.h"
 
-#include <QFile>
 #include <QIODevice>
 
 #include <cerrno>
@@ -121,7 +121,7 @@ int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QStr
     QList<const ComputedName *> taking;
     for (const ComputedName &name : names) {
         if (name.result.kind != rules::NameResult::Kind::Name) {
-            writeMessage(err, QFile::decodeName(name.given) + QStringLiteral(": ") + name.result.name);
+            writeMessage(err, common::NativePath::fromBytes(name.given).text() + QStringLiteral(": ") + name.result.name);
             continue;
         }
         const filelist::FileEntry entry{common::ZubGetFileName(name.path), common::ZubGetPath(name.path), name.result.name};
@@ -136,7 +136,7 @@ int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QStr
     for (const rename::PlannedRename &entry : plan.entries) {
         if (!entry.heldBack())
             continue;
-        const QString moving = QFile::decodeName(taking[entry.position - 1]->given) + QStringLiteral(" -> ")
+        const QString moving = common::NativePath::fromBytes(taking[entry.position - 1]->given).text() + QStringLiteral(" -> ")
             + rename::displayPath(entry.newPath);
         writeMessage(err, texts.text("RenameFailureLine", moving,
                                      rename::conflictReason(language, entry.conflict, entry.conflictPath)));

@@ -10,10 +10,11 @@
 #include "rules/IdenticalNameTable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QIODevice>
 
+#include <algorithm>
 #include <filesystem>
+#include <numeric>
 #include <system_error>
 
 namespace tarvello::cli {
@@ -77,9 +78,23 @@ bool currentFolderIsText()
     return filelist::isTextName(QByteArray::fromStdString(current));
 }
 
+common::NativePath absolutePath(const QByteArray &given)
+{
+    if (given.startsWith('/'))
+        return common::NativePath::fromBytes(given).cleaned();
+    std::error_code error;
+    const std::string current = std::filesystem::current_path(error).native();
+    return common::NativePath::fromBytes(QByteArray::fromStdString(current))
+        .child(common::NativePath::fromBytes(given))
+        .cleaned();
+}
+
 bool readsAsText(const QByteArray &path, bool currentIsText)
 {
-    return filelist::isTextName(path) && (path.startsWith('/') || currentIsText);
+    // Most paths of a long list read as text whole, folder and name.
+    if (filelist::isTextName(path) && (path.startsWith('/') || currentIsText))
+        return true;
+    return filelist::isTextName(absolutePath(path).folder().bytes());
 }
 
 QByteArrayList takeNotText(QByteArrayList &paths)
@@ -120,7 +135,8 @@ bool namesRenamableEntry(const QByteArray &path)
 }
 
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language, exif::ExifReader &exif)
+                                 lang::Language &language, exif::ExifReader &exif,
+                                 const std::optional<controller::ListSort> &sort)
 {
     const rules::SystemClock clock;
     const rules::DiskFileFacts files;
@@ -129,24 +145,36 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
     controller::NameBatch batch(std::move(rule),
                                 rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
                                 identicalNames);
-    const QDir current = QDir::current();
+    QList<filelist::FileEntry> entries;
+    entries.reserve(paths.size());
+    for (const QByteArray &given : paths)
+        entries.append(filelist::FileEntry::of(absolutePath(given)));
+    // The dates of shooting of a sort are read ahead too, before it.
+    if (readsExif || (sort && sort->key == controller::SortKey::Taken)) {
+        // The resident exiftool starts only when a rule or a sort needs it.
+        if (exif.choice() == exif::ChoiceExifToolBatch)
+            exif.startBatch();
+        QStringList readable;
+        readable.reserve(entries.size());
+        for (const filelist::FileEntry &entry : std::as_const(entries))
+            readable.append(entry.readablePath());
+        exif.prefetch(readable);
+    }
+    QList<int> order(paths.size());
+    std::iota(order.begin(), order.end(), 0);
+    if (sort)
+        order = controller::sortedRows(entries, *sort, exif);
     QList<ComputedName> names;
     QStringList absolute;
     names.reserve(paths.size());
     absolute.reserve(paths.size());
-    for (const QByteArray &given : paths) {
+    for (const int row : std::as_const(order)) {
         ComputedName name;
-        name.given = given;
-        name.path = absolutePathOf(current, given);
-        name.native = QFile::encodeName(name.path);
+        name.given = paths.at(row);
+        name.path = entries.at(row).readablePath();
+        name.native = entries.at(row).nativePath().bytes();
         names.append(name);
         absolute.append(name.path);
-    }
-    if (readsExif) {
-        // The resident exiftool starts only when a rule needs it.
-        if (exif.choice() == exif::ChoiceExifToolBatch)
-            exif.startBatch();
-        exif.prefetch(absolute);
     }
     qsizetype computed = 0;
     batch.run(absolute, 1, [&](int index, const controller::NameStep &step) {
@@ -186,8 +214,8 @@ QString absolutePathOf(const QDir &current, const QByteArray &given)
 }
 
 int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptions rule,
-                 const settings::Settings &settings, lang::Language &language, exif::ExifReader &exif, QIODevice &out,
-                 QIODevice &err)
+                 const settings::Settings &settings, lang::Language &language, exif::ExifReader &exif,
+                 const std::optional<controller::ListSort> &sort, bool reverse, QIODevice &out, QIODevice &err)
 {
     int exitCode = CliSuccess;
     QByteArray line;
@@ -204,13 +232,15 @@ int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptio
         out.write(line);
         return true;
     };
-    if (rules::ruleReadsExif(rule.rule)) {
+    if (rules::ruleReadsExif(rule.rule) || sort || reverse) {
         QByteArrayList text;
         paths.forEach([&](const QByteArray &given) {
             if (readsAsText(given, currentIsText))
                 text.append(QByteArray(given.constData(), given.size()));
         });
-        for (const ComputedName &name : computeNames(text, std::move(rule), settings, language, exif)) {
+        if (!sort && reverse)
+            std::reverse(text.begin(), text.end());
+        for (const ComputedName &name : computeNames(text, std::move(rule), settings, language, exif, sort)) {
             if (!write(name.given, name.result))
                 break;
         }
@@ -226,8 +256,13 @@ int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptio
     bool going = true;
     int position = 0;
     paths.forEach([&](const QByteArray &given) {
-        if (going && readsAsText(given, currentIsText))
-            going = write(given, batch.next(absolutePathOf(current, given), ++position).result);
+        if (!going || !readsAsText(given, currentIsText))
+            return;
+        // A name that is not text is read by the rule as Windows-1252.
+        const QString path = filelist::isTextName(given)
+            ? absolutePathOf(current, given)
+            : filelist::FileEntry::of(absolutePath(given)).readablePath();
+        going = write(given, batch.next(path, ++position).result);
     });
     return exitCode;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "common/NativePath.h"
 #include "rules/NameEngine.h"
 
 #include <QByteArray>
@@ -51,8 +52,8 @@ void writeMessage(QIODevice &device, const QString &text);
 // One path of the command line and the new name the rule gives it.
 struct ComputedName {
     QByteArray given;   // as written on the command line or standard input
-    QString path;       // absolute and clean, as text
-    QByteArray native;  // absolute, as bytes
+    QString path;       // absolute and clean, as the rule reads it
+    QByteArray native;  // absolute and clean, as bytes: the file renamed
     rules::NameResult result;
 };
 
@@ -115,24 +116,29 @@ bool namesRenamableEntry(const QByteArray &path);
 // True when the current folder's path reads as text.
 bool currentFolderIsText();
 
-// True when the path, made absolute against the current folder, reads as
-// text. A text made of other bytes names another file, or none: such files
-// cannot be renamed safely.
+// The path made absolute against the current folder and clean, on its bytes.
+common::NativePath absolutePath(const QByteArray &given);
+
+// True when the folder of the path, made absolute against the current folder,
+// reads as text: the computation and the checks of a rename know folders by
+// their text. A name that is not text is let in: its file is renamed by its
+// bytes, and the rule reads the name as Windows-1252.
 bool readsAsText(const QByteArray &path, bool currentIsText);
 
-// Takes out of paths those that do not read as text (readsAsText), and
-// returns them in order.
+// Takes out of paths those that readsAsText refuses, and returns them in order.
 QByteArrayList takeNotText(QByteArrayList &paths);
 
 // Tells which paths takeNotText left out, the first twenty by name (as given).
 void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList &paths);
 
-// The new names of the paths, which read as text (takeNotText), in list
-// order, as preview prints them; the list ends at a position error, the entry
-// that had it included. When the rule reads the photographs' metadata, exif
-// reads them ahead, its batch started first when that is its choice.
+// The new names of the paths, whose folders read as text (takeNotText), in
+// the order of the sort when given, else as given, as preview prints them;
+// the list ends at a position error, the entry that had it included. When
+// the rule reads the photographs' metadata, exif reads them ahead, its batch
+// started first when that is its choice.
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
-                                 lang::Language &language, exif::ExifReader &exif);
+                                 lang::Language &language, exif::ExifReader &exif,
+                                 const std::optional<controller::ListSort> &sort = {});
 
 // The line that tells why a name could not be computed ("" when it could).
 QByteArray nameErrorLine(const ComputedName &name);
@@ -142,13 +148,14 @@ QByteArray nameErrorLine(const QByteArray &given, const rules::NameResult &resul
 // text.
 QString absolutePathOf(const QDir &current, const QByteArray &given);
 
-// Writes each path that reads as text with its new name, one tab-separated
-// line, and the name errors to err; the run ends at a position error. A rule
-// that reads no metadata has each line written as it is computed, holding no
-// name but those of the identical-name table; one that does has the whole
-// list computed first, so that exif reads the photographs ahead.
+// Writes each path that readsAsText lets in with its new name, one
+// tab-separated line, and the name errors to err; the run ends at a position
+// error. A rule that reads no metadata, in the order given, has each line
+// written as it is computed, holding no name but those of the identical-name
+// table; a sort, a reversed order or a rule that reads metadata has the whole
+// list computed first (exif reading the photographs ahead).
 int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptions rule,
-                 const settings::Settings &settings, lang::Language &language, exif::ExifReader &exif, QIODevice &out,
-                 QIODevice &err);
+                 const settings::Settings &settings, lang::Language &language, exif::ExifReader &exif,
+                 const std::optional<controller::ListSort> &sort, bool reverse, QIODevice &out, QIODevice &err);
 
 } // namespace tarvello::cli

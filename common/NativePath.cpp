@@ -1,6 +1,7 @@
 #include "common/NativePath.h"
 
 #include <QFile>
+#include <QList>
 
 namespace tarvello::common {
 
@@ -49,6 +50,23 @@ NativePath NativePath::child(const NativePath &name) const
     if (m_bytes.endsWith('/'))
         return NativePath(m_bytes + name.m_bytes);
     return NativePath(m_bytes + '/' + name.m_bytes);
+}
+
+NativePath NativePath::cleaned() const
+{
+    QList<QByteArray> parts;
+    for (const QByteArray &part : m_bytes.split('/')) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == ".." && !parts.isEmpty() && parts.last() != "..")
+            parts.removeLast();
+        else
+            parts.append(part);
+    }
+    const QByteArray joined = parts.join('/');
+    if (m_bytes.startsWith('/'))
+        return NativePath('/' + joined);
+    return NativePath(joined.isEmpty() && !m_bytes.isEmpty() ? QByteArray(".") : joined);
 }
 
 } // namespace tarvello::common

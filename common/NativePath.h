@@ -44,6 +44,10 @@ public:
     NativePath name() const;
     // The name (or a relative path) inside this folder.
     NativePath child(const NativePath &name) const;
+    // The path without "." parts, doubled or trailing "/", nor ".." that a
+    // folder before it cancels, as QDir::cleanPath makes a text, but on the
+    // bytes. A ".." with no folder to cancel stays, at the root too.
+    NativePath cleaned() const;
 
     friend bool operator==(const NativePath &, const NativePath &) = default;
 

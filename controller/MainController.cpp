@@ -11,8 +11,6 @@
 #include "rules/RuleCheck.h"
 #include "settings/Settings.h"
 
-#include <QDir>
-#include <QFile>
 #include <QHash>
 #include <QSet>
 
@@ -32,13 +30,17 @@ constexpr int kRecomputeProgressMask = 1023;
 
 } // namespace
 
-ChosenFiles chosenFiles(const QString &folder, const QStringList &names, const QList<QByteArray> &bytes)
+QList<common::NativePath> chosenFiles(const QString &folder, const QStringList &names, const QList<QByteArray> &bytes)
 {
-    ChosenFiles chosen;
-    const QString qualified = common::ZubQualifyPath(folder);
-    for (qsizetype i = 0; i < names.size(); ++i)
-        (filelist::isTextName(bytes.value(i)) ? chosen.paths : chosen.notText).append(qualified + names.at(i));
-    return chosen;
+    const common::NativePath native = common::NativePath::fromText(folder);
+    QList<common::NativePath> paths;
+    paths.reserve(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QByteArray name = bytes.value(i);
+        paths.append(native.child(name.isEmpty() ? common::NativePath::fromText(names.at(i))
+                                                 : common::NativePath::fromBytes(name)));
+    }
+    return paths;
 }
 
 QList<QByteArray> thumbnailNativeNames(const QStringList &chosen, const QStringList &viewNames,
@@ -126,17 +128,26 @@ void MainController::checkConflicts()
     m_ui.conflictsCounted(check.count);
 }
 
-void MainController::readAhead(const QStringList &paths)
+bool MainController::namesReadExif() const
+{
+    return rules::ruleReadsExif(m_batch ? m_batch->rule().rule : m_settings.rule.rule);
+}
+
+void MainController::readAhead(const QList<filelist::FileEntry> &files)
 {
     // The names still come one by one in list order; only the reading of the
     // photographs runs ahead of them.
-    if (rules::ruleReadsExif(m_batch ? m_batch->rule().rule : m_settings.rule.rule))
-        m_exif.prefetch(paths);
+    QStringList paths;
+    paths.reserve(files.size());
+    for (const filelist::FileEntry &file : files)
+        paths.append(file.readablePath());
+    m_exif.prefetch(paths);
 }
 
-void MainController::showName(const QString &path, const NameStep &step)
+void MainController::showName(filelist::FileEntry file, const NameStep &step)
 {
-    m_pending.append(filelist::FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), step.result.name});
+    file.newName = step.result.name;
+    m_pending.append(std::move(file));
     if (step.stop) {
         flushNames();
         m_ui.tellPositionError(step.result.message);
@@ -148,12 +159,18 @@ void MainController::showName(const QString &path, const NameStep &step)
 
 bool MainController::addName(const QString &path)
 {
+    return addFile(common::NativePath::fromText(path));
+}
+
+bool MainController::addFile(const common::NativePath &path)
+{
     const bool ownBatch = !m_batch;
     if (ownBatch)
         beginNames();
     const int position = m_files.count() + int(m_pending.size()) + 1;
-    const NameStep step = m_batch->next(path, position);
-    showName(path, step);
+    filelist::FileEntry file = filelist::FileEntry::of(path);
+    const NameStep step = m_batch->next(file.readablePath(), position);
+    showName(std::move(file), step);
     if (ownBatch)
         endNames();
     return step.stop;
@@ -173,38 +190,48 @@ void MainController::recompute()
     const int count = m_files.count();
     if (count > 0 && m_ui.autoRefresh()) {
         m_ui.recomputeProgress(0, count);
+        const QList<filelist::FileEntry> entries = m_files.entries();
         QStringList paths;
         paths.reserve(count);
-        for (const filelist::FileEntry &entry : m_files.entries())
-            paths.append(entry.path());
+        for (const filelist::FileEntry &entry : entries)
+            paths.append(entry.readablePath());
         m_files.clear();
         beginNames();
-        readAhead(paths);
+        if (namesReadExif())
+            m_exif.prefetch(paths);
         bool positionError = false;
         m_batch->run(paths, 1, [&](int index, const NameStep &step) {
             if ((index & kRecomputeProgressMask) == 0)
                 m_ui.recomputeProgress(index, count);
-            showName(paths.at(index), step);
+            showName(entries.at(index), step);
             positionError = step.stop;
             return true;
         });
         endNames();
         if (positionError)
-            keepEntriesWithoutNames(paths);
+            keepEntriesWithoutNames(entries);
     }
     m_ui.workEnded();
     setState(before);
 }
 
-void MainController::keepEntriesWithoutNames(const QStringList &paths)
+void MainController::sortList(ListSort sort)
+{
+    if (busy() || m_files.count() < 2)
+        return;
+    if (sort.key == SortKey::Taken)
+        readAhead(m_files.entries());
+    m_files.reorder(sortedRows(m_files.entries(), sort, m_exif));
+    recompute();
+}
+
+void MainController::keepEntriesWithoutNames(QList<filelist::FileEntry> entries)
 {
     // The original program kept only the entries named before the error; the
     // list is the user's work, so every entry stays, and with no new name
     // none is renamed under a rule that cannot name them all.
-    QList<filelist::FileEntry> entries;
-    entries.reserve(paths.size());
-    for (const QString &path : paths)
-        entries.append(filelist::FileEntry{common::ZubGetFileName(path), common::ZubGetPath(path), QString()});
+    for (filelist::FileEntry &entry : entries)
+        entry.newName.clear();
     m_files.clear();
     m_files.appendAll(entries);
 }
@@ -231,27 +258,34 @@ void MainController::endAdd()
         recompute();
 }
 
-bool MainController::addPaths(const QStringList &paths, const std::function<bool(const QString &)> &isNew)
+bool MainController::addPaths(const QList<common::NativePath> &paths,
+                              const std::function<bool(const common::NativePath &)> &isNew)
 {
-    readAhead(paths);
+    if (namesReadExif()) {
+        QList<filelist::FileEntry> files;
+        files.reserve(paths.size());
+        for (const common::NativePath &path : paths)
+            files.append(filelist::FileEntry::of(path));
+        readAhead(files);
+    }
     EventPacer pacer;
     for (int i = 0; i < paths.size(); ++i) {
         if (pacer.due() && !pauseAdd(i + 1))
             return false;
-        if (isNew(paths.at(i)) && addName(paths.at(i)))
+        if (isNew(paths.at(i)) && addFile(paths.at(i)))
             return false;
     }
     return true;
 }
 
-void MainController::addChosen(const QStringList &paths, bool byPath)
+void MainController::addChosen(const QList<common::NativePath> &paths, bool byPath)
 {
     if (paths.isEmpty())
         return;
     filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
     listed.addEntries(m_files.entries());
     m_ui.addPlanned(0, int(paths.size()));
-    addPaths(paths, [&listed](const QString &path) { return listed.takeIfNew(path, common::ZubGetFileName(path)); });
+    addPaths(paths, [&listed](const common::NativePath &path) { return listed.takeIfNew(path); });
 }
 
 QStringList MainController::addHierarchy(const QString &start, const QString &pattern)
@@ -270,7 +304,7 @@ QStringList MainController::addHierarchy(const QString &start, const QString &pa
         {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
     if (!collected.stopped) {
         m_ui.addPlanned(0, int(collected.paths.size()));
-        addPaths(collected.paths, [](const QString &) { return true; });
+        addPaths(collected.paths, [](const common::NativePath &) { return true; });
     }
     return collected.notText;
 }
@@ -290,16 +324,18 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
     for (int i = 0; i < paths.size(); ++i) {
         if (pacer.due() && !pauseAdd(i + 1))
             break;
-        const QByteArray &bytes = paths.at(i);
-        const QString path = QDir::cleanPath(QFile::decodeName(bytes));
-        if (!filelist::isTextName(bytes)) {
-            if (::access(bytes.constData(), F_OK) == 0)
-                notText.append(path);
+        const common::NativePath native = common::NativePath::fromBytes(paths.at(i)).cleaned();
+        const QString path = native.text();
+        struct stat st {};
+        if (::stat(native.c_str(), &st) != 0)
+            continue;
+        // A folder is listed by its text, a file by its bytes.
+        if (!filelist::isTextName(native.folder().bytes())
+            || (S_ISDIR(st.st_mode) && !native.textIsExact())) {
+            notText.append(path);
             continue;
         }
-        if (!common::ZubFileExists(path))
-            continue;
-        if (common::ZubIsDir(path)) {
+        if (S_ISDIR(st.st_mode)) {
             const filelist::FolderTally tally =
                 filelist::countFiles(path, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
             if (tally.stopped)
@@ -308,7 +344,7 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
             folders.append(path);
             continue;
         }
-        if (listed.takeIfNew(path, common::ZubGetFileName(path)) && addName(path))
+        if (listed.takeIfNew(native) && addFile(native))
             break;
     }
     if (!folders.isEmpty() && total >= 1 && m_ui.askToAddFolders(int(total), int(folders.size()))) {
@@ -319,7 +355,7 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
         notText += collected.notText;
         if (!collected.stopped) {
             m_ui.addPlanned(0, int(collected.paths.size()));
-            addPaths(collected.paths, [](const QString &) { return true; });
+            addPaths(collected.paths, [](const common::NativePath &) { return true; });
         }
     }
     return notText;
@@ -555,7 +591,7 @@ void MainController::dropMissingFiles()
     QList<int> rows;
     struct stat st {};
     for (int row = 0; row < m_files.count(); ++row) {
-        if (::lstat(QFile::encodeName(m_files.entry(row).path()).constData(), &st) != 0)
+        if (::lstat(m_files.entry(row).nativePath().c_str(), &st) != 0)
             rows.append(row);
     }
     if (rows.isEmpty())

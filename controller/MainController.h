@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/ListSort.h"
 #include "controller/NameBatch.h"
 #include "filelist/FileList.h"
 #include "rename/LiveConflicts.h"
@@ -69,14 +70,10 @@ enum class RenameRefusal {
     RefusedRule,
 };
 
-// Files chosen by name in one folder: the paths to add, and those left out
-// because their names are not text.
-struct ChosenFiles {
-    QStringList paths;
-    QStringList notText;
-};
-// names are shown names, bytes the native names in the same order.
-ChosenFiles chosenFiles(const QString &folder, const QStringList &names, const QList<QByteArray> &bytes);
+// The paths of files chosen by name in one folder: names are shown names,
+// bytes the native names in the same order (a name without bytes is taken
+// as its text).
+QList<common::NativePath> chosenFiles(const QString &folder, const QStringList &names, const QList<QByteArray> &bytes);
 // The native names of chosen thumbnails: a thumbnail is one of the file
 // view's files, shown under the same name; one the view no longer shows
 // takes the bytes of its text.
@@ -163,11 +160,17 @@ public:
     // end of the list. True only after the position error (told once): the
     // caller stops adding.
     bool addName(const QString &path);
+    // The same for a file known by its bytes: a name that is not text is
+    // shown with U+FFFD and read by the rule as Windows-1252.
+    bool addFile(const common::NativePath &path);
     // Recomputes every new name in list order, the identical-name table
     // emptied first. Inside an add, it is made when the add ends; without
     // automatic refresh, only the count is shown again. A position error
     // (told once) leaves every entry in the list without a new name.
     void recompute();
+
+    // Sorts the list and numbers its files again in their new order.
+    void sortList(ListSort sort);
 
     // Marks every row whose new name would collide or is not valid, from the
     // names as they stand and one listing per target folder; the count goes
@@ -184,18 +187,18 @@ public:
     void endAdd();
     // Adds the paths in order, those isNew accepts, pausing now and then;
     // false when the stop request or the position error ended it.
-    bool addPaths(const QStringList &paths, const std::function<bool(const QString &)> &isNew);
+    bool addPaths(const QList<common::NativePath> &paths, const std::function<bool(const common::NativePath &)> &isNew);
     // The add of the files under a folder and its subfolders that the
     // pattern shows, once the user agrees to their number. Returns the
-    // paths left out because their names are not text.
+    // folders left out because their names are not text.
     QStringList addHierarchy(const QString &start, const QString &pattern);
     // The add of dropped paths: files at once, then, once the user agrees,
     // the files the pattern shows in the folders among them. Returns the
-    // paths left out because their names are not text.
+    // paths left out because they lie in folders whose names are not text.
     QStringList addDropped(const QList<QByteArray> &paths, const QString &pattern);
     // The add of files chosen in the file view: those the list does not hold
     // yet, compared by path or by name alone.
-    void addChosen(const QStringList &paths, bool byPath);
+    void addChosen(const QList<common::NativePath> &paths, bool byPath);
     // Lets window events run during an add; false once a stop was asked for.
     bool pauseAdd(int done);
 
@@ -258,12 +261,15 @@ private:
     void offerSetAside(const rename::DamagedRecord &record);
     // Drops the entries whose file is no longer at their path.
     void dropMissingFiles();
-    // Has the photographs of a run read ahead when the rule reads their metadata.
-    void readAhead(const QStringList &paths);
+    // True when the names of the running run, else of the rule, read the
+    // photographs' metadata.
+    bool namesReadExif() const;
+    // Has the files' photographs read ahead.
+    void readAhead(const QList<filelist::FileEntry> &files);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
-    void showName(const QString &path, const NameStep &step);
+    void showName(filelist::FileEntry file, const NameStep &step);
     // After a position error: every entry of the list, none with a new name.
-    void keepEntriesWithoutNames(const QStringList &paths);
+    void keepEntriesWithoutNames(QList<filelist::FileEntry> entries);
 
     settings::Settings &m_settings;
     const QString &m_settingsFolder;

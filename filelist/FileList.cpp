@@ -1,12 +1,42 @@
 #include "filelist/FileList.h"
 
+#include "common/Cp1252.h"
+#include "common/Zub.h"
+
 #include <algorithm>
 
 namespace tarvello::filelist {
 
+FileEntry FileEntry::of(const common::NativePath &path)
+{
+    const QString text = path.text();
+    FileEntry entry{common::ZubGetFileName(text), common::ZubGetPath(text), {}, {}};
+    const common::NativePath name = path.name();
+    if (!name.textIsExact())
+        entry.notTextName = name.bytes();
+    return entry;
+}
+
 QString FileEntry::path() const
 {
     return folder + QLatin1Char('/') + name;
+}
+
+common::NativePath FileEntry::nativePath() const
+{
+    if (nameIsText())
+        return common::NativePath::fromText(path());
+    return common::NativePath::fromText(folder + QLatin1Char('/')).child(common::NativePath::fromBytes(notTextName));
+}
+
+QString FileEntry::readableName() const
+{
+    return nameIsText() ? name : common::decodeCp1252(notTextName);
+}
+
+QString FileEntry::readablePath() const
+{
+    return folder + QLatin1Char('/') + readableName();
 }
 
 int FileList::rowCount(const QModelIndex &parent) const
@@ -27,9 +57,13 @@ QVariant FileList::data(const QModelIndex &index, int role) const
     const quint8 status = m_statuses.value(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return index.column() == 0 ? e.name : index.column() == 1 ? e.newName : m_statusTexts.value(status - 1);
+        if (index.column() == 0)
+            return e.nameIsText() ? e.name : e.name + m_notTextMark;
+        return index.column() == 1 ? e.newName : m_statusTexts.value(status - 1);
     case Qt::ToolTipRole:
-        return index.column() == 0 ? e.path() : index.column() == 1 ? e.newName : m_statusTexts.value(status - 1);
+        if (index.column() == 0)
+            return e.nameIsText() ? e.path() : m_notTextTip.arg(e.path(), common::decodeCp1252(e.notTextName));
+        return index.column() == 1 ? e.newName : m_statusTexts.value(status - 1);
     case kConflictRole:
         return status != 0;
     default:
@@ -68,6 +102,14 @@ void FileList::setStatuses(QList<quint8> statuses)
     if (m_entries.isEmpty())
         return;
     Q_EMIT dataChanged(index(0, 0), index(int(m_entries.size()) - 1, 2), {Qt::DisplayRole, Qt::ToolTipRole, kConflictRole});
+}
+
+void FileList::setNotTextMark(const QString &mark, const QString &tip)
+{
+    m_notTextMark = mark;
+    m_notTextTip = tip;
+    if (!m_entries.isEmpty())
+        Q_EMIT dataChanged(index(0, 0), index(int(m_entries.size()) - 1, 0));
 }
 
 int FileList::append(const FileEntry &entry)
@@ -138,6 +180,33 @@ void FileList::moveEntry(int from, int to)
     m_entries.move(from, to);
     m_statuses.move(from, to);
     endMoveRows();
+}
+
+void FileList::reorder(const QList<int> &rows)
+{
+    if (rows.size() != m_entries.size())
+        return;
+    Q_EMIT layoutAboutToBeChanged();
+    QList<FileEntry> sorted;
+    sorted.reserve(m_entries.size());
+    QList<quint8> statuses;
+    statuses.reserve(m_statuses.size());
+    QList<int> newRow(rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        sorted.append(std::move(m_entries[rows.at(i)]));
+        statuses.append(m_statuses.value(rows.at(i)));
+        newRow[rows.at(i)] = i;
+    }
+    m_entries = std::move(sorted);
+    m_statuses = std::move(statuses);
+    // The selection follows its entries.
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &at : before)
+        after.append(index(newRow.at(at.row()), at.column()));
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged();
 }
 
 } // namespace tarvello::filelist

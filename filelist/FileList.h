@@ -1,6 +1,9 @@
 #pragma once
 
+#include "common/NativePath.h"
+
 #include <QAbstractTableModel>
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,12 +14,29 @@ namespace tarvello::filelist {
 // trailing separator) and the new name computed for it (or the text of the
 // message that tells why it will not be renamed).
 struct FileEntry {
+    // As shown: bytes that are not UTF-8 show as U+FFFD.
     QString name;
     QString folder;
     QString newName;
+    // The name's bytes when its text does not spell them, else empty: the
+    // file is renamed by these bytes.
+    QByteArray notTextName;
+
+    // The entry of the file at the path; a folder part that is not text
+    // reads as U+FFFD and no longer finds the file.
+    static FileEntry of(const common::NativePath &path);
 
     // The full path, always rebuilt from folder and name.
     QString path() const;
+    // The path as the disk holds it.
+    common::NativePath nativePath() const;
+    // The name a rule reads: the name itself when it is text, else its bytes
+    // read as Windows-1252, where such names mostly come from, so that the
+    // rule "*" gives the name its characters back.
+    QString readableName() const;
+    // The folder and the readable name.
+    QString readablePath() const;
+    bool nameIsText() const { return notTextName.isEmpty(); }
     bool operator==(const FileEntry &) const = default;
 };
 
@@ -47,6 +67,9 @@ public:
     quint8 status(int row) const { return m_statuses.value(row); }
     // Data role of every column: true for a row whose status is not 0.
     static constexpr int kConflictRole = Qt::UserRole + 1;
+    // What marks a name that is not text: a text after the name, and its tip
+    // with the path ("%1") and the name as the rule reads it ("%2").
+    void setNotTextMark(const QString &mark, const QString &tip);
 
     int count() const { return int(m_entries.size()); }
     const FileEntry &entry(int row) const { return m_entries.at(row); }
@@ -64,12 +87,17 @@ public:
     void swapEntries(int a, int b);
     // Takes the entry out of `from` and puts it at `to`, the rows between shifting by one.
     void moveEntry(int from, int to);
+    // Puts the entries in a new order: rows[i] is the row that becomes row i
+    // (every row once).
+    void reorder(const QList<int> &rows);
 
 private:
     QList<FileEntry> m_entries;
     QList<quint8> m_statuses; // as many as the entries
     QStringList m_statusTexts;
     QString m_headers[3];
+    QString m_notTextMark;
+    QString m_notTextTip;
 };
 
 } // namespace tarvello::filelist

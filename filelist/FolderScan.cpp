@@ -1,9 +1,8 @@
 #include "filelist/FolderScan.h"
 
 #include "common/NameOrder.h"
+#include "common/NativePath.h"
 #include "common/Zub.h"
-
-#include <QFile>
 
 #include <algorithm>
 #include <cstring>
@@ -81,6 +80,8 @@ struct FolderListings::Listing {
         QString name;
         Kind kind;
         bool text;
+        // The name's bytes when it is not text.
+        QByteArray bytes;
     };
     quint64 device = 0;
     quint64 inode = 0;
@@ -97,7 +98,7 @@ using Listing = FolderListings::Listing;
 // Reads the folder whole; null when it cannot be listed.
 std::unique_ptr<Listing> readFolder(const QString &folder)
 {
-    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    DIR *dir = ::opendir(common::NativePath::fromText(folder).c_str());
     if (!dir)
         return {};
     const int fd = ::dirfd(dir);
@@ -120,7 +121,9 @@ std::unique_ptr<Listing> readFolder(const QString &folder)
         const QByteArray bytes = QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name)));
         if (kind != Kind::Folder && isRenameTemporaryName(bytes))
             continue;
-        listing->entries.push_back({QFile::decodeName(bytes), kind, isTextName(bytes)});
+        const bool text = isTextName(bytes);
+        listing->entries.push_back(
+            {common::NativePath::fromBytes(bytes).text(), kind, text, text ? QByteArray() : QByteArray(entry->d_name)});
     }
     ::closedir(dir);
     return listing;
@@ -141,15 +144,17 @@ QString childPath(const QString &folder, const QString &name)
     return common::ZubQualifyPath(folder) + name;
 }
 
-// A name with the text it is ordered by (the file view's name order).
+// A name with the text it is ordered by (the file view's name order), and
+// its bytes when it is not text.
 struct OrderedName {
     QString order;
     QString name;
+    QByteArray bytes;
 };
 
-OrderedName ordered(const QString &name)
+OrderedName ordered(const QString &name, const QByteArray &bytes = {})
 {
-    return {common::nameCollationKey(name), name};
+    return {common::nameCollationKey(name), name, bytes};
 }
 
 void sortByName(std::vector<OrderedName> &names)
@@ -160,7 +165,9 @@ void sortByName(std::vector<OrderedName> &names)
         // Numbers that differ only in leading zeros; names that are text
         // tell files apart by themselves.
         const int byKey = common::compareSortKeys(common::nameSortKey(a.name), common::nameSortKey(b.name));
-        return byKey != 0 ? byKey < 0 : a.name < b.name;
+        if (byKey != 0)
+            return byKey < 0;
+        return a.name != b.name ? a.name < b.name : a.bytes < b.bytes;
     });
 }
 
@@ -171,7 +178,7 @@ bool isTextName(const QByteArray &nativeName)
     // Plain ASCII, most names, always comes back the same.
     if (std::all_of(nativeName.cbegin(), nativeName.cend(), [](char c) { return uchar(c) < 0x80; }))
         return true;
-    return QFile::encodeName(QFile::decodeName(nativeName)) == nativeName;
+    return common::NativePath::fromBytes(nativeName).textIsExact();
 }
 
 bool isRenameTemporaryName(QByteArrayView nativeName)
@@ -204,7 +211,7 @@ std::unique_ptr<FolderListings::Listing> FolderListings::takeUnchanged(const QSt
     std::unique_ptr<Listing> listing = std::move(at->second);
     m_listings.erase(at);
     struct stat st {};
-    if (!listing->stampTells || ::stat(QFile::encodeName(folder).constData(), &st) != 0
+    if (!listing->stampTells || ::stat(common::NativePath::fromText(folder).c_str(), &st) != 0
         || quint64(st.st_dev) != listing->device
         || quint64(st.st_ino) != listing->inode || changeTime(st) != listing->changed)
         return {};
@@ -228,10 +235,10 @@ FolderTally countFiles(const QString &folder, bool recursive, const DisplayFilte
             if (entry.name.startsWith(QLatin1Char('.')))
                 continue;
             ++tally.entries;
-            if (entry.text && entry.kind == Kind::Folder) {
-                if (recursive)
+            if (entry.kind == Kind::Folder) {
+                if (recursive && entry.text)
                     pending.push_back(childPath(current, entry.name));
-            } else if (entry.text && filter.matches(entry.name)) {
+            } else if (filter.matches(entry.name)) {
                 ++tally.files;
             }
             tally.stopped = !pause(tally.files);
@@ -253,20 +260,20 @@ void ListedFiles::addEntries(const QList<FileEntry> &entries)
 {
     m_keys.reserve(m_keys.size() + entries.size());
     for (const FileEntry &entry : entries)
-        add(entry.path(), entry.name);
+        add(entry.nativePath());
 }
 
-void ListedFiles::add(const QString &path, const QString &name)
+void ListedFiles::add(const common::NativePath &path)
 {
-    m_keys.insert(m_match == Match::Name ? name : path);
+    m_keys.insert(m_match == Match::Name ? path.name().bytes() : path.bytes());
 }
 
-bool ListedFiles::takeIfNew(const QString &path, const QString &name)
+bool ListedFiles::takeIfNew(const common::NativePath &path)
 {
     if (m_match == Match::Name)
-        return !m_keys.contains(name);
+        return !m_keys.contains(path.name().bytes());
     const qsizetype before = m_keys.size();
-    m_keys.insert(path);
+    m_keys.insert(path.bytes());
     return m_keys.size() != before;
 }
 
@@ -290,14 +297,13 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
             files.clear();
             folders.clear();
             for (const Listing::Entry &entry : listing->entries) {
-                const bool isFile = entry.kind == Kind::File;
-                if (!entry.text) {
-                    if (!isFile || filter.matches(entry.name))
+                if (entry.kind != Kind::File) {
+                    if (entry.text)
+                        folders.push_back(ordered(entry.name));
+                    else
                         collected.notText.append(childPath(head, entry.name));
-                } else if (!isFile) {
-                    folders.push_back(ordered(entry.name));
                 } else if (filter.matches(entry.name)) {
-                    files.push_back(ordered(entry.name));
+                    files.push_back(ordered(entry.name, entry.bytes));
                     ++collected.found;
                 }
                 collected.stopped = !pause(collected.found);
@@ -306,9 +312,12 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
             }
             sortByName(files);
             const QString prefix = common::ZubQualifyPath(head);
+            const common::NativePath nativeHead = common::NativePath::fromText(head);
             for (const OrderedName &file : files) {
-                const QString path = prefix + file.name;
-                if (listed.takeIfNew(path, file.name))
+                const common::NativePath path = file.bytes.isEmpty()
+                    ? common::NativePath::fromText(prefix + file.name)
+                    : nativeHead.child(common::NativePath::fromBytes(file.bytes));
+                if (listed.takeIfNew(path))
                     collected.paths.append(path);
             }
             sortByName(folders);

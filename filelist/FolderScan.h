@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/NativePath.h"
 #include "filelist/DisplayFilter.h"
 #include "filelist/FileList.h"
 
@@ -20,7 +21,8 @@ namespace tarvello::filelist {
 
 // True when the name's bytes read as text and give the same bytes back. Linux
 // names are bytes: a name that is not valid UTF-8 shows with U+FFFD, and a
-// path built from that text would name another file, or none.
+// path built from that text would name another file, or none, so such files
+// are known by their bytes.
 bool isTextName(const QByteArray &nativeName);
 
 // True for the name a rename gives a file between its two phases: "tmp_Tarv",
@@ -73,7 +75,8 @@ private:
 // passed over, files and folders alike, as the program always did. A folder
 // that cannot be listed adds nothing; links to folders are not entered (a
 // link back up the tree would never end), nor are folders whose names are not
-// text, whose files could not be added. The folders read go to keep when given.
+// text, whose files could not be listed by text. Files whose names are not
+// text count. The folders read go to keep when given.
 FolderTally countFiles(const QString &folder, bool recursive, const DisplayFilter &filter, const ScanBreak &pause,
                        FolderListings *keep = nullptr);
 
@@ -93,26 +96,25 @@ public:
 
     // Notes the entries of the list.
     void addEntries(const QList<FileEntry> &entries);
-    // Notes one entry of the list.
-    void add(const QString &path, const QString &name);
+    // Notes one file of the list.
+    void add(const common::NativePath &path);
 
-    // False when the file (full path and name) is listed; otherwise true, and
-    // with Match::Path the file is noted as taken.
-    bool takeIfNew(const QString &path, const QString &name);
+    // False when the file is listed; otherwise true, and with Match::Path
+    // the file is noted as taken. Names are told apart by their bytes.
+    bool takeIfNew(const common::NativePath &path);
 
 private:
     Match m_match;
-    QSet<QString> m_keys;
+    QSet<QByteArray> m_keys;
 };
 
 // What collectFiles gathered.
 struct CollectedFiles {
     // Full paths of the files to add, in order.
-    QStringList paths;
+    QList<common::NativePath> paths;
     // Matching files seen, those already listed included.
     int found = 0;
-    // Paths, as shown, of the files and folders left out because their
-    // names are not text.
+    // Paths, as shown, of the folders left out because their names are not text.
     QStringList notText;
     // The scan was stopped: what it gathered is not to be added.
     bool stopped = false;

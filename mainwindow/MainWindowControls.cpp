@@ -176,6 +176,17 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     for (int i = 0; i < 6; ++i)
         listButtons->addWidget(const_cast<QPushButton *>(order[i]), i / 3, i % 3);
     middle->addLayout(listButtons);
+    auto *sortRow = new QHBoxLayout;
+    cboTri = named<QComboBox>(central, QStringLiteral("cboTri"));
+    cboTri->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    lblTri = label(central, QStringLiteral("lblTri"), cboTri);
+    chkTriDecroissant = named<QCheckBox>(central, QStringLiteral("chkTriDecroissant"));
+    cmdTrier = button(central, "cmdTrier");
+    sortRow->addWidget(lblTri);
+    sortRow->addWidget(cboTri, 1);
+    sortRow->addWidget(chkTriDecroissant);
+    sortRow->addWidget(cmdTrier);
+    middle->addLayout(sortRow);
     mnuPopup = new QMenu(window);
     mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
     mnuAddHieriachy = mnuPopup->addAction(QString());
@@ -307,7 +318,7 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     lstAstuce->setResizeMode(QListView::Adjust);
     lstAstuce->setSpacing(1);
     lstAstuce->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    lstAstuce->setFixedHeight(2 * (lstAstuce->fontMetrics().height() + 6) + 2 * lstAstuce->frameWidth() + 4);
+    lstAstuce->setFixedHeight(3 * (lstAstuce->fontMetrics().height() + 6) + 2 * lstAstuce->frameWidth() + 4);
     Label15 = label(central, QStringLiteral("Label15"), lstAstuce);
     Label15->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label10 = label(central, QStringLiteral("Label10"));
@@ -317,7 +328,7 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     tips->addLayout(tipList);
     tipFrames = new QStackedWidget(central);
     QList<QGridLayout *> frameGrids;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         auto *frame = named<QGroupBox>(tipFrames, arrayName("fAstuce", i));
         fAstuce.append(frame);
         frameGrids.append(new QGridLayout(frame));
@@ -419,6 +430,29 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
         g->addWidget(cmdRepPos, 5, 5, Qt::AlignRight);
         g->setColumnStretch(5, 1);
         g->setRowStretch(6, 1);
+    }
+    // Tip frame 6: replace by a regular expression.
+    {
+        QGridLayout *g = frameGrids[6];
+        lblRegxAide = label(fAstuce[6], QStringLiteral("lblRegxAide"));
+        lblRegxAide->setWordWrap(true);
+        lblRegxAide->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        txtRegxMotif = lineEdit(fAstuce[6], QStringLiteral("txtRegxMotif"));
+        lblRegxMotif = label(fAstuce[6], QStringLiteral("lblRegxMotif"), txtRegxMotif);
+        txtRegxRemplacer = lineEdit(fAstuce[6], QStringLiteral("txtRegxRemplacer"));
+        lblRegxRemplacer = label(fAstuce[6], QStringLiteral("lblRegxRemplacer"), txtRegxRemplacer);
+        chkRegxCasse = named<QCheckBox>(fAstuce[6], QStringLiteral("chkRegxCasse"));
+        chkRegxTout = named<QCheckBox>(fAstuce[6], QStringLiteral("chkRegxTout"));
+        cmdRepRegx = button(fAstuce[6], "cmdRepRegx");
+        g->addWidget(lblRegxAide, 0, 0, 1, 4);
+        g->addWidget(lblRegxMotif, 1, 0);
+        g->addWidget(txtRegxMotif, 1, 1, 1, 3);
+        g->addWidget(lblRegxRemplacer, 2, 0);
+        g->addWidget(txtRegxRemplacer, 2, 1, 1, 3);
+        g->addWidget(chkRegxCasse, 3, 0, 1, 2);
+        g->addWidget(chkRegxTout, 3, 2);
+        g->addWidget(cmdRepRegx, 4, 0, 1, 4, Qt::AlignRight);
+        g->setRowStretch(5, 1);
     }
     tips->addWidget(tipFrames, 1);
     tips->addWidget(Label10);

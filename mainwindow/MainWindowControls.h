@@ -36,6 +36,11 @@ struct MainWindowControls {
     // File list.
     // A table: screen readers read its rows and columns as such.
     QTableView *lstrename = nullptr;
+    // The sort of the list (the counter's order).
+    QLabel *lblTri = nullptr;
+    QComboBox *cboTri = nullptr;
+    QCheckBox *chkTriDecroissant = nullptr;
+    QPushButton *cmdTrier = nullptr;
     QPushButton *cmdAdd = nullptr;
     QPushButton *cmdAddAll = nullptr;
     QMenu *mnuPopup = nullptr;
@@ -90,7 +95,7 @@ struct MainWindowControls {
     QList<QGroupBox *> fAstuce;
     QList<QLabel *> Label8;
 
-    // Replacement aids (tip frames 4 and 5).
+    // Replacement aids (tip frames 4, 5 and 6).
     QLabel *lblRechercher = nullptr;
     QLineEdit *txtRechercher = nullptr;
     QLabel *lblRemplacer = nullptr;
@@ -106,6 +111,15 @@ struct MainWindowControls {
     QLabel *lblRemplacerPos = nullptr;
     QLineEdit *txtRemplacerPos = nullptr;
     QPushButton *cmdRepPos = nullptr;
+    // The regular-expression aid (tip frame 6).
+    QLabel *lblRegxAide = nullptr;
+    QLabel *lblRegxMotif = nullptr;
+    QLineEdit *txtRegxMotif = nullptr;
+    QLabel *lblRegxRemplacer = nullptr;
+    QLineEdit *txtRegxRemplacer = nullptr;
+    QCheckBox *chkRegxCasse = nullptr;
+    QCheckBox *chkRegxTout = nullptr;
+    QPushButton *cmdRepRegx = nullptr;
 
     // Exif (tip frame 3) and preview.
     QPushButton *cmdEffacerExif = nullptr;

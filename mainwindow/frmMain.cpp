@@ -172,6 +172,8 @@ void frmMain::translate()
     m_tree->retranslate();
     m_fileView->retranslate();
     translateRenameCommands();
+    translateRegexForm();
+    translateSortControls();
     m_ui.Label2->setText(lang::ui::widgetText(language.GetMessage(18, QString::number(m_fileView->count()))));
     showEntryCount();
     conflictsCounted(m_controller.conflictCount());
@@ -184,6 +186,9 @@ void frmMain::translate()
         m_ui.lstAstuce->addItem(lang::ui::widgetText(language.extra(QStringLiteral("TipTopic%1").arg(i))));
     m_ui.lstAstuce->setCurrentRow(tip);
     m_controller.files().setHeaders(language.GetMessage(14), language.GetMessage(15), language.extra(QStringLiteral("ConflictColumn")));
+    m_controller.files().setNotTextMark(QLatin1Char(' ') + language.extra(QStringLiteral("ListNotTextMark")),
+                                        lang::ui::widgetText(language.extra(QStringLiteral("ListNotTextTip"),
+                                                                            QStringLiteral("%1"), QStringLiteral("%2"))));
     // In the order of the statuses the controller gives the rows.
     m_controller.files().setStatusTexts({language.extra(QStringLiteral("ConflictStatusInvalid")),
                                          language.extra(QStringLiteral("ConflictStatusForbidden")),
@@ -252,15 +257,16 @@ void frmMain::objetOnOff()
         m_focusBeforeBusy = QApplication::focusWidget();
     QList<QWidget *> switched = {
         m_ui.cmdAdd, m_ui.cmdAddAll, m_ui.cmdStopAction, m_ui.cmdDel, m_ui.cmdClear, m_ui.cmdRefresh,
-        m_ui.cmdUp, m_ui.cmdDown, m_ui.chkRefresh, m_ui.txtFilter, m_fileView, m_tree, m_ui.chkPreview,
+        m_ui.cmdUp, m_ui.cmdDown, m_ui.lblTri, m_ui.cboTri, m_ui.chkTriDecroissant, m_ui.cmdTrier, m_ui.chkRefresh, m_ui.txtFilter, m_fileView, m_tree, m_ui.chkPreview,
         m_ui.Frame1, m_ui.Frame2, m_ui.Frame3, m_ui.Frame5, m_ui.Label5, m_ui.Label6, m_ui.Label7, m_ui.Label9,
         m_ui.Label10, m_ui.Label15, m_ui.lblNbPasse, m_ui.cboRenommer, m_ui.cmdPrendrePlus,
         // The forget button follows its two neighbours: it changes the memorised rules as they do.
         m_ui.cmdPrendreMoins, m_ui.cmdPrendreSupprimer, m_ui.txtDebut, m_ui.txtPas, m_ui.chkExtension,
         m_ui.chkInterdit, m_ui.chkAutoIncrement, m_ui.chkTrim, m_ui.chkUpperFirstChar, m_ui.chkUpperCaseFirstWord,
         m_ui.txtNbPasse, m_ui.lstAstuce, m_ui.cmdEffacerExif, m_ui.txtRechercher, m_ui.txtRemplacer, m_ui.cmdRepStr,
-        m_ui.txtRemplacerPos, m_ui.cmdRepPos, m_ui.cmdRenommer, m_ui.cmdRenommerStop, m_ui.cmdOption,
-        m_ui.cmdAbout, m_ui.cmdQuitter, m_ui.cmdHistorique};
+        m_ui.txtRemplacerPos, m_ui.cmdRepPos, m_ui.lblRegxAide, m_ui.lblRegxMotif, m_ui.txtRegxMotif,
+        m_ui.lblRegxRemplacer, m_ui.txtRegxRemplacer, m_ui.chkRegxCasse, m_ui.chkRegxTout, m_ui.cmdRepRegx, m_ui.cmdRenommer,
+        m_ui.cmdRenommerStop, m_ui.cmdOption, m_ui.cmdAbout, m_ui.cmdQuitter, m_ui.cmdHistorique};
     for (const auto *group : {&m_ui.optCasse, &m_ui.optRepStr, &m_ui.optRepPos, &m_ui.optRepPosDebutFin})
         switched.append(QList<QWidget *>(group->begin(), group->end()));
     for (const auto *group : {&m_ui.lblRepStr, &m_ui.lblRepPos, &m_ui.lblRepPosDebutFin, &m_ui.Label8})

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "common/NativePath.h"
 #include "controller/MainController.h"
 #include "mainwindow/MainWindowControls.h"
+#include "rules/RuleCheck.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -135,6 +137,7 @@ public:
     // Adds every non-empty path of the list, in order, with no duplicate
     // test, in the frame of every add (busy state, progress, stop request).
     void addFromExplorer(const QStringList &paths);
+    void addFromExplorer(const QList<common::NativePath> &paths);
 
     // True while the window is busy (an add, a recomputation, a rename):
     // input that would change the list is refused meanwhile.
@@ -163,6 +166,9 @@ private:
     void cmdDel_Click();
     void cmdClear_Click();
     void cmdUp_Click();
+    void cmdTrier_Click();
+    // The captions of the sort controls, which come from EXTRA.
+    void translateSortControls();
     void cmdDown_Click();
     void moveSelected(bool up);
     void dropEntry(int from, int to);
@@ -193,12 +199,8 @@ private:
     void showNotANumber();
     void txtDebut_LostFocus();
     void txtPas_LostFocus();
-    template<typename Number>
-    void counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure);
-    // A counter box holding a number its width (32 bits when wide, else 16)
-    // cannot hold gets the fallback back and the box's message: false.
-    bool counterFieldFits(QLineEdit *field, bool wide, const QString &fallback);
-    // The start, step and passes boxes all hold numbers the counter can count with.
+    void counterFieldLostFocus(QLineEdit *field, rules::CounterBox box);
+    void showOutOfRange(rules::CounterBox box, const QString &typed);
     bool counterFieldsFit();
     void txtNbPasse_LostFocus();
     void txtRepPos_LostFocus(int index);
@@ -213,6 +215,9 @@ private:
     void showRepForms();
     void cmdRepPos_Click();
     void cmdRepStr_Click();
+    void cmdRepRegx_Click();
+    // The captions of the regular-expression aid, which come from EXTRA.
+    void translateRegexForm();
     bool tokenLabelEvent(int index, QEvent *event);
     void Label8_Click(int index);
     void Form_Load();

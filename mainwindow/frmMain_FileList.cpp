@@ -18,6 +18,8 @@
 #include "update/Site.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QApplication>
 #include <QDrag>
 #include <QDragMoveEvent>
@@ -39,6 +41,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <iterator>
 
 
 namespace tarvello::mainwindow {
@@ -117,15 +120,13 @@ void frmMain::connectFileList()
     connect(m_fileView, &browser::FileView::addRequested, this, [this](const QStringList &names) {
         if (m_controller.busy())
             return;
-        const controller::ChosenFiles chosen =
-            controller::chosenFiles(CurrentPath(), names, m_fileView->selectedNativeNames());
-        addFromExplorer(chosen.paths);
-        tellNotText(chosen.notText);
+        addFromExplorer(controller::chosenFiles(CurrentPath(), names, m_fileView->selectedNativeNames()));
     });
     connect(m_ui.cmdDel, &QPushButton::clicked, this, &frmMain::cmdDel_Click);
     connect(m_ui.lstrename, &QAbstractItemView::doubleClicked, this, &frmMain::cmdDel_Click);
     connect(m_ui.cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
     connect(m_ui.cmdUp, &QPushButton::clicked, this, &frmMain::cmdUp_Click);
+    connect(m_ui.cmdTrier, &QPushButton::clicked, this, &frmMain::cmdTrier_Click);
     connect(m_ui.cmdDown, &QPushButton::clicked, this, &frmMain::cmdDown_Click);
     connect(m_ui.cmdStopAction, &QPushButton::clicked, this, &frmMain::cmdStopAction_Click);
     connect(m_ui.cmdEffacerExif, &QPushButton::clicked, this, &frmMain::cmdEffacerExif_Click);
@@ -204,12 +205,8 @@ void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray>
 {
     if (m_controller.busy())
         return;
-    const controller::ChosenFiles chosen = controller::chosenFiles(CurrentPath(), names, bytes);
-    {
-        AddFrame frame(*this);
-        m_controller.addChosen(chosen.paths, byPath);
-    }
-    tellNotText(chosen.notText);
+    AddFrame frame(*this);
+    m_controller.addChosen(controller::chosenFiles(CurrentPath(), names, bytes), byPath);
 }
 
 void frmMain::cmdAdd_Click()
@@ -269,11 +266,20 @@ void frmMain::addPlanned(int minimum, int count)
 
 void frmMain::addFromExplorer(const QStringList &paths)
 {
+    QList<common::NativePath> native;
+    native.reserve(paths.size());
+    for (const QString &path : paths)
+        native.append(common::NativePath::fromText(path));
+    addFromExplorer(native);
+}
+
+void frmMain::addFromExplorer(const QList<common::NativePath> &paths)
+{
     if (m_controller.busy())
         return;
     AddFrame frame(*this);
     addPlanned(1, int(paths.size()));
-    m_controller.addPaths(paths, [](const QString &path) { return !path.isEmpty(); });
+    m_controller.addPaths(paths, [](const common::NativePath &path) { return !path.isEmpty(); });
 }
 
 bool frmMain::askYesNo(const QString &text)
@@ -319,6 +325,38 @@ void frmMain::cmdClear_Click()
     m_controller.files().clear();
     showEntryCount();
     m_controller.identicalNames().reset();
+}
+
+// The sort keys in the order the box offers them.
+constexpr controller::SortKey kSortKeys[] = {controller::SortKey::Natural, controller::SortKey::Name,
+                                             controller::SortKey::Modified, controller::SortKey::Taken,
+                                             controller::SortKey::Size};
+
+void frmMain::translateSortControls()
+{
+    const lang::Language &language = m_context.language;
+    const auto text = [&](const char *key) { return lang::ui::widgetText(language.extra(QLatin1String(key))); };
+    m_ui.lblTri->setText(text("SortCaption"));
+    m_ui.cboTri->setToolTip(text("SortToolTip"));
+    const int chosen = std::max(0, m_ui.cboTri->currentIndex());
+    m_ui.cboTri->clear();
+    for (const char *key : {"SortNatural", "SortName", "SortModified", "SortTaken", "SortSize"})
+        m_ui.cboTri->addItem(text(key));
+    m_ui.cboTri->setCurrentIndex(chosen);
+    m_ui.chkTriDecroissant->setText(text("SortDescending"));
+    m_ui.chkTriDecroissant->setToolTip(text("SortDescendingToolTip"));
+    m_ui.cmdTrier->setText(text("SortCommand"));
+    m_ui.cmdTrier->setToolTip(text("SortCommandToolTip"));
+}
+
+void frmMain::cmdTrier_Click()
+{
+    if (m_controller.busy())
+        return;
+    const int chosen = m_ui.cboTri->currentIndex();
+    if (chosen < 0 || chosen >= int(std::size(kSortKeys)))
+        return;
+    m_controller.sortList({kSortKeys[chosen], m_ui.chkTriDecroissant->isChecked()});
 }
 
 void frmMain::cmdUp_Click()

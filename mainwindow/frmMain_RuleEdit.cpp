@@ -12,12 +12,14 @@
 #include "mainwindow/frmMemoriseRegle.h"
 #include "lang/MsgBox.h"
 #include "lang/ui/Translate.h"
+#include "rules/RegexDirective.h"
 #include "rules/RuleCheck.h"
 #include "rules/RuleTools.h"
 #include "settings/MemorisedRules.h"
 
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -140,6 +142,7 @@ void frmMain::connectRuleEdit()
     }
     connect(m_ui.cmdRepPos, &QPushButton::clicked, this, &frmMain::cmdRepPos_Click);
     connect(m_ui.cmdRepStr, &QPushButton::clicked, this, &frmMain::cmdRepStr_Click);
+    connect(m_ui.cmdRepRegx, &QPushButton::clicked, this, &frmMain::cmdRepRegx_Click);
 
     for (int i = 0; i < m_ui.Label8.size(); ++i) {
         new EventHook(m_ui.Label8[i], [this, i](QObject *, QEvent *event) { return tokenLabelEvent(i, event); });
@@ -167,6 +170,11 @@ void frmMain::checkRule(bool focusBack)
     if (rules::checkNbDollarIsPair(rule))
         m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(92)), lang::MsgStyle::Information,
                              language.GetMessage(1));
+    if (const std::optional<rules::RegexRefusal> refusal = rules::regexRefusal(rule)) {
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(rules::regexRefusalText(language, *refusal)),
+                             lang::MsgStyle::Information, language.GetMessage(2));
+        return;
+    }
     if (const std::optional<QString> refusal = rules::ruleRefusal(rule)) {
         m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(21, *refusal)), lang::MsgStyle::Information,
                              language.GetMessage(2));
@@ -279,92 +287,71 @@ void frmMain::showNotANumber()
 
 void frmMain::txtDebut_LostFocus()
 {
-    if (!m_ready)
-        return;
-    if (common::vbTrim(m_ui.txtDebut->text()) == QLatin1String("#")) {
-        m_context.settings.rule.counterStart = settings::kContinuationStart;
-        update_names();
-        return;
-    }
-    counterFieldLostFocus(m_ui.txtDebut, m_context.settings.rule.counterStart,
-                          QStringLiteral("txtDebut_LostFocus (Feuille frmMain)"));
+    if (m_ready)
+        counterFieldLostFocus(m_ui.txtDebut, rules::CounterBox::Start);
 }
 
 void frmMain::txtPas_LostFocus()
 {
     if (m_ready)
-        counterFieldLostFocus(m_ui.txtPas, m_context.settings.rule.counterStep,
-                              QStringLiteral("txtPas_LostFocus (Feuille frmMain)"));
+        counterFieldLostFocus(m_ui.txtPas, rules::CounterBox::Step);
 }
 
-bool frmMain::counterFieldFits(QLineEdit *field, bool wide, const QString &fallback)
+void frmMain::showOutOfRange(rules::CounterBox box, const QString &typed)
 {
-    const QString text = field->text();
-    if (!common::vbIsNumeric(text))
-        return true;
-    try {
-        if (wide)
-            common::vbCLng(text);
-        else
-            common::vbCInt(text);
-        return true;
-    } catch (const common::VbError &) {
-    }
-    field->setText(fallback);
     lang::Language &language = m_context.language;
-    const QString key = wide ? QStringLiteral("StartOutOfRange") : QStringLiteral("OptionOutOfRange");
-    m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.extra(key, text.trimmed())), lang::MsgStyle::Exclamation,
+    const QString key = box == rules::CounterBox::Start ? QStringLiteral("StartOutOfRange") : QStringLiteral("OptionOutOfRange");
+    m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.extra(key, typed.trimmed())), lang::MsgStyle::Exclamation,
                          language.GetMessage(2));
-    return false;
 }
 
 bool frmMain::counterFieldsFit()
 {
-    return counterFieldFits(m_ui.txtDebut, true, QStringLiteral("1"))
-        && counterFieldFits(m_ui.txtPas, false, QStringLiteral("1"))
-        && counterFieldFits(m_ui.txtNbPasse, false, QStringLiteral("0"));
+    const std::pair<QLineEdit *, rules::CounterBox> boxes[] = {{m_ui.txtDebut, rules::CounterBox::Start},
+                                                                {m_ui.txtPas, rules::CounterBox::Step},
+                                                                {m_ui.txtNbPasse, rules::CounterBox::Passes}};
+    for (const auto &[field, box] : boxes) {
+        const QString typed = field->text();
+        const rules::CounterBoxCheck check = rules::checkCounterBox(box, typed);
+        if (check.verdict == rules::CounterBoxCheck::Verdict::OutOfRange) {
+            field->setText(check.text);
+            showOutOfRange(box, typed);
+            return false;
+        }
+    }
+    return true;
 }
 
-// A counter box once left: a text that is not a number goes back to "1" with
-// message 13, a number the field's width cannot hold with its own message; a
-// number other than the stored one is stored and the names follow.
-template<typename Number>
-void frmMain::counterFieldLostFocus(QLineEdit *field, Number &stored, const QString &procedure)
+// The start and step are stored as soon as their box is left, and the names
+// follow; the number of passes is read only when the positions are replaced.
+void frmMain::counterFieldLostFocus(QLineEdit *field, rules::CounterBox box)
 {
-    const QString text = field->text();
-    try {
-        if (!common::vbIsNumeric(text)) {
-            field->setText(QStringLiteral("1"));
-            stored = 1;
-            showNotANumber();
-            return;
-        }
-        if (!counterFieldFits(field, sizeof(Number) > sizeof(qint16), QStringLiteral("1"))) {
-            stored = 1;
-            return;
-        }
-        Number number = 0;
-        if constexpr (sizeof(Number) == sizeof(qint16))
-            number = common::vbCInt(text);
-        else
-            number = common::vbCLng(text);
-        if (number != stored) {
-            stored = number;
-            update_names();
-        }
-    } catch (const common::VbError &error) {
-        m_msgBox.ReportError(error, procedure);
+    using Verdict = rules::CounterBoxCheck::Verdict;
+    settings::RuleOptions &rule = m_context.settings.rule;
+    const QString typed = field->text();
+    const rules::CounterBoxCheck check = rules::checkCounterBox(box, typed);
+    if (check.text != typed)
+        field->setText(check.text);
+    const qint32 value = check.verdict == Verdict::Continuation ? settings::kContinuationStart : check.value;
+    bool changed = false;
+    if (box == rules::CounterBox::Start) {
+        changed = rule.counterStart != value;
+        rule.counterStart = value;
+    } else if (box == rules::CounterBox::Step) {
+        changed = rule.counterStep != value;
+        rule.counterStep = qint16(value);
     }
+    if (check.verdict == Verdict::NotANumber)
+        showNotANumber();
+    else if (check.verdict == Verdict::OutOfRange)
+        showOutOfRange(box, typed);
+    else if (check.verdict == Verdict::Continuation || changed)
+        update_names();
 }
 
 void frmMain::txtNbPasse_LostFocus()
 {
-    if (common::vbIsNumeric(m_ui.txtNbPasse->text())) {
-        counterFieldFits(m_ui.txtNbPasse, false, QStringLiteral("0"));
-        return;
-    }
-    m_ui.txtNbPasse->setText(QStringLiteral("0"));
-    showNotANumber();
+    counterFieldLostFocus(m_ui.txtNbPasse, rules::CounterBox::Passes);
 }
 
 void frmMain::txtRepPos_LostFocus(int index)
@@ -423,6 +410,34 @@ void frmMain::cmdRepStr_Click()
         rules::textDirective(m_ui.txtRechercher->text(), m_ui.txtRemplacer->text(), checkedIndex(m_ui.optRepStr)));
     checkRule(true);
     m_ruleEditStamp.reset();
+}
+
+void frmMain::cmdRepRegx_Click()
+{
+    if (m_ui.txtRegxMotif->text().isEmpty()) {
+        m_msgBox.KVvrMesgBox(lang::ui::widgetText(m_context.language.extra(QStringLiteral("RegexNoPattern"))),
+                             lang::MsgStyle::Information, QStringLiteral("Message"));
+        return;
+    }
+    m_ui.cboRenommer->setEditText(rules::regexDirective(m_ui.txtRegxMotif->text(), m_ui.txtRegxRemplacer->text(),
+                                                        m_ui.chkRegxCasse->isChecked(), m_ui.chkRegxTout->isChecked()));
+    checkRule(true);
+    m_ruleEditStamp.reset();
+}
+
+void frmMain::translateRegexForm()
+{
+    const lang::Language &language = m_context.language;
+    const auto text = [&](const char *key) { return lang::ui::widgetText(language.extra(QLatin1String(key))); };
+    m_ui.lblRegxAide->setText(text("RegexHelp"));
+    m_ui.lblRegxMotif->setText(text("RegexPatternCaption"));
+    m_ui.txtRegxMotif->setToolTip(text("RegexPatternToolTip"));
+    m_ui.lblRegxRemplacer->setText(text("RegexReplacementCaption"));
+    m_ui.txtRegxRemplacer->setToolTip(text("RegexReplacementToolTip"));
+    m_ui.chkRegxCasse->setText(text("RegexIgnoreCase"));
+    m_ui.chkRegxTout->setText(text("RegexEveryMatch"));
+    m_ui.cmdRepRegx->setText(text("RegexMakeCaption"));
+    m_ui.cmdRepRegx->setToolTip(text("RegexMakeToolTip"));
 }
 
 bool frmMain::tokenLabelEvent(int index, QEvent *event)

@@ -1,5 +1,7 @@
 #include "rename/RecordFormat.h"
 
+#include "common/NativePath.h"
+
 #include <QDateTime>
 #include <QFile>
 
@@ -407,13 +409,13 @@ std::optional<QByteArray> RecordFile::path(const QByteArray &folderField, const 
 
 int moveAside(const QString &path, QString &asidePath)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = common::NativePath::fromText(path).bytes();
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     FileOps fs;
     int error = EEXIST;
     for (int n = 1; error == EEXIST && n <= 99; ++n) {
         asidePath = path + QStringLiteral(".damaged-") + stamp + (n > 1 ? QStringLiteral("-%1").arg(n) : QString());
-        error = fs.renameNoReplace(native, QFile::encodeName(asidePath));
+        error = fs.renameNoReplace(native, common::NativePath::fromText(asidePath).bytes());
     }
     if (error != 0)
         return error;

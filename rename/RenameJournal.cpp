@@ -1,5 +1,6 @@
 #include "rename/RenameJournal.h"
 
+#include "common/NativePath.h"
 #include "rename/RecordFormat.h"
 
 #include <QDir>
@@ -203,7 +204,7 @@ QString RenameJournal::path() const
 
 bool RenameJournal::exists() const
 {
-    return FileOps().exists(QFile::encodeName(path()));
+    return FileOps().exists(common::NativePath::fromText(path()).bytes());
 }
 
 int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
@@ -217,7 +218,7 @@ int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
     if (!entriesHoldTogether(entries))
         return EINVAL;
     FileOps fs;
-    if (const int error = fs.makeFolders(QFile::encodeName(m_folder)))
+    if (const int error = fs.makeFolders(common::NativePath::fromText(m_folder).bytes()))
         return error;
     RecordWriter writer(kHeader);
     if (kind == JournalKind::Undo) {
@@ -234,7 +235,7 @@ int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
     }
     quint32 seal = 0;
     const QByteArray text = writer.text(&seal);
-    const int error = writeFileDurably(QFile::encodeName(path()), text, false);
+    const int error = writeFileDurably(common::NativePath::fromText(path()).bytes(), text, false);
     if (error == 0)
         m_seal = seal;
     return error;
@@ -247,7 +248,7 @@ void RenameJournal::mark(JournalMark mark, int position)
     // it must not touch.
     if (!m_seal && !load())
         return;
-    const int fd = ::open(QFile::encodeName(path()).constData(), O_RDWR | O_APPEND | O_CLOEXEC);
+    const int fd = ::open(common::NativePath::fromText(path()).c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0)
         return;
     dropTornMark(fd);
@@ -259,11 +260,11 @@ void RenameJournal::mark(JournalMark mark, int position)
 
 int RenameJournal::finish()
 {
-    const QByteArray native = QFile::encodeName(path());
+    const QByteArray native = common::NativePath::fromText(path()).bytes();
     if (::unlink(native.constData()) != 0 && errno != ENOENT)
         return errno;
     m_seal.reset();
-    return FileOps().syncFolder(QFile::encodeName(m_folder));
+    return FileOps().syncFolder(common::NativePath::fromText(m_folder).bytes());
 }
 
 JournalledMove moveToNewPath(FileOps &fs, const QByteArray &from, const QByteArray &to, int position,
@@ -343,9 +344,9 @@ QList<FileToCheck> RenameJournal::filesToCheck(FileOps &fs) const
 
 RenameLock::RenameLock(const QString &folder)
 {
-    if ((m_error = FileOps().makeFolders(QFile::encodeName(folder))) != 0)
+    if ((m_error = FileOps().makeFolders(common::NativePath::fromText(folder).bytes())) != 0)
         return;
-    m_fd = ::open(QFile::encodeName(folder + QStringLiteral("/rename.lock")).constData(),
+    m_fd = ::open(common::NativePath::fromText(folder + QStringLiteral("/rename.lock")).c_str(),
                   O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (m_fd < 0) {
         m_error = errno;

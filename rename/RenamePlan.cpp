@@ -1,11 +1,11 @@
 #include "rename/RenamePlan.h"
 
 #include "settings/Settings.h"
+#include "common/NativePath.h"
 #include "common/Vb.h"
 #include "lang/Language.h"
 
 #include <QDir>
-#include <QFile>
 #include <QHash>
 #include <QSet>
 
@@ -232,8 +232,12 @@ QByteArray caseKey(const QByteArray &path)
 {
     // Plain ASCII paths, the common case, skip the trip through text.
     for (const char c : path) {
-        if (uchar(c) >= 0x80)
-            return common::vbUCase(QFile::decodeName(path)).toUtf8();
+        if (uchar(c) < 0x80)
+            continue;
+        // Bytes that are not text have no case: U+FFFD would make different
+        // names one.
+        const common::NativePath native = common::NativePath::fromBytes(path);
+        return native.textIsExact() ? common::vbUCase(native.text()).toUtf8() : path;
     }
     return path.toUpper();
 }
@@ -284,12 +288,13 @@ namespace {
 PathPair pathPairIn(const QByteArray &nativeFolder, const filelist::FileEntry &entry)
 {
     PathPair pair;
-    pair.oldPath = nativeFolder + QFile::encodeName(entry.name);
+    pair.oldPath = nativeFolder
+        + (entry.nameIsText() ? common::NativePath::fromText(entry.name).bytes() : entry.notTextName);
     QString newName = entry.newName;
     newName.remove(kMkdirMark);
     newName.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (!newName.contains(QLatin1Char('/'))) {
-        pair.newPath = nativeFolder + QFile::encodeName(newName);
+        pair.newPath = nativeFolder + common::NativePath::fromText(newName).bytes();
         return pair;
     }
     const QString lastPart = newName.mid(newName.lastIndexOf(QLatin1Char('/')) + 1);
@@ -306,7 +311,7 @@ PathPair pathPairIn(const QByteArray &nativeFolder, const filelist::FileEntry &e
         if (pair.preset == Conflict::None)
             pair.preset = Conflict::NoFolderRoot;
     }
-    pair.newPath = QFile::encodeName(pair.preset == Conflict::None ? QDir::cleanPath(target) : target);
+    pair.newPath = common::NativePath::fromText(pair.preset == Conflict::None ? QDir::cleanPath(target) : target).bytes();
     pair.makeFolder = pair.preset == Conflict::None;
     return pair;
 }
@@ -315,7 +320,7 @@ PathPair pathPairIn(const QByteArray &nativeFolder, const filelist::FileEntry &e
 
 PathPair pathPairFor(const filelist::FileEntry &entry)
 {
-    return pathPairIn(QFile::encodeName(entry.folder + QLatin1Char('/')), entry);
+    return pathPairIn(common::NativePath::fromText(entry.folder + QLatin1Char('/')).bytes(), entry);
 }
 
 PathPair pathPairFor(const QByteArray &nativePath, const filelist::FileEntry &entry)
@@ -518,7 +523,7 @@ QList<PathPair> pathPairsFor(const QList<filelist::FileEntry> &entries)
     for (const filelist::FileEntry &entry : entries) {
         if (nativeFolder.isEmpty() || entry.folder != folder) {
             folder = entry.folder;
-            nativeFolder = QFile::encodeName(folder + QLatin1Char('/'));
+            nativeFolder = common::NativePath::fromText(folder + QLatin1Char('/')).bytes();
         }
         pairs.append(pathPairIn(nativeFolder, entry));
     }
@@ -532,7 +537,7 @@ RenamePlan planRename(const QList<filelist::FileEntry> &entries, FileOps &fs)
 
 QString displayPath(const QByteArray &nativePath)
 {
-    return QFile::decodeName(nativePath);
+    return common::NativePath::fromBytes(nativePath).text();
 }
 
 RuleAfterRename ruleAfterRename(const settings::Settings &settings, qint32 start, qint16 step, int count)

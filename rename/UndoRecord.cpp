@@ -1,8 +1,8 @@
 #include "rename/UndoRecord.h"
 
+#include "common/NativePath.h"
 #include "rename/RecordFormat.h"
 
-#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -55,7 +55,7 @@ QString UndoRecord::path() const
 
 int UndoRecord::save(const QList<UndoPair> &pairs) const
 {
-    const QByteArray native = QFile::encodeName(path());
+    const QByteArray native = common::NativePath::fromText(path()).bytes();
     if (pairs.isEmpty()) {
         if (::unlink(native.constData()) != 0 && errno != ENOENT)
             return errno;
@@ -65,7 +65,7 @@ int UndoRecord::save(const QList<UndoPair> &pairs) const
     if (!pairsHoldTogether(pairs))
         return EINVAL;
     FileOps fs;
-    if (const int error = fs.makeFolders(QFile::encodeName(m_folder)))
+    if (const int error = fs.makeFolders(common::NativePath::fromText(m_folder).bytes()))
         return error;
     RecordWriter writer(kHeader);
     for (const UndoPair &pair : pairs) {

@@ -8,6 +8,7 @@
 #include "rules/Environment.h"
 #include "rules/FolderScanCache.h"
 #include "rules/IdenticalNameTable.h"
+#include "rules/RegexDirective.h"
 #include "rules/RuleTools.h"
 
 #include <limits>
@@ -32,6 +33,7 @@ const QString kNumber = QStringLiteral("$N$");
 const QString kCounterPlaceholder = QStringLiteral("$Z$");
 const QString kRepc = QStringLiteral("$REPC");
 const QString kRepp = QStringLiteral("$REPP");
+const QString kRegx = QStringLiteral("$REGX");
 
 bool containsAny(const QString &name, std::initializer_list<QStringView> tokens)
 {
@@ -360,6 +362,10 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
         replaceFileDateTokens(name, path, rule.rule);
         replaceExifTokens(name, path, rule.rule);
 
+        if (rule.rule.contains(kRegx)) {
+            if (const CompiledRegex &regex = regexOf(rule.rule); regex.directive)
+                name = applyRegex(*regex.directive, regex.expression, base.toString());
+        }
         if (name.contains(kRepc))
             name = applyRepc(name, base.toString());
         if (name.contains(kRepp)) {
@@ -517,6 +523,20 @@ QString NameEngine::replaceForbiddenCharacters(QString name) const
         }
     }
     return name;
+}
+
+const NameEngine::CompiledRegex &NameEngine::regexOf(const QString &ruleText) const
+{
+    if (m_regex.ruleText != ruleText) {
+        m_regex.ruleText = ruleText;
+        m_regex.directive.reset();
+        if (!regexRefusal(ruleText)) {
+            m_regex.directive = findRegexDirective(ruleText);
+            m_regex.expression = compileRegex(*m_regex.directive);
+            m_regex.expression.optimize();
+        }
+    }
+    return m_regex;
 }
 
 QString NameEngine::formatYear(int year) const

@@ -2,9 +2,11 @@
 
 #include "settings/Settings.h"
 #include "common/VbError.h"
+#include "rules/RegexDirective.h"
 
 #include <QList>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -70,7 +72,8 @@ QString afficheNomErrorText(const common::VbError &error);
 
 // Computes new names (the computation of affiche_nom), one file per call, from
 // the rule, the settings and the outside world given at construction. Never
-// touches a window; holds no state between calls.
+// touches a window; holds no state between calls but the compiled $REGX
+// expression of the last rule, compiled once for a whole list.
 class NameEngine
 {
 public:
@@ -96,6 +99,14 @@ private:
     void applyCounter(QString &name, const QString &path, int position, settings::RuleOptions &rule,
                       FolderScanCache &folders) const;
     QString replaceForbiddenCharacters(QString name) const;
+    // The rule's $REGX directive, compiled; no directive when the rule is
+    // refused, whose names then keep the directive's text.
+    struct CompiledRegex {
+        QString ruleText;
+        std::optional<RegexDirective> directive;
+        QRegularExpression expression;
+    };
+    const CompiledRegex &regexOf(const QString &ruleText) const;
     QString formatYear(int year) const;
     QString formatMonth(int month) const;
 
@@ -107,6 +118,7 @@ private:
     const FileFacts &m_files;
     exif::ExifSource &m_exif;
     lang::Messages &m_messages;
+    mutable CompiledRegex m_regex;
 };
 
 } // namespace tarvello::rules

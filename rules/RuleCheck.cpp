@@ -1,6 +1,8 @@
 #include "rules/RuleCheck.h"
 
 #include "common/Vb.h"
+#include "common/VbError.h"
+#include "rules/RegexDirective.h"
 
 #include <QList>
 
@@ -65,6 +67,13 @@ QString forbiddenRuleCharacters()
 
 std::optional<QString> ruleRefusal(const QString &rule)
 {
+    // A regular expression is made of the very characters a name may not
+    // hold: only the replacement, which goes into the names, is checked.
+    if (const std::optional<RegexDirective> regex = findRegexDirective(rule)) {
+        QString outside = rule;
+        outside.replace(regex->start, regex->end - regex->start, QString(regex->replacement).remove(QLatin1Char('\\')));
+        return ruleRefusal(outside);
+    }
     if (const std::optional<QString> slash = slashRefusal(rule))
         return slash;
     const QString forbidden = forbiddenRuleCharacters();
@@ -128,6 +137,22 @@ QString positionFieldText(const QString &text)
         return QStringLiteral("1");
     const qint16 position = common::vbCInt(text);
     return position < 1 ? QStringLiteral("1") : QString::number(position);
+}
+
+CounterBoxCheck checkCounterBox(CounterBox box, const QString &text)
+{
+    using Verdict = CounterBoxCheck::Verdict;
+    if (box == CounterBox::Start && common::vbTrim(text) == QLatin1String("#"))
+        return {Verdict::Continuation, text, 0};
+    const qint32 fallback = box == CounterBox::Passes ? 0 : 1;
+    if (!common::vbIsNumeric(text))
+        return {Verdict::NotANumber, QString::number(fallback), fallback};
+    try {
+        const qint32 value = box == CounterBox::Start ? common::vbCLng(text) : common::vbCInt(text);
+        return {Verdict::Number, text, value};
+    } catch (const common::VbError &) {
+        return {Verdict::OutOfRange, QString::number(fallback), fallback};
+    }
 }
 
 } // namespace tarvello::rules

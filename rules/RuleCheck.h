@@ -18,7 +18,8 @@ QString forbiddenRuleCharacters();
 // characters, or "/" for a slash outside the directive that allows it), or
 // nothing when the rule passes. Slashes are allowed only within the first of
 // $REPC, $REPP and $MKDIR the rule holds, up to the separator that closes it,
-// and a backslash only in a rule holding $MKDIR.
+// and a backslash only in a rule holding $MKDIR. Of a $REGX directive only
+// the replacement is checked, its backslashes aside.
 std::optional<QString> ruleRefusal(const QString &rule);
 
 // True when the rule holds a control character (a tab, a line break, ...). A
@@ -56,5 +57,27 @@ QString insertToken(const QString &rule, int caret, const QString &token);
 // a whole one (halves to even), "1" for anything below 1 or not a number.
 // Throws VbError 6 for a number beyond 16 bits.
 QString positionFieldText(const QString &text);
+
+// The counter boxes: the start (32 bits, "#" for continuation mode), the step
+// and the number of passes (16 bits each).
+enum class CounterBox { Start, Step, Passes };
+
+// What leaving a counter box makes of its text.
+struct CounterBoxCheck {
+    enum class Verdict {
+        Number,       // a number the counter can hold
+        Continuation, // "#" in the start box
+        NotANumber,   // the box's default back, with message 13
+        OutOfRange,   // the box's default back, with the box's own message
+    };
+    Verdict verdict = Verdict::Number;
+    // The box's text afterwards: the typed text, or the default ("0" for the
+    // passes, else "1").
+    QString text;
+    // The typed number, or the default put back.
+    qint32 value = 0;
+};
+
+CounterBoxCheck checkCounterBox(CounterBox box, const QString &text);
 
 } // namespace tarvello::rules

@@ -73,8 +73,32 @@ const CliCase kCliCases[] = {
     {"continuation", {"--rule", "Scan_###", "--start", "#", "--extension", ""},
      {"Scan_007", "Scan_012", "x.jpg"}, {"Scan_013", "Scan_013_1", "Scan_013_2"}},
     {"optionsEnd", {"--rule", "*", "--"}, {"--odd.txt"}, {"--odd.txt"}},
+    {"regex", {"--rule", R"($REGX/(\d+)-(\d+)/\2-\1$)"}, {"12-34.txt"}, {"34-12.txt"}},
 };
 INSTANTIATE_TEST_SUITE_P(Examples, CliPreview, ::testing::ValuesIn(kCliCases));
+
+// The counter follows the sorted order, which is also the order printed.
+TEST(Cli, sortAndReverseChooseWhoGetsWhichNumber)
+{
+    const struct {
+        QByteArrayList options;
+        QList<int> order; // of the files b10, b9, a, as given
+    } cases[] = {
+        {{"--sort", "natural"}, {2, 1, 0}},
+        {{"--sort=name", "--reverse"}, {1, 0, 2}},
+        {{"--reverse"}, {2, 1, 0}},
+        {{}, {0, 1, 2}},
+    };
+    for (const auto &c : cases) {
+        Tree folder;
+        const QByteArrayList files = {folder.create("b10.txt"), folder.create("b9.txt"), folder.create("a.txt")};
+        const CliRun run = runCli(QByteArrayList{"preview", "--rule", "#"} + c.options + files);
+        QByteArray expected;
+        for (int i = 0; i < 3; ++i)
+            expected += files.at(c.order.at(i)) + '\t' + QByteArray::number(i + 1) + ".txt\n";
+        EXPECT_EQ(run.out, expected) << c.options.join(' ').constData();
+    }
+}
 
 TEST(Cli, badCommandLinesSayWhyAndPrintNothing)
 {
@@ -94,6 +118,9 @@ TEST(Cli, badCommandLinesSayWhyAndPrintNothing)
         {"preview", "--settings", "/nonexistent/Tarvello.ini", "a.jpg"},
         {"preview", "--lang", "Klingon", "a.jpg"},
         {"preview", "--extension", "jp\tg", "a.jpg"},
+        {"preview", "--rule", "$REGX/ab)c/x$", "a.jpg"},
+        {"preview", "--sort", "date", "a.jpg"},
+        {"undo", "--sort", "name"},
         {"preview", "--exif-tool", "0", "a.jpg"},
         {"preview", "--exif-tool", "batch", "a.jpg"},
         {"undo", "--exif-tool", "5"},

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -21,6 +22,10 @@
 #include <functional>
 #include <optional>
 #include <tuple>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tarvello;
 using controller::State;
@@ -221,6 +226,108 @@ TEST_F(ControllerTest, aRecomputationAskedForDuringAnAddIsMadeOnceWhenItEnds)
     EXPECT_EQ(ui.states, (QList<State>{State::Adding, State::Idle, State::Recomputing, State::Idle}));
 }
 
+// A name that is not UTF-8 goes into the list by its bytes, shown with U+FFFD
+// and marked; the rule reads it as Windows-1252, so "*" repairs it, and the
+// rename moves the file by its own bytes.
+TEST_F(ControllerTest, aNameThatIsNotTextIsListedMarkedAndRepairedByTheStar)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const QByteArray broken = folder + "/caf\xE9.jpg";
+    const QByteArray repaired = folder + "/caf\xC3\xA9.jpg";
+    // QTemporaryDir removes only what it can name as text.
+    const auto cleanUp = qScopeGuard([&broken] { ::unlink(broken.constData()); });
+    FILE *file = std::fopen(broken.constData(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+
+    // The rename keeps its journal and undo record in the tree.
+    settingsFolder = dir.path() + QStringLiteral("/records");
+    main.files().setNotTextMark(QStringLiteral(" [mark]"), QStringLiteral("%1|%2"));
+    settings.rule.rule = QStringLiteral("x");
+    main.beginAdd();
+    main.addDropped({broken, folder + "/gone\xE9.jpg"}, QStringLiteral("*"));
+    main.endAdd();
+    ASSERT_EQ(main.files().count(), 1);
+    EXPECT_EQ(main.files().entry(0).nativePath().bytes(), broken);
+    const QModelIndex name = main.files().index(0, 0);
+    EXPECT_EQ(main.files().data(name, Qt::DisplayRole).toString(), QStringLiteral("caf\uFFFD.jpg [mark]"));
+    EXPECT_EQ(main.files().data(name, Qt::ToolTipRole).toString(), dir.path() + QStringLiteral("/caf\uFFFD.jpg|café.jpg"));
+
+    settings.rule.rule = QStringLiteral("*");
+    settings.rule.replaceForbidden = 0;
+    main.recompute();
+    EXPECT_EQ(main.files().entry(0).newName, QStringLiteral("café.jpg"));
+    rename::FileOps fs;
+    const auto renamed = main.renameList(fs);
+    ASSERT_TRUE(renamed);
+    EXPECT_EQ(renamed->second.report.renamed, 1);
+    EXPECT_NE(::access(broken.constData(), F_OK), 0);
+    EXPECT_EQ(::access(repaired.constData(), F_OK), 0);
+}
+
+// Sizes, modification times and dates of shooting with ties and a missing
+// date, in a list order that is none of the sorted ones.
+TEST(ListSort, eachKeyBothWaysStableWithUnknownValuesLast)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const struct {
+        const char *name;
+        int size;
+        int minutes;
+        const char *taken;
+    } files[] = {{"IMG_10.jpg", 30, 20, "2004:01:02 00:00:00"},
+                 {"img_2.jpg", 10, 30, ""},
+                 {"IMG_1.jpg", 30, 10, "2003:12:31 23:59:59"},
+                 {"b.jpg", 20, 20, "2004:01:02 00:00:00"}};
+    QList<filelist::FileEntry> entries;
+    fakes::FakeExif exif;
+    for (const auto &f : files) {
+        const QString path = dir.path() + QLatin1Char('/') + QLatin1String(f.name);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(f.size, 'x'));
+        file.close();
+        const timespec times[2] = {{0, UTIME_OMIT}, {1'000'000'000 + 60 * f.minutes, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        exif.records.insert(path, exif::ExifInfo{.DateTaken = QLatin1String(f.taken)});
+        entries.append(filelist::FileEntry::of(common::NativePath::fromText(path)));
+    }
+    using controller::SortKey;
+    const struct {
+        SortKey key;
+        bool descending;
+        QList<int> rows;
+    } cases[] = {
+        {SortKey::Name, false, {3, 2, 0, 1}},
+        {SortKey::Natural, false, {3, 2, 1, 0}},
+        {SortKey::Natural, true, {0, 1, 2, 3}},
+        {SortKey::Modified, false, {2, 0, 3, 1}},
+        {SortKey::Modified, true, {1, 0, 3, 2}},
+        {SortKey::Size, false, {1, 3, 0, 2}},
+        {SortKey::Size, true, {0, 2, 3, 1}},
+        {SortKey::Taken, false, {2, 0, 3, 1}},
+        {SortKey::Taken, true, {0, 3, 2, 1}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(controller::sortedRows(entries, {c.key, c.descending}, exif), c.rows) << int(c.key) << c.descending;
+    for (const char *name : {"name", "natural", "mtime", "taken", "size"})
+        EXPECT_TRUE(controller::sortKeyOf(QLatin1String(name))) << name;
+    EXPECT_FALSE(controller::sortKeyOf(QStringLiteral("date")));
+}
+
+TEST_F(ControllerTest, theCounterFollowsTheSortedList)
+{
+    settings.rule.rule = QStringLiteral("#_*");
+    add({"/d/b10.txt", "/d/b9.txt", "/d/a.txt"});
+    main.sortList({controller::SortKey::Natural, false});
+    EXPECT_EQ(newNames(), (QStringList{"1_a.txt", "2_b9.txt", "3_b10.txt"}));
+    main.sortList({controller::SortKey::Name, true});
+    EXPECT_EQ(newNames(), (QStringList{"1_b9.txt", "2_b10.txt", "3_a.txt"}));
+}
+
 TEST_F(ControllerTest, aStopRequestEndsTheRunningAddAndTheNextAddForgetsIt)
 {
     main.beginAdd();
@@ -278,22 +385,24 @@ TEST_F(ControllerTest, theRuleRecordTakesWhatTheOptionsMakeOfItAfterARename)
 }
 
 // Names chosen in the file view or among its thumbnails: a name that is not
-// text is set apart; a thumbnail takes the bytes of the view's file of its
+// text keeps its bytes; a thumbnail takes the bytes of the view's file of its
 // name; only files the list lacks are added, by name or by path.
 TEST_F(ControllerTest, chosenFilesBecomePathsOnceEach)
 {
-    const controller::ChosenFiles chosen = controller::chosenFiles(
-        QStringLiteral("/d"), {"a.txt", "caf\uFFFD.txt", "b.txt"}, {"a.txt", "caf\xe9.txt", "b.txt"});
-    EXPECT_EQ(chosen.paths, (QStringList{"/d/a.txt", "/d/b.txt"}));
-    EXPECT_EQ(chosen.notText, QStringList{QStringLiteral("/d/caf\uFFFD.txt")});
+    using common::NativePath;
+    EXPECT_EQ(controller::chosenFiles(QStringLiteral("/d"), {"a.txt", "caf\uFFFD.txt", "b.txt"},
+                                      {"a.txt", "caf\xe9.txt", "b.txt"}),
+              (QList<NativePath>{NativePath::fromBytes("/d/a.txt"), NativePath::fromBytes("/d/caf\xe9.txt"),
+                                 NativePath::fromBytes("/d/b.txt")}));
     EXPECT_EQ(controller::thumbnailNativeNames({"caf\uFFFD.txt", "gone.txt"}, {"a.txt", "caf\uFFFD.txt"},
                                                {"a.txt", "caf\xe9.txt"}),
               (QList<QByteArray>{"caf\xe9.txt", "gone.txt"}));
 
     settings.rule.rule = QStringLiteral("x");
     add({"/d/a.txt"});
-    main.addChosen({"/e/a.txt", "/e/c.txt"}, false);
-    main.addChosen({"/e/a.txt", "/e/c.txt"}, true);
+    const QList<NativePath> chosen = {NativePath::fromText("/e/a.txt"), NativePath::fromText("/e/c.txt")};
+    main.addChosen(chosen, false);
+    main.addChosen(chosen, true);
     QStringList paths;
     for (const filelist::FileEntry &entry : main.files().entries())
         paths.append(entry.path());
@@ -534,7 +643,8 @@ TEST_F(ControllerTest, exifTokensGiveThePhotographsDateOfShooting)
     for (const QString &copy : copies)
         ASSERT_TRUE(QFile::copy(photos + "/cameras/Canon_40D.jpg", copy));
     settings.rule.rule = QStringLiteral("Photo_$dA$-$dM$_###");
-    main.addPaths(copies, [](const QString &) { return true; });
+    main.addPaths({common::NativePath::fromText(copies[0]), common::NativePath::fromText(copies[1])},
+                  [](const common::NativePath &) { return true; });
     EXPECT_EQ(newNames(), (QStringList{"Photo_2008-05_001.jpg", "Photo_2008-05_002.JPG"}));
 
     exif.clearCache();

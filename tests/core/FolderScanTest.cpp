@@ -31,9 +31,18 @@ protected:
                                        "sub1/d.jpg", "sub1/deep/e.jpg", ".hidden/f.jpg", "sub10/h.jpg"}));
     }
 
-    QStringList collect(const QStringList &starts, const QString &filter, ListedFiles listed)
+    QStringList collect(const QStringList &starts, const QString &filter, ListedFiles listed,
+                        FolderListings *kept = nullptr)
     {
-        return collectFiles(starts, DisplayFilter(filter), listed, kNeverStop).paths;
+        return texts(collectFiles(starts, DisplayFilter(filter), listed, kNeverStop, kept).paths);
+    }
+
+    static QStringList texts(const QList<tarvello::common::NativePath> &paths)
+    {
+        QStringList out;
+        for (const tarvello::common::NativePath &p : paths)
+            out.append(p.text());
+        return out;
     }
 
     QString path(const QString &relative) const { return m_root + QLatin1Char('/') + relative; }
@@ -105,9 +114,7 @@ TEST_F(FolderScanTree, keptListingsServeUnchangedFoldersOnly)
     ASSERT_TRUE(makeFile(path("sub1/unseen.jpg")));
     ASSERT_TRUE(stampHourAgo("sub1"));
     ASSERT_TRUE(makeFile(path("root-new.jpg")));
-    ListedFiles listed(ListedFiles::Match::Name);
-    const QStringList collected =
-        collectFiles({m_root}, DisplayFilter("*.jpg"), listed, kNeverStop, &listings).paths;
+    const QStringList collected = collect({m_root}, "*.jpg", ListedFiles(ListedFiles::Match::Name), &listings);
     EXPECT_TRUE(collected.contains(path("sub2/new.jpg")));
     EXPECT_TRUE(collected.contains(path("root-new.jpg")));
     EXPECT_FALSE(collected.contains(path("sub1/unseen.jpg")));
@@ -139,7 +146,9 @@ TEST_F(FolderScanTree, linksToFilesAreFilesAndLinksToFoldersAreNotEntered)
     EXPECT_EQ(countFiles(path("sub1"), true, DisplayFilter("*"), kNeverStop).files, 2);
 }
 
-TEST_F(FolderScanTree, namesThatAreNotTextAreSetApart)
+// A file whose name is not text is taken by its bytes, and one listed by
+// those bytes is not taken again; a folder whose name is not text is set apart.
+TEST_F(FolderScanTree, filesThatAreNotTextAreTakenByTheirBytesFoldersSetApart)
 {
     const QByteArray inside = QFile::encodeName(m_root) + "/bad\xff/inside.jpg";
     const auto cleanUp = qScopeGuard([this, &inside] {
@@ -155,15 +164,21 @@ TEST_F(FolderScanTree, namesThatAreNotTextAreSetApart)
     ASSERT_GE(fd, 0);
     ::close(fd);
     ASSERT_TRUE(makeFile(path("café.jpg")));
-    ListedFiles listed(ListedFiles::Match::Name);
-    const CollectedFiles collected = collectFiles({m_root}, DisplayFilter("*.jpg"), listed, kNeverStop);
-    EXPECT_TRUE(collected.paths.contains(path("café.jpg")));
-    EXPECT_FALSE(collected.paths.contains(path(QStringLiteral("caf\uFFFD.jpg"))));
-    QStringList notText = collected.notText;
-    notText.sort();
-    // The text file does not pass the filter: it would not have been added anyway.
-    EXPECT_EQ(notText, paths({QStringLiteral("bad\uFFFD"), QStringLiteral("caf\uFFFD.jpg")}));
-    EXPECT_EQ(countFiles(m_root, true, DisplayFilter("*.jpg"), kNeverStop).files, 7);
+    using tarvello::common::NativePath;
+    const NativePath notText = NativePath::fromBytes(QFile::encodeName(m_root) + "/caf\xe9.jpg");
+    for (const ListedFiles::Match match : {ListedFiles::Match::Name, ListedFiles::Match::Path}) {
+        ListedFiles listed(match);
+        const CollectedFiles collected = collectFiles({m_root}, DisplayFilter("*.jpg"), listed, kNeverStop);
+        EXPECT_TRUE(collected.paths.contains(NativePath::fromText(path("café.jpg"))));
+        EXPECT_TRUE(collected.paths.contains(notText));
+        EXPECT_EQ(collected.notText, paths({QStringLiteral("bad\uFFFD")}));
+        ListedFiles holding(match);
+        holding.addEntries({FileEntry::of(notText)});
+        const QList<NativePath> again = collectFiles({m_root}, DisplayFilter("*.jpg"), holding, kNeverStop).paths;
+        EXPECT_FALSE(again.contains(notText));
+        EXPECT_TRUE(again.contains(NativePath::fromText(path("café.jpg"))));
+    }
+    EXPECT_EQ(countFiles(m_root, true, DisplayFilter("*.jpg"), kNeverStop).files, 8);
 }
 
 TEST_F(FolderScanTree, anUnreadableFolderIsPassedOver)

@@ -220,6 +220,21 @@ const NameCase kDirectiveCases[] = {
     {"reppNegativePosition", plain("$REPP/-1//1/X$"), {abc}, {"error 5"}},
     {"reppFromEndBeyondTheName", plain("$REPP/10/20/-1/X$"), {"/p/abc"}, {"error 5"}},
     {"counterAfterDirective", plain("$REPP//3/1/_#$"), {abc}, {"abc_1"}},
+    {"regxGroups", plain(R"($REGX/(\d+)-(\d+)/\2-\1\\\0$)"), {"/p/12-34.txt"}, {"34-12\\12-34.txt"}},
+    {"regxFirstMatch", plain("$REGX/a/X$"), {"/p/banana"}, {"bXnana"}},
+    {"regxEveryMatch", plain("$REGX/a/X/g$"), {"/p/banana"}, {"bXnXnX"}},
+    {"regxEveryEmptyMatch", plain("$REGX/x*/-/g$"), {"/p/ab"}, {"-a-b-"}},
+    {"regxIgnoreCase", plain("$REGX/img_/Photo-/ig$"), {"/p/IMG_1.JPG", "/p/img_2.jpg"}, {"Photo-1.JPG", "Photo-2.jpg"}},
+    {"regxCaseByDefault", plain("$REGX/img_/Photo-$"), {"/p/IMG_1.JPG"}, {"IMG_1.JPG"}},
+    // The star, "$" and the tokens inside the directive are the expression's.
+    {"regxStarAndAnchorAreTheExpressions", plain("$REGX/^a*b$/X$"), {"/p/aab.txt", "/p/xab.txt"}, {"X.txt", "xab.txt"}},
+    {"regxTokensAreTheExpressions", plain(R"($REGX/\$J\$/X$)"), {"/p/a$J$b"}, {"aXb"}},
+    {"regxEscapedStops", plain(R"($REGX/a\/?b/\$\/$)"), {"/p/ab"}, {"$/"}},
+    {"regxDropsTheRestOfTheRule", plain("pre_$REGX/a/b$_post"), {"/p/aXa.txt"}, {"bXa.txt"}},
+    {"regxThenCounter", {.rule = "$REGX/^/##_$"}, {"/p/a.txt", "/p/b.txt"}, {"01_a.txt", "02_b.txt"}},
+    // A refused directive is never applied: the names keep its text.
+    {"regxRefusedStaysAsTyped", plain("$REGX/(/x$"), {"/p/a.txt"}, {"$REGX/(/x$.txt"}},
+    {"regxMissingGroupStaysAsTyped", plain("$REGX/a/\\1$"), {"/p/a"}, {"$REGX/a/\\1$"}},
 };
 INSTANTIATE_TEST_SUITE_P(Directives, NameComputation, ::testing::ValuesIn(kDirectiveCases));
 

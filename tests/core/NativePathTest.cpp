@@ -1,5 +1,6 @@
 #include "common/NativePath.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -53,6 +54,16 @@ TEST(NativePath, onlyANewNameTakesTheBackslashAsAFolderSeparator)
 {
     EXPECT_EQ(NativePath::fromNewName(QStringLiteral("sub\\a.jpg")).bytes(), QByteArray("sub/a.jpg"));
     EXPECT_EQ(NativePath::fromText(QStringLiteral("/x/a\\b.jpg")).name().bytes(), QByteArray("a\\b.jpg"));
+}
+
+TEST(NativePath, cleanedAsTheTextWouldBeKeepingItsBytes)
+{
+    const char *cases[] = {"/a/./b//c/", "/a/../../b", "a/../..", "a/..", "./x", "/..", "/", "d\xE9/./../e\xFF//"};
+    for (const char *path : cases) {
+        const NativePath native = NativePath::fromBytes(path);
+        EXPECT_EQ(native.cleaned().text(), QDir::cleanPath(native.text())) << path;
+    }
+    EXPECT_EQ(NativePath::fromBytes("/x/d\xE9/../f\xFF").cleaned().bytes(), QByteArray("/x/f\xFF"));
 }
 
 TEST(NativePath, theBytesReachAFileWhoseNameIsNotUtf8)

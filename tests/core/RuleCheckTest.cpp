@@ -1,6 +1,7 @@
 #include "QtPrint.h"
 
 #include "common/VbError.h"
+#include "rules/RegexDirective.h"
 #include "rules/RuleCheck.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,11 @@ TEST(RuleCheck, forbiddenCharactersAndWhereSlashesMayStand)
         {"dossier\\*", all},
         {"$MKDIR dossier\\*", std::nullopt},
         {"$MKDIR dossier\\*:", all},
+        // A regular expression may hold any of them; its replacement may not.
+        {R"($REGX/^(a|b)?:\d+<>"/\1_$)", std::nullopt},
+        {"$REGX/a/x:y$", all},
+        {"$REGX/a/x\\/y$", slash},
+        {"x/$REGX/a/b$", slash},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ruleRefusal(QString::fromUtf8(c.rule)), c.refusal) << c.rule;
@@ -93,6 +99,39 @@ TEST(RuleCheck, directivesTheFormsWrite)
     EXPECT_EQ(textDirective("IMG", "", 2), QStringLiteral("$REPC/IMG//1$"));
 }
 
+TEST(RuleCheck, regexDirectivesRefusedWithWhereAndWhy)
+{
+    using Kind = RegexRefusal::Kind;
+    const struct {
+        const char *rule;
+        std::optional<Kind> kind;
+        int offset;
+    } cases[] = {
+        {"Photo_###", std::nullopt, 0},
+        {"$REGX/(a)(b)/\\2\\1/ig$", std::nullopt, 0},
+        {"$REGX/a/b", Kind::Syntax, 0},
+        {"$REGX/a$", Kind::Syntax, 0},
+        {"$REGX a/b$", Kind::Syntax, 0},
+        {"$REGX/a/b/x$", Kind::Syntax, 0},
+        // The closing parenthesis without an opening one is the third character.
+        {"$REGX/ab)c/x$", Kind::Pattern, 3},
+        {"$REGX/(a)/\\2$", Kind::Group, 2},
+    };
+    for (const auto &c : cases) {
+        const std::optional<RegexRefusal> refusal = regexRefusal(QString::fromUtf8(c.rule));
+        ASSERT_EQ(refusal.has_value(), c.kind.has_value()) << c.rule;
+        if (!refusal)
+            continue;
+        EXPECT_EQ(refusal->kind, *c.kind) << c.rule;
+        EXPECT_EQ(refusal->offset, c.offset) << c.rule;
+        EXPECT_EQ(refusal->reason.isEmpty(), refusal->kind != Kind::Pattern) << c.rule;
+    }
+    // The builder escapes the stops of each field, and only those not escaped yet.
+    EXPECT_EQ(regexDirective(R"((\d+))", R"(n\1)", false, true), QStringLiteral(R"($REGX/(\d+)/n\1/g$)"));
+    EXPECT_EQ(regexDirective(R"(a/b\/c$)", "x$/y", true, false), QStringLiteral(R"($REGX/a\/b\/c$/x\$\/y/i$)"));
+    EXPECT_EQ(regexDirective("a", "", false, false), QStringLiteral("$REGX/a/$"));
+}
+
 TEST(RuleCheck, tokensAndTheirInsertion)
 {
     EXPECT_EQ(tokenOfCaption("$N$ : premier nombre du nom"), QStringLiteral("$N$"));
@@ -126,6 +165,32 @@ TEST(RuleCheck, positionFields)
         ADD_FAILURE() << "a position beyond 16 bits passed";
     } catch (const common::VbError &error) {
         EXPECT_EQ(error.number(), common::VbError::Overflow);
+    }
+}
+
+TEST(RuleCheck, counterBoxes)
+{
+    using enum CounterBoxCheck::Verdict;
+    const struct {
+        CounterBox box;
+        const char *typed;
+        CounterBoxCheck::Verdict verdict;
+        const char *kept;
+        qint32 value;
+    } cases[] = {
+        {CounterBox::Start, " # ", Continuation, " # ", 0},   {CounterBox::Start, "abc", NotANumber, "1", 1},
+        {CounterBox::Start, "-70000", Number, "-70000", -70000}, {CounterBox::Start, "3000000000", OutOfRange, "1", 1},
+        {CounterBox::Step, "#", NotANumber, "1", 1},          {CounterBox::Step, "2.5", Number, "2.5", 2},
+        {CounterBox::Step, "40000", OutOfRange, "1", 1},      {CounterBox::Passes, "", NotANumber, "0", 0},
+        {CounterBox::Passes, "99999", OutOfRange, "0", 0},    {CounterBox::Passes, "3", Number, "3", 3},
+    };
+    for (const auto &c : cases) {
+        const CounterBoxCheck check = checkCounterBox(c.box, QString::fromLatin1(c.typed));
+        EXPECT_EQ(check.verdict, c.verdict) << c.typed;
+        EXPECT_EQ(check.text, QString::fromLatin1(c.kept)) << c.typed;
+        if (c.verdict != Continuation) {
+            EXPECT_EQ(check.value, c.value) << c.typed;
+        }
     }
 }
 

@@ -96,19 +96,6 @@ TEST(FolderScanCache, sameAnswersAsAScanPerFile)
     EXPECT_GT(errors, 100);
 }
 
-TEST(FolderScanCache, unreadableFolderIsPermissionDenied)
-{
-    fakes::FakeFiles files;
-    files.unreadableFolders.append(QStringLiteral("/locked"));
-    rules::FolderScanCache cache;
-    try {
-        cache.highestNumber(files, QStringLiteral("/locked"), QStringLiteral("a"), 2, {});
-        FAIL() << "no error";
-    } catch (const VbError &error) {
-        EXPECT_EQ(error.number(), VbError::PermissionDenied);
-    }
-}
-
 // The identical-name table written the long way: a list searched from its
 // first entry for every name.
 class LinearTable

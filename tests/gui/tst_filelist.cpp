@@ -117,6 +117,25 @@ private Q_SLOTS:
         QVERIFY(!f.ui().cmdStopAction->isVisible());
     }
 
+    // Each choice of the box sorts by its own key; the counter follows.
+    void sortButtonSortsByTheChosenKeyAndRenumbers()
+    {
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        ui.cboRenommer->setEditText(QStringLiteral("N_#"));
+        for (const char *file : {"/A/b10.txt", "/A/b9.txt", "/A/a.txt"})
+            f.window->affiche_nom(QLatin1String(file));
+        QCOMPARE(ui.cboTri->count(), 5);
+        ui.cboTri->setCurrentIndex(0);
+        ui.cmdTrier->click();
+        QCOMPARE(f.paths(), (QStringList{"/A/a.txt", "/A/b9.txt", "/A/b10.txt"}));
+        QCOMPARE(f.newNames(), (QStringList{"N_1.txt", "N_2.txt", "N_3.txt"}));
+        ui.cboTri->setCurrentIndex(1);
+        ui.chkTriDecroissant->setChecked(true);
+        ui.cmdTrier->click();
+        QCOMPARE(f.paths(), (QStringList{"/A/b9.txt", "/A/b10.txt", "/A/a.txt"}));
+    }
+
     void dragOfOneEntryMovesIt()
     {
         MainWindowFixture f;

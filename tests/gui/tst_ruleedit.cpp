@@ -2,6 +2,7 @@
 // checks of the counter and position boxes and the token labels.
 
 #include "mainwindow/frmMain.h"
+#include "rules/RegexDirective.h"
 #include "support/MainWindowFixture.h"
 #include "support/ModalAnswer.h"
 
@@ -92,57 +93,65 @@ private Q_SLOTS:
         QCOMPARE(f.box.shown.size(), 4);
     }
 
-    // Each box's check at the window; the position values themselves are the
-    // engine's table.
-    void fieldChecks_data()
+    // Which box is which and the message its check shows; what the checks
+    // decide is the engine's table.
+    void leavingABoxShowsItsCheck()
     {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("kept");
-        QTest::addColumn<int>("message");
-        QTest::addColumn<QString>("newName");
-        QTest::newRow("start #: continuation") << "txtDebut" << "#" << "#" << 0 << "N_1.txt";
-        QTest::newRow("start not a number") << "txtDebut" << "abc" << "1" << 13 << "N_1.txt";
-        // 1: the box's own message for a number it cannot hold.
-        QTest::newRow("start beyond 32 bits") << "txtDebut" << "3000000000" << "1" << 1 << "N_1.txt";
-        QTest::newRow("step beyond 16 bits") << "txtPas" << "99999" << "1" << 1 << "N_1.txt";
-        QTest::newRow("passes beyond 16 bits") << "txtNbPasse" << "99999" << "0" << 1 << "N_1.txt";
-        QTest::newRow("position 2.6") << "txtRepPos(0)" << "2.6" << "3" << 0 << "N_1.txt";
-        QTest::newRow("position beyond 16 bits") << "txtRepPos(3)" << "40000" << "40000" << 6 << "N_1.txt";
+        MainWindowFixture f;
+        auto &ui = f.ui();
+        ui.cboRenommer->setEditText(QStringLiteral("N_#"));
+        f.window->affiche_nom(QStringLiteral("/d/x.txt"));
+        lang::Language &language = f.context.language;
+        const struct {
+            QLineEdit *box;
+            QString typed;
+            QString kept;
+            QString message;
+        } cases[] = {
+            {ui.txtDebut, "abc", "1", "\n" + f.message(13)},
+            {ui.txtDebut, "3000000000", "1", language.extra("StartOutOfRange", "3000000000")},
+            {ui.txtPas, "99999", "1", language.extra("OptionOutOfRange", "99999")},
+            {ui.txtNbPasse, "x", "0", "\n" + f.message(13)},
+            {ui.txtRepPos[3], "40000", "40000", "txtRepPos_LostFocus (Feuille frmMain)"},
+        };
+        for (const auto &c : cases) {
+            f.box.shown.clear();
+            c.box->setEnabled(true);
+            c.box->setText(c.typed);
+            leave(c.box);
+            QCOMPARE(c.box->text(), c.kept);
+            QCOMPARE(f.box.shown.size(), 1);
+            QVERIFY2(f.box.shown[0].text.contains(c.message), qPrintable(f.box.shown[0].text));
+            QCOMPARE(f.newNames(), QStringList{"N_1.txt"});
+        }
+        ui.txtPas->setText(QStringLiteral("5"));
+        leave(ui.txtPas);
+        QCOMPARE(f.context.settings.rule.counterStep, 5);
+        ui.txtDebut->setText(QStringLiteral("#"));
+        leave(ui.txtDebut);
+        QCOMPARE(f.context.settings.rule.counterStart, settings::kContinuationStart);
     }
 
-    void fieldChecks()
+    // The regular-expression form writes the rule; a pattern that does not
+    // compile is refused with where and why, and the names stay.
+    void regexFormWritesTheRuleOrSaysWhereThePatternFails()
     {
-        QFETCH(QString, field);
-        QFETCH(QString, typed);
-        QFETCH(QString, kept);
-        QFETCH(int, message);
-        QFETCH(QString, newName);
         MainWindowFixture f;
-        f.ui().cboRenommer->setEditText(QStringLiteral("N_#"));
-        f.window->affiche_nom(QStringLiteral("/d/x.txt"));
-        auto *box = f.window->findChild<QLineEdit *>(field);
-        QVERIFY(box);
-        box->setEnabled(true);
-        box->setText(typed);
-        leave(box);
-        QCOMPARE(box->text(), kept);
-        QCOMPARE(f.box.shown.size(), message ? 1 : 0);
-        if (message == 13) {
-            QCOMPARE(f.box.shown[0].text, QStringLiteral("\n") + f.message(13));
-            QCOMPARE(f.box.shown[0].style, 48);
-            QCOMPARE(f.box.shown[0].title, f.message(2));
-        } else if (message == 1) {
-            const QString key = field == QLatin1String("txtDebut") ? QStringLiteral("StartOutOfRange")
-                                                                   : QStringLiteral("OptionOutOfRange");
-            QCOMPARE(f.box.shown[0].text, f.context.language.extra(key, typed));
-        } else if (message == 6) {
-            QVERIFY(f.box.shown[0].text.contains(QStringLiteral("txtRepPos_LostFocus (Feuille frmMain)")));
-        }
-        if (typed == QLatin1String("#"))
-            QCOMPARE(f.context.settings.rule.counterStart, settings::kContinuationStart);
-        else
-            QCOMPARE(f.newNames(), QStringList{newName});
+        auto &ui = f.ui();
+        f.window->affiche_nom(QStringLiteral("/d/IMG_abcdefg.jpg"));
+        ui.txtRegxMotif->setText(QStringLiteral("^(\\w+)_(\\w+)$"));
+        ui.txtRegxRemplacer->setText(QStringLiteral("\\2-\\1"));
+        ui.chkRegxTout->setChecked(true);
+        ui.cmdRepRegx->click();
+        QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("$REGX/^(\\w+)_(\\w+)$/\\2-\\1/g$"));
+        QCOMPARE(f.newNames(), QStringList{"abcdefg-IMG.jpg"});
+        ui.txtRegxMotif->setText(QStringLiteral("a)"));
+        ui.cmdRepRegx->click();
+        const rules::RegexRefusal refusal = *rules::regexRefusal(ui.cboRenommer->currentText());
+        // The "$" anchor of the first pattern made the dollars odd: message 92 came first.
+        QCOMPARE(f.box.texts().last(), lang::ui::widgetText(rules::regexRefusalText(f.context.language, refusal)));
+        QCOMPARE(refusal.offset, 2);
+        QCOMPARE(f.newNames(), QStringList{"abcdefg-IMG.jpg"});
     }
 
     void tokensGoWhereTheCaretWas()

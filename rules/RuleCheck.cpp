@@ -72,6 +72,9 @@ std::optional<QString> ruleRefusal(const QString &rule)
     if (const std::optional<RegexDirective> regex = findRegexDirective(rule)) {
         QString outside = rule;
         outside.replace(regex->start, regex->end - regex->start, QString(regex->replacement).remove(QLatin1Char('\\')));
+        // A slash beside this directive is named on its own, as beside the others.
+        if (outside.contains(QLatin1Char('/')) && !outside.contains(QStringLiteral("$REPC")) && !outside.contains(QStringLiteral("$REPP")) && !outside.contains(kMkdir))
+            return QStringLiteral("/");
         return ruleRefusal(outside);
     }
     if (const std::optional<QString> slash = slashRefusal(rule))

@@ -87,7 +87,8 @@ void MainController::beginNames()
         return;
     m_batch.emplace(m_settings.rule,
                     rules::NameEngine(rules::NameSettings::fromSettings(m_settings), m_clock, m_fileFacts, m_exif, m_messages),
-                    m_identical);
+                    m_identical,
+                    rules::ruleRefusal(m_settings.rule.rule) || rules::holdsControlCharacter(m_settings.rule.rule));
 }
 
 void MainController::flushNames()

@@ -1,23 +1,21 @@
 #include "controller/NameBatch.h"
 
 #include "rules/IdenticalNameTable.h"
-#include "rules/RuleCheck.h"
 
 namespace tarvello::controller {
 
-NameBatch::NameBatch(settings::RuleOptions rule, rules::NameEngine engine, rules::IdenticalNameTable &identicalNames)
+NameBatch::NameBatch(settings::RuleOptions rule, rules::NameEngine engine, rules::IdenticalNameTable &identicalNames,
+                     bool ruleRefused)
     : m_rule(std::move(rule))
     , m_engine(std::move(engine))
     , m_identicalNames(identicalNames)
-    , m_ruleRefused(rules::ruleRefusal(m_rule.rule) || rules::holdsControlCharacter(m_rule.rule))
+    , m_ruleRefused(ruleRefused)
 {
 }
 
 NameStep NameBatch::next(const QString &path, int position)
 {
     NameStep step;
-    // A rule the box refused names nothing: the files wait, without a new
-    // name, for a rule that is accepted.
     if (m_ruleRefused)
         return step;
     step.result = m_engine.computeName(path, position, m_rule, m_identicalNames, m_folders);

@@ -33,7 +33,11 @@ struct NameStep {
 class NameBatch
 {
 public:
-    NameBatch(settings::RuleOptions rule, rules::NameEngine engine, rules::IdenticalNameTable &identicalNames);
+    // A rule the rule box refused names nothing (ruleRefused): the files wait,
+    // without a new name, for a rule that is accepted. The command line takes
+    // rules the box refuses (folders made by "/"), so it never says so.
+    NameBatch(settings::RuleOptions rule, rules::NameEngine engine, rules::IdenticalNameTable &identicalNames,
+              bool ruleRefused = false);
 
     // The new name of the file at the 1-based position of the list.
     NameStep next(const QString &path, int position);

@@ -195,7 +195,7 @@ TEST_F(FolderScanTree, anUnreadableFolderIsPassedOver)
 
 // The temporary names of a rename cut short are neither counted nor added;
 // names that only look like them are files like any other.
-TEST(FolderScan, renameTemporaryNamesAreNeverOffered)
+TEST_F(FolderScanTree, renameTemporaryNamesAreNeverOffered)
 {
     const struct {
         const char *name;
@@ -214,7 +214,7 @@ TEST(FolderScan, renameTemporaryNamesAreNeverOffered)
             kept.append(dir.path() + QLatin1Char('/') + QLatin1String(c.name));
     }
     ListedFiles listed(ListedFiles::Match::Path);
-    QStringList collected = collectFiles({dir.path()}, DisplayFilter("*"), listed, kNeverStop).paths;
+    QStringList collected = texts(collectFiles({dir.path()}, DisplayFilter("*"), listed, kNeverStop).paths);
     collected.sort();
     kept.sort();
     EXPECT_EQ(collected, kept);

@@ -8,6 +8,18 @@ namespace tarvello::settings {
 
 namespace {
 
+// What a memorised rule keeps of the options besides its counter and comment.
+void copyNamingOptions(const RuleOptions &from, RuleOptions &to)
+{
+    to.changeExtension = from.changeExtension;
+    to.newExtension = from.newExtension;
+    to.replaceForbidden = from.replaceForbidden;
+    to.numberIdentical = from.numberIdentical;
+    to.upperFirstChar = from.upperFirstChar;
+    to.upperEachWord = from.upperEachWord;
+    to.trimSpaces = from.trimSpaces;
+}
+
 qsizetype findRecord(const QList<RuleOptions> &records, const QString &rule)
 {
     if (rule.isEmpty())
@@ -41,13 +53,7 @@ bool memoriseRule(Settings &s, lang::Messages &messages)
     record.counterStart = common::vbTrim(current.startText) == QLatin1String("#") ? kContinuationStart
                                                                                  : common::vbCLng(current.startText);
     record.counterStep = common::vbCInt(current.stepText);
-    record.changeExtension = current.changeExtension;
-    record.newExtension = current.newExtension;
-    record.replaceForbidden = current.replaceForbidden;
-    record.numberIdentical = current.numberIdentical;
-    record.upperFirstChar = current.upperFirstChar;
-    record.upperEachWord = current.upperEachWord;
-    record.trimSpaces = current.trimSpaces;
+    copyNamingOptions(current, record);
     const bool standIn = current.comment == messages.GetMessage(93) || current.comment == messages.GetMessage(95);
     record.comment = standIn ? QString() : current.comment;
     record.extensionFilter = current.extensionFilter;
@@ -71,13 +77,7 @@ bool applyMemorisedRule(Settings &s, const QString &rule, lang::Messages &messag
     current.counterStart = record.counterStart;
     current.counterStep = record.counterStep;
     current.showStoredCounter();
-    current.newExtension = record.newExtension;
-    current.changeExtension = record.changeExtension;
-    current.replaceForbidden = record.replaceForbidden;
-    current.numberIdentical = record.numberIdentical;
-    current.upperFirstChar = record.upperFirstChar;
-    current.upperEachWord = record.upperEachWord;
-    current.trimSpaces = record.trimSpaces;
+    copyNamingOptions(record, current);
     showRecordComment(s, messages);
     return true;
 }

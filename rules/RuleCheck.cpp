@@ -16,8 +16,10 @@ const QString kMkdir = QStringLiteral("$MKDIR");
 
 // The slash check: slashes may stand only between the first directive the
 // rule holds and the separator that closes it (1-based positions; past the
-// end of the rule when a $REPP or $MKDIR stops early).
-std::optional<QString> slashRefusal(const QString &rule)
+// end of the rule when a $REPP or $MKDIR stops early). A slash in a rule
+// without a directive is one forbidden character among the others, unless a
+// regular expression directive stood there: then it is a misplaced slash.
+std::optional<QString> slashRefusal(const QString &rule, bool regexRemoved = false)
 {
     if (!rule.contains(QLatin1Char('/')))
         return std::nullopt;
@@ -37,7 +39,7 @@ std::optional<QString> slashRefusal(const QString &rule)
         }
     }
     if (!found)
-        return forbiddenRuleCharacters();
+        return regexRemoved ? QStringLiteral("/") : forbiddenRuleCharacters();
     QList<int> slashes;
     for (int i = start + 1; i <= rule.size(); ++i) {
         if (rule.at(i - 1) == QLatin1Char('/'))
@@ -72,9 +74,8 @@ std::optional<QString> ruleRefusal(const QString &rule)
     if (const std::optional<RegexDirective> regex = findRegexDirective(rule)) {
         QString outside = rule;
         outside.replace(regex->start, regex->end - regex->start, QString(regex->replacement).remove(QLatin1Char('\\')));
-        // A slash beside this directive is named on its own, as beside the others.
-        if (outside.contains(QLatin1Char('/')) && !outside.contains(QStringLiteral("$REPC")) && !outside.contains(QStringLiteral("$REPP")) && !outside.contains(kMkdir))
-            return QStringLiteral("/");
+        if (const std::optional<QString> slash = slashRefusal(outside, true))
+            return slash;
         return ruleRefusal(outside);
     }
     if (const std::optional<QString> slash = slashRefusal(rule))

@@ -26,6 +26,13 @@ const QByteArray kProgram = QByteArrayLiteral("tarvello-cli: ");
 // Names that are not text are listed by name up to this many; the rest are counted.
 constexpr int kNotTextListed = 20;
 
+// The current folder as the system gives it: bytes, whatever they read as.
+QByteArray currentFolderBytes()
+{
+    std::error_code error;
+    return QByteArray::fromStdString(std::filesystem::current_path(error).native());
+}
+
 } // namespace
 
 QString CliTexts::text(const char *key, const QString &param1, const QString &param2) const
@@ -73,20 +80,14 @@ QByteArrayList PathInput::all() const
 
 bool currentFolderIsText()
 {
-    std::error_code error;
-    const std::string current = std::filesystem::current_path(error).native();
-    return filelist::isTextName(QByteArray::fromStdString(current));
+    return filelist::isTextName(currentFolderBytes());
 }
 
 common::NativePath absolutePath(const QByteArray &given)
 {
     if (given.startsWith('/'))
         return common::NativePath::fromBytes(given).cleaned();
-    std::error_code error;
-    const std::string current = std::filesystem::current_path(error).native();
-    return common::NativePath::fromBytes(QByteArray::fromStdString(current))
-        .child(common::NativePath::fromBytes(given))
-        .cleaned();
+    return common::NativePath::fromBytes(currentFolderBytes()).child(common::NativePath::fromBytes(given)).cleaned();
 }
 
 bool readsAsText(const QByteArray &path, bool currentIsText)

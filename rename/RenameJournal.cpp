@@ -253,7 +253,10 @@ void RenameJournal::mark(JournalMark mark, int position)
         return;
     dropTornMark(fd);
     const QByteArray line = markLine(*m_seal, markText(mark, position));
-    if (::write(fd, line.constData(), size_t(line.size())) == line.size())
+    // Only a copy's mark must reach the disk before what it announces: a
+    // phase mark is never what recovery goes by, and waiting for it would
+    // write out every rename of the phase, one more wait for the disk a run.
+    if (::write(fd, line.constData(), size_t(line.size())) == line.size() && mark == JournalMark::CopyStarted)
         ::fdatasync(fd);
     ::close(fd);
 }

@@ -63,7 +63,7 @@ public:
     // planner's form).
     int begin(const RenamePlan &plan, JournalKind kind = JournalKind::Rename);
 
-    // Appends a progress mark, flushed to disk.
+    // Appends a progress mark; a copy's mark is flushed to disk before the copy begins.
     void mark(JournalMark mark, int position = 0);
 
     // Removes the journal: the operation is over (or its leftovers are given up).

@@ -8,6 +8,7 @@
 #include "lang/Language.h"
 #include "rules/Environment.h"
 #include "rules/IdenticalNameTable.h"
+#include "rename/RecordFormat.h"
 
 #include <QDir>
 #include <QIODevice>
@@ -147,9 +148,14 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
                                 rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
                                 identicalNames);
     QList<filelist::FileEntry> entries;
+    QByteArrayList natives;
     entries.reserve(paths.size());
-    for (const QByteArray &given : paths)
-        entries.append(filelist::FileEntry::of(absolutePath(given)));
+    natives.reserve(paths.size());
+    for (const QByteArray &given : paths) {
+        const common::NativePath native = absolutePath(given);
+        entries.append(filelist::FileEntry::of(native));
+        natives.append(native.bytes());
+    }
     // The dates of shooting of a sort are read ahead too, before it.
     if (readsExif || (sort && sort->key == controller::SortKey::Taken)) {
         // The resident exiftool starts only when a rule or a sort needs it.
@@ -173,7 +179,7 @@ QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOpti
         ComputedName name;
         name.given = paths.at(row);
         name.path = entries.at(row).readablePath();
-        name.native = entries.at(row).nativePath().bytes();
+        name.native = natives.at(row);
         names.append(name);
         absolute.append(name.path);
     }
@@ -207,11 +213,9 @@ QByteArray nameErrorLine(const QByteArray &given, const rules::NameResult &resul
 QString absolutePathOf(const QDir &current, const QByteArray &given)
 {
     const QString path = QFile::decodeName(given);
-    // Most paths of a long list are absolute and clean already.
-    const bool clean = path.startsWith(QLatin1Char('/')) && !path.contains(QLatin1String("//"))
-        && !path.contains(QLatin1String("/./")) && !path.contains(QLatin1String("/../"))
-        && !path.endsWith(QLatin1String("/.")) && !path.endsWith(QLatin1String("/..")) && !path.endsWith(QLatin1Char('/'));
-    return clean ? path : QDir::cleanPath(current.absoluteFilePath(path));
+    // Most paths of a long list are absolute and clean already; "/" and "."
+    // keep their bytes in the text, so the bytes tell.
+    return rename::isCleanAbsolutePath(given) ? path : QDir::cleanPath(current.absoluteFilePath(path));
 }
 
 int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptions rule,

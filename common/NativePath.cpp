@@ -54,6 +54,12 @@ NativePath NativePath::child(const NativePath &name) const
 
 NativePath NativePath::cleaned() const
 {
+    // Most paths of a long list are absolute and clean already: they are kept
+    // as they are, without being taken apart.
+    const QByteArrayView bytes(m_bytes);
+    if (bytes.startsWith('/') && (bytes.size() == 1 || !bytes.endsWith('/')) && !bytes.contains("//")
+        && !bytes.contains("/./") && !bytes.contains("/../") && !bytes.endsWith("/.") && !bytes.endsWith("/.."))
+        return *this;
     QList<QByteArray> parts;
     for (const QByteArray &part : m_bytes.split('/')) {
         if (part.isEmpty() || part == ".")

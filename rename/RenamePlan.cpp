@@ -284,18 +284,15 @@ QString counterCapacityQuestion(lang::Messages &messages, const CounterCapacity 
 
 namespace {
 
-// The pair of a row whose folder is already in native form with its "/".
-PathPair pathPairIn(const QByteArray &nativeFolder, const filelist::FileEntry &entry)
+// The new path of a row whose folder is already in native form with its "/".
+void newPathIn(const QByteArray &nativeFolder, const filelist::FileEntry &entry, PathPair &pair)
 {
-    PathPair pair;
-    pair.oldPath = nativeFolder
-        + (entry.nameIsText() ? common::NativePath::fromText(entry.name).bytes() : entry.notTextName);
     QString newName = entry.newName;
     newName.remove(kMkdirMark);
     newName.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (!newName.contains(QLatin1Char('/'))) {
         pair.newPath = nativeFolder + common::NativePath::fromText(newName).bytes();
-        return pair;
+        return;
     }
     const QString lastPart = newName.mid(newName.lastIndexOf(QLatin1Char('/')) + 1);
     if (lastPart.isEmpty() || lastPart == QLatin1String(".") || lastPart == QLatin1String(".."))
@@ -313,6 +310,15 @@ PathPair pathPairIn(const QByteArray &nativeFolder, const filelist::FileEntry &e
     }
     pair.newPath = common::NativePath::fromText(pair.preset == Conflict::None ? QDir::cleanPath(target) : target).bytes();
     pair.makeFolder = pair.preset == Conflict::None;
+}
+
+// The pair of a row whose folder is already in native form with its "/".
+PathPair pathPairIn(const QByteArray &nativeFolder, const filelist::FileEntry &entry)
+{
+    PathPair pair;
+    pair.oldPath = nativeFolder
+        + (entry.nameIsText() ? common::NativePath::fromText(entry.name).bytes() : entry.notTextName);
+    newPathIn(nativeFolder, entry, pair);
     return pair;
 }
 
@@ -325,8 +331,9 @@ PathPair pathPairFor(const filelist::FileEntry &entry)
 
 PathPair pathPairFor(const QByteArray &nativePath, const filelist::FileEntry &entry)
 {
-    PathPair pair = pathPairIn(nativePath.left(nativePath.lastIndexOf('/') + 1), entry);
+    PathPair pair;
     pair.oldPath = nativePath;
+    newPathIn(nativePath.left(nativePath.lastIndexOf('/') + 1), entry, pair);
     return pair;
 }
 

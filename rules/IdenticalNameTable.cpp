@@ -4,6 +4,7 @@
 #include "common/Zub.h"
 
 #include <QHashFunctions>
+#include <QVarLengthArray>
 
 namespace tarvello::rules {
 
@@ -50,12 +51,11 @@ void IdenticalNameTable::growSlots()
 
 QString IdenticalNameTable::enter(const QString &name)
 {
-    // The upper-cased name goes to the end of the buffer; it stays there only
-    // when it is new.
-    const std::size_t offset = m_characters.size();
-    m_characters.resize(offset + std::size_t(name.size()));
-    common::vbUCaseInto(name, m_characters.data() + offset);
-    const QStringView upper(m_characters.data() + offset, name.size());
+    // The upper-cased name is made aside and joins the buffer only when it is
+    // new, copied once rather than the buffer grown and cut back.
+    QVarLengthArray<QChar, 64> upperName(name.size());
+    common::vbUCaseInto(name, upperName.data());
+    const QStringView upper(upperName.data(), upperName.size());
     const quint32 hash = quint32(qHash(upper, 0));
     const std::size_t mask = m_slots.size() - 1;
     std::size_t slot = hash & mask;
@@ -65,7 +65,6 @@ QString IdenticalNameTable::enter(const QString &name)
         Entry &entry = m_entries[m_slots[slot].entry - 1];
         if (key(entry) != upper)
             continue;
-        m_characters.resize(offset);
         const qint64 count = ++entry.count;
         QString numbered = common::ZubStrWithoutExt(name) + QLatin1Char('_') + QString::number(count);
         const QString ext = common::ZubGetExtension(name);
@@ -73,6 +72,8 @@ QString IdenticalNameTable::enter(const QString &name)
             numbered += QLatin1Char('.') + ext;
         return numbered;
     }
+    const std::size_t offset = m_characters.size();
+    m_characters.insert(m_characters.end(), upperName.cbegin(), upperName.cend());
     m_entries.push_back({qsizetype(offset), 0, quint32(name.size())});
     m_slots[slot] = Slot{hash, quint32(m_entries.size())};
     growSlots();

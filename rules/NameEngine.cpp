@@ -44,6 +44,18 @@ bool containsAny(const QString &name, std::initializer_list<QStringView> tokens)
     return false;
 }
 
+// Whether the name holds "$x$" for one of the letters: one pass for a set of
+// tokens, as every name of a list is asked it.
+bool holdsLetterToken(QStringView name, QStringView letters)
+{
+    for (qsizetype i = name.indexOf(QLatin1Char('$')); i >= 0 && i + 2 < name.size();
+         i = name.indexOf(QLatin1Char('$'), i + 1)) {
+        if (name[i + 2] == QLatin1Char('$') && letters.contains(name[i + 1]))
+            return true;
+    }
+    return false;
+}
+
 void replaceToken(QString &name, QStringView token, const QString &value)
 {
     if (name.contains(token))
@@ -359,8 +371,11 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
         }
         // Whether the file's dates are looked up is the rule's business: a
         // token the star brought in from the file's own name does not count.
-        replaceFileDateTokens(name, path, rule.rule);
-        replaceExifTokens(name, path, rule.rule);
+        const RuleTokens &tokens = tokensOf(rule.rule);
+        if (tokens.readsFileDates)
+            replaceFileDateTokens(name, path);
+        if (tokens.readsExif)
+            replaceExifTokens(name, path);
 
         if (rule.rule.contains(kRegx)) {
             if (const CompiledRegex &regex = regexOf(rule.rule); regex.directive)
@@ -406,7 +421,7 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
 
 void NameEngine::replaceClockTokens(QString &name) const
 {
-    if (!containsAny(name, {u"$A$", u"$M$", u"$J$", u"$h$", u"$m$", u"$s$"}))
+    if (!holdsLetterToken(name, u"AMJhms"))
         return;
     const QDateTime now = m_clock.now();
     const QDate today = now.date();
@@ -420,10 +435,8 @@ void NameEngine::replaceClockTokens(QString &name) const
     replaceToken(name, u"$s$", twoDigits(now.time().second()));
 }
 
-void NameEngine::replaceFileDateTokens(QString &name, const QString &path, const QString &ruleText) const
+void NameEngine::replaceFileDateTokens(QString &name, const QString &path) const
 {
-    if (!containsAny(ruleText, {u"$DA$", u"$D$", u"$DM$", u"$DJ$", u"$Dh$", u"$Dm$", u"$Ds$"}))
-        return;
     const auto written = m_files.lastWriteTime(path);
     if (!written)
         return;
@@ -443,10 +456,8 @@ void NameEngine::replaceFileDateTokens(QString &name, const QString &path, const
     replaceToken(name, u"$Ds$", twoDigits(local.time().second()));
 }
 
-void NameEngine::replaceExifTokens(QString &name, const QString &path, const QString &ruleText) const
+void NameEngine::replaceExifTokens(QString &name, const QString &path) const
 {
-    if (!ruleReadsExif(ruleText))
-        return;
     const exif::ExifInfo info = m_exif.getExif(path);
     replaceToken(name, u"$T$", info.FileSize);
     replaceToken(name, u"$d$", info.DateTaken);
@@ -523,6 +534,16 @@ QString NameEngine::replaceForbiddenCharacters(QString name) const
         }
     }
     return name;
+}
+
+const NameEngine::RuleTokens &NameEngine::tokensOf(const QString &ruleText) const
+{
+    if (m_tokens.ruleText != ruleText) {
+        m_tokens.ruleText = ruleText;
+        m_tokens.readsFileDates = containsAny(ruleText, {u"$DA$", u"$D$", u"$DM$", u"$DJ$", u"$Dh$", u"$Dm$", u"$Ds$"});
+        m_tokens.readsExif = ruleReadsExif(ruleText);
+    }
+    return m_tokens;
 }
 
 const NameEngine::CompiledRegex &NameEngine::regexOf(const QString &ruleText) const

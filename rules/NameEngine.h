@@ -72,8 +72,9 @@ QString afficheNomErrorText(const common::VbError &error);
 
 // Computes new names (the computation of affiche_nom), one file per call, from
 // the rule, the settings and the outside world given at construction. Never
-// touches a window; holds no state between calls but the compiled $REGX
-// expression of the last rule, compiled once for a whole list.
+// touches a window; holds no state between calls but what it read from the
+// last rule's text (its compiled $REGX expression, the tokens that need a
+// look-up), read once for a whole list.
 class NameEngine
 {
 public:
@@ -94,8 +95,8 @@ private:
                     IdenticalNameTable &identicalNames, FolderScanCache &folders, NameResult &result) const;
     void replaceClockTokens(QString &name) const;
     // Steps that run only when the rule text holds one of their tokens.
-    void replaceFileDateTokens(QString &name, const QString &path, const QString &ruleText) const;
-    void replaceExifTokens(QString &name, const QString &path, const QString &ruleText) const;
+    void replaceFileDateTokens(QString &name, const QString &path) const;
+    void replaceExifTokens(QString &name, const QString &path) const;
     void applyCounter(QString &name, const QString &path, int position, settings::RuleOptions &rule,
                       FolderScanCache &folders) const;
     QString replaceForbiddenCharacters(QString name) const;
@@ -107,6 +108,14 @@ private:
         QRegularExpression expression;
     };
     const CompiledRegex &regexOf(const QString &ruleText) const;
+    // Which look-ups the rule's names need, read from its text once for a
+    // whole list rather than for every name.
+    struct RuleTokens {
+        QString ruleText;
+        bool readsFileDates = false;
+        bool readsExif = false;
+    };
+    const RuleTokens &tokensOf(const QString &ruleText) const;
     QString formatYear(int year) const;
     QString formatMonth(int month) const;
 
@@ -119,6 +128,7 @@ private:
     exif::ExifSource &m_exif;
     lang::Messages &m_messages;
     mutable CompiledRegex m_regex;
+    mutable RuleTokens m_tokens;
 };
 
 } // namespace tarvello::rules

@@ -218,6 +218,8 @@ private Q_SLOTS:
     {
         Program f(QStringLiteral("Français"));
         f.context.settings.rule.comment = f.context.language.GetMessage(95);
+        QTemporaryDir empty; // a start folder that every window shows alike at once
+        f.context.settings.Option_DossierSpecifique = empty.path();
         dialogs::ui::CHelp help(f.context, f.box);
         const auto open = [&](auto &main, auto &dialog) {
             main = std::make_unique<mainwindow::frmMain>(f.context, f.box);

@@ -100,10 +100,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("lower-case pattern takes an upper-case name") << "*.jpg" << QStringList{"img1.jpg", "PHOTO.JPG"};
         QTest::newRow("* takes every file, hidden ones too")
             << "*" << QStringList{".hidden", "a.txt", "b.TXT", "img1.jpg", "notes.txt", "PHOTO.JPG", "photo.png", "README"};
-        QTest::newRow("several patterns") << "*.png *.TXT" << QStringList{"a.txt", "b.TXT", "notes.txt", "photo.png"};
+        QTest::newRow("several patterns, any case") << "*.png *.TXT" << QStringList{"a.txt", "b.TXT", "notes.txt", "photo.png"};
         QTest::newRow("no pattern shows nothing") << "" << QStringList{};
     }
 

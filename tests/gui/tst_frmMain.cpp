@@ -75,7 +75,7 @@ private Q_SLOTS:
         QCOMPARE(ui.txtFilter->accessibleName(), QStringLiteral("Motifs séparés par des espaces"));
         window.affiche_nom(QStringLiteral("/photos/a.jpg"));
         ui.cboRenommer->setCurrentText(QStringLiteral("Photo_###"));
-        for (QLabel *label : {ui.Label2, ui.Label4, ui.lblComment, ui.lblExitToolUsed})
+        for (QLabel *label : {ui.Label2, ui.Label4, ui.lblComment, ui.lblExitToolUsed, ui.lblExif[0]})
             QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), label->text());
         QCOMPARE(QAccessible::queryAccessibleInterface(ui.Label2)->text(QAccessible::Description), QStringLiteral("Fichiers du dossier"));
         QAccessibleInterface *rule = QAccessible::queryAccessibleInterface(ui.cboRenommer);
@@ -106,7 +106,6 @@ private Q_SLOTS:
         QFETCH(controller::State, state);
         QFETCH(QString, onlyAction);
         const bool on = state == controller::State::Idle;
-        const bool showStop = state == controller::State::Adding;
         const bool renaming = state == controller::State::Renaming || state == controller::State::Undoing;
         MainWindowFixture f;
         mainwindow::frmMain &window = *f.window;
@@ -139,7 +138,7 @@ private Q_SLOTS:
             QVERIFY2(w->isEnabled() == expected, qPrintable(w->objectName()));
         }
         QVERIFY(inputs > 50);
-        QCOMPARE(ui.cmdStopAction->isVisible(), showStop);
+        QCOMPARE(ui.cmdStopAction->isVisible(), state == controller::State::Adding);
         QCOMPARE(ui.cmdRenommer->isVisible(), !renaming);
         QCOMPARE(ui.cmdRenommerStop->isVisible(), renaming);
         QCOMPARE(window.cursor().shape(), on ? Qt::ArrowCursor : Qt::WaitCursor);
@@ -189,7 +188,8 @@ private Q_SLOTS:
         s.memorisedRules = {{.rule = QStringLiteral("IMG_###")}, {}, {.rule = QStringLiteral("Vacances_###")}};
         s.RegleRenommage_optRepStr = 2;
         s.RegleRenommage_txtRepPos[3] = QStringLiteral("7");
-        s.RegleRenommage_Astuce = QStringLiteral("Exif");
+        const QString tipTopic = f.ui().lstAstuce->item(3)->text();
+        s.RegleRenommage_Astuce = tipTopic;
         f.openWindow();
         f.window->pushSettings();
         auto &ui = f.ui();
@@ -197,7 +197,7 @@ private Q_SLOTS:
         QCOMPARE(ui.cboRenommer->count(), 2);
         QCOMPARE(ui.cboRenommer->currentText(), QStringLiteral("Vacances_###"));
         QCOMPARE(ui.lblComment->text(), QStringLiteral("été (JPG)"));
-        QVERIFY(!ui.chkRefresh->isChecked());
+        QVERIFY(!ui.chkRefresh->isChecked() && ui.chkRefresh->styleSheet().contains(QStringLiteral("FF0000")));
         QVERIFY(ui.optRepStr[2]->isChecked());
         QCOMPARE(ui.lstAstuce->currentRow(), 3);
 
@@ -211,7 +211,7 @@ private Q_SLOTS:
         QCOMPARE(s.RegleRenommage_txtRepPos[3], QStringLiteral("7"));
         QCOMPARE(s.RegleRenommage_optRepStr, qint16(2));
         QCOMPARE(s.RegleRenommage_optRepPos, qint16(1));
-        QCOMPARE(s.RegleRenommage_Astuce, QStringLiteral("Exif"));
+        QCOMPARE(s.RegleRenommage_Astuce, tipTopic);
     }
 
     void aRuleIsCheckedWhenTypingPausesOrTheBoxIsLeft()

@@ -289,8 +289,7 @@ private Q_SLOTS:
         }
         QCOMPARE(f.paths(), f.paths(QStringList{"B/x.jpg", "A/y.jpg"} + added));
         QCOMPARE(f.ui().Label4->text(), f.message(19, QString::number(2 + added.size())));
-        QVERIFY(f.ui().cmdAdd->isEnabled());
-        QVERIFY(!f.ui().cmdStopAction->isVisible());
+        QVERIFY(f.ui().cmdAdd->isEnabled() && !f.ui().cmdStopAction->isVisible());
     }
 
     // The box's choice and the descending box reach the sort; the sorts are the engine's table.

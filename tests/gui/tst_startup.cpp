@@ -101,8 +101,9 @@ class tst_startup : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        // The "do not show again" memory goes to a folder of the test's own.
+        // The "do not show again" memory and the private temporary folder stay in the test's folder.
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_home.path());
+        qputenv("TMPDIR", QFile::encodeName(m_home.path()));
     }
 
     void init()

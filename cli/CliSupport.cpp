@@ -232,7 +232,8 @@ int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptio
             if (result.kind == rules::NameResult::Kind::PositionError)
                 return false;
         }
-        line.clear();
+        // Emptied, not freed: the next line reuses its room.
+        line.resize(0);
         line.append(given).append('\t').append(result.name.toUtf8()).append('\n');
         out.write(line);
         return true;

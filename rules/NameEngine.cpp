@@ -337,7 +337,6 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
     const qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
     const QStringView fileName = QStringView(path).sliced(nameStart);
     const bool forbidden = m_settings.forbiddenFiles.contains(fileName);
-    QString name = rule.rule;
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     const bool hasExtension = dot > nameStart && dot < path.size() - 1;
     const QStringView base = hasExtension ? QStringView(path).sliced(nameStart, dot - nameStart) : fileName;
@@ -356,6 +355,11 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
         return m_messages.GetMessage(97);
     }
 
+    // The name gets a buffer of its own with room for what the tokens bring,
+    // so that replacing them in place seldom moves it.
+    QString name;
+    name.reserve(rule.rule.size() + path.size() + 16);
+    name.append(rule.rule);
     if (name.contains(kNumber))
         replaceAll(name, kNumber, firstDigitRun(fileName));
     if (name.contains(QLatin1Char('*')))

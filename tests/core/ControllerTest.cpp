@@ -53,7 +53,10 @@ public:
         using enum controller::RenameRefusal;
         told.append(why == EmptyRule ? "empty rule" : why == RefusedRule ? "refused" : "control");
     }
-    bool acceptNarrowCounter(const rename::CounterCapacity &c) override { return ask(QString("counter of %1 digits").arg(c.digits)); }
+    bool acceptNarrowCounter(const rename::CounterCapacity &capacity) override
+    {
+        return ask(QString("counter of %1 digits").arg(capacity.digits));
+    }
     bool reviewConflicts(const rename::RenamePlan &plan) override
     {
         return plan.conflictCount() == 0 || ask(QString("%1 conflicts").arg(plan.conflictCount()));

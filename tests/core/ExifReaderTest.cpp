@@ -99,7 +99,8 @@ protected:
     QStringList log(const char *name) const
     {
         QFile file(options.programFolder + '/' + name);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                              : QStringList();
     }
 
     ExifOptions options;
@@ -358,7 +359,8 @@ TEST_F(ReaderWorld, eachReaderAgreesWithTheToolsRunByHand)
         if (c.choice == ChoiceBuiltin || c.choice == ChoiceExifToolBatch)
             reader.prefetch(files);
         for (const QString &file : files) {
-            const QStringList allowed = c.allowed + (c.choice == ChoiceBuiltin ? makerNotes.value(file.mid(photos.size() + 1)) : QStringList());
+            const QStringList allowed =
+                c.allowed + (c.choice == ChoiceBuiltin ? makerNotes.value(file.mid(photos.size() + 1)) : QStringList());
             EXPECT_EQ(differences(reader.getExif(file), expected.value(file), allowed), QStringList()) << file.toStdString();
         }
         EXPECT_EQ(cache.count(), files.size());

@@ -48,8 +48,8 @@ QString ruleLine(const QString &iniPath, int n)
 // a memorised rule holds differs from the defaults.
 RuleOptions holiday(const QString &start)
 {
-    return {.rule = "* vacances_### ", .startText = start, .counterStart = start == "#" ? settings::kContinuationStart : start.toInt(),
-            .stepText = "-2", .counterStep = -2, .changeExtension = 1, .newExtension = "jpeg", .replaceForbidden = 0,
+    return {.rule = "* vacances_### ", .startText = start,
+            .counterStart = start == "#" ? settings::kContinuationStart : start.toInt(), .stepText = "-2", .counterStep = -2, .changeExtension = 1, .newExtension = "jpeg", .replaceForbidden = 0,
             .numberIdentical = 0, .trimSpaces = 1, .upperFirstChar = 1, .upperEachWord = 1, .comment = "Été",
             .extensionFilter = "JPG PNG"};
 }

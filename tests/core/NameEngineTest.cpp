@@ -294,7 +294,8 @@ TEST(NameEngine, errorsGiveNoName)
     const auto runtime = world.computeAll({.rule = "#", .startText = "x"}, {"/p/a"});
     ASSERT_EQ(runtime[0].kind, NameResult::Kind::RuntimeError);
     EXPECT_TRUE(runtime[0].name.isEmpty());
-    EXPECT_EQ(rules::afficheNomErrorText(*runtime[0].error), "Error 13 (Type mismatch) in procedure affiche_nom of Feuille frmMain");
+    EXPECT_EQ(rules::afficheNomErrorText(*runtime[0].error),
+              "Error 13 (Type mismatch) in procedure affiche_nom of Feuille frmMain");
 }
 
 TEST(NameEngine, normalModeStoresTheStartAndStepItRead)

@@ -103,8 +103,12 @@ TEST(OptionChecks, confirmingWritesTheFormAsTheSettingsKeepIt)
          [](S s) { EXPECT_EQ(s.Option_DossierSpecifique, "/srv/photos"); }, false},
         {"only the thumbnail size", [](OptionForm &f) { f.thumbnailSize = 2; },
          [](S s) { EXPECT_EQ(s.Option_TailleVignette, 2); }, true},
-        {"Exif extensions are upper-cased", [](OptionForm &f) { f.jheadExtensions = "jpg Jpeg"; f.exiftoolExtensions = "heic nef"; },
-         [](S s) { EXPECT_EQ(s.Option_ExtensionTraiteAvecJHEAD, "JPG JPEG"); EXPECT_EQ(s.Option_ExtensionTraiteAvecEXIFTOOL, "HEIC NEF"); },
+        {"Exif extensions are upper-cased",
+         [](OptionForm &f) { f.jheadExtensions = "jpg Jpeg"; f.exiftoolExtensions = "heic nef"; },
+         [](S s) {
+             EXPECT_EQ(s.Option_ExtensionTraiteAvecJHEAD, "JPG JPEG");
+             EXPECT_EQ(s.Option_ExtensionTraiteAvecEXIFTOOL, "HEIC NEF");
+         },
          false},
         {"no date entry selected keeps the formats", [](OptionForm &f) { f.yearFormat = f.monthFormat = f.startMode = -1; },
          [&](S s) {

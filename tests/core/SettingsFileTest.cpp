@@ -262,7 +262,8 @@ TEST_F(SettingsFileTest, fullTablesAndManyUnknownLinesRoundTrip)
 
 TEST_F(SettingsFileTest, anUnknownVersionReadsNoRule)
 {
-    writeIni("[General]\r\nGeneral_VersionCourante=2.0.0\r\nGeneral_NombreRegle=0\r\nGeneral_Regle0=X_#|c|*|1|1||0|1|0|0|1|0\r\n");
+    writeIni("[General]\r\nGeneral_VersionCourante=2.0.0\r\nGeneral_NombreRegle=0\r\n"
+             "General_Regle0=X_#|c|*|1|1||0|1|0|0|1|0\r\n");
     settings::Settings s;
     const auto result = load(s);
     EXPECT_TRUE(result.unknownVersion && !result.error);

@@ -137,7 +137,8 @@ protected:
         Downloaded result{DownloadOutcome::Failed, download.path(), {}};
         bool finished = false;
         QObject::connect(&download, &PackageDownload::finished, [&] { finished = true; });
-        QObject::connect(&download, &PackageDownload::progress, [&](qint64 received, qint64) { result.progress.append(received); });
+        QObject::connect(&download, &PackageDownload::progress,
+                         [&](qint64 received, qint64) { result.progress.append(received); });
         download.start(reuseExisting);
         EXPECT_TRUE(runUntil([&] { return finished; }));
         result.outcome = download.outcome();

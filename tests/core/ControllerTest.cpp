@@ -249,7 +249,10 @@ TEST(ListSort, eachKeyBothWaysStableWithUnknownValuesLast)
     fakes::FakeExif exif;
     for (const auto &f : files) {
         const QString path = dir.filePath(f.name);
-        ASSERT_TRUE(folderfixture::makeFile(path, f.size, QDateTime::fromSecsSinceEpoch(1'000'000'000 + 60 * f.minutes)));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(f.size, 'x')) == f.size && file.flush());
+        const QDateTime modified = QDateTime::fromSecsSinceEpoch(1'000'000'000 + 60 * f.minutes);
+        ASSERT_TRUE(file.setFileTime(modified, QFileDevice::FileModificationTime));
         exif.records.insert(path, exif::ExifInfo{.DateTaken = f.taken});
         entries.append(filelist::FileEntry::of(common::NativePath::fromText(path)));
     }

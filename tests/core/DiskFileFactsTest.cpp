@@ -21,7 +21,10 @@ TEST(DiskFileFacts, sizeAndTimeOfFilesThatAreThere)
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("a b\\c.txt");
     const QDateTime written(QDate(2004, 3, 5), QTime(9, 7, 2));
-    ASSERT_TRUE(folderfixture::makeFile(path, 5, written));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("12345") == 5 && file.flush());
+    ASSERT_TRUE(file.setFileTime(written, QFileDevice::FileModificationTime));
+    file.close();
     const DiskFileFacts facts;
     EXPECT_EQ(facts.size(path), 5);
     EXPECT_EQ(facts.lastWriteTime(path), written);

@@ -2,8 +2,6 @@
 
 #include "rename/LiveConflicts.h"
 
-#include <gtest/gtest.h>
-
 using namespace tarvello;
 using namespace tarvello::filelist;
 using namespace tarvello::rename;
@@ -65,8 +63,8 @@ TEST(LiveConflicts, marksEachRowByTheFirstReason)
          {S::OnDisk, S::Blocked, S::Blocked}},
         {"onto a row that is not renamed", {{"a.jpg", "b.jpg"}, {"b.jpg", kForbiddenFile}}, {S::OnDisk, S::Fine}},
     };
+    FileOps fs;
     for (const Case &c : cases) {
-        FileOps fs;
         FolderListings folders(fs);
         const ConflictCheck check = checkIn(tree, c.renames, folders);
         EXPECT_EQ(check.statuses, c.expected) << c.what;

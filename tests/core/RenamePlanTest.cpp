@@ -1,17 +1,13 @@
 #include "RenameTestSupport.h"
 
-#include "settings/Settings.h"
-#include "rename/RenamePlan.h"
-#include "lang/Language.h"
+#include "rename/RenameExecutor.h"
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
+#include <QFileInfo>
 
 using namespace tarvello;
 using namespace tarvello::filelist;
 using namespace tarvello::rename;
-using tarvello::rename::testing::Tree;
+using namespace tarvello::rename::testing;
 
 namespace {
 
@@ -47,15 +43,6 @@ RenamePlan planIn(const Tree &tree, const QList<std::pair<QString, QString>> &re
     return planRename(list, listing ? listingOps : lookupOps);
 }
 
-class FakeMessages : public lang::Messages
-{
-public:
-    QString GetMessage(int number, const QString &p1, const QString &p2) override
-    {
-        return QStringLiteral("m%1(%2,%3)").arg(number).arg(p1, p2);
-    }
-};
-
 } // namespace
 
 TEST(RenamePrecheck, dropsForbiddenAndFilteredRowsFirst)
@@ -75,43 +62,37 @@ TEST(RenamePrecheck, dropsForbiddenAndFilteredRowsFirst)
     EXPECT_EQ(precheckRename({list[1]}, {kForbidden, kOutside, "*", "1", "1"}).outcome, PrecheckOutcome::NothingToDo);
 }
 
+// A counter of "#" signs too short for the files asks first; the figures
+// that question shows are the last number and the digits it needs.
 TEST(RenamePrecheck, counterCapacity)
 {
     struct Case {
         const char *rule, *start, *step;
         int count;
-        bool warns;
-        int digits;
-        const char *largest;
-        qint64 last;
+        qint64 last; // 0: the counter is wide enough
         int needed;
     };
     const QList<Case> cases = {
-        {"Photo_##", "1", "1", 100, true, 2, "99", 100, 3},
-        {"Photo_##", "1", "1", 99, false, 0, "", 0, 0},
-        {"Photo_##", "1", "1", 1000, true, 2, "99", 1000, 4},
-        {"#a#", "1", "1", 100, true, 2, "99", 100, 3}, // every "#" counts, wherever it stands
-        {"Photo_##", "1", "2", 50, false, 0, "", 0, 0},
-        {"Photo_##", "1", "2", 51, true, 2, "99", 101, 3},
-        {"Photo_##", "95", "1", 6, true, 2, "99", 100, 3},
-        {"Photo_##", "5", "-1", 200, false, 0, "", 0, 0},
-        {"Photo_##", "#", "1", 1000, false, 0, "", 0, 0}, // continuation mode numbers from the folder
-        {"####################", "2147483647", "32767", 100000, false, 0, "", 0, 0},
+        {"Photo_##", "1", "1", 100, 100, 3},
+        {"Photo_##", "1", "1", 99, 0, 0},
+        {"Photo_##", "1", "1", 1000, 1000, 4},
+        {"#a#", "1", "1", 100, 100, 3}, // every "#" counts, wherever it stands
+        {"Photo_##", "1", "2", 50, 0, 0},
+        {"Photo_##", "1", "2", 51, 101, 3},
+        {"Photo_##", "95", "1", 6, 100, 3},
+        {"Photo_##", "5", "-1", 200, 0, 0},
+        {"Photo_##", "#", "1", 1000, 0, 0}, // continuation mode numbers from the folder
+        {"####################", "2147483647", "32767", 100000, 0, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(::testing::Message() << c.rule << " start " << c.start << " step " << c.step << " x" << c.count);
         const Precheck check = precheckRename(entries(c.count), {kForbidden, kOutside, c.rule, c.start, c.step});
-        ASSERT_EQ(check.outcome, c.warns ? PrecheckOutcome::CounterTooSmall : PrecheckOutcome::Ready);
-        if (c.warns) {
-            EXPECT_EQ(check.capacity.digits, c.digits);
-            EXPECT_EQ(check.capacity.largest, QString::fromUtf8(c.largest));
-            EXPECT_EQ(check.capacity.last, c.last);
-            EXPECT_EQ(check.capacity.needed, c.needed);
+        ASSERT_EQ(check.outcome, c.last ? PrecheckOutcome::CounterTooSmall : PrecheckOutcome::Ready);
+        if (c.last) {
+            EXPECT_EQ(std::make_pair(check.capacity.digits, check.capacity.largest), std::make_pair(2, QStringLiteral("99")));
+            EXPECT_EQ(std::make_pair(check.capacity.last, check.capacity.needed), std::make_pair(c.last, c.needed));
         }
     }
-    FakeMessages messages;
-    EXPECT_EQ(counterCapacityQuestion(messages, {2, QStringLiteral("99"), 100, 3}),
-              QStringLiteral("m32(2,99)m33(100,3)\r\nm34(,)"));
 }
 
 TEST(RenamePlan, newPathFromTheNewName)
@@ -237,53 +218,38 @@ TEST(RenamePlan, temporaryPrefixGrowsAndStaysGrown)
 
 TEST(RenamePlan, aFolderHeldBackNamesTheEntryInsideItEvenThroughALink)
 {
-    Tree tree;
-    tree.write("P/C/f", "f");
-    tree.write("a", "a");
-    ASSERT_EQ(::symlink("P", tree.path("L").constData()), 0);
+    Scene scene({"P/C/f", "a"});
+    ASSERT_EQ(::symlink("P", scene.path("L").constData()), 0);
     struct Case {
         const char *what;
-        QList<std::pair<QByteArray, QByteArray>> renames; // the last one renames the folder
+        Renames renames; // the last one renames the folder
         QByteArray inside;
     };
     const QList<Case> cases = {
-        {"an entry inside", {{"P/C", "P/C2"}, {"P", "P2"}}, "P/C"},
         {"an entry deeper inside", {{"P/C/f", "P/C/g"}, {"P", "P2"}}, "P/C/f"},
-        {"an entry moving in", {{"a", "P/a"}, {"P", "P2"}}, "P/a"},
         {"an entry reached through a link", {{"L/C", "L/C2"}, {"P", "P2"}}, "L/C"},
         {"an entry moving in through a link", {{"a", "L/a"}, {"P", "P2"}}, "L/a"},
         {"a link with an entry reached through it", {{"L/C", "L/C2"}, {"L", "L2"}}, "L/C"},
     };
+    FileOps fs;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        QList<PathPair> pairs;
-        for (const auto &[from, to] : c.renames)
-            pairs.append({tree.path(from), tree.path(to), false, Conflict::None});
-        FileOps fs;
-        const RenamePlan plan = planRename(pairs, fs);
+        const RenamePlan plan = scene.plan(c.renames, fs);
         EXPECT_EQ(plan.entries.first().conflict, Conflict::None);
         EXPECT_EQ(plan.entries.last().conflict, Conflict::RenamedInside);
-        EXPECT_EQ(plan.entries.last().conflictPath, tree.path(c.inside));
+        EXPECT_EQ(plan.entries.last().conflictPath, scene.path(c.inside));
     }
     // A link renamed beside an entry of the folder it points to moves nothing of it.
-    FileOps fs;
-    const RenamePlan plan = planRename(
-        QList<PathPair>{{tree.path("P/C"), tree.path("P/C2"), false, Conflict::None}, {tree.path("L"), tree.path("L2"), false, Conflict::None}},
-        fs);
-    EXPECT_EQ(plan.conflictCount(), 0);
+    EXPECT_EQ(scene.plan({{"P/C", "P/C2"}, {"L", "L2"}}, fs).conflictCount(), 0);
 }
 
 TEST(RenamePlan, temporaryNamesOfLongNamesStayWithinTheNameLimit)
 {
     // 250 bytes, two-byte characters up to the end, where they differ.
     const QByteArray common = "a" + QByteArray("\xC3\xA9").repeated(124);
-    Tree tree;
-    tree.write(common + "1", "1");
-    tree.write(common + "2", "2");
+    Scene scene({common + "1", common + "2"});
     FileOps fs;
-    const RenamePlan plan = planRename(QList<PathPair>{{tree.path(common + "1"), tree.path("x"), false, Conflict::None},
-                                                       {tree.path(common + "2"), tree.path("y"), false, Conflict::None}},
-                                       fs);
+    const RenamePlan plan = scene.plan({{common + "1", "x"}, {common + "2", "y"}}, fs);
     EXPECT_EQ(plan.conflictCount(), 0);
     QSet<QByteArray> names;
     for (const PlannedRename &entry : plan.entries) {
@@ -297,7 +263,9 @@ TEST(RenamePlan, temporaryNamesOfLongNamesStayWithinTheNameLimit)
     EXPECT_EQ(names.size(), 2);
 }
 
-TEST(RenamePlan, foldersAreMadeWhilePlanningEvenWhenTheReviewIsCancelled)
+// The folders of new paths are made while planning, before the user reviews
+// the plan, whether or not the rename then runs; the rename moves the files in.
+TEST(RenamePlan, foldersAreMadeWhilePlanningAndTheFilesMovedIn)
 {
     Tree tree;
     for (const QByteArray name : {"a.jpg", "b.jpg", "taken.jpg"})
@@ -311,4 +279,8 @@ TEST(RenamePlan, foldersAreMadeWhilePlanningEvenWhenTheReviewIsCancelled)
     EXPECT_TRUE(QFileInfo(tree.root() + QStringLiteral("/elsewhere/deep")).isDir());
     EXPECT_FALSE(tree.exists("$MKDIR"));
     EXPECT_EQ(tree.files().size(), 3);
+    FileOps fs;
+    RenameObserver quiet;
+    EXPECT_EQ(executeRename(plan, quiet, fs).renamed, 3);
+    EXPECT_EQ(tree.files(), (Files{{"made/a.jpg", "a.jpg"}, {"elsewhere/deep/b.jpg", "b.jpg"}, {"a.jpg", "taken.jpg"}}));
 }

@@ -1,41 +1,28 @@
 #include "RenameTestSupport.h"
 
-#include "rename/RenameJournal.h"
-#include "rename/RenameOperation.h"
 #include "rename/UndoRecord.h"
-
-#include <gtest/gtest.h>
-
-#include <QSet>
 
 #include <cerrno>
 
-using namespace tarvello::filelist;
 using namespace tarvello::rename;
-using tarvello::rename::testing::FaultyOps;
-using tarvello::rename::testing::Killed;
-using tarvello::rename::testing::Renames;
-using tarvello::rename::testing::Tree;
+using namespace tarvello::rename::testing;
 
 namespace {
 
-// How a run is cut: the file operation at which it dies, and how moves are made.
+// How a killed run moves its files.
 enum class MoveKind {
-    Rename,        // renameat2
-    LinkUnlink,    // the fallback, which can die between its two steps
-    Copy,          // another file system: copy, check, remove
+    Rename,     // renameat2
+    LinkUnlink, // the fallback, which can die between its two steps
+    Copy,       // another file system: copy, check, remove
 };
 
 // File operations that count every step and die at the chosen one, leaving
-// the disk exactly as a killed process would. Moves to the far paths act as
-// if those lay on another file system.
+// the disk exactly as a killed process would. With Copy, moves to the far
+// paths act as if those lay on another file system.
 class DyingOps : public FileOps
 {
 public:
-    DyingOps(MoveKind kind, int dieAt, QSet<QByteArray> far = {})
-        : m_kind(kind), m_dieAt(dieAt), m_far(std::move(far))
-    {
-    }
+    DyingOps(MoveKind kind, int dieAt, QSet<QByteArray> far = {}) : m_kind(kind), m_dieAt(dieAt), m_far(std::move(far)) {}
 
     int renameNoReplace(const QByteArray &from, const QByteArray &to) override
     {
@@ -85,123 +72,115 @@ private:
     int m_count = 0;
 };
 
-class Scene
-{
-public:
-    // Every source holds its own content, but a source named in links is a
-    // hard link to the file of another.
-    explicit Scene(const Renames &renames, const QHash<QByteArray, QByteArray> &links = {}) : m_renames(renames)
-    {
-        for (const auto &[from, to] : renames) {
-            if (!m_contents.contains(from) && !links.contains(from)) {
-                m_contents.insert(from, "content of " + from);
-                m_tree.write(from, m_contents.value(from));
-            }
-        }
-        for (auto it = links.cbegin(); it != links.cend(); ++it) {
-            EXPECT_EQ(::link(m_tree.path(it.value()).constData(), m_tree.path(it.key()).constData()), 0);
-            m_contents.insert(it.key(), m_contents.value(it.value()));
-        }
-        m_before = m_tree.files();
-    }
-
-    QString settings() const { return m_settings.path(); }
-
-    QSet<QByteArray> newPaths() const
-    {
-        QSet<QByteArray> paths;
-        for (const auto &[from, to] : m_renames)
-            paths.insert(m_tree.path(to));
-        return paths;
-    }
-
-    RenamePlan plan(FileOps &fs) const { return tarvello::rename::testing::planIn(m_tree, m_renames, fs); }
-
-    // Every file at its old or its new path with its own content (with
-    // allOld, at its old path), and nothing else in the tree but the reported
-    // unfinished copies; with a report, the recovery counted them right.
-    void expectSound(bool allOld = false, const QList<QByteArray> &unfinished = {},
-                     const RecoveryReport *report = nullptr) const
-    {
-        QHash<QByteArray, QByteArray> files = m_tree.files();
-        for (const QByteArray &path : unfinished)
-            EXPECT_EQ(files.take(path.mid(m_tree.nativeRoot().size() + 1)), QByteArray("part"));
-        if (allOld)
-            EXPECT_EQ(files, m_before);
-        else
-            tarvello::rename::testing::expectEachAtOldOrNew(m_before, files, m_renames);
-        if (report)
-            tarvello::rename::testing::expectCounted(*report, m_before, files, m_renames);
-    }
-
-    const Tree &tree() const { return m_tree; }
-    QByteArray content(const QByteArray &source) const { return m_contents.value(source); }
-
-private:
-    Renames m_renames;
-    Tree m_tree;
-    QTemporaryDir m_settings;
-    QHash<QByteArray, QByteArray> m_contents;
-    QHash<QByteArray, QByteArray> m_before;
-};
-
-struct SceneRow {
+struct KillRow {
     const char *what;
+    QList<QByteArray> files;
     Renames renames;
-    QHash<QByteArray, QByteArray> links;
+    Files links = {};
+    bool makeFolders = false;
 };
 
-const QList<SceneRow> kScenes = {
-    {"swap and chain", {{"a", "b"}, {"b", "a"}, {"c", "d"}, {"d", "e"}}, {}},
-    {"rotation", {{"f0", "f1"}, {"f1", "f2"}, {"f2", "f3"}, {"f3", "f4"}, {"f4", "f0"}}, {}},
-    {"plain", {{"x", "x2"}, {"y", "y2"}, {"z", "z2"}}, {}},
-    // Two names of one file exchanged, and two more names of it given new ones.
-    {"hard links", {{"2.txt", "1.txt"}, {"1.txt", "2.txt"}, {"3.txt", "4.txt"}}, {{"1.txt", "2.txt"}, {"3.txt", "2.txt"}}},
+// Names with any bytes, the last as long as a name can be less the "x_" it
+// gets, with two-byte characters up to its end.
+const QList<QByteArray> kAnyBytes = {"line\nbreak.jpg", "tab\there", "back\\slash", "quote\"' %25", " lead space", "-dash",
+                                     "\xC3\xA9t\xC3\xA9.jpg", "invalid\xFF\xFEutf8", QByteArray(200, 'z'),
+                                     "a" + QByteArray("\xC3\xA9").repeated(125) + "bc"};
+
+Renames prefixed(const QList<QByteArray> &names)
+{
+    Renames renames;
+    for (const QByteArray &name : names)
+        renames.append({name, "x_" + name});
+    return renames;
+}
+
+const QList<KillRow> kRows = {
+    {"an exchange of two names and a chain", {"a", "b", "c", "d"}, {{"a", "b"}, {"b", "a"}, {"c", "d"}, {"d", "e"}}},
+    {"a rotation", {"f0", "f1", "f2", "f3", "f4"}, {{"f0", "f1"}, {"f1", "f2"}, {"f2", "f3"}, {"f3", "f4"}, {"f4", "f0"}}},
+    {"plain renames", {"x", "y", "z"}, {{"x", "x2"}, {"y", "y2"}, {"z", "z2"}}},
+    {"hard links: two names of one file exchanged, two more given new ones",
+     {"2.txt"}, {{"2.txt", "1.txt"}, {"1.txt", "2.txt"}, {"3.txt", "4.txt"}}, {{"1.txt", "2.txt"}, {"3.txt", "2.txt"}}},
+    {"moves into nested folders made for them", {"c", "d"}, {{"c", "sub/deeper/c2"}, {"d", "sub/d2"}}, {}, true},
+    {"names that differ in case only", {"e", "E"}, {{"e", "n_1"}, {"E", "n_2"}}},
+    {"names with any bytes, the longest name", kAnyBytes, prefixed(kAnyBytes)},
 };
+
+bool chained(const Renames &renames)
+{
+    for (const auto &[from, to] : renames) {
+        if (std::any_of(renames.cbegin(), renames.cend(), [&](const auto &other) { return other.first == to; }))
+            return true;
+    }
+    return false;
+}
+
+QSet<QByteArray> newPaths(const Scene &scene, const Renames &renames)
+{
+    QSet<QByteArray> paths;
+    for (const auto &[from, to] : renames)
+        paths.insert(scene.path(to));
+    return paths;
+}
+
+Files allMoved(const Files &before, const Renames &run)
+{
+    Files moved;
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        moved.insert(movedBy(run, it.key()), it.value());
+    return moved;
+}
 
 } // namespace
 
 // Every point a run can be killed at, for every way of moving, and a
 // recovery killed in turn at one of its first steps: the next start's
 // recovery leaves each file at its old or its new name and counts them where
-// they are, then undo brings every one of them back.
-TEST(RenameRecovery, killAtEveryStepOfTheRunThenRecover)
+// they are, then undo brings every one of them back. A run left to finish
+// is undone whole.
+TEST(RenameRecovery, killAtEveryStepOfTheRunThenRecoverThenUndo)
 {
     for (const MoveKind kind : {MoveKind::Rename, MoveKind::LinkUnlink, MoveKind::Copy}) {
-        for (const auto &[what, renames, links] : kScenes) {
+        for (const KillRow &row : kRows) {
             // Across file systems no new path can be another file's old path.
-            if (kind == MoveKind::Copy && QByteArray(what) != "plain")
+            if (kind == MoveKind::Copy && chained(row.renames))
                 continue;
             // Which of two names of one file a cut link left behind cannot be
             // told when listed names share that file: it is reported, not guessed.
-            if (kind == MoveKind::LinkUnlink && !links.isEmpty())
+            if (kind == MoveKind::LinkUnlink && !row.links.isEmpty())
                 continue;
             for (int dieAt = 1;; ++dieAt) {
-                SCOPED_TRACE(::testing::Message() << what << " kind " << int(kind) << " killed at step " << dieAt);
-                Scene scene(renames, links);
-                DyingOps dying(kind, dieAt, scene.newPaths());
+                SCOPED_TRACE(::testing::Message() << row.what << ", kind " << int(kind) << ", killed at step " << dieAt);
+                Scene scene(row.files, row.links);
+                const Files before = scene.files();
+                const QSet<QByteArray> far = newPaths(scene, row.renames);
+                DyingOps dying(kind, dieAt, far);
                 RenameObserver quiet;
+                bool finished = true;
                 try {
-                    runRename(scene.plan(dying), scene.settings(), quiet, dying);
-                    EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
-                    break;
+                    runRename(scene.plan(row.renames, dying, row.makeFolders), scene.settings(), quiet, dying);
                 } catch (const Killed &) {
+                    finished = false;
                 }
-                ASSERT_TRUE(interruptedRenameWaiting(scene.settings()));
-                // The recovery moves the same way, and may die in turn.
-                DyingOps dyingAgain(kind, 1 + dieAt % 3, scene.newPaths());
-                DyingOps living(kind, 0, scene.newPaths());
                 RecoveryReport report;
-                try {
-                    report = recoverInterruptedRename(scene.settings(), dyingAgain);
-                } catch (const Killed &) {
-                    report = recoverInterruptedRename(scene.settings(), living);
+                if (finished) {
+                    EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
+                    EXPECT_EQ(scene.files(), allMoved(before, row.renames));
+                } else {
+                    ASSERT_TRUE(interruptedRenameWaiting(scene.settings()));
+                    DyingOps dyingAgain(kind, 1 + dieAt % 3, far);
+                    DyingOps living(kind, 0, far);
+                    try {
+                        report = recoverInterruptedRename(scene.settings(), dyingAgain);
+                    } catch (const Killed &) {
+                        report = recoverInterruptedRename(scene.settings(), living);
+                    }
+                    scene.expectRecovered(before, row.renames, report);
                 }
-                EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
-                scene.expectSound(false, report.incompleteCopies, &report);
                 FileOps fs;
-                undoLastRename(scene.settings(), quiet, fs);
-                scene.expectSound(true, report.incompleteCopies);
+                scene.undo(fs);
+                EXPECT_EQ(scene.files(report.incompleteCopies), before);
+                if (finished)
+                    break;
             }
         }
     }
@@ -212,13 +191,15 @@ TEST(RenameRecovery, killAtEveryStepOfTheRunThenRecover)
 // rather than renaming again those already back.
 TEST(RenameRecovery, anUndoCutShortIsFinishedByTheNextUndo)
 {
-    for (const auto &[what, renames, links] : kScenes) {
+    for (const KillRow &row : kRows) {
         for (int dieAt = 1;; ++dieAt) {
-            SCOPED_TRACE(::testing::Message() << what << " undo killed at step " << dieAt);
-            Scene scene(renames, links);
+            SCOPED_TRACE(::testing::Message() << row.what << ", undo killed at step " << dieAt);
+            Scene scene(row.files, row.links);
+            const Files before = scene.files();
             FileOps fs;
             RenameObserver quiet;
-            ASSERT_EQ(runRename(scene.plan(fs), scene.settings(), quiet, fs).report.renamed, renames.size());
+            ASSERT_EQ(runRename(scene.plan(row.renames, fs, row.makeFolders), scene.settings(), quiet, fs).report.renamed,
+                      row.renames.size());
             DyingOps dying(MoveKind::Rename, dieAt);
             try {
                 undoLastRename(scene.settings(), quiet, dying);
@@ -227,31 +208,28 @@ TEST(RenameRecovery, anUndoCutShortIsFinishedByTheNextUndo)
             }
             const RecoveryReport report = recoverInterruptedRename(scene.settings(), fs);
             EXPECT_EQ(report.kind, JournalKind::Undo);
-            EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
-            scene.expectSound();
-            // Still to take back: exactly the files not at their old names.
-            const QHash<QByteArray, QByteArray> files = scene.tree().files();
+            scene.expectRecovered(before, row.renames, {});
+            // Still to take back: exactly the files not at their old names
+            // (names of one file hold the same content wherever they are).
+            const Files files = scene.files();
             QSet<QByteArray> notBack;
-            for (const auto &[from, to] : renames) {
-                if (files.value(from) != scene.content(from))
-                    notBack.insert(scene.tree().path(to));
+            for (const auto &[from, to] : row.renames) {
+                if (files.value(from) != before.value(from))
+                    notBack.insert(scene.path(to));
             }
             QSet<QByteArray> recorded;
             for (const UndoPair &pair : UndoRecord(scene.settings()).load().value_or(QList<UndoPair>()))
                 recorded.insert(pair.newPath);
-            // Names of one file hold the same content wherever they are.
-            if (links.isEmpty()) {
-                EXPECT_EQ(recorded, notBack);
-            }
-            undoLastRename(scene.settings(), quiet, fs);
-            scene.expectSound(true);
+            EXPECT_TRUE(!row.links.isEmpty() || recorded == notBack);
+            scene.undo(fs);
+            EXPECT_EQ(scene.files(), before);
         }
     }
 }
 
 TEST(RenameRecovery, aJournalCutWhileBeingWrittenMeansNothingMoved)
 {
-    Scene scene(Renames{{"a", "b"}});
+    Scene scene({"a"});
     const QString part = RenameJournal(scene.settings()).path() + QStringLiteral(".4242.part");
     QFile half(part);
     ASSERT_TRUE(half.open(QIODevice::WriteOnly));
@@ -259,17 +237,16 @@ TEST(RenameRecovery, aJournalCutWhileBeingWrittenMeansNothingMoved)
     half.close();
     EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
     FileOps fs;
-    const RecoveryReport report = recoverInterruptedRename(scene.settings(), fs);
-    EXPECT_FALSE(report.found);
+    EXPECT_FALSE(recoverInterruptedRename(scene.settings(), fs).found);
     EXPECT_FALSE(QFile::exists(part));
-    scene.expectSound(true);
+    EXPECT_EQ(scene.files(), (Files{{"a", "a"}}));
 }
 
 TEST(RenameRecovery, aWaitingJournalBlocksTheNextRename)
 {
-    Scene scene(Renames{{"a", "b"}});
+    Scene scene({"a"});
     FileOps fs;
-    const RenamePlan plan = scene.plan(fs);
+    const RenamePlan plan = scene.plan({{"a", "b"}}, fs);
     RenameJournal journal(scene.settings());
     ASSERT_EQ(journal.begin(plan), 0);
     EXPECT_EQ(journal.begin(plan), EEXIST);
@@ -277,42 +254,5 @@ TEST(RenameRecovery, aWaitingJournalBlocksTheNextRename)
     const RenameRun run = runRename(plan, scene.settings(), quiet, fs);
     EXPECT_EQ(run.journalError, EEXIST);
     EXPECT_TRUE(run.report.outcomes.isEmpty());
-    scene.expectSound(true);
-}
-
-// Both record files give back every byte of their paths, and the identity.
-TEST(RenameRecovery, recordsKeepEveryByteOfTheirPaths)
-{
-    Tree tree;
-    const QByteArray odd = "line\nbreak \xFF\xFE name%20";
-    tree.write(odd, "odd");
-    QTemporaryDir settings;
-    FileOps fs;
-    const RenamePlan plan = planRename(QList<PathPair>{{tree.path(odd), "/" + odd, false, Conflict::None}}, fs);
-    RenameJournal journal(settings.path());
-    ASSERT_EQ(journal.begin(plan), 0);
-    journal.mark(JournalMark::FirstPhaseDone);
-    journal.mark(JournalMark::CopyStarted, 1);
-    const auto content = journal.load();
-    ASSERT_TRUE(content.has_value());
-    ASSERT_EQ(content->entries.size(), 1);
-    EXPECT_EQ(content->entries[0].oldPath, tree.path(odd));
-    EXPECT_EQ(content->entries[0].tempPath, tree.path("tmp_Tarv_1_" + odd));
-    EXPECT_EQ(content->entries[0].newPath, "/" + odd);
-    EXPECT_EQ(content->entries[0].identity, fs.identity(tree.path(odd)));
-    EXPECT_TRUE(content->firstPhaseDone && !content->secondPhaseDone && content->copying.contains(1));
-
-    const UndoRecord record(settings.path());
-    const QList<UndoPair> pairs = {{tree.path(odd), "/" + odd, FileIdentity{7, 42, 1234567890123}}, {"/c", "/d", std::nullopt}};
-    ASSERT_EQ(record.save(pairs), 0);
-    const auto loaded = record.load();
-    ASSERT_TRUE(loaded.has_value());
-    ASSERT_EQ(loaded->size(), 2);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ((*loaded)[i].oldPath, pairs[i].oldPath);
-        EXPECT_EQ((*loaded)[i].newPath, pairs[i].newPath);
-        EXPECT_EQ((*loaded)[i].identity, pairs[i].identity);
-    }
-    ASSERT_EQ(record.save({}), 0);
-    EXPECT_TRUE(record.load()->isEmpty());
+    EXPECT_EQ(scene.files(), (Files{{"a", "a"}}));
 }

@@ -6,7 +6,6 @@
 #include <cerrno>
 
 using namespace tarvello;
-using namespace tarvello::filelist;
 using namespace tarvello::rename;
 
 namespace {
@@ -49,11 +48,10 @@ TEST_P(RenameTexts, reportsNameThePathsTheUserMustKnowOf)
     expectReadable(ran, {QStringLiteral("/photos/a.jpg"), QStringLiteral("/photos/b.jpg"), QStringLiteral("/photos/c.jpg"),
                          QStringLiteral("/photos/tmp_Tarv_3_dé.jpg"), QStringLiteral("/photos/g.jpg"),
                          QStringLiteral("/photos/tmp_Tarv_5_h.jpg"), errorReason(language, EROFS),
-                         QStringLiteral("/cfg/history"), errorReason(language, ENOSPC)});
-    EXPECT_FALSE(ran.contains(QStringLiteral("tmp_Tarv_1_a.jpg"))) << ran.toStdString();
-    expectReadable(ran, {QStringLiteral("/mnt/usb/owned.jpg"), language.extra(QStringLiteral("RenameAttributeOwner")),
-                         language.extra(QStringLiteral("RenameAttributeTimes"))});
-    EXPECT_FALSE(ran.contains(language.extra(QStringLiteral("RenameAttributeMode"))));
+                         QStringLiteral("/cfg/history"), errorReason(language, ENOSPC), QStringLiteral("/mnt/usb/owned.jpg"),
+                         language.extra(QStringLiteral("RenameAttributeOwner")), language.extra(QStringLiteral("RenameAttributeTimes"))});
+    EXPECT_FALSE(ran.contains(QStringLiteral("tmp_Tarv_1_a.jpg")) || ran.contains(language.extra(QStringLiteral("RenameAttributeMode"))))
+        << ran.toStdString();
     EXPECT_TRUE(renameRunText(language, RenameRun{}, QStringLiteral("/cfg")).isEmpty());
     for (const int error : {EEXIST, EBUSY, ENOSPC})
         expectReadable(renameRunText(language, RenameRun{error, {}, 0}, QStringLiteral("/cfg")));

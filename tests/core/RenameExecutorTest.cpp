@@ -143,37 +143,21 @@ TEST(FileOps, noReplaceRenameNeverReplacesInEitherForm)
     }
 }
 
-// A temporary tree and a folder on another file system (/dev/shm).
-class AcrossFileSystems : public ::testing::Test
+TEST(AcrossFileSystems, aCopyThatCannotFinishLeavesOnlyTheSource)
 {
-protected:
-    void SetUp() override
-    {
-        if (otherFileSystem().isEmpty())
-            GTEST_SKIP() << "no second file system at /dev/shm";
-        other = std::make_unique<Tree>(otherFileSystem() + QStringLiteral("/tarvello-test-XXXXXX"));
-    }
-
-    QByteArray elsewhere(const QByteArray &name) const { return other->path(name); }
-
-    Tree tree;
-    std::unique_ptr<Tree> other;
-};
-
-TEST_F(AcrossFileSystems, aCopyThatCannotFinishLeavesOnlyTheSource)
-{
-    tree.write("a", "A");
+    if (otherFileSystem().isEmpty())
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    Scene scene({"a"}, {}, true);
     for (const int fault : {int(ENOSPC), int(EACCES)}) {
         FaultyOps fs;
         // The copy fails, or the source cannot be removed after a good copy.
         fs.hook = [&](FaultyOps::Op op, const QByteArray &path, const QByteArray &) {
             const bool copyFails = fault == ENOSPC && op == FaultyOps::Op::Copy;
-            const bool sourceStays = fault == EACCES && op == FaultyOps::Op::Remove && path == tree.path("a");
+            const bool sourceStays = fault == EACCES && op == FaultyOps::Op::Remove && path == scene.path("a");
             return copyFails || sourceStays ? fault : 0;
         };
-        EXPECT_EQ(fs.move(tree.path("a"), elsewhere("a")), fault);
-        EXPECT_EQ(tree.read("a"), QByteArray("A"));
-        EXPECT_FALSE(other->exists("a"));
+        EXPECT_EQ(fs.move(scene.path("a"), scene.path("@a")), fault);
+        EXPECT_EQ(scene.files(), (Files{{"a", "a"}}));
     }
 }
 
@@ -183,8 +167,12 @@ TEST_F(AcrossFileSystems, aCopyThatCannotFinishLeavesOnlyTheSource)
 // stays untouched, and so does the source. A user whom the system does not
 // let give a file its group still moves it, and the rename says what was not
 // kept.
-TEST_F(AcrossFileSystems, aMoveCopiesContentAndAttributesThenRemovesTheSource)
+TEST(AcrossFileSystems, aMoveCopiesContentAndAttributesThenRemovesTheSource)
 {
+    if (otherFileSystem().isEmpty())
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    Scene scene({"theirs.jpg", "again.jpg"}, {}, true);
+    const Tree &tree = scene.tree();
     const bool root = ::geteuid() == 0;
     constexpr uid_t kOwner = 4242;
     constexpr gid_t kGroup = 4343;
@@ -192,7 +180,6 @@ TEST_F(AcrossFileSystems, aMoveCopiesContentAndAttributesThenRemovesTheSource)
     const struct timespec times[2] = {{1000000000, 0}, {1100000000, 0}};
     const QByteArray big = QByteArray(3 << 20, 'x') + "end";
     tree.write("photo.jpg", big);
-    tree.write("theirs.jpg", "theirs");
     ASSERT_EQ(::symlink("photo.jpg", tree.path("link").constData()), 0);
     for (const QByteArray name : {"photo.jpg", "link"}) {
         ASSERT_TRUE(!root || ::lchown(tree.path(name).constData(), kOwner, kGroup) == 0);
@@ -205,33 +192,32 @@ TEST_F(AcrossFileSystems, aMoveCopiesContentAndAttributesThenRemovesTheSource)
         SCOPED_TRACE(name.constData());
         AttributesLost lost;
         bool told = false;
-        ASSERT_EQ(fs.move(tree.path(name), elsewhere(name), [&] { told = true; }, &lost), 0);
+        ASSERT_EQ(fs.move(tree.path(name), scene.path("@" + name), [&] { told = true; }, &lost), 0);
         EXPECT_TRUE(told || name == "link");
         EXPECT_FALSE(lost.any());
         EXPECT_FALSE(FileOps().exists(tree.path(name)));
         struct stat st {};
-        ASSERT_EQ(::lstat(elsewhere(name).constData(), &st), 0);
+        ASSERT_EQ(::lstat(scene.path("@" + name).constData(), &st), 0);
         EXPECT_EQ(st.st_mtim.tv_sec, times[1].tv_sec);
         EXPECT_EQ(S_ISLNK(st.st_mode), name == "link");
         EXPECT_TRUE(!root || std::make_pair(st.st_uid, st.st_gid) == std::make_pair(kOwner, kGroup)) << st.st_uid << ':' << st.st_gid;
         EXPECT_TRUE(name == "link" || (st.st_mode & 07777) == mode) << std::oct << st.st_mode;
     }
-    EXPECT_EQ(other->read("photo.jpg"), big);
+    EXPECT_EQ(scene.files().value("@photo.jpg"), big);
     char target[32] = {};
-    EXPECT_EQ(::readlink(elsewhere("link").constData(), target, sizeof target - 1), 9);
+    EXPECT_EQ(::readlink(scene.path("@link").constData(), target, sizeof target - 1), 9);
     EXPECT_STREQ(target, "photo.jpg");
-    tree.write("again.jpg", "again");
-    EXPECT_EQ(fs.move(tree.path("again.jpg"), elsewhere("photo.jpg")), EEXIST);
-    EXPECT_EQ(tree.read("again.jpg"), QByteArray("again"));
-    EXPECT_EQ(other->read("photo.jpg"), big);
+    EXPECT_EQ(fs.move(tree.path("again.jpg"), scene.path("@photo.jpg")), EEXIST);
+    EXPECT_EQ(tree.read("again.jpg"), QByteArray("again.jpg"));
+    EXPECT_EQ(scene.files().value("@photo.jpg"), big);
     if (!root)
         return;
 
     // Another user, moving a file of theirs whose group is not theirs.
     ASSERT_EQ(::chown(tree.path("theirs.jpg").constData(), kNobody, 0), 0);
-    for (const QString &folder : {tree.root(), other->root()})
-        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
-    const RenamePlan plan = planRename(QList<PathPair>{{tree.path("theirs.jpg"), elsewhere("theirs.jpg"), false, Conflict::None}}, fs);
+    for (const QByteArray &folder : {scene.path(""), scene.path("@")})
+        ASSERT_EQ(::chmod(folder.constData(), 0777), 0);
+    const RenamePlan plan = planRename(QList<PathPair>{{tree.path("theirs.jpg"), scene.path("@theirs.jpg"), false, Conflict::None}}, fs);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -240,7 +226,7 @@ TEST_F(AcrossFileSystems, aMoveCopiesContentAndAttributesThenRemovesTheSource)
         RenameObserver quiet;
         const RenameReport report = executeRename(plan, quiet, fs);
         const auto &notKept = report.attributesNotKept;
-        const bool told = notKept.size() == 1 && notKept[0].path == elsewhere("theirs.jpg") && notKept[0].lost.owner
+        const bool told = notKept.size() == 1 && notKept[0].path == scene.path("@theirs.jpg") && notKept[0].lost.owner
             && !notKept[0].lost.mode && !notKept[0].lost.times;
         ::_exit(report.renamed == 1 && told ? 0 : 1);
     }
@@ -248,7 +234,7 @@ TEST_F(AcrossFileSystems, aMoveCopiesContentAndAttributesThenRemovesTheSource)
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     struct stat st {};
-    ASSERT_EQ(::stat(elsewhere("theirs.jpg").constData(), &st), 0);
+    ASSERT_EQ(::stat(scene.path("@theirs.jpg").constData(), &st), 0);
     EXPECT_EQ(st.st_uid, kNobody);
     EXPECT_FALSE(tree.exists("theirs.jpg"));
 }

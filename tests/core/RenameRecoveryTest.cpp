@@ -105,21 +105,12 @@ const QList<KillRow> kRows = {
     {"names with any bytes, the longest name", kAnyBytes, prefixed(kAnyBytes)},
 };
 
+// Across file systems no new path can be another file's old path.
 bool chained(const Renames &renames)
 {
-    for (const auto &[from, to] : renames) {
-        if (std::any_of(renames.cbegin(), renames.cend(), [&](const auto &other) { return other.first == to; }))
-            return true;
-    }
-    return false;
-}
-
-QSet<QByteArray> newPaths(const Scene &scene, const Renames &renames)
-{
-    QSet<QByteArray> paths;
-    for (const auto &[from, to] : renames)
-        paths.insert(scene.path(to));
-    return paths;
+    return std::any_of(renames.cbegin(), renames.cend(), [&](const auto &rename) {
+        return std::any_of(renames.cbegin(), renames.cend(), [&](const auto &other) { return other.first == rename.second; });
+    });
 }
 
 Files allMoved(const Files &before, const Renames &run)
@@ -141,7 +132,6 @@ TEST(RenameRecovery, killAtEveryStepOfTheRunThenRecoverThenUndo)
 {
     for (const MoveKind kind : {MoveKind::Rename, MoveKind::LinkUnlink, MoveKind::Copy}) {
         for (const KillRow &row : kRows) {
-            // Across file systems no new path can be another file's old path.
             if (kind == MoveKind::Copy && chained(row.renames))
                 continue;
             // Which of two names of one file a cut link left behind cannot be
@@ -152,7 +142,9 @@ TEST(RenameRecovery, killAtEveryStepOfTheRunThenRecoverThenUndo)
                 SCOPED_TRACE(::testing::Message() << row.what << ", kind " << int(kind) << ", killed at step " << dieAt);
                 Scene scene(row.files, row.links);
                 const Files before = scene.files();
-                const QSet<QByteArray> far = newPaths(scene, row.renames);
+                QSet<QByteArray> far;
+                for (const auto &[from, to] : row.renames)
+                    far.insert(scene.path(to));
                 DyingOps dying(kind, dieAt, far);
                 RenameObserver quiet;
                 bool finished = true;

@@ -155,6 +155,26 @@ TEST(DamagedRecord, everyChangedByteAndEveryCutIsRefused)
     }
 }
 
+// A crash while a mark is appended leaves part of its line: the journal still
+// reads as before that mark, and the next mark does not run into it.
+TEST(DamagedRecord, aJournalMarkCutShortIsIgnoredAndTheNextStillCounts)
+{
+    Record record(RecordKind::Journal);
+    for (qsizetype size = record.planEnd; size <= record.text.size(); ++size) {
+        SCOPED_TRACE(::testing::Message() << "cut to " << size << " bytes");
+        writeFile(record.path, record.text.left(size));
+        const auto cut = RenameJournal(record.scene.settings()).load();
+        ASSERT_TRUE(cut.has_value());
+        EXPECT_EQ(std::make_pair(cut->firstPhaseDone, cut->copying.contains(3)),
+                  std::make_pair(size >= record.firstMarkEnd, size == record.text.size()));
+        RenameJournal(record.scene.settings()).mark(JournalMark::SecondPhaseDone);
+        const auto marked = RenameJournal(record.scene.settings()).load();
+        ASSERT_TRUE(marked.has_value());
+        EXPECT_TRUE(marked->secondPhaseDone);
+        EXPECT_EQ(std::make_pair(marked->firstPhaseDone, marked->copying), std::make_pair(cut->firstPhaseDone, cut->copying));
+    }
+}
+
 // Checksums keep out accidents; what they cannot keep out is a record that
 // was written whole by another hand. Each of these names a path no run put
 // there.
@@ -201,26 +221,6 @@ TEST(DamagedRecord, aSealedRecordThatNoRunLeavesIsRefused)
     for (const auto &[record, what, bytes] : cases) {
         SCOPED_TRACE(::testing::Message() << record->path.toStdString() << ": " << what);
         record->expectRefused(bytes);
-    }
-}
-
-// A crash while a mark is appended leaves part of its line: the journal still
-// reads as before that mark, and the next mark does not run into it.
-TEST(DamagedRecord, aJournalMarkCutShortIsIgnoredAndTheNextStillCounts)
-{
-    Record record(RecordKind::Journal);
-    for (qsizetype size = record.planEnd; size <= record.text.size(); ++size) {
-        SCOPED_TRACE(::testing::Message() << "cut to " << size << " bytes");
-        writeFile(record.path, record.text.left(size));
-        const auto cut = RenameJournal(record.scene.settings()).load();
-        ASSERT_TRUE(cut.has_value());
-        EXPECT_EQ(cut->firstPhaseDone, size >= record.firstMarkEnd);
-        EXPECT_EQ(cut->copying.contains(3), size == record.text.size());
-        RenameJournal(record.scene.settings()).mark(JournalMark::SecondPhaseDone);
-        const auto marked = RenameJournal(record.scene.settings()).load();
-        ASSERT_TRUE(marked.has_value());
-        EXPECT_TRUE(marked->secondPhaseDone);
-        EXPECT_EQ(std::make_pair(marked->firstPhaseDone, marked->copying), std::make_pair(cut->firstPhaseDone, cut->copying));
     }
 }
 

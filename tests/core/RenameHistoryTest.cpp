@@ -88,27 +88,6 @@ TEST(RenameHistory, passesOverLinesThatDoNotRead)
     EXPECT_EQ(runs[1].files[0].newPath, scene.path("a1"));
 }
 
-// A rename cut short in its second phase reaches the history once recovered,
-// with every file it finished.
-TEST(RenameHistory, aRecoveredRunIsWrittenToo)
-{
-    Scene scene({"a", "c"});
-    FileOps fs;
-    const RenamePlan plan = scene.plan({{"a", "b"}, {"c", "d"}}, fs);
-    RenameJournal journal(scene.settings());
-    ASSERT_EQ(journal.begin(plan), 0);
-    for (const PlannedRename &entry : plan.entries)
-        ASSERT_EQ(fs.renameNoReplace(entry.oldPath, entry.tempPath), 0);
-    journal.mark(JournalMark::FirstPhaseDone);
-    ASSERT_EQ(fs.renameNoReplace(plan.entries[1].tempPath, plan.entries[1].newPath), 0);
-    ASSERT_TRUE(recoverInterruptedRename(scene.settings(), fs).complete());
-    const QList<HistoryRun> runs = RenameHistory(scene.settings()).runs();
-    ASSERT_EQ(runs.size(), 1);
-    EXPECT_FALSE(runs[0].undo);
-    EXPECT_EQ(runs[0].files.size(), 2);
-    EXPECT_EQ(scene.files(), (Files{{"b", "a"}, {"d", "c"}}));
-}
-
 TEST(RenameHistory, exportsCsvWithNamesQuotedAsNeeded)
 {
     HistoryRun run;

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -47,8 +48,6 @@ public:
         ::nftw(nativeRoot().constData(), [](const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); },
                16, FTW_DEPTH | FTW_PHYS);
     }
-    Tree(const Tree &) = delete;
-    Tree &operator=(const Tree &) = delete;
 
     QString root() const { return m_dir.path(); }
     QByteArray nativeRoot() const { return QFile::encodeName(m_dir.path()); }
@@ -91,7 +90,7 @@ public:
     Files files() const
     {
         Files found;
-        collect(QByteArray(), found);
+        collect({}, found);
         return found;
     }
     QList<QByteArray> names() const { return files().keys(); }
@@ -99,7 +98,7 @@ public:
 private:
     void collect(const QByteArray &relative, Files &found) const
     {
-        DIR *dir = ::opendir((relative.isEmpty() ? nativeRoot() : path(relative)).constData());
+        DIR *dir = ::opendir(path(relative).constData());
         ASSERT_NE(dir, nullptr);
         while (const dirent *entry = ::readdir(dir)) {
             const QByteArray name(entry->d_name);
@@ -125,17 +124,26 @@ struct Killed : std::runtime_error {
 };
 
 // File operations that ask hook first: a non-zero answer is the operation's
-// error; a thrown Killed ends the run on the spot.
+// error; a thrown Killed ends the run on the spot. With linkThenUnlink, a
+// rename is the fallback of file systems without renameat2, which asks again
+// between its two steps.
 class FaultyOps : public FileOps
 {
 public:
     enum class Op { Rename, Copy, Remove };
     std::function<int(Op, const QByteArray &, const QByteArray &)> hook;
+    bool linkThenUnlink = false;
 
     int renameNoReplace(const QByteArray &from, const QByteArray &to) override
     {
-        const int error = ask(Op::Rename, from, to);
-        return error ? error : FileOps::renameNoReplace(from, to);
+        if (const int error = ask(Op::Rename, from, to))
+            return error;
+        if (!linkThenUnlink)
+            return FileOps::renameNoReplace(from, to);
+        if (::link(from.constData(), to.constData()) != 0)
+            return errno;
+        const int error = ask(Op::Remove, from, {});
+        return error ? error : ::unlink(from.constData()) == 0 ? 0 : errno;
     }
     int copyNoReplace(const QByteArray &from, const QByteArray &to, AttributesLost *lost = nullptr) override
     {
@@ -238,7 +246,8 @@ public:
     // each at its place before the run or the place the run gives it (names
     // of one file may trade places), none under a temporary name, the
     // journal gone, and the recovery counted each position where the disk
-    // has it (either way for a file both of whose paths hold it).
+    // has it (either way for a file both of whose paths hold it) and wrote
+    // those it finished in the history.
     void expectRecovered(const Files &before, const Renames &run, const RecoveryReport &report) const
     {
         const Files after = files(report.incompleteCopies);
@@ -275,6 +284,8 @@ public:
         EXPECT_EQ(report.atNew + report.atOld, run.size());
         EXPECT_TRUE(report.missing.isEmpty());
         EXPECT_TRUE(report.leftAtTemporary.isEmpty());
+        // The files found at their new paths are a run of the history.
+        EXPECT_EQ(report.atNew ? RenameHistory(settings()).runs(1).value(0).files.size() : 0, report.atNew);
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "RenameTestSupport.h"
 
+#include "rename/LiveConflicts.h"
 #include "rename/RenameExecutor.h"
 
 #include <QFileInfo>
@@ -132,35 +133,52 @@ TEST(RenamePlan, aPathThatIsNoTextKeepsItsBytes)
     EXPECT_EQ(pair.preset, Conflict::None);
 }
 
-TEST(RenamePlan, conflictsByKind)
+// Each position as the plan holds it back, and each row as the live check
+// marks it while the rule is typed (first reason only; it leaves folders
+// renamed with their content and paths not written plainly to the plan: no
+// column). Both look the names up one by one or read a folder whole.
+TEST(RenamePlan, conflictsByKindForThePlanAndTheLiveCheck)
 {
     struct Case {
         const char *what;
         QList<QByteArray> present;
         QList<std::pair<QString, QString>> renames;
-        QList<Conflict> expected;
+        QList<Conflict> plan;
+        QList<NameStatus> live = {};
     };
     using C = Conflict;
+    using S = NameStatus;
+    const QString longest = QString(251, QLatin1Char('n')) + QStringLiteral(".jpg");
     const QList<Case> cases = {
         {"existing file outside the list", {"a.jpg", "b.jpg", "outside.jpg"},
-         {{"a.jpg", "outside.jpg"}, {"b.jpg", "c.jpg"}}, {C::TargetExists, C::None}},
-        {"an existing folder is in the way too", {"a.jpg", "folder/x"}, {{"a.jpg", "folder"}}, {C::TargetExists}},
-        {"a swap", {"a.jpg", "b.jpg"}, {{"a.jpg", "b.jpg"}, {"b.jpg", "a.jpg"}}, {C::None, C::None}},
-        {"equal new paths", {"a.jpg", "b.jpg", "c.jpg"},
-         {{"a.jpg", "x.jpg"}, {"b.jpg", "x.jpg"}, {"c.jpg", "y.jpg"}}, {C::DuplicateTarget, C::DuplicateTarget, C::None}},
-        {"new paths equal but for case", {"a.jpg", "b.jpg"}, {{"a.jpg", "Photo.JPG"}, {"b.jpg", "photo.jpg"}},
-         {C::DuplicateTarget, C::DuplicateTarget}},
+         {{"a.jpg", "outside.jpg"}, {"b.jpg", "c.jpg"}}, {C::TargetExists, C::None}, {S::OnDisk, S::Fine}},
+        {"an existing folder is in the way too", {"a.jpg", "folder/x"}, {{"a.jpg", "folder"}}, {C::TargetExists}, {S::OnDisk}},
+        {"a rotation", {"a.jpg", "b.jpg", "c.jpg"}, {{"a.jpg", "b.jpg"}, {"b.jpg", "c.jpg"}, {"c.jpg", "a.jpg"}},
+         {C::None, C::None, C::None}, {S::Fine, S::Fine, S::Fine}},
+        {"equal new paths, case ignored", {"a.jpg", "b.jpg", "c.jpg"},
+         {{"a.jpg", "Photo.JPG"}, {"b.jpg", "photo.jpg"}, {"c.jpg", "y.jpg"}}, {C::DuplicateTarget, C::DuplicateTarget, C::None},
+         {S::Duplicate, S::Duplicate, S::Fine}},
         // b would move onto a, which stays because its own target is taken;
         // c onto B.JPG, the path of b (case ignored), which then stays too.
         {"held back until nothing changes", {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "z.jpg"},
          {{"a.jpg", "z.jpg"}, {"b.jpg", "a.jpg"}, {"c.jpg", "B.JPG"}, {"d.jpg", "e.jpg"}},
-         {C::TargetExists, C::TargetHeldBack, C::TargetHeldBack, C::None}},
-        {"an unchanged name", {"a.jpg"}, {{"a.jpg", "a.jpg"}}, {C::None}},
+         {C::TargetExists, C::TargetHeldBack, C::TargetHeldBack, C::None}, {S::OnDisk, S::Blocked, S::Blocked, S::Fine}},
+        {"unchanged and case only", {"a.jpg", "b.jpg"}, {{"a.jpg", "a.jpg"}, {"b.jpg", "B.jpg"}}, {C::None, C::None},
+         {S::Fine, S::Fine}},
         {"listed twice", {"a.jpg"}, {{"a.jpg", "x.jpg"}, {"a.jpg", "y.jpg"}}, {C::None, C::DuplicateSource}},
-        {"invalid names", {"a.jpg", "b.jpg", "c.jpg", "d.jpg"},
-         {{"a.jpg", QString()}, {"b.jpg", QString(300, QLatin1Char('n'))}, {"c.jpg", QStringLiteral("x") + QChar(0) + "y"},
-          {"d.jpg", "..\\.."}},
-         {C::InvalidName, C::InvalidName, C::InvalidName, C::InvalidName}},
+        {"invalid names", {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"},
+         {{"a.jpg", QString()}, {"b.jpg", longest + "x"}, {"c.jpg", QStringLiteral("x") + QChar(0) + "y"}, {"d.jpg", "..\\.."},
+          {"e.jpg", "sub\\x.jpg"}},
+         {C::InvalidName, C::InvalidName, C::InvalidName, C::InvalidName, C::NoFolderRoot},
+         {S::Invalid, S::Invalid, S::Invalid, S::Invalid, S::Invalid}},
+        {"the longest name and a rooted folder", {"a.jpg", "b.jpg"}, {{"a.jpg", longest}, {"b.jpg", ".\\sub\\b.jpg"}},
+         {C::None, C::None}, {S::Fine, S::Fine}},
+        // Left to the window's table of forbidden characters.
+        {"forbidden characters", {"a.jpg", "b.jpg"}, {{"a.jpg", "x?.jpg"}, {"b.jpg", "y:.jpg"}}, {C::None, C::None},
+         {S::Forbidden, S::Forbidden}},
+        // A row that is not renamed (dropped before planning) keeps its path.
+        {"onto a row that is not renamed", {"a.jpg", "b.jpg"}, {{"a.jpg", "b.jpg"}, {"b.jpg", kForbidden}}, {C::None, C::None},
+         {S::OnDisk, S::Fine}},
         {"a file where a folder must be made", {"a.jpg", "blocker"}, {{"a.jpg", ".\\blocker\\a.jpg"}},
          {C::FolderUnavailable}},
         // The folder stays, and so does whoever would take its name.
@@ -185,10 +203,21 @@ TEST(RenamePlan, conflictsByKind)
             Tree tree;
             for (const QByteArray &name : c.present)
                 tree.write(name, name);
+            if (!c.live.isEmpty()) {
+                QList<FileEntry> list;
+                for (const auto &[name, newName] : c.renames)
+                    list.append({name, tree.root(), newName});
+                ListingOps listingOps;
+                FileOps lookupOps;
+                FolderListings folders(listing ? listingOps : lookupOps);
+                const ConflictCheck check = checkConflicts(list, {QStringLiteral("?:/\\"), {kForbidden}}, folders);
+                EXPECT_EQ(check.statuses, c.live);
+                EXPECT_EQ(check.count, c.live.size() - c.live.count(S::Fine));
+            }
             QList<Conflict> conflicts;
             for (const PlannedRename &entry : planIn(tree, c.renames, listing).entries)
                 conflicts.append(entry.conflict);
-            EXPECT_EQ(conflicts, c.expected);
+            EXPECT_EQ(conflicts, c.plan);
         }
     }
 }

@@ -7,8 +7,7 @@
 // Each OLD path gets its NEW path. With die=OP:K the process kills itself
 // with SIGKILL as it is about to make its K-th file operation of the kind OP
 // (rename, copy or unlink), as a kill from outside at that moment would. It
-// prints "started" just before the operation begins, then "between" as the
-// second phase begins, where it waits MS milliseconds.
+// prints "between" as the second phase begins, where it waits MS milliseconds.
 
 #include "rename/RenameOperation.h"
 
@@ -23,12 +22,6 @@ using namespace tarvello::rename;
 
 namespace {
 
-void say(const char *what)
-{
-    std::printf("%s\n", what);
-    std::fflush(stdout);
-}
-
 class PacedObserver : public RenameObserver
 {
 public:
@@ -37,7 +30,8 @@ public:
     void progress(int step, int total) override
     {
         if (step == total / 2 + 1) {
-            say("between");
+            std::printf("between\n");
+            std::fflush(stdout);
             QThread::msleep(pauseMs);
         }
     }
@@ -99,7 +93,6 @@ int main(int argc, char **argv)
     for (qsizetype i = 1; i + 1 < args.size(); i += 2)
         pairs.append({QFile::encodeName(args[i]), QFile::encodeName(args[i + 1]), false, Conflict::None});
     const RenamePlan plan = planRename(pairs, fs);
-    say("started");
     const RenameRun result = runRename(plan, args.first(), observer, fs);
     return result.journalError == 0 && result.report.failures.isEmpty() ? 0 : 1;
 }

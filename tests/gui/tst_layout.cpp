@@ -53,6 +53,7 @@ private Q_SLOTS:
                 cut << w->objectName();
         }
         QCOMPARE(cut, QStringList());
+        QVERIFY(ui.Label2->height() < 2 * ui.Label2->fontMetrics().lineSpacing());
 
         // The file view shows a camera's name and the file's size side by side.
         browser::FileView &view = f.window->ListView1();

@@ -544,11 +544,8 @@ void frmMain::showExif(const exif::ExifInfo &info)
         {"$d$=", &info.DateTaken}, {"$T$=", &info.FileSize},    {"$R$=", &info.Resolution},
         {"$O$=", &info.Orientation}, {"$K$=", &info.CameraModel}, {"$C$=", &info.Comment},
     };
-    // A value wider than its place (a long comment) reads whole in the tooltip.
-    for (int i = 0; i < m_ui.lblExif.size(); ++i) {
+    for (int i = 0; i < m_ui.lblExif.size(); ++i)
         m_ui.lblExif[i]->setText(QLatin1String(values[i].first) + *values[i].second);
-        m_ui.lblExif[i]->setToolTip(*values[i].second);
-    }
 }
 
 void frmMain::pushSettings()

@@ -335,10 +335,12 @@ void FileView::fitNameColumn()
     int others = 0;
     for (int section = FolderFilesModel::NameColumn + 1; section < FolderFilesModel::ColumnCount; ++section)
         others += header()->sectionSize(section);
-    // In a narrow pane the name keeps a readable width and the other
-    // columns scroll into view: the name is what the user chooses by.
+    // In a narrow pane the name keeps a readable width, leaving the size
+    // beside it where the pane allows, and the other columns scroll into
+    // view: the name is what the user chooses by.
     const int available = viewport()->width();
-    const int readable = std::min(available * 3 / 5, 28 * fontMetrics().averageCharWidth());
+    const int besideSize = available - header()->sectionSize(FolderFilesModel::SizeColumn);
+    const int readable = std::max(std::min(available * 3 / 5, 28 * fontMetrics().averageCharWidth()), besideSize);
     m_fittingName = true;
     header()->resizeSection(FolderFilesModel::NameColumn, std::max(available - others, readable));
     m_fittingName = false;

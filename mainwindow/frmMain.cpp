@@ -115,8 +115,10 @@ void frmMain::Form_Load()
 {
     showStoredRule();
     setButtonImages();
-    translate();
+    // The Exif fields have their text before the translation, as at a later
+    // change of language, so that their tooltips describe them alike.
     showExif(exif::ExifInfo());
+    translate();
     m_ready = false;
 }
 
@@ -200,8 +202,9 @@ void frmMain::translate()
     // from the texts around them: the rule box's text, the two stacks.
     m_ui.cboRenommer->lineEdit()->setAccessibleName(m_ui.cboRenommer->accessibleName());
     // Labels whose text changes are read by that text, their tooltip as
-    // their description: a fixed name would hide the count or the comment.
-    for (QLabel *label : {m_ui.Label2, m_ui.Label4, m_ui.lblComment, m_ui.lblExitToolUsed})
+    // their description: a fixed name would hide the count, the comment or
+    // the Exif fields of the file chosen.
+    for (QLabel *label : QList<QLabel *>{m_ui.Label2, m_ui.Label4, m_ui.lblComment, m_ui.lblExitToolUsed} + m_ui.lblExif)
         label->setAccessibleName(QString());
     m_ui.fileViews->setAccessibleName(language.extra(QStringLiteral("BrowserViewName")));
     m_ui.tipFrames->setAccessibleName(m_ui.Label15->text());

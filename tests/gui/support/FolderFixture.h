@@ -2,12 +2,8 @@
 
 #include "lang/Language.h"
 
-#include <QByteArray>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QString>
-#include <QStringList>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -15,8 +11,6 @@
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include <ctime>
 
 // Helpers for tests that build folder trees on disk.
 namespace folderfixture {
@@ -29,18 +23,12 @@ inline tarvello::lang::Language french()
     return language;
 }
 
-// Creates the file (and its folders) with size bytes and, when given, the
-// modification time.
-inline bool makeFile(const QString &path, qint64 size = 0, const QDateTime &modified = {})
+// Creates the empty file and its folders.
+inline bool makeFile(const QString &path)
 {
     QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // Written out before the time is set, or closing would set it again.
-    if (file.write(QByteArray(size, 'x')) != size || !file.flush())
-        return false;
-    return !modified.isValid() || file.setFileTime(modified, QFileDevice::FileModificationTime);
+    return file.open(QIODevice::WriteOnly);
 }
 
 // Creates empty files of these names in the folder.

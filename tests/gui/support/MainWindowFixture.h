@@ -7,7 +7,19 @@
 #include "support/FolderFixture.h"
 #include "support/ScriptedMsgBox.h"
 
-#include <QDirIterator>
+// The types of the window's controls, for the tests that work them.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,21 +80,10 @@ public:
             window->affiche_nom(path(name));
     }
 
-    // Every file under the test's folder, relative, sorted; an empty folder ends in "/".
+    // Every file and folder of the test's folder, sorted.
     QStringList disk() const
     {
-        QStringList found;
-        QDirIterator it(folder.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QFileInfo info(it.next());
-            const QString relative = QDir(folder.path()).relativeFilePath(info.filePath());
-            if (!info.isDir())
-                found << relative;
-            else if (QDir(info.filePath()).isEmpty())
-                found << relative + QLatin1Char('/');
-        }
-        found.sort();
-        return found;
+        return QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
 
     // The list's full paths, or its new names, in list order.

@@ -16,7 +16,6 @@ public:
     struct Shown {
         QString text;
         int style = 0;
-        QString title;
     };
 
     QList<int> answers;
@@ -32,9 +31,9 @@ public:
         return all;
     }
 
-    int KVvrMesgBox(const QString &text, int style, const QString &title, int, const QString &) override
+    int KVvrMesgBox(const QString &text, int style, const QString &, int, const QString &) override
     {
-        shown.append({text, style, title});
+        shown.append({text, style});
         m_result = answers.isEmpty() ? lang::MsgAnswer::OK : answers.takeFirst();
         return m_result;
     }

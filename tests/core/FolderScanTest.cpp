@@ -234,10 +234,6 @@ TEST(FolderScan, textNames)
         EXPECT_EQ(isTextName(c.bytes), c.text) << c.bytes.toHex().constData();
 }
 
-} // namespace
-
-namespace {
-
 // Entries made one after the other are those FileEntry::of makes, and those
 // of one folder share its text, spoilt bytes or not.
 TEST(EntryMaker, makesWhatFileEntryOfMakesSharingEachFolder)

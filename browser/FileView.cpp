@@ -80,7 +80,10 @@ FileView::FileView(const lang::Language &language, QWidget *parent)
     m_messageLabel->hide();
 
     connect(m_changes, &ChangeGrouper::settled, this, &FileView::listAgain);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_changes, &ChangeGrouper::notice);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (!m_changesHeld)
+            m_changes->notice();
+    });
     connect(m_reader, &FolderReader::filesFound, this, &FileView::onFilesFound);
     connect(m_reader, &FolderReader::finished, this, &FileView::onListingFinished);
 
@@ -124,6 +127,23 @@ void FileView::refresh()
 {
     watchFolder();
     listAgain();
+}
+
+void FileView::holdChanges()
+{
+    m_changesHeld = true;
+    m_changes->cancel();
+    if (m_job && m_jobIsAgain) {
+        m_reader->cancel(m_job);
+        m_job = 0;
+        m_againFiles.clear();
+    }
+}
+
+void FileView::releaseChanges()
+{
+    if (std::exchange(m_changesHeld, false))
+        refresh();
 }
 
 QString FileView::pattern() const

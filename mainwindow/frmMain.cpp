@@ -376,6 +376,8 @@ void frmMain::recomputeProgress(int done, int count)
         bar->show();
     }
     bar->setValue(done);
+    if (done > 0)
+        QCoreApplication::processEvents();
 }
 
 void frmMain::workEnded()

@@ -359,7 +359,6 @@ private:
     void translateRenameCommands();
     void renameTheList();
     void showRuleAfterRename(const rename::RuleAfterRename &after);
-    void showRenameEnd();
     void addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report);
     void showRenameProblems(const rename::RenameRun &run);
     void closeIfAskedDuringRename();

@@ -219,4 +219,22 @@ TEST(FolderScan, textNames)
         EXPECT_FALSE(isTextName(bytes)) << bytes.toHex().constData();
 }
 
+// Entries made one after the other are those FileEntry::of makes, and those
+// of one folder share its text, spoilt bytes or not.
+TEST(EntryMaker, makesWhatFileEntryOfMakesSharingEachFolder)
+{
+    using tarvello::common::NativePath;
+    EntryMaker maker;
+    FileEntry previous;
+    for (const char *path : {"/d/a.jpg", "/d/caf\xe9.jpg", "/d/caf\xc3\xa9.jpg", "/d\xe2\x82/x.jpg", "/d\xe2\x82/y",
+                             "/top.jpg", "bare.jpg", "/d/", "/d/b.jpg"}) {
+        const FileEntry made = maker.make(NativePath::fromBytes(path));
+        EXPECT_EQ(made, FileEntry::of(NativePath::fromBytes(path))) << path;
+        if (made.folder == previous.folder && !made.folder.isEmpty()) {
+            EXPECT_TRUE(made.folder.isSharedWith(previous.folder)) << path;
+        }
+        previous = made;
+    }
+}
+
 } // namespace

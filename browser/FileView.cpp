@@ -80,7 +80,10 @@ FileView::FileView(const lang::Language &language, QWidget *parent)
     m_messageLabel->hide();
 
     connect(m_changes, &ChangeGrouper::settled, this, &FileView::listAgain);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_changes, &ChangeGrouper::notice);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (!m_changesHeld)
+            m_changes->notice();
+    });
     connect(m_reader, &FolderReader::filesFound, this, &FileView::onFilesFound);
     connect(m_reader, &FolderReader::finished, this, &FileView::onListingFinished);
 
@@ -124,6 +127,23 @@ void FileView::refresh()
 {
     watchFolder();
     listAgain();
+}
+
+void FileView::holdChanges()
+{
+    m_changesHeld = true;
+    m_changes->cancel();
+    if (m_job && m_jobIsAgain) {
+        m_reader->cancel(m_job);
+        m_job = 0;
+        m_againFiles.clear();
+    }
+}
+
+void FileView::releaseChanges()
+{
+    if (std::exchange(m_changesHeld, false))
+        refresh();
 }
 
 QString FileView::pattern() const
@@ -335,10 +355,12 @@ void FileView::fitNameColumn()
     int others = 0;
     for (int section = FolderFilesModel::NameColumn + 1; section < FolderFilesModel::ColumnCount; ++section)
         others += header()->sectionSize(section);
-    // In a narrow pane the name keeps a readable width and the other
-    // columns scroll into view: the name is what the user chooses by.
+    // In a narrow pane the name keeps a readable width, leaving the size
+    // beside it where the pane allows, and the other columns scroll into
+    // view: the name is what the user chooses by.
     const int available = viewport()->width();
-    const int readable = std::min(available * 3 / 5, 28 * fontMetrics().averageCharWidth());
+    const int besideSize = available - header()->sectionSize(FolderFilesModel::SizeColumn);
+    const int readable = std::max(std::min(available * 3 / 5, 28 * fontMetrics().averageCharWidth()), besideSize);
     m_fittingName = true;
     header()->resizeSection(FolderFilesModel::NameColumn, std::max(available - others, readable));
     m_fittingName = false;

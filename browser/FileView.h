@@ -48,6 +48,11 @@ public:
     void setFolder(const QString &folder);
     // Lists the folder again from the disk, keeping the selection.
     void refresh();
+    // Stops following changes on disk until releaseChanges(), which lists
+    // the folder again once: while a rename moves a whole folder, its new
+    // listing would otherwise be merged every two seconds.
+    void holdChanges();
+    void releaseChanges();
 
     // The display filter ("*.*" at first).
     QString pattern() const;
@@ -132,6 +137,7 @@ private:
     quint64 m_job = 0;
     bool m_jobIsAgain = false;
     bool m_againPending = false;
+    bool m_changesHeld = false;
     FileBatch m_againFiles;
     int m_lastCount = 0;
     // The name column fills the width the others leave, unless the user sized it.

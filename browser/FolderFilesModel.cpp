@@ -200,7 +200,9 @@ void FolderFilesModel::addFiles(const FileBatch &files)
     }
     if (fresh.empty())
         return;
-    std::sort(fresh.begin(), fresh.end(), [this](int a, int b) { return less(a, b); });
+    const auto inOrder = [this](int a, int b) { return less(a, b); };
+    if (!std::is_sorted(fresh.begin(), fresh.end(), inOrder))
+        std::sort(fresh.begin(), fresh.end(), inOrder);
     const int count = int(m_rows.size());
     const bool allAfter = count == 0 || !less(fresh.front(), m_rows.back());
     beginInsertRows({}, count, count + int(fresh.size()) - 1);

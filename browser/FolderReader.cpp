@@ -80,13 +80,19 @@ struct Job {
     int firstBatch = 0;
 };
 
-ListedFile listedFile(const char *nativeName, const struct stat &st)
+// lastType: the type of the file listed before, which most files of a
+// folder share; they share its text too.
+ListedFile listedFile(const char *nativeName, const struct stat &st, QString &lastType)
 {
     ListedFile entry;
     entry.nativeName = QByteArray(nativeName);
     entry.name = common::NativePath::fromBytes(entry.nativeName).text();
     entry.sortKey = nameSortKey(entry.name);
     entry.type = common::ZubGetExtension(entry.name).toUpper();
+    if (entry.type == lastType)
+        entry.type = lastType;
+    else
+        lastType = entry.type;
     entry.size = qint64(st.st_size);
     entry.modified = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
     return entry;
@@ -102,6 +108,15 @@ ListedFolder folderEntry(int dirFd, const char *nativeName)
     return entry;
 }
 
+// The view's first order: its sort of a batch so ordered only checks it, on
+// the window's thread, and the sort itself is made here.
+void sortByName(FileBatch &files)
+{
+    std::sort(files.begin(), files.end(), [](const ListedFile &a, const ListedFile &b) {
+        return compareNames(a.sortKey, a.name, a.nativeName, b.sortKey, b.name, b.nativeName) < 0;
+    });
+}
+
 void runJob(const Job &job)
 {
     DIR *dir = ::opendir(job.path.c_str());
@@ -112,6 +127,7 @@ void runJob(const Job &job)
     const int fd = ::dirfd(dir);
     FileBatch files;
     FolderBatch folders;
+    QString lastType;
     int batchLimit = job.firstBatch > 0 ? job.firstBatch : -1;
     QElapsedTimer sinceSent;
     sinceSent.start();
@@ -140,9 +156,10 @@ void runJob(const Job &job)
         if (job.files && !isDir) {
             if (filelist::isRenameTemporaryName(name))
                 continue;
-            files.push_back(listedFile(name, st));
+            files.push_back(listedFile(name, st, lastType));
             if (batchLimit > 0
                 && (int(files.size()) >= batchLimit || sinceSent.elapsed() >= kBatchDelayMs)) {
+                sortByName(files);
                 job.link->sendFiles(job.number, std::move(files));
                 files = FileBatch();
                 batchLimit = std::min(batchLimit * 2, kLargestBatch);
@@ -156,8 +173,10 @@ void runJob(const Job &job)
     if (job.cancelled->load())
         return;
     if (job.files) {
-        if (!files.empty() || batchLimit < 0)
+        if (!files.empty() || batchLimit < 0) {
+            sortByName(files);
             job.link->sendFiles(job.number, std::move(files));
+        }
     } else {
         std::sort(folders.begin(), folders.end(), [](const ListedFolder &a, const ListedFolder &b) {
             return compareNames(a.sortKey, a.name, a.nativeName, b.sortKey, b.name, b.nativeName) < 0;

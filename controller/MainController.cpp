@@ -3,6 +3,7 @@
 #include "common/Vb.h"
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
+#include "controller/OffThread.h"
 #include "exif/ExifReader.h"
 #include "filelist/DisplayFilter.h"
 #include "filelist/FolderScan.h"
@@ -12,6 +13,7 @@
 #include "settings/Settings.h"
 
 #include <QHash>
+#include <QMutex>
 #include <QSet>
 
 #include <sys/stat.h>
@@ -24,9 +26,65 @@ namespace tarvello::controller {
 
 namespace {
 
-// A recomputation moves its progress once per this many files: no window
-// event runs meanwhile, the value is only there for whoever repaints.
-constexpr int kRecomputeProgressMask = 1023;
+// Brings the news of a rename that runs on a thread of its own to the frame
+// it runs in, on the window's thread: the run leaves its news here and
+// relay() hands them on.
+class RelayObserver : public rename::RenameObserver
+{
+public:
+    explicit RelayObserver(rename::RenameObserver &frame)
+        : m_frame(frame)
+    {
+    }
+
+    void progress(int step, int total) override
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_step = step;
+        m_total = total;
+    }
+    // Asked on the run's thread, before each file, as the frame says it may be.
+    bool stopRequested() override { return m_frame.stopRequested(); }
+    void renamed(const rename::PlannedRename &entry) override
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_renamed.append(entry);
+    }
+
+    void relay()
+    {
+        QList<rename::PlannedRename> renamed;
+        int step = 0;
+        int total = 0;
+        {
+            const QMutexLocker lock(&m_mutex);
+            renamed.swap(m_renamed);
+            step = std::exchange(m_step, 0);
+            total = m_total;
+        }
+        for (const rename::PlannedRename &entry : std::as_const(renamed))
+            m_frame.renamed(entry);
+        if (step > 0)
+            m_frame.progress(step, total);
+    }
+
+private:
+    rename::RenameObserver &m_frame;
+    QMutex m_mutex;
+    int m_step = 0;
+    int m_total = 0;
+    QList<rename::PlannedRename> m_renamed;
+};
+
+// Runs a rename or an undo off the window's thread in the frame given:
+// reading records, writing the journal and planning take seconds for a
+// million files, and the frame's window answers meanwhile.
+template<typename Run>
+auto runInFrame(rename::RenameObserver &frame, Run run)
+{
+    RelayObserver relay(frame);
+    return offThread([&] { return run(relay); }, [&] { relay.relay(); });
+}
 
 } // namespace
 
@@ -119,7 +177,11 @@ void MainController::checkConflicts()
     for (const settings::ForbiddenCharacterRow &row : m_settings.forbiddenCharacters)
         rules.forbiddenCharacters += row.characters;
     rules.notRenamed = {m_messages.GetMessage(91), m_messages.GetMessage(97)};
-    const rename::ConflictCheck check = rename::checkConflicts(m_files.entries(), rules, m_listings);
+    // A check of a million names takes seconds: while nothing may change the
+    // list (an add, a recomputation) it runs off the window's thread.
+    const QList<filelist::FileEntry> entries = m_files.entries();
+    const auto checkNames = [&] { return rename::checkConflicts(entries, rules, m_listings); };
+    const rename::ConflictCheck check = busy() ? offThread(checkNames) : checkNames();
     QList<quint8> statuses;
     statuses.reserve(check.statuses.size());
     for (const rename::NameStatus status : check.statuses)
@@ -169,7 +231,7 @@ bool MainController::addFile(const common::NativePath &path)
     if (ownBatch)
         beginNames();
     const int position = m_files.count() + int(m_pending.size()) + 1;
-    filelist::FileEntry file = filelist::FileEntry::of(path);
+    filelist::FileEntry file = m_entryMaker.make(path);
     const NameStep step = m_batch->next(file.readablePath(), position);
     showName(std::move(file), step);
     if (ownBatch)
@@ -191,26 +253,30 @@ void MainController::recompute()
     const int count = m_files.count();
     if (count > 0 && m_ui.autoRefresh()) {
         m_ui.recomputeProgress(0, count);
-        const QList<filelist::FileEntry> entries = m_files.entries();
-        QStringList paths;
-        paths.reserve(count);
-        for (const filelist::FileEntry &entry : entries)
-            paths.append(entry.readablePath());
-        m_files.clear();
         beginNames();
         if (namesReadExif())
-            m_exif.prefetch(paths);
+            readAhead(m_files.entries());
+        // The names change in place, the rows stay: the views are told once, at the end.
+        EventPacer pacer;
         bool positionError = false;
-        m_batch->run(paths, 1, [&](int index, const NameStep &step) {
-            if ((index & kRecomputeProgressMask) == 0)
-                m_ui.recomputeProgress(index, count);
-            showName(entries.at(index), step);
+        for (int row = 0; row < count && !positionError; ++row) {
+            if (pacer.due())
+                m_ui.recomputeProgress(row, count);
+            const NameStep step = m_batch->next(m_files.entry(row).readablePath(), row + 1);
+            m_files.setNewName(row, step.result.name);
             positionError = step.stop;
-            return true;
-        });
+            if (step.stop)
+                m_ui.tellPositionError(step.result.message);
+            else if (step.tellError)
+                m_ui.tellRunError(rules::afficheNomErrorText(*step.result.error));
+        }
+        // The original program kept only the entries named before the error; the
+        // list is the user's work, so every entry stays, and with no new name
+        // none is renamed under a rule that cannot name them all.
+        for (int row = 0; positionError && row < count; ++row)
+            m_files.setNewName(row, QString());
+        m_files.newNamesChanged();
         endNames();
-        if (positionError)
-            keepEntriesWithoutNames(entries);
     }
     m_ui.workEnded();
     setState(before);
@@ -224,17 +290,6 @@ void MainController::sortList(ListSort sort)
         readAhead(m_files.entries());
     m_files.reorder(sortedRows(m_files.entries(), sort, m_exif));
     recompute();
-}
-
-void MainController::keepEntriesWithoutNames(QList<filelist::FileEntry> entries)
-{
-    // The original program kept only the entries named before the error; the
-    // list is the user's work, so every entry stays, and with no new name
-    // none is renamed under a rule that cannot name them all.
-    for (filelist::FileEntry &entry : entries)
-        entry.newName.clear();
-    m_files.clear();
-    m_files.appendAll(entries);
 }
 
 void MainController::beginAdd()
@@ -416,14 +471,18 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
     case rename::PrecheckOutcome::Ready:
         break;
     }
-    rename::RenamePlan plan = rename::planRename(check.entries, fs);
-    if (!m_ui.reviewConflicts(plan))
+    // The frame holds from the plan on: the plan reads every target folder
+    // and is made off the window's thread, as the run is; a stop asked for
+    // meanwhile ends the rename before it begins.
+    m_stopRequested = false;
+    std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Renaming);
+    rename::RenamePlan plan = offThread([&] { return rename::planRename(check.entries, fs); });
+    if (m_stopRequested || !m_ui.reviewConflicts(plan))
         return std::nullopt;
-    rename::RenameRun run;
-    {
-        const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Renaming);
-        run = rename::runRename(plan, m_settingsFolder, *frame, fs);
-    }
+    const rename::RenameRun run = runInFrame(*frame, [&](rename::RenameObserver &relay) {
+        return rename::runRename(plan, m_settingsFolder, relay, fs);
+    });
+    frame.reset();
     if (m_quitRequested && run.report.stopped && !m_settingsFolder.isEmpty())
         rename::noteCutShortRun(m_settingsFolder,
                                 {run.report.renamed, int(plan.entries.size()) - run.report.renamed});
@@ -511,6 +570,8 @@ void MainController::addRenamedBack(const rename::RenamePlan &plan, const rename
 
 void MainController::dropUndone(const rename::UndoReport &undo)
 {
+    if (m_files.count() == 0)
+        return;
     QSet<QString> left;
     for (qsizetype i = 0; i < undo.report.outcomes.size(); ++i) {
         if (undo.report.outcomes[i] == rename::Outcome::Renamed)
@@ -529,18 +590,34 @@ void MainController::dropUndone(const rename::UndoReport &undo)
 std::optional<rename::UndoReport> MainController::undo()
 {
     rename::FileOps fs;
-    if (const auto damaged = rename::damagedRecord(rename::RecordKind::Undo, m_settingsFolder, fs)) {
+    // A record of a million renames takes seconds to read: it is read off the
+    // window's thread, the window in its undoing state meanwhile.
+    beginRename(State::Undoing);
+    const auto [damaged, count] = offThread([&] {
+        const std::optional<rename::DamagedRecord> damaged =
+            rename::damagedRecord(rename::RecordKind::Undo, m_settingsFolder, fs);
+        std::optional<qsizetype> count;
+        if (!damaged) {
+            if (const auto pairs = rename::UndoRecord(m_settingsFolder).load())
+                count = pairs->size();
+        }
+        return std::pair(damaged, count);
+    });
+    const bool stopped = m_stopRequested;
+    setState(State::Idle);
+    if (damaged) {
         offerSetAside(*damaged);
         return std::nullopt;
     }
     // Nothing to ask about when the record holds nothing: the undo itself says what is wrong.
-    const auto pairs = rename::UndoRecord(m_settingsFolder).load();
-    if (pairs && !pairs->isEmpty() && !m_ui.askUndo(int(pairs->size())))
+    if (stopped || (count > 0 && !m_ui.askUndo(int(*count))))
         return std::nullopt;
     rename::UndoReport undo;
     {
         const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
-        undo = rename::undoLastRename(m_settingsFolder, *frame, fs);
+        undo = runInFrame(*frame, [&](rename::RenameObserver &relay) {
+            return rename::undoLastRename(m_settingsFolder, relay, fs);
+        });
     }
     dropUndone(undo);
     return undo;
@@ -552,7 +629,9 @@ rename::UndoReport MainController::undoHistoryRun(int number)
     rename::UndoReport undo;
     {
         const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
-        undo = rename::undoHistoryRun(m_settingsFolder, number, *frame, fs);
+        undo = runInFrame(*frame, [&](rename::RenameObserver &relay) {
+            return rename::undoHistoryRun(m_settingsFolder, number, relay, fs);
+        });
     }
     dropUndone(undo);
     return undo;

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -92,7 +93,9 @@ public:
     // Tells the position error (its message) or a run's first run-time error (its text).
     virtual void tellPositionError(const QString &message) = 0;
     virtual void tellRunError(const QString &text) = 0;
-    // A recomputation of count files: begins (done 0), moves now and then.
+    // A recomputation of count files: begins (done 0), then pauses now and
+    // then after done files: the progress moves and window events run (the
+    // state is Recomputing, so nothing may change the list meanwhile).
     virtual void recomputeProgress(int done, int count) = 0;
     // A recomputation or an add ended: the progress goes, the count shows.
     virtual void workEnded() = 0;
@@ -113,7 +116,9 @@ public:
     // The user's review of the plan's conflicts; true to go on.
     virtual bool reviewConflicts(const rename::RenamePlan &plan) = 0;
     // The frame a rename or an undo runs in (state is Renaming or Undoing):
-    // it holds the state while it lives and follows each file.
+    // it holds the state while it lives and follows each file. The run itself
+    // goes on a thread of its own: stopRequested() is asked there, the
+    // frame's other calls come on this thread.
     virtual std::unique_ptr<rename::RenameObserver> renameFrame(State state) = 0;
     // Whether to undo the last rename, of count files.
     virtual bool askUndo(int count) = 0;
@@ -268,19 +273,19 @@ private:
     void readAhead(const QList<filelist::FileEntry> &files);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
     void showName(filelist::FileEntry file, const NameStep &step);
-    // After a position error: every entry of the list, none with a new name.
-    void keepEntriesWithoutNames(QList<filelist::FileEntry> entries);
 
     settings::Settings &m_settings;
     const QString &m_settingsFolder;
     lang::Messages &m_messages;
     ControllerUi &m_ui;
     State m_state = State::Idle;
-    bool m_stopRequested = false;
-    bool m_quitRequested = false;
+    // Asked by a rename's thread.
+    std::atomic<bool> m_stopRequested = false;
+    std::atomic<bool> m_quitRequested = false;
     // A recomputation asked for while an add ran, made at its end.
     bool m_recomputeAfterAdd = false;
     filelist::FileList m_files;
+    filelist::EntryMaker m_entryMaker;
     rules::SystemClock m_clock;
     rules::DiskFileFacts m_fileFacts;
     exif::ExifReader &m_exif;

@@ -3,6 +3,8 @@
 #include "common/Cp1252.h"
 #include "common/Zub.h"
 
+#include <QFile>
+
 #include <algorithm>
 
 namespace tarvello::filelist {
@@ -14,6 +16,27 @@ FileEntry FileEntry::of(const common::NativePath &path)
     const common::NativePath name = path.name();
     if (!name.textIsExact())
         entry.notTextName = name.bytes();
+    return entry;
+}
+
+FileEntry EntryMaker::make(const common::NativePath &path)
+{
+    const QByteArray &bytes = path.bytes();
+    const qsizetype slash = bytes.lastIndexOf('/');
+    // A byte sequence cut short or spoilt ends before a "/", so the folder's
+    // text does not depend on the name that follows it, nor the name's on the folder.
+    const bool sameFolder = slash > 0 && slash == m_folderBytes.size() && bytes.startsWith(m_folderBytes);
+    if (!sameFolder) {
+        FileEntry entry = FileEntry::of(path);
+        m_folderBytes = slash > 0 ? bytes.left(slash) : QByteArray();
+        m_folder = entry.folder;
+        return entry;
+    }
+    const QByteArray name = bytes.mid(slash + 1);
+    FileEntry entry{QFile::decodeName(name), m_folder, {}, {}};
+    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](char c) { return uchar(c) < 0x80; });
+    if (!ascii && QFile::encodeName(entry.name) != name)
+        entry.notTextName = name;
     return entry;
 }
 
@@ -110,6 +133,12 @@ void FileList::setNotTextMark(const QString &mark, const QString &tip)
     m_notTextTip = tip;
     if (!m_entries.isEmpty())
         Q_EMIT dataChanged(index(0, 0), index(int(m_entries.size()) - 1, 0));
+}
+
+void FileList::newNamesChanged()
+{
+    if (!m_entries.isEmpty())
+        Q_EMIT dataChanged(index(0, 1), index(int(m_entries.size()) - 1, 1));
 }
 
 int FileList::append(const FileEntry &entry)

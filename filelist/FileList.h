@@ -40,6 +40,20 @@ struct FileEntry {
     bool operator==(const FileEntry &) const = default;
 };
 
+// Makes the entries of many files, most of them in a few folders: the
+// entries of one folder share one copy of its text (a million entries of one
+// folder would otherwise hold a million copies).
+class EntryMaker
+{
+public:
+    // As FileEntry::of(path).
+    FileEntry make(const common::NativePath &path);
+
+private:
+    QByteArray m_folderBytes;
+    QString m_folder;
+};
+
 // The ordered list behind `lstrename`: column 0 the current name, column 1 the
 // new name, column 2 why that name would not be given (empty when it would).
 // The order is the counter's order. Built for 100,000 entries: rows are
@@ -75,6 +89,10 @@ public:
     const FileEntry &entry(int row) const { return m_entries.at(row); }
     const QList<FileEntry> &entries() const { return m_entries; }
 
+    // Gives the row a new name without telling the views: newNamesChanged()
+    // tells them of every row at once.
+    void setNewName(int row, const QString &newName) { m_entries[row].newName = newName; }
+    void newNamesChanged();
     // Appends one entry at the end and returns its row.
     int append(const FileEntry &entry);
     // Appends many entries with one notification to the views.

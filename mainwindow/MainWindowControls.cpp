@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -52,6 +54,79 @@ protected:
     }
 };
 
+// A check box whose caption wraps under itself when its column is narrower
+// than the caption: the rule options keep two columns at the narrowest window
+// in every language. A click anywhere on the caption ticks it, as on a
+// one-line check box.
+class WrappingCheckBox : public QCheckBox
+{
+public:
+    explicit WrappingCheckBox(QWidget *parent)
+        : QCheckBox(parent)
+    {
+        QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum, QSizePolicy::CheckBox);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    }
+
+    QSize sizeHint() const override { return sizeFor(textSize(QWIDGETSIZE_MAX)); }
+    QSize minimumSizeHint() const override
+    {
+        int widest = 0;
+        for (const QString &word : caption().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            widest = std::max(widest, fontMetrics().horizontalAdvance(word));
+        return sizeFor(textSize(widest));
+    }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override { return sizeFor(textSize(width - textLeft())).height(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        const int indicatorHeight = style()->pixelMetric(QStyle::PM_IndicatorHeight, &option, this);
+        const int lineHeight = fontMetrics().height();
+        option.rect = QRect(0, std::max(0, (lineHeight - indicatorHeight) / 2),
+                            style()->pixelMetric(QStyle::PM_IndicatorWidth, &option, this), indicatorHeight);
+        painter.drawPrimitive(QStyle::PE_IndicatorCheckBox, option);
+        const QRect text(textLeft(), 0, width() - textLeft(), height());
+        const int flags = textFlags();
+        painter.drawItemText(text, flags, palette(), isEnabled(), QCheckBox::text(), foregroundRole());
+        if (hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = painter.boundingRect(text, flags, QCheckBox::text()).adjusted(-1, 0, 1, 0);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+    }
+    bool hitButton(const QPoint &pos) const override { return rect().contains(pos); }
+
+private:
+    static constexpr int kWrap = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
+
+    int textFlags() const
+    {
+        return kWrap | (style()->styleHint(QStyle::SH_UnderlineShortcut, nullptr, this) ? Qt::TextShowMnemonic : Qt::TextHideMnemonic);
+    }
+    QString caption() const { return QString(text()).remove(QLatin1Char('&')); }
+    int textLeft() const
+    {
+        return style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this)
+            + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, this);
+    }
+    QSize textSize(int width) const
+    {
+        return fontMetrics().boundingRect(QRect(0, 0, std::max(width, 1), QWIDGETSIZE_MAX), textFlags(), text()).size();
+    }
+    QSize sizeFor(QSize text) const
+    {
+        const int indicatorHeight = style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this);
+        return {textLeft() + text.width() + 2, std::max(text.height(), indicatorHeight) + 2};
+    }
+};
+
 template<typename T>
 T *named(QWidget *parent, const QString &name)
 {
@@ -78,6 +153,16 @@ QLabel *label(QWidget *parent, const QString &name, QWidget *buddy = nullptr)
     if (buddy)
         l->setBuddy(buddy);
     return l;
+}
+
+// The rule's groups stand one above the other in a window 707 pixels high:
+// their insides keep the side margins and little above and below.
+template<typename L>
+L *groupLayout(QWidget *group)
+{
+    auto *layout = new L(group);
+    layout->setContentsMargins(8, 2, 8, 4);
+    return layout;
 }
 
 QLineEdit *lineEdit(QWidget *parent, const QString &name, int maxWidth = 0)
@@ -129,8 +214,6 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     left->addLayout(filterRow);
     auto *countRow = new QHBoxLayout;
     Label2 = label(central, QStringLiteral("Label2"));
-    // Counts grow with the folder: they wrap rather than widen the pane.
-    Label2->setWordWrap(true);
     cmdRefreshFolder = button(central, "cmdRefreshFolder");
     countRow->addWidget(Label2, 1);
     countRow->addWidget(cmdRefreshFolder);
@@ -139,8 +222,20 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     picturePreview->setFixedSize(161, 121);
     picturePreview->setFrameShape(QFrame::StyledPanel);
     picturePreview->setAlignment(Qt::AlignCenter);
-    left->addWidget(picturePreview, 0, Qt::AlignHCenter);
-    columns->addLayout(left, 24);
+    // The switches of the preview and the thumbnails stand beside the picture.
+    auto *previewRow = new QHBoxLayout;
+    auto *previewSwitches = new QVBoxLayout;
+    chkPreview = named<QCheckBox>(central, QStringLiteral("chkPreview"));
+    chkVignette = named<QCheckBox>(central, QStringLiteral("chkVignette"));
+    previewSwitches->addWidget(chkPreview);
+    previewSwitches->addWidget(chkVignette);
+    previewSwitches->addStretch(1);
+    previewRow->addWidget(picturePreview);
+    previewRow->addLayout(previewSwitches, 1);
+    left->addLayout(previewRow);
+    // The three areas share the width; the folder browser's share lets the
+    // file view show whole camera names with their sizes at the smallest window.
+    columns->addLayout(left, 31);
 
     // Middle: which files.
     auto *middle = new QVBoxLayout;
@@ -176,7 +271,10 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     for (int i = 0; i < 6; ++i)
         listButtons->addWidget(const_cast<QPushButton *>(order[i]), i / 3, i % 3);
     middle->addLayout(listButtons);
+    // The order on one line, its direction and command under it: the list
+    // keeps its width for the names.
     auto *sortRow = new QHBoxLayout;
+    auto *sortCommandRow = new QHBoxLayout;
     cboTri = named<QComboBox>(central, QStringLiteral("cboTri"));
     cboTri->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     lblTri = label(central, QStringLiteral("lblTri"), cboTri);
@@ -184,9 +282,11 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     cmdTrier = button(central, "cmdTrier");
     sortRow->addWidget(lblTri);
     sortRow->addWidget(cboTri, 1);
-    sortRow->addWidget(chkTriDecroissant);
-    sortRow->addWidget(cmdTrier);
+    sortCommandRow->addWidget(chkTriDecroissant);
+    sortCommandRow->addStretch(1);
+    sortCommandRow->addWidget(cmdTrier);
     middle->addLayout(sortRow);
+    middle->addLayout(sortCommandRow);
     mnuPopup = new QMenu(window);
     mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
     mnuAddHieriachy = mnuPopup->addAction(QString());
@@ -212,23 +312,16 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     progressRow->addWidget(ProgressBar1, 1);
     progressRow->addWidget(cmdStopAction);
     middle->addLayout(progressRow);
-    auto *listOptions = new QHBoxLayout;
     chkRefresh = named<QCheckBox>(central, QStringLiteral("chkRefresh"));
-    chkPreview = named<QCheckBox>(central, QStringLiteral("chkPreview"));
-    chkVignette = named<QCheckBox>(central, QStringLiteral("chkVignette"));
-    listOptions->addWidget(chkRefresh);
-    listOptions->addWidget(chkPreview);
-    listOptions->addWidget(chkVignette);
-    listOptions->addStretch(1);
-    middle->addLayout(listOptions);
+    middle->addWidget(chkRefresh);
     lblDradNDrop = label(lstrename->viewport(), QStringLiteral("lblDradNDrop"));
     lblDradNDrop->setVisible(false);
-    columns->addLayout(middle, 36);
+    columns->addLayout(middle, 28);
 
     // Right: what they become.
     auto *right = new QVBoxLayout;
     Frame1 = named<QGroupBox>(central, QStringLiteral("Frame1"));
-    auto *ruleGrid = new QGridLayout(Frame1);
+    auto *ruleGrid = groupLayout<QGridLayout>(Frame1);
     cboRenommer = named<QComboBox>(Frame1, QStringLiteral("cboRenommer"));
     cboRenommer->setEditable(true);
     cboRenommer->setInsertPolicy(QComboBox::NoInsert);
@@ -253,7 +346,7 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
 
     auto *counterRow = new QHBoxLayout;
     Frame2 = named<QGroupBox>(central, QStringLiteral("Frame2"));
-    auto *counter = new QHBoxLayout(Frame2);
+    auto *counter = groupLayout<QHBoxLayout>(Frame2);
     txtDebut = lineEdit(Frame2, QStringLiteral("txtDebut"), 70);
     Label6 = label(Frame2, QStringLiteral("Label6"), txtDebut);
     txtPas = lineEdit(Frame2, QStringLiteral("txtPas"), 50);
@@ -269,32 +362,33 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     right->addLayout(counterRow);
 
     Frame3 = named<QGroupBox>(central, QStringLiteral("Frame3"));
-    auto *options = new QGridLayout(Frame3);
-    chkInterdit = named<QCheckBox>(Frame3, QStringLiteral("chkInterdit"));
-    chkAutoIncrement = named<QCheckBox>(Frame3, QStringLiteral("chkAutoIncrement"));
-    chkTrim = named<QCheckBox>(Frame3, QStringLiteral("chkTrim"));
-    chkUpperFirstChar = named<QCheckBox>(Frame3, QStringLiteral("chkUpperFirstChar"));
-    chkUpperCaseFirstWord = named<QCheckBox>(Frame3, QStringLiteral("chkUpperCaseFirstWord"));
-    chkExtension = named<QCheckBox>(Frame3, QStringLiteral("chkExtension"));
-    txtExtension = lineEdit(Frame3, QStringLiteral("txtExtension"), 90);
-    txtExtension->setMinimumWidth(60);
-    // The longest caption (forbidden characters) shares its column with the
-    // extension box, the shorter ones go beside: both fit the narrowest window.
+    auto *options = groupLayout<QGridLayout>(Frame3);
+    chkInterdit = named<WrappingCheckBox>(Frame3, QStringLiteral("chkInterdit"));
+    chkAutoIncrement = named<WrappingCheckBox>(Frame3, QStringLiteral("chkAutoIncrement"));
+    chkTrim = named<WrappingCheckBox>(Frame3, QStringLiteral("chkTrim"));
+    chkUpperFirstChar = named<WrappingCheckBox>(Frame3, QStringLiteral("chkUpperFirstChar"));
+    chkUpperCaseFirstWord = named<WrappingCheckBox>(Frame3, QStringLiteral("chkUpperCaseFirstWord"));
+    chkExtension = named<WrappingCheckBox>(Frame3, QStringLiteral("chkExtension"));
+    txtExtension = lineEdit(Frame3, QStringLiteral("txtExtension"), 60);
+    txtExtension->setMinimumWidth(48);
+    // Two columns, the first a little wider for the extension box: at the
+    // narrowest window only the longest caption wraps, and the group stays
+    // low enough for the tips under it.
     auto *extensionRow = new QHBoxLayout;
-    extensionRow->addWidget(chkExtension);
+    extensionRow->addWidget(chkExtension, 1);
     extensionRow->addWidget(txtExtension);
-    extensionRow->addStretch(1);
     options->addWidget(chkInterdit, 0, 0);
     options->addWidget(chkTrim, 0, 1);
     options->addWidget(chkAutoIncrement, 1, 0);
     options->addWidget(chkUpperFirstChar, 1, 1);
     options->addLayout(extensionRow, 2, 0);
     options->addWidget(chkUpperCaseFirstWord, 2, 1);
-    options->setColumnStretch(1, 1);
+    options->setColumnStretch(0, 5);
+    options->setColumnStretch(1, 4);
     right->addWidget(Frame3);
 
     Frame5 = named<QGroupBox>(central, QStringLiteral("Frame5"));
-    auto *caseRow = new QHBoxLayout(Frame5);
+    auto *caseRow = groupLayout<QHBoxLayout>(Frame5);
     Label9 = label(Frame5, QStringLiteral("Label9"));
     caseRow->addWidget(Label9);
     optCasseGroup = new QButtonGroup(Frame5);
@@ -331,7 +425,7 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     for (int i = 0; i < 7; ++i) {
         auto *frame = named<QGroupBox>(tipFrames, arrayName("fAstuce", i));
         fAstuce.append(frame);
-        frameGrids.append(new QGridLayout(frame));
+        frameGrids.append(groupLayout<QGridLayout>(frame));
         tipFrames->addWidget(frame);
     }
     QList<int> placed(6, 0);
@@ -458,7 +552,7 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     tips->addWidget(Label10);
     right->addLayout(tips, 1);
 
-    columns->addLayout(right, 40);
+    columns->addLayout(right, 41);
 
     // Bottom: the Exif reader and the values of the last photograph read, then
     // the commands, rename last where the eye ends.
@@ -469,13 +563,16 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     for (int i = 0; i < 6; ++i) {
         auto *l = named<QLabel>(central, arrayName("lblExif", i));
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        l->setMinimumWidth(0);
+        // A photograph's comment can be of any length: the values take the
+        // room the commands leave and never widen the window.
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         lblExif.append(l);
         // Two a row: a date of shooting and a camera model need their width.
         exifGrid->addWidget(l, 1 + i / 2, i % 2);
     }
-    bottom->addLayout(exifGrid);
-    bottom->addStretch(1);
+    exifGrid->setColumnStretch(0, 1);
+    exifGrid->setColumnStretch(1, 1);
+    bottom->addLayout(exifGrid, 1);
     cmdRenommer = button(central, "cmdRenommer");
     cmdRenommerStop = button(central, "cmdRenommerStop");
     cmdRenommerStop->setVisible(false);
@@ -491,8 +588,12 @@ void MainWindowControls::setupUi(QMainWindow *window, QWidget *tree, QWidget *fi
     cmdAide = button(central, "cmdAide");
     cmdForum = button(central, "cmdForum");
     cmdQuitter = button(central, "cmdQuitter");
-    for (QPushButton *b : {cmdOption, cmdAbout, cmdAide, cmdForum, cmdQuitter})
-        bottom->addWidget(b);
+    // The other commands in two rows, as high as the Exif values beside them.
+    auto *commands = new QGridLayout;
+    const QPushButton *const others[] = {cmdOption, cmdAbout, cmdAide, cmdForum, cmdQuitter};
+    for (int i = 0; i < 5; ++i)
+        commands->addWidget(const_cast<QPushButton *>(others[i]), i / 3, i % 3);
+    bottom->addLayout(commands);
     bottom->addSpacing(12);
     // Undo stands beside the rename it takes back.
     cmdHistorique = button(central, "cmdHistorique");

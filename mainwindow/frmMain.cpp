@@ -10,6 +10,7 @@
 #include "lang/MsgBox.h"
 #include "rules/RuleTools.h"
 #include "lang/ui/Translate.h"
+#include "mainwindow/EventHook.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -60,6 +61,7 @@ frmMain::frmMain(app::AppContext &context, lang::MsgBox &msgBox, QWidget *parent
     connectRuleEdit();
     connectRenameCommands();
     connectPreview();
+    connectNameColumns();
     connect(m_ui.cmdQuitter, &QPushButton::clicked, this, [this] {
         if (onQuitButton)
             onQuitButton();
@@ -227,11 +229,34 @@ void frmMain::changeEvent(QEvent *event)
 
 void frmMain::Form_Activate()
 {
+    splitNameColumns();
+    m_ready = true;
+}
+
+void frmMain::splitNameColumns()
+{
+    if (m_namesSizedByUser)
+        return;
     // The two names share most of the width; the status column takes the rest.
     const int part = m_ui.lstrename->viewport()->width() * 2 / 5 - twipsToPixels(30, this);
+    m_splittingNames = true;
     m_ui.lstrename->setColumnWidth(0, std::max(part, 40));
     m_ui.lstrename->setColumnWidth(1, std::max(part, 40));
-    m_ready = true;
+    m_splittingNames = false;
+}
+
+void frmMain::connectNameColumns()
+{
+    // The names follow the list's width until the user sizes one by hand.
+    new EventHook(m_ui.lstrename->viewport(), [this](QObject *, QEvent *event) {
+        if (event->type() == QEvent::Resize && m_ready)
+            splitNameColumns();
+        return false;
+    });
+    connect(m_ui.lstrename->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
+        if (!m_splittingNames && section < 2)
+            m_namesSizedByUser = true;
+    });
 }
 
 void frmMain::closeEvent(QCloseEvent *event)
@@ -351,6 +376,8 @@ void frmMain::recomputeProgress(int done, int count)
         bar->show();
     }
     bar->setValue(done);
+    if (done > 0)
+        QCoreApplication::processEvents();
 }
 
 void frmMain::workEnded()

@@ -223,6 +223,9 @@ private:
     void Form_Load();
     void showStoredRule();
     void Form_Activate();
+    // Shares the list's width between the two names, unless the user sized one.
+    void splitNameColumns();
+    void connectNameColumns();
     void setButtonImages();
     void connectRuleOptions();
     void showTipTopic(int index);
@@ -262,6 +265,9 @@ private:
     browser::FileView *m_fileView = nullptr;
     // Set at the first activation: from then on, changes of the rule controls recompute.
     bool m_ready = false;
+    // A name column was sized by hand: the names no longer follow the list's width.
+    bool m_namesSizedByUser = false;
+    bool m_splittingNames = false;
     // The window is closing on the program's own request; no second quit.
     bool m_closing = false;
     // The control that had the focus when the window became busy, given it back after.
@@ -353,7 +359,6 @@ private:
     void translateRenameCommands();
     void renameTheList();
     void showRuleAfterRename(const rename::RuleAfterRename &after);
-    void showRenameEnd();
     void addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report);
     void showRenameProblems(const rename::RenameRun &run);
     void closeIfAskedDuringRename();

@@ -45,7 +45,7 @@ constexpr int kListedFiles = 20;
 // the list cannot change under the operation, and closing the window becomes
 // a stop request followed by the close. For a rename, each renamed entry
 // leaves the list (in runs, as events run) and its thumbnail takes the new
-// name.
+// name. The folder view is listed once, at the end, not while files move.
 class frmMain::RenameSession : public QObject, public rename::RenameObserver
 {
 public:
@@ -59,6 +59,11 @@ public:
                                           ui.ListView2, ui.ListView2->viewport()};
         for (QObject *object : watched)
             object->installEventFilter(this);
+        m_window.m_fileView->holdChanges();
+        // Busy until the first file moves: reading the folders, the records
+        // and writing the journal come first.
+        ui.ProgressBar1->setRange(0, 0);
+        ui.ProgressBar1->show();
     }
 
     // Leaves the renaming state, also when the operation ended in an error.
@@ -66,6 +71,7 @@ public:
     {
         m_window.m_controller.dropRenamedRows();
         m_window.m_ui.ProgressBar1->hide();
+        m_window.m_fileView->releaseChanges();
         m_window.m_controller.endRename();
     }
 
@@ -197,7 +203,7 @@ void frmMain::renameTheList()
     // A journal that could not be begun: nothing was renamed, nothing resets.
     if (run.journalError == 0) {
         showRuleAfterRename(m_controller.takeRuleAfterRename(int(plan.entries.size())));
-        showRenameEnd();
+        showEntryCount();
         addFurtherPasses(plan, run.report);
         refreshTitle();
     }
@@ -259,12 +265,6 @@ void frmMain::showRuleAfterRename(const rename::RuleAfterRename &after)
     m_ready = ready;
 }
 
-void frmMain::showRenameEnd()
-{
-    showEntryCount();
-    m_fileView->refresh();
-}
-
 void frmMain::addFurtherPasses(const rename::RenamePlan &plan, const rename::RenameReport &report)
 {
     if (const std::optional<int> left = m_controller.furtherPass(m_ui.txtNbPasse->text(), plan, report)) {
@@ -324,7 +324,7 @@ void frmMain::cmdDefaire_Click()
     const std::optional<rename::UndoReport> undo = m_controller.undo();
     if (!undo)
         return;
-    showRenameEnd();
+    showEntryCount();
     lang::Language &language = m_context.language;
     m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, *undo, m_context.settingsFolder)),
                          undo->complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));
@@ -340,7 +340,7 @@ void frmMain::cmdHistorique_Click()
         if (!askYesNo(m_context.language.extra(QStringLiteral("HistoryUndoQuestion"), QString::number(inPlace))))
             return;
         const rename::UndoReport undo = m_controller.undoHistoryRun(number);
-        showRenameEnd();
+        showEntryCount();
         lang::Language &language = m_context.language;
         m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, undo, m_context.settingsFolder)),
                              undo.complete() ? lang::MsgStyle::Information : lang::MsgStyle::Exclamation, language.GetMessage(1));

@@ -31,18 +31,16 @@ public:
 
     std::optional<qint64> size(const QString &path) const override
     {
-        return sizes.contains(path) ? std::optional<qint64>(sizes.value(path)) : std::nullopt;
+        return sizes.contains(path) ? std::optional(sizes.value(path)) : std::nullopt;
     }
     std::optional<QDateTime> lastWriteTime(const QString &path) const override
     {
-        return times.contains(path) ? std::optional<QDateTime>(times.value(path)) : std::nullopt;
+        return times.contains(path) ? std::optional(times.value(path)) : std::nullopt;
     }
     std::optional<QStringList> folderEntries(const QString &folder) const override
     {
         ++listings;
-        if (unreadableFolders.contains(folder))
-            return std::nullopt;
-        return folders.value(folder);
+        return unreadableFolders.contains(folder) ? std::nullopt : std::optional(folders.value(folder));
     }
 };
 
@@ -63,10 +61,7 @@ public:
 class FakeMessages : public lang::Messages
 {
 public:
-    QString GetMessage(int number, const QString &, const QString &) override
-    {
-        return QStringLiteral("message %1").arg(number);
-    }
+    QString GetMessage(int number, const QString &, const QString &) override { return QString("message %1").arg(number); }
 };
 
 } // namespace tarvello::fakes

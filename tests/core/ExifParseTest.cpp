@@ -1,6 +1,7 @@
 #include "ExifTestSupport.h"
 #include "QtPrint.h"
 
+#include "exif/BuiltinReader.h"
 #include "exif/ExifParse.h"
 
 #include <gtest/gtest.h>
@@ -15,17 +16,9 @@ QString et(const char *label, const char *value)
     return QString::fromUtf8(label).leftJustified(32) + QStringLiteral(": ") + QString::fromUtf8(value);
 }
 
-struct ParseCase {
-    const char *label;
-    ExifTextParser::Format format;
-    QStringList lines;
-    ExifInfo expected;
-};
+struct ParseCase { const char *label; ExifTextParser::Format format; QStringList lines; ExifInfo expected; };
 
-void PrintTo(const ParseCase &c, std::ostream *os)
-{
-    *os << c.label;
-}
+void PrintTo(const ParseCase &c, std::ostream *os) { *os << c.label; }
 
 class ExifTextParsing : public testing::TestWithParam<ParseCase> {};
 
@@ -34,7 +27,7 @@ TEST_P(ExifTextParsing, fillsTheRecordAsTheToolPrintedIt)
     const ParseCase &c = GetParam();
     EXPECT_EQ(ExifTextParser::parse(c.format, c.lines.join(QLatin1Char('\n'))), c.expected);
     // Windows line ends read the same.
-    EXPECT_EQ(ExifTextParser::parse(c.format, c.lines.join(QStringLiteral("\r\n"))), c.expected);
+    EXPECT_EQ(ExifTextParser::parse(c.format, c.lines.join("\r\n")), c.expected);
 }
 
 constexpr auto ExifTool = ExifTextParser::Format::ExifTool;
@@ -58,8 +51,7 @@ const ParseCase kParseCases[] = {
     {"normalOrientationEmpty", ExifTool, {et("Orientation", "Rotate 180"), et("Orientation", "Horizontal (normal)")},
      {}},
     {"mirrorEmpty", ExifTool, {et("Orientation", "Mirror horizontal and rotate 90 CW")}, {}},
-    {"commentLinesJoined", ExifTool, {et("Comment", "first"), et("Comment", "second")},
-     {.Comment = "first second"}},
+    {"commentLinesJoined", ExifTool, {et("Comment", "first"), et("Comment", "second")}, {.Comment = "first second"}},
     {"firstCreateDateKept", ExifTool,
      {et("Create Date", "2008:05:30 15:56:01"), et("Create Date", "2008:05:30 15:56:01.00")},
      {.DateTaken = "2008:05:30 15:56:01", .Year = "2008", .Month = "05", .Day = "30", .Hour = "15", .Minute = "56",
@@ -72,8 +64,8 @@ const ParseCase kParseCases[] = {
     // A one-character value makes a 35-character line, which is too short.
     {"oneCharacterValueIgnored", ExifTool, {et("White Balance", "0"), et("Make", "AB")}, {.CameraMake = "AB"}},
     {"labelsOnlyInTheirColumns", ExifTool,
-     {QStringLiteral("Make: Canon EOS 40D with a long text after it"), et("Other Tag", "x"),
-      QStringLiteral("make").leftJustified(32) + QStringLiteral("::value from column 35")},
+     {"Make: Canon EOS 40D with a long text after it", et("Other Tag", "x"),
+      QStringLiteral("make").leftJustified(32) + "::value from column 35"},
      {.CameraMake = "value from column 35"}},
     {"jheadFields", Jhead,
      {"File name    : /tmp/tarvello.tmp", "File size    : 7958 bytes", "Camera make  : Canon",
@@ -90,5 +82,18 @@ const ParseCase kParseCases[] = {
     {"jheadShortLines", Jhead, {"Comment      : a", "Comment      : bc"}, {.Comment = "bc"}},
 };
 INSTANTIATE_TEST_SUITE_P(Lines, ExifTextParsing, testing::ValuesIn(kParseCases));
+
+// The built-in reader gives the file size as exiftool prints it.
+TEST(BuiltinReader, sizesAsExiftoolPrintsThem)
+{
+    const std::pair<qint64, const char *> sizes[] = {
+        {0, "0 bytes"},       {1999, "1999 bytes"},   {2000, "2.0 kB"},     {7958, "8.0 kB"},
+        {9999, "10.0 kB"},    {10000, "10 kB"},       {33499, "33 kB"},     {138500, "138 kB"},
+        {1999999, "2000 kB"}, {2000000, "2.0 MB"},    {9999999, "10.0 MB"}, {10000000, "10 MB"},
+        {1999999999, "2000 MB"}, {2000000000, "2.0 GB"}, {12000000000, "12 GB"},
+    };
+    for (const auto &[bytes, text] : sizes)
+        EXPECT_EQ(exiftoolFileSize(bytes), text) << bytes;
+}
 
 } // namespace

@@ -26,12 +26,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_root.isValid());
-        QDir(m_root.path()).mkpath(QStringLiteral("prog/bin"));
-        QDir(m_root.path()).mkpath(QStringLiteral("tmp"));
-        QDir(m_root.path()).mkpath(QStringLiteral("photos"));
-        options.programFolder = m_root.path() + QStringLiteral("/prog");
-        options.tempFolder = m_root.path() + QStringLiteral("/tmp");
-        options.outputFile = options.tempFolder + QStringLiteral("/tests_exif.txt");
+        for (const char *folder : {"prog/bin", "tmp", "photos"})
+            QDir(m_root.path()).mkpath(folder);
+        options.programFolder = m_root.path() + "/prog";
+        options.tempFolder = m_root.path() + "/tmp";
+        options.outputFile = options.tempFolder + "/tests_exif.txt";
     }
 
     QString root() const { return m_root.path(); }
@@ -39,7 +38,7 @@ protected:
     // A file of the photos folder holding the given bytes.
     QString photo(const QString &name, const QByteArray &bytes = "not a picture")
     {
-        const QString path = m_root.path() + QStringLiteral("/photos/") + name;
+        const QString path = m_root.path() + "/photos/" + name;
         QFile file(path);
         file.open(QIODevice::WriteOnly);
         file.write(bytes);
@@ -48,7 +47,7 @@ protected:
 
     void writeTool(const QString &name, const QByteArray &script, bool executable = true)
     {
-        const QString path = options.programFolder + QStringLiteral("/bin/") + name;
+        const QString path = options.programFolder + "/bin/" + name;
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(script);
@@ -61,16 +60,16 @@ protected:
     // number, unless told to stay silent.
     void writeFakeTools()
     {
-        writeTool(QStringLiteral("jhead"), "#!/bin/sh\n"
+        writeTool("jhead", "#!/bin/sh\n"
                                            "echo \"jhead $*\" >> \"$(dirname \"$0\")/../calls.log\"\n"
                                            "echo 'Camera model : jhead'\n");
-        writeTool(QStringLiteral("exiftool"),
+        writeTool("exiftool",
                   "#!/bin/sh\n"
                   "here=$(dirname \"$0\")\n"
                   "[ \"$1\" = -stay_open ] && exec python3 \"$here/batch.py\" \"$@\"\n"
                   "echo \"exiftool $*\" >> \"$here/../calls.log\"\n"
                   "printf '%-32s: %s\\n' 'Camera Model Name' exiftool\n");
-        writeTool(QStringLiteral("batch.py"),
+        writeTool("batch.py",
                   "import os, sys, time\n"
                   "here = os.path.dirname(os.path.abspath(__file__))\n"
                   "log = open(os.path.join(here, '..', 'batch.log'), 'a')\n"
@@ -99,10 +98,9 @@ protected:
 
     QStringList log(const char *name) const
     {
-        QFile file(options.programFolder + QLatin1Char('/') + QString::fromLatin1(name));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QFile file(options.programFolder + '/' + name);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                              : QStringList();
     }
 
     ExifOptions options;
@@ -112,67 +110,35 @@ private:
     QTemporaryDir m_root;
 };
 
-struct ChoiceCase {
-    const char *label;
-    int choice;
-    const char *file;
-    const char *jheadList;
-    const char *exiftoolList;
-    // The tool that runs ("" for none).
-    const char *tool;
-};
-
-void PrintTo(const ChoiceCase &c, std::ostream *os)
+// The extension lists pick the tool that runs ("" for none); jhead's list is
+// "JPG JPEG" throughout.
+TEST_F(ReaderWorld, extensionListsPickTheTool)
 {
-    *os << c.label;
-}
-
-class ReaderChoice : public ReaderWorld, public testing::WithParamInterface<ChoiceCase> {};
-
-TEST_P(ReaderChoice, extensionListsPickTheTool)
-{
-    const ChoiceCase &c = GetParam();
     writeFakeTools();
-    options.choice = c.choice;
-    options.jheadExtensions = QString::fromLatin1(c.jheadList);
-    options.exiftoolExtensions = QString::fromLatin1(c.exiftoolList);
-    ExifReader reader(options, cache);
-    QList<ExifInfo> shown;
-    reader.setEvents({.shown = [&shown](const ExifInfo &info) { shown.append(info); }});
-
-    const QString path = photo(QString::fromLatin1(c.file));
-    const ExifInfo info = reader.getExif(path);
-    const QString tool = QString::fromLatin1(c.tool);
-    EXPECT_EQ(info.CameraModel, tool);
-    EXPECT_EQ(shown, QList<ExifInfo>{info});
-    const QString call = tool + QLatin1Char(' ') + options.tempFolder + QStringLiteral("/tarvello.tmp");
-    EXPECT_EQ(log("calls.log"), tool.isEmpty() ? QStringList() : QStringList{call});
-    EXPECT_EQ(cache.count(), tool.isEmpty() ? 0 : 1);
-}
-
-const ChoiceCase kChoiceCases[] = {
-    {"noChoiceYetReadsAsJhead", 0, "a.jpg", "JPG JPEG", "JPG TIF", "jhead"},
-    {"jhead", 1, "a.JPEG", "JPG JPEG", "JPG TIF", "jhead"},
-    {"jheadNotForATif", 1, "a.tif", "JPG JPEG", "JPG TIF", ""},
-    {"mixedTakesJheadForItsList", 2, "a.jpg", "JPG JPEG", "JPG TIF", "jhead"},
-    {"mixedTakesExiftoolForATif", 2, "a.tif", "JPG JPEG", "JPG TIF", "exiftool"},
-    {"exiftool", 3, "a.jpg", "JPG JPEG", "JPG TIF", "exiftool"},
-    {"lowerCaseEntryNeverMatches", 3, "a.jpg", "JPG JPEG", "jpg tif", ""},
-    {"doubleBlankHarmless", 3, "a.jpg", "JPG JPEG", "TIF  JPG", "exiftool"},
-    {"emptyListHasNoEntry", 3, "noextension", "JPG JPEG", "", ""},
-    {"unknownChoiceReadsNothing", 7, "a.jpg", "JPG JPEG", "JPG TIF", ""},
-};
-INSTANTIATE_TEST_SUITE_P(Lists, ReaderChoice, testing::ValuesIn(kChoiceCases));
-
-TEST_F(ReaderWorld, builtinReadsOnlyTheExiftoolList)
-{
-    options.choice = ChoiceBuiltin;
-    ExifReader reader(options, cache);
-    const QByteArray bytes(2500, 'x');
-    EXPECT_EQ(reader.getExif(photo(QStringLiteral("a.png"), bytes)), ExifInfo());
-    EXPECT_EQ(cache.count(), 0);
-    EXPECT_EQ(reader.getExif(photo(QStringLiteral("a.jpg"), bytes)).FileSize, QStringLiteral("2.5 kB"));
-    EXPECT_EQ(cache.count(), 1);
+    const struct { int choice; const char *file; const char *exiftoolList; const char *tool; } cases[] = {
+        // No choice yet reads as jhead.
+        {0, "a.jpg", "JPG TIF", "jhead"},    {1, "a.JPEG", "JPG TIF", "jhead"},   {1, "a.tif", "JPG TIF", ""},
+        {2, "a.jpg", "JPG TIF", "jhead"},    {2, "a.tif", "JPG TIF", "exiftool"}, {3, "a.jpg", "JPG TIF", "exiftool"},
+        // A lower-case entry never matches, a double blank is harmless, an empty list has no entry.
+        {3, "a.jpg", "jpg tif", ""},         {3, "a.jpg", "TIF  JPG", "exiftool"}, {3, "noextension", "", ""},
+        {7, "a.jpg", "JPG TIF", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(QString("%1 %2 [%3]").arg(c.choice).arg(c.file, c.exiftoolList).toStdString());
+        QFile::remove(options.programFolder + "/calls.log");
+        cache.clear();
+        options.choice = c.choice;
+        options.exiftoolExtensions = c.exiftoolList;
+        ExifReader reader(options, cache);
+        QList<ExifInfo> shown;
+        reader.setEvents({.shown = [&shown](const ExifInfo &info) { shown.append(info); }});
+        const ExifInfo info = reader.getExif(photo(c.file));
+        EXPECT_EQ(info.CameraModel, c.tool);
+        EXPECT_EQ(shown, QList<ExifInfo>{info});
+        const QString call = QString(c.tool) + ' ' + options.tempFolder + "/tarvello.tmp";
+        EXPECT_EQ(log("calls.log"), *c.tool ? QStringList{call} : QStringList());
+        EXPECT_EQ(cache.count(), *c.tool ? 1 : 0);
+    }
 }
 
 TEST_F(ReaderWorld, cacheServesTheSamePathAndReadsAnotherCaseAgain)
@@ -180,10 +146,10 @@ TEST_F(ReaderWorld, cacheServesTheSamePathAndReadsAnotherCaseAgain)
     writeFakeTools();
     options.choice = ChoiceExifTool;
     ExifReader reader(options, cache);
-    const QString lower = photo(QStringLiteral("a.jpg"));
-    const QString upper = photo(QStringLiteral("A.jpg"));
+    const QString lower = photo("a.jpg");
+    const QString upper = photo("A.jpg");
     for (const QString &path : {lower, lower, upper, lower})
-        EXPECT_EQ(reader.getExif(path).CameraModel, QStringLiteral("exiftool"));
+        EXPECT_EQ(reader.getExif(path).CameraModel, "exiftool");
     EXPECT_EQ(log("calls.log").size(), 2);
     EXPECT_EQ(cache.count(), 2);
     // Cleared, the photographs are read again.
@@ -195,19 +161,19 @@ TEST_F(ReaderWorld, cacheServesTheSamePathAndReadsAnotherCaseAgain)
 TEST_F(ReaderWorld, missingPhotoOrToolGivesTheEmptyRecordUncached)
 {
     writeFakeTools();
-    const QString gone = root() + QStringLiteral("/photos/gone.jpg");
+    const QString gone = root() + "/photos/gone.jpg";
     for (const int choice : {1, 2, 3, 4, 5}) {
         options.choice = choice;
         ExifReader reader(options, cache);
         EXPECT_EQ(reader.getExif(gone), ExifInfo()) << choice;
     }
     // No tool in bin/ nor on the path given.
-    options.programFolder = root() + QStringLiteral("/nowhere");
-    options.searchPath = {root() + QStringLiteral("/nowhere")};
+    options.programFolder = root() + "/nowhere";
+    options.searchPath = {root() + "/nowhere"};
     for (const int choice : {1, 3}) {
         options.choice = choice;
         ExifReader reader(options, cache);
-        EXPECT_EQ(reader.getExif(photo(QStringLiteral("a.jpg"))), ExifInfo()) << choice;
+        EXPECT_EQ(reader.getExif(photo("a.jpg")), ExifInfo()) << choice;
         EXPECT_FALSE(reader.startBatch());
         EXPECT_EQ(reader.choice(), choice);
     }
@@ -217,11 +183,11 @@ TEST_F(ReaderWorld, missingPhotoOrToolGivesTheEmptyRecordUncached)
 
 TEST_F(ReaderWorld, toolRunningPastItsTimeIsStopped)
 {
-    writeTool(QStringLiteral("jhead"), "#!/bin/sh\nexec sleep 60\n");
+    writeTool("jhead", "#!/bin/sh\nexec sleep 60\n");
     options.choice = ChoiceJhead;
     options.toolTimeout = 200ms;
     ExifReader reader(options, cache);
-    EXPECT_EQ(reader.getExif(photo(QStringLiteral("a.jpg"))), ExifInfo());
+    EXPECT_EQ(reader.getExif(photo("a.jpg")), ExifInfo());
     EXPECT_EQ(cache.count(), 0);
     EXPECT_FALSE(QFile::exists(options.outputFile));
 }
@@ -232,7 +198,7 @@ protected:
     void SetUp() override
     {
         ReaderWorld::SetUp();
-        if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+        if (QStandardPaths::findExecutable("python3").isEmpty())
             GTEST_SKIP() << "the fake exiftool needs python3";
         writeFakeTools();
         options.choice = ChoiceExifToolBatch;
@@ -255,10 +221,10 @@ TEST_P(BatchRestart, afterRequest500CountingFromOne)
         reader.prefetch(paths);
     for (int i = 0; i <= 501; ++i)
         ASSERT_EQ(reader.getExif(paths.at(i)).CameraModel, QStringLiteral("request %1").arg(i <= 500 ? i : i - 500)) << i;
-    QStringList expected{QStringLiteral("start")};
+    QStringList expected{"start"};
     for (int i = 0; i <= 500; ++i)
         expected.append(QString::number(i));
-    expected << QStringLiteral("stop") << QStringLiteral("start") << QStringLiteral("1");
+    expected << QStringLiteral("stop") << QStringLiteral("start") << "1";
     EXPECT_EQ(log("batch.log"), expected);
     EXPECT_EQ(reader.batchCounter(), 2);
     // A cached path sends nothing.
@@ -266,17 +232,17 @@ TEST_P(BatchRestart, afterRequest500CountingFromOne)
     EXPECT_EQ(reader.batchCounter(), 2);
     reader.stopBatch();
     EXPECT_FALSE(reader.batchRunning());
-    EXPECT_EQ(log("batch.log").last(), QStringLiteral("stop"));
+    EXPECT_EQ(log("batch.log").last(), "stop");
 }
 INSTANTIATE_TEST_SUITE_P(Ahead, BatchRestart, testing::Bool());
 
 // A silent tool is restarted, and what was sent ahead is sent again.
 TEST_F(BatchWorld, requestsSentAheadAreSentAgainAfterARestart)
 {
-    writeTool(QStringLiteral("silent-once"), "");
+    writeTool("silent-once", "");
     ExifReader reader(options, cache);
     ASSERT_TRUE(reader.startBatch());
-    const QStringList paths{photo(QStringLiteral("a.jpg")), photo(QStringLiteral("b.jpg")), photo(QStringLiteral("c.jpg"))};
+    const QStringList paths{photo("a.jpg"), photo("b.jpg"), photo("c.jpg")};
     reader.prefetch(paths);
     QStringList models;
     for (const QString &path : paths)
@@ -287,13 +253,13 @@ TEST_F(BatchWorld, requestsSentAheadAreSentAgainAfterARestart)
 
 TEST_F(BatchWorld, requestSentThreeTimesAtMost)
 {
-    writeTool(QStringLiteral("silent"), "");
+    writeTool("silent", "");
     options.batchSilence = 300ms;
     ExifReader reader(options, cache);
     ASSERT_TRUE(reader.startBatch());
-    EXPECT_EQ(reader.getExif(photo(QStringLiteral("a.jpg"))), ExifInfo());
+    EXPECT_EQ(reader.getExif(photo("a.jpg")), ExifInfo());
     EXPECT_EQ(cache.count(), 0);
-    EXPECT_EQ(log("batch.log").filter(QRegularExpression(QStringLiteral("^\\d+$"))), (QStringList{"0", "1", "2"}));
+    EXPECT_EQ(log("batch.log").filter(QRegularExpression("^\\d+$")), (QStringList{"0", "1", "2"}));
     EXPECT_EQ(reader.batchCounter(), 3);
     // Restarted for the next request.
     EXPECT_TRUE(reader.batchRunning());
@@ -301,7 +267,7 @@ TEST_F(BatchWorld, requestSentThreeTimesAtMost)
 
 TEST_F(BatchWorld, failedStartFallsBackToStandardModeAndSaysSoOnce)
 {
-    writeTool(QStringLiteral("exiftool"), "#!/bin/sh\nexit 0\n", false);
+    writeTool("exiftool", "#!/bin/sh\nexit 0\n", false);
     ExifReader reader(options, cache);
     int failures = 0;
     reader.setEvents({.batchStartFailed = [&failures] { ++failures; }});
@@ -309,7 +275,7 @@ TEST_F(BatchWorld, failedStartFallsBackToStandardModeAndSaysSoOnce)
     EXPECT_EQ(reader.choice(), ChoiceExifTool);
     EXPECT_EQ(failures, 1);
     writeFakeTools();
-    EXPECT_EQ(reader.getExif(photo(QStringLiteral("a.jpg"))).CameraModel, QStringLiteral("exiftool"));
+    EXPECT_EQ(reader.getExif(photo("a.jpg")).CameraModel, "exiftool");
     EXPECT_EQ(failures, 1);
     EXPECT_EQ(log("batch.log"), QStringList());
 }
@@ -321,7 +287,7 @@ TEST_F(ReaderWorld, readAheadGivesTheRecordsOfDirectReads)
     QStringList paths;
     for (int i = 0; i < 40; ++i)
         paths.append(photo(QStringLiteral("p%1.jpg").arg(i), QByteArray(i * 100, 'x')));
-    paths.append(photo(QStringLiteral("skipped.png")));
+    paths.append(photo("skipped.png"));
     reader.prefetch(paths);
     // Asked for in another order than read ahead.
     std::reverse(paths.begin(), paths.end());
@@ -332,58 +298,57 @@ TEST_F(ReaderWorld, readAheadGivesTheRecordsOfDirectReads)
     EXPECT_EQ(cache.count(), 40);
 }
 
-// The external readers on the real photographs, against what the same tools
-// print when run by hand over all of them at once.
-class RealTools : public ReaderWorld
+// Each reader on the real photographs, against what jhead or exiftool print
+// when run by hand over all of them at once.
+TEST_F(ReaderWorld, eachReaderAgreesWithTheToolsRunByHand)
 {
-protected:
-    void SetUp() override
-    {
-        ReaderWorld::SetUp();
-        m_photos = sharedPhotos();
-        if (m_photos.isEmpty())
-            GTEST_SKIP() << "needs the shared photographs";
-        options.programFolder.clear();
-    }
-
-    QStringList photos() const { return photoFiles(m_photos); }
-
-private:
-    QString m_photos;
-};
-
-// Each reader against what the same reader or tool gives when run by hand
-// over all of the photographs at once.
-TEST_F(RealTools, eachReaderAgreesWithItsToolRunByHand)
-{
-    struct Case {
+    const QString photos = sharedPhotos();
+    const QString exiftool = QStandardPaths::findExecutable("exiftool");
+    if (photos.isEmpty() || exiftool.isEmpty())
+        GTEST_SKIP() << "needs the shared photographs and exiftool";
+    options.programFolder.clear();
+    // Settings exiftool takes from a maker's own notes (or Canon's CIFF block
+    // and Olympus' picture information), which the built-in reader leaves to
+    // the standard Exif tags. Nothing the program shows or names files with.
+    const QHash<QString, QStringList> makerNotes = {
+        {"cameras/Canon_DIGITAL_IXUS_400.jpg", {"MeteringMode"}},
+        {"cameras/Fujifilm_FinePix6900ZOOM.jpg", {"WhiteBalance"}},
+        {"cameras/corrupted.jpg", {"FocalLength", "MeteringMode"}},
+        {"exif-org/canon-ixus.jpg", {"WhiteBalance", "MeteringMode"}},
+        {"exif-org/fujifilm-finepix40i.jpg", {"WhiteBalance"}},
+        {"exif-org/kodak-dc240.jpg", {"ExposureTime"}},
+        {"exif-org/olympus-c960.jpg", {"FocalLength"}},
+        {"exif-org/olympus-d320l.jpg", {"Flash", "ExposureTime"}},
+        {"exif-org/sony-powershota5.jpg", {"FocalLength", "Aperture"}},
+    };
+    const QStringList all = photoFiles(photos);
+    const QHash<QString, ExifInfo> byExiftool = exiftoolRecords(exiftool, all);
+    ASSERT_EQ(byExiftool.size(), all.size());
+    const struct {
         int choice;
-        const char *tool; // "" for the built-in reader
         const char *only; // the photographs read
         QStringList allowed;
+    } cases[] = {
+        {ChoiceBuiltin, "", {}},
+        // jhead reads a copy of the photograph; standard mode starts exiftool
+        // once per photograph, so it reads a few of them.
+        {ChoiceJhead, "\\.jpg$", {"FileName", "FileDate"}},
+        {ChoiceExifTool, "Nikon_D70|landscape_6|Arbitro", {"FileName", "FileDate"}},
+        {ChoiceExifToolBatch, "", {}},
     };
-    // jhead reads a copy of the photograph; standard mode starts exiftool
-    // once per photograph, so it reads a few of them.
-    for (const Case &c : {Case{ChoiceBuiltin, "", "", {}}, Case{ChoiceJhead, "jhead", "\\.jpg$", {"FileName", "FileDate"}},
-                          Case{ChoiceExifTool, "exiftool", "Nikon_D70|landscape_6|Arbitro", {"FileName", "FileDate"}},
-                          Case{ChoiceExifToolBatch, "exiftool", "", {}}}) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.choice);
-        const QString tool = QStandardPaths::findExecutable(QString::fromLatin1(c.tool));
-        if (*c.tool && tool.isEmpty()) {
-            std::printf("skipped choice %d: %s is not installed\n", c.choice, c.tool);
-            continue;
-        }
-        const QStringList files = photos().filter(QRegularExpression(QString::fromLatin1(c.only)));
-        QHash<QString, ExifInfo> expected;
-        if (c.choice == ChoiceBuiltin) {
-            for (const QString &file : files)
-                expected.insert(file, readBuiltin(file).value());
-        } else if (c.choice == ChoiceJhead) {
-            const QHash<QString, QString> texts = toolTexts(tool, files, QStringLiteral("File name    : "));
+        const QStringList files = all.filter(QRegularExpression(c.only));
+        QHash<QString, ExifInfo> expected = byExiftool;
+        if (c.choice == ChoiceJhead) {
+            const QString jhead = QStandardPaths::findExecutable("jhead");
+            if (jhead.isEmpty()) {
+                std::printf("skipped jhead: it is not installed\n");
+                continue;
+            }
+            const QHash<QString, QString> texts = toolTexts(jhead, files, "File name    : ");
             for (const QString &file : files)
                 expected.insert(file, ExifTextParser::parse(ExifTextParser::Format::Jhead, texts.value(file)));
-        } else {
-            expected = exiftoolRecords(tool, files);
         }
         cache.clear();
         options.choice = c.choice;
@@ -393,8 +358,11 @@ TEST_F(RealTools, eachReaderAgreesWithItsToolRunByHand)
         }
         if (c.choice == ChoiceBuiltin || c.choice == ChoiceExifToolBatch)
             reader.prefetch(files);
-        for (const QString &file : files)
-            EXPECT_EQ(differences(reader.getExif(file), expected.value(file), c.allowed), QStringList()) << file.toStdString();
+        for (const QString &file : files) {
+            const QStringList allowed =
+                c.allowed + (c.choice == ChoiceBuiltin ? makerNotes.value(file.mid(photos.size() + 1)) : QStringList());
+            EXPECT_EQ(differences(reader.getExif(file), expected.value(file), allowed), QStringList()) << file.toStdString();
+        }
         EXPECT_EQ(cache.count(), files.size());
     }
 }

@@ -17,17 +17,13 @@ namespace tarvello::exif {
 
 // The 21 fields by name, for field-by-field comparisons and messages.
 inline const std::pair<const char *, QString ExifInfo::*> kExifFields[] = {
-    {"FileName", &ExifInfo::FileName},         {"FileSize", &ExifInfo::FileSize},
-    {"FileDate", &ExifInfo::FileDate},         {"CameraMake", &ExifInfo::CameraMake},
-    {"CameraModel", &ExifInfo::CameraModel},   {"DateTaken", &ExifInfo::DateTaken},
-    {"Resolution", &ExifInfo::Resolution},     {"Orientation", &ExifInfo::Orientation},
-    {"Flash", &ExifInfo::Flash},               {"FocalLength", &ExifInfo::FocalLength},
-    {"ExposureTime", &ExifInfo::ExposureTime}, {"Aperture", &ExifInfo::Aperture},
-    {"WhiteBalance", &ExifInfo::WhiteBalance}, {"MeteringMode", &ExifInfo::MeteringMode},
-    {"Comment", &ExifInfo::Comment},           {"Year", &ExifInfo::Year},
-    {"Month", &ExifInfo::Month},               {"Day", &ExifInfo::Day},
-    {"Hour", &ExifInfo::Hour},                 {"Minute", &ExifInfo::Minute},
-    {"Second", &ExifInfo::Second},
+    {"FileName", &ExifInfo::FileName},         {"FileSize", &ExifInfo::FileSize},       {"FileDate", &ExifInfo::FileDate},
+    {"CameraMake", &ExifInfo::CameraMake},     {"CameraModel", &ExifInfo::CameraModel}, {"DateTaken", &ExifInfo::DateTaken},
+    {"Resolution", &ExifInfo::Resolution},     {"Orientation", &ExifInfo::Orientation}, {"Flash", &ExifInfo::Flash},
+    {"FocalLength", &ExifInfo::FocalLength},   {"ExposureTime", &ExifInfo::ExposureTime}, {"Aperture", &ExifInfo::Aperture},
+    {"WhiteBalance", &ExifInfo::WhiteBalance}, {"MeteringMode", &ExifInfo::MeteringMode}, {"Comment", &ExifInfo::Comment},
+    {"Year", &ExifInfo::Year},                 {"Month", &ExifInfo::Month},             {"Day", &ExifInfo::Day},
+    {"Hour", &ExifInfo::Hour},                 {"Minute", &ExifInfo::Minute},           {"Second", &ExifInfo::Second},
 };
 
 inline void PrintTo(const ExifInfo &info, std::ostream *os)
@@ -85,7 +81,7 @@ inline QHash<QString, QString> toolTexts(const QString &tool, const QStringList 
 inline QHash<QString, ExifInfo> exiftoolRecords(const QString &exiftool, const QStringList &files)
 {
     QHash<QString, ExifInfo> records;
-    const QHash<QString, QString> texts = toolTexts(exiftool, files, QStringLiteral("======== "));
+    const QHash<QString, QString> texts = toolTexts(exiftool, files, "======== ");
     for (auto it = texts.cbegin(); it != texts.cend(); ++it)
         records.insert(it.key(), ExifTextParser::parse(ExifTextParser::Format::ExifTool, it.value()));
     return records;

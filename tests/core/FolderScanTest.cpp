@@ -31,10 +31,15 @@ protected:
                                        "sub1/d.jpg", "sub1/deep/e.jpg", ".hidden/f.jpg", "sub10/h.jpg"}));
     }
 
-    QStringList collect(const QStringList &starts, const QString &filter, ListedFiles listed,
-                        FolderListings *kept = nullptr)
+    QStringList collect(const QStringList &starts, const QString &filter,
+                        ListedFiles listed = ListedFiles(ListedFiles::Match::Name), FolderListings *kept = nullptr)
     {
         return texts(collectFiles(starts, DisplayFilter(filter), listed, kNeverStop, kept).paths);
+    }
+
+    int count(const QString &start, const QString &filter = "*") const
+    {
+        return countFiles(start, true, DisplayFilter(filter), kNeverStop).files;
     }
 
     static QStringList texts(const QList<tarvello::common::NativePath> &paths)
@@ -61,16 +66,13 @@ protected:
 
 TEST_F(FolderScanTree, collectionIsBreadthFirstInNameOrderWithHiddenFiles)
 {
-    EXPECT_EQ(collect({m_root}, "*.jpg", ListedFiles(ListedFiles::Match::Name)),
-              paths({".g.jpg", "a.JPG", "b.jpg", ".hidden/f.jpg", "sub1/d.jpg", "sub2/c.jpg", "sub10/h.jpg",
-                     "sub1/deep/e.jpg"}));
+    EXPECT_EQ(collect({m_root}, "*.jpg"), paths({".g.jpg", "a.JPG", "b.jpg", ".hidden/f.jpg", "sub1/d.jpg", "sub2/c.jpg",
+                                                 "sub10/h.jpg", "sub1/deep/e.jpg"}));
     // "*.*" leaves out a name without a dot; "*" takes it; case is ignored both ways.
-    EXPECT_EQ(collect({path("sub1")}, "*.*", ListedFiles(ListedFiles::Match::Name)),
-              paths({"sub1/d.jpg", "sub1/deep/e.jpg"}));
-    EXPECT_FALSE(collect({m_root}, "*.*", ListedFiles(ListedFiles::Match::Name)).contains(path("README")));
-    EXPECT_TRUE(collect({m_root}, "*", ListedFiles(ListedFiles::Match::Name)).contains(path("README")));
-    EXPECT_EQ(collect({m_root}, "NOTES.T?T [ab].jpg", ListedFiles(ListedFiles::Match::Name)),
-              paths({"a.JPG", "b.jpg", "notes.txt"}));
+    EXPECT_EQ(collect({path("sub1")}, "*.*"), paths({"sub1/d.jpg", "sub1/deep/e.jpg"}));
+    EXPECT_FALSE(collect({m_root}, "*.*").contains(path("README")));
+    EXPECT_TRUE(collect({m_root}, "*").contains(path("README")));
+    EXPECT_EQ(collect({m_root}, "NOTES.T?T [ab].jpg"), paths({"a.JPG", "b.jpg", "notes.txt"}));
 }
 
 TEST_F(FolderScanTree, countPassesOverDotNamesAndCountsEntries)
@@ -83,8 +85,8 @@ TEST_F(FolderScanTree, countPassesOverDotNamesAndCountsEntries)
     const FolderTally top = countFiles(m_root, false, DisplayFilter("*.jpg"), kNeverStop);
     EXPECT_EQ(top.files, 2);
     EXPECT_EQ(top.entries, 7);
-    EXPECT_EQ(countFiles(path("missing"), true, DisplayFilter("*"), kNeverStop).files, 0);
-    EXPECT_EQ(countFiles(m_root, true, DisplayFilter(""), kNeverStop).files, 0);
+    EXPECT_EQ(count(path("missing")), 0);
+    EXPECT_EQ(count(m_root, ""), 0);
 }
 
 // Dropped folders may overlap: by path, no file is taken twice.
@@ -92,10 +94,9 @@ TEST_F(FolderScanTree, overlappingFoldersGiveTheirFilesOnce)
 {
     ListedFiles byPath(ListedFiles::Match::Path);
     byPath.addEntries({{"d.jpg", path("sub1"), ""}});
-    EXPECT_EQ(collect({path("sub2"), path("sub1"), path("sub2")}, "*", byPath),
-              paths({"sub2/c.jpg", "sub1/deep/e.jpg"}));
-    ListedFiles fresh(ListedFiles::Match::Path);
-    EXPECT_EQ(collect({path("sub1/deep"), path("sub1")}, "*", fresh), paths({"sub1/deep/e.jpg", "sub1/d.jpg"}));
+    EXPECT_EQ(collect({path("sub2"), path("sub1"), path("sub2")}, "*", byPath), paths({"sub2/c.jpg", "sub1/deep/e.jpg"}));
+    EXPECT_EQ(collect({path("sub1/deep"), path("sub1")}, "*", ListedFiles(ListedFiles::Match::Path)),
+              paths({"sub1/deep/e.jpg", "sub1/d.jpg"}));
 }
 
 // The count's folders serve the collection only where their stamp tells that
@@ -106,13 +107,10 @@ TEST_F(FolderScanTree, keptListingsServeUnchangedFoldersOnly)
         timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
         return ::utimensat(AT_FDCWD, QFile::encodeName(path(relative)).constData(), times, 0) == 0;
     };
-    ASSERT_TRUE(stampHourAgo("sub1"));
-    ASSERT_TRUE(stampHourAgo("sub2"));
+    ASSERT_TRUE(stampHourAgo("sub1") && stampHourAgo("sub2"));
     FolderListings listings;
     EXPECT_EQ(countFiles(m_root, true, DisplayFilter("*.jpg"), kNeverStop, &listings).files, 6);
-    ASSERT_TRUE(makeFile(path("sub2/new.jpg")));
-    ASSERT_TRUE(makeFile(path("sub1/unseen.jpg")));
-    ASSERT_TRUE(stampHourAgo("sub1"));
+    ASSERT_TRUE(makeFiles(m_root, {"sub2/new.jpg", "sub1/unseen.jpg"}) && stampHourAgo("sub1"));
     ASSERT_TRUE(makeFile(path("root-new.jpg")));
     const QStringList collected = collect({m_root}, "*.jpg", ListedFiles(ListedFiles::Match::Name), &listings);
     EXPECT_TRUE(collected.contains(path("sub2/new.jpg")));
@@ -140,10 +138,9 @@ TEST_F(FolderScanTree, linksToFilesAreFilesAndLinksToFoldersAreNotEntered)
     ASSERT_TRUE(QFile::link(m_root, path("sub1/up")));
     ASSERT_TRUE(QFile::link(path("b.jpg"), path("sub2/link.jpg")));
     ASSERT_TRUE(QFile::link(path("gone.jpg"), path("sub2/dangling.jpg")));
-    ListedFiles listed(ListedFiles::Match::Path);
-    EXPECT_EQ(collect({path("sub1"), path("sub2")}, "*.jpg", listed),
+    EXPECT_EQ(collect({path("sub1"), path("sub2")}, "*.jpg", ListedFiles(ListedFiles::Match::Path)),
               paths({"sub1/d.jpg", "sub1/deep/e.jpg", "sub2/c.jpg", "sub2/dangling.jpg", "sub2/link.jpg"}));
-    EXPECT_EQ(countFiles(path("sub1"), true, DisplayFilter("*"), kNeverStop).files, 2);
+    EXPECT_EQ(count(path("sub1")), 2);
 }
 
 // A file whose name is not text is taken by its bytes, and one listed by
@@ -157,9 +154,7 @@ TEST_F(FolderScanTree, filesThatAreNotTextAreTakenByTheirBytesFoldersSetApart)
         removeRaw(m_root, "caf\xe9.jpg");
         removeRaw(m_root, "caf\xe9.txt");
     });
-    ASSERT_TRUE(makeRawFile(m_root, "caf\xe9.jpg"));
-    ASSERT_TRUE(makeRawFile(m_root, "caf\xe9.txt"));
-    ASSERT_TRUE(makeRawFolder(m_root, "bad\xff"));
+    ASSERT_TRUE(makeRawFile(m_root, "caf\xe9.jpg") && makeRawFile(m_root, "caf\xe9.txt") && makeRawFolder(m_root, "bad\xff"));
     const int fd = ::open(inside.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     ASSERT_GE(fd, 0);
     ::close(fd);
@@ -171,14 +166,14 @@ TEST_F(FolderScanTree, filesThatAreNotTextAreTakenByTheirBytesFoldersSetApart)
         const CollectedFiles collected = collectFiles({m_root}, DisplayFilter("*.jpg"), listed, kNeverStop);
         EXPECT_TRUE(collected.paths.contains(NativePath::fromText(path("café.jpg"))));
         EXPECT_TRUE(collected.paths.contains(notText));
-        EXPECT_EQ(collected.notText, paths({QStringLiteral("bad\uFFFD")}));
+        EXPECT_EQ(collected.notText, paths({"bad\uFFFD"}));
         ListedFiles holding(match);
         holding.addEntries({FileEntry::of(notText)});
         const QList<NativePath> again = collectFiles({m_root}, DisplayFilter("*.jpg"), holding, kNeverStop).paths;
         EXPECT_FALSE(again.contains(notText));
         EXPECT_TRUE(again.contains(NativePath::fromText(path("café.jpg"))));
     }
-    EXPECT_EQ(countFiles(m_root, true, DisplayFilter("*.jpg"), kNeverStop).files, 8);
+    EXPECT_EQ(count(m_root, "*.jpg"), 8);
 }
 
 TEST_F(FolderScanTree, anUnreadableFolderIsPassedOver)
@@ -187,9 +182,8 @@ TEST_F(FolderScanTree, anUnreadableFolderIsPassedOver)
     if (locked.isEmpty())
         GTEST_SKIP() << "this system lets the test read every folder";
     const auto cleanUp = qScopeGuard([&locked] { unlockFolder(locked); });
-    ListedFiles listed(ListedFiles::Match::Name);
-    EXPECT_EQ(collect({path("sub1")}, "*", listed), paths({"sub1/d.jpg", "sub1/deep/e.jpg"}));
-    EXPECT_EQ(countFiles(path("sub1"), true, DisplayFilter("*"), kNeverStop).files, 2);
+    EXPECT_EQ(collect({path("sub1")}, "*"), paths({"sub1/d.jpg", "sub1/deep/e.jpg"}));
+    EXPECT_EQ(count(path("sub1")), 2);
     EXPECT_EQ(countFiles(locked, true, DisplayFilter("*"), kNeverStop).entries, 0);
 }
 
@@ -197,41 +191,50 @@ TEST_F(FolderScanTree, anUnreadableFolderIsPassedOver)
 // names that only look like them are files like any other.
 TEST_F(FolderScanTree, renameTemporaryNamesAreNeverOffered)
 {
-    const struct {
-        const char *name;
-        bool temporary;
-    } cases[] = {
-        {"tmp_Tarv_1_a.jpg", true}, {"tmp_Tarv___12_b", true}, {"tmp_Tarv_7", true},
+    const std::pair<const char *, bool> cases[] = {
+        {"tmp_Tarv_1_a.jpg", true},  {"tmp_Tarv___12_b", true},  {"tmp_Tarv_7", true},
         {"tmp_Tarv_x_a.jpg", false}, {"tmp_Tarv1_a.jpg", false}, {"tmp_Tarv_3a.jpg", false},
         {"tmp_Tarvello.jpg", false}, {"a_tmp_Tarv_1_a.jpg", false}, {"tmp_tarv_1_a.jpg", false},
     };
     QTemporaryDir dir;
     QStringList kept;
-    for (const auto &c : cases) {
-        EXPECT_EQ(isRenameTemporaryName(c.name), c.temporary) << c.name;
-        ASSERT_TRUE(makeFiles(dir.path(), {QString::fromLatin1(c.name)}));
-        if (!c.temporary)
-            kept.append(dir.path() + QLatin1Char('/') + QLatin1String(c.name));
+    for (const auto &[name, temporary] : cases) {
+        EXPECT_EQ(isRenameTemporaryName(name), temporary) << name;
+        ASSERT_TRUE(makeFiles(dir.path(), {name}));
+        if (!temporary)
+            kept.append(dir.filePath(name));
     }
-    ListedFiles listed(ListedFiles::Match::Path);
-    QStringList collected = texts(collectFiles({dir.path()}, DisplayFilter("*"), listed, kNeverStop).paths);
+    QStringList collected = collect({dir.path()}, "*");
     collected.sort();
     kept.sort();
     EXPECT_EQ(collected, kept);
-    EXPECT_EQ(countFiles(dir.path(), false, DisplayFilter("*"), kNeverStop).files, kept.size());
+    EXPECT_EQ(count(dir.path()), kept.size());
 }
 
 TEST(FolderScan, textNames)
 {
-    const struct {
-        QByteArray bytes;
-        bool text;
-    } cases[] = {
-        {"photo.jpg", true},  {"", true},          {"caf\xc3\xa9.jpg", true}, {"\xef\xbf\xbd.jpg", true},
-        {"caf\xe9.jpg", false}, {"\xff", false},    {"a\xc3", false},          {"\xed\xa0\x80", false},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(isTextName(c.bytes), c.text) << c.bytes.toHex().constData();
+    for (const QByteArray text : {"photo.jpg", "", "caf\xc3\xa9.jpg", "\xef\xbf\xbd.jpg"})
+        EXPECT_TRUE(isTextName(text)) << text.toHex().constData();
+    for (const QByteArray bytes : {"caf\xe9.jpg", "\xff", "a\xc3", "\xed\xa0\x80"})
+        EXPECT_FALSE(isTextName(bytes)) << bytes.toHex().constData();
+}
+
+// Entries made one after the other are those FileEntry::of makes, and those
+// of one folder share its text, spoilt bytes or not.
+TEST(EntryMaker, makesWhatFileEntryOfMakesSharingEachFolder)
+{
+    using tarvello::common::NativePath;
+    EntryMaker maker;
+    FileEntry previous;
+    for (const char *path : {"/d/a.jpg", "/d/caf\xe9.jpg", "/d/caf\xc3\xa9.jpg", "/d\xe2\x82/x.jpg", "/d\xe2\x82/y",
+                             "/top.jpg", "bare.jpg", "/d/", "/d/b.jpg"}) {
+        const FileEntry made = maker.make(NativePath::fromBytes(path));
+        EXPECT_EQ(made, FileEntry::of(NativePath::fromBytes(path))) << path;
+        if (made.folder == previous.folder && !made.folder.isEmpty()) {
+            EXPECT_TRUE(made.folder.isSharedWith(previous.folder)) << path;
+        }
+        previous = made;
+    }
 }
 
 } // namespace

@@ -14,8 +14,7 @@ namespace {
 QByteArray readBytes(const QString &path)
 {
     QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 void writeBytes(const QString &path, const QByteArray &bytes)
@@ -25,34 +24,21 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
-struct ValueCase {
-    const char *lines; // put between "[General]" and "[Other]"
-    const char *expected;  // nullptr: absent
-};
-
-class IniValues : public testing::TestWithParam<ValueCase> {};
-
-TEST_P(IniValues, readLikeTheProfileFunctions)
+// Lines put between "[General]" and "[Other]", and the value of "key" they
+// give (nullptr: absent).
+TEST(IniDocument, valuesReadLikeTheProfileFunctions)
 {
-    const ValueCase &c = GetParam();
-    const IniDocument doc = IniDocument::fromText("[General]\r\n" + QString::fromUtf8(c.lines) + "\r\n[Other]\r\nkey=other\r\n");
-    const auto value = doc.value("general", "KEY");
-    EXPECT_EQ(value.has_value(), c.expected != nullptr) << c.lines;
-    if (c.expected && value) {
-        EXPECT_EQ(*value, QString::fromUtf8(c.expected)) << c.lines;
+    const std::pair<const char *, const char *> cases[] = {
+        {"key=value", "value"}, {"  Key =  value  ", "value"}, {"key=\"quoted value\"", "quoted value"},
+        {"key=\"\"inner\"\"", "\"inner\""}, {"key=\"", "\""}, {"key=a=b", "a=b"}, {"key=", ""},
+        {"key\tvalue", nullptr}, {";key=comment", nullptr}, {"other=1", nullptr}, {"key=é ü", "é ü"},
+        // The first key and the first section of a name win.
+        {"key=first\r\nkey=second", "first"}, {"x=1\r\n[Other]\r\n[General]\r\nkey=second section", nullptr}};
+    for (const auto &[lines, expected] : cases) {
+        const IniDocument doc = IniDocument::fromText("[General]\r\n" + QString(lines) + "\r\n[Other]\r\nkey=other\r\n");
+        EXPECT_EQ(doc.value("general", "KEY"), expected ? std::optional<QString>(expected) : std::nullopt) << lines;
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, IniValues,
-    testing::Values(ValueCase{"key=value", "value"}, ValueCase{"  Key =  value  ", "value"},
-                    ValueCase{"key=\"quoted value\"", "quoted value"}, ValueCase{"key=\"\"inner\"\"", "\"inner\""},
-                    ValueCase{"key=\"", "\""}, ValueCase{"key=a=b", "a=b"}, ValueCase{"key=", ""},
-                    ValueCase{"key\tvalue", nullptr}, ValueCase{";key=comment", nullptr}, ValueCase{"other=1", nullptr},
-                    ValueCase{"key=é ü", "é ü"},
-                    // The first key and the first section of a name win.
-                    ValueCase{"key=first\r\nkey=second", "first"},
-                    ValueCase{"x=1\r\n[Other]\r\n[General]\r\nkey=second section", nullptr}));
 
 TEST(IniDocumentEdit, rewritesInPlaceAndKeepsEverythingElse)
 {
@@ -162,9 +148,9 @@ TEST_F(IniFileOnDisk, seesChangesMadeByOthersAndFailsSilentlyWhereItCannotWrite)
 
 TEST_F(IniFileOnDisk, binaryAndTruncatedFilesReadWithoutHarm)
 {
-    QByteArray noise;
-    for (int i = 0; i < 4096; ++i)
-        noise.append(char((i * 7919) % 256));
+    QByteArray noise(4096, 0);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919) % 256);
     writeBytes(path(), noise);
     IniFile file(path());
     EXPECT_EQ(file.ReadIniKey("General", "k", "d"), "d");

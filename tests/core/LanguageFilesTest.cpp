@@ -4,6 +4,7 @@
 #include "settings/SettingsFile.h"
 #include "common/Cp1252.h"
 #include "lang/Language.h"
+#include "rules/RuleCheck.h"
 
 #include <QFile>
 #include <QMap>
@@ -14,45 +15,30 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ostream>
 
 using tarvello::lang::Language;
 
 namespace {
 
-const QString kSourceFolder = QStringLiteral(TARVELLO_SOURCE_DIR);
-
-struct ShippedLanguage {
-    const char *displayName;
-    const char *baseName;
-};
-
-void PrintTo(const ShippedLanguage &language, std::ostream *os) { *os << language.baseName; }
-
-const ShippedLanguage kShipped[] = {{"Français", "Francais"}, {"English", "English"}};
-
-// The characters the rule box refuses in a rule.
-const QString kForbiddenInRule = QStringLiteral("/:?\"<>|\\");
+const QString kSourceFolder = TARVELLO_SOURCE_DIR;
 
 // A language file as its lines say, with everything the profile layer would
 // silently pass over: repeated sections and keys, lines that are neither.
 struct RawLanguageFile {
+    QByteArray bytes;
     QMap<QString, QMap<QString, QString>> values; // section and key lower-cased
     QStringList faults;
 };
 
-QByteArray shippedBytes(const ShippedLanguage &language)
-{
-    QFile file(kSourceFolder + "/langages/" + language.baseName + ".lng");
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-RawLanguageFile parseRaw(const QByteArray &bytes)
+RawLanguageFile readRaw(const QString &baseName)
 {
     RawLanguageFile raw;
+    QFile file(kSourceFolder + "/langages/" + baseName + ".lng");
+    if (file.open(QIODevice::ReadOnly))
+        raw.bytes = file.readAll();
     QString section;
     int lineNumber = 0;
-    for (QString line : tarvello::common::decodeCp1252(bytes).split('\n')) {
+    for (QString line : tarvello::common::decodeCp1252(raw.bytes).split('\n')) {
         ++lineNumber;
         if (line.endsWith('\r'))
             line.chop(1);
@@ -62,16 +48,16 @@ RawLanguageFile parseRaw(const QByteArray &bytes)
         if (trimmed.startsWith('[') && trimmed.endsWith(']')) {
             section = trimmed.mid(1, trimmed.size() - 2).trimmed().toLower();
             if (raw.values.contains(section))
-                raw.faults << QStringLiteral("line %1: section [%2] again").arg(lineNumber).arg(section);
+                raw.faults << QString("line %1: section [%2] again").arg(lineNumber).arg(section);
             raw.values[section];
             continue;
         }
         const qsizetype eq = line.indexOf('=');
         const QString key = eq < 0 ? QString() : line.left(eq).trimmed().toLower();
         if (key.isEmpty() || section.isEmpty())
-            raw.faults << QStringLiteral("line %1: not a key of a section: %2").arg(lineNumber).arg(line);
+            raw.faults << QString("line %1: not a key of a section: %2").arg(lineNumber).arg(line);
         else if (raw.values[section].contains(key))
-            raw.faults << QStringLiteral("line %1: key %2 again in [%3]").arg(lineNumber).arg(key, section);
+            raw.faults << QString("line %1: key %2 again in [%3]").arg(lineNumber).arg(key, section);
         else
             raw.values[section].insert(key, line.mid(eq + 1).trimmed());
     }
@@ -82,56 +68,45 @@ RawLanguageFile parseRaw(const QByteArray &bytes)
 std::optional<QChar> mnemonicOf(const QString &caption)
 {
     for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
-        if (caption.at(i) != '&')
-            continue;
-        if (caption.at(i + 1) != '&')
-            return caption.at(i + 1).toUpper();
-        ++i;
+        if (caption.at(i) == '&' && caption.at(++i) != '&')
+            return caption.at(i).toUpper();
     }
     return std::nullopt;
 }
 
-class ShippedLanguageFile : public ::testing::TestWithParam<ShippedLanguage>
+class ShippedLanguageFile : public ::testing::TestWithParam<std::pair<const char *, const char *>>
 {
 protected:
     void SetUp() override
     {
-        m_bytes = shippedBytes(GetParam());
-        ASSERT_FALSE(m_bytes.isEmpty()) << GetParam().baseName;
-        m_raw = parseRaw(m_bytes);
+        m_raw = readRaw(baseName());
+        ASSERT_FALSE(m_raw.bytes.isEmpty()) << baseName().toStdString();
         m_language.setProgramFolder(kSourceFolder);
-        m_language.setLanguage(QString::fromUtf8(GetParam().displayName));
+        m_language.setLanguage(displayName());
     }
 
-    QByteArray m_bytes;
+    QString displayName() const { return GetParam().first; }
+    QString baseName() const { return GetParam().second; }
+
     RawLanguageFile m_raw;
     Language m_language;
 };
 
-TEST_P(ShippedLanguageFile, IsWindows1252WithCrLfAndItsDisplayName)
+TEST_P(ShippedLanguageFile, isWindows1252WithCrLfAndEveryLineASectionOrAKeyThatFitsOnce)
 {
-    EXPECT_FALSE(m_bytes.startsWith("\xEF\xBB\xBF")) << "a byte-order mark makes the file UTF-8";
+    const QByteArray &bytes = m_raw.bytes;
+    EXPECT_FALSE(bytes.startsWith("\xEF\xBB\xBF")) << "a byte-order mark makes the file UTF-8";
     for (const char undefined : {'\x81', '\x8D', '\x8F', '\x90', '\x9D'})
-        EXPECT_FALSE(m_bytes.contains(undefined)) << "byte undefined in Windows-1252: " << int(uchar(undefined));
-    if (std::any_of(m_bytes.begin(), m_bytes.end(), [](char c) { return uchar(c) >= 0x80; })) {
+        EXPECT_FALSE(bytes.contains(undefined)) << "byte undefined in Windows-1252: " << int(uchar(undefined));
+    if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) >= 0x80; })) {
         QStringDecoder utf8(QStringDecoder::Utf8);
         // The decoder works when its result is turned into text.
-        const QString decoded = utf8.decode(m_bytes);
+        const QString decoded = utf8.decode(bytes);
         EXPECT_TRUE(utf8.hasError()) << "the file reads as UTF-8: it was saved in the wrong encoding";
     }
-    EXPECT_EQ(m_bytes.count('\n'), m_bytes.count("\r\n")) << "every line must end with \\r\\n";
-    EXPECT_EQ(m_bytes.count('\r'), m_bytes.count("\r\n"));
+    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n")) << "every line must end with \\r\\n";
+    EXPECT_EQ(bytes.count('\r'), bytes.count("\r\n"));
 
-    EXPECT_TRUE(m_language.fileExists());
-    EXPECT_EQ(m_language.ReadLangKey("LANGUAGE", "language", {}), QString::fromUtf8(GetParam().displayName));
-    const auto entries = m_language.availableLanguages();
-    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const tarvello::lang::LanguageEntry &e) {
-        return e.displayName == QString::fromUtf8(GetParam().displayName) && e.baseName == GetParam().baseName;
-    })) << "the options dialog would not offer this language under its name";
-}
-
-TEST_P(ShippedLanguageFile, EveryLineIsASectionOrAKeyThatFitsAndNothingRepeats)
-{
     EXPECT_TRUE(m_raw.faults.isEmpty()) << qPrintable(m_raw.faults.join('\n'));
     for (const char *section : {"language", "author", "msg", "extra", "frmmain"})
         EXPECT_TRUE(m_raw.values.contains(section)) << section;
@@ -141,46 +116,44 @@ TEST_P(ShippedLanguageFile, EveryLineIsASectionOrAKeyThatFitsAndNothingRepeats)
         for (auto key = section->cbegin(); key != section->cend(); ++key)
             EXPECT_LE(key->size(), Language::kValueLimit) << qPrintable(section.key() + '/' + key.key());
     }
+    const auto entries = m_language.availableLanguages();
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [this](const tarvello::lang::LanguageEntry &e) {
+        return e.displayName == displayName() && e.baseName == baseName();
+    })) << "the options dialog would not offer this language under its name";
 }
 
-TEST_P(ShippedLanguageFile, MessagesTheProgramJoinsOrParses)
+TEST_P(ShippedLanguageFile, textsTheProgramJoinsParsesComparesOrSplits)
 {
     // The program writes these straight before the message that follows them.
     for (const int n : {32, 62, 68}) {
         const QString text = m_language.GetMessage(n, "3", "999");
         EXPECT_TRUE(!text.isEmpty() && text.back().isSpace()) << "m" << n << ": " << qPrintable(text);
     }
-    // Thumbnail sizes grow from message 46 to 48.
+    // Thumbnail sizes grow from message 46 to 48, and are the same in every
+    // language, so that they stay when the user changes the language.
+    Language french(kSourceFolder);
+    french.setLanguage("Français");
     tarvello::settings::ThumbnailSize last{0, 0};
     for (int n = 46; n <= 48; ++n) {
         const auto size = tarvello::settings::parseThumbnailSize(m_language.GetMessage(n));
-        ASSERT_TRUE(size.has_value()) << "m" << n << " holds no (width x height)";
+        const auto frenchSize = tarvello::settings::parseThumbnailSize(french.GetMessage(n));
+        ASSERT_TRUE(size && frenchSize) << "m" << n << " holds no (width x height)";
         EXPECT_TRUE(size->width > last.width && size->height > last.height) << n;
+        EXPECT_TRUE(size->width == frenchSize->width && size->height == frenchSize->height) << n;
         last = *size;
     }
-}
-
-TEST_P(ShippedLanguageFile, TextsTheProgramComparesOrSplitsStayDistinct)
-{
     // The comment caption is split at its parentheses.
     for (const int n : {16, 93, 95})
         EXPECT_FALSE(m_language.GetMessage(n).contains(QRegularExpression("[()]"))) << n;
     // The default rule must pass the rule check at the first start.
     const QString rule = m_language.GetMessage(16);
-    for (const QChar c : kForbiddenInRule)
-        EXPECT_FALSE(rule.contains(c)) << qPrintable(rule);
+    EXPECT_FALSE(tarvello::rules::ruleRefusal(rule).has_value()) << qPrintable(rule);
     EXPECT_EQ(rule.count('$') % 2, 0) << qPrintable(rule);
-
     // Entries showing these instead of a new name are dropped by the rename: no
     // rule may compute them, so each holds a character the rule box refuses.
-    const QString forbiddenFile = m_language.GetMessage(91);
-    const QString outsideFilter = m_language.GetMessage(97);
-    EXPECT_NE(forbiddenFile, outsideFilter);
-    for (const QString &marker : {forbiddenFile, outsideFilter}) {
-        EXPECT_TRUE(std::any_of(marker.begin(), marker.end(), [](QChar c) { return kForbiddenInRule.contains(c); }))
-            << qPrintable(marker);
-    }
-
+    EXPECT_NE(m_language.GetMessage(91), m_language.GetMessage(97));
+    for (const int n : {91, 97})
+        EXPECT_TRUE(tarvello::rules::ruleRefusal(m_language.GetMessage(n)).has_value()) << n;
     // The Exif tool chooser finds the choice back from the entry's text, the
     // tip list the chosen topic.
     QSet<QString> toolNames;
@@ -189,12 +162,12 @@ TEST_P(ShippedLanguageFile, TextsTheProgramComparesOrSplitsStayDistinct)
     EXPECT_EQ(toolNames.size(), 4);
     QSet<QString> tipTopics;
     for (int i = 0; i < 6; ++i)
-        tipTopics.insert(m_language.extra(QStringLiteral("TipTopic%1").arg(i)));
+        tipTopics.insert(m_language.extra(QString("TipTopic%1").arg(i)));
     tipTopics.remove(QString());
     EXPECT_EQ(tipTopics.size(), 6);
 }
 
-TEST_P(ShippedLanguageFile, MnemonicsAreUniqueInEachWindow)
+TEST_P(ShippedLanguageFile, mnemonicsAreUniqueInEachWindow)
 {
     for (auto section = m_raw.values.cbegin(); section != m_raw.values.cend(); ++section) {
         if (QStringList{"language", "author", "msg", "extra"}.contains(section.key()))
@@ -204,20 +177,25 @@ TEST_P(ShippedLanguageFile, MnemonicsAreUniqueInEachWindow)
             const auto letter = key.key().endsWith(".caption") ? mnemonicOf(key.value()) : std::nullopt;
             if (!letter)
                 continue;
-            EXPECT_FALSE(owners.contains(*letter))
-                << qPrintable(section.key()) << ": Alt+" << qPrintable(QString(*letter)) << " for both "
-                << qPrintable(owners.value(*letter)) << " and " << qPrintable(key.key());
+            EXPECT_FALSE(owners.contains(*letter)) << qPrintable(section.key()) << ": Alt+" << qPrintable(QString(*letter))
+                                                   << " for both " << qPrintable(owners.value(*letter)) << " and "
+                                                   << qPrintable(key.key());
             owners.insert(*letter, key.key());
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Shipped, ShippedLanguageFile, ::testing::ValuesIn(kShipped));
+INSTANTIATE_TEST_SUITE_P(Shipped, ShippedLanguageFile,
+                         ::testing::Values(std::pair{"Français", "Francais"}, std::pair{"English", "English"}),
+                         [](const auto &info) { return std::string(info.param.second); });
 
-TEST(LanguageFiles, TranslationsHaveTheSameKeysAndSizes)
+// A translation has the same keys, fills as many parameters as the original,
+// and a token label inserts the same token (the caption up to " :"; the
+// directives' examples are translated).
+TEST(LanguageFiles, translationsHaveTheSameKeysParametersAndTokens)
 {
-    const RawLanguageFile french = parseRaw(shippedBytes(kShipped[0]));
-    const RawLanguageFile english = parseRaw(shippedBytes(kShipped[1]));
+    const RawLanguageFile french = readRaw("Francais");
+    const RawLanguageFile english = readRaw("English");
     EXPECT_EQ(french.values.keys(), english.values.keys());
     const auto keysOf = [](const RawLanguageFile &file, const QString &section) {
         const auto keys = file.values.value(section);
@@ -232,10 +210,6 @@ TEST(LanguageFiles, TranslationsHaveTheSameKeysAndSizes)
             << qPrintable(section) << " only in French: " << qPrintable((frenchKeys - englishKeys).values().join(' '))
             << "; only in English: " << qPrintable((englishKeys - frenchKeys).values().join(' '));
     }
-
-    // A translation fills as many parameters as the original, and a token
-    // label inserts the same token (the caption up to " :"; the directives'
-    // examples are translated).
     const auto tokenOf = [](const QString &caption) { return caption.left(caption.indexOf(" :")); };
     for (auto key = french.values.value("msg").cbegin(); key != french.values.value("msg").cend(); ++key)
         EXPECT_EQ(key->count("%s"), english.values.value("msg").value(key.key()).count("%s")) << qPrintable(key.key());
@@ -243,17 +217,6 @@ TEST(LanguageFiles, TranslationsHaveTheSameKeysAndSizes)
         if (key.key().startsWith("label8(") && !key->startsWith("$REP")) {
             EXPECT_EQ(tokenOf(*key), tokenOf(english.values.value("frmmain").value(key.key()))) << qPrintable(key.key());
         }
-    }
-
-    // The thumbnails keep their size when the user changes the language.
-    Language language(kSourceFolder);
-    for (int n = 46; n <= 48; ++n) {
-        language.setLanguage(QString::fromUtf8(kShipped[0].displayName));
-        const auto frenchSize = tarvello::settings::parseThumbnailSize(language.GetMessage(n));
-        language.setLanguage(QString::fromUtf8(kShipped[1].displayName));
-        const auto englishSize = tarvello::settings::parseThumbnailSize(language.GetMessage(n));
-        ASSERT_TRUE(frenchSize && englishSize) << n;
-        EXPECT_TRUE(frenchSize->width == englishSize->width && frenchSize->height == englishSize->height) << n;
     }
 }
 

@@ -25,7 +25,7 @@ QByteArray elfWithDefinitions(const QStringList &names)
 {
     QByteArray strings(1, '\0');
     QList<int> offsets;
-    for (const QString &name : QStringList{QStringLiteral("libfake.so.1")} + names) {
+    for (const QString &name : QStringList{"libfake.so.1"} + names) {
         offsets.append(strings.size());
         strings += name.toLatin1() + '\0';
     }
@@ -85,72 +85,56 @@ QString write(const QTemporaryDir &dir, const QString &name, const QByteArray &b
 
 } // namespace
 
-TEST(ElfVersionDefinitions, readsTheNamesButTheBaseEntry)
+// The names but the base entry; a file cut anywhere, or not a library at all,
+// gives what could be read whole and never reads outside the file.
+TEST(ElfVersionDefinitions, readsTheNamesThatAreWhole)
 {
     QTemporaryDir dir;
-    const QString path = write(dir, QStringLiteral("libfake.so.1"),
-                               elfWithDefinitions({QStringLiteral("FAKE_1.0"), QStringLiteral("FAKE_2.5.1")}));
-    EXPECT_EQ(common::ZubElfVersionDefinitions(path), (QStringList{"FAKE_1.0", "FAKE_2.5.1"}));
-}
-
-// A file cut anywhere, or not a library at all, gives what could be read whole
-// and never reads outside the file.
-TEST(ElfVersionDefinitions, damagedFilesGiveWhatIsWhole)
-{
-    QTemporaryDir dir;
-    const QStringList names{QStringLiteral("FAKE_1.0"), QStringLiteral("FAKE_2.5.1")};
+    const QStringList names{"FAKE_1.0", "FAKE_2.5.1"};
     const QByteArray whole = elfWithDefinitions(names);
+    EXPECT_EQ(common::ZubElfVersionDefinitions(write(dir, "libfake.so.1", whole)), names);
     for (int size = 0; size < whole.size(); ++size) {
-        const QString path = write(dir, QStringLiteral("cut.so"), whole.left(size));
+        const QString path = write(dir, "cut.so", whole.left(size));
         const QStringList read = common::ZubElfVersionDefinitions(path);
         EXPECT_EQ(read, names.mid(0, read.size())) << "cut at " << size;
     }
     QByteArray garbage = whole;
     for (int i = sizeof(ElfW(Ehdr)); i < garbage.size(); i += 3)
         garbage[i] = char(0xff);
-    common::ZubElfVersionDefinitions(write(dir, QStringLiteral("garbage.so"), garbage));
-    EXPECT_TRUE(common::ZubElfVersionDefinitions(write(dir, QStringLiteral("text.so"), "not a library")).isEmpty());
-    EXPECT_TRUE(common::ZubElfVersionDefinitions(dir.filePath(QStringLiteral("missing.so"))).isEmpty());
-    EXPECT_TRUE(common::ZubElfVersionDefinitions(dir.path()).isEmpty());
+    common::ZubElfVersionDefinitions(write(dir, "garbage.so", garbage));
+    for (const QString &path : {write(dir, "text.so", "not a library"), dir.filePath("missing.so"), dir.path()})
+        EXPECT_TRUE(common::ZubElfVersionDefinitions(path).isEmpty()) << path.toStdString();
 }
 
 TEST(ZubGetVersionInformation, versionInTheNameOrInTheFile)
 {
     QTemporaryDir dir;
     // The real name's numbers win when they hold a dot.
-    write(dir, QStringLiteral("libname.so.2.7.1"), elfWithDefinitions({QStringLiteral("NAME_9.9")}));
-    QFile::link(dir.filePath(QStringLiteral("libname.so.2.7.1")), dir.filePath(QStringLiteral("libname.so.2")));
-    EXPECT_EQ(common::ZubGetVersionInformation(dir.filePath(QStringLiteral("libname.so.2"))), QStringLiteral("2.7.1"));
+    write(dir, "libname.so.2.7.1", elfWithDefinitions({"NAME_9.9"}));
+    QFile::link(dir.filePath("libname.so.2.7.1"), dir.filePath("libname.so.2"));
+    EXPECT_EQ(common::ZubGetVersionInformation(dir.filePath("libname.so.2")), "2.7.1");
     // An interface number alone: the highest version the library defines.
-    const QString fake = write(dir, QStringLiteral("libfake.so.1"),
-                               elfWithDefinitions({QStringLiteral("FAKE_1.10"), QStringLiteral("FAKE_1.9.3"),
-                                                   QStringLiteral("FAKE_PRIVATE")}));
-    EXPECT_EQ(common::ZubGetVersionInformation(fake), QStringLiteral("1.10"));
+    const QString fake = write(dir, "libfake.so.1", elfWithDefinitions({"FAKE_1.10", "FAKE_1.9.3", "FAKE_PRIVATE"}));
+    EXPECT_EQ(common::ZubGetVersionInformation(fake), "1.10");
     // The C library's own libraries carry the C library's release.
-    const QString glibc = write(dir, QStringLiteral("libm.so.6"),
-                                elfWithDefinitions({QStringLiteral("GLIBC_2.2.5"), QStringLiteral("GLIBC_PRIVATE")}));
-    EXPECT_EQ(common::ZubGetVersionInformation(glibc), QString::fromLatin1(gnu_get_libc_version()));
+    const QString glibc = write(dir, "libm.so.6", elfWithDefinitions({"GLIBC_2.2.5", "GLIBC_PRIVATE"}));
+    EXPECT_EQ(common::ZubGetVersionInformation(glibc), gnu_get_libc_version());
     // Nothing to go by: the interface number, or nothing.
-    EXPECT_EQ(common::ZubGetVersionInformation(write(dir, QStringLiteral("libbare.so.3"), "x")), QStringLiteral("3"));
-    EXPECT_EQ(common::ZubGetVersionInformation(write(dir, QStringLiteral("libbare.so"), "x")), QString());
-    EXPECT_EQ(common::ZubGetVersionInformation(dir.filePath(QStringLiteral("gone.so.1.2"))), QString());
+    EXPECT_EQ(common::ZubGetVersionInformation(write(dir, "libbare.so.3", "x")), "3");
+    EXPECT_EQ(common::ZubGetVersionInformation(write(dir, "libbare.so", "x")), QString());
+    EXPECT_EQ(common::ZubGetVersionInformation(dir.filePath("gone.so.1.2")), QString());
 }
 
 TEST(Dependencies, ownLibraryThenQtThenTheRest)
 {
     QTemporaryDir dir;
-    QDir().mkpath(dir.filePath(QStringLiteral("plugins/platforms")));
-    const QString plugins = dir.filePath(QStringLiteral("plugins"));
-    write(dir, QStringLiteral("libz.so.1.2.13"), "x");
-    QFile::link(dir.filePath(QStringLiteral("libz.so.1.2.13")), dir.filePath(QStringLiteral("libz.so.1")));
-    const QStringList paths{
-        dir.filePath(QStringLiteral("libz.so.1")),
-        dir.filePath(QStringLiteral("libQt6Widgets.so.6")),
-        plugins + QStringLiteral("/platforms/libqxcb.so"),
-        dir.filePath(QStringLiteral("libtarvello_core.so.1")),
-        dir.filePath(QStringLiteral("libQt6Core.so.6")),
-        dir.filePath(QStringLiteral("libacl.so.1")),
-    };
+    QDir().mkpath(dir.filePath("plugins/platforms"));
+    const QString plugins = dir.filePath("plugins");
+    write(dir, "libz.so.1.2.13", "x");
+    QFile::link(dir.filePath("libz.so.1.2.13"), dir.filePath("libz.so.1"));
+    const QStringList paths{dir.filePath("libz.so.1"),       dir.filePath("libQt6Widgets.so.6"),
+                            plugins + "/platforms/libqxcb.so", dir.filePath("libtarvello_core.so.1"),
+                            dir.filePath("libQt6Core.so.6"),  dir.filePath("libacl.so.1")};
     const QList<dialogs::DependencyRow> rows = dialogs::runtimeFileRows(paths, plugins);
     QStringList names;
     for (const auto &row : rows)
@@ -159,5 +143,5 @@ TEST(Dependencies, ownLibraryThenQtThenTheRest)
                                   "libacl.so.1", "libz.so.1"}));
     // A library gone from the disk stays listed, without a version.
     EXPECT_EQ(rows[0].version, QString());
-    EXPECT_EQ(rows.last().version, QStringLiteral("1.2.13"));
+    EXPECT_EQ(rows.last().version, "1.2.13");
 }

@@ -23,7 +23,7 @@ lang::Language &french()
 {
     static lang::Language language = [] {
         lang::Language l{QStringLiteral(TARVELLO_SOURCE_DIR)};
-        l.setLanguage(QStringLiteral("Français"));
+        l.setLanguage("Français");
         return l;
     }();
     return language;
@@ -49,28 +49,24 @@ QString ruleLine(const QString &iniPath, int n)
 RuleOptions holiday(const QString &start)
 {
     return {.rule = "* vacances_### ", .startText = start,
-            .counterStart = start == "#" ? settings::kContinuationStart : start.toInt(), .stepText = "-2",
-            .counterStep = -2, .changeExtension = 1,
-            .newExtension = "jpeg", .replaceForbidden = 0, .numberIdentical = 0, .trimSpaces = 1,
-            .upperFirstChar = 1, .upperEachWord = 1, .comment = "Été", .extensionFilter = "JPG PNG"};
+            .counterStart = start == "#" ? settings::kContinuationStart : start.toInt(), .stepText = "-2", .counterStep = -2, .changeExtension = 1, .newExtension = "jpeg", .replaceForbidden = 0,
+            .numberIdentical = 0, .trimSpaces = 1, .upperFirstChar = 1, .upperEachWord = 1, .comment = "Été",
+            .extensionFilter = "JPG PNG"};
 }
 
 TEST(MemorisedRules, aRulePickedAgainAfterARestartGivesTheSameNames)
 {
     const QByteArrayList paths = {"/d/plage du soir.JPG", "/d/ a b .png", "/d/notes.txt", "/d/port d'été.jpg"};
-    for (const QString &start : {QStringLiteral("40"), QStringLiteral("#")}) {
+    for (const QString start : {"40", "#"}) {
         SCOPED_TRACE(start.toStdString());
         QTemporaryDir dir;
-        ASSERT_TRUE(dir.isValid());
         const QString iniPath = dir.filePath("Tarvello.ini");
         Settings s;
         s.rule = holiday(start);
         const QStringList before = namesOf(s, paths);
         ASSERT_TRUE(settings::memoriseRule(s, french()));
-        {
-            ini::IniFile file(iniPath);
-            ASSERT_TRUE(settings::writeSettingsFile(file, s, "/d"));
-        }
+        ini::IniFile file(iniPath);
+        ASSERT_TRUE(settings::writeSettingsFile(file, s, "/d"));
 
         Settings back;
         settings::readSettingsFile(ini::IniFile(iniPath), back, french(), "/home/me/Documents");
@@ -81,7 +77,6 @@ TEST(MemorisedRules, aRulePickedAgainAfterARestartGivesTheSameNames)
 
         // A line this version wrote is written again as it was read.
         const QString line = ruleLine(iniPath, 0);
-        ini::IniFile file(iniPath);
         ASSERT_TRUE(settings::writeSettingsFile(file, back, "/d"));
         EXPECT_EQ(ruleLine(iniPath, 0), line);
     }

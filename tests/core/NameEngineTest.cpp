@@ -4,19 +4,24 @@
 #include "rules/FolderScanCache.h"
 #include "rules/IdenticalNameTable.h"
 #include "rules/NameEngine.h"
+#include "common/Vb.h"
+#include "common/VbError.h"
+#include "common/Zub.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 using namespace tarvello;
 using rules::NameResult;
 using settings::RuleOptions;
+using common::VbError;
 
 namespace {
 
-const QString kMsg91 = QStringLiteral("message 91");
-const QString kMsg97 = QStringLiteral("message 97");
+const QString kMsg91 = "message 91";
+const QString kMsg97 = "message 97";
 
 // The world of the name computation tests: Friday 5 March 2004, 09:07:02; a few
 // files with sizes and times; photographs with metadata; folders for
@@ -24,8 +29,7 @@ const QString kMsg97 = QStringLiteral("message 97");
 class NameWorld
 {
 public:
-    NameWorld()
-        : clock(QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)))
+    NameWorld() : clock(QDateTime(QDate(2004, 3, 5), QTime(9, 7, 2)))
     {
         settings.locale = QLocale(QLocale::French);
         files.sizes.insert("/p/sized.txt", 1234);
@@ -63,8 +67,7 @@ public:
     {
         QStringList out;
         for (const NameResult &r : computeAll(rule, paths))
-            out.append(r.kind == NameResult::Kind::RuntimeError ? QStringLiteral("error %1").arg(r.error->number())
-                                                                 : r.name);
+            out.append(r.kind == NameResult::Kind::RuntimeError ? QString("error %1").arg(r.error->number()) : r.name);
         return out;
     }
 
@@ -85,14 +88,9 @@ struct NameCase {
     std::function<void(rules::NameSettings &)> settings = {};
 };
 
-void PrintTo(const NameCase &c, std::ostream *os)
-{
-    *os << c.label;
-}
+void PrintTo(const NameCase &c, std::ostream *os) { *os << c.label; }
 
-class NameComputation : public ::testing::TestWithParam<NameCase>
-{
-};
+class NameComputation : public ::testing::TestWithParam<NameCase> {};
 
 TEST_P(NameComputation, givesTheNamesInListOrder)
 {
@@ -103,7 +101,7 @@ TEST_P(NameComputation, givesTheNamesInListOrder)
     EXPECT_EQ(world.names(c.rule, c.paths), c.expected);
 }
 
-const QString abc = QStringLiteral("/p/abcdefg");
+const QString abc = "/p/abcdefg";
 
 // Rules that leave the file's name to speak: no forbidden-character
 // replacement, no numbering, so each row shows one step at a time.
@@ -154,7 +152,7 @@ const NameCase kContinuationCases[] = {
     {"nonNumericCandidateIsAnError", {.rule = "Scan_###", .startText = "#"}, {"/bad/x.jpg"}, {"error 13"}},
     {"unreadableFolderIsAnError", {.rule = "#", .startText = "#"}, {"/locked/a", "/locked/b"}, {"error 70", "error 70"}},
     {"tableRemovingTheHashes", {.rule = "Scan_###", .startText = "#"}, {"/scans/x.jpg"}, {"error 5"},
-     [](rules::NameSettings &s) { s.forbiddenCharacters = {{QStringLiteral("#"), QStringLiteral("x")}}; }},
+     [](rules::NameSettings &s) { s.forbiddenCharacters = {{"#", "x"}}; }},
 };
 INSTANTIATE_TEST_SUITE_P(Continuation, NameComputation, ::testing::ValuesIn(kContinuationCases));
 
@@ -239,23 +237,20 @@ const NameCase kDirectiveCases[] = {
 INSTANTIATE_TEST_SUITE_P(Directives, NameComputation, ::testing::ValuesIn(kDirectiveCases));
 
 const NameCase kOptionCases[] = {
-    {"trim", RuleOptions{.rule = "  a b  ", .replaceForbidden = 0, .trimSpaces = 1}, {"/p/x.txt"}, {"a b.txt"}},
+    {"trim", {.rule = "  a b  ", .replaceForbidden = 0, .trimSpaces = 1}, {"/p/x.txt"}, {"a b.txt"}},
     {"spacesKeptWithoutTrim", plain("  a  "), {"/p/x.txt"}, {"  a  .txt"}},
-    {"firstCapitalThenTable", RuleOptions{.rule = "été", .upperFirstChar = 1}, {"/p/x.txt"}, {"Éte.txt"}},
-    {"firstCapitalOfEmpty", RuleOptions{.rule = "", .numberIdentical = 0, .upperFirstChar = 1}, {"/p/x"}, {""}},
-    {"wordCapitals", RuleOptions{.rule = "le  petit chat", .upperEachWord = 1}, {"/p/x.txt"}, {"Le  Petit Chat.txt"}},
-    {"wordCapitalsDropLeadingSpaces", RuleOptions{.rule = " deux  mots", .upperEachWord = 1}, {"/p/x.txt"},
-     {"Deux  Mots.txt"}},
-    {"upperCase", RuleOptions{.rule = "Abc", .caseIndex = settings::CaseUpper}, {"/p/x.jpg", "/p/README"},
-     {"ABC.JPG", "Abc"}},
-    {"lowerCase", RuleOptions{.rule = "AbC", .caseIndex = settings::CaseLower}, {"/p/x.JPG"}, {"abc.jpg"}},
-    {"newExtension", RuleOptions{.rule = "x", .changeExtension = 1, .newExtension = "png"}, {"/p/a.jpg", "/p/b"},
+    {"firstCapitalThenTable", {.rule = "été", .upperFirstChar = 1}, {"/p/x.txt"}, {"Éte.txt"}},
+    {"firstCapitalOfEmpty", {.rule = "", .numberIdentical = 0, .upperFirstChar = 1}, {"/p/x"}, {""}},
+    {"wordCapitals", {.rule = "le  petit chat", .upperEachWord = 1}, {"/p/x.txt"}, {"Le  Petit Chat.txt"}},
+    {"wordCapitalsDropLeadingSpaces", {.rule = " deux  mots", .upperEachWord = 1}, {"/p/x.txt"}, {"Deux  Mots.txt"}},
+    {"upperCase", {.rule = "Abc", .caseIndex = settings::CaseUpper}, {"/p/x.jpg", "/p/README"}, {"ABC.JPG", "Abc"}},
+    {"lowerCase", {.rule = "AbC", .caseIndex = settings::CaseLower}, {"/p/x.JPG"}, {"abc.jpg"}},
+    {"newExtension", {.rule = "x", .changeExtension = 1, .newExtension = "png"}, {"/p/a.jpg", "/p/b"},
      {"x.png", "x_1.png"}},
-    {"extensionRemoved", RuleOptions{.rule = "x", .changeExtension = 1, .numberIdentical = 0}, {"/p/a.jpg"},
-     {"x"}},
+    {"extensionRemoved", {.rule = "x", .changeExtension = 1, .numberIdentical = 0}, {"/p/a.jpg"}, {"x"}},
     {"dotFileHasNoExtension", {.rule = "*_###"}, {"/p/.bashrc", "/p/.config.old"}, {".bashrc_001", ".config_002.old"}},
     {"forbiddenCharacters", {.rule = "é/è:à?ç"}, {"/p/x.txt"}, {"e_e_a_c.txt"}},
-    {"forbiddenOnlyWhenExactlyOne", RuleOptions{.rule = "é:", .replaceForbidden = 2}, {"/p/x.txt"}, {"é:.txt"}},
+    {"forbiddenOnlyWhenExactlyOne", {.rule = "é:", .replaceForbidden = 2}, {"/p/x.txt"}, {"é:.txt"}},
     {"forbiddenTableReachesTheExtension", {.rule = "x"}, {"/p/a.é"}, {"x.e"}},
     {"identicalNames", plain("*"), {"/a/Image.JPG", "/b/Image.JPG", "/c/image.jpg"},
      {"Image.JPG", "Image.JPG", "image.jpg"}},
@@ -285,24 +280,21 @@ const NameCase kFilterCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Filters, NameComputation, ::testing::ValuesIn(kFilterCases));
 
-TEST(NameEngine, positionErrorStopsWithMessageAndLeavesTheTableAlone)
+// A position error stops with its message and leaves the identical-name
+// table alone; a run-time error carries the window's text.
+TEST(NameEngine, errorsGiveNoName)
 {
     NameWorld world;
-    const auto results = world.computeAll(plain("$REPP///1/X$"), {abc});
-    ASSERT_EQ(results.size(), 1);
-    EXPECT_EQ(results[0].kind, NameResult::Kind::PositionError);
-    EXPECT_EQ(results[0].message, "message 45");
-    EXPECT_TRUE(results[0].name.isEmpty());
+    const auto position = world.computeAll(plain("$REPP///1/X$"), {abc});
+    ASSERT_EQ(position.size(), 1);
+    EXPECT_EQ(position[0].kind, NameResult::Kind::PositionError);
+    EXPECT_EQ(position[0].message, "message 45");
+    EXPECT_TRUE(position[0].name.isEmpty());
     EXPECT_EQ(world.identical.size(), 1);
-}
-
-TEST(NameEngine, runtimeErrorCarriesTheWindowText)
-{
-    NameWorld world;
-    const auto results = world.computeAll({.rule = "#", .startText = "x"}, {"/p/a"});
-    ASSERT_EQ(results[0].kind, NameResult::Kind::RuntimeError);
-    EXPECT_TRUE(results[0].name.isEmpty());
-    EXPECT_EQ(rules::afficheNomErrorText(*results[0].error),
+    const auto runtime = world.computeAll({.rule = "#", .startText = "x"}, {"/p/a"});
+    ASSERT_EQ(runtime[0].kind, NameResult::Kind::RuntimeError);
+    EXPECT_TRUE(runtime[0].name.isEmpty());
+    EXPECT_EQ(rules::afficheNomErrorText(*runtime[0].error),
               "Error 13 (Type mismatch) in procedure affiche_nom of Feuille frmMain");
 }
 
@@ -347,18 +339,121 @@ TEST(NameEngine, identicalNamesContinueAcrossBatchesUntilReset)
     EXPECT_EQ(world.names(rule, {"/p/c.txt"}), QStringList{"x.txt"});
 }
 
-TEST(NameEngine, identicalNamesAreCountedPast16Bits)
+// A random text over a small alphabet, so that names meet each other often.
+QString randomText(std::mt19937 &random, const QString &alphabet, int maxLength)
 {
-    NameWorld world;
-    QStringList paths;
+    const int length = std::uniform_int_distribution<int>(0, maxLength)(random);
+    QString text;
+    for (int i = 0; i < length; ++i)
+        text.append(alphabet.at(std::uniform_int_distribution<int>(0, int(alphabet.size()) - 1)(random)));
+    return text;
+}
+
+// The folder scan of continuation mode written the long way, one pass over the
+// entries per file, as the rename has always done it: the number or the error
+// number, as text.
+QString scanFolder(const QStringList &entries, const QString &name)
+{
+    const int width = int(name.count(QLatin1Char('#')));
+    const int first = common::vbInStr(name, "#");
+    const QString prefix = common::vbLeft(name, first - 1);
+    const QString suffix = common::vbMid(name, first + width);
+    qint32 highest = 0;
+    for (const QString &entry : entries) {
+        if (entry.startsWith(QLatin1Char('.')))
+            continue;
+        if (common::vbLeft(entry, first - 1) == prefix
+            && common::vbMid(entry, first + width, int(name.size())) == suffix) {
+            try {
+                highest = std::max(highest, common::vbCLng(common::vbMid(entry, first, width)));
+            } catch (const VbError &error) {
+                return QString("error %1").arg(error.number());
+            }
+        }
+    }
+    return QString::number(highest);
+}
+
+TEST(FolderScanCache, sameAnswersAsAScanPerFile)
+{
+    std::mt19937 random(20040305);
+    const QString alphabet = "ab_.0179";
+    // Both outcomes must occur, or the comparison proves little.
+    int numbers = 0;
+    int errors = 0;
+    for (int round = 0; round < 200; ++round) {
+        fakes::FakeFiles files;
+        QStringList entries;
+        for (int i = std::uniform_int_distribution<int>(0, 40)(random); i > 0; --i)
+            entries.append(randomText(random, alphabet, 9));
+        files.folders.insert("/f", entries);
+        rules::FolderScanCache cache;
+        for (int query = 0; query < 30; ++query) {
+            // Half the rules are cut from an entry, so that they find candidates.
+            QString name = randomText(random, alphabet, 4)
+                           + QString(std::uniform_int_distribution<int>(1, 4)(random), QLatin1Char('#'))
+                           + randomText(random, alphabet, 4);
+            if (!entries.isEmpty() && query % 2 == 0) {
+                name = entries.at(std::uniform_int_distribution<int>(0, int(entries.size()) - 1)(random));
+                const int at = std::uniform_int_distribution<int>(0, int(name.size()))(random);
+                const int width = std::uniform_int_distribution<int>(1, 3)(random);
+                name.replace(at, width, QString(width, QLatin1Char('#')));
+            }
+            const int first = int(name.indexOf(QLatin1Char('#')));
+            const int width = int(name.count(QLatin1Char('#')));
+            QString cached;
+            try {
+                cached = QString::number(cache.highestNumber(files, "/f", name.left(first), width, name.mid(first + width)));
+            } catch (const VbError &error) {
+                cached = QString("error %1").arg(error.number());
+            }
+            numbers += cached != "0" && !cached.startsWith("error");
+            errors += cached.startsWith("error");
+            ASSERT_EQ(cached, scanFolder(entries, name)) << name.toStdString() << " in " << entries.join(' ').toStdString();
+        }
+        EXPECT_EQ(files.listings, 1);
+    }
+    EXPECT_GT(numbers, 100);
+    EXPECT_GT(errors, 100);
+}
+
+// The identical-name table written the long way: a list searched from its
+// first entry for every name.
+class LinearTable
+{
+public:
+    QString enter(const QString &name)
+    {
+        const QString upper = common::vbUCase(name);
+        for (auto &[entry, count] : m_entries) {
+            if (entry == upper) {
+                ++count;
+                const QString ext = common::ZubGetExtension(name);
+                return common::ZubStrWithoutExt(name) + QLatin1Char('_') + QString::number(count)
+                       + (ext.isEmpty() ? QString() : QLatin1Char('.') + ext);
+            }
+        }
+        m_entries.append({upper, 0});
+        return name;
+    }
+
+private:
+    QList<std::pair<QString, int>> m_entries = {{QString(), 0}};
+};
+
+TEST(IdenticalNameTable, sameNamesAsTheListSearch)
+{
+    std::mt19937 random(1234);
+    rules::IdenticalNameTable table;
+    LinearTable reference;
+    for (int i = 0; i < 3000; ++i) {
+        const QString name = randomText(random, "aAbB._1", 5);
+        ASSERT_EQ(table.enter(name), reference.enter(name)) << name.toStdString();
+    }
+    // Identical names are counted past 16 bits.
     for (int i = 0; i < 40000; ++i)
-        paths.append(QStringLiteral("/p/f%1.txt").arg(i));
-    const QStringList names = world.names(RuleOptions{.rule = "x"}, paths);
-    ASSERT_EQ(names.size(), paths.size());
-    EXPECT_EQ(names.at(32767), "x_32767.txt");
-    EXPECT_EQ(names.at(32768), "x_32768.txt");
-    EXPECT_EQ(names.last(), "x_39999.txt");
-    EXPECT_EQ(QSet<QString>(names.cbegin(), names.cend()).size(), paths.size());
+        ASSERT_EQ(table.enter("x.txt"), reference.enter("x.txt")) << i;
+    EXPECT_EQ(table.enter("x.txt"), "x_40000.txt");
 }
 
 } // namespace

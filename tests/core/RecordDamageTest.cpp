@@ -2,20 +2,13 @@
 #include "RenameTestSupport.h"
 
 #include "rename/RecordFormat.h"
-#include "rename/RenameJournal.h"
-#include "rename/RenameOperation.h"
 #include "rename/UndoRecord.h"
 
-#include <gtest/gtest.h>
-
+#include <QFileInfo>
 #include <QRegularExpression>
 
-#include <functional>
-
-using namespace tarvello::filelist;
 using namespace tarvello::rename;
-using tarvello::rename::testing::Renames;
-using tarvello::rename::testing::Tree;
+using namespace tarvello::rename::testing;
 
 namespace {
 
@@ -32,20 +25,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-// Every text the bytes become when one of them changes, with where and how.
-void forEachChangedByte(const QByteArray &bytes, const std::function<void(const QByteArray &)> &check)
-{
-    for (qsizetype at = 0; at < bytes.size(); ++at) {
-        for (const char mask : {'\x01', '\x20', '\x80'}) {
-            SCOPED_TRACE(::testing::Message() << "byte " << at << " xor " << int(uchar(mask)));
-            QByteArray changed = bytes;
-            changed[at] = char(changed[at] ^ mask);
-            check(changed);
-        }
-    }
-}
-
-// The first line of a record, which names its kind and form.
 QByteArray headerOf(const QByteArray &record)
 {
     return record.left(record.indexOf('\n'));
@@ -56,10 +35,65 @@ QByteArray headerOf(const QByteArray &record)
 QByteArray withoutChecks(const QByteArray &record)
 {
     const QByteArray header = headerOf(record);
-    QString old = QString::fromLatin1(header.left(header.size() - 1) + QByteArray::number(header.right(1).toInt() - 1)
-                                      + record.mid(header.size()));
+    QString old = QString::fromLatin1(header.chopped(1) + QByteArray::number(header.right(1).toInt() - 1) + record.mid(header.size()));
     return old.replace(QRegularExpression(QStringLiteral(" [0-9a-f]{8}\n")), QStringLiteral("\n")).toLatin1();
 }
+
+// A record of either kind as the program leaves it, victim.txt beside the
+// files it names. The journal: a swap of a and b and a rename of c to d cut in
+// their second phase (a and b under their temporary names, c already at d),
+// with the lengths it had after each step. The undo record: a finished rename
+// of a to x and b to y.
+class Record
+{
+public:
+    explicit Record(RecordKind kind) : kind(kind)
+    {
+        if (kind == RecordKind::Undo) {
+            EXPECT_EQ(scene.rename({{"a", "x"}, {"b", "y"}}, fs).report.renamed, 2);
+            path = UndoRecord(scene.settings()).path();
+        } else {
+            plan = scene.plan({{"a", "b"}, {"b", "a"}, {"c", "d"}}, fs);
+            RenameJournal journal(scene.settings());
+            EXPECT_EQ(journal.begin(plan), 0);
+            path = journal.path();
+            planEnd = readFile(path).size();
+            for (const PlannedRename &entry : std::as_const(plan.entries))
+                EXPECT_EQ(fs.renameNoReplace(entry.oldPath, entry.tempPath), 0);
+            journal.mark(JournalMark::FirstPhaseDone);
+            firstMarkEnd = readFile(path).size();
+            journal.mark(JournalMark::CopyStarted, 3);
+            EXPECT_EQ(fs.move(plan.entries[2].tempPath, plan.entries[2].newPath), 0);
+        }
+        text = readFile(path);
+        if (kind == RecordKind::Undo)
+            planEnd = text.size();
+        disk = scene.files();
+    }
+
+    // Put in place of the record, the bytes are refused: the operation moves
+    // nothing and keeps them for the user.
+    void expectRefused(const QByteArray &bytes)
+    {
+        writeFile(path, bytes);
+        if (kind == RecordKind::Journal)
+            EXPECT_TRUE(recoverInterruptedRename(scene.settings(), fs).unreadable);
+        else
+            EXPECT_EQ(scene.undo(fs).recordError, EBADMSG);
+        EXPECT_EQ(scene.files(), disk);
+        EXPECT_EQ(readFile(path), bytes);
+    }
+
+    RecordKind kind;
+    Scene scene{{"a", "b", "c", "victim.txt"}};
+    FileOps fs;
+    RenamePlan plan;
+    QString path;
+    QByteArray text;
+    qsizetype planEnd = 0; // the journal's length without marks; all of the undo record
+    qsizetype firstMarkEnd = 0;
+    Files disk;
+};
 
 // A journal written with the program's own writer, checksums and all, but
 // with whatever entries and marks a hand that knows the format chose.
@@ -93,265 +127,152 @@ QByteArray sealedUndo(const QByteArray &header, const QList<UndoPair> &pairs)
     return writer.text();
 }
 
-// A swap and a plain rename cut in their second phase: a and b under their
-// temporary names, c already at d, an unrelated victim.txt beside them, and
-// the journal as the run left it, with the lengths it had after each step.
-class CutRun
-{
-public:
-    CutRun()
-    {
-        for (const QByteArray name : {"a", "b", "c", "victim.txt"})
-            tree.write(name, "content of " + name);
-        plan = tarvello::rename::testing::planIn(tree, Renames{{"a", "b"}, {"b", "a"}, {"c", "d"}}, fs);
-        RenameJournal journal(settings());
-        EXPECT_EQ(journal.begin(plan), 0);
-        planEnd = readFile(journalPath()).size();
-        for (const PlannedRename &entry : std::as_const(plan.entries))
-            EXPECT_EQ(fs.renameNoReplace(entry.oldPath, entry.tempPath), 0);
-        journal.mark(JournalMark::FirstPhaseDone);
-        firstMarkEnd = readFile(journalPath()).size();
-        journal.mark(JournalMark::CopyStarted, 3);
-        EXPECT_EQ(fs.move(plan.entries[2].tempPath, plan.entries[2].newPath), 0);
-        text = readFile(journalPath());
-        disk = tree.files();
-    }
-
-    QString settings() const { return m_settings.path(); }
-    QString journalPath() const { return RenameJournal(settings()).path(); }
-
-    // Put in place of the journal, the bytes are refused: recovery moves
-    // nothing and keeps them for the user.
-    void expectRefused(const QByteArray &bytes)
-    {
-        writeFile(journalPath(), bytes);
-        const RecoveryReport report = recoverInterruptedRename(settings(), fs);
-        EXPECT_TRUE(report.unreadable);
-        EXPECT_EQ(tree.files(), disk);
-        EXPECT_EQ(readFile(journalPath()), bytes);
-    }
-
-    Tree tree;
-    FileOps fs;
-    RenamePlan plan;
-    qsizetype planEnd = 0;
-    qsizetype firstMarkEnd = 0;
-    QByteArray text;
-    QHash<QByteArray, QByteArray> disk;
-
-private:
-    QTemporaryDir m_settings;
-};
-
-// A finished rename of a and b, with its undo record.
-class FinishedRun
-{
-public:
-    FinishedRun()
-    {
-        for (const QByteArray name : {"a", "b", "victim.txt"})
-            tree.write(name, "content of " + name);
-        RenameObserver quiet;
-        const RenameRun run =
-            runRename(tarvello::rename::testing::planIn(tree, Renames{{"a", "x"}, {"b", "y"}}, fs), settings(), quiet, fs);
-        EXPECT_EQ(run.report.renamed, 2);
-        text = readFile(recordPath());
-        disk = tree.files();
-    }
-
-    QString settings() const { return m_settings.path(); }
-    QString recordPath() const { return UndoRecord(settings()).path(); }
-
-    void expectRefused(const QByteArray &bytes)
-    {
-        writeFile(recordPath(), bytes);
-        RenameObserver quiet;
-        const UndoReport undo = undoLastRename(settings(), quiet, fs);
-        EXPECT_EQ(undo.recordError, EBADMSG);
-        EXPECT_EQ(tree.files(), disk);
-        EXPECT_EQ(readFile(recordPath()), bytes);
-    }
-
-    Tree tree;
-    FileOps fs;
-    QByteArray text;
-    QHash<QByteArray, QByteArray> disk;
-
-private:
-    QTemporaryDir m_settings;
-};
-
 } // namespace
 
-TEST(DamagedJournal, everyChangedByteAndEveryCutInThePlanIsRefused)
+// One byte changed anywhere (three ways), or the record cut anywhere before
+// its closing line: refused. Marks after the plan may be cut (see below).
+TEST(DamagedRecord, everyChangedByteAndEveryCutIsRefused)
 {
-    CutRun run;
-    const auto sound = RenameJournal(run.settings()).load();
-    ASSERT_TRUE(sound.has_value());
-    EXPECT_TRUE(sound->firstPhaseDone && sound->copying.contains(3));
-    forEachChangedByte(run.text, [&](const QByteArray &changed) { run.expectRefused(changed); });
-    for (qsizetype size = 0; size < run.planEnd; ++size) {
-        SCOPED_TRACE(::testing::Message() << "cut to " << size << " bytes");
-        run.expectRefused(run.text.left(size));
-    }
-}
-
-// Checksums keep out accidents; what they cannot keep out is a journal that
-// was written whole by another hand. Each of these names a path the plan
-// never put there.
-TEST(DamagedJournal, aSealedJournalThatNoPlanGivesIsRefused)
-{
-    CutRun run;
-    const QByteArray header = headerOf(run.text);
-    const QList<PlannedRename> entries = run.plan.entries;
-    const QList<QByteArray> marks = {"PHASE1", "COPY 3"};
-    ASSERT_EQ(sealedJournal(header, entries, marks), run.text);
-
-    const auto changed = [&](const std::function<void(QList<PlannedRename> &)> &change) {
-        QList<PlannedRename> bad = entries;
-        change(bad);
-        return sealedJournal(header, bad, marks);
-    };
-    const QList<std::pair<const char *, QByteArray>> cases = {
-        {"temporary name of an unrelated file", changed([&](auto &e) { e[0].tempPath = run.tree.path("victim.txt"); })},
-        {"temporary names of two positions swapped", changed([](auto &e) { std::swap(e[0].tempPath, e[1].tempPath); })},
-        {"rows swapped", changed([](auto &e) { e.swapItemsAt(0, 1); })},
-        {"a position given twice", changed([](auto &e) { e[1].position = e[0].position; })},
-        {"a relative old path", changed([](auto &e) { e[0].oldPath = "a"; e[0].tempPath = "tmp_Tarv_1_a"; })},
-        {"a new path through ..", changed([&](auto &e) { e[2].newPath = run.tree.path("c/../d"); })},
-        {"a new path given twice", changed([](auto &e) { e[1].newPath = e[0].newPath; })},
-        {"a temporary path that is a new path", changed([](auto &e) { e[2].newPath = e[0].tempPath; })},
-        {"a copy of a position it does not hold", sealedJournal(header, entries, {"PHASE1", "COPY 9"})},
-        {"a mark it does not write", sealedJournal(header, entries, {"PHASE3"})},
-        {"the form written before checksums", withoutChecks(run.text)},
-    };
-    for (const auto &[what, bytes] : cases) {
-        SCOPED_TRACE(what);
-        run.expectRefused(bytes);
+    for (const RecordKind kind : {RecordKind::Journal, RecordKind::Undo}) {
+        Record record(kind);
+        SCOPED_TRACE(record.path.toStdString());
+        if (kind == RecordKind::Journal)
+            ASSERT_TRUE(RenameJournal(record.scene.settings()).load().has_value());
+        else
+            ASSERT_EQ(UndoRecord(record.scene.settings()).load()->size(), 2);
+        for (qsizetype at = 0; at < record.text.size(); ++at) {
+            for (const char mask : {'\x01', '\x20', '\x80'}) {
+                SCOPED_TRACE(::testing::Message() << "byte " << at << " xor " << int(uchar(mask)));
+                QByteArray changed = record.text;
+                changed[at] = char(changed[at] ^ mask);
+                record.expectRefused(changed);
+            }
+        }
+        for (qsizetype size = 0; size < record.planEnd; ++size) {
+            SCOPED_TRACE(::testing::Message() << "cut to " << size << " bytes");
+            record.expectRefused(record.text.left(size));
+        }
     }
 }
 
 // A crash while a mark is appended leaves part of its line: the journal still
 // reads as before that mark, and the next mark does not run into it.
-TEST(DamagedJournal, aMarkCutShortIsIgnoredAndTheNextStillCounts)
+TEST(DamagedRecord, aJournalMarkCutShortIsIgnoredAndTheNextStillCounts)
 {
-    CutRun run;
-    for (qsizetype size = run.planEnd; size <= run.text.size(); ++size) {
+    Record record(RecordKind::Journal);
+    for (qsizetype size = record.planEnd; size <= record.text.size(); ++size) {
         SCOPED_TRACE(::testing::Message() << "cut to " << size << " bytes");
-        writeFile(run.journalPath(), run.text.left(size));
-        const auto cut = RenameJournal(run.settings()).load();
+        writeFile(record.path, record.text.left(size));
+        const auto cut = RenameJournal(record.scene.settings()).load();
         ASSERT_TRUE(cut.has_value());
-        EXPECT_EQ(cut->firstPhaseDone, size >= run.firstMarkEnd);
-        EXPECT_EQ(cut->copying.contains(3), size == run.text.size());
-        RenameJournal(run.settings()).mark(JournalMark::SecondPhaseDone);
-        const auto marked = RenameJournal(run.settings()).load();
+        EXPECT_EQ(std::make_pair(cut->firstPhaseDone, cut->copying.contains(3)),
+                  std::make_pair(size >= record.firstMarkEnd, size == record.text.size()));
+        RenameJournal(record.scene.settings()).mark(JournalMark::SecondPhaseDone);
+        const auto marked = RenameJournal(record.scene.settings()).load();
         ASSERT_TRUE(marked.has_value());
         EXPECT_TRUE(marked->secondPhaseDone);
-        EXPECT_EQ(marked->firstPhaseDone, cut->firstPhaseDone);
-        EXPECT_EQ(marked->copying, cut->copying);
+        EXPECT_EQ(std::make_pair(marked->firstPhaseDone, marked->copying), std::make_pair(cut->firstPhaseDone, cut->copying));
     }
 }
 
-TEST(DamagedJournal, itNamesTheFilesToLookAtAndCanBeSetAside)
+// Checksums keep out accidents; what they cannot keep out is a record that
+// was written whole by another hand. Each of these names a path no run put
+// there.
+TEST(DamagedRecord, aSealedRecordThatNoRunLeavesIsRefused)
 {
-    CutRun run;
-    const PlannedRename &a = run.plan.entries[0];
-    const PlannedRename &b = run.plan.entries[1];
-    const PlannedRename &c = run.plan.entries[2];
-    // a's row no longer names its temporary file, which is found in its folder all the same.
-    QByteArray damaged = run.text;
-    damaged.replace(nativeNameOf(a.tempPath), nativeNameOf(a.tempPath).chopped(1) + 'q');
-    writeFile(run.journalPath(), damaged);
-    const auto record = damagedRecord(RecordKind::Journal, run.settings(), run.fs);
-    ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(record->path, run.journalPath());
-    EXPECT_EQ(record->error, EBADMSG);
-    EXPECT_EQ(record->files, (QList<FileToCheck>{{a.tempPath, {}, true}, {b.tempPath, b.oldPath, true},
-                                                 {c.newPath, c.oldPath, false}}));
-
-    // A sound journal waits for recovery, not to be set aside.
-    writeFile(run.journalPath(), run.text);
-    EXPECT_FALSE(damagedRecord(RecordKind::Journal, run.settings(), run.fs).has_value());
-    const SetAsideResult sound = setAsideRecord(RecordKind::Journal, run.settings());
-    EXPECT_TRUE(sound.sound);
-    EXPECT_EQ(readFile(run.journalPath()), run.text);
-
-    // Set aside twice, maybe within the same second: neither replaces the other.
-    QSet<QString> aside;
-    for (const QByteArray &bytes : {damaged, run.text.left(run.planEnd - 1)}) {
-        writeFile(run.journalPath(), bytes);
-        const SetAsideResult result = setAsideRecord(RecordKind::Journal, run.settings());
-        EXPECT_EQ(result.error, 0);
-        EXPECT_FALSE(result.sound);
-        EXPECT_EQ(QFileInfo(result.asidePath).path(), run.settings());
-        EXPECT_EQ(readFile(result.asidePath), bytes);
-        aside.insert(result.asidePath);
-        EXPECT_FALSE(interruptedRenameWaiting(run.settings()));
-    }
-    EXPECT_EQ(aside.size(), 2);
-    EXPECT_EQ(setAsideRecord(RecordKind::Journal, run.settings()).error, ENOENT);
-    EXPECT_EQ(run.tree.files(), run.disk);
-
-    // Renames work again.
-    RenameObserver quiet;
-    const RenameRun next =
-        runRename(tarvello::rename::testing::planIn(run.tree, Renames{{"victim.txt", "v"}}, run.fs), run.settings(), quiet, run.fs);
-    EXPECT_EQ(next.journalError, 0);
-    EXPECT_EQ(next.report.renamed, 1);
-}
-
-TEST(DamagedUndoRecord, everyChangedByteAndEveryCutIsRefused)
-{
-    FinishedRun run;
-    ASSERT_EQ(UndoRecord(run.settings()).load()->size(), 2);
-    forEachChangedByte(run.text, [&](const QByteArray &changed) { run.expectRefused(changed); });
-    for (qsizetype size = 0; size < run.text.size(); ++size) {
-        SCOPED_TRACE(::testing::Message() << "cut to " << size << " bytes");
-        run.expectRefused(run.text.left(size));
-    }
-}
-
-TEST(DamagedUndoRecord, aSealedRecordThatNoRenameLeavesIsRefused)
-{
-    FinishedRun run;
-    const QByteArray header = headerOf(run.text);
-    const QList<UndoPair> pairs = *UndoRecord(run.settings()).load();
-    ASSERT_EQ(sealedUndo(header, pairs), run.text);
-    const auto changed = [&](const std::function<void(QList<UndoPair> &)> &change) {
-        QList<UndoPair> bad = pairs;
+    Record journal(RecordKind::Journal);
+    const QList<QByteArray> marks = {"PHASE1", "COPY 3"};
+    const QByteArray journalHeader = headerOf(journal.text);
+    ASSERT_EQ(sealedJournal(journalHeader, journal.plan.entries, marks), journal.text);
+    const auto entries = [&](const std::function<void(QList<PlannedRename> &)> &change) {
+        QList<PlannedRename> bad = journal.plan.entries;
         change(bad);
-        return sealedUndo(header, bad);
+        return sealedJournal(journalHeader, bad, marks);
     };
-    const QList<std::pair<const char *, QByteArray>> cases = {
-        {"a relative old path", changed([](auto &p) { p[0].oldPath = "a"; })},
-        {"an old path through ..", changed([&](auto &p) { p[0].oldPath = run.tree.path("x/../victim.txt"); })},
-        {"an old path given twice", changed([](auto &p) { p[1].oldPath = p[0].oldPath; })},
-        {"a new path given twice", changed([](auto &p) { p[1].newPath = p[0].newPath; })},
-        {"a trailing slash", changed([](auto &p) { p[0].oldPath += '/'; })},
-        {"the form written before checksums", withoutChecks(run.text)},
-        {"anything after its closing line", run.text + "PHASE1\n"},
+    Record undo(RecordKind::Undo);
+    const QByteArray undoHeader = headerOf(undo.text);
+    const QList<UndoPair> undoPairs = *UndoRecord(undo.scene.settings()).load();
+    ASSERT_EQ(sealedUndo(undoHeader, undoPairs), undo.text);
+    const auto pairs = [&](const std::function<void(QList<UndoPair> &)> &change) {
+        QList<UndoPair> bad = undoPairs;
+        change(bad);
+        return sealedUndo(undoHeader, bad);
     };
-    for (const auto &[what, bytes] : cases) {
-        SCOPED_TRACE(what);
-        run.expectRefused(bytes);
+    const QList<std::tuple<Record *, const char *, QByteArray>> cases = {
+        {&journal, "temporary name of an unrelated file", entries([&](auto &e) { e[0].tempPath = journal.scene.path("victim.txt"); })},
+        {&journal, "temporary names of two positions swapped", entries([](auto &e) { std::swap(e[0].tempPath, e[1].tempPath); })},
+        {&journal, "rows swapped", entries([](auto &e) { e.swapItemsAt(0, 1); })},
+        {&journal, "a position given twice", entries([](auto &e) { e[1].position = e[0].position; })},
+        {&journal, "a relative old path", entries([](auto &e) { e[0].oldPath = "a"; e[0].tempPath = "tmp_Tarv_1_a"; })},
+        {&journal, "a new path through ..", entries([&](auto &e) { e[2].newPath = journal.scene.path("c/../d"); })},
+        {&journal, "a new path given twice", entries([](auto &e) { e[1].newPath = e[0].newPath; })},
+        {&journal, "a temporary path that is a new path", entries([](auto &e) { e[2].newPath = e[0].tempPath; })},
+        {&journal, "a copy of a position it does not hold", sealedJournal(journalHeader, journal.plan.entries, {"PHASE1", "COPY 9"})},
+        {&journal, "a mark it does not write", sealedJournal(journalHeader, journal.plan.entries, {"PHASE3"})},
+        {&journal, "the form written before checksums", withoutChecks(journal.text)},
+        {&undo, "a relative old path", pairs([](auto &p) { p[0].oldPath = "a"; })},
+        {&undo, "an old path through ..", pairs([&](auto &p) { p[0].oldPath = undo.scene.path("x/../victim.txt"); })},
+        {&undo, "an old path given twice", pairs([](auto &p) { p[1].oldPath = p[0].oldPath; })},
+        {&undo, "a new path given twice", pairs([](auto &p) { p[1].newPath = p[0].newPath; })},
+        {&undo, "a trailing slash", pairs([](auto &p) { p[0].oldPath += '/'; })},
+        {&undo, "the form written before checksums", withoutChecks(undo.text)},
+        {&undo, "anything after its closing line", undo.text + "PHASE1\n"},
+    };
+    for (const auto &[record, what, bytes] : cases) {
+        SCOPED_TRACE(::testing::Message() << record->path.toStdString() << ": " << what);
+        record->expectRefused(bytes);
     }
 }
 
-TEST(DamagedUndoRecord, itNamesTheRenamedFilesAndCanBeSetAside)
+// A damaged record names the files worth a look and can be set aside, never
+// deleted, so that renames and undos work again; a sound one stays.
+TEST(DamagedRecord, itNamesTheFilesToLookAtAndCanBeSetAside)
 {
-    FinishedRun run;
-    QByteArray damaged = run.text;
-    damaged[damaged.size() - 2] = char(damaged[damaged.size() - 2] ^ 1);
-    writeFile(run.recordPath(), damaged);
-    const auto record = damagedRecord(RecordKind::Undo, run.settings(), run.fs);
-    ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(record->files, (QList<FileToCheck>{{run.tree.path("x"), run.tree.path("a"), false},
-                                                 {run.tree.path("y"), run.tree.path("b"), false}}));
+    for (const RecordKind kind : {RecordKind::Journal, RecordKind::Undo}) {
+        Record record(kind);
+        const QString settings = record.scene.settings();
+        SCOPED_TRACE(record.path.toStdString());
+        QByteArray damaged = record.text;
+        QList<FileToCheck> worthALook;
+        if (kind == RecordKind::Journal) {
+            const PlannedRename &a = record.plan.entries[0];
+            const PlannedRename &b = record.plan.entries[1];
+            const PlannedRename &c = record.plan.entries[2];
+            // a's row no longer names its temporary file, which is found in its folder all the same.
+            damaged.replace(nativeNameOf(a.tempPath), nativeNameOf(a.tempPath).chopped(1) + 'q');
+            worthALook = {{a.tempPath, {}, true}, {b.tempPath, b.oldPath, true}, {c.newPath, c.oldPath, false}};
+        } else {
+            damaged[damaged.size() - 2] = char(damaged[damaged.size() - 2] ^ 1);
+            worthALook = {{record.scene.path("x"), record.scene.path("a"), false}, {record.scene.path("y"), record.scene.path("b"), false}};
+        }
+        writeFile(record.path, damaged);
+        const auto found = damagedRecord(kind, settings, record.fs);
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(std::make_pair(found->path, found->error), std::make_pair(record.path, int(EBADMSG)));
+        EXPECT_EQ(found->files, worthALook);
 
-    const SetAsideResult result = setAsideRecord(RecordKind::Undo, run.settings());
-    EXPECT_EQ(result.error, 0);
-    EXPECT_EQ(readFile(result.asidePath), damaged);
-    RenameObserver quiet;
-    EXPECT_TRUE(undoLastRename(run.settings(), quiet, run.fs).nothingToUndo);
-    EXPECT_EQ(run.tree.files(), run.disk);
+        writeFile(record.path, record.text);
+        EXPECT_FALSE(damagedRecord(kind, settings, record.fs).has_value());
+        EXPECT_TRUE(setAsideRecord(kind, settings).sound);
+        EXPECT_EQ(readFile(record.path), record.text);
+
+        // Set aside twice, maybe within the same second: neither replaces the other.
+        QSet<QString> aside;
+        for (const QByteArray &bytes : {damaged, record.text.left(record.planEnd - 1)}) {
+            writeFile(record.path, bytes);
+            const SetAsideResult result = setAsideRecord(kind, settings);
+            EXPECT_EQ(std::make_pair(result.error, result.sound), std::make_pair(0, false));
+            EXPECT_EQ(QFileInfo(result.asidePath).path(), settings);
+            EXPECT_EQ(readFile(result.asidePath), bytes);
+            aside.insert(result.asidePath);
+        }
+        EXPECT_EQ(aside.size(), 2);
+        EXPECT_EQ(setAsideRecord(kind, settings).error, ENOENT);
+        EXPECT_EQ(record.scene.files(), record.disk);
+        EXPECT_FALSE(interruptedRenameWaiting(settings));
+        if (kind == RecordKind::Journal)
+            EXPECT_EQ(record.scene.rename({{"victim.txt", "v"}}, record.fs).report.renamed, 1);
+        else
+            EXPECT_TRUE(record.scene.undo(record.fs).nothingToUndo);
+    }
 }

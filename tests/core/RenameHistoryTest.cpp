@@ -1,10 +1,5 @@
 #include "RenameTestSupport.h"
 
-#include "rename/RenameJournal.h"
-#include "rename/RenameOperation.h"
-
-#include <gtest/gtest.h>
-
 using namespace tarvello::rename;
 using namespace tarvello::rename::testing;
 
@@ -15,123 +10,82 @@ QDateTime at(int day, int hour)
     return QDateTime(QDate(2026, 3, day), QTime(hour, 0));
 }
 
-struct History {
-    RenameRun rename(const Renames &renames, const QDateTime &when)
-    {
-        writeSources(tree, renames);
-        FileOps fs;
-        RenameObserver quiet;
-        return runRename(planIn(tree, renames, fs), settings.path(), quiet, fs, when);
-    }
-    UndoReport undo(int number, const QDateTime &when)
-    {
-        FileOps fs;
-        RenameObserver quiet;
-        return undoHistoryRun(settings.path(), number, quiet, fs, when);
-    }
-    QList<HistoryRun> runs() const { return RenameHistory(settings.path()).runs(); }
-
-    Tree tree;
-    QTemporaryDir settings;
-};
+UndoReport undoRun(const Scene &scene, int number, const QDateTime &when)
+{
+    FileOps fs;
+    RenameObserver quiet;
+    return undoHistoryRun(scene.settings(), number, quiet, fs, when);
+}
 
 } // namespace
 
 TEST(RenameHistory, keepsEveryRunAndUndoesAnyOfTheLastTen)
 {
-    History history;
     const QByteArray odd = "sp ace,\"q\"\n\xff%.jpg";
-    history.rename({{"a", "a1"}}, at(1, 9));
-    history.rename({{"b", "b1"}, {"c", "c1"}}, at(2, 9));
-    history.rename({{odd, "d1"}}, at(2, 10));
+    Scene scene({"a", "b", "c", odd});
+    const RenameHistory history(scene.settings());
+    FileOps fs;
+    scene.rename({{"a", "a1"}}, fs, at(1, 9));
+    scene.rename({{"b", "b1"}, {"c", "c1"}}, fs, at(2, 9));
+    scene.rename({{odd, "d1"}}, fs, at(2, 10));
 
     QList<HistoryRun> runs = history.runs();
     ASSERT_EQ(runs.size(), 3);
     EXPECT_EQ(runs[0].time, at(2, 10));
-    EXPECT_EQ(runs[0].files[0].oldPath, history.tree.path(odd));
+    EXPECT_EQ(runs[0].files[0].oldPath, scene.path(odd));
     EXPECT_EQ(runs[1].files.size(), 2);
-    EXPECT_EQ(runs[2].files[0].newPath, history.tree.path("a1"));
-    FileOps fs;
+    EXPECT_EQ(runs[2].files[0].newPath, scene.path("a1"));
     EXPECT_EQ(filesInPlace(runs[1], fs), 2);
 
     // Not only the last run: the second newest goes back, the others stay.
-    const UndoReport undo = history.undo(2, at(3, 9));
-    EXPECT_EQ(undo.report.renamed, 2);
-    EXPECT_TRUE(history.tree.exists("b") && history.tree.exists("c") && history.tree.exists("d1") && history.tree.exists("a1"));
+    EXPECT_EQ(undoRun(scene, 2, at(3, 9)).report.renamed, 2);
+    EXPECT_EQ(scene.files(), (Files{{"a1", "a"}, {"b", "b"}, {"c", "c"}, {"d1", odd}}));
     runs = history.runs();
     ASSERT_EQ(runs.size(), 4);
     EXPECT_TRUE(runs[0].undo);
-    EXPECT_EQ(runs[0].files[0].newPath, history.tree.path("b"));
+    EXPECT_EQ(runs[0].files[0].newPath, scene.path("b"));
     EXPECT_EQ(filesInPlace(runs[2], fs), 0);
 
     // Its files are no longer where it put them: nothing moves a second time.
-    const UndoReport again = history.undo(3, at(3, 10));
+    const UndoReport again = undoRun(scene, 3, at(3, 10));
     EXPECT_EQ(again.report.renamed, 0);
     EXPECT_EQ(again.movedSince.size(), 2);
 
     // The undo of an undo renames again.
-    EXPECT_EQ(history.undo(1, at(3, 11)).report.renamed, 2);
-    EXPECT_TRUE(history.tree.exists("b1") && history.tree.exists("c1"));
+    EXPECT_EQ(undoRun(scene, 1, at(3, 11)).report.renamed, 2);
+    EXPECT_TRUE(scene.tree().exists("b1") && scene.tree().exists("c1"));
 
     for (const int number : {0, 6})
-        EXPECT_TRUE(history.undo(number, at(4, 9)).nothingToUndo) << number;
+        EXPECT_TRUE(undoRun(scene, number, at(4, 9)).nothingToUndo) << number;
 }
 
 TEST(RenameHistory, onlyTheLastTenRunsCanBeUndone)
 {
-    History history;
-    const RenameHistory record(history.settings.path());
-    history.tree.write("f0", "x");
-    for (int i = 0; i < RenameHistory::kUndoableRuns + 1; ++i) {
-        const QByteArray from = "f" + QByteArray::number(i);
-        const QByteArray to = "f" + QByteArray::number(i + 1);
-        FileOps fs;
-        RenameObserver quiet;
-        runRename(planIn(history.tree, {{from, to}}, fs), history.settings.path(), quiet, fs, at(1 + i % 3, i));
-    }
-    EXPECT_EQ(record.runs().size(), RenameHistory::kUndoableRuns + 1);
-    EXPECT_EQ(record.runs(4).size(), 4);
-    EXPECT_TRUE(history.undo(RenameHistory::kUndoableRuns + 1, at(9, 9)).nothingToUndo);
-    EXPECT_TRUE(history.tree.exists("f11"));
+    Scene scene({"f0"});
+    FileOps fs;
+    for (int i = 0; i < RenameHistory::kUndoableRuns + 1; ++i)
+        scene.rename({{"f" + QByteArray::number(i), "f" + QByteArray::number(i + 1)}}, fs, at(1 + i % 3, i));
+    const RenameHistory history(scene.settings());
+    EXPECT_EQ(history.runs().size(), RenameHistory::kUndoableRuns + 1);
+    EXPECT_EQ(history.runs(4).size(), 4);
+    EXPECT_TRUE(undoRun(scene, RenameHistory::kUndoableRuns + 1, at(9, 9)).nothingToUndo);
+    EXPECT_TRUE(scene.tree().exists("f11"));
 }
 
 TEST(RenameHistory, passesOverLinesThatDoNotRead)
 {
-    History history;
-    history.rename({{"a", "a1"}}, at(1, 9));
-    const QString day = RenameHistory(history.settings.path()).folder() + QStringLiteral("/2026-03-01.txt");
-    QFile file(day);
+    Scene scene({"a", "b"});
+    FileOps fs;
+    scene.rename({{"a", "a1"}}, fs, at(1, 9));
+    QFile file(RenameHistory(scene.settings()).folder() + QStringLiteral("/2026-03-01.txt"));
     ASSERT_TRUE(file.open(QIODevice::Append));
     file.write("edited by hand\n2026-03-01T09:00:00.000 0123456789abcdef R /x /y 1 2");
     file.close();
-    history.rename({{"b", "b1"}}, at(1, 10));
-    const QList<HistoryRun> runs = history.runs();
+    scene.rename({{"b", "b1"}}, fs, at(1, 10));
+    const QList<HistoryRun> runs = RenameHistory(scene.settings()).runs();
     ASSERT_EQ(runs.size(), 2);
-    EXPECT_EQ(runs[0].files[0].newPath, history.tree.path("b1"));
-    EXPECT_EQ(runs[1].files[0].newPath, history.tree.path("a1"));
-}
-
-// A rename cut short in its second phase reaches the history once recovered,
-// with every file it finished.
-TEST(RenameHistory, aRecoveredRunIsWrittenToo)
-{
-    History history;
-    writeSources(history.tree, {{"a", "b"}, {"c", "d"}});
-    FileOps fs;
-    const RenamePlan plan = planIn(history.tree, {{"a", "b"}, {"c", "d"}}, fs);
-    RenameJournal journal(history.settings.path());
-    ASSERT_EQ(journal.begin(plan), 0);
-    ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
-    ASSERT_EQ(fs.renameNoReplace(plan.entries[1].oldPath, plan.entries[1].tempPath), 0);
-    journal.mark(JournalMark::FirstPhaseDone);
-    ASSERT_EQ(fs.renameNoReplace(plan.entries[1].tempPath, plan.entries[1].newPath), 0);
-    const RecoveryReport report = recoverInterruptedRename(history.settings.path(), fs);
-    ASSERT_TRUE(report.complete());
-    const QList<HistoryRun> runs = history.runs();
-    ASSERT_EQ(runs.size(), 1);
-    EXPECT_FALSE(runs[0].undo);
-    ASSERT_EQ(runs[0].files.size(), 2);
-    EXPECT_TRUE(history.tree.exists("b") && history.tree.exists("d"));
+    EXPECT_EQ(runs[0].files[0].newPath, scene.path("b1"));
+    EXPECT_EQ(runs[1].files[0].newPath, scene.path("a1"));
 }
 
 TEST(RenameHistory, exportsCsvWithNamesQuotedAsNeeded)

@@ -1,17 +1,14 @@
 #include "RenameTestSupport.h"
 
-#include "settings/Settings.h"
-#include "rename/RenamePlan.h"
-#include "lang/Language.h"
+#include "rename/LiveConflicts.h"
+#include "rename/RenameExecutor.h"
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
+#include <QFileInfo>
 
 using namespace tarvello;
 using namespace tarvello::filelist;
 using namespace tarvello::rename;
-using tarvello::rename::testing::Tree;
+using namespace tarvello::rename::testing;
 
 namespace {
 
@@ -47,15 +44,6 @@ RenamePlan planIn(const Tree &tree, const QList<std::pair<QString, QString>> &re
     return planRename(list, listing ? listingOps : lookupOps);
 }
 
-class FakeMessages : public lang::Messages
-{
-public:
-    QString GetMessage(int number, const QString &p1, const QString &p2) override
-    {
-        return QStringLiteral("m%1(%2,%3)").arg(number).arg(p1, p2);
-    }
-};
-
 } // namespace
 
 TEST(RenamePrecheck, dropsForbiddenAndFilteredRowsFirst)
@@ -75,43 +63,30 @@ TEST(RenamePrecheck, dropsForbiddenAndFilteredRowsFirst)
     EXPECT_EQ(precheckRename({list[1]}, {kForbidden, kOutside, "*", "1", "1"}).outcome, PrecheckOutcome::NothingToDo);
 }
 
+// A counter of "#" signs too short for the files asks first.
 TEST(RenamePrecheck, counterCapacity)
 {
     struct Case {
         const char *rule, *start, *step;
         int count;
-        bool warns;
-        int digits;
-        const char *largest;
-        qint64 last;
-        int needed;
+        bool tooSmall;
     };
     const QList<Case> cases = {
-        {"Photo_##", "1", "1", 100, true, 2, "99", 100, 3},
-        {"Photo_##", "1", "1", 99, false, 0, "", 0, 0},
-        {"Photo_##", "1", "1", 1000, true, 2, "99", 1000, 4},
-        {"#a#", "1", "1", 100, true, 2, "99", 100, 3}, // every "#" counts, wherever it stands
-        {"Photo_##", "1", "2", 50, false, 0, "", 0, 0},
-        {"Photo_##", "1", "2", 51, true, 2, "99", 101, 3},
-        {"Photo_##", "95", "1", 6, true, 2, "99", 100, 3},
-        {"Photo_##", "5", "-1", 200, false, 0, "", 0, 0},
-        {"Photo_##", "#", "1", 1000, false, 0, "", 0, 0}, // continuation mode numbers from the folder
-        {"####################", "2147483647", "32767", 100000, false, 0, "", 0, 0},
+        {"Photo_##", "1", "1", 100, true},
+        {"Photo_##", "1", "1", 99, false},
+        {"#a#", "1", "1", 100, true}, // every "#" counts, wherever it stands
+        {"Photo_##", "1", "2", 50, false},
+        {"Photo_##", "1", "2", 51, true},
+        {"Photo_##", "95", "1", 6, true},
+        {"Photo_##", "5", "-1", 200, false},
+        {"Photo_##", "#", "1", 1000, false}, // continuation mode numbers from the folder
+        {"####################", "2147483647", "32767", 100000, false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(::testing::Message() << c.rule << " start " << c.start << " step " << c.step << " x" << c.count);
         const Precheck check = precheckRename(entries(c.count), {kForbidden, kOutside, c.rule, c.start, c.step});
-        ASSERT_EQ(check.outcome, c.warns ? PrecheckOutcome::CounterTooSmall : PrecheckOutcome::Ready);
-        if (c.warns) {
-            EXPECT_EQ(check.capacity.digits, c.digits);
-            EXPECT_EQ(check.capacity.largest, QString::fromUtf8(c.largest));
-            EXPECT_EQ(check.capacity.last, c.last);
-            EXPECT_EQ(check.capacity.needed, c.needed);
-        }
+        EXPECT_EQ(check.outcome, c.tooSmall ? PrecheckOutcome::CounterTooSmall : PrecheckOutcome::Ready);
     }
-    FakeMessages messages;
-    EXPECT_EQ(counterCapacityQuestion(messages, {2, QStringLiteral("99"), 100, 3}),
-              QStringLiteral("m32(2,99)m33(100,3)\r\nm34(,)"));
 }
 
 TEST(RenamePlan, newPathFromTheNewName)
@@ -158,35 +133,52 @@ TEST(RenamePlan, aPathThatIsNoTextKeepsItsBytes)
     EXPECT_EQ(pair.preset, Conflict::None);
 }
 
-TEST(RenamePlan, conflictsByKind)
+// Each position as the plan holds it back, and each row as the live check
+// marks it while the rule is typed (first reason only; it leaves folders
+// renamed with their content and paths not written plainly to the plan: no
+// column). Both look the names up one by one or read a folder whole.
+TEST(RenamePlan, conflictsByKindForThePlanAndTheLiveCheck)
 {
     struct Case {
         const char *what;
         QList<QByteArray> present;
         QList<std::pair<QString, QString>> renames;
-        QList<Conflict> expected;
+        QList<Conflict> plan;
+        QList<NameStatus> live = {};
     };
     using C = Conflict;
+    using S = NameStatus;
+    const QString longest = QString(251, QLatin1Char('n')) + QStringLiteral(".jpg");
     const QList<Case> cases = {
         {"existing file outside the list", {"a.jpg", "b.jpg", "outside.jpg"},
-         {{"a.jpg", "outside.jpg"}, {"b.jpg", "c.jpg"}}, {C::TargetExists, C::None}},
-        {"an existing folder is in the way too", {"a.jpg", "folder/x"}, {{"a.jpg", "folder"}}, {C::TargetExists}},
-        {"a swap", {"a.jpg", "b.jpg"}, {{"a.jpg", "b.jpg"}, {"b.jpg", "a.jpg"}}, {C::None, C::None}},
-        {"equal new paths", {"a.jpg", "b.jpg", "c.jpg"},
-         {{"a.jpg", "x.jpg"}, {"b.jpg", "x.jpg"}, {"c.jpg", "y.jpg"}}, {C::DuplicateTarget, C::DuplicateTarget, C::None}},
-        {"new paths equal but for case", {"a.jpg", "b.jpg"}, {{"a.jpg", "Photo.JPG"}, {"b.jpg", "photo.jpg"}},
-         {C::DuplicateTarget, C::DuplicateTarget}},
+         {{"a.jpg", "outside.jpg"}, {"b.jpg", "c.jpg"}}, {C::TargetExists, C::None}, {S::OnDisk, S::Fine}},
+        {"an existing folder is in the way too", {"a.jpg", "folder/x"}, {{"a.jpg", "folder"}}, {C::TargetExists}, {S::OnDisk}},
+        {"a rotation", {"a.jpg", "b.jpg", "c.jpg"}, {{"a.jpg", "b.jpg"}, {"b.jpg", "c.jpg"}, {"c.jpg", "a.jpg"}},
+         {C::None, C::None, C::None}, {S::Fine, S::Fine, S::Fine}},
+        {"equal new paths, case ignored", {"a.jpg", "b.jpg", "c.jpg"},
+         {{"a.jpg", "Photo.JPG"}, {"b.jpg", "photo.jpg"}, {"c.jpg", "y.jpg"}}, {C::DuplicateTarget, C::DuplicateTarget, C::None},
+         {S::Duplicate, S::Duplicate, S::Fine}},
         // b would move onto a, which stays because its own target is taken;
         // c onto B.JPG, the path of b (case ignored), which then stays too.
         {"held back until nothing changes", {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "z.jpg"},
          {{"a.jpg", "z.jpg"}, {"b.jpg", "a.jpg"}, {"c.jpg", "B.JPG"}, {"d.jpg", "e.jpg"}},
-         {C::TargetExists, C::TargetHeldBack, C::TargetHeldBack, C::None}},
-        {"an unchanged name", {"a.jpg"}, {{"a.jpg", "a.jpg"}}, {C::None}},
+         {C::TargetExists, C::TargetHeldBack, C::TargetHeldBack, C::None}, {S::OnDisk, S::Blocked, S::Blocked, S::Fine}},
+        {"unchanged and case only", {"a.jpg", "b.jpg"}, {{"a.jpg", "a.jpg"}, {"b.jpg", "B.jpg"}}, {C::None, C::None},
+         {S::Fine, S::Fine}},
         {"listed twice", {"a.jpg"}, {{"a.jpg", "x.jpg"}, {"a.jpg", "y.jpg"}}, {C::None, C::DuplicateSource}},
-        {"invalid names", {"a.jpg", "b.jpg", "c.jpg", "d.jpg"},
-         {{"a.jpg", QString()}, {"b.jpg", QString(300, QLatin1Char('n'))}, {"c.jpg", QStringLiteral("x") + QChar(0) + "y"},
-          {"d.jpg", "..\\.."}},
-         {C::InvalidName, C::InvalidName, C::InvalidName, C::InvalidName}},
+        {"invalid names", {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"},
+         {{"a.jpg", QString()}, {"b.jpg", longest + "x"}, {"c.jpg", QStringLiteral("x") + QChar(0) + "y"}, {"d.jpg", "..\\.."},
+          {"e.jpg", "sub\\x.jpg"}},
+         {C::InvalidName, C::InvalidName, C::InvalidName, C::InvalidName, C::NoFolderRoot},
+         {S::Invalid, S::Invalid, S::Invalid, S::Invalid, S::Invalid}},
+        {"the longest name and a rooted folder", {"a.jpg", "b.jpg"}, {{"a.jpg", longest}, {"b.jpg", ".\\sub\\b.jpg"}},
+         {C::None, C::None}, {S::Fine, S::Fine}},
+        // Left to the window's table of forbidden characters.
+        {"forbidden characters", {"a.jpg", "b.jpg"}, {{"a.jpg", "x?.jpg"}, {"b.jpg", "y:.jpg"}}, {C::None, C::None},
+         {S::Forbidden, S::Forbidden}},
+        // A row that is not renamed (dropped before planning) keeps its path.
+        {"onto a row that is not renamed", {"a.jpg", "b.jpg"}, {{"a.jpg", "b.jpg"}, {"b.jpg", kForbidden}}, {C::None, C::None},
+         {S::OnDisk, S::Fine}},
         {"a file where a folder must be made", {"a.jpg", "blocker"}, {{"a.jpg", ".\\blocker\\a.jpg"}},
          {C::FolderUnavailable}},
         // The folder stays, and so does whoever would take its name.
@@ -211,10 +203,21 @@ TEST(RenamePlan, conflictsByKind)
             Tree tree;
             for (const QByteArray &name : c.present)
                 tree.write(name, name);
+            if (!c.live.isEmpty()) {
+                QList<FileEntry> list;
+                for (const auto &[name, newName] : c.renames)
+                    list.append({name, tree.root(), newName});
+                ListingOps listingOps;
+                FileOps lookupOps;
+                FolderListings folders(listing ? listingOps : lookupOps);
+                const ConflictCheck check = checkConflicts(list, {QStringLiteral("?:/\\"), {kForbidden}}, folders);
+                EXPECT_EQ(check.statuses, c.live);
+                EXPECT_EQ(check.count, c.live.size() - c.live.count(S::Fine));
+            }
             QList<Conflict> conflicts;
             for (const PlannedRename &entry : planIn(tree, c.renames, listing).entries)
                 conflicts.append(entry.conflict);
-            EXPECT_EQ(conflicts, c.expected);
+            EXPECT_EQ(conflicts, c.plan);
         }
     }
 }
@@ -237,53 +240,38 @@ TEST(RenamePlan, temporaryPrefixGrowsAndStaysGrown)
 
 TEST(RenamePlan, aFolderHeldBackNamesTheEntryInsideItEvenThroughALink)
 {
-    Tree tree;
-    tree.write("P/C/f", "f");
-    tree.write("a", "a");
-    ASSERT_EQ(::symlink("P", tree.path("L").constData()), 0);
+    Scene scene({"P/C/f", "a"});
+    ASSERT_EQ(::symlink("P", scene.path("L").constData()), 0);
     struct Case {
         const char *what;
-        QList<std::pair<QByteArray, QByteArray>> renames; // the last one renames the folder
+        Renames renames; // the last one renames the folder
         QByteArray inside;
     };
     const QList<Case> cases = {
-        {"an entry inside", {{"P/C", "P/C2"}, {"P", "P2"}}, "P/C"},
         {"an entry deeper inside", {{"P/C/f", "P/C/g"}, {"P", "P2"}}, "P/C/f"},
-        {"an entry moving in", {{"a", "P/a"}, {"P", "P2"}}, "P/a"},
         {"an entry reached through a link", {{"L/C", "L/C2"}, {"P", "P2"}}, "L/C"},
         {"an entry moving in through a link", {{"a", "L/a"}, {"P", "P2"}}, "L/a"},
         {"a link with an entry reached through it", {{"L/C", "L/C2"}, {"L", "L2"}}, "L/C"},
     };
+    FileOps fs;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        QList<PathPair> pairs;
-        for (const auto &[from, to] : c.renames)
-            pairs.append({tree.path(from), tree.path(to), false, Conflict::None});
-        FileOps fs;
-        const RenamePlan plan = planRename(pairs, fs);
+        const RenamePlan plan = scene.plan(c.renames, fs);
         EXPECT_EQ(plan.entries.first().conflict, Conflict::None);
         EXPECT_EQ(plan.entries.last().conflict, Conflict::RenamedInside);
-        EXPECT_EQ(plan.entries.last().conflictPath, tree.path(c.inside));
+        EXPECT_EQ(plan.entries.last().conflictPath, scene.path(c.inside));
     }
     // A link renamed beside an entry of the folder it points to moves nothing of it.
-    FileOps fs;
-    const RenamePlan plan = planRename(
-        QList<PathPair>{{tree.path("P/C"), tree.path("P/C2"), false, Conflict::None}, {tree.path("L"), tree.path("L2"), false, Conflict::None}},
-        fs);
-    EXPECT_EQ(plan.conflictCount(), 0);
+    EXPECT_EQ(scene.plan({{"P/C", "P/C2"}, {"L", "L2"}}, fs).conflictCount(), 0);
 }
 
 TEST(RenamePlan, temporaryNamesOfLongNamesStayWithinTheNameLimit)
 {
     // 250 bytes, two-byte characters up to the end, where they differ.
     const QByteArray common = "a" + QByteArray("\xC3\xA9").repeated(124);
-    Tree tree;
-    tree.write(common + "1", "1");
-    tree.write(common + "2", "2");
+    Scene scene({common + "1", common + "2"});
     FileOps fs;
-    const RenamePlan plan = planRename(QList<PathPair>{{tree.path(common + "1"), tree.path("x"), false, Conflict::None},
-                                                       {tree.path(common + "2"), tree.path("y"), false, Conflict::None}},
-                                       fs);
+    const RenamePlan plan = scene.plan({{common + "1", "x"}, {common + "2", "y"}}, fs);
     EXPECT_EQ(plan.conflictCount(), 0);
     QSet<QByteArray> names;
     for (const PlannedRename &entry : plan.entries) {
@@ -297,7 +285,9 @@ TEST(RenamePlan, temporaryNamesOfLongNamesStayWithinTheNameLimit)
     EXPECT_EQ(names.size(), 2);
 }
 
-TEST(RenamePlan, foldersAreMadeWhilePlanningEvenWhenTheReviewIsCancelled)
+// The folders of new paths are made while planning, before the user reviews
+// the plan, whether or not the rename then runs; the rename moves the files in.
+TEST(RenamePlan, foldersAreMadeWhilePlanningAndTheFilesMovedIn)
 {
     Tree tree;
     for (const QByteArray name : {"a.jpg", "b.jpg", "taken.jpg"})
@@ -305,10 +295,12 @@ TEST(RenamePlan, foldersAreMadeWhilePlanningEvenWhenTheReviewIsCancelled)
     const QString full = QStringLiteral("\\") + tree.root().mid(1).replace(QLatin1Char('/'), QLatin1Char('\\'))
         + QStringLiteral("\\elsewhere\\deep\\b.jpg");
     const RenamePlan plan = planIn(tree, {{"a.jpg", "$MKDIR.\\made\\a.jpg"}, {"b.jpg", full}, {"taken.jpg", "a.jpg"}});
-    EXPECT_EQ(plan.entries[0].newPath, tree.path("made/a.jpg"));
-    EXPECT_EQ(plan.entries[1].newPath, tree.path("elsewhere/deep/b.jpg"));
     EXPECT_TRUE(QFileInfo(tree.root() + QStringLiteral("/made")).isDir());
     EXPECT_TRUE(QFileInfo(tree.root() + QStringLiteral("/elsewhere/deep")).isDir());
     EXPECT_FALSE(tree.exists("$MKDIR"));
     EXPECT_EQ(tree.files().size(), 3);
+    FileOps fs;
+    RenameObserver quiet;
+    EXPECT_EQ(executeRename(plan, quiet, fs).renamed, 3);
+    EXPECT_EQ(tree.files(), (Files{{"made/a.jpg", "a.jpg"}, {"elsewhere/deep/b.jpg", "b.jpg"}, {"a.jpg", "taken.jpg"}}));
 }

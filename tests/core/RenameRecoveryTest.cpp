@@ -1,207 +1,164 @@
 #include "RenameTestSupport.h"
 
-#include "rename/RenameJournal.h"
-#include "rename/RenameOperation.h"
 #include "rename/UndoRecord.h"
 
-#include <gtest/gtest.h>
-
-#include <QSet>
+#include <QProcess>
 
 #include <cerrno>
 
-using namespace tarvello::filelist;
 using namespace tarvello::rename;
-using tarvello::rename::testing::FaultyOps;
-using tarvello::rename::testing::Killed;
-using tarvello::rename::testing::Renames;
-using tarvello::rename::testing::Tree;
+using namespace tarvello::rename::testing;
 
 namespace {
 
-// How a run is cut: the file operation at which it dies, and how moves are made.
+// How a killed run moves its files.
 enum class MoveKind {
-    Rename,        // renameat2
-    LinkUnlink,    // the fallback, which can die between its two steps
-    Copy,          // another file system: copy, check, remove
+    Rename,     // renameat2
+    LinkUnlink, // the fallback, which can die between its two steps
+    Copy,       // another file system: copy, check, remove
 };
 
-// File operations that count every step and die at the chosen one, leaving
-// the disk exactly as a killed process would. Moves to the far paths act as
-// if those lay on another file system.
-class DyingOps : public FileOps
+// File operations that count every step and die at the chosen one (never
+// with 0), leaving the disk exactly as a killed process would; dying in a
+// copy leaves part of the file behind. With Copy, moves to the far paths act
+// as if those lay on another file system.
+FaultyOps dyingAt(int step, MoveKind kind, const QSet<QByteArray> &far = {})
 {
-public:
-    DyingOps(MoveKind kind, int dieAt, QSet<QByteArray> far = {})
-        : m_kind(kind), m_dieAt(dieAt), m_far(std::move(far))
-    {
-    }
-
-    int renameNoReplace(const QByteArray &from, const QByteArray &to) override
-    {
-        if (m_kind == MoveKind::LinkUnlink) {
-            step();
-            if (::link(from.constData(), to.constData()) != 0)
-                return errno;
-            step();
-            return ::unlink(from.constData()) == 0 ? 0 : errno;
+    FaultyOps fs;
+    fs.linkThenUnlink = kind == MoveKind::LinkUnlink;
+    fs.hook = [=, count = 0](FaultyOps::Op op, const QByteArray &, const QByteArray &to) mutable {
+        if (kind == MoveKind::Copy && op == FaultyOps::Op::Rename && far.contains(to))
+            return int(EXDEV);
+        if (++count != step)
+            return 0;
+        const int fd = op == FaultyOps::Op::Copy ? ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600) : -1;
+        if (fd >= 0) {
+            EXPECT_EQ(::write(fd, "part", 4), 4);
+            ::close(fd);
         }
-        if (m_kind == MoveKind::Copy && m_far.contains(to))
-            return EXDEV;
-        step();
-        return FileOps::renameNoReplace(from, to);
-    }
+        throw Killed();
+    };
+    return fs;
+}
 
-    int copyNoReplace(const QByteArray &from, const QByteArray &to, AttributesLost *lost = nullptr) override
-    {
-        // Dying in a copy leaves part of the file behind.
-        if (++m_count == m_dieAt) {
-            const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-            if (fd >= 0) {
-                EXPECT_EQ(::write(fd, "part", 4), 4);
-                ::close(fd);
-            }
-            throw Killed();
-        }
-        return FileOps::copyNoReplace(from, to, lost);
-    }
-
-    int removeFile(const QByteArray &path) override
-    {
-        step();
-        return FileOps::removeFile(path);
-    }
-
-private:
-    void step()
-    {
-        if (++m_count == m_dieAt)
-            throw Killed();
-    }
-
-    MoveKind m_kind;
-    int m_dieAt;
-    QSet<QByteArray> m_far;
-    int m_count = 0;
-};
-
-class Scene
-{
-public:
-    // Every source holds its own content, but a source named in links is a
-    // hard link to the file of another.
-    explicit Scene(const Renames &renames, const QHash<QByteArray, QByteArray> &links = {}) : m_renames(renames)
-    {
-        for (const auto &[from, to] : renames) {
-            if (!m_contents.contains(from) && !links.contains(from)) {
-                m_contents.insert(from, "content of " + from);
-                m_tree.write(from, m_contents.value(from));
-            }
-        }
-        for (auto it = links.cbegin(); it != links.cend(); ++it) {
-            EXPECT_EQ(::link(m_tree.path(it.value()).constData(), m_tree.path(it.key()).constData()), 0);
-            m_contents.insert(it.key(), m_contents.value(it.value()));
-        }
-        m_before = m_tree.files();
-    }
-
-    QString settings() const { return m_settings.path(); }
-
-    QSet<QByteArray> newPaths() const
-    {
-        QSet<QByteArray> paths;
-        for (const auto &[from, to] : m_renames)
-            paths.insert(m_tree.path(to));
-        return paths;
-    }
-
-    RenamePlan plan(FileOps &fs) const { return tarvello::rename::testing::planIn(m_tree, m_renames, fs); }
-
-    // Every file at its old or its new path with its own content (with
-    // allOld, at its old path), and nothing else in the tree but the reported
-    // unfinished copies; with a report, the recovery counted them right.
-    void expectSound(bool allOld = false, const QList<QByteArray> &unfinished = {},
-                     const RecoveryReport *report = nullptr) const
-    {
-        QHash<QByteArray, QByteArray> files = m_tree.files();
-        for (const QByteArray &path : unfinished)
-            EXPECT_EQ(files.take(path.mid(m_tree.nativeRoot().size() + 1)), QByteArray("part"));
-        if (allOld)
-            EXPECT_EQ(files, m_before);
-        else
-            tarvello::rename::testing::expectEachAtOldOrNew(m_before, files, m_renames);
-        if (report)
-            tarvello::rename::testing::expectCounted(*report, m_before, files, m_renames);
-    }
-
-    const Tree &tree() const { return m_tree; }
-    QByteArray content(const QByteArray &source) const { return m_contents.value(source); }
-
-private:
-    Renames m_renames;
-    Tree m_tree;
-    QTemporaryDir m_settings;
-    QHash<QByteArray, QByteArray> m_contents;
-    QHash<QByteArray, QByteArray> m_before;
-};
-
-struct SceneRow {
+struct KillRow {
     const char *what;
+    QList<QByteArray> files;
     Renames renames;
-    QHash<QByteArray, QByteArray> links;
+    Files links = {};
+    bool makeFolders = false;
 };
 
-const QList<SceneRow> kScenes = {
-    {"swap and chain", {{"a", "b"}, {"b", "a"}, {"c", "d"}, {"d", "e"}}, {}},
-    {"rotation", {{"f0", "f1"}, {"f1", "f2"}, {"f2", "f3"}, {"f3", "f4"}, {"f4", "f0"}}, {}},
-    {"plain", {{"x", "x2"}, {"y", "y2"}, {"z", "z2"}}, {}},
-    // Two names of one file exchanged, and two more names of it given new ones.
-    {"hard links", {{"2.txt", "1.txt"}, {"1.txt", "2.txt"}, {"3.txt", "4.txt"}}, {{"1.txt", "2.txt"}, {"3.txt", "2.txt"}}},
+// Names with any bytes, the last as long as a name can be less the "x_" it
+// gets, with two-byte characters up to its end.
+const QList<QByteArray> kAnyBytes = {"line\nbreak.jpg", "tab\there", "back\\slash", "quote\"' %25", " lead space", "-dash",
+                                     "\xC3\xA9t\xC3\xA9.jpg", "invalid\xFF\xFEutf8", QByteArray(200, 'z'),
+                                     "a" + QByteArray("\xC3\xA9").repeated(125) + "bc"};
+
+Renames prefixed(const QList<QByteArray> &names)
+{
+    Renames renames;
+    for (const QByteArray &name : names)
+        renames.append({name, "x_" + name});
+    return renames;
+}
+
+const QList<KillRow> kRows = {
+    {"an exchange of two names and a chain", {"a", "b", "c", "d"}, {{"a", "b"}, {"b", "a"}, {"c", "d"}, {"d", "e"}}},
+    {"a rotation", {"f0", "f1", "f2", "f3", "f4"}, {{"f0", "f1"}, {"f1", "f2"}, {"f2", "f3"}, {"f3", "f4"}, {"f4", "f0"}}},
+    {"hard links: two names of one file exchanged, two more given new ones",
+     {"2.txt"}, {{"2.txt", "1.txt"}, {"1.txt", "2.txt"}, {"3.txt", "4.txt"}}, {{"1.txt", "2.txt"}, {"3.txt", "2.txt"}}},
+    {"moves into nested folders made for them", {"c", "d"}, {{"c", "sub/deeper/c2"}, {"d", "sub/d2"}}, {}, true},
+    {"names that differ in case only", {"e", "E"}, {{"e", "n_1"}, {"E", "n_2"}}},
+    {"names with any bytes, the longest name", kAnyBytes, prefixed(kAnyBytes)},
 };
 
+// Across file systems no new path can be another file's old path.
+bool chained(const Renames &renames)
+{
+    return std::any_of(renames.cbegin(), renames.cend(), [&](const auto &rename) {
+        return std::any_of(renames.cbegin(), renames.cend(), [&](const auto &other) { return other.first == rename.second; });
+    });
+}
+
+Files allMoved(const Files &before, const Renames &run)
+{
+    Files moved;
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        moved.insert(movedBy(run, it.key()), it.value());
+    return moved;
+}
+
+// The driver's command line (tests/support/rename_driver.cpp) for a run of
+// the scene, after the given options.
+QStringList driverArguments(const Scene &scene, const Renames &run, const QStringList &options)
+{
+    QStringList arguments = options;
+    arguments << scene.settings();
+    for (const auto &[from, to] : run)
+        arguments << QFile::decodeName(scene.path(from)) << QFile::decodeName(scene.path(to));
+    return arguments;
+}
+
+QList<QByteArray> numbered(const QByteArray &prefix, int count)
+{
+    QList<QByteArray> names;
+    for (int i = 1; i <= count; ++i)
+        names.append(prefix + QByteArray::number(100 + i) + ".jpg");
+    return names;
+}
 } // namespace
 
 // Every point a run can be killed at, for every way of moving, and a
 // recovery killed in turn at one of its first steps: the next start's
 // recovery leaves each file at its old or its new name and counts them where
-// they are, then undo brings every one of them back.
-TEST(RenameRecovery, killAtEveryStepOfTheRunThenRecover)
+// they are, then undo brings every one of them back. A run left to finish
+// is undone whole.
+TEST(RenameRecovery, killAtEveryStepOfTheRunThenRecoverThenUndo)
 {
     for (const MoveKind kind : {MoveKind::Rename, MoveKind::LinkUnlink, MoveKind::Copy}) {
-        for (const auto &[what, renames, links] : kScenes) {
-            // Across file systems no new path can be another file's old path.
-            if (kind == MoveKind::Copy && QByteArray(what) != "plain")
+        for (const KillRow &row : kRows) {
+            if (kind == MoveKind::Copy && chained(row.renames))
                 continue;
             // Which of two names of one file a cut link left behind cannot be
             // told when listed names share that file: it is reported, not guessed.
-            if (kind == MoveKind::LinkUnlink && !links.isEmpty())
+            if (kind == MoveKind::LinkUnlink && !row.links.isEmpty())
                 continue;
             for (int dieAt = 1;; ++dieAt) {
-                SCOPED_TRACE(::testing::Message() << what << " kind " << int(kind) << " killed at step " << dieAt);
-                Scene scene(renames, links);
-                DyingOps dying(kind, dieAt, scene.newPaths());
+                SCOPED_TRACE(::testing::Message() << row.what << ", kind " << int(kind) << ", killed at step " << dieAt);
+                Scene scene(row.files, row.links);
+                const Files before = scene.files();
+                QSet<QByteArray> far;
+                for (const auto &[from, to] : row.renames)
+                    far.insert(scene.path(to));
+                FaultyOps dying = dyingAt(dieAt, kind, far);
                 RenameObserver quiet;
+                bool finished = true;
                 try {
-                    runRename(scene.plan(dying), scene.settings(), quiet, dying);
-                    EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
-                    break;
+                    runRename(scene.plan(row.renames, dying, row.makeFolders), scene.settings(), quiet, dying);
                 } catch (const Killed &) {
+                    finished = false;
                 }
-                ASSERT_TRUE(interruptedRenameWaiting(scene.settings()));
-                // The recovery moves the same way, and may die in turn.
-                DyingOps dyingAgain(kind, 1 + dieAt % 3, scene.newPaths());
-                DyingOps living(kind, 0, scene.newPaths());
                 RecoveryReport report;
-                try {
-                    report = recoverInterruptedRename(scene.settings(), dyingAgain);
-                } catch (const Killed &) {
-                    report = recoverInterruptedRename(scene.settings(), living);
+                if (finished) {
+                    EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
+                    EXPECT_EQ(scene.files(), allMoved(before, row.renames));
+                } else {
+                    ASSERT_TRUE(interruptedRenameWaiting(scene.settings()));
+                    FaultyOps dyingAgain = dyingAt(1 + dieAt % 3, kind, far);
+                    FaultyOps living = dyingAt(0, kind, far);
+                    try {
+                        report = recoverInterruptedRename(scene.settings(), dyingAgain);
+                    } catch (const Killed &) {
+                        report = recoverInterruptedRename(scene.settings(), living);
+                    }
+                    scene.expectRecovered(before, row.renames, report);
                 }
-                EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
-                scene.expectSound(false, report.incompleteCopies, &report);
                 FileOps fs;
-                undoLastRename(scene.settings(), quiet, fs);
-                scene.expectSound(true, report.incompleteCopies);
+                scene.undo(fs);
+                EXPECT_EQ(scene.files(report.incompleteCopies), before);
+                if (finished)
+                    break;
             }
         }
     }
@@ -212,14 +169,16 @@ TEST(RenameRecovery, killAtEveryStepOfTheRunThenRecover)
 // rather than renaming again those already back.
 TEST(RenameRecovery, anUndoCutShortIsFinishedByTheNextUndo)
 {
-    for (const auto &[what, renames, links] : kScenes) {
+    for (const KillRow &row : kRows) {
         for (int dieAt = 1;; ++dieAt) {
-            SCOPED_TRACE(::testing::Message() << what << " undo killed at step " << dieAt);
-            Scene scene(renames, links);
+            SCOPED_TRACE(::testing::Message() << row.what << ", undo killed at step " << dieAt);
+            Scene scene(row.files, row.links);
+            const Files before = scene.files();
             FileOps fs;
             RenameObserver quiet;
-            ASSERT_EQ(runRename(scene.plan(fs), scene.settings(), quiet, fs).report.renamed, renames.size());
-            DyingOps dying(MoveKind::Rename, dieAt);
+            ASSERT_EQ(runRename(scene.plan(row.renames, fs, row.makeFolders), scene.settings(), quiet, fs).report.renamed,
+                      row.renames.size());
+            FaultyOps dying = dyingAt(dieAt, MoveKind::Rename);
             try {
                 undoLastRename(scene.settings(), quiet, dying);
                 break;
@@ -227,31 +186,28 @@ TEST(RenameRecovery, anUndoCutShortIsFinishedByTheNextUndo)
             }
             const RecoveryReport report = recoverInterruptedRename(scene.settings(), fs);
             EXPECT_EQ(report.kind, JournalKind::Undo);
-            EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
-            scene.expectSound();
-            // Still to take back: exactly the files not at their old names.
-            const QHash<QByteArray, QByteArray> files = scene.tree().files();
+            scene.expectRecovered(before, row.renames, {});
+            // Still to take back: exactly the files not at their old names
+            // (names of one file hold the same content wherever they are).
+            const Files files = scene.files();
             QSet<QByteArray> notBack;
-            for (const auto &[from, to] : renames) {
-                if (files.value(from) != scene.content(from))
-                    notBack.insert(scene.tree().path(to));
+            for (const auto &[from, to] : row.renames) {
+                if (files.value(from) != before.value(from))
+                    notBack.insert(scene.path(to));
             }
             QSet<QByteArray> recorded;
             for (const UndoPair &pair : UndoRecord(scene.settings()).load().value_or(QList<UndoPair>()))
                 recorded.insert(pair.newPath);
-            // Names of one file hold the same content wherever they are.
-            if (links.isEmpty()) {
-                EXPECT_EQ(recorded, notBack);
-            }
-            undoLastRename(scene.settings(), quiet, fs);
-            scene.expectSound(true);
+            EXPECT_TRUE(!row.links.isEmpty() || recorded == notBack);
+            scene.undo(fs);
+            EXPECT_EQ(scene.files(), before);
         }
     }
 }
 
 TEST(RenameRecovery, aJournalCutWhileBeingWrittenMeansNothingMoved)
 {
-    Scene scene(Renames{{"a", "b"}});
+    Scene scene({"a"});
     const QString part = RenameJournal(scene.settings()).path() + QStringLiteral(".4242.part");
     QFile half(part);
     ASSERT_TRUE(half.open(QIODevice::WriteOnly));
@@ -259,17 +215,16 @@ TEST(RenameRecovery, aJournalCutWhileBeingWrittenMeansNothingMoved)
     half.close();
     EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
     FileOps fs;
-    const RecoveryReport report = recoverInterruptedRename(scene.settings(), fs);
-    EXPECT_FALSE(report.found);
+    EXPECT_FALSE(recoverInterruptedRename(scene.settings(), fs).found);
     EXPECT_FALSE(QFile::exists(part));
-    scene.expectSound(true);
+    EXPECT_EQ(scene.files(), (Files{{"a", "a"}}));
 }
 
 TEST(RenameRecovery, aWaitingJournalBlocksTheNextRename)
 {
-    Scene scene(Renames{{"a", "b"}});
+    Scene scene({"a"});
     FileOps fs;
-    const RenamePlan plan = scene.plan(fs);
+    const RenamePlan plan = scene.plan({{"a", "b"}}, fs);
     RenameJournal journal(scene.settings());
     ASSERT_EQ(journal.begin(plan), 0);
     EXPECT_EQ(journal.begin(plan), EEXIST);
@@ -277,42 +232,97 @@ TEST(RenameRecovery, aWaitingJournalBlocksTheNextRename)
     const RenameRun run = runRename(plan, scene.settings(), quiet, fs);
     EXPECT_EQ(run.journalError, EEXIST);
     EXPECT_TRUE(run.report.outcomes.isEmpty());
-    scene.expectSound(true);
+    EXPECT_EQ(scene.files(), (Files{{"a", "a"}}));
 }
 
-// Both record files give back every byte of their paths, and the identity.
-TEST(RenameRecovery, recordsKeepEveryByteOfTheirPaths)
+// While a rename runs in another process its journal is no interrupted one:
+// nothing may recover it, undo or rename beside it. Once that process is
+// killed, the journal is recovered.
+TEST(RenameKill, aRunningRenameIsNotTakenForAnInterruptedOne)
 {
-    Tree tree;
-    const QByteArray odd = "line\nbreak \xFF\xFE name%20";
-    tree.write(odd, "odd");
-    QTemporaryDir settings;
-    FileOps fs;
-    const RenamePlan plan = planRename(QList<PathPair>{{tree.path(odd), "/" + odd, false, Conflict::None}}, fs);
-    RenameJournal journal(settings.path());
-    ASSERT_EQ(journal.begin(plan), 0);
-    journal.mark(JournalMark::FirstPhaseDone);
-    journal.mark(JournalMark::CopyStarted, 1);
-    const auto content = journal.load();
-    ASSERT_TRUE(content.has_value());
-    ASSERT_EQ(content->entries.size(), 1);
-    EXPECT_EQ(content->entries[0].oldPath, tree.path(odd));
-    EXPECT_EQ(content->entries[0].tempPath, tree.path("tmp_Tarv_1_" + odd));
-    EXPECT_EQ(content->entries[0].newPath, "/" + odd);
-    EXPECT_EQ(content->entries[0].identity, fs.identity(tree.path(odd)));
-    EXPECT_TRUE(content->firstPhaseDone && !content->secondPhaseDone && content->copying.contains(1));
+    const QList<QByteArray> names = numbered("photo ", 20);
+    const Renames run = prefixed(names);
+    Scene scene(names);
+    const Files before = scene.files();
+    QProcess driver;
+    driver.start(QStringLiteral(TARVELLO_RENAME_DRIVER), driverArguments(scene, run, {QStringLiteral("pause=60000")}));
+    QByteArray said;
+    while (!said.contains("between") && driver.waitForReadyRead(10000))
+        said += driver.readAllStandardOutput();
+    ASSERT_TRUE(said.contains("between"));
 
-    const UndoRecord record(settings.path());
-    const QList<UndoPair> pairs = {{tree.path(odd), "/" + odd, FileIdentity{7, 42, 1234567890123}}, {"/c", "/d", std::nullopt}};
-    ASSERT_EQ(record.save(pairs), 0);
-    const auto loaded = record.load();
-    ASSERT_TRUE(loaded.has_value());
-    ASSERT_EQ(loaded->size(), 2);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ((*loaded)[i].oldPath, pairs[i].oldPath);
-        EXPECT_EQ((*loaded)[i].newPath, pairs[i].newPath);
-        EXPECT_EQ((*loaded)[i].identity, pairs[i].identity);
+    FileOps fs;
+    RenameObserver quiet;
+    EXPECT_FALSE(interruptedRenameWaiting(scene.settings()));
+    EXPECT_TRUE(recoverInterruptedRename(scene.settings(), fs).busy);
+    EXPECT_EQ(undoLastRename(scene.settings(), quiet, fs).journalError, EBUSY);
+    Scene other({"a"});
+    EXPECT_EQ(runRename(other.plan({{"a", "b"}}, fs), scene.settings(), quiet, fs).journalError, EBUSY);
+    EXPECT_EQ(other.files(), (Files{{"a", "a"}}));
+
+    driver.kill();
+    ASSERT_TRUE(driver.waitForFinished(10000));
+    EXPECT_TRUE(interruptedRenameWaiting(scene.settings()));
+    const RecoveryReport report = recoverInterruptedRename(scene.settings(), fs);
+    EXPECT_FALSE(report.busy);
+    scene.expectRecovered(before, run, report);
+}
+
+// Renames of folders and across file systems, each run killed at a chosen
+// file operation and recovered, then undone: undo takes back every file the
+// last run that changed anything moved.
+TEST(RenameKill, runsKilledAtAChosenOperationAreRecoveredThenUndone)
+{
+    struct KillScene {
+        const char *what;
+        QList<QByteArray> files;
+        QList<Renames> runs;     // one after the other, each cut at the same point
+        QList<QByteArray> kills; // the operation each run dies at
+        bool acrossFileSystems = false;
+    };
+    const QList<QByteArray> far = numbered("@f", 20);
+    const QList<KillScene> scenes = {
+        {"a folder renamed with its files inside",
+         {"album/a.jpg", "album/b.jpg", "album/sub/c.jpg", "x.jpg"},
+         {{{"album", "photos"}, {"x.jpg", "y.jpg"}}},
+         {"rename:1", "rename:2", "rename:3", "rename:4"}},
+        {"the files of a folder, then the folder",
+         {"album/a.jpg", "album/b.jpg", "album/c.jpg"},
+         {{{"album/a.jpg", "album/1.jpg"}, {"album/b.jpg", "album/2.jpg"}, {"album/c.jpg", "album/a.jpg"}}, {{"album", "photos"}}},
+         {"rename:2", "rename:4", "rename:5"}},
+        {"a move from another file system",
+         far,
+         {prefixed(far)},
+         {"rename:21", "copy:7", "unlink:1", "unlink:6"},
+         true},
+    };
+    const bool acrossAvailable = !otherFileSystem().isEmpty();
+    for (const KillScene &kill : scenes) {
+        if (kill.acrossFileSystems && !acrossAvailable) {
+            std::printf("skipped \"%s\": no second file system at /dev/shm\n", kill.what);
+            continue;
+        }
+        for (const QByteArray &at : kill.kills) {
+            SCOPED_TRACE(::testing::Message() << kill.what << ", killed at " << at.constData());
+            Scene scene(kill.files, {}, kill.acrossFileSystems);
+            Files undone = scene.files();
+            int killed = 0;
+            for (const Renames &run : kill.runs) {
+                const Files before = scene.files();
+                QProcess driver;
+                driver.start(QStringLiteral(TARVELLO_RENAME_DRIVER), driverArguments(scene, run, {"die=" + QString::fromLatin1(at)}));
+                EXPECT_TRUE(driver.waitForFinished(60000));
+                killed += driver.exitStatus() == QProcess::CrashExit ? 1 : 0;
+                FileOps fs;
+                scene.expectRecovered(before, run, recoverInterruptedRename(scene.settings(), fs));
+                // A run that changed nothing leaves the one before it to undo.
+                if (scene.files() != before)
+                    undone = before;
+            }
+            EXPECT_GT(killed, 0);
+            FileOps fs;
+            scene.undo(fs);
+            EXPECT_EQ(scene.files(), undone);
+        }
     }
-    ASSERT_EQ(record.save({}), 0);
-    EXPECT_TRUE(record.load()->isEmpty());
 }

@@ -2,20 +2,21 @@
 
 #include "rename/FileOps.h"
 #include "rename/RenameJournal.h"
+#include "rename/RenameOperation.h"
 #include "rename/RenamePlan.h"
 
 #include <QByteArray>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
 #include <QHash>
 #include <QSet>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
 #include <dirent.h>
@@ -25,6 +26,9 @@
 #include <unistd.h>
 
 namespace tarvello::rename::testing {
+
+using Files = QHash<QByteArray, QByteArray>;
+using Renames = QList<std::pair<QByteArray, QByteArray>>;
 
 // A temporary folder tree, addressed by native relative paths so that tests
 // can use names with any bytes.
@@ -44,8 +48,6 @@ public:
         ::nftw(nativeRoot().constData(), [](const char *path, const struct stat *, int, struct FTW *) { return ::remove(path); },
                16, FTW_DEPTH | FTW_PHYS);
     }
-    Tree(const Tree &) = delete;
-    Tree &operator=(const Tree &) = delete;
 
     QString root() const { return m_dir.path(); }
     QByteArray nativeRoot() const { return QFile::encodeName(m_dir.path()); }
@@ -75,8 +77,7 @@ public:
             return "<missing>";
         QByteArray content;
         char block[4096];
-        ssize_t got = 0;
-        while ((got = ::read(fd, block, sizeof block)) > 0)
+        for (ssize_t got = 0; (got = ::read(fd, block, sizeof block)) > 0;)
             content.append(block, got);
         ::close(fd);
         return content;
@@ -86,25 +87,18 @@ public:
 
     // Every file under the root (relative native paths) with its content,
     // folders left out.
-    QHash<QByteArray, QByteArray> files() const
+    Files files() const
     {
-        QHash<QByteArray, QByteArray> found;
-        collect(QByteArray(), found, true);
+        Files found;
+        collect({}, found);
         return found;
     }
-
-    // The relative paths of every file, without reading them.
-    QList<QByteArray> names() const
-    {
-        QHash<QByteArray, QByteArray> found;
-        collect(QByteArray(), found, false);
-        return found.keys();
-    }
+    QList<QByteArray> names() const { return files().keys(); }
 
 private:
-    void collect(const QByteArray &relative, QHash<QByteArray, QByteArray> &found, bool withContent) const
+    void collect(const QByteArray &relative, Files &found) const
     {
-        DIR *dir = ::opendir((relative.isEmpty() ? nativeRoot() : path(relative)).constData());
+        DIR *dir = ::opendir(path(relative).constData());
         ASSERT_NE(dir, nullptr);
         while (const dirent *entry = ::readdir(dir)) {
             const QByteArray name(entry->d_name);
@@ -114,9 +108,9 @@ private:
             struct stat st {};
             ::lstat(path(child).constData(), &st);
             if (S_ISDIR(st.st_mode))
-                collect(child, found, withContent);
+                collect(child, found);
             else
-                found.insert(child, withContent ? read(child) : QByteArray());
+                found.insert(child, read(child));
         }
         ::closedir(dir);
     }
@@ -124,65 +118,63 @@ private:
     QTemporaryDir m_dir;
 };
 
-// File operations that fail, or stop dead as a killed process would, at a
-// chosen moment. Each operation asks hook first: a non-zero answer is the
-// operation's error; a thrown Killed ends the run on the spot.
+// What a file operation throws to stop a run dead, as a killed process would.
 struct Killed : std::runtime_error {
     Killed() : std::runtime_error("killed") {}
 };
 
+// File operations that ask hook first: a non-zero answer is the operation's
+// error; a thrown Killed ends the run on the spot. With linkThenUnlink, a
+// rename is the fallback of file systems without renameat2, which asks again
+// between its two steps.
 class FaultyOps : public FileOps
 {
 public:
     enum class Op { Rename, Copy, Remove };
     std::function<int(Op, const QByteArray &, const QByteArray &)> hook;
+    bool linkThenUnlink = false;
 
     int renameNoReplace(const QByteArray &from, const QByteArray &to) override
     {
         if (const int error = ask(Op::Rename, from, to))
             return error;
-        return FileOps::renameNoReplace(from, to);
+        if (!linkThenUnlink)
+            return FileOps::renameNoReplace(from, to);
+        if (::link(from.constData(), to.constData()) != 0)
+            return errno;
+        const int error = ask(Op::Remove, from, {});
+        return error ? error : ::unlink(from.constData()) == 0 ? 0 : errno;
     }
     int copyNoReplace(const QByteArray &from, const QByteArray &to, AttributesLost *lost = nullptr) override
     {
-        if (const int error = ask(Op::Copy, from, to))
-            return error;
-        return FileOps::copyNoReplace(from, to, lost);
+        const int error = ask(Op::Copy, from, to);
+        return error ? error : FileOps::copyNoReplace(from, to, lost);
     }
     int removeFile(const QByteArray &path) override
     {
-        if (const int error = ask(Op::Remove, path, {}))
-            return error;
-        return FileOps::removeFile(path);
+        const int error = ask(Op::Remove, path, {});
+        return error ? error : FileOps::removeFile(path);
     }
 
 private:
     int ask(Op op, const QByteArray &from, const QByteArray &to) { return hook ? hook(op, from, to) : 0; }
 };
 
-using Renames = QList<std::pair<QByteArray, QByteArray>>;
-
-// Writes each source of the renames, holding its own name.
-inline void writeSources(const Tree &tree, const Renames &renames)
-{
-    for (const auto &[from, to] : renames)
-        tree.write(from, from);
-}
-
-// Plans the renames between paths of the tree; with makeFolders, the folders
-// of the new paths are made as needed.
-inline RenamePlan planIn(const Tree &tree, const Renames &renames, FileOps &fs, bool makeFolders = false)
-{
-    QList<PathPair> pairs;
-    for (const auto &[from, to] : renames)
-        pairs.append({tree.path(from), tree.path(to), makeFolders, Conflict::None});
-    return planRename(pairs, fs);
-}
-
 // True when the name is one of the operation's temporary names.
 inline bool isTemporaryName(const QByteArray &relative)
 {
     return nativeNameOf(relative).startsWith("tmp_Tarv");
+}
+
+// /dev/shm when it is a folder on another file system than the temporary
+// folder's, so that moves there must copy; empty otherwise.
+inline QString otherFileSystem()
+{
+    struct stat here {};
+    struct stat there {};
+    const bool usable = ::stat(QFile::encodeName(QDir::tempPath()).constData(), &here) == 0 && ::stat("/dev/shm", &there) == 0
+        && S_ISDIR(there.st_mode) && ::access("/dev/shm", W_OK) == 0 && here.st_dev != there.st_dev;
+    return usable ? QStringLiteral("/dev/shm") : QString();
 }
 
 // Where a path is once a run has moved it: the run may rename the path
@@ -196,55 +188,113 @@ inline QByteArray movedBy(const Renames &run, const QByteArray &path)
     return path;
 }
 
-// After a run and its recovery (files as Tree::files() gives them): the same
-// files with their contents, each at its place before the run or the place
-// the run gives it, and no name, of a file or of a folder, is a temporary
-// one. Names of one file may trade places.
-inline void expectEachAtOldOrNew(const QHash<QByteArray, QByteArray> &before, const QHash<QByteArray, QByteArray> &after,
-                                 const Renames &run)
+// The scene of a rename-safety test: files in a temporary tree (a name that
+// starts with "@" lies in a second tree, on another file system), each
+// holding its own name unless it is a hard link (links: name to the name it
+// shares a file with), and a settings folder for the operation's records.
+class Scene
 {
-    QHash<QByteArray, QSet<QByteArray>> places;
-    QHash<QByteArray, int> count;
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        places[it.value()] << it.key() << movedBy(run, it.key());
-        ++count[it.value()];
+public:
+    explicit Scene(const QList<QByteArray> &names = {}, const Files &links = {}, bool acrossFileSystems = false)
+    {
+        if (acrossFileSystems)
+            m_there = std::make_unique<Tree>(otherFileSystem() + QStringLiteral("/tarvello-test-XXXXXX"));
+        for (const QByteArray &name : names)
+            treeOf(name).write(local(name), name);
+        for (auto it = links.cbegin(); it != links.cend(); ++it)
+            EXPECT_EQ(::link(path(it.value()).constData(), path(it.key()).constData()), 0);
     }
-    for (auto it = after.cbegin(); it != after.cend(); ++it) {
-        EXPECT_TRUE(places.value(it.value()).contains(it.key())) << it.key().constData() << " holds " << it.value().constData();
-        --count[it.value()];
-        for (const QByteArray &part : it.key().split('/'))
-            EXPECT_FALSE(part.startsWith("tmp_Tarv")) << it.key().constData();
-    }
-    for (auto it = count.cbegin(); it != count.cend(); ++it)
-        EXPECT_EQ(it.value(), 0) << it.key().constData() << " lost or doubled";
-}
 
-// The recovery counted each position where the disk has it and found every
-// one; a position whose file both its paths hold (two names of one file)
-// may count either way.
-inline void expectCounted(const RecoveryReport &report, const QHash<QByteArray, QByteArray> &before,
-                          const QHash<QByteArray, QByteArray> &after, const Renames &run)
-{
-    int atNew = 0;
-    int either = 0;
-    for (const auto &[from, to] : run) {
-        for (auto it = before.cbegin(); it != before.cend(); ++it) {
-            if (it.key() != from && !it.key().startsWith(from + '/'))
-                continue;
-            if (after.value(movedBy(run, it.key())) == it.value()) {
-                if (after.value(it.key()) == it.value())
-                    ++either;
-                else
-                    ++atNew;
-            }
-            break;
+    QString settings() const { return m_settings.path(); }
+    const Tree &tree() const { return m_here; }
+    QByteArray path(const QByteArray &name) const { return treeOf(name).path(local(name)); }
+
+    // Every file of both trees; each unfinished copy a recovery reported must
+    // hold the part a killed copy wrote, and is left out.
+    Files files(const QList<QByteArray> &unfinishedCopies = {}) const
+    {
+        Files found = m_here.files();
+        if (m_there) {
+            const Files there = m_there->files();
+            for (auto it = there.cbegin(); it != there.cend(); ++it)
+                found.insert('@' + it.key(), it.value());
         }
+        for (const QByteArray &copy : unfinishedCopies)
+            EXPECT_EQ(found.take(copy.mid(m_here.nativeRoot().size() + 1)), QByteArray("part"));
+        return found;
     }
-    EXPECT_GE(report.atNew, atNew);
-    EXPECT_LE(report.atNew, atNew + either);
-    EXPECT_EQ(report.atNew + report.atOld, run.size());
-    EXPECT_TRUE(report.missing.isEmpty());
-    EXPECT_TRUE(report.leftAtTemporary.isEmpty());
-}
+
+    RenamePlan plan(const Renames &run, FileOps &fs, bool makeFolders = false) const
+    {
+        QList<PathPair> pairs;
+        for (const auto &[from, to] : run)
+            pairs.append({path(from), path(to), makeFolders, Conflict::None});
+        return planRename(pairs, fs);
+    }
+    RenameRun rename(const Renames &run, FileOps &fs, const QDateTime &when = {}) const
+    {
+        RenameObserver quiet;
+        return runRename(plan(run, fs), settings(), quiet, fs, when);
+    }
+    UndoReport undo(FileOps &fs) const
+    {
+        RenameObserver quiet;
+        return undoLastRename(settings(), quiet, fs);
+    }
+
+    // After a run cut short and recovered: the files there were before it,
+    // each at its place before the run or the place the run gives it (names
+    // of one file may trade places), none under a temporary name, the
+    // journal gone, and the recovery counted each position where the disk
+    // has it (either way for a file both of whose paths hold it) and wrote
+    // those it finished in the history.
+    void expectRecovered(const Files &before, const Renames &run, const RecoveryReport &report) const
+    {
+        const Files after = files(report.incompleteCopies);
+        QHash<QByteArray, QSet<QByteArray>> places;
+        QHash<QByteArray, int> count;
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            places[it.value()] << it.key() << movedBy(run, it.key());
+            ++count[it.value()];
+        }
+        for (auto it = after.cbegin(); it != after.cend(); ++it) {
+            EXPECT_TRUE(places.value(it.value()).contains(it.key())) << it.key().constData() << " holds " << it.value().constData();
+            --count[it.value()];
+            for (const QByteArray &part : it.key().split('/'))
+                EXPECT_FALSE(isTemporaryName(part)) << it.key().constData();
+        }
+        for (auto it = count.cbegin(); it != count.cend(); ++it)
+            EXPECT_EQ(it.value(), 0) << it.key().constData() << " lost or doubled";
+        EXPECT_FALSE(RenameJournal(settings()).exists());
+        if (!report.found)
+            return;
+        int atNew = 0;
+        int either = 0;
+        for (const auto &[from, to] : run) {
+            for (auto it = before.cbegin(); it != before.cend(); ++it) {
+                if (it.key() != from && !it.key().startsWith(from + '/'))
+                    continue;
+                if (after.value(movedBy(run, it.key())) == it.value())
+                    ++(after.value(it.key()) == it.value() ? either : atNew);
+                break;
+            }
+        }
+        EXPECT_GE(report.atNew, atNew);
+        EXPECT_LE(report.atNew, atNew + either);
+        EXPECT_EQ(report.atNew + report.atOld, run.size());
+        EXPECT_TRUE(report.missing.isEmpty());
+        EXPECT_TRUE(report.leftAtTemporary.isEmpty());
+        // The files found at their new paths are a run of the history.
+        EXPECT_EQ(report.atNew ? RenameHistory(settings()).runs(1).value(0).files.size() : 0, report.atNew);
+    }
+
+private:
+    const Tree &treeOf(const QByteArray &name) const { return name.startsWith('@') ? *m_there : m_here; }
+    static QByteArray local(const QByteArray &name) { return name.startsWith('@') ? name.mid(1) : name; }
+
+    Tree m_here;
+    std::unique_ptr<Tree> m_there;
+    QTemporaryDir m_settings;
+};
 
 } // namespace tarvello::rename::testing

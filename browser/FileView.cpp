@@ -92,6 +92,9 @@ FileView::FileView(const lang::Language &language, QWidget *parent)
     for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, signal, this, &FileView::updateCount);
     connect(m_model, &QAbstractItemModel::modelReset, this, &FileView::updateCount);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FileView::fitSizeColumn);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FileView::fitSizeColumn);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &FileView::fitSizeColumn);
 
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
@@ -275,12 +278,11 @@ void FileView::retranslate()
         header()->resizeSection(section, std::max(metrics.horizontalAdvance(sample), title)
                                              + 3 * metrics.averageCharWidth());
     };
-    const QString group = texts.digitGroup;
-    fit(FolderFilesModel::SizeColumn,
-        QString(texts.sizeFormat).replace(kValueMark, QStringLiteral("88") + group + "888" + group + "888"));
     fit(FolderFilesModel::TypeColumn, QString(texts.typeFormat).replace(kValueMark, QStringLiteral("JPEG")));
     fit(FolderFilesModel::DateColumn,
         QLocale::c().toString(QDateTime(QDate(2088, 12, 28), QTime(18, 58)), texts.dateFormat));
+    m_sizeFitted = 0;
+    fitSizeColumn();
 
     const QString name = text("BrowserViewName");
     // The main window's translation may have named the view since; keep its name.
@@ -346,6 +348,21 @@ void FileView::updateGeometries()
 {
     fitNameColumn();
     QTreeView::updateGeometries();
+}
+
+void FileView::fitSizeColumn()
+{
+    const int section = FolderFilesModel::SizeColumn;
+    if (m_sizeFitted != 0 && header()->sectionSize(section) != m_sizeFitted)
+        return;
+    const QFontMetrics metrics = fontMetrics();
+    const int title = metrics.horizontalAdvance(m_model->headerData(section, Qt::Horizontal).toString());
+    const int width = std::max(metrics.horizontalAdvance(m_model->widestSizeText()), title)
+                      + 3 * metrics.averageCharWidth();
+    if (width == m_sizeFitted)
+        return;
+    m_sizeFitted = width;
+    header()->resizeSection(section, width);
 }
 
 void FileView::fitNameColumn()

@@ -115,6 +115,7 @@ private:
     void showMessage(const QString &key, const QString &param2 = {});
     void updateCount();
     void fitNameColumn();
+    void fitSizeColumn();
     int selectWhere(const std::function<bool(const ListedFile &)> &wanted);
     QList<int> selectedRows() const;
     void rememberSelection();
@@ -143,6 +144,9 @@ private:
     // The name column fills the width the others leave, unless the user sized it.
     bool m_fittingName = false;
     bool m_nameSizedByUser = false;
+    // The size column holds the largest size listed, so that the name keeps the
+    // rest; the width last given, to leave alone a width the user chose.
+    int m_sizeFitted = 0;
     // What a reset of the model for the same folder must not lose.
     bool m_keepOnReset = false;
     QSet<QByteArray> m_keptSelection;

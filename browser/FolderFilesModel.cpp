@@ -177,6 +177,7 @@ void FolderFilesModel::clear()
     beginResetModel();
     m_all.clear();
     m_rows.clear();
+    m_largest = 0;
     endResetModel();
 }
 
@@ -194,6 +195,7 @@ void FolderFilesModel::addFiles(const FileBatch &files)
 {
     std::vector<int> fresh;
     for (const ListedFile &file : files) {
+        m_largest = std::max(m_largest, file.size);
         if (m_filter.matches(file.name))
             fresh.push_back(int(m_all.size()));
         m_all.push_back(file);
@@ -222,8 +224,11 @@ void FolderFilesModel::syncFiles(const FileBatch &files)
 {
     QHash<QByteArray, int> fresh;
     fresh.reserve(qsizetype(files.size()));
-    for (size_t j = 0; j < files.size(); ++j)
+    m_largest = 0;
+    for (size_t j = 0; j < files.size(); ++j) {
         fresh.insert(files[j].nativeName, int(j));
+        m_largest = std::max(m_largest, files[j].size);
+    }
 
     std::vector<char> known(files.size(), 0);
     std::vector<int> newIndex(m_all.size(), -1);
@@ -297,6 +302,11 @@ void FolderFilesModel::syncFiles(const FileBatch &files)
         }
     }
     addFiles(added);
+}
+
+QString FolderFilesModel::widestSizeText() const
+{
+    return sizeText(std::max<qint64>(m_largest, 999 * 1024));
 }
 
 QString FolderFilesModel::sizeText(qint64 size) const

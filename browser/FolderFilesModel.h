@@ -65,6 +65,10 @@ public:
     // leave, new files come, changed sizes and dates are updated.
     void syncFiles(const FileBatch &files);
 
+    // The size column's text for the largest file listed since the last
+    // clear (at least "999 Ko"), which is what that column must hold.
+    QString widestSizeText() const;
+
 private:
     bool less(int a, int b) const;
     void applyOrder(const std::vector<int> &order);
@@ -80,6 +84,7 @@ private:
     Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
     Texts m_texts;
     mutable QHash<QString, QIcon> m_icons;
+    qint64 m_largest = 0;
 };
 
 } // namespace tarvello::browser

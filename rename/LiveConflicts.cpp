@@ -64,27 +64,24 @@ ConflictCheck checkConflicts(const QList<filelist::FileEntry> &entries, const Na
         if (c != QLatin1Char('/') && c != QLatin1Char('\\'))
             forbidden->set(c.unicode());
     }
-    const QSet<QString> notRenamed(rules.notRenamed.cbegin(), rules.notRenamed.cend());
 
     // Rows that stay take no new path, and their old path stays taken.
     QList<bool> renamed(n, false);
-    QSet<QByteArray> movingOldPaths;
-    movingOldPaths.reserve(n);
     for (qsizetype i = 0; i < n; ++i) {
         const QString &newName = entries[i].newName;
-        if (notRenamed.contains(newName))
+        if (rules.notRenamed.contains(newName))
             continue;
         renamed[i] = true;
         if (pairs[i].preset != Conflict::None || !validTarget(pairs[i].newPath))
             check.statuses[i] = NameStatus::Invalid;
         else if (std::any_of(newName.cbegin(), newName.cend(), [&](QChar c) { return forbidden->test(c.unicode()); }))
             check.statuses[i] = NameStatus::Forbidden;
-        if (pairs[i].newPath != pairs[i].oldPath)
-            movingOldPaths.insert(pairs[i].oldPath);
     }
 
+    // The tables hold views of the keys and paths, which stay put until the
+    // end: a check of a whole list copies and frees no key.
     QList<QByteArray> newKeys(n);
-    QHash<QByteArray, qsizetype> firstWithKey;
+    QHash<QByteArrayView, qsizetype> firstWithKey;
     firstWithKey.reserve(n);
     for (qsizetype i = 0; i < n; ++i) {
         if (!renamed[i])
@@ -105,10 +102,10 @@ ConflictCheck checkConflicts(const QList<filelist::FileEntry> &entries, const Na
     QHash<QByteArray, const QSet<QByteArray> *> listed;
     QByteArray lastFolder;
     const QSet<QByteArray> *lastNames = nullptr;
+    QSet<QByteArrayView> takenOnDisk;
     for (qsizetype i = 0; i < n; ++i) {
         const QByteArray &newPath = pairs[i].newPath;
-        if (!renamed[i] || check.statuses[i] != NameStatus::Fine || newPath == pairs[i].oldPath
-            || movingOldPaths.contains(newPath))
+        if (!renamed[i] || check.statuses[i] != NameStatus::Fine || newPath == pairs[i].oldPath)
             continue;
         const qsizetype slash = newPath.lastIndexOf('/');
         const QByteArrayView folder(newPath.constData(), qMax<qsizetype>(slash, 0));
@@ -120,7 +117,19 @@ ConflictCheck checkConflicts(const QList<filelist::FileEntry> &entries, const Na
             lastNames = *known;
         }
         if (lastNames && lastNames->contains(QByteArray::fromRawData(newPath.constData() + slash + 1, newPath.size() - slash - 1)))
-            check.statuses[i] = NameStatus::OnDisk;
+            takenOnDisk.insert(newPath);
+    }
+    // A name on the disk is free when the file holding it moves away; only
+    // the few names found taken are asked of the rows' old paths.
+    if (!takenOnDisk.isEmpty()) {
+        for (qsizetype j = 0; j < n; ++j) {
+            if (renamed[j] && pairs[j].newPath != pairs[j].oldPath)
+                takenOnDisk.remove(pairs[j].oldPath);
+        }
+        for (qsizetype i = 0; i < n; ++i) {
+            if (renamed[i] && check.statuses[i] == NameStatus::Fine && takenOnDisk.contains(pairs[i].newPath))
+                check.statuses[i] = NameStatus::OnDisk;
+        }
     }
 
     // A row that cannot move keeps its path taken, and so on down the chain.

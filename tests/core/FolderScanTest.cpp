@@ -103,8 +103,10 @@ TEST_F(FolderScanTree, overlappingFoldersGiveTheirFilesOnce)
 // nothing changed since; a folder stamped just before it was read is read again.
 TEST_F(FolderScanTree, keptListingsServeUnchangedFoldersOnly)
 {
-    const auto stampHourAgo = [this](const QString &relative) {
-        timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+    // One stamp for every call: sub1 must look untouched after its second stamp.
+    const time_t hourAgo = ::time(nullptr) - 3600;
+    const auto stampHourAgo = [this, hourAgo](const QString &relative) {
+        timespec times[2] = {{0, UTIME_OMIT}, {hourAgo, 0}};
         return ::utimensat(AT_FDCWD, QFile::encodeName(path(relative)).constData(), times, 0) == 0;
     };
     ASSERT_TRUE(stampHourAgo("sub1") && stampHourAgo("sub2"));

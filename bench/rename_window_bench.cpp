@@ -12,9 +12,9 @@
 
 #include "app/AppContext.h"
 #include "mainwindow/frmMain.h"
-#include "lang/MsgBox.h"
 
 #include "RenameBenchFiles.h"
+#include "YesBox.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -27,22 +27,6 @@ using namespace tarvello;
 using namespace tarvello::bench;
 
 namespace {
-
-// Says yes to the counter's width question (100,000 needs six digits) and
-// counts what else was shown.
-class YesBox : public lang::MsgBox
-{
-public:
-    int KVvrMesgBox(const QString &, int, const QString &, int, const QString &) override
-    {
-        ++shown;
-        return lang::MsgAnswer::Yes;
-    }
-    int result() const override { return lang::MsgAnswer::Yes; }
-    void systemMessage(const QString &) override { ++shown; }
-
-    int shown = 0;
-};
 
 void measure(const QString &base, int folders)
 {

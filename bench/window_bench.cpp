@@ -16,10 +16,10 @@
 
 #include "app/AppContext.h"
 #include "browser/FileView.h"
-#include "lang/MsgBox.h"
 #include "mainwindow/frmMain.h"
 
 #include "ProcessRun.h"
+#include "YesBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,24 +42,9 @@
 #include <unistd.h>
 
 using namespace tarvello;
+using tarvello::bench::YesBox;
 
 namespace {
-
-// Says yes to every question (the counter's width, the undo, the hierarchy's
-// count) and counts the messages.
-class YesBox : public lang::MsgBox
-{
-public:
-    int KVvrMesgBox(const QString &, int, const QString &, int, const QString &) override
-    {
-        ++shown;
-        return lang::MsgAnswer::Yes;
-    }
-    int result() const override { return lang::MsgAnswer::Yes; }
-    void systemMessage(const QString &) override { ++shown; }
-
-    int shown = 0;
-};
 
 qint64 statusKb(const char *field)
 {

@@ -3,6 +3,7 @@
 // time the window could not answer meanwhile.
 //   browser_bench [files = 100000]
 #include "browser/FileView.h"
+#include "browser/FolderFilesModel.h"
 #include "browser/FolderTree.h"
 #include "browser/FolderTreeModel.h"
 #include "lang/Language.h"
@@ -124,6 +125,9 @@ int main(int argc, char **argv)
     report("first rows shown", firstRows);
     report("whole folder listed, sorted by name", listed, QStringLiteral("%1 rows").arg(view.count()));
     report("  longest pause of the window meanwhile", stall.stop());
+    const auto *rows = qobject_cast<const browser::FolderFilesModel *>(view.model());
+    std::printf("  rows held: %lld bytes for %d files (%lld bytes a file)\n", static_cast<long long>(rows->bytes()),
+                rows->rowCount(), static_cast<long long>(rows->bytes() / std::max(1, rows->rowCount())));
 
     const auto timed = [&](const char *what, const std::function<void()> &step) {
         clock.restart();

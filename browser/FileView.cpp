@@ -85,6 +85,7 @@ FileView::FileView(const lang::Language &language, QWidget *parent)
             m_changes->notice();
     });
     connect(m_reader, &FolderReader::filesFound, this, &FileView::onFilesFound);
+    connect(m_reader, &FolderReader::relisted, this, &FileView::onRelisted);
     connect(m_reader, &FolderReader::finished, this, &FileView::onListingFinished);
 
     connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, &FileView::rememberSelection);
@@ -98,7 +99,7 @@ FileView::FileView(const lang::Language &language, QWidget *parent)
 
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
-            emit itemDoubleClicked(m_model->entry(index.row()).name);
+            emit itemDoubleClicked(m_model->name(index.row()));
     });
 
     retranslate();
@@ -139,7 +140,7 @@ void FileView::holdChanges()
     if (m_job && m_jobIsAgain) {
         m_reader->cancel(m_job);
         m_job = 0;
-        m_againFiles.clear();
+        m_againChanges.reset();
     }
 }
 
@@ -172,7 +173,7 @@ QStringList FileView::itemNames() const
     const int rows = m_model->rowCount();
     names.reserve(rows);
     for (int row = 0; row < rows; ++row)
-        names.append(m_model->entry(row).name);
+        names.append(m_model->name(row));
     return names;
 }
 
@@ -180,7 +181,7 @@ QStringList FileView::selectedNames() const
 {
     QStringList names;
     for (const int row : selectedRows())
-        names.append(m_model->entry(row).name);
+        names.append(m_model->name(row));
     return names;
 }
 
@@ -188,9 +189,9 @@ QString FileView::selectedName() const
 {
     const QModelIndex current = currentIndex();
     if (current.isValid() && selectionModel()->isRowSelected(current.row(), current.parent()))
-        return m_model->entry(current.row()).name;
+        return m_model->name(current.row());
     const QList<int> rows = selectedRows();
-    return rows.isEmpty() ? QString() : m_model->entry(rows.first()).name;
+    return rows.isEmpty() ? QString() : m_model->name(rows.first());
 }
 
 QList<QByteArray> FileView::itemNativeNames() const
@@ -199,7 +200,7 @@ QList<QByteArray> FileView::itemNativeNames() const
     const int rows = m_model->rowCount();
     names.reserve(rows);
     for (int row = 0; row < rows; ++row)
-        names.append(m_model->entry(row).nativeName);
+        names.append(m_model->nativeName(row).toByteArray());
     return names;
 }
 
@@ -207,8 +208,25 @@ QList<QByteArray> FileView::selectedNativeNames() const
 {
     QList<QByteArray> names;
     for (const int row : selectedRows())
-        names.append(m_model->entry(row).nativeName);
+        names.append(m_model->nativeName(row).toByteArray());
     return names;
+}
+
+QList<common::NativePath> FileView::itemPaths() const
+{
+    QByteArray folder = common::NativePath::fromText(m_folder).bytes();
+    if (!folder.isEmpty() && !folder.endsWith('/'))
+        folder += '/';
+    QList<common::NativePath> paths;
+    const int rows = m_model->rowCount();
+    paths.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        const QByteArrayView name = m_model->nativeName(row);
+        QByteArray path(folder.size() + name.size(), Qt::Uninitialized);
+        std::copy(name.begin(), name.end(), std::copy(folder.cbegin(), folder.cend(), path.begin()));
+        paths.append(common::NativePath::fromBytes(std::move(path)));
+    }
+    return paths;
 }
 
 // The selected rows in view order.
@@ -226,7 +244,7 @@ QList<int> FileView::selectedRows() const
 void FileView::select(const QStringList &names)
 {
     const QSet<QString> wanted(names.cbegin(), names.cend());
-    const int first = selectWhere([&wanted](const ListedFile &file) { return wanted.contains(file.name); });
+    const int first = selectWhere([&](int row) { return wanted.contains(m_model->name(row)); });
     if (first >= 0) {
         selectionModel()->setCurrentIndex(m_model->index(first, 0), QItemSelectionModel::NoUpdate);
         scrollTo(m_model->index(first, 0));
@@ -236,16 +254,16 @@ void FileView::select(const QStringList &names)
 // Selects exactly the rows whose file is wanted, as runs of rows rather than
 // row by row (a selection of 100,000 single rows is slow to build and to
 // keep); returns the first row selected, or -1.
-int FileView::selectWhere(const std::function<bool(const ListedFile &)> &wanted)
+int FileView::selectWhere(const std::function<bool(int row)> &wanted)
 {
     QItemSelection selection;
     int first = -1;
     const int rows = m_model->rowCount();
     for (int row = 0; row < rows; ++row) {
-        if (!wanted(m_model->entry(row)))
+        if (!wanted(row))
             continue;
         int last = row;
-        while (last + 1 < rows && wanted(m_model->entry(last + 1)))
+        while (last + 1 < rows && wanted(last + 1))
             ++last;
         selection.select(m_model->index(row, 0), m_model->index(last, FolderFilesModel::ColumnCount - 1));
         if (first < 0)
@@ -313,7 +331,7 @@ void FileView::contextMenuEvent(QContextMenuEvent *event)
     const QModelIndex current = currentIndex();
     QString target = names.value(0);
     if (current.isValid() && selectionModel()->isRowSelected(current.row(), {}))
-        target = m_model->entry(current.row()).name;
+        target = m_model->name(current.row());
 
     QMenu menu(this);
     QAction *add = menu.addAction(m_language.extra(QStringLiteral("BrowserMenuAdd")));
@@ -389,7 +407,7 @@ void FileView::listAnew()
         m_reader->cancel(m_job);
     m_changes->cancel();
     m_againPending = false;
-    m_againFiles.clear();
+    m_againChanges.reset();
     m_model->clear();
     showMessage({});
     watchFolder();
@@ -408,8 +426,9 @@ void FileView::listAgain()
     }
     if (m_job)
         m_reader->cancel(m_job);
-    m_againFiles.clear();
-    m_job = m_reader->listFiles(common::NativePath::fromText(m_folder));
+    m_againChanges.reset();
+    m_job = m_reader->relistFiles(common::NativePath::fromText(m_folder), m_model->files(), m_model->filter(),
+                                  m_model->order());
     m_jobIsAgain = true;
 }
 
@@ -425,14 +444,16 @@ void FileView::watchFolder()
         m_watcher->addPath(m_folder);
 }
 
-void FileView::onFilesFound(quint64 job, const FileBatch &files)
+void FileView::onFilesFound(quint64 job, const FileStore &files)
 {
-    if (job != m_job)
-        return;
-    if (m_jobIsAgain)
-        m_againFiles.insert(m_againFiles.end(), files.begin(), files.end());
-    else
+    if (job == m_job && !m_jobIsAgain)
         m_model->addFiles(files);
+}
+
+void FileView::onRelisted(quint64 job, const std::shared_ptr<Resync> &changes)
+{
+    if (job == m_job && m_jobIsAgain)
+        m_againChanges = changes;
 }
 
 void FileView::onListingFinished(quint64 job, int error)
@@ -440,11 +461,11 @@ void FileView::onListingFinished(quint64 job, int error)
     if (job != m_job)
         return;
     m_job = 0;
-    const FileBatch files = std::exchange(m_againFiles, {});
+    const std::shared_ptr<Resync> changes = std::exchange(m_againChanges, {});
     if (error == 0) {
-        if (m_jobIsAgain) {
+        if (m_jobIsAgain && changes) {
             m_keepOnReset = true;
-            m_model->syncFiles(files);
+            m_model->syncFiles(std::move(*changes));
             m_keepOnReset = false;
             showMessage({});
             watchFolder();
@@ -493,14 +514,17 @@ void FileView::updateCount()
 void FileView::rememberSelection()
 {
     m_keptSelection.clear();
-    m_keptCurrent.clear();
+    m_keptCurrent = -1;
     if (!m_keepOnReset)
         return;
-    const QModelIndexList selected = selectionModel()->selectedRows();
-    for (const QModelIndex &index : selected)
-        m_keptSelection.insert(m_model->entry(index.row()).nativeName);
+    // By ranges: a selection of a million rows is a few ranges, not a
+    // million indexes.
+    for (const QItemSelectionRange &range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            m_keptSelection.push_back(m_model->fileIndex(row));
+    }
     if (currentIndex().isValid())
-        m_keptCurrent = m_model->entry(currentIndex().row()).nativeName;
+        m_keptCurrent = m_model->fileIndex(currentIndex().row());
     m_keptScroll = verticalScrollBar()->value();
 }
 
@@ -508,16 +532,24 @@ void FileView::restoreSelection()
 {
     if (!m_keepOnReset)
         return;
-    const QSet<QByteArray> kept = std::exchange(m_keptSelection, {});
-    selectWhere([&kept](const ListedFile &file) { return kept.contains(file.nativeName); });
-    if (!m_keptCurrent.isEmpty()) {
-        const int row = m_model->rowOf(m_keptCurrent);
-        if (row >= 0)
-            selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::NoUpdate);
+    std::vector<char> kept(size_t(m_model->files()->count()), 0);
+    for (const int i : std::exchange(m_keptSelection, {})) {
+        const int now = m_model->carriedIndex(i);
+        if (now >= 0)
+            kept[now] = 1;
+    }
+    selectWhere([&](int row) { return kept[m_model->fileIndex(row)] != 0; });
+    const int current = m_model->carriedIndex(std::exchange(m_keptCurrent, -1));
+    if (current >= 0) {
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            if (m_model->fileIndex(row) == current) {
+                selectionModel()->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::NoUpdate);
+                break;
+            }
+        }
     }
     // The rows arrive in the layout only later; the scroll position with them.
     QTimer::singleShot(0, this, [this, scroll = m_keptScroll] { verticalScrollBar()->setValue(scroll); });
-    m_keptCurrent.clear();
 }
 
 QString FileView::pathOf(const QString &name) const

@@ -9,6 +9,8 @@
 #include <QTreeView>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 class QFileSystemWatcher;
 class QLabel;
@@ -74,6 +76,10 @@ public:
     // its bytes tell which file it is.
     QList<QByteArray> itemNativeNames() const;
     QList<QByteArray> selectedNativeNames() const;
+    // The paths of the files shown, in view order, built from the bytes
+    // alone: adding a million files needs neither their texts nor a copy
+    // of their names.
+    QList<common::NativePath> itemPaths() const;
     // Selects exactly the files with these names.
     void select(const QStringList &names);
 
@@ -110,13 +116,14 @@ private:
     void listAnew();
     void listAgain();
     void watchFolder();
-    void onFilesFound(quint64 job, const FileBatch &files);
+    void onFilesFound(quint64 job, const FileStore &files);
+    void onRelisted(quint64 job, const std::shared_ptr<Resync> &changes);
     void onListingFinished(quint64 job, int error);
     void showMessage(const QString &key, const QString &param2 = {});
     void updateCount();
     void fitNameColumn();
     void fitSizeColumn();
-    int selectWhere(const std::function<bool(const ListedFile &)> &wanted);
+    int selectWhere(const std::function<bool(int row)> &wanted);
     QList<int> selectedRows() const;
     void rememberSelection();
     void restoreSelection();
@@ -139,7 +146,7 @@ private:
     bool m_jobIsAgain = false;
     bool m_againPending = false;
     bool m_changesHeld = false;
-    FileBatch m_againFiles;
+    std::shared_ptr<Resync> m_againChanges;
     int m_lastCount = 0;
     // The name column fills the width the others leave, unless the user sized it.
     bool m_fittingName = false;
@@ -149,8 +156,9 @@ private:
     int m_sizeFitted = 0;
     // What a reset of the model for the same folder must not lose.
     bool m_keepOnReset = false;
-    QSet<QByteArray> m_keptSelection;
-    QByteArray m_keptCurrent;
+    // Indices into the model's files() (FolderFilesModel::carriedIndex).
+    std::vector<int> m_keptSelection;
+    int m_keptCurrent = -1;
     int m_keptScroll = 0;
 };
 

@@ -1,7 +1,5 @@
 #include "browser/FolderFilesModel.h"
 
-#include "common/NameOrder.h"
-
 #include <QApplication>
 #include <QDateTime>
 #include <QLocale>
@@ -13,26 +11,38 @@
 
 namespace tarvello::browser {
 
-using common::compareNames;
-using common::compareSortKeys;
-
 namespace {
 
-// Beyond this many separate runs of vanished rows, one reset is cheaper than
-// removing run by run (each removal moves the rows after it).
-constexpr int kMaxRemovalRuns = 32;
+// Beyond this many separate runs of rows that go or come, one reset is
+// cheaper than removing and inserting run by run (each moves the rows after
+// it); so is it when most rows change, beyond a few.
+constexpr size_t kMaxRuns = 32;
+constexpr size_t kFewRows = 1024;
 
 const QChar kValueMark(0x01);
 
-int compareNumbers(qint64 a, qint64 b)
+// Runs of consecutive rows for which the test holds, as (first, last).
+template <typename Test>
+std::vector<std::pair<int, int>> runsWhere(size_t rows, Test test, size_t &count)
 {
-    return a < b ? -1 : (a > b ? 1 : 0);
+    std::vector<std::pair<int, int>> runs;
+    count = 0;
+    for (size_t row = 0; row < rows; ++row) {
+        if (!test(row))
+            continue;
+        ++count;
+        if (!runs.empty() && runs.back().second == int(row) - 1)
+            runs.back().second = int(row);
+        else
+            runs.emplace_back(int(row), int(row));
+    }
+    return runs;
 }
 
 } // namespace
 
 FolderFilesModel::FolderFilesModel(QObject *parent)
-    : QAbstractTableModel(parent)
+    : QAbstractTableModel(parent), m_files(std::make_shared<FileStore>())
 {
 }
 
@@ -58,29 +68,30 @@ QVariant FolderFilesModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const ListedFile &file = entry(index.row());
+    const int file = m_rows[index.row()];
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
         switch (column) {
         case NameColumn:
-            return file.name;
+            return m_files->name(file);
         case SizeColumn:
-            return sizeText(file.size);
-        case TypeColumn:
-            return file.type.isEmpty() ? m_texts.typeNone
-                                       : QString(m_texts.typeFormat).replace(kValueMark, file.type);
+            return sizeText(m_files->size(file));
+        case TypeColumn: {
+            const QString &type = m_files->type(file);
+            return type.isEmpty() ? m_texts.typeNone : QString(m_texts.typeFormat).replace(kValueMark, type);
+        }
         case DateColumn:
-            return QLocale::c().toString(QDateTime::fromMSecsSinceEpoch(file.modified), m_texts.dateFormat);
+            return QLocale::c().toString(QDateTime::fromMSecsSinceEpoch(m_files->modified(file)), m_texts.dateFormat);
         }
         break;
     case Qt::DecorationRole:
         if (column == NameColumn)
-            return iconFor(file.type);
+            return iconFor(m_files->type(file));
         break;
     case Qt::ToolTipRole:
         if (column == NameColumn)
-            return file.name;
+            return m_files->name(file);
         break;
     case Qt::TextAlignmentRole:
         if (column == SizeColumn)
@@ -101,35 +112,11 @@ QVariant FolderFilesModel::headerData(int section, Qt::Orientation orientation, 
     return {};
 }
 
-bool FolderFilesModel::less(int a, int b) const
-{
-    const ListedFile &x = m_all[a];
-    const ListedFile &y = m_all[b];
-    int order = 0;
-    switch (m_sortColumn) {
-    case SizeColumn:
-        order = compareNumbers(x.size, y.size);
-        break;
-    case TypeColumn:
-        order = compareSortKeys(x.type, y.type);
-        break;
-    case DateColumn:
-        order = compareNumbers(x.modified, y.modified);
-        break;
-    default:
-        break;
-    }
-    if (order == 0)
-        order = compareNames(x.sortKey, x.name, x.nativeName, y.sortKey, y.name, y.nativeName);
-    return m_sortOrder == Qt::AscendingOrder ? order < 0 : order > 0;
-}
-
 void FolderFilesModel::sort(int column, Qt::SortOrder order)
 {
     if (column < 0 || column >= ColumnCount)
         return;
-    m_sortColumn = column;
-    m_sortOrder = order;
+    m_order = {column, order};
     std::vector<int> positions(m_rows.size());
     std::iota(positions.begin(), positions.end(), 0);
     std::sort(positions.begin(), positions.end(), [this](int p, int q) { return less(m_rows[p], m_rows[q]); });
@@ -155,50 +142,43 @@ void FolderFilesModel::applyOrder(const std::vector<int> &order)
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-int FolderFilesModel::rowOf(const QByteArray &nativeName) const
+int FolderFilesModel::carriedIndex(int i) const
 {
-    for (size_t row = 0; row < m_rows.size(); ++row) {
-        if (m_all[m_rows[row]].nativeName == nativeName)
-            return int(row);
-    }
-    return -1;
+    if (!m_carrying)
+        return i;
+    return i >= 0 && size_t(i) < m_carried.size() ? m_carried[i] : -1;
 }
 
 void FolderFilesModel::setFilter(const filelist::DisplayFilter &filter)
 {
     beginResetModel();
     m_filter = filter;
-    rebuildRows();
+    m_rows = viewRows(*m_files, m_filter, m_order);
     endResetModel();
 }
 
 void FolderFilesModel::clear()
 {
     beginResetModel();
-    m_all.clear();
-    m_rows.clear();
+    m_files = std::make_shared<FileStore>();
+    m_rows = {};
     m_largest = 0;
     endResetModel();
 }
 
-void FolderFilesModel::rebuildRows()
+void FolderFilesModel::addFiles(const FileStore &files)
 {
-    m_rows.clear();
-    for (size_t i = 0; i < m_all.size(); ++i) {
-        if (m_filter.matches(m_all[i].name))
-            m_rows.push_back(int(i));
-    }
-    std::sort(m_rows.begin(), m_rows.end(), [this](int a, int b) { return less(a, b); });
-}
-
-void FolderFilesModel::addFiles(const FileBatch &files)
-{
+    // A listing's thread may still read the files shown (one cancelled
+    // while it compared): they are never changed under it.
+    if (m_files.use_count() > 1)
+        m_files = std::make_shared<FileStore>(*m_files);
+    const int first = m_files->count();
+    m_files->append(files);
+    m_largest = std::max(m_largest, files.largest());
     std::vector<int> fresh;
-    for (const ListedFile &file : files) {
-        m_largest = std::max(m_largest, file.size);
-        if (m_filter.matches(file.name))
-            fresh.push_back(int(m_all.size()));
-        m_all.push_back(file);
+    for (int i = first; i < m_files->count(); ++i) {
+        if (m_filter.matches(m_files->name(i)))
+            fresh.push_back(i);
     }
     if (fresh.empty())
         return;
@@ -220,88 +200,67 @@ void FolderFilesModel::addFiles(const FileBatch &files)
     applyOrder(positions);
 }
 
-void FolderFilesModel::syncFiles(const FileBatch &files)
+void FolderFilesModel::syncFiles(Resync changes)
 {
-    QHash<QByteArray, int> fresh;
-    fresh.reserve(qsizetype(files.size()));
-    m_largest = 0;
-    for (size_t j = 0; j < files.size(); ++j) {
-        fresh.insert(files[j].nativeName, int(j));
-        m_largest = std::max(m_largest, files[j].size);
-    }
-
-    std::vector<char> known(files.size(), 0);
-    std::vector<int> newIndex(m_all.size(), -1);
-    std::vector<ListedFile> kept;
-    kept.reserve(m_all.size());
-    std::vector<int> changed;
-    for (size_t i = 0; i < m_all.size(); ++i) {
-        const auto found = fresh.constFind(m_all[i].nativeName);
-        if (found == fresh.cend())
-            continue;
-        known[*found] = 1;
-        ListedFile &file = m_all[i];
-        const ListedFile &now = files[*found];
-        if (file.size != now.size || file.modified != now.modified) {
-            file.size = now.size;
-            file.modified = now.modified;
-            changed.push_back(int(kept.size()));
-        }
-        newIndex[i] = int(kept.size());
-        kept.push_back(file);
-    }
-    FileBatch added;
-    for (size_t j = 0; j < files.size(); ++j) {
-        if (!known[j])
-            added.push_back(files[j]);
-    }
-
-    // Vanished rows, as runs of consecutive rows from the last to the first.
-    std::vector<std::pair<int, int>> runs;
-    for (int row = int(m_rows.size()) - 1; row >= 0; --row) {
-        if (newIndex[m_rows[row]] >= 0)
-            continue;
-        if (!runs.empty() && runs.back().first == row + 1)
-            runs.back().first = row;
-        else
-            runs.emplace_back(row, row);
-    }
-    if (runs.size() > size_t(kMaxRemovalRuns)) {
-        beginResetModel();
-        m_all = std::move(kept);
-        m_all.insert(m_all.end(), added.begin(), added.end());
-        rebuildRows();
-        endResetModel();
+    // Made against another listing than the one shown, it carries nothing.
+    if (changes.carried.size() != size_t(m_files->count()))
+        changes.carried.assign(size_t(m_files->count()), -1);
+    if (changes.filter != m_filter.text() || !(changes.order == m_order))
+        changes.rows = viewRows(*changes.files, m_filter, m_order);
+    m_largest = changes.files->largest();
+    const std::vector<int> &carried = changes.carried;
+    size_t goneCount = 0;
+    size_t freshCount = 0;
+    const auto gone = runsWhere(m_rows.size(), [&](size_t row) { return carried[m_rows[row]] < 0; }, goneCount);
+    const auto fresh = runsWhere(changes.rows.size(), [&](size_t row) { return changes.fresh[changes.rows[row]] != 0; },
+                                 freshCount);
+    // A file whose size or date changed may move when the rows are sorted by them.
+    const bool moves = !changes.changed.empty() && (m_order.column == SizeColumn || m_order.column == DateColumn);
+    const size_t shown = std::max(m_rows.size(), changes.rows.size());
+    if (moves || gone.size() + fresh.size() > kMaxRuns || goneCount + freshCount > std::max(kFewRows, shown / 2)
+        || m_rows.size() - goneCount + freshCount != changes.rows.size()) {
+        replaceRows(changes);
         return;
     }
-    for (const auto &[first, last] : runs) {
-        beginRemoveRows({}, first, last);
-        m_rows.erase(m_rows.begin() + first, m_rows.begin() + last + 1);
+    for (auto run = gone.rbegin(); run != gone.rend(); ++run) {
+        beginRemoveRows({}, run->first, run->second);
+        m_rows.erase(m_rows.begin() + run->first, m_rows.begin() + run->second + 1);
         endRemoveRows();
     }
-    m_all = std::move(kept);
+    m_files = std::move(changes.files);
     for (int &row : m_rows)
-        row = newIndex[row];
-
-    if (!changed.empty()) {
-        std::vector<int> rowOfIndex(m_all.size(), -1);
-        for (size_t row = 0; row < m_rows.size(); ++row)
-            rowOfIndex[m_rows[row]] = int(row);
-        int top = int(m_rows.size());
-        int bottom = -1;
-        for (const int i : changed) {
-            if (rowOfIndex[i] >= 0) {
-                top = std::min(top, rowOfIndex[i]);
-                bottom = std::max(bottom, rowOfIndex[i]);
-            }
-        }
-        if (bottom >= 0) {
-            emit dataChanged(index(top, SizeColumn), index(bottom, DateColumn));
-            if (m_sortColumn == SizeColumn || m_sortColumn == DateColumn)
-                sort(m_sortColumn, m_sortOrder);
-        }
+        row = carried[row];
+    for (const auto &[first, last] : fresh) {
+        beginInsertRows({}, first, last);
+        m_rows.insert(m_rows.begin() + first, changes.rows.begin() + first, changes.rows.begin() + last + 1);
+        endInsertRows();
     }
-    addFiles(added);
+    if (changes.changed.empty())
+        return;
+    std::vector<char> isChanged(size_t(m_files->count()), 0);
+    for (const int i : changes.changed)
+        isChanged[i] = 1;
+    size_t count = 0;
+    const auto changedRuns = runsWhere(m_rows.size(), [&](size_t row) { return isChanged[m_rows[row]] != 0; }, count);
+    if (!changedRuns.empty())
+        emit dataChanged(index(changedRuns.front().first, SizeColumn), index(changedRuns.back().second, DateColumn));
+}
+
+void FolderFilesModel::replaceRows(Resync &changes)
+{
+    beginResetModel();
+    m_files = std::move(changes.files);
+    m_rows = std::move(changes.rows);
+    m_carried = std::move(changes.carried);
+    m_carrying = true;
+    endResetModel();
+    m_carrying = false;
+    m_carried = {};
+}
+
+qsizetype FolderFilesModel::bytes() const
+{
+    return m_files->bytes() + qsizetype(m_rows.capacity() * sizeof(int));
 }
 
 QString FolderFilesModel::widestSizeText() const

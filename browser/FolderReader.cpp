@@ -1,7 +1,6 @@
 #include "browser/FolderReader.h"
 
 #include "common/NameOrder.h"
-#include "common/Zub.h"
 #include "filelist/FolderScan.h"
 
 #include <QElapsedTimer>
@@ -21,6 +20,20 @@ namespace tarvello::browser {
 using common::compareNames;
 using common::nameSortKey;
 
+// One listing: what its worker thread is given.
+struct FolderReader::Job {
+    std::shared_ptr<Link> link;
+    std::shared_ptr<std::atomic<bool>> cancelled;
+    quint64 number = 0;
+    common::NativePath path;
+    bool files = true;
+    int firstBatch = 0;
+    // For a listing again: the listing shown, compared on the worker thread.
+    std::shared_ptr<const FileStore> shown;
+    filelist::DisplayFilter filter;
+    ViewOrder order;
+};
+
 // What a worker thread holds of its reader: the reader itself until it is
 // destroyed. Results are posted under the lock, so none can be posted to a
 // reader that is going away.
@@ -28,11 +41,14 @@ struct FolderReader::Link {
     std::mutex mutex;
     FolderReader *owner = nullptr;
 
-    void sendFiles(quint64 job, FileBatch files)
+    void sendFiles(quint64 job, FileStore files)
     {
-        post([job, files = std::move(files)](FolderReader *reader) mutable {
-            reader->deliverFiles(job, std::move(files));
-        });
+        post([job, files = std::move(files)](FolderReader *reader) { reader->deliverFiles(job, files); });
+    }
+
+    void sendResync(quint64 job, std::shared_ptr<Resync> changes)
+    {
+        post([job, changes = std::move(changes)](FolderReader *reader) { reader->deliverResync(job, changes); });
     }
 
     void sendFolders(quint64 job, FolderBatch folders)
@@ -62,40 +78,15 @@ private:
 
 namespace {
 
-constexpr int kLargestBatch = 4096;
+// Batches grow to this size unless the time between two ends them first:
+// each batch merged into a million rows costs the window a pass over them.
+constexpr int kLargestBatch = 16384;
 // A slow folder still shows what it has found after this many milliseconds.
 constexpr qint64 kBatchDelayMs = 100;
 
 bool isDotOrDotDot(const char *name)
 {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-struct Job {
-    std::shared_ptr<FolderReader::Link> link;
-    std::shared_ptr<std::atomic<bool>> cancelled;
-    quint64 number = 0;
-    common::NativePath path;
-    bool files = true;
-    int firstBatch = 0;
-};
-
-// lastType: the type of the file listed before, which most files of a
-// folder share; they share its text too.
-ListedFile listedFile(const char *nativeName, const struct stat &st, QString &lastType)
-{
-    ListedFile entry;
-    entry.nativeName = QByteArray(nativeName);
-    entry.name = common::NativePath::fromBytes(entry.nativeName).text();
-    entry.sortKey = nameSortKey(entry.name);
-    entry.type = common::ZubGetExtension(entry.name).toUpper();
-    if (entry.type == lastType)
-        entry.type = lastType;
-    else
-        lastType = entry.type;
-    entry.size = qint64(st.st_size);
-    entry.modified = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-    return entry;
 }
 
 ListedFolder folderEntry(int dirFd, const char *nativeName)
@@ -108,16 +99,9 @@ ListedFolder folderEntry(int dirFd, const char *nativeName)
     return entry;
 }
 
-// The view's first order: its sort of a batch so ordered only checks it, on
-// the window's thread, and the sort itself is made here.
-void sortByName(FileBatch &files)
-{
-    std::sort(files.begin(), files.end(), [](const ListedFile &a, const ListedFile &b) {
-        return compareNames(a.sortKey, a.name, a.nativeName, b.sortKey, b.name, b.nativeName) < 0;
-    });
-}
+using Job = FolderReader::Job;
 
-void runJob(const Job &job)
+void runJob(Job &job)
 {
     DIR *dir = ::opendir(job.path.c_str());
     if (!dir) {
@@ -125,9 +109,8 @@ void runJob(const Job &job)
         return;
     }
     const int fd = ::dirfd(dir);
-    FileBatch files;
+    FileStore files;
     FolderBatch folders;
-    QString lastType;
     int batchLimit = job.firstBatch > 0 ? job.firstBatch : -1;
     QElapsedTimer sinceSent;
     sinceSent.start();
@@ -156,12 +139,14 @@ void runJob(const Job &job)
         if (job.files && !isDir) {
             if (filelist::isRenameTemporaryName(name))
                 continue;
-            files.push_back(listedFile(name, st, lastType));
-            if (batchLimit > 0
-                && (int(files.size()) >= batchLimit || sinceSent.elapsed() >= kBatchDelayMs)) {
-                sortByName(files);
+            files.add(QByteArrayView(name), qint64(st.st_size),
+                      qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000);
+            if (batchLimit > 0 && (files.count() >= batchLimit || sinceSent.elapsed() >= kBatchDelayMs)) {
+                // The view's first order: its sort of a batch so ordered only
+                // checks it, on the window's thread.
+                files.sortByName();
                 job.link->sendFiles(job.number, std::move(files));
-                files = FileBatch();
+                files = FileStore();
                 batchLimit = std::min(batchLimit * 2, kLargestBatch);
                 sinceSent.restart();
             }
@@ -172,9 +157,17 @@ void runJob(const Job &job)
     ::closedir(dir);
     if (job.cancelled->load())
         return;
-    if (job.files) {
-        if (!files.empty() || batchLimit < 0) {
-            sortByName(files);
+    if (job.shown) {
+        auto changes = std::make_shared<Resync>(
+            resync(*job.shown, std::make_shared<FileStore>(std::move(files)), job.filter, job.order));
+        // The old listing goes as soon as the view has taken the new one.
+        job.shown.reset();
+        if (job.cancelled->load())
+            return;
+        job.link->sendResync(job.number, std::move(changes));
+    } else if (job.files) {
+        if (files.count() > 0 || batchLimit < 0) {
+            files.sortByName();
             job.link->sendFiles(job.number, std::move(files));
         }
     } else {
@@ -210,12 +203,29 @@ FolderReader::~FolderReader()
 
 quint64 FolderReader::listFiles(const common::NativePath &folder, int firstBatch)
 {
-    return start(folder, true, firstBatch);
+    Job job;
+    job.path = folder;
+    job.firstBatch = firstBatch;
+    return start(std::move(job));
+}
+
+quint64 FolderReader::relistFiles(const common::NativePath &folder, std::shared_ptr<const FileStore> shown,
+                                  const filelist::DisplayFilter &filter, const ViewOrder &order)
+{
+    Job job;
+    job.path = folder;
+    job.shown = std::move(shown);
+    job.filter = filter;
+    job.order = order;
+    return start(std::move(job));
 }
 
 quint64 FolderReader::listFolders(const common::NativePath &folder)
 {
-    return start(folder, false, 0);
+    Job job;
+    job.path = folder;
+    job.files = false;
+    return start(std::move(job));
 }
 
 void FolderReader::cancel(quint64 job)
@@ -224,24 +234,27 @@ void FolderReader::cancel(quint64 job)
         cancelled->store(true);
 }
 
-quint64 FolderReader::start(const common::NativePath &folder, bool files, int firstBatch)
+quint64 FolderReader::start(Job job)
 {
-    Job job;
     job.link = m_link;
     job.cancelled = std::make_shared<std::atomic<bool>>(false);
     job.number = m_nextJob++;
-    job.path = folder;
-    job.files = files;
-    job.firstBatch = firstBatch;
     m_jobs.insert(job.number, job.cancelled);
-    std::thread([job] { runJob(job); }).detach();
-    return job.number;
+    const quint64 number = job.number;
+    std::thread([job = std::move(job)]() mutable { runJob(job); }).detach();
+    return number;
 }
 
-void FolderReader::deliverFiles(quint64 job, FileBatch files)
+void FolderReader::deliverFiles(quint64 job, const FileStore &files)
 {
     if (m_jobs.contains(job))
         emit filesFound(job, files);
+}
+
+void FolderReader::deliverResync(quint64 job, const std::shared_ptr<Resync> &changes)
+{
+    if (m_jobs.contains(job))
+        emit relisted(job, changes);
 }
 
 void FolderReader::deliverFolders(quint64 job, FolderBatch folders)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browser/FileStore.h"
 #include "common/NativePath.h"
 
 #include <QByteArray>
@@ -13,22 +14,6 @@
 
 namespace tarvello::browser {
 
-// One file of a listed folder: anything that is not a folder, links followed
-// (a dangling link is a file too).
-struct ListedFile {
-    // The name's bytes as the file system holds them; names are bytes on
-    // Linux, and this is what tells two files apart.
-    QByteArray nativeName;
-    // The name as shown: bytes that are not UTF-8 become U+FFFD.
-    QString name;
-    QString sortKey;
-    // Extension in capitals ("" without one).
-    QString type;
-    qint64 size = 0;
-    // Last modification, milliseconds since 1970 (UTC).
-    qint64 modified = 0;
-};
-
 // One sub-folder of a listed folder.
 struct ListedFolder {
     QByteArray nativeName;
@@ -38,7 +23,6 @@ struct ListedFolder {
     bool readable = true;
 };
 
-using FileBatch = std::vector<ListedFile>;
 using FolderBatch = std::vector<ListedFolder>;
 
 // True when this process may list the folder.
@@ -63,6 +47,12 @@ public:
     // with 0 in one batch.
     quint64 listFiles(const common::NativePath &folder, int firstBatch = 0);
 
+    // Lists the files of the folder again and compares them, on the worker
+    // thread, with the listing the view shows (through the filter, in the
+    // order); the changes arrive in one relisted().
+    quint64 relistFiles(const common::NativePath &folder, std::shared_ptr<const FileStore> shown,
+                        const filelist::DisplayFilter &filter, const ViewOrder &order);
+
     // Starts listing the sub-folders of the folder (sorted by name) and
     // returns the job's number; they arrive in one batch.
     quint64 listFolders(const common::NativePath &folder);
@@ -71,17 +61,20 @@ public:
     void cancel(quint64 job);
 
 signals:
-    void filesFound(quint64 job, const tarvello::browser::FileBatch &files);
+    void filesFound(quint64 job, const tarvello::browser::FileStore &files);
+    void relisted(quint64 job, const std::shared_ptr<tarvello::browser::Resync> &changes);
     void foldersFound(quint64 job, const tarvello::browser::FolderBatch &folders);
     // The listing ended; error is 0 or the errno that stopped it.
     void finished(quint64 job, int error);
 
 public:
     struct Link;
+    struct Job;
 
 private:
-    quint64 start(const common::NativePath &folder, bool files, int firstBatch);
-    void deliverFiles(quint64 job, FileBatch files);
+    quint64 start(Job job);
+    void deliverFiles(quint64 job, const FileStore &files);
+    void deliverResync(quint64 job, const std::shared_ptr<Resync> &changes);
     void deliverFolders(quint64 job, FolderBatch folders);
     void deliverEnd(quint64 job, int error);
 

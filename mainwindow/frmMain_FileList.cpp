@@ -230,7 +230,10 @@ void frmMain::cmdAdd_Click()
 
 void frmMain::cmdAddAll_Click()
 {
-    addFileViewNames(m_fileView->itemNames(), m_fileView->itemNativeNames(), true);
+    if (m_controller.busy())
+        return;
+    AddFrame frame(*this);
+    m_controller.addChosen(m_fileView->itemPaths(), true);
 }
 
 void frmMain::mnuAddHieriachy_Click()

@@ -59,7 +59,6 @@ void FileStore::append(const FileStore &other)
     const quint32 keys = quint32(m_keys.size());
     m_names.insert(m_names.end(), other.m_names.begin(), other.m_names.end());
     m_keys.insert(m_keys.end(), other.m_keys.begin(), other.m_keys.end());
-    m_files.reserve(m_files.size() + other.m_files.size());
     for (File file : other.m_files) {
         file.nameAt += names;
         file.keyAt += keys;
@@ -79,6 +78,13 @@ void FileStore::sortByName()
     for (const int i : order)
         sorted.push_back(m_files[i]);
     m_files.swap(sorted);
+}
+
+void FileStore::squeeze()
+{
+    m_files.shrink_to_fit();
+    m_names.shrink_to_fit();
+    m_keys.shrink_to_fit();
 }
 
 QString FileStore::name(int i) const

@@ -30,6 +30,8 @@ public:
     void append(const FileStore &other);
     // Orders the files by name.
     void sortByName();
+    // Gives back the spare room the arenas grew with.
+    void squeeze();
 
     int count() const { return int(m_files.size()); }
     QByteArrayView nativeName(int i) const

@@ -469,6 +469,8 @@ void FileView::onListingFinished(quint64 job, int error)
             m_keepOnReset = false;
             showMessage({});
             watchFolder();
+        } else {
+            m_model->squeeze();
         }
     } else {
         m_model->clear();

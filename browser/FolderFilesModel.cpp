@@ -200,6 +200,13 @@ void FolderFilesModel::addFiles(const FileStore &files)
     applyOrder(positions);
 }
 
+void FolderFilesModel::squeeze()
+{
+    if (m_files.use_count() == 1)
+        m_files->squeeze();
+    m_rows.shrink_to_fit();
+}
+
 void FolderFilesModel::syncFiles(Resync changes)
 {
     // Made against another listing than the one shown, it carries nothing.

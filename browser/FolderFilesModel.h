@@ -77,6 +77,8 @@ public:
 
     // Takes newly found files in, at their sorted places.
     void addFiles(const FileStore &files);
+    // The listing is complete: gives back the room kept for more files.
+    void squeeze();
 
     // Brings the model to the folder's complete new listing: files that went
     // leave, new files come, changed sizes and dates are updated.

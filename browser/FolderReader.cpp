@@ -158,6 +158,7 @@ void runJob(Job &job)
     if (job.cancelled->load())
         return;
     if (job.shown) {
+        files.squeeze();
         auto changes = std::make_shared<Resync>(
             resync(*job.shown, std::make_shared<FileStore>(std::move(files)), job.filter, job.order));
         // The old listing goes as soon as the view has taken the new one.

@@ -116,6 +116,17 @@ private:
         bool readsExif = false;
     };
     const RuleTokens &tokensOf(const QString &ruleText) const;
+    // The counter's start and step as read from their texts, once for a
+    // whole list; a text that is no number gives its error to every name.
+    struct CounterTexts {
+        QString startText;
+        QString stepText;
+        bool read = false;
+        qint32 start = 0;
+        qint16 step = 0;
+        std::optional<common::VbError> error;
+    };
+    const CounterTexts &counterOf(const settings::RuleOptions &rule) const;
     QString formatYear(int year) const;
     QString formatMonth(int month) const;
 
@@ -129,6 +140,8 @@ private:
     lang::Messages &m_messages;
     mutable CompiledRegex m_regex;
     mutable RuleTokens m_tokens;
+    mutable CounterTexts m_counter;
+    mutable QString m_scratch;
 };
 
 } // namespace tarvello::rules

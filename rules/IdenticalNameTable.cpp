@@ -5,6 +5,7 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cstring>
 
 namespace tarvello::rules {
@@ -59,7 +60,9 @@ void IdenticalNameTable::reset()
 {
     m_characters.clear();
     m_entries.clear();
-    m_slots.assign(kFirstSlots, Slot{0, 0});
+    // The slots keep their number: a recomputation fills them again with as
+    // many names, in memory already there rather than grown anew.
+    m_slots.assign(std::max(m_slots.size(), kFirstSlots), Slot{0, 0});
     enter(QString());
 }
 

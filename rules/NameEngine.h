@@ -73,8 +73,9 @@ QString afficheNomErrorText(const common::VbError &error);
 // Computes new names (the computation of affiche_nom), one file per call, from
 // the rule, the settings and the outside world given at construction. Never
 // touches a window; holds no state between calls but what it read from the
-// last rule's text (its compiled $REGX expression, the tokens that need a
-// look-up), read once for a whole list.
+// last rule's text and counter boxes (its compiled $REGX expression, the
+// tokens that need a look-up, the counter's start and step), read once for a
+// whole list, and the buffer each name is made in. One thread at a time.
 class NameEngine
 {
 public:

@@ -34,6 +34,28 @@ QByteArray currentFolderBytes()
     return QByteArray::fromStdString(std::filesystem::current_path(error).native());
 }
 
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
+}
+
+// The text in UTF-8 at the end of the bytes, without a buffer of its own
+// when it is ASCII, as most names are.
+void appendUtf8(QByteArray &bytes, QStringView text)
+{
+    const qsizetype start = bytes.size();
+    bytes.resize(start + text.size());
+    char *out = bytes.data() + start;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            bytes.resize(start);
+            bytes.append(text.toUtf8());
+            return;
+        }
+        *out++ = char(c.unicode());
+    }
+}
+
 } // namespace
 
 QString CliTexts::text(const char *key, const QString &param1, const QString &param2) const
@@ -234,7 +256,9 @@ int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptio
         }
         // Emptied, not freed: the next line reuses its room.
         line.resize(0);
-        line.append(given).append('\t').append(result.name.toUtf8()).append('\n');
+        line.append(given).append('\t');
+        appendUtf8(line, result.name);
+        line.append('\n');
         out.write(line);
         return true;
     };
@@ -261,13 +285,24 @@ int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptio
     const QDir current = QDir::current();
     bool going = true;
     int position = 0;
+    // Refilled for each path, without a new string each time.
+    QString path;
     paths.forEach([&](const QByteArray &given) {
-        if (!going || !readsAsText(given, currentIsText))
+        if (!going)
             return;
-        // A name that is not text is read by the rule as Windows-1252.
-        const QString path = filelist::isTextName(given)
-            ? absolutePathOf(current, given)
-            : filelist::FileEntry::of(absolutePath(given)).readablePath();
+        // Most paths of a long list are ASCII, absolute and clean: their text
+        // is their bytes.
+        if (isAscii(given) && rename::isCleanAbsolutePath(given)) {
+            path.resize(0);
+            path.append(QLatin1StringView(given));
+        } else if (!readsAsText(given, currentIsText)) {
+            return;
+        } else if (filelist::isTextName(given)) {
+            path = absolutePathOf(current, given);
+        } else {
+            // A name that is not text is read by the rule as Windows-1252.
+            path = filelist::FileEntry::of(absolutePath(given)).readablePath();
+        }
         going = write(given, batch.next(path, ++position).result);
     });
     return exitCode;

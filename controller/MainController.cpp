@@ -259,10 +259,19 @@ void MainController::recompute()
         // The names change in place, the rows stay: the views are told once, at the end.
         EventPacer pacer;
         bool positionError = false;
+        // Each row's path is made in this one buffer, not a new string a row.
+        QString path;
         for (int row = 0; row < count && !positionError; ++row) {
             if (pacer.due())
                 m_ui.recomputeProgress(row, count);
-            const NameStep step = m_batch->next(m_files.entry(row).readablePath(), row + 1);
+            const filelist::FileEntry &entry = m_files.entry(row);
+            path.resize(0);
+            path.append(entry.folder).append(QLatin1Char('/'));
+            if (entry.nameIsText())
+                path.append(entry.name);
+            else
+                path.append(entry.readableName());
+            const NameStep step = m_batch->next(path, row + 1);
             m_files.setNewName(row, step.result.name);
             positionError = step.stop;
             if (step.stop)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/LargePages.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -53,10 +55,10 @@ private:
     void growSlots();
 
     // The upper-cased names, end to end.
-    std::vector<QChar> m_characters;
-    std::vector<Entry> m_entries;
+    std::vector<QChar, common::LargePageAllocator<QChar>> m_characters;
+    std::vector<Entry, common::LargePageAllocator<Entry>> m_entries;
     // Open addressing, linear probing; a power of two of slots.
-    std::vector<Slot> m_slots;
+    std::vector<Slot, common::LargePageAllocator<Slot>> m_slots;
 };
 
 } // namespace tarvello::rules

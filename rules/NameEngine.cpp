@@ -11,6 +11,7 @@
 #include "rules/RegexDirective.h"
 #include "rules/RuleTools.h"
 
+#include <cstring>
 #include <limits>
 
 namespace tarvello::rules {
@@ -77,27 +78,40 @@ qint32 checked32(qint64 value)
 
 // The counter value left-padded with zeros to the width; a longer value is
 // written whole and a negative one keeps its sign in front ("-005").
-void appendCounter(QString &out, qint32 value, int width)
+class CounterDigits
 {
-    quint32 magnitude = value < 0 ? quint32(0) - quint32(value) : quint32(value);
-    char16_t digits[10];
-    int count = 0;
-    do {
-        digits[count++] = char16_t(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0)
-        out.append(QLatin1Char('-'));
-    for (int i = count; i < width; ++i)
-        out.append(QLatin1Char('0'));
-    while (count > 0)
-        out.append(QChar(digits[--count]));
-}
+public:
+    CounterDigits(qint32 value, int width)
+        : m_negative(value < 0)
+    {
+        quint32 magnitude = m_negative ? quint32(0) - quint32(value) : quint32(value);
+        do {
+            *--m_begin = char16_t(u'0' + magnitude % 10);
+            magnitude /= 10;
+        } while (magnitude != 0);
+        m_zeros = std::max<qsizetype>(0, width - (std::end(m_digits) - m_begin));
+    }
+    qsizetype size() const { return (m_negative ? 1 : 0) + m_zeros + (std::end(m_digits) - m_begin); }
+    void writeTo(char16_t *out) const
+    {
+        if (m_negative)
+            *out++ = u'-';
+        out = std::fill_n(out, m_zeros, u'0');
+        std::copy(static_cast<const char16_t *>(m_begin), std::cend(m_digits), out);
+    }
+
+private:
+    char16_t m_digits[10];
+    char16_t *m_begin = std::end(m_digits);
+    bool m_negative;
+    qsizetype m_zeros;
+};
 
 QString counterText(qint32 value, int width)
 {
-    QString text;
-    appendCounter(text, value, width);
+    const CounterDigits digits(value, width);
+    QString text(digits.size(), Qt::Uninitialized);
+    digits.writeTo(reinterpret_cast<char16_t *>(text.data()));
     return text;
 }
 
@@ -355,10 +369,14 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
         return m_messages.GetMessage(97);
     }
 
-    // The name gets a buffer of its own with room for what the tokens bring,
-    // so that replacing them in place seldom moves it.
-    QString name;
-    name.reserve(rule.rule.size() + path.size() + 16);
+    // The name is made in a buffer kept from one file to the next, with room
+    // for what the tokens bring, so that replacing them in place seldom moves
+    // it; the name handed out is a copy of its own size, since a list keeps a
+    // million of them.
+    QString &name = m_scratch;
+    name.resize(0);
+    if (const qsizetype room = rule.rule.size() + path.size() + 16; name.capacity() < room)
+        name.reserve(room);
     name.append(rule.rule);
     if (name.contains(kNumber))
         replaceAll(name, kNumber, firstDigitRun(fileName));
@@ -368,7 +386,8 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
     // without one: a name without it has nothing left to replace.
     if (name.contains(QLatin1Char('$'))) {
         replaceClockTokens(name);
-        replaceToken(name, u"$P$", ZubGetFileName(ZubGetPath(path)));
+        if (name.contains(u"$P$"))
+            replaceToken(name, u"$P$", ZubGetFileName(ZubGetPath(path)));
         if (name.contains(u"$t$")) {
             if (const auto size = m_files.size(path))
                 replaceToken(name, u"$t$", QString::number(*size));
@@ -420,7 +439,7 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
         name = replaceForbiddenCharacters(name);
     if (rule.numberIdentical != 0)
         name = identicalNames.enter(name);
-    return name;
+    return QString(name.constData(), name.size());
 }
 
 void NameEngine::replaceClockTokens(QString &name) const
@@ -495,8 +514,11 @@ void NameEngine::applyCounter(QString &name, const QString &path, int position, 
         name = prefix + counterText(checked32(qint64(rule.counterStep) + highest), width) + suffix;
         return;
     }
-    const qint32 start = common::vbCLng(rule.startText);
-    const qint16 step = vbCInt(rule.stepText);
+    const CounterTexts &counter = counterOf(rule);
+    if (counter.error)
+        throw *counter.error;
+    const qint32 start = counter.start;
+    const qint16 step = counter.step;
     rule.counterStart = start;
     rule.counterStep = step;
     const qint32 value = checked32(qint64(checked32(qint64(position - 1) * step)) + start);
@@ -511,13 +533,20 @@ void NameEngine::applyCounter(QString &name, const QString &path, int position, 
         name.replace(kCounterPlaceholder, counterText(value, width));
         return;
     }
-    QString counted;
-    // Room for the longest counter and the extension that usually follows.
-    counted.reserve(left.size() + std::max(width, 11) + right.size() + 8);
-    counted.append(left);
-    appendCounter(counted, value, width);
-    counted.append(right);
-    name = std::move(counted);
+    // The counter takes the place of as many characters as the name holds
+    // "#", from the first "#" on (a "#" further on stays), in place.
+    const CounterDigits digits(value, width);
+    const qsizetype replaced = std::min<qsizetype>(width, name.size() - first);
+    const qsizetype tail = name.size() - first - replaced;
+    const qsizetype grown = digits.size() - replaced;
+    if (grown > 0)
+        name.resize(name.size() + grown);
+    char16_t *text = reinterpret_cast<char16_t *>(name.data());
+    if (grown != 0)
+        std::memmove(text + first + digits.size(), text + first + replaced, std::size_t(tail) * sizeof(char16_t));
+    digits.writeTo(text + first);
+    if (grown < 0)
+        name.resize(name.size() + grown);
 }
 
 QString NameEngine::replaceForbiddenCharacters(QString name) const
@@ -548,6 +577,20 @@ const NameEngine::RuleTokens &NameEngine::tokensOf(const QString &ruleText) cons
         m_tokens.readsExif = ruleReadsExif(ruleText);
     }
     return m_tokens;
+}
+
+const NameEngine::CounterTexts &NameEngine::counterOf(const settings::RuleOptions &rule) const
+{
+    if (!m_counter.read || m_counter.startText != rule.startText || m_counter.stepText != rule.stepText) {
+        m_counter = CounterTexts{rule.startText, rule.stepText, true};
+        try {
+            m_counter.start = common::vbCLng(rule.startText);
+            m_counter.step = vbCInt(rule.stepText);
+        } catch (const VbError &error) {
+            m_counter.error = error;
+        }
+    }
+    return m_counter;
 }
 
 const NameEngine::CompiledRegex &NameEngine::regexOf(const QString &ruleText) const

@@ -73,8 +73,9 @@ QString afficheNomErrorText(const common::VbError &error);
 // Computes new names (the computation of affiche_nom), one file per call, from
 // the rule, the settings and the outside world given at construction. Never
 // touches a window; holds no state between calls but what it read from the
-// last rule's text (its compiled $REGX expression, the tokens that need a
-// look-up), read once for a whole list.
+// last rule's text and counter boxes (its compiled $REGX expression, the
+// tokens that need a look-up, the counter's start and step), read once for a
+// whole list, and the buffer each name is made in. One thread at a time.
 class NameEngine
 {
 public:
@@ -116,6 +117,17 @@ private:
         bool readsExif = false;
     };
     const RuleTokens &tokensOf(const QString &ruleText) const;
+    // The counter's start and step as read from their texts, once for a
+    // whole list; a text that is no number gives its error to every name.
+    struct CounterTexts {
+        QString startText;
+        QString stepText;
+        bool read = false;
+        qint32 start = 0;
+        qint16 step = 0;
+        std::optional<common::VbError> error;
+    };
+    const CounterTexts &counterOf(const settings::RuleOptions &rule) const;
     QString formatYear(int year) const;
     QString formatMonth(int month) const;
 
@@ -129,6 +141,8 @@ private:
     lang::Messages &m_messages;
     mutable CompiledRegex m_regex;
     mutable RuleTokens m_tokens;
+    mutable CounterTexts m_counter;
+    mutable QString m_scratch;
 };
 
 } // namespace tarvello::rules

@@ -1,0 +1,57 @@
+#include "common/LargePages.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#include <sys/mman.h>
+
+namespace tarvello::common {
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t(2) << 20;
+
+std::size_t roundedUp(std::size_t bytes)
+{
+    return (bytes + kHugePage - 1) & ~(kHugePage - 1);
+}
+
+} // namespace
+
+void *allocateLarge(std::size_t bytes)
+{
+    if (bytes < kHugePage) {
+        if (void *memory = std::malloc(bytes == 0 ? 1 : bytes))
+            return memory;
+        throw std::bad_alloc();
+    }
+    const std::size_t size = roundedUp(bytes);
+    if (size < bytes || size + kHugePage < size)
+        throw std::bad_alloc();
+    // One huge page more than needed, so that the block can start on a huge
+    // page's boundary; what lies outside it goes back at once.
+    void *mapped = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        throw std::bad_alloc();
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + kHugePage - 1) & ~std::uintptr_t(kHugePage - 1);
+    if (aligned > start)
+        ::munmap(mapped, aligned - start);
+    if (const std::size_t tail = start + size + kHugePage - (aligned + size); tail > 0)
+        ::munmap(reinterpret_cast<void *>(aligned + size), tail);
+    // Only advice: a system without huge pages gives small ones.
+    ::madvise(reinterpret_cast<void *>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<void *>(aligned);
+}
+
+void freeLarge(void *memory, std::size_t bytes) noexcept
+{
+    if (!memory)
+        return;
+    if (bytes < kHugePage)
+        std::free(memory);
+    else
+        ::munmap(memory, roundedUp(bytes));
+}
+
+} // namespace tarvello::common

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+namespace tarvello::common {
+
+// Memory for a large table, of at least bytes: a block under 2 MB comes from
+// the heap, a larger one is a mapping of its own, aligned and offered to the
+// system as huge pages, and given back whole when freed. A list of a million
+// files fills tables of tens of megabytes, and on some systems (virtual
+// machines above all) each fresh 4 KB page costs a fault of tens of
+// microseconds: fresh pages were most of the time of a recomputation.
+// Throws std::bad_alloc when the system has no memory to give.
+void *allocateLarge(std::size_t bytes);
+// Frees what allocateLarge(bytes) gave, with the same size.
+void freeLarge(void *memory, std::size_t bytes) noexcept;
+
+// The allocator of standard containers that hold large tables.
+template<typename T>
+struct LargePageAllocator {
+    using value_type = T;
+
+    LargePageAllocator() = default;
+    template<typename U>
+    LargePageAllocator(const LargePageAllocator<U> &) noexcept
+    {
+    }
+
+    T *allocate(std::size_t count)
+    {
+        if (count > std::size_t(-1) / sizeof(T))
+            throw std::bad_alloc();
+        return static_cast<T *>(allocateLarge(count * sizeof(T)));
+    }
+    void deallocate(T *memory, std::size_t count) noexcept { freeLarge(memory, count * sizeof(T)); }
+
+    template<typename U>
+    bool operator==(const LargePageAllocator<U> &) const noexcept
+    {
+        return true;
+    }
+};
+
+} // namespace tarvello::common

@@ -21,6 +21,8 @@ bool keptAsIs(char c)
         || c == '~' || c == '/';
 }
 
+} // namespace
+
 void appendEncoded(QByteArray &out, QByteArrayView bytes)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -36,8 +38,6 @@ void appendEncoded(QByteArray &out, QByteArrayView bytes)
     }
     out.append(bytes.sliced(plain));
 }
-
-} // namespace
 
 QByteArray encodeBytes(QByteArrayView bytes)
 {
@@ -218,7 +218,7 @@ bool parseIdentityFields(const QList<QByteArray> &fields, qsizetype at, std::opt
 }
 
 RecordWriter::RecordWriter(QByteArray header)
-    : m_header(std::move(header))
+    : m_header(std::move(header) + '\n')
 {
 }
 
@@ -281,27 +281,35 @@ void RecordWriter::addPath(const QByteArray &path)
         m_lastFolder = *known;
     }
     addNumber(m_lastFolder);
-    addName(QByteArray::fromRawData(path.constData() + slash + 1, path.size() - slash - 1));
+    addName(QByteArrayView(path).sliced(slash + 1));
 }
 
-void RecordWriter::addName(const QByteArray &name)
+void RecordWriter::addName(QByteArrayView name)
 {
     m_rows.append(' ');
     appendEncoded(m_rows, name);
 }
 
-QByteArray RecordWriter::text(quint32 *seal) const
+QList<QByteArrayView> RecordWriter::pieces(quint32 *seal)
 {
-    QByteArray text;
-    text.reserve(m_header.size() + m_folderRows.size() + m_rows.size() + 48);
-    text.append(m_header).append('\n').append(m_folderRows).append(m_rows);
-    if (!m_rows.isEmpty())
-        text.append('\n');
-    text.append("END " + QByteArray::number(m_count) + ' ');
-    const quint32 crc = crc32(text);
+    m_closing = m_rows.isEmpty() ? QByteArray() : QByteArray("\n");
+    m_closing.append("END " + QByteArray::number(m_count) + ' ');
+    quint32 crc = crc32(m_header);
+    crc = crc32(m_folderRows, crc);
+    crc = crc32(m_rows, crc);
+    crc = crc32(m_closing, crc);
     if (seal)
         *seal = crc;
-    return text.append(checkText(crc)).append('\n');
+    m_closing.append(checkText(crc)).append('\n');
+    return {m_header, m_folderRows, m_rows, m_closing};
+}
+
+QByteArray RecordWriter::text(quint32 *seal)
+{
+    QByteArray text;
+    for (const QByteArrayView piece : pieces(seal))
+        text.append(piece);
+    return text;
 }
 
 QByteArray markLine(quint32 seal, const QByteArray &mark)

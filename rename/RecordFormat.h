@@ -30,6 +30,7 @@ namespace tarvello::rename {
 // digits, "-._~" and "/"), and back; decodeBytes refuses an empty field and
 // any other spelling of the same bytes.
 QByteArray encodeBytes(QByteArrayView bytes);
+void appendEncoded(QByteArray &out, QByteArrayView bytes);
 std::optional<QByteArray> decodeBytes(const QByteArray &field);
 
 // Reads the three identity fields from fields[at]; false when they are malformed.
@@ -58,14 +59,19 @@ public:
     // Two fields: the number of the path's folder, and its name.
     void addPath(const QByteArray &path);
     // A name alone (a name in the folder of another path).
-    void addName(const QByteArray &name);
+    void addName(QByteArrayView name);
 
     // The whole record with its closing line; seal, when given, receives its
     // checksum, which the marks appended later are checked against.
-    QByteArray text(quint32 *seal = nullptr) const;
+    QByteArray text(quint32 *seal = nullptr);
+
+    // The same as pieces to write one after the other, without gathering a
+    // copy of the whole: they stay valid while this writer lives unchanged.
+    QList<QByteArrayView> pieces(quint32 *seal = nullptr);
 
 private:
-    QByteArray m_header;
+    QByteArray m_header; // with its line end
+    QByteArray m_closing;
     QHash<QByteArray, int> m_folders;
     QByteArray m_lastFolderPath;
     int m_lastFolder = -1;

@@ -2,13 +2,13 @@
 # Fails when an engine folder includes a folder above it (which is how cycles
 # start), or when engine code includes window code. The order, lowest first,
 # is the one ARCHITECTURE.md gives; a folder may include itself and any folder
-# below it. Window code (ui/ subfolders, browser/, mainwindow/) may include any
+# below it. Window code (ui/ subfolders, browser/, mainwindow/, updatewindow/) may include any
 # engine folder.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 layers=(common ini lang settings exif update rules filelist rename controller dialogs cli app)
-windows='ui|browser|mainwindow'
+windows='ui|browser|mainwindow|updatewindow'
 
 rank() {
   local i

@@ -14,7 +14,7 @@ void ProgramServices::attach(app::AppContext &context)
     m_context = &context;
     m_msgBox = std::make_unique<lang::ui::KvrMesgBox>(context);
     m_help = std::make_unique<CHelp>(context, *m_msgBox);
-    m_updates = std::make_unique<update::ui::UpdateService>(context, *m_msgBox);
+    m_updates = std::make_unique<updatewindow::UpdateService>(context, *m_msgBox);
     m_updates->showHelp = [this](int topic) { showHelp(topic); };
 }
 

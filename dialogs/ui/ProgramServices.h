@@ -3,7 +3,7 @@
 #include "app/ui/StartupServices.h"
 #include "dialogs/ui/CHelp.h"
 #include "lang/ui/KvrMesgBox.h"
-#include "update/ui/UpdateService.h"
+#include "updatewindow/UpdateService.h"
 
 #include <memory>
 
@@ -36,13 +36,13 @@ public:
     // The run's help, null before attach().
     CHelp *help() const { return m_help.get(); }
     // The run's update checks (the about box asks checkOnDemand), null before attach().
-    update::ui::UpdateService *updates() const { return m_updates.get(); }
+    updatewindow::UpdateService *updates() const { return m_updates.get(); }
 
 private:
     app::AppContext *m_context = nullptr;
     std::unique_ptr<lang::ui::KvrMesgBox> m_msgBox;
     std::unique_ptr<CHelp> m_help;
-    std::unique_ptr<update::ui::UpdateService> m_updates;
+    std::unique_ptr<updatewindow::UpdateService> m_updates;
 };
 
 } // namespace tarvello::dialogs::ui

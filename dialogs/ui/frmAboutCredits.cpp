@@ -7,7 +7,7 @@
 #include "dialogs/ui/frmDependance.h"
 #include "lang/ui/Translate.h"
 #include "update/Site.h"
-#include "update/ui/UpdateService.h"
+#include "updatewindow/UpdateService.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -114,7 +114,7 @@ private:
     const QImage &m_buffer;
 };
 
-frmAboutCredits::frmAboutCredits(app::AppContext &context, CHelp &help, update::ui::UpdateService *updates,
+frmAboutCredits::frmAboutCredits(app::AppContext &context, CHelp &help, updatewindow::UpdateService *updates,
                                  QWidget *parent)
     : QDialog(parent)
     , m_context(context)
@@ -370,7 +370,7 @@ void frmAboutCredits::done(int result)
     QDialog::done(result);
 }
 
-void ShowAboutCredits(app::AppContext &context, CHelp &help, update::ui::UpdateService *updates, QWidget *parent)
+void ShowAboutCredits(app::AppContext &context, CHelp &help, updatewindow::UpdateService *updates, QWidget *parent)
 {
     frmAboutCredits box(context, help, updates, parent);
     box.exec();

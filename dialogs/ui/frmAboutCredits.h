@@ -17,7 +17,7 @@ namespace tarvello::app {
 struct AppContext;
 }
 
-namespace tarvello::update::ui {
+namespace tarvello::updatewindow {
 class UpdateService;
 }
 
@@ -33,7 +33,7 @@ class frmAboutCredits : public QDialog
 {
     Q_OBJECT
 public:
-    frmAboutCredits(app::AppContext &context, CHelp &help, update::ui::UpdateService *updates,
+    frmAboutCredits(app::AppContext &context, CHelp &help, updatewindow::UpdateService *updates,
                     QWidget *parent = nullptr);
     ~frmAboutCredits() override;
 
@@ -65,7 +65,7 @@ private:
 
     app::AppContext &m_context;
     CHelp &m_help;
-    update::ui::UpdateService *m_updates;
+    updatewindow::UpdateService *m_updates;
     std::unique_ptr<CreditsScroll> m_credits;
     QImage m_background;
     QImage m_buffer;
@@ -82,7 +82,7 @@ private:
 };
 
 // Opens the about box modally over the parent.
-void ShowAboutCredits(app::AppContext &context, CHelp &help, update::ui::UpdateService *updates,
+void ShowAboutCredits(app::AppContext &context, CHelp &help, updatewindow::UpdateService *updates,
                       QWidget *parent);
 
 } // namespace tarvello::dialogs::ui

@@ -203,7 +203,7 @@ protected:
         writeFakeTools();
         options.choice = ChoiceExifToolBatch;
         // Room for a loaded machine to start the fake.
-        options.batchSilence = 2s;
+        options.batchSilence = 5s;
     }
 };
 
@@ -254,7 +254,7 @@ TEST_F(BatchWorld, requestsSentAheadAreSentAgainAfterARestart)
 TEST_F(BatchWorld, requestSentThreeTimesAtMost)
 {
     writeTool("silent", "");
-    options.batchSilence = 300ms;
+    options.batchSilence = 1s;
     ExifReader reader(options, cache);
     ASSERT_TRUE(reader.startBatch());
     EXPECT_EQ(reader.getExif(photo("a.jpg")), ExifInfo());

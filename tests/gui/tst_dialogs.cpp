@@ -15,8 +15,8 @@
 #include "support/TestProgram.h"
 #include "tests/support/LocalHttpServer.h"
 #include "update/Site.h"
-#include "update/ui/UpdateService.h"
-#include "update/ui/frmMiseAJour.h"
+#include "updatewindow/UpdateService.h"
+#include "updatewindow/frmMiseAJour.h"
 
 #include <QAbstractButton>
 #include <QAbstractTextDocumentLayout>
@@ -137,7 +137,7 @@ struct UpdateFixture : Program {
     QString message(int number) { return lang::ui::widgetText(context.language.GetMessage(number)); }
 
     LocalHttpServer server;
-    update::ui::UpdateService service{context, box};
+    updatewindow::UpdateService service{context, box};
     QStringList opened;
     QStringList browsed;
     bool asked = false;
@@ -270,7 +270,7 @@ private Q_SLOTS:
         qputenv("TARVELLO_SITE", server.address().toUtf8());
         server.serve(QStringLiteral("/Tarvello/version.txt"), f.context.version.text().toLatin1());
         CHelp help{f.context, f.box, [](const QString &) { return true; }};
-        update::ui::UpdateService updates{f.context, f.box};
+        updatewindow::UpdateService updates{f.context, f.box};
         frmOption dialog(f.context, f.box, nullptr);
         dialogs::ui::frmChoixOutilExif chooser(f.context, nullptr);
         dialogs::ui::frmAboutCredits about(f.context, help, &updates);
@@ -406,7 +406,7 @@ private Q_SLOTS:
             UpdateFixture f(tampered);
             f.box.answers = {lang::MsgAnswer::OK, lang::MsgAnswer::Yes};
             QVERIFY(f.checkAtStart());
-            QPointer<update::ui::frmMiseAJour> window = f.service.dialog();
+            QPointer<updatewindow::frmMiseAJour> window = f.service.dialog();
             QVERIFY(window);
             auto *next = window->findChild<QPushButton *>(QStringLiteral("cmdSuivant"));
             next->click();

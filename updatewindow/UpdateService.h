@@ -18,7 +18,7 @@ namespace tarvello::update {
 class UpdateCheck;
 }
 
-namespace tarvello::update::ui {
+namespace tarvello::updatewindow {
 
 class frmMiseAJour;
 
@@ -59,9 +59,9 @@ private:
 
     app::AppContext &m_context;
     lang::MsgBox &m_msgBox;
-    std::unique_ptr<UpdateCheck> m_startUp;
-    std::unique_ptr<UpdateCheck> m_onDemand;
+    std::unique_ptr<update::UpdateCheck> m_startUp;
+    std::unique_ptr<update::UpdateCheck> m_onDemand;
     QPointer<frmMiseAJour> m_dialog;
 };
 
-} // namespace tarvello::update::ui
+} // namespace tarvello::updatewindow

@@ -24,7 +24,7 @@ namespace tarvello::update {
 class PackageDownload;
 }
 
-namespace tarvello::update::ui {
+namespace tarvello::updatewindow {
 
 // The update dialog: the new version and its release notes, and the offer to
 // fetch its package. The package is downloaded with progress into the
@@ -39,7 +39,7 @@ public:
     ~frmMiseAJour() override;
 
     // Shows the offer: the version after Label(0)'s caption, the notes in Text1.
-    void setOffer(const UpdateOffer &offer);
+    void setOffer(const update::UpdateOffer &offer);
 
     // Opens the help at a topic (cmdAide).
     std::function<void(int topic)> showHelp;
@@ -62,14 +62,14 @@ private:
 
     app::AppContext &m_context;
     lang::MsgBox &m_msgBox;
-    UpdateOffer m_offer;
+    update::UpdateOffer m_offer;
     QLabel *m_version = nullptr;
     QPlainTextEdit *m_notes = nullptr;
     QLabel *m_progressLabel = nullptr;
     QProgressBar *m_progress = nullptr;
     QPushButton *m_next = nullptr;
     QString m_progressPrefix;
-    std::unique_ptr<PackageDownload> m_download;
+    std::unique_ptr<update::PackageDownload> m_download;
 };
 
-} // namespace tarvello::update::ui
+} // namespace tarvello::updatewindow

@@ -1,4 +1,4 @@
-#include "update/ui/UpdateService.h"
+#include "updatewindow/UpdateService.h"
 
 #include "app/AppContext.h"
 #include "common/ui/ZubDesktop.h"
@@ -6,13 +6,13 @@
 #include "lang/ui/Translate.h"
 #include "update/Site.h"
 #include "update/UpdateCheck.h"
-#include "update/ui/frmMiseAJour.h"
+#include "updatewindow/frmMiseAJour.h"
 
 #include <QDate>
 #include <QPointer>
 #include <QWidget>
 
-namespace tarvello::update::ui {
+namespace tarvello::updatewindow {
 
 UpdateService::UpdateService(app::AppContext &context, lang::MsgBox &msgBox, QObject *parent)
     : QObject(parent)
@@ -39,33 +39,33 @@ void UpdateService::checkAtStart(QWidget *mainWindow)
         return;
     if (QDate::fromString(m_context.settings.General_DerniereVerification, Qt::ISODate) == QDate::currentDate())
         return;
-    m_startUp = std::make_unique<UpdateCheck>(UpdateCheck::Request{
-        .site = siteAddress(),
+    m_startUp = std::make_unique<update::UpdateCheck>(update::UpdateCheck::Request{
+        .site = update::siteAddress(),
         .running = m_context.version.text(),
         .localVersionFile = m_context.programFolder + QStringLiteral("/version_local.txt"),
         .withNotes = true,
         .timeoutMs = timeoutMs,
     });
     QPointer<QWidget> window(mainWindow);
-    connect(m_startUp.get(), &UpdateCheck::finished, this, [this, window] { startUpAnswered(window); });
+    connect(m_startUp.get(), &update::UpdateCheck::finished, this, [this, window] { startUpAnswered(window); });
     m_startUp->start();
 }
 
 void UpdateService::startUpAnswered(QWidget *mainWindow)
 {
     // The check is still emitting its signal: it goes once this returns.
-    UpdateCheck *check = m_startUp.release();
+    update::UpdateCheck *check = m_startUp.release();
     check->deleteLater();
     // A check that reached nobody is tried again at the next start.
-    if (check->outcome() != CheckOutcome::NoAnswer)
+    if (check->outcome() != update::CheckOutcome::NoAnswer)
         m_context.settings.General_DerniereVerification = QDate::currentDate().toString(Qt::ISODate);
     lang::Language &language = m_context.language;
-    if (check->outcome() == CheckOutcome::Empty) {
+    if (check->outcome() == update::CheckOutcome::Empty) {
         m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(7)), lang::MsgStyle::Information,
                              language.GetMessage(1));
         return;
     }
-    if (check->outcome() != CheckOutcome::Newer || m_dialog)
+    if (check->outcome() != update::CheckOutcome::Newer || m_dialog)
         return;
     if (mainWindow && mainWindow->isMinimized())
         mainWindow->showNormal();
@@ -87,38 +87,38 @@ void UpdateService::checkOnDemand(std::function<void()> done)
 {
     if (m_onDemand)
         return;
-    m_onDemand = std::make_unique<UpdateCheck>(UpdateCheck::Request{
-        .site = siteAddress(),
+    m_onDemand = std::make_unique<update::UpdateCheck>(update::UpdateCheck::Request{
+        .site = update::siteAddress(),
         .running = m_context.version.text(),
         .withNotes = false,
         .timeoutMs = timeoutMs,
     });
-    connect(m_onDemand.get(), &UpdateCheck::finished, this, [this, done] { onDemandAnswered(done); });
+    connect(m_onDemand.get(), &update::UpdateCheck::finished, this, [this, done] { onDemandAnswered(done); });
     m_onDemand->start();
 }
 
 void UpdateService::onDemandAnswered(const std::function<void()> &done)
 {
-    UpdateCheck *check = m_onDemand.release();
+    update::UpdateCheck *check = m_onDemand.release();
     check->deleteLater();
     lang::Language &language = m_context.language;
     const QString title = language.GetMessage(1);
     switch (check->outcome()) {
-    case CheckOutcome::Newer:
-    case CheckOutcome::NotesMissing: {
-        const QString site = siteAddress();
+    case update::CheckOutcome::Newer:
+    case update::CheckOutcome::NotesMissing: {
+        const QString site = update::siteAddress();
         if (m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(5, check->offer().version, site)),
                                  lang::MsgStyle::Information + lang::MsgStyle::YesNo, title)
             == lang::MsgAnswer::Yes)
             openUrl(site);
         break;
     }
-    case CheckOutcome::NotNewer:
+    case update::CheckOutcome::NotNewer:
         m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(6)), lang::MsgStyle::Information, title);
         break;
-    case CheckOutcome::Empty:
-    case CheckOutcome::NotAVersion:
-    case CheckOutcome::NoAnswer:
+    case update::CheckOutcome::Empty:
+    case update::CheckOutcome::NotAVersion:
+    case update::CheckOutcome::NoAnswer:
         m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(7)), lang::MsgStyle::Information, title);
         break;
     }
@@ -126,4 +126,4 @@ void UpdateService::onDemandAnswered(const std::function<void()> &done)
         done();
 }
 
-} // namespace tarvello::update::ui
+} // namespace tarvello::updatewindow

@@ -1,4 +1,4 @@
-#include "update/ui/frmMiseAJour.h"
+#include "updatewindow/frmMiseAJour.h"
 
 #include "app/AppContext.h"
 #include "common/Zub.h"
@@ -19,7 +19,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-namespace tarvello::update::ui {
+namespace tarvello::updatewindow {
 
 namespace {
 
@@ -105,7 +105,7 @@ frmMiseAJour::frmMiseAJour(app::AppContext &context, lang::MsgBox &msgBox, QWidg
 
 frmMiseAJour::~frmMiseAJour() = default;
 
-void frmMiseAJour::setOffer(const UpdateOffer &offer)
+void frmMiseAJour::setOffer(const update::UpdateOffer &offer)
 {
     m_offer = offer;
     m_version->setText(m_version->text() + QLatin1Char(' ') + offer.version);
@@ -129,7 +129,7 @@ void frmMiseAJour::cmdSuivant_Click()
         failed(m_context.language.extra(QStringLiteral("UpdateNoTempFolder"), why));
         return;
     }
-    m_download = std::make_unique<PackageDownload>(m_offer.package, folder, timeoutMs);
+    m_download = std::make_unique<update::PackageDownload>(m_offer.package, folder, timeoutMs);
     // A package fetched before may be used as it is, once it passes the same check.
     bool reuse = false;
     if (QFileInfo::exists(m_download->path())) {
@@ -137,8 +137,8 @@ void frmMiseAJour::cmdSuivant_Click()
                                      lang::MsgStyle::Question + lang::MsgStyle::YesNo, kTitle)
             == lang::MsgAnswer::No;
     }
-    connect(m_download.get(), &PackageDownload::progress, this, &frmMiseAJour::showProgress);
-    connect(m_download.get(), &PackageDownload::finished, this, &frmMiseAJour::downloadFinished);
+    connect(m_download.get(), &update::PackageDownload::progress, this, &frmMiseAJour::showProgress);
+    connect(m_download.get(), &update::PackageDownload::finished, this, &frmMiseAJour::downloadFinished);
     m_progressPrefix = m_progressLabel->text();
     m_progress->setRange(0, 100);
     m_progress->setValue(0);
@@ -170,33 +170,33 @@ void frmMiseAJour::downloadFinished()
     m_progress->hide();
     m_progressLabel->setText(m_progressPrefix);
     m_progressLabel->hide();
-    const PackageDownload &download = *m_download;
+    const update::PackageDownload &download = *m_download;
     lang::Language &language = m_context.language;
     switch (download.outcome()) {
-    case DownloadOutcome::Ready:
+    case update::DownloadOutcome::Ready:
         break;
-    case DownloadOutcome::Cancelled:
+    case update::DownloadOutcome::Cancelled:
         return;
-    case DownloadOutcome::NotTrusted:
+    case update::DownloadOutcome::NotTrusted:
         failed(language.extra(QStringLiteral("UpdateNotTrusted"), download.detail()));
         return;
-    case DownloadOutcome::NoChecksum:
+    case update::DownloadOutcome::NoChecksum:
         failed(language.extra(QStringLiteral("UpdateNoChecksum"), download.detail()));
         return;
-    case DownloadOutcome::BadChecksum:
+    case update::DownloadOutcome::BadChecksum:
         failed(language.extra(QStringLiteral("UpdateBadChecksum"), download.detail()));
         return;
-    case DownloadOutcome::Failed:
+    case update::DownloadOutcome::Failed:
         failed(language.extra(QStringLiteral("UpdateFailed"), download.detail()));
         return;
-    case DownloadOutcome::Truncated:
+    case update::DownloadOutcome::Truncated:
         failed(language.extra(QStringLiteral("UpdateTruncated"), QString::number(download.received()),
                               QString::number(download.expected())));
         return;
-    case DownloadOutcome::Mismatch:
+    case update::DownloadOutcome::Mismatch:
         failed(language.extra(QStringLiteral("UpdateMismatch")));
         return;
-    case DownloadOutcome::CannotWrite:
+    case update::DownloadOutcome::CannotWrite:
         failed(language.extra(QStringLiteral("UpdateCannotWrite"), download.path(), download.detail()));
         return;
     }
@@ -205,7 +205,7 @@ void frmMiseAJour::downloadFinished()
         if (m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(84)),
                                  lang::MsgStyle::Question + lang::MsgStyle::YesNo, kTitle)
             == lang::MsgAnswer::Yes)
-            openUrl(siteAddress());
+            openUrl(update::siteAddress());
         return;
     }
     m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.extra(QStringLiteral("UpdateHandedOver"), m_offer.version)),
@@ -221,7 +221,7 @@ void frmMiseAJour::failed(const QString &reason)
     if (m_msgBox.KVvrMesgBox(lang::ui::widgetText(language.GetMessage(84)),
                              lang::MsgStyle::Question + lang::MsgStyle::YesNo, kTitle)
         == lang::MsgAnswer::Yes)
-        openUrl(siteAddress());
+        openUrl(update::siteAddress());
 }
 
-} // namespace tarvello::update::ui
+} // namespace tarvello::updatewindow

@@ -148,11 +148,11 @@ int RenameHistory::append(const QDateTime &time, bool undo, const QList<UndoPair
     }
     const QByteArray head = time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1() + ' '
         + QByteArray::number(QRandomGenerator::global()->generate64(), 16).rightJustified(16, '0') + (undo ? " U " : " R ");
-    // A line a file, built in place: a run of a million files writes a million lines.
-    qsizetype room = text.size();
-    for (const UndoPair &pair : files)
-        room += head.size() + pair.oldPath.size() + pair.newPath.size() + 64;
-    text.reserve(room);
+    // A line a file, built in place and written a megabyte at a time: a run
+    // of a million files writes a million lines, which need not all be held.
+    constexpr qsizetype kChunk = 1 << 20;
+    text.reserve(kChunk + 4096);
+    int error = 0;
     for (const UndoPair &pair : files) {
         text.append(head);
         appendEncoded(text, pair.oldPath);
@@ -161,8 +161,14 @@ int RenameHistory::append(const QDateTime &time, bool undo, const QList<UndoPair
         text.append(' ');
         appendIdentityFields(text, pair.identity);
         text.append('\n');
+        if (text.size() >= kChunk) {
+            if (error == 0)
+                error = writeAll(fd, text);
+            text.resize(0);
+        }
     }
-    int error = writeAll(fd, text);
+    if (error == 0)
+        error = writeAll(fd, text);
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
     ::close(fd);

@@ -32,11 +32,12 @@ FileEntry EntryMaker::make(const common::NativePath &path)
         m_folder = entry.folder;
         return entry;
     }
-    const QByteArray name = bytes.mid(slash + 1);
-    FileEntry entry{QFile::decodeName(name), m_folder, {}, {}};
+    // Linux names decode as UTF-8, as QFile::decodeName reads them.
+    const QByteArrayView name = QByteArrayView(bytes).sliced(slash + 1);
+    FileEntry entry{QString::fromUtf8(name), m_folder, {}, {}};
     const bool ascii = std::all_of(name.cbegin(), name.cend(), [](char c) { return uchar(c) < 0x80; });
     if (!ascii && QFile::encodeName(entry.name) != name)
-        entry.notTextName = name;
+        entry.notTextName = name.toByteArray();
     return entry;
 }
 

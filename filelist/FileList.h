@@ -40,6 +40,14 @@ struct FileEntry {
     bool operator==(const FileEntry &) const = default;
 };
 
+} // namespace tarvello::filelist
+
+// A list of a million entries grows by moving its block, not by copying
+// every entry into a new one beside the old.
+Q_DECLARE_TYPEINFO(tarvello::filelist::FileEntry, Q_RELOCATABLE_TYPE);
+
+namespace tarvello::filelist {
+
 // Makes the entries of many files, most of them in a few folders: the
 // entries of one folder share one copy of its text (a million entries of one
 // folder would otherwise hold a million copies).

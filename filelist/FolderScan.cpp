@@ -271,7 +271,7 @@ void ListedFiles::add(const common::NativePath &path)
 bool ListedFiles::takeIfNew(const common::NativePath &path)
 {
     if (m_match == Match::Name)
-        return !m_keys.contains(path.name().bytes());
+        return m_keys.isEmpty() || !m_keys.contains(path.name().bytes());
     const qsizetype before = m_keys.size();
     m_keys.insert(path.bytes());
     return m_keys.size() != before;

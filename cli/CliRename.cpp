@@ -101,7 +101,7 @@ void writeJournalHint(QIODevice &err, const lang::Language &language, const QStr
 
 } // namespace
 
-int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QString &settingsFolder,
+int renameFiles(QList<ComputedName> names, bool skipConflicts, const QString &settingsFolder,
                 const lang::Language &language, QIODevice &out, QIODevice &err)
 {
     const CliTexts texts(language);
@@ -118,25 +118,30 @@ int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QStr
     }
 
     QList<rename::PathPair> pairs;
-    QList<const ComputedName *> taking;
-    for (const ComputedName &name : names) {
+    QByteArrayList taking; // the paths as given: all the plan's messages need of the names
+    pairs.reserve(names.size());
+    taking.reserve(names.size());
+    for (const ComputedName &name : std::as_const(names)) {
         if (name.result.kind != rules::NameResult::Kind::Name) {
             writeMessage(err, common::NativePath::fromBytes(name.given).text() + QStringLiteral(": ") + name.result.name);
             continue;
         }
         const filelist::FileEntry entry{common::ZubGetFileName(name.path), common::ZubGetPath(name.path), name.result.name};
         pairs.append(rename::pathPairFor(name.native, entry));
-        taking.append(&name);
+        taking.append(name.given);
     }
+    // A million names and their texts are not kept through the plan and the run.
+    names = {};
     if (pairs.isEmpty())
         return CliSuccess;
 
     rename::FileOps fs;
     const rename::RenamePlan plan = rename::planRename(pairs, fs);
+    pairs = {};
     for (const rename::PlannedRename &entry : plan.entries) {
         if (!entry.heldBack())
             continue;
-        const QString moving = common::NativePath::fromBytes(taking[entry.position - 1]->given).text() + QStringLiteral(" -> ")
+        const QString moving = common::NativePath::fromBytes(taking[entry.position - 1]).text() + QStringLiteral(" -> ")
             + rename::displayPath(entry.newPath);
         writeMessage(err, texts.text("RenameFailureLine", moving,
                                      rename::conflictReason(language, entry.conflict, entry.conflictPath)));

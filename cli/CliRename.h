@@ -27,7 +27,8 @@ namespace tarvello::cli {
 // alone (forbidden files, extensions outside the filter) are passed over.
 // Nothing is renamed when a name could not be computed, nor, unless
 // skipConflicts, when a new name is in conflict.
-int renameFiles(const QList<ComputedName> &names, bool skipConflicts, const QString &settingsFolder,
+// The names are let go once the plan's paths are made from them.
+int renameFiles(QList<ComputedName> names, bool skipConflicts, const QString &settingsFolder,
                 const lang::Language &language, QIODevice &out, QIODevice &err);
 
 // Gives the files of the last rename their old names back.

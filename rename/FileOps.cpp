@@ -176,18 +176,68 @@ bool namesNoFile(const QByteArray &path)
 
 } // namespace
 
-FileOps::~FileOps() = default;
+FileOps::~FileOps()
+{
+    releaseFolder();
+}
+
+FileOps::FolderHold::FolderHold(FileOps &fs)
+    : m_fs(fs)
+    , m_wasHolding(fs.m_holding)
+{
+    m_fs.m_holding = true;
+}
+
+FileOps::FolderHold::~FolderHold()
+{
+    if (m_wasHolding)
+        return;
+    m_fs.m_holding = false;
+    m_fs.releaseFolder();
+}
+
+void FileOps::releaseFolder()
+{
+    if (m_heldFd >= 0)
+        ::close(m_heldFd);
+    m_heldFd = -1;
+    m_heldPath.clear();
+}
+
+std::pair<int, const char *> FileOps::at(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (!m_holding || slash <= 0 || slash + 1 == path.size())
+        return {AT_FDCWD, path.constData()};
+    const QByteArrayView folder(path.constData(), slash);
+    if (m_heldFd < 0 || folder != QByteArrayView(m_heldPath)) {
+        releaseFolder();
+        m_heldPath = folder.toByteArray();
+        m_heldFd = ::open(m_heldPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (m_heldFd < 0) {
+            m_heldPath.clear();
+            return {AT_FDCWD, path.constData()};
+        }
+    }
+    return {m_heldFd, path.constData() + slash + 1};
+}
 
 bool FileOps::exists(const QByteArray &path)
 {
     struct stat st {};
-    return !namesNoFile(path) && ::lstat(path.constData(), &st) == 0;
+    if (namesNoFile(path))
+        return false;
+    const auto [fd, name] = at(path);
+    return ::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 std::optional<FileIdentity> FileOps::identity(const QByteArray &path)
 {
     struct statx st {};
-    if (namesNoFile(path) || ::statx(AT_FDCWD, path.constData(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0)
+    if (namesNoFile(path))
+        return std::nullopt;
+    const auto [fd, name] = at(path);
+    if (::statx(fd, name, AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st) != 0)
         return std::nullopt;
     const qint64 birth = (st.stx_mask & STATX_BTIME) ? qint64(st.stx_btime.tv_sec) * 1000000000 + st.stx_btime.tv_nsec : 0;
     return FileIdentity{quint64(makedev(st.stx_dev_major, st.stx_dev_minor)), quint64(st.stx_ino), birth};
@@ -214,7 +264,13 @@ int FileOps::renameNoReplace(const QByteArray &from, const QByteArray &to)
 {
     if (namesNoFile(from) || namesNoFile(to))
         return ENOENT;
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    const auto [fromFd, fromName] = at(from);
+    // Both names in the held folder, as every first-phase move is.
+    const bool sameFolder = fromFd != AT_FDCWD && to.size() > m_heldPath.size()
+        && to.startsWith(m_heldPath) && to[m_heldPath.size()] == '/' && to.indexOf('/', m_heldPath.size() + 1) < 0;
+    const int toFd = sameFolder ? fromFd : AT_FDCWD;
+    const char *toName = sameFolder ? to.constData() + m_heldPath.size() + 1 : to.constData();
+    if (::renameat2(fromFd, fromName, toFd, toName, RENAME_NOREPLACE) == 0)
         return 0;
     const int error = errno;
     if (error != EINVAL && error != ENOSYS)
@@ -375,13 +431,17 @@ int FileOps::move(const QByteArray &from, const QByteArray &to, const std::funct
     return 0;
 }
 
-int writeFileDurably(const QByteArray &path, const QByteArray &content, bool mayReplace)
+int writeFileDurably(const QByteArray &path, const QList<QByteArrayView> &pieces, bool mayReplace)
 {
     const QByteArray part = path + '.' + QByteArray::number(::getpid()) + ".part";
     Descriptor out(::open(part.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (out.get() < 0)
         return errno;
-    int error = writeAll(out.get(), content.constData(), size_t(content.size()));
+    int error = 0;
+    for (const QByteArrayView piece : pieces) {
+        if (error == 0)
+            error = writeAll(out.get(), piece.data(), size_t(piece.size()));
+    }
     if (error == 0 && ::fsync(out.get()) != 0)
         error = errno;
     const int closeError = out.close();

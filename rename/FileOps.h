@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHashFunctions>
+#include <QList>
 #include <QSet>
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace tarvello::rename {
 
@@ -57,7 +60,29 @@ public:
     // The error of a copy whose check found other bytes than the original's.
     static constexpr int kCopyMismatch = -1;
 
+    FileOps() = default;
     virtual ~FileOps();
+    // A copy holds no folder of its own yet.
+    FileOps(const FileOps &) {}
+    FileOps &operator=(const FileOps &) { return *this; }
+
+    // While one lives, the identities, lookups and renames of paths in one
+    // folder name the file relative to a descriptor of that folder, kept
+    // from one call to the next, so the system walks the folders of a path
+    // once rather than at every call. Only for a span in which no folder of
+    // those paths is moved: a plan or its two phases, never across them.
+    class FolderHold
+    {
+    public:
+        explicit FolderHold(FileOps &fs);
+        ~FolderHold();
+        FolderHold(const FolderHold &) = delete;
+        FolderHold &operator=(const FolderHold &) = delete;
+
+    private:
+        FileOps &m_fs;
+        bool m_wasHolding;
+    };
 
     // True when the path names anything, a dangling link included.
     virtual bool exists(const QByteArray &path);
@@ -113,12 +138,28 @@ public:
 
     // The link + unlink form of the no-replace rename.
     static int linkNoReplace(const QByteArray &from, const QByteArray &to);
+
+private:
+    // A descriptor and the name in it for the path: the held folder's when
+    // a hold is on and the path lies in a folder, else the working folder's
+    // and the whole path.
+    std::pair<int, const char *> at(const QByteArray &path);
+    void releaseFolder();
+
+    bool m_holding = false;
+    QByteArray m_heldPath;
+    int m_heldFd = -1;
 };
 
 // Writes a whole file through a temporary file in the same folder, flushed
 // to disk, then puts it in place and flushes the folder. Without mayReplace an
 // existing file stays and EEXIST is returned. 0 or errno.
-int writeFileDurably(const QByteArray &path, const QByteArray &content, bool mayReplace);
+int writeFileDurably(const QByteArray &path, const QList<QByteArrayView> &pieces, bool mayReplace);
+// The same for content in pieces, written one after the other.
+inline int writeFileDurably(const QByteArray &path, const QByteArray &content, bool mayReplace)
+{
+    return writeFileDurably(path, QList<QByteArrayView>{content}, mayReplace);
+}
 
 // Folder part of a native path ("/" for a file at the root, "" without any "/").
 QByteArray nativeFolderOf(const QByteArray &path);

@@ -21,6 +21,8 @@ bool keptAsIs(char c)
         || c == '~' || c == '/';
 }
 
+} // namespace
+
 void appendEncoded(QByteArray &out, QByteArrayView bytes)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -36,8 +38,6 @@ void appendEncoded(QByteArray &out, QByteArrayView bytes)
     }
     out.append(bytes.sliced(plain));
 }
-
-} // namespace
 
 QByteArray encodeBytes(QByteArrayView bytes)
 {
@@ -167,7 +167,36 @@ std::optional<QList<QByteArray>> readMarks(QByteArrayView text, quint32 seal)
     return marks;
 }
 
+// The lines of the bytes, as split('\n') gives them, as views.
+QList<QByteArrayView> splitLines(QByteArrayView bytes)
+{
+    QList<QByteArrayView> lines;
+    lines.reserve(bytes.count('\n') + 1);
+    qsizetype start = 0;
+    for (qsizetype end = bytes.indexOf('\n'); end >= 0; start = end + 1, end = bytes.indexOf('\n', start))
+        lines.append(bytes.sliced(start, end - start));
+    lines.append(bytes.sliced(start));
+    return lines;
+}
+
+// The fields of a line, as split(' ') gives them, without copying their bytes.
+QList<QByteArray> splitFields(QByteArrayView line)
+{
+    QList<QByteArray> fields;
+    fields.reserve(10);
+    qsizetype start = 0;
+    for (qsizetype end = line.indexOf(' '); end >= 0; start = end + 1, end = line.indexOf(' ', start))
+        fields.append(QByteArray::fromRawData(line.data() + start, end - start));
+    fields.append(QByteArray::fromRawData(line.data() + start, line.size() - start));
+    return fields;
+}
+
 } // namespace
+
+QList<QByteArray> RecordFile::Rows::Iterator::operator*() const
+{
+    return splitFields((*m_lines)[m_at]);
+}
 
 bool isCleanAbsolutePath(QByteArrayView path)
 {
@@ -218,7 +247,7 @@ bool parseIdentityFields(const QList<QByteArray> &fields, qsizetype at, std::opt
 }
 
 RecordWriter::RecordWriter(QByteArray header)
-    : m_header(std::move(header))
+    : m_header(std::move(header) + '\n')
 {
 }
 
@@ -281,27 +310,35 @@ void RecordWriter::addPath(const QByteArray &path)
         m_lastFolder = *known;
     }
     addNumber(m_lastFolder);
-    addName(QByteArray::fromRawData(path.constData() + slash + 1, path.size() - slash - 1));
+    addName(QByteArrayView(path).sliced(slash + 1));
 }
 
-void RecordWriter::addName(const QByteArray &name)
+void RecordWriter::addName(QByteArrayView name)
 {
     m_rows.append(' ');
     appendEncoded(m_rows, name);
 }
 
-QByteArray RecordWriter::text(quint32 *seal) const
+QList<QByteArrayView> RecordWriter::pieces(quint32 *seal)
 {
-    QByteArray text;
-    text.reserve(m_header.size() + m_folderRows.size() + m_rows.size() + 48);
-    text.append(m_header).append('\n').append(m_folderRows).append(m_rows);
-    if (!m_rows.isEmpty())
-        text.append('\n');
-    text.append("END " + QByteArray::number(m_count) + ' ');
-    const quint32 crc = crc32(text);
+    m_closing = m_rows.isEmpty() ? QByteArray() : QByteArray("\n");
+    m_closing.append("END " + QByteArray::number(m_count) + ' ');
+    quint32 crc = crc32(m_header);
+    crc = crc32(m_folderRows, crc);
+    crc = crc32(m_rows, crc);
+    crc = crc32(m_closing, crc);
     if (seal)
         *seal = crc;
-    return text.append(checkText(crc)).append('\n');
+    m_closing.append(checkText(crc)).append('\n');
+    return {m_header, m_folderRows, m_rows, m_closing};
+}
+
+QByteArray RecordWriter::text(quint32 *seal)
+{
+    QByteArray text;
+    for (const QByteArrayView piece : pieces(seal))
+        text.append(piece);
+    return text;
 }
 
 QByteArray markLine(quint32 seal, const QByteArray &mark)
@@ -336,24 +373,27 @@ std::optional<RecordFile> RecordFile::read(const QString &path, const QByteArray
 
     RecordFile record;
     record.m_seal = seal;
+    record.m_bytes = data;
     const qsizetype bodyStart = header.size() + 1;
-    const QList<QByteArray> lines =
-        bodyEnd > header.size() ? data.sliced(bodyStart, bodyEnd - bodyStart).split('\n') : QList<QByteArray>();
+    const QList<QByteArrayView> lines = bodyEnd > header.size()
+        ? splitLines(QByteArrayView(record.m_bytes).sliced(bodyStart, bodyEnd - bodyStart))
+        : QList<QByteArrayView>();
     if (data.sliced(bodyEnd + 1, checkAt - bodyEnd - 1) != "END " + QByteArray::number(lines.size()) + ' ')
         return fail(EBADMSG);
-    for (const QByteArray &line : lines) {
-        QList<QByteArray> fields = line.split(' ');
-        if (fields[0] != "F") {
-            record.m_rows.append(std::move(fields));
+    record.m_rows.reserve(lines.size());
+    for (const QByteArrayView line : lines) {
+        if (!line.startsWith("F ") && line != "F") {
+            record.m_rows.append(line);
             continue;
         }
+        const QList<QByteArray> fields = splitFields(line);
         // Folder rows come first, numbered in order.
         const bool inOrder = record.m_rows.isEmpty() && fields.size() == 3
             && fields[1] == QByteArray::number(record.m_folders.size());
         const auto folder = inOrder ? decodeFolder(fields[2]) : std::nullopt;
         if (!folder)
             return fail(EBADMSG);
-        record.m_folders.insert(fields[1], *folder);
+        record.m_folders.insert(QByteArray(fields[1].constData(), fields[1].size()), *folder);
     }
     const QByteArrayView after = QByteArrayView(data).sliced(closingEnd + 1);
     if (marks == Marks::Refused && !after.isEmpty())
@@ -373,16 +413,17 @@ RecordFile RecordFile::salvage(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return record;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    record.m_bytes = file.readAll();
+    const QList<QByteArrayView> lines = splitLines(record.m_bytes);
     for (qsizetype i = 1; i < lines.size() && !lines[i].startsWith("END "); ++i) {
-        QList<QByteArray> fields = lines[i].split(' ');
-        if (fields[0] != "F") {
-            record.m_rows.append(std::move(fields));
+        if (!lines[i].startsWith("F ") && lines[i] != "F") {
+            record.m_rows.append(lines[i]);
             continue;
         }
+        const QList<QByteArray> fields = splitFields(lines[i]);
         const auto folder = fields.size() == 3 ? decodeFolder(fields[2]) : std::nullopt;
         if (folder && !record.m_folders.contains(fields[1]))
-            record.m_folders.insert(fields[1], *folder);
+            record.m_folders.insert(QByteArray(fields[1].constData(), fields[1].size()), *folder);
     }
     return record;
 }

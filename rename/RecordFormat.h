@@ -30,6 +30,7 @@ namespace tarvello::rename {
 // digits, "-._~" and "/"), and back; decodeBytes refuses an empty field and
 // any other spelling of the same bytes.
 QByteArray encodeBytes(QByteArrayView bytes);
+void appendEncoded(QByteArray &out, QByteArrayView bytes);
 std::optional<QByteArray> decodeBytes(const QByteArray &field);
 
 // Reads the three identity fields from fields[at]; false when they are malformed.
@@ -58,14 +59,19 @@ public:
     // Two fields: the number of the path's folder, and its name.
     void addPath(const QByteArray &path);
     // A name alone (a name in the folder of another path).
-    void addName(const QByteArray &name);
+    void addName(QByteArrayView name);
 
     // The whole record with its closing line; seal, when given, receives its
     // checksum, which the marks appended later are checked against.
-    QByteArray text(quint32 *seal = nullptr) const;
+    QByteArray text(quint32 *seal = nullptr);
+
+    // The same as pieces to write one after the other, without gathering a
+    // copy of the whole: they stay valid while this writer lives unchanged.
+    QList<QByteArrayView> pieces(quint32 *seal = nullptr);
 
 private:
-    QByteArray m_header;
+    QByteArray m_header; // with its line end
+    QByteArray m_closing;
     QHash<QByteArray, int> m_folders;
     QByteArray m_lastFolderPath;
     int m_lastFolder = -1;
@@ -94,7 +100,36 @@ public:
     // For telling the user which files such a record names, never for acting.
     static RecordFile salvage(const QString &path);
 
-    const QList<QList<QByteArray>> &rows() const { return m_rows; }
+    // The rows, each split in fields as it is reached: the fields are views
+    // of the record's bytes, valid while the record lives, so a record of a
+    // million rows is not held a second time as a million lists of fields.
+    class Rows
+    {
+    public:
+        class Iterator
+        {
+        public:
+            Iterator(const QList<QByteArrayView> *lines, qsizetype at) : m_lines(lines), m_at(at) {}
+            QList<QByteArray> operator*() const;
+            Iterator &operator++()
+            {
+                ++m_at;
+                return *this;
+            }
+            bool operator!=(const Iterator &other) const { return m_at != other.m_at; }
+
+        private:
+            const QList<QByteArrayView> *m_lines;
+            qsizetype m_at;
+        };
+        explicit Rows(const QList<QByteArrayView> &lines) : m_lines(lines) {}
+        Iterator begin() const { return {&m_lines, 0}; }
+        Iterator end() const { return {&m_lines, m_lines.size()}; }
+
+    private:
+        const QList<QByteArrayView> &m_lines;
+    };
+    Rows rows() const { return Rows(m_rows); }
     const QList<QByteArray> &marks() const { return m_marks; }
     quint32 seal() const { return m_seal; }
     // The folders the record names.
@@ -107,7 +142,8 @@ public:
 
 private:
     QHash<QByteArray, QByteArray> m_folders;
-    QList<QList<QByteArray>> m_rows;
+    QByteArray m_bytes;              // the whole file, which the rows view
+    QList<QByteArrayView> m_rows;    // the lines of the rows other than folder rows
     QList<QByteArray> m_marks;
     quint32 m_seal = 0;
 };

@@ -46,6 +46,9 @@ QList<bool> sendBack(const RenamePlan &plan, const QList<bool> &inTemporary)
 
 RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, FileOps &fs, RenameJournal *journal)
 {
+    // No folder of a running position moves while the run lasts: the plan
+    // holds such folders back.
+    const FileOps::FolderHold hold(fs);
     const qsizetype n = plan.entries.size();
     const int total = int(2 * n);
     int step = 1;

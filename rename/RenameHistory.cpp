@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <charconv>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,14 +35,24 @@ int writeAll(int fd, const QByteArray &bytes)
     return 0;
 }
 
+template<typename Number>
+void appendNumber(QByteArray &text, Number number)
+{
+    char digits[24];
+    text.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
+}
+
 void appendIdentityFields(QByteArray &text, const std::optional<FileIdentity> &identity)
 {
     if (!identity) {
         text.append("- - -");
         return;
     }
-    text.append(QByteArray::number(identity->device)).append(' ').append(QByteArray::number(identity->inode)).append(' ');
-    text.append(QByteArray::number(identity->birth));
+    appendNumber(text, identity->device);
+    text.append(' ');
+    appendNumber(text, identity->inode);
+    text.append(' ');
+    appendNumber(text, identity->birth);
 }
 
 // One line as written, or nullopt.
@@ -137,14 +148,27 @@ int RenameHistory::append(const QDateTime &time, bool undo, const QList<UndoPair
     }
     const QByteArray head = time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1() + ' '
         + QByteArray::number(QRandomGenerator::global()->generate64(), 16).rightJustified(16, '0') + (undo ? " U " : " R ");
-    // A line a file, built in place: a run of a million files writes a million lines.
-    text.reserve(text.size() + files.size() * (head.size() + 96));
+    // A line a file, built in place and written a megabyte at a time: a run
+    // of a million files writes a million lines, which need not all be held.
+    constexpr qsizetype kChunk = 1 << 20;
+    text.reserve(kChunk + 4096);
+    int error = 0;
     for (const UndoPair &pair : files) {
-        text.append(head).append(encodeBytes(pair.oldPath)).append(' ').append(encodeBytes(pair.newPath)).append(' ');
+        text.append(head);
+        appendEncoded(text, pair.oldPath);
+        text.append(' ');
+        appendEncoded(text, pair.newPath);
+        text.append(' ');
         appendIdentityFields(text, pair.identity);
         text.append('\n');
+        if (text.size() >= kChunk) {
+            if (error == 0)
+                error = writeAll(fd, text);
+            text.resize(0);
+        }
     }
-    int error = writeAll(fd, text);
+    if (error == 0)
+        error = writeAll(fd, text);
     if (error == 0 && ::fsync(fd) != 0)
         error = errno;
     ::close(fd);

@@ -104,7 +104,10 @@ std::optional<JournalEntry> parseEntry(const RecordFile &record, const QList<QBy
 // its checksum but not this was not written by this program. Temporary paths
 // cannot repeat, as each names its position, and only an old or new path named
 // like a temporary one can be one.
-bool entriesHoldTogether(const QList<JournalEntry> &entries)
+// The entries of a plan that run, or of a journal read back: the same checks
+// for what is written and what is read.
+template<typename Entries, typename Runs>
+bool entriesHoldTogether(const Entries &entries, Runs runs)
 {
     QSet<QByteArrayView> oldPaths;
     QSet<QByteArrayView> newPaths;
@@ -112,7 +115,9 @@ bool entriesHoldTogether(const QList<JournalEntry> &entries)
     oldPaths.reserve(entries.size());
     newPaths.reserve(entries.size());
     int lastPosition = 0;
-    for (const JournalEntry &entry : entries) {
+    for (const auto &entry : entries) {
+        if (!runs(entry))
+            continue;
         if (entry.position <= lastPosition || !isCleanAbsolutePath(entry.oldPath) || !isCleanAbsolutePath(entry.newPath)
             || folderPart(entry.tempPath) != folderPart(entry.oldPath)
             || !isTemporaryNameOf(namePart(entry.tempPath), entry.position)
@@ -125,12 +130,17 @@ bool entriesHoldTogether(const QList<JournalEntry> &entries)
         }
     }
     if (!lookalikes.isEmpty()) {
-        for (const JournalEntry &entry : entries) {
-            if (lookalikes.contains(entry.tempPath))
+        for (const auto &entry : entries) {
+            if (runs(entry) && lookalikes.contains(entry.tempPath))
                 return false;
         }
     }
     return true;
+}
+
+bool entriesHoldTogether(const QList<JournalEntry> &entries)
+{
+    return entriesHoldTogether(entries, [](const JournalEntry &) { return true; });
 }
 
 // Reads the marks into the content; false for a mark this program does not write.
@@ -209,13 +219,9 @@ bool RenameJournal::exists() const
 
 int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
 {
-    QList<JournalEntry> entries;
-    for (const PlannedRename &entry : plan.entries) {
-        if (!entry.heldBack())
-            entries.append({entry.position, entry.oldPath, entry.tempPath, entry.newPath, entry.identity});
-    }
+    const auto runs = [](const PlannedRename &entry) { return !entry.heldBack(); };
     // Never a journal that its own reading would refuse.
-    if (!entriesHoldTogether(entries))
+    if (!entriesHoldTogether(plan.entries, runs))
         return EINVAL;
     FileOps fs;
     if (const int error = fs.makeFolders(common::NativePath::fromText(m_folder).bytes()))
@@ -225,17 +231,19 @@ int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
         writer.beginRow('K');
         writer.addName(kUndoKind);
     }
-    for (const JournalEntry &entry : std::as_const(entries)) {
+    for (const PlannedRename &entry : plan.entries) {
+        if (!runs(entry))
+            continue;
         writer.beginRow('E');
         writer.addNumber(entry.position);
         writer.addIdentity(entry.identity);
         writer.addPath(entry.oldPath);
-        writer.addName(nativeNameOf(entry.tempPath));
+        writer.addName(namePart(entry.tempPath));
         writer.addPath(entry.newPath);
     }
     quint32 seal = 0;
-    const QByteArray text = writer.text(&seal);
-    const int error = writeFileDurably(common::NativePath::fromText(path()).bytes(), text, false);
+    const QList<QByteArrayView> pieces = writer.pieces(&seal);
+    const int error = writeFileDurably(common::NativePath::fromText(path()).bytes(), pieces, false);
     if (error == 0)
         m_seal = seal;
     return error;

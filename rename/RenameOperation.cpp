@@ -196,15 +196,18 @@ QList<UndoPair> takeBack(const QList<UndoPair> &pairs, const QString &settingsFo
 {
     QList<PathPair> way;
     QList<UndoPair> going;
-    for (const UndoPair &pair : pairs) {
-        const auto now = fs.identity(pair.newPath);
-        if (!now || (pair.identity && now != pair.identity)) {
-            undo.movedSince.append(pair);
-            continue;
+    {
+        const FileOps::FolderHold hold(fs);
+        for (const UndoPair &pair : pairs) {
+            const auto now = fs.identity(pair.newPath);
+            if (!now || (pair.identity && now != pair.identity)) {
+                undo.movedSince.append(pair);
+                continue;
+            }
+            // The old folder may have gone since (emptied by the rename itself).
+            way.append({pair.newPath, pair.oldPath, true, Conflict::None});
+            going.append({pair.oldPath, pair.newPath, now});
         }
-        // The old folder may have gone since (emptied by the rename itself).
-        way.append({pair.newPath, pair.oldPath, true, Conflict::None});
-        going.append({pair.oldPath, pair.newPath, now});
     }
     undo.plan = planRename(way, fs, Targets::FormerNames);
     const RenameRun run = runWithJournal(undo.plan, JournalKind::Undo, journal, observer, fs);

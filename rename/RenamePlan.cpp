@@ -9,10 +9,15 @@
 #include <QHash>
 #include <QSet>
 
+#include <QVarLengthArray>
+
+#include <bit>
+#include <charconv>
+#include <cstring>
 #include <limits>
-#include <string_view>
+#include <memory>
 #include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
 namespace tarvello::rename {
 
@@ -45,11 +50,6 @@ std::optional<CounterCapacity> capacityShortfall(const RenameRequest &request, i
     if (limit > last)
         return std::nullopt;
     return CounterCapacity{digits, QString(digits, QLatin1Char('9')), last, decimalDigits(last)};
-}
-
-std::string_view view(const QByteArray &bytes)
-{
-    return std::string_view(bytes.constData(), size_t(bytes.size()));
 }
 
 // How many of the plan's paths lie in each folder. Paths come folder after
@@ -130,7 +130,7 @@ private:
 // apart from what lies inside them by their paths alone.
 bool validSource(const QByteArray &oldPath)
 {
-    const QByteArray name = nativeNameOf(oldPath);
+    const QByteArrayView name = QByteArrayView(oldPath).sliced(oldPath.lastIndexOf('/') + 1);
     return !name.isEmpty() && name != "." && name != ".." && !oldPath.contains("//") && !oldPath.contains("/./")
         && !oldPath.contains("/../") && !oldPath.startsWith("./") && !oldPath.startsWith("../");
 }
@@ -147,57 +147,182 @@ qsizetype cutAtCharacter(QByteArrayView name, qsizetype room)
     return keep;
 }
 
+// Positions of a plan under byte keys that stay put while the table lives,
+// in flat arrays: no allocation per key, which matters at a million
+// positions. Positions under equal keys are chained, the first one added
+// first.
+class PositionTable
+{
+public:
+    explicit PositionTable(qsizetype expected)
+    {
+        m_nodes.reserve(size_t(expected));
+        m_slots.assign(std::bit_ceil(size_t(expected) * 2 + 2), -1);
+    }
+
+    // Adds the position under the key; the position first added under it,
+    // or -1 when the key is new.
+    qsizetype add(QByteArrayView key, qsizetype position)
+    {
+        if (m_nodes.size() * 2 >= m_slots.size())
+            grow();
+        const size_t hash = qHash(key);
+        const size_t slot = find(key, hash);
+        const auto node = qint32(m_nodes.size());
+        if (m_slots[slot] < 0) {
+            m_nodes.push_back({key, hash, qint32(position), -1});
+            m_slots[slot] = node;
+            return -1;
+        }
+        Node &first = m_nodes[size_t(m_slots[slot])];
+        m_nodes.push_back({key, hash, qint32(position), first.next});
+        m_nodes[size_t(m_slots[slot])].next = node;
+        return m_nodes[size_t(m_slots[slot])].position;
+    }
+
+    bool contains(QByteArrayView key) const { return m_slots[find(key, qHash(key))] >= 0; }
+
+    // Calls each(position) for every position under the key.
+    template<typename Each>
+    void forEach(QByteArrayView key, Each each) const
+    {
+        for (qint32 node = m_slots[find(key, qHash(key))]; node >= 0; node = m_nodes[size_t(node)].next)
+            each(qsizetype(m_nodes[size_t(node)].position));
+    }
+
+private:
+    struct Node {
+        QByteArrayView key;
+        size_t hash;
+        qint32 position;
+        qint32 next;
+    };
+
+    size_t find(QByteArrayView key, size_t hash) const
+    {
+        const size_t mask = m_slots.size() - 1;
+        for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            const qint32 node = m_slots[slot];
+            if (node < 0 || (m_nodes[size_t(node)].hash == hash && m_nodes[size_t(node)].key == key))
+                return slot;
+        }
+    }
+
+    void grow()
+    {
+        const std::vector<qint32> old = std::move(m_slots);
+        m_slots.assign(old.size() * 2, -1);
+        const size_t mask = m_slots.size() - 1;
+        for (const qint32 node : old) {
+            if (node < 0)
+                continue;
+            size_t slot = m_nodes[size_t(node)].hash & mask;
+            while (m_slots[slot] >= 0)
+                slot = (slot + 1) & mask;
+            m_slots[slot] = node;
+        }
+    }
+
+    std::vector<Node> m_nodes;
+    std::vector<qint32> m_slots;
+};
+
+// The case keys of a plan's paths, packed in large blocks that never move,
+// so that views of them stay put; one allocation for thousands of keys.
+class KeyStore
+{
+public:
+    // The path as caseKey gives it.
+    QByteArrayView caseKeyOf(QByteArrayView path)
+    {
+        for (const char c : path) {
+            if (uchar(c) >= 0x80)
+                return add(caseKey(path.toByteArray()));
+        }
+        char *key = room(path.size());
+        for (qsizetype i = 0; i < path.size(); ++i) {
+            const char c = path[i];
+            key[i] = c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+        }
+        return {key, path.size()};
+    }
+
+private:
+    static constexpr qsizetype kBlock = 1 << 20;
+
+    QByteArrayView add(QByteArrayView bytes)
+    {
+        char *key = room(bytes.size());
+        std::memcpy(key, bytes.data(), size_t(bytes.size()));
+        return {key, bytes.size()};
+    }
+
+    char *room(qsizetype size)
+    {
+        if (size > m_left) {
+            m_left = qMax(kBlock, size);
+            m_blocks.push_back(std::make_unique<char[]>(size_t(m_left)));
+            m_free = m_blocks.back().get();
+        }
+        char *start = m_free;
+        m_free += size;
+        m_left -= size;
+        return start;
+    }
+
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    char *m_free = nullptr;
+    qsizetype m_left = 0;
+};
+
 // The entries of a plan by the case-ignoring keys of their old paths, and
 // for any path the nearest of them that holds it. Folders already walked are
 // remembered, so walking the paths of a plan costs about one lookup a path.
+// The keys must stay put while this lives.
 class ListedAncestors
 {
 public:
-    // The key must stay put while this lives.
-    void add(const QByteArray &key, qsizetype entry)
-    {
-        const auto [first, fresh] = m_first.try_emplace(view(key), entry);
-        if (!fresh && first->second != entry)
-            m_more.insert(key, entry);
-    }
+    explicit ListedAncestors(qsizetype expected) : m_entries(expected) {}
+
+    void add(QByteArrayView key, qsizetype entry) { m_entries.add(key, entry); }
 
     // The key of the nearest listed folder holding the path of this key; ""
     // for none.
-    QByteArray above(const QByteArray &key)
+    QByteArrayView above(QByteArrayView key)
     {
-        QByteArray found;
-        QByteArrayList walked;
-        for (qsizetype slash = key.lastIndexOf('/'); slash > 0; slash = key.lastIndexOf('/', slash - 1)) {
-            const QByteArray folder = key.left(slash);
-            if (const auto known = m_nearest.constFind(folder); known != m_nearest.constEnd()) {
-                found = *known;
+        QByteArrayView found;
+        QVarLengthArray<QByteArrayView, 16> walked;
+        for (qsizetype slash = key.lastIndexOf('/'); slash > 0; slash = key.first(slash).lastIndexOf('/')) {
+            const QByteArrayView folder = key.first(slash);
+            if (const auto known = m_nearest.find(folder); known != m_nearest.end()) {
+                found = known->second;
                 break;
             }
             walked.append(folder);
-            if (m_first.count(view(folder)) > 0) {
+            if (m_entries.contains(folder)) {
                 found = folder;
                 break;
             }
         }
-        for (const QByteArray &folder : walked)
-            m_nearest.insert(folder, found);
+        for (const QByteArrayView folder : walked)
+            m_nearest.emplace(folder, found);
         return found;
     }
 
     // Every entry listed under the key (a folder listed twice, or under names
     // differing in case only).
-    QList<qsizetype> entriesAt(const QByteArray &key) const
+    template<typename Each>
+    void forEachAt(QByteArrayView key, Each each) const
     {
-        QList<qsizetype> entries = m_more.values(key);
-        if (const auto first = m_first.find(view(key)); first != m_first.end())
-            entries.append(first->second);
-        return entries;
+        m_entries.forEach(key, each);
     }
 
 private:
-    std::unordered_map<std::string_view, qsizetype> m_first;
-    QMultiHash<QByteArray, qsizetype> m_more;
-    QHash<QByteArray, QByteArray> m_nearest;
+    struct ViewHash {
+        size_t operator()(QByteArrayView key) const { return qHash(key); }
+    };
+    PositionTable m_entries;
+    std::unordered_map<QByteArrayView, QByteArrayView, ViewHash> m_nearest;
 };
 
 // Paths with the links of their folder followed, as the system follows them
@@ -210,20 +335,28 @@ public:
     // "" when the folder cannot be resolved or has no link to follow.
     QByteArray of(const QByteArray &path)
     {
-        const QByteArray folder = nativeFolderOf(path);
-        if (folder.isEmpty())
+        const qsizetype slash = path.lastIndexOf('/');
+        if (slash < 0)
             return {};
-        auto resolved = m_folders.find(folder);
-        if (resolved == m_folders.end())
-            resolved = m_folders.insert(folder, m_fs.resolvedFolder(folder));
-        if (resolved->isEmpty() || *resolved == folder)
+        // Paths come folder after folder: the last folder is asked first.
+        const QByteArrayView folder(path.constData(), qMax<qsizetype>(slash, 1));
+        if (m_lastFolder.isNull() || folder != QByteArrayView(m_lastFolder)) {
+            m_lastFolder = folder.toByteArray();
+            auto resolved = m_folders.constFind(m_lastFolder);
+            if (resolved == m_folders.constEnd())
+                resolved = m_folders.insert(m_lastFolder, m_fs.resolvedFolder(m_lastFolder));
+            m_lastResolved = *resolved;
+        }
+        if (m_lastResolved.isEmpty() || m_lastResolved == m_lastFolder)
             return {};
-        return (*resolved == "/" ? QByteArray() : *resolved) + '/' + nativeNameOf(path);
+        return (m_lastResolved == "/" ? QByteArray() : m_lastResolved) + '/' + nativeNameOf(path);
     }
 
 private:
     FileOps &m_fs;
     QHash<QByteArray, QByteArray> m_folders;
+    QByteArray m_lastFolder;
+    QByteArray m_lastResolved;
 };
 
 } // namespace
@@ -244,7 +377,7 @@ QByteArray caseKey(const QByteArray &path)
 
 bool validTarget(const QByteArray &newPath)
 {
-    const QByteArray name = nativeNameOf(newPath);
+    const QByteArrayView name = QByteArrayView(newPath).sliced(newPath.lastIndexOf('/') + 1);
     return !name.isEmpty() && name != "." && name != ".." && name.size() <= kNameMax && !newPath.contains('\0');
 }
 
@@ -340,7 +473,8 @@ PathPair pathPairFor(const QByteArray &nativePath, const filelist::FileEntry &en
 QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, int position)
 {
     const qsizetype nameStart = oldPath.lastIndexOf('/') + 1;
-    const QByteArray number = QByteArray::number(position);
+    char digits[12];
+    const QByteArrayView number(digits, std::to_chars(digits, digits + sizeof digits, position).ptr - digits);
     // A long name would push its temporary name past the system's limit: the
     // position alone keeps it unique, so the name is cut.
     const QByteArrayView name = QByteArrayView(oldPath).sliced(nameStart);
@@ -361,6 +495,7 @@ int RenamePlan::conflictCount() const
 
 RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets)
 {
+    const FileOps::FolderHold hold(fs);
     const qsizetype n = pairs.size();
     RenamePlan plan;
     plan.entries.resize(n);
@@ -407,38 +542,38 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
     plan.tempPrefix = prefix;
 
     // A file listed twice, and new paths equal (as new names: without regard
-    // to case). Keyed by views of the paths and keys held by the plan, which
-    // stay put.
-    QList<QByteArray> oldKeys(n);
-    QList<QByteArray> newKeys(n);
+    // to case). Keyed by views of the plan's paths and of keys that stay put.
+    KeyStore keys;
+    std::vector<QByteArrayView> oldKeys(static_cast<size_t>(n));
+    std::vector<QByteArrayView> newKeys(static_cast<size_t>(n));
     for (qsizetype i = 0; i < n; ++i) {
-        oldKeys[i] = caseKey(plan.entries[i].oldPath);
-        newKeys[i] = caseKey(plan.entries[i].newPath);
+        oldKeys[size_t(i)] = keys.caseKeyOf(plan.entries[i].oldPath);
+        newKeys[size_t(i)] = keys.caseKeyOf(plan.entries[i].newPath);
     }
     const bool exactTargets = targets == Targets::FormerNames;
-    auto targetKey = [&](qsizetype i) -> const QByteArray & { return exactTargets ? plan.entries[i].newPath : newKeys[i]; };
-    std::unordered_set<std::string_view> oldPaths;
-    oldPaths.reserve(size_t(n));
-    std::unordered_map<std::string_view, qsizetype> firstWithNewKey;
-    firstWithNewKey.reserve(size_t(n));
+    auto targetKey = [&](qsizetype i) {
+        return exactTargets ? QByteArrayView(plan.entries[i].newPath) : newKeys[size_t(i)];
+    };
+    PositionTable oldPaths(n);
+    PositionTable byTarget(n);
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (!oldPaths.insert(view(entry.oldPath)).second && entry.conflict == Conflict::None)
+        if (oldPaths.add(entry.oldPath, i) >= 0 && entry.conflict == Conflict::None)
             entry.conflict = Conflict::DuplicateSource;
-        const auto [first, fresh] = firstWithNewKey.try_emplace(view(targetKey(i)), i);
-        if (fresh)
+        const qsizetype first = byTarget.add(targetKey(i), i);
+        if (first < 0)
             continue;
-        for (PlannedRename *same : {&entry, &plan.entries[first->second]}) {
+        for (PlannedRename *same : {&entry, &plan.entries[first]}) {
             if (same->conflict == Conflict::None)
                 same->conflict = Conflict::DuplicateTarget;
         }
     }
 
     // Built only when needed: the old paths by case-ignoring key.
-    std::optional<QMultiHash<QByteArray, qsizetype>> oldByKey;
+    std::optional<PositionTable> oldByKey;
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (entry.conflict != Conflict::None || oldPaths.count(view(entry.newPath)) > 0 || !probe.exists(entry.newPath))
+        if (entry.conflict != Conflict::None || oldPaths.contains(entry.newPath) || !probe.exists(entry.newPath))
             continue;
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
         if (!occupant)
@@ -446,13 +581,12 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
         // Case ignored, the target may still be a file this operation moves
         // away, when the file system itself ignores case: it is then the same file.
         if (!oldByKey) {
-            oldByKey.emplace();
+            oldByKey.emplace(n);
             for (qsizetype k = 0; k < n; ++k)
-                oldByKey->insert(oldKeys[k], k);
+                oldByKey->add(oldKeys[size_t(k)], k);
         }
         bool movedAway = false;
-        for (auto it = oldByKey->constFind(newKeys[i]); it != oldByKey->constEnd() && it.key() == newKeys[i]; ++it)
-            movedAway = movedAway || plan.entries[*it].identity == occupant;
+        oldByKey->forEach(newKeys[size_t(i)], [&](qsizetype k) { movedAway = movedAway || plan.entries[k].identity == occupant; });
         if (!movedAway)
             entry.conflict = Conflict::TargetExists;
     }
@@ -463,35 +597,35 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
     // ignored, as a file system may ignore it, and so are links in the
     // folders. Every entry counts, even one held back itself: the user
     // renames the folder in a later run.
-    QList<QByteArray> resolvedOldKeys(n);
-    QList<QByteArray> resolvedNewKeys(n);
+    std::vector<QByteArrayView> resolvedOldKeys(static_cast<size_t>(n));
+    std::vector<QByteArrayView> resolvedNewKeys(static_cast<size_t>(n));
     ResolvedPaths resolved(fs);
-    ListedAncestors ancestors;
+    ListedAncestors ancestors(n);
     for (qsizetype i = 0; i < n; ++i) {
-        ancestors.add(oldKeys[i], i);
+        ancestors.add(oldKeys[size_t(i)], i);
         if (const QByteArray path = resolved.of(plan.entries[i].oldPath); !path.isEmpty()) {
-            resolvedOldKeys[i] = caseKey(path);
-            ancestors.add(resolvedOldKeys[i], i);
+            resolvedOldKeys[size_t(i)] = keys.caseKeyOf(path);
+            ancestors.add(resolvedOldKeys[size_t(i)], i);
         }
         if (const QByteArray path = resolved.of(plan.entries[i].newPath); !path.isEmpty())
-            resolvedNewKeys[i] = caseKey(path);
+            resolvedNewKeys[size_t(i)] = keys.caseKeyOf(path);
     }
-    auto holdFolderBack = [&](const QByteArray &folderKey, qsizetype inside, const QByteArray &insidePath) {
+    auto holdFolderBack = [&](QByteArrayView folderKey, qsizetype inside, const QByteArray &insidePath) {
         if (folderKey.isEmpty())
             return;
-        for (const qsizetype k : ancestors.entriesAt(folderKey)) {
+        ancestors.forEachAt(folderKey, [&](qsizetype k) {
             // A folder moved into itself fails when it runs, and harms nothing.
             if (k == inside || plan.entries[k].conflict != Conflict::None)
-                continue;
+                return;
             plan.entries[k].conflict = Conflict::RenamedInside;
             plan.entries[k].conflictPath = insidePath;
-        }
+        });
     };
     for (qsizetype i = 0; i < n; ++i) {
-        for (const QByteArray *key : {&oldKeys[i], &resolvedOldKeys[i]})
-            holdFolderBack(ancestors.above(*key), i, plan.entries[i].oldPath);
-        for (const QByteArray *key : {&newKeys[i], &resolvedNewKeys[i]})
-            holdFolderBack(ancestors.above(*key), i, plan.entries[i].newPath);
+        for (const QByteArrayView key : {oldKeys[size_t(i)], resolvedOldKeys[size_t(i)]})
+            holdFolderBack(ancestors.above(key), i, plan.entries[i].oldPath);
+        for (const QByteArrayView key : {newKeys[size_t(i)], resolvedNewKeys[size_t(i)]})
+            holdFolderBack(ancestors.above(key), i, plan.entries[i].newPath);
     }
 
     // A file left in place keeps its path taken: whoever would move onto it
@@ -501,22 +635,16 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
         if (plan.entries[i].conflict != Conflict::None)
             pending.append(i);
     }
-    if (pending.isEmpty())
-        return plan;
-    QMultiHash<QByteArray, qsizetype> newByKey;
-    newByKey.reserve(n);
-    for (qsizetype i = 0; i < n; ++i)
-        newByKey.insert(targetKey(i), i);
     while (!pending.isEmpty()) {
         const qsizetype left = pending.takeLast();
-        const QByteArray &taken = exactTargets ? plan.entries[left].oldPath : oldKeys[left];
-        for (auto it = newByKey.constFind(taken); it != newByKey.constEnd() && it.key() == taken; ++it) {
-            PlannedRename &blocked = plan.entries[*it];
+        const QByteArrayView taken = exactTargets ? QByteArrayView(plan.entries[left].oldPath) : oldKeys[size_t(left)];
+        byTarget.forEach(taken, [&](qsizetype k) {
+            PlannedRename &blocked = plan.entries[k];
             if (blocked.conflict == Conflict::None) {
                 blocked.conflict = Conflict::TargetHeldBack;
-                pending.append(*it);
+                pending.append(k);
             }
-        }
+        });
     }
     return plan;
 }

@@ -74,7 +74,7 @@ int UndoRecord::save(const QList<UndoPair> &pairs) const
         writer.addPath(pair.oldPath);
         writer.addPath(pair.newPath);
     }
-    return writeFileDurably(native, writer.text(), true);
+    return writeFileDurably(native, writer.pieces(), true);
 }
 
 std::optional<QList<UndoPair>> UndoRecord::load(int *error) const

@@ -1,11 +1,11 @@
 #include "QtPrint.h"
 #include "tests/support/LocalHttpServer.h"
+#include "tests/support/TestApplication.h"
 #include "update/PackageDownload.h"
 #include "update/Site.h"
 #include "update/UpdateCheck.h"
 #include "update/Version.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
@@ -82,21 +82,15 @@ TEST(UpdateSite, packagesComeOnlyOverHttpsOrFromThisMachineWithAChecksumAsSha256
 class UpdateNetwork : public ::testing::Test
 {
 protected:
+    TestApplication app;
     const QString kPackagePath = "/Tarvello/tarvello_1.14.0_all.deb";
 
     void SetUp() override
     {
-        if (!QCoreApplication::instance())
-            m_app = std::make_unique<QCoreApplication>(m_argc, m_argv);
         server = std::make_unique<LocalHttpServer>();
         for (int i = 0; i < 300000; ++i)
             package.append(char((i * 31 + i / 7) % 251));
         checksum = QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + "  tarvello_1.14.0_all.deb\n";
-    }
-    void TearDown() override
-    {
-        server.reset();
-        m_app.reset();
     }
 
     // Lets the event loop run until the condition holds; false when it still
@@ -151,12 +145,6 @@ protected:
     QByteArray package;
     QByteArray checksum;
     QTemporaryDir folder;
-
-private:
-    int m_argc = 1;
-    char m_arg0[6] = "tests";
-    char *m_argv[2] = {m_arg0, nullptr};
-    std::unique_ptr<QCoreApplication> m_app;
 };
 
 TEST_F(UpdateNetwork, theSiteVersionDecidesAndOnlyANewerOneFetchesItsNotes)

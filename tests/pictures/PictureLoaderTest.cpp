@@ -1,8 +1,8 @@
 #include "filelist/ui/PictureLoader.h"
 
 #include "ExifTestSupport.h"
+#include "tests/support/TestApplication.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QHash>
@@ -96,10 +96,10 @@ TEST(PictureLoader, pictureExtensionsAreMatchedWholeAndCaseless)
 class PictureLoaderEvents : public ::testing::Test
 {
 protected:
+    TestApplication app;
+
     void SetUp() override
     {
-        if (!QCoreApplication::instance())
-            m_app = std::make_unique<QCoreApplication>(m_argc, m_argv);
         ASSERT_TRUE(dir.isValid());
         QObject::connect(&loader, &PictureLoader::ready, [this](quint64 ticket, const QString &, const Picture &p) {
             received.insert(ticket, p.image.size());
@@ -131,12 +131,6 @@ protected:
     QTemporaryDir dir;
     PictureLoader loader;
     QHash<quint64, QSize> received;
-
-private:
-    int m_argc = 1;
-    char m_arg0[6] = "tests";
-    char *m_argv[2] = {m_arg0, nullptr};
-    std::unique_ptr<QCoreApplication> m_app;
 };
 
 TEST_F(PictureLoaderEvents, picturesComeBackByTicketAndCancelledOnesNever)

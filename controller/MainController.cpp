@@ -264,13 +264,7 @@ void MainController::recompute()
         for (int row = 0; row < count && !positionError; ++row) {
             if (pacer.due())
                 m_ui.recomputeProgress(row, count);
-            const filelist::FileEntry &entry = m_files.entry(row);
-            path.resize(0);
-            path.append(entry.folder).append(QLatin1Char('/'));
-            if (entry.nameIsText())
-                path.append(entry.name);
-            else
-                path.append(entry.readableName());
+            m_files.entry(row).readablePathInto(path);
             const NameStep step = m_batch->next(path, row + 1);
             m_files.setNewName(row, step.result.name);
             positionError = step.stop;

@@ -60,7 +60,16 @@ QString FileEntry::readableName() const
 
 QString FileEntry::readablePath() const
 {
-    return folder + QLatin1Char('/') + readableName();
+    QString path;
+    path.reserve(folder.size() + 1 + name.size());
+    readablePathInto(path);
+    return path;
+}
+
+void FileEntry::readablePathInto(QString &path) const
+{
+    path.resize(0);
+    path.append(folder).append(QLatin1Char('/')).append(readableName());
 }
 
 int FileList::rowCount(const QModelIndex &parent) const

@@ -36,6 +36,8 @@ struct FileEntry {
     QString readableName() const;
     // The folder and the readable name.
     QString readablePath() const;
+    // The same written over path, whose room a loop over many entries reuses.
+    void readablePathInto(QString &path) const;
     bool nameIsText() const { return notTextName.isEmpty(); }
     bool operator==(const FileEntry &) const = default;
 };

@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
 #include "cli/Cli.h"
+#include "common/NativePath.h"
 #include "controller/NameBatch.h"
 #include "settings/Settings.h"
 #include "exif/ExifReader.h"
@@ -32,11 +33,6 @@ QByteArray currentFolderBytes()
 {
     std::error_code error;
     return QByteArray::fromStdString(std::filesystem::current_path(error).native());
-}
-
-bool isAscii(QByteArrayView bytes)
-{
-    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
 }
 
 // The text in UTF-8 at the end of the bytes, without a buffer of its own
@@ -292,7 +288,7 @@ int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptio
             return;
         // Most paths of a long list are ASCII, absolute and clean: their text
         // is their bytes.
-        if (isAscii(given) && rename::isCleanAbsolutePath(given)) {
+        if (common::isAscii(given) && rename::isCleanAbsolutePath(given)) {
             path.resize(0);
             path.append(QLatin1StringView(given));
         } else if (!readsAsText(given, currentIsText)) {

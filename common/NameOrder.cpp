@@ -1,5 +1,6 @@
 #include "common/NameOrder.h"
 
+#include "common/NativePath.h"
 #include "common/Zub.h"
 
 #include <algorithm>
@@ -86,7 +87,7 @@ int compareSortKeys(const QString &a, const QString &b)
 QString nameCollationKey(const QString &name)
 {
     // Plain ASCII is folded on the way; other names take their sort key first.
-    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const bool ascii = isAscii(name);
     const QString sortKey = ascii ? name : nameSortKey(name);
     const qsizetype n = sortKey.size();
     // Each number grows by two at most: written in place, then cut to size.

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
+#include <algorithm>
 #include <utility>
 
 namespace tarvello::common {
@@ -56,5 +59,17 @@ private:
 
     QByteArray m_bytes;
 };
+
+// True when every byte, or every character, is ASCII: such a name reads the
+// same in every encoding, so its text and its bytes stand for each other
+// without a conversion. Most names are.
+inline bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; });
+}
+inline bool isAscii(QStringView text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
 
 } // namespace tarvello::common

@@ -35,8 +35,7 @@ FileEntry EntryMaker::make(const common::NativePath &path)
     // Linux names decode as UTF-8, as QFile::decodeName reads them.
     const QByteArrayView name = QByteArrayView(bytes).sliced(slash + 1);
     FileEntry entry{QString::fromUtf8(name), m_folder, {}, {}};
-    const bool ascii = std::all_of(name.cbegin(), name.cend(), [](char c) { return uchar(c) < 0x80; });
-    if (!ascii && QFile::encodeName(entry.name) != name)
+    if (!common::isAscii(name) && QFile::encodeName(entry.name) != name)
         entry.notTextName = name.toByteArray();
     return entry;
 }

@@ -176,7 +176,7 @@ void sortByName(std::vector<OrderedName> &names)
 bool isTextName(const QByteArray &nativeName)
 {
     // Plain ASCII, most names, always comes back the same.
-    if (std::all_of(nativeName.cbegin(), nativeName.cend(), [](char c) { return uchar(c) < 0x80; }))
+    if (common::isAscii(nativeName))
         return true;
     return common::NativePath::fromBytes(nativeName).textIsExact();
 }

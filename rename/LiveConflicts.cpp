@@ -1,5 +1,6 @@
 #include "rename/LiveConflicts.h"
 
+#include "common/NativePath.h"
 #include "rename/RenamePlan.h"
 
 #include <QDateTime>
@@ -238,8 +239,7 @@ ConflictCheck checkConflicts(const QList<filelist::FileEntry> &entries, const Na
             if (name.isEmpty() || name == "." || name == ".." || name.size() > NAME_MAX || name.contains('\0'))
                 check.statuses[i] = NameStatus::Invalid;
             // An ASCII new name has the bytes of an old name only when it is the same text.
-            const bool asciiName = std::all_of(entry.name.cbegin(), entry.name.cend(), [](QChar c) { return c.unicode() < 0x80; });
-            moves[size_t(i)] = !entry.nameIsText() || (entry.name != newName && (asciiName || QFile::encodeName(entry.name) != QFile::encodeName(newName)));
+            moves[size_t(i)] = !entry.nameIsText() || (entry.name != newName && (common::isAscii(entry.name) || QFile::encodeName(entry.name) != QFile::encodeName(newName)));
             first = firstWithKey.insert(i, plainKey, name);
         } else {
             const QByteArray oldPath = oldPathOf(i);

@@ -364,15 +364,12 @@ private:
 QByteArray caseKey(const QByteArray &path)
 {
     // Plain ASCII paths, the common case, skip the trip through text.
-    for (const char c : path) {
-        if (uchar(c) < 0x80)
-            continue;
-        // Bytes that are not text have no case: U+FFFD would make different
-        // names one.
-        const common::NativePath native = common::NativePath::fromBytes(path);
-        return native.textIsExact() ? common::vbUCase(native.text()).toUtf8() : path;
-    }
-    return path.toUpper();
+    if (common::isAscii(path))
+        return path.toUpper();
+    // Bytes that are not text have no case: U+FFFD would make different
+    // names one.
+    const common::NativePath native = common::NativePath::fromBytes(path);
+    return native.textIsExact() ? common::vbUCase(native.text()).toUtf8() : path;
 }
 
 bool validTarget(const QByteArray &newPath)

@@ -154,8 +154,9 @@ private:
 // Writes a whole file through a temporary file in the same folder, flushed
 // to disk, then puts it in place and flushes the folder. Without mayReplace an
 // existing file stays and EEXIST is returned. 0 or errno.
+// The content is given in pieces, written one after the other.
 int writeFileDurably(const QByteArray &path, const QList<QByteArrayView> &pieces, bool mayReplace);
-// The same for content in pieces, written one after the other.
+// The same for content in one piece.
 inline int writeFileDurably(const QByteArray &path, const QByteArray &content, bool mayReplace)
 {
     return writeFileDurably(path, QList<QByteArrayView>{content}, mayReplace);

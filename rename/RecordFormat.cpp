@@ -21,7 +21,27 @@ bool keptAsIs(char c)
         || c == '~' || c == '/';
 }
 
+template<typename Number>
+void appendNumber(QByteArray &out, Number number)
+{
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
+}
+
 } // namespace
+
+void appendIdentityFields(QByteArray &out, const std::optional<FileIdentity> &identity)
+{
+    if (!identity) {
+        out.append("- - -");
+        return;
+    }
+    appendNumber(out, identity->device);
+    out.append(' ');
+    appendNumber(out, identity->inode);
+    out.append(' ');
+    appendNumber(out, identity->birth);
+}
 
 void appendEncoded(QByteArray &out, QByteArrayView bytes)
 {
@@ -261,25 +281,14 @@ void RecordWriter::beginRow(char tag)
 
 void RecordWriter::addNumber(qint64 number)
 {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
     m_rows.append(' ');
-    m_rows.append(digits, end - digits);
+    appendNumber(m_rows, number);
 }
 
 void RecordWriter::addIdentity(const std::optional<FileIdentity> &identity)
 {
-    if (!identity) {
-        m_rows.append(" - - -");
-        return;
-    }
-    for (const quint64 number : {identity->device, identity->inode}) {
-        char digits[24];
-        const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-        m_rows.append(' ');
-        m_rows.append(digits, end - digits);
-    }
-    addNumber(identity->birth);
+    m_rows.append(' ');
+    appendIdentityFields(m_rows, identity);
 }
 
 void RecordWriter::addPath(const QByteArray &path)

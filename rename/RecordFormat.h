@@ -35,6 +35,8 @@ std::optional<QByteArray> decodeBytes(const QByteArray &field);
 
 // Reads the three identity fields from fields[at]; false when they are malformed.
 bool parseIdentityFields(const QList<QByteArray> &fields, qsizetype at, std::optional<FileIdentity> &identity);
+// Writes them as they are read: "- - -" for a file without one.
+void appendIdentityFields(QByteArray &out, const std::optional<FileIdentity> &identity);
 
 // True for an absolute path without empty, "." or ".." parts and without a
 // trailing "/": the only form the records hold.

@@ -8,7 +8,6 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <charconv>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,26 +32,6 @@ int writeAll(int fd, const QByteArray &bytes)
         done += wrote;
     }
     return 0;
-}
-
-template<typename Number>
-void appendNumber(QByteArray &text, Number number)
-{
-    char digits[24];
-    text.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
-}
-
-void appendIdentityFields(QByteArray &text, const std::optional<FileIdentity> &identity)
-{
-    if (!identity) {
-        text.append("- - -");
-        return;
-    }
-    appendNumber(text, identity->device);
-    text.append(' ');
-    appendNumber(text, identity->inode);
-    text.append(' ');
-    appendNumber(text, identity->birth);
 }
 
 // One line as written, or nullopt.

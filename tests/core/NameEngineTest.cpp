@@ -252,6 +252,13 @@ const NameCase kOptionCases[] = {
     {"forbiddenCharacters", {.rule = "é/è:à?ç"}, {"/p/x.txt"}, {"e_e_a_c.txt"}},
     {"forbiddenOnlyWhenExactlyOne", {.rule = "é:", .replaceForbidden = 2}, {"/p/x.txt"}, {"é:.txt"}},
     {"forbiddenTableReachesTheExtension", {.rule = "x"}, {"/p/a.é"}, {"x.e"}},
+    // What the file's name, the counter and the case bring meets the table too.
+    {"tableReachesTheFileName", {.rule = "*#"}, {"/p/a:b.txt"}, {"axb1.txt"},
+     [](rules::NameSettings &s) { s.forbiddenCharacters = {{":", "x"}}; }},
+    {"tableReachesTheCounter", {.rule = "n#"}, {"/p/a"}, {"nx"},
+     [](rules::NameSettings &s) { s.forbiddenCharacters = {{"1", "x"}}; }},
+    {"tableReachesTheCase", {.rule = "a#", .caseIndex = settings::CaseUpper}, {"/p/x.txt"}, {"x1.TXT"},
+     [](rules::NameSettings &s) { s.forbiddenCharacters = {{"A", "x"}}; }},
     {"identicalNames", plain("*"), {"/a/Image.JPG", "/b/Image.JPG", "/c/image.jpg"},
      {"Image.JPG", "Image.JPG", "image.jpg"}},
     {"identicalNamesNumbered", {.rule = "*"}, {"/a/Image.JPG", "/b/Image.JPG", "/c/image.jpg"},

@@ -454,7 +454,7 @@ TEST(IdenticalNameTable, sameNamesAsTheListSearch)
     rules::IdenticalNameTable table;
     LinearTable reference;
     for (int i = 0; i < 3000; ++i) {
-        const QString name = randomText(random, "aAbB._1", 5);
+        const QString name = randomText(random, "aAbBéÉ._1", 5);
         ASSERT_EQ(table.enter(name), reference.enter(name)) << name.toStdString();
     }
     // Identical names are counted past 16 bits.

@@ -125,12 +125,15 @@ private:
         bool readsExif = false;
     };
     const RuleTokens &tokensOf(const QString &ruleText) const;
-    // The counter's start and step as read from their texts, once for a
-    // whole list; a text that is no number gives its error to every name.
+    // The counter boxes as read, once for a whole list: whether they select
+    // continuation mode (with the start last stored), and the start and step
+    // of normal mode; a text that is no number gives its error to every name.
     struct CounterTexts {
         QString startText;
         QString stepText;
+        qint32 storedStart = 0;
         bool read = false;
+        bool continuation = false;
         qint32 start = 0;
         qint16 step = 0;
         std::optional<common::VbError> error;
@@ -163,8 +166,9 @@ private:
         bool textAllowed = false;
     };
     const RulePieces &piecesOf(const QString &ruleText) const;
-    void putTogether(QString &name, const RulePieces &pieces, QStringView fileName, QStringView base, int position,
-                     settings::RuleOptions &rule) const;
+    // The name of the pieces, followed by "." and ext unless ext is empty.
+    QString putTogether(const RulePieces &pieces, QStringView fileName, QStringView base, QStringView ext, int position,
+                        settings::RuleOptions &rule) const;
     bool holdsForbidden(QStringView text) const;
     QString formatYear(int year) const;
     QString formatMonth(int month) const;

@@ -12,6 +12,23 @@ namespace {
 
 constexpr std::size_t kFirstSlots = 64;
 
+// The last characters of a text, fewer than four, as the low lanes of a word
+// (as the bytes of the text would fill it), and back: the characters of a
+// whole word are copied as one.
+quint64 lastBlock(const char16_t *text, qsizetype count)
+{
+    quint64 block = 0;
+    for (qsizetype j = count - 1; j >= 0; --j)
+        block = block << 16 | text[j];
+    return block;
+}
+
+void storeLastBlock(quint64 block, char16_t *out, qsizetype count)
+{
+    for (qsizetype j = 0; j < count; ++j, block >>= 16)
+        out[j] = char16_t(block);
+}
+
 quint64 mixed(quint64 value)
 {
     value ^= value >> 32;
@@ -42,10 +59,8 @@ quint32 upperCasedAndHashed(QStringView name, char16_t *out)
         block = upperAscii(block);
         std::memcpy(out + i, &block, sizeof block);
     }
-    quint64 rest = 0;
-    std::memcpy(&rest, text + i, std::size_t(size - i) * sizeof(char16_t));
-    rest = upperAscii(rest);
-    std::memcpy(out + i, &rest, std::size_t(size - i) * sizeof(char16_t));
+    quint64 rest = upperAscii(lastBlock(text + i, size - i));
+    storeLastBlock(rest, out + i, size - i);
     if (wide & kLanes * 0xff80)
         common::vbUCaseInto(name, reinterpret_cast<QChar *>(out));
     quint64 hash = quint64(size) * 0x9e3779b97f4a7c15ULL;
@@ -54,9 +69,7 @@ quint32 upperCasedAndHashed(QStringView name, char16_t *out)
         std::memcpy(&block, out + i, sizeof block);
         hash = mixed(hash ^ block) + 0x9e3779b97f4a7c15ULL;
     }
-    rest = 0;
-    std::memcpy(&rest, out + i, std::size_t(size - i) * sizeof(char16_t));
-    return quint32(mixed(hash ^ rest));
+    return quint32(mixed(hash ^ lastBlock(out + i, size - i)));
 }
 
 } // namespace
@@ -81,9 +94,22 @@ QStringView IdenticalNameTable::key(const Entry &entry) const
     return QStringView(m_characters.get() + entry.offset, entry.length);
 }
 
-void IdenticalNameTable::growSlots()
+void IdenticalNameTable::reserve(qsizetype names)
 {
-    decltype(m_slots) grown(m_slots.size() * 2, Slot{0, 0});
+    const std::size_t total = m_entries.size() + std::size_t(names);
+    m_entries.reserve(total);
+    std::size_t count = m_slots.size();
+    while ((total + 1) * 2 > count)
+        count *= 2;
+    if (count != m_slots.size())
+        growSlots(count);
+    if (m_used + std::size_t(names) * 32 > m_room)
+        growCharacters(std::size_t(names) * 32);
+}
+
+void IdenticalNameTable::growSlots(std::size_t count)
+{
+    decltype(m_slots) grown(count, Slot{0, 0});
     const std::size_t mask = grown.size() - 1;
     for (const Slot &old : m_slots) {
         if (old.entry == 0)
@@ -134,7 +160,7 @@ QString IdenticalNameTable::enter(const QString &name)
     m_used += length;
     m_slots[slot] = Slot{hash, quint32(m_entries.size())};
     if ((m_entries.size() + 1) * 2 > m_slots.size())
-        growSlots();
+        growSlots(m_slots.size() * 2);
     return name;
 }
 

@@ -36,6 +36,12 @@ public:
     // more identical names than the 16-bit count of old ever allowed.
     QString enter(const QString &name);
 
+    // Makes room for that many more names, of 32 characters or fewer, at
+    // once: a table grown by doubling writes its memory twice over, and on
+    // some systems fresh memory is most of the time of a big list. Room not
+    // filled is never touched.
+    void reserve(qsizetype names);
+
     // Number of entries, the empty one included.
     qsizetype size() const { return qsizetype(m_entries.size()); }
 
@@ -52,8 +58,8 @@ private:
         quint32 entry;
     };
     QStringView key(const Entry &entry) const;
-    // Doubles the slots, which one more entry would make more than half full.
-    void growSlots();
+    // The slots, as many as given, filled again from the entries.
+    void growSlots(std::size_t count);
     // Makes room for a name of the length after the names entered.
     void growCharacters(std::size_t length);
 

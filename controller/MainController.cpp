@@ -496,6 +496,8 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
     m_stopRequested = false;
     std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Renaming);
     rename::RenamePlan plan = offThread([&] { return rename::planRename(check.entries, fs); });
+    // The plan has its own paths: the copy of the list goes before the run.
+    common::freeInBackground(std::exchange(check.entries, {}));
     if (m_stopRequested || !m_ui.reviewConflicts(plan))
         return std::nullopt;
     const rename::RenameRun run = runInFrame(*frame, true, [&](rename::RenameObserver &relay) {

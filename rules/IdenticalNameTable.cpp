@@ -12,9 +12,8 @@ namespace {
 
 constexpr std::size_t kFirstSlots = 64;
 
-// The last characters of a text, fewer than four, as the low lanes of a word
-// (as the bytes of the text would fill it), and back: the characters of a
-// whole word are copied as one.
+// The last characters of a text, fewer than four, as the low lanes of a word,
+// and back: the characters of a whole word are copied as one.
 quint64 lastBlock(const char16_t *text, qsizetype count)
 {
     quint64 block = 0;
@@ -59,8 +58,7 @@ quint32 upperCasedAndHashed(QStringView name, char16_t *out)
         block = upperAscii(block);
         std::memcpy(out + i, &block, sizeof block);
     }
-    quint64 rest = upperAscii(lastBlock(text + i, size - i));
-    storeLastBlock(rest, out + i, size - i);
+    storeLastBlock(upperAscii(lastBlock(text + i, size - i)), out + i, size - i);
     if (wide & kLanes * 0xff80)
         common::vbUCaseInto(name, reinterpret_cast<QChar *>(out));
     quint64 hash = quint64(size) * 0x9e3779b97f4a7c15ULL;

@@ -23,8 +23,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
-#include <QScopeGuard>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 
 #include <utility>

@@ -261,6 +261,7 @@ void MainController::recompute()
     const int count = m_files.count();
     if (count > 0 && m_ui.autoRefresh()) {
         m_ui.recomputeProgress(0, count);
+        m_identical.reserve(count);
         beginNames();
         if (namesReadExif())
             readAhead(m_files.entries());

@@ -332,8 +332,7 @@ TEST_F(ControllerTest, theRuleRecordTakesWhatTheOptionsMakeOfItAfterARename)
 
 // Names chosen in the file view or among its thumbnails: a name that is not
 // text keeps its bytes; a thumbnail takes the bytes of the view's file of its
-// name; only files the list lacks are added, by name (chosen) or by path
-// (every file shown).
+// name; only files the list lacks are added, by name (chosen) or path (all shown).
 TEST_F(ControllerTest, chosenFilesBecomePathsOnceEach)
 {
     using common::NativePath;

@@ -99,13 +99,11 @@ TEST_F(FolderScanTree, overlappingFoldersGiveTheirFilesOnce)
               paths({"sub1/deep/e.jpg", "sub1/d.jpg"}));
 }
 
-// The count's folders serve the collection only where their stamp says that
-// nothing changed since, however recent that stamp: a folder changed since is
-// read again.
+// The count's folders serve the collection where their stamp, however recent,
+// says nothing changed since; a folder changed since is read again.
 TEST_F(FolderScanTree, keptListingsServeUnchangedFoldersOnly)
 {
-    // One stamp, of this second, for every call: sub1 must look untouched
-    // after its second stamp.
+    // One stamp, this second, for every call: sub1 must look untouched after its second.
     const time_t now = ::time(nullptr);
     const auto stampNow = [this, now](const QString &relative) {
         timespec times[2] = {{0, UTIME_OMIT}, {now, 0}};

@@ -153,7 +153,8 @@ void MainController::flushNames()
 {
     if (!m_batch || m_pending.isEmpty())
         return;
-    m_files.appendAll(std::exchange(m_pending, {}));
+    m_files.appendAll(std::move(m_pending));
+    m_pending.clear();
 }
 
 void MainController::endNames()

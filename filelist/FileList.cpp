@@ -160,7 +160,7 @@ int FileList::append(const FileEntry &entry)
     return row;
 }
 
-void FileList::appendAll(QList<FileEntry> entries)
+void FileList::appendAll(QList<FileEntry> &&entries)
 {
     if (entries.isEmpty())
         return;

@@ -8,6 +8,7 @@
 // before the step).
 //
 //   window_bench [FILES = 100000] [FOLDER]          the steps above, in one folder
+//   window_bench --add [FILES = 100000] [FOLDER]    only the add, in one folder
 //   window_bench --tree [FILES = 100000] [FOLDER]   the hierarchy add of FILES
 //       files in folders of 1,000, beside `find` on the same tree
 //
@@ -146,8 +147,6 @@ void settle(int ms)
 }
 
 // Times a step that a click starts, then lets the window finish what the step
-// left queued (the folder view's new listing) before the pause and peak are read.
-// Times a step that a click starts, then lets the window finish what the step
 // left queued (the folder view's new listing) before the pause and peak are
 // read. Returns the processor time of the step.
 double step(const char *name, int files, PauseMeter &meter, mainwindow::frmMain &window, const std::function<void()> &click)
@@ -227,7 +226,7 @@ struct Window {
     std::optional<mainwindow::frmMain> window;
 };
 
-void measureFolder(const QString &work, int files)
+void measureFolder(const QString &work, int files, bool addOnly)
 {
     const QString folder = makeFolder(work + QStringLiteral("/files"), files);
     std::printf("%d files in one folder (%lld MB before the window)\n", files,
@@ -239,6 +238,8 @@ void measureFolder(const QString &work, int files)
     mainwindow::frmMain &window = *w.window;
     PauseMeter meter;
     step("add", files, meter, window, [&] { window.controls().cmdAddAll->click(); });
+    if (addOnly)
+        return;
     window.controls().cboRenommer->setCurrentText(QStringLiteral("*_r"));
     step("recompute", files, meter, window, [&] { window.update_names(); });
     const double renamed = step("rename", files, meter, window, [&] { window.controls().cmdRenommer->click(); });
@@ -294,6 +295,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool tree = args.removeAll(QStringLiteral("--tree")) > 0;
+    const bool addOnly = args.removeAll(QStringLiteral("--add")) > 0;
     const int files = args.isEmpty() ? 100000 : args.takeFirst().toInt();
     const QString base = args.isEmpty() ? QDir::tempPath() : args.takeFirst();
     QTemporaryDir work(base + QStringLiteral("/tarvello-bench-XXXXXX"));
@@ -301,6 +303,6 @@ int main(int argc, char **argv)
     if (tree)
         measureTree(work.path(), files);
     else
-        measureFolder(work.path(), files);
+        measureFolder(work.path(), files, addOnly);
     return 0;
 }

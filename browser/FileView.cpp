@@ -217,21 +217,26 @@ QList<QByteArray> FileView::selectedNativeNames() const
     return names;
 }
 
-QList<common::NativePath> FileView::itemPaths() const
+FileView::ShownPaths FileView::shownPaths() const
 {
-    QByteArray folder = common::NativePath::fromText(m_folder).bytes();
-    if (!folder.isEmpty() && !folder.endsWith('/'))
-        folder += '/';
-    QList<common::NativePath> paths;
+    ShownPaths shown;
+    shown.m_folder = common::NativePath::fromText(m_folder).bytes();
+    if (!shown.m_folder.isEmpty() && !shown.m_folder.endsWith('/'))
+        shown.m_folder += '/';
+    shown.m_files = m_model->files();
     const int rows = m_model->rowCount();
-    paths.reserve(rows);
-    for (int row = 0; row < rows; ++row) {
-        const QByteArrayView name = m_model->nativeName(row);
-        QByteArray path(folder.size() + name.size(), Qt::Uninitialized);
-        std::copy(name.begin(), name.end(), std::copy(folder.cbegin(), folder.cend(), path.begin()));
-        paths.append(common::NativePath::fromBytes(std::move(path)));
-    }
-    return paths;
+    shown.m_rows.reserve(size_t(rows));
+    for (int row = 0; row < rows; ++row)
+        shown.m_rows.push_back(m_model->fileIndex(row));
+    return shown;
+}
+
+common::NativePath FileView::ShownPaths::path(int i) const
+{
+    const QByteArrayView name = m_files->nativeName(m_rows[size_t(i)]);
+    QByteArray path(m_folder.size() + name.size(), Qt::Uninitialized);
+    std::copy(name.begin(), name.end(), std::copy(m_folder.cbegin(), m_folder.cend(), path.begin()));
+    return common::NativePath::fromBytes(std::move(path));
 }
 
 // The selected rows in view order.

@@ -76,10 +76,24 @@ public:
     // its bytes tell which file it is.
     QList<QByteArray> itemNativeNames() const;
     QList<QByteArray> selectedNativeNames() const;
-    // The paths of the files shown, in view order, built from the bytes
-    // alone: adding a million files needs neither their texts nor a copy
-    // of their names.
-    QList<common::NativePath> itemPaths() const;
+    // The files shown as they stand now, in view order, whose paths are
+    // made one by one when asked, from the bytes alone: a million paths made
+    // at once would hold the window still, and the listing they come from
+    // is shared, not copied.
+    class ShownPaths
+    {
+    public:
+        int count() const { return int(m_rows.size()); }
+        common::NativePath path(int i) const;
+
+    private:
+        friend class FileView;
+        // With a trailing "/".
+        QByteArray m_folder;
+        std::shared_ptr<const FileStore> m_files;
+        std::vector<int> m_rows;
+    };
+    ShownPaths shownPaths() const;
     // Selects exactly the files with these names.
     void select(const QStringList &names);
 

@@ -161,7 +161,7 @@ void MainController::flushNames()
 {
     if (!m_batch || m_pending.isEmpty())
         return;
-    m_files.appendAll(m_pending);
+    m_files.appendAll(std::move(m_pending));
     m_pending.clear();
 }
 
@@ -329,31 +329,50 @@ void MainController::endAdd()
 bool MainController::addPaths(const QList<common::NativePath> &paths,
                               const std::function<bool(const common::NativePath &)> &isNew)
 {
+    return addPaths(int(paths.size()), [&paths](int i) { return paths.at(i); }, isNew);
+}
+
+bool MainController::addPaths(int count, const std::function<common::NativePath(int)> &pathAt,
+                              const std::function<bool(const common::NativePath &)> &isNew)
+{
     if (namesReadExif()) {
         QList<filelist::FileEntry> files;
-        files.reserve(paths.size());
-        for (const common::NativePath &path : paths)
-            files.append(filelist::FileEntry::of(path));
+        files.reserve(count);
+        for (int i = 0; i < count; ++i)
+            files.append(filelist::FileEntry::of(pathAt(i)));
         readAhead(files);
     }
     EventPacer pacer;
-    for (int i = 0; i < paths.size(); ++i) {
+    for (int i = 0; i < count; ++i) {
         if (pacer.due() && !pauseAdd(i + 1))
             return false;
-        if (isNew(paths.at(i)) && addFile(paths.at(i)))
+        const common::NativePath path = pathAt(i);
+        if (isNew(path) && addFile(path))
             return false;
     }
     return true;
 }
 
-void MainController::addChosen(const QList<common::NativePath> &paths, bool byPath)
+void MainController::addChosen(const QList<common::NativePath> &paths)
 {
     if (paths.isEmpty())
         return;
-    filelist::ListedFiles listed(byPath ? filelist::ListedFiles::Match::Path : filelist::ListedFiles::Match::Name);
+    filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
     listed.addEntries(m_files.entries());
     m_ui.addPlanned(0, int(paths.size()));
     addPaths(paths, [&listed](const common::NativePath &path) { return listed.takeIfNew(path); });
+}
+
+void MainController::addShown(int count, const std::function<common::NativePath(int)> &pathAt)
+{
+    if (count <= 0)
+        return;
+    filelist::ListedFiles listed(filelist::ListedFiles::Match::Path);
+    listed.addEntries(m_files.entries());
+    m_ui.addPlanned(0, count);
+    // The files shown are distinct: only the list's paths are looked up, and
+    // the add's own paths are not noted, which a million of them would cost.
+    addPaths(count, pathAt, [&listed](const common::NativePath &path) { return !listed.holds(path); });
 }
 
 QStringList MainController::addHierarchy(const QString &start, const QString &pattern)

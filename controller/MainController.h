@@ -193,6 +193,9 @@ public:
     // Adds the paths in order, those isNew accepts, pausing now and then;
     // false when the stop request or the position error ended it.
     bool addPaths(const QList<common::NativePath> &paths, const std::function<bool(const common::NativePath &)> &isNew);
+    // The same for count paths that pathAt(i) makes as the add reaches them.
+    bool addPaths(int count, const std::function<common::NativePath(int)> &pathAt,
+                  const std::function<bool(const common::NativePath &)> &isNew);
     // The add of the files under a folder and its subfolders that the
     // pattern shows, once the user agrees to their number. Returns the
     // folders left out because their names are not text.
@@ -201,9 +204,13 @@ public:
     // the files the pattern shows in the folders among them. Returns the
     // paths left out because they lie in folders whose names are not text.
     QStringList addDropped(const QList<QByteArray> &paths, const QString &pattern);
-    // The add of files chosen in the file view: those the list does not hold
-    // yet, compared by path or by name alone.
-    void addChosen(const QList<common::NativePath> &paths, bool byPath);
+    // The add of files chosen in the file view: those whose names the list
+    // does not hold yet, in any folder.
+    void addChosen(const QList<common::NativePath> &paths);
+    // The add of every file the file view shows, count files of one folder,
+    // none twice, pathAt(i) making the path of the i-th: those whose path
+    // the list does not hold.
+    void addShown(int count, const std::function<common::NativePath(int)> &pathAt);
     // Lets window events run during an add; false once a stop was asked for.
     bool pauseAdd(int done);
 

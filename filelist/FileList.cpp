@@ -160,13 +160,13 @@ int FileList::append(const FileEntry &entry)
     return row;
 }
 
-void FileList::appendAll(const QList<FileEntry> &entries)
+void FileList::appendAll(QList<FileEntry> &&entries)
 {
     if (entries.isEmpty())
         return;
     const int first = int(m_entries.size());
     beginInsertRows({}, first, first + int(entries.size()) - 1);
-    m_entries.append(entries);
+    m_entries.append(std::move(entries));
     m_statuses.resize(m_entries.size());
     endInsertRows();
 }

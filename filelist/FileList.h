@@ -105,8 +105,10 @@ public:
     void newNamesChanged();
     // Appends one entry at the end and returns its row.
     int append(const FileEntry &entry);
-    // Appends many entries with one notification to the views.
-    void appendAll(const QList<FileEntry> &entries);
+    // Appends many entries with one notification to the views. Entries not
+    // shared elsewhere are moved in, not copied; the list given keeps its
+    // room for the next ones.
+    void appendAll(QList<FileEntry> &&entries);
     // Removes every entry.
     void clear();
     // Removes the given rows (any order, duplicates ignored).

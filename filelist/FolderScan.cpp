@@ -4,6 +4,8 @@
 #include "common/NativePath.h"
 #include "common/Zub.h"
 
+#include <QFile>
+
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -13,7 +15,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <time.h>
 
 namespace tarvello::filelist {
 
@@ -30,21 +31,9 @@ bool isDotOrDotDot(const char *name)
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// File systems stamp changes coarsely (a clock tick, up to two seconds on
-// FAT): a folder changed this shortly before it was read could change again
-// under the same stamp, so its listing is not kept.
-constexpr qint64 kStampMarginNs = 2'000'000'000;
-
 qint64 changeTime(const struct stat &st)
 {
     return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-}
-
-qint64 nowNs()
-{
-    timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 // What an entry is, from the type the listing gives and, when it gives none
@@ -86,8 +75,6 @@ struct FolderListings::Listing {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 changed = 0;
-    // The folder's stamp was old enough when it was read to tell any later change.
-    bool stampTells = false;
     std::vector<Entry> entries;
 };
 
@@ -111,7 +98,6 @@ std::unique_ptr<Listing> readFolder(const QString &folder)
     listing->device = quint64(st.st_dev);
     listing->inode = quint64(st.st_ino);
     listing->changed = changeTime(st);
-    listing->stampTells = listing->changed + kStampMarginNs < nowNs();
     while (const dirent *entry = ::readdir(dir)) {
         if (isDotOrDotDot(entry->d_name))
             continue;
@@ -155,6 +141,20 @@ struct OrderedName {
 OrderedName ordered(const QString &name, const QByteArray &bytes = {})
 {
     return {common::nameCollationKey(name), name, bytes};
+}
+
+// The path of the name in the folder whose bytes, "/" ended, are given, made
+// in one block: a large add makes one for every file.
+common::NativePath nativeChild(const QByteArray &folder, const OrderedName &file)
+{
+    if (!file.bytes.isEmpty())
+        return common::NativePath::fromBytes(folder + file.bytes);
+    if (!common::isAscii(file.name))
+        return common::NativePath::fromBytes(folder + QFile::encodeName(file.name));
+    QByteArray path(folder.size() + file.name.size(), Qt::Uninitialized);
+    std::transform(file.name.cbegin(), file.name.cend(), std::copy(folder.cbegin(), folder.cend(), path.begin()),
+                   [](QChar c) { return char(c.unicode()); });
+    return common::NativePath::fromBytes(std::move(path));
 }
 
 void sortByName(std::vector<OrderedName> &names)
@@ -211,8 +211,7 @@ std::unique_ptr<FolderListings::Listing> FolderListings::takeUnchanged(const QSt
     std::unique_ptr<Listing> listing = std::move(at->second);
     m_listings.erase(at);
     struct stat st {};
-    if (!listing->stampTells || ::stat(common::NativePath::fromText(folder).c_str(), &st) != 0
-        || quint64(st.st_dev) != listing->device
+    if (::stat(common::NativePath::fromText(folder).c_str(), &st) != 0 || quint64(st.st_dev) != listing->device
         || quint64(st.st_ino) != listing->inode || changeTime(st) != listing->changed)
         return {};
     return listing;
@@ -277,6 +276,11 @@ bool ListedFiles::takeIfNew(const common::NativePath &path)
     return m_keys.size() != before;
 }
 
+bool ListedFiles::holds(const common::NativePath &path) const
+{
+    return !m_keys.isEmpty() && m_keys.contains(m_match == Match::Name ? path.name().bytes() : path.bytes());
+}
+
 CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter &filter, ListedFiles &listed,
                             const ScanBreak &pause, FolderListings *kept)
 {
@@ -312,11 +316,9 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
             }
             sortByName(files);
             const QString prefix = common::ZubQualifyPath(head);
-            const common::NativePath nativeHead = common::NativePath::fromText(head);
+            const QByteArray nativePrefix = QFile::encodeName(prefix);
             for (const OrderedName &file : files) {
-                const common::NativePath path = file.bytes.isEmpty()
-                    ? common::NativePath::fromText(prefix + file.name)
-                    : nativeHead.child(common::NativePath::fromBytes(file.bytes));
+                const common::NativePath path = nativeChild(nativePrefix, file);
                 if (listed.takeIfNew(path))
                     collected.paths.append(path);
             }

@@ -46,11 +46,13 @@ struct FolderTally {
     bool stopped = false;
 };
 
-// The folders a count has read, kept for the collection that follows it: a
-// folder is taken from here only while it has not changed since (same folder,
-// same modification time, and that time old enough when the folder was read
-// to tell a later change), else it is read anew. Reading each folder once
-// halves the cost of a large add.
+// The folders a count has read, kept for the collection of the same add: a
+// folder is taken from here while it has not changed since (same folder,
+// same modification time), else it is read anew, as one changed while the
+// user answered the question between them is. A change made in the same
+// tick of the file system's clock as the reading goes unseen, as it would
+// have a moment later: within one add, a listing is one moment. Reading
+// each folder once halves the cost of a large add.
 class FolderListings
 {
 public:
@@ -102,6 +104,8 @@ public:
     // False when the file is listed; otherwise true, and with Match::Path
     // the file is noted as taken. Names are told apart by their bytes.
     bool takeIfNew(const common::NativePath &path);
+    // True when the file is listed or was taken; nothing is noted.
+    bool holds(const common::NativePath &path) const;
 
 private:
     Match m_match;

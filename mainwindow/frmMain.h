@@ -180,7 +180,7 @@ private:
     void cmdRefresh_Click();
     void Timer_Escape();
     void Timer_ListView1_count();
-    void addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath);
+    void addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes);
     QTimer *makeTimer(const char *name, int intervalMs, void (frmMain::*tick)());
     bool askYesNo(const QString &text);
     void tellNotText(const QStringList &paths);

@@ -201,12 +201,12 @@ QList<int> frmMain::selectedEntryRows() const
     return rows;
 }
 
-void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes, bool byPath)
+void frmMain::addFileViewNames(const QStringList &names, const QList<QByteArray> &bytes)
 {
     if (m_controller.busy())
         return;
     AddFrame frame(*this);
-    m_controller.addChosen(controller::chosenFiles(CurrentPath(), names, bytes), byPath);
+    m_controller.addChosen(controller::chosenFiles(CurrentPath(), names, bytes));
 }
 
 void frmMain::cmdAdd_Click()
@@ -214,7 +214,7 @@ void frmMain::cmdAdd_Click()
     if (m_controller.busy())
         return;
     if (m_ui.fileViews->currentWidget() != m_ui.ListView2) {
-        addFileViewNames(m_fileView->selectedNames(), m_fileView->selectedNativeNames(), false);
+        addFileViewNames(m_fileView->selectedNames(), m_fileView->selectedNativeNames());
         return;
     }
     QList<int> rows;
@@ -224,8 +224,7 @@ void frmMain::cmdAdd_Click()
     QStringList names;
     for (const int row : std::as_const(rows))
         names.append(m_ui.ListView2->item(row)->text());
-    addFileViewNames(names, controller::thumbnailNativeNames(names, m_fileView->itemNames(), m_fileView->itemNativeNames()),
-                     false);
+    addFileViewNames(names, controller::thumbnailNativeNames(names, m_fileView->itemNames(), m_fileView->itemNativeNames()));
 }
 
 void frmMain::cmdAddAll_Click()
@@ -233,7 +232,8 @@ void frmMain::cmdAddAll_Click()
     if (m_controller.busy())
         return;
     AddFrame frame(*this);
-    m_controller.addChosen(m_fileView->itemPaths(), true);
+    const browser::FileView::ShownPaths shown = m_fileView->shownPaths();
+    m_controller.addShown(shown.count(), [&shown](int i) { return shown.path(i); });
 }
 
 void frmMain::mnuAddHieriachy_Click()

@@ -130,6 +130,8 @@ public:
             capacity *= 2;
         m_slots.assign(capacity, -1);
         m_mask = capacity - 1;
+        // Most rows are renamed, each with a key of its own.
+        m_keys.reserve(size_t(rows));
     }
 
     // The first row given this key: the row itself when the key is new.

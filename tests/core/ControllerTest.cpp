@@ -332,7 +332,7 @@ TEST_F(ControllerTest, theRuleRecordTakesWhatTheOptionsMakeOfItAfterARename)
 
 // Names chosen in the file view or among its thumbnails: a name that is not
 // text keeps its bytes; a thumbnail takes the bytes of the view's file of its
-// name; only files the list lacks are added, by name or by path.
+// name; only files the list lacks are added, by name (chosen) or path (all shown).
 TEST_F(ControllerTest, chosenFilesBecomePathsOnceEach)
 {
     using common::NativePath;
@@ -346,8 +346,8 @@ TEST_F(ControllerTest, chosenFilesBecomePathsOnceEach)
     settings.rule.rule = "x";
     add({"/d/a.txt"});
     const QList<NativePath> chosen = {NativePath::fromText("/e/a.txt"), NativePath::fromText("/e/c.txt")};
-    main.addChosen(chosen, false);
-    main.addChosen(chosen, true);
+    main.addChosen(chosen);
+    main.addShown(int(chosen.size()), [&chosen](int i) { return chosen.at(i); });
     QStringList paths;
     for (const filelist::FileEntry &entry : main.files().entries())
         paths.append(entry.path());

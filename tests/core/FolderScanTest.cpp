@@ -99,20 +99,20 @@ TEST_F(FolderScanTree, overlappingFoldersGiveTheirFilesOnce)
               paths({"sub1/deep/e.jpg", "sub1/d.jpg"}));
 }
 
-// The count's folders serve the collection only where their stamp tells that
-// nothing changed since; a folder stamped just before it was read is read again.
+// The count's folders serve the collection where their stamp, however recent,
+// says nothing changed since; a folder changed since is read again.
 TEST_F(FolderScanTree, keptListingsServeUnchangedFoldersOnly)
 {
-    // One stamp for every call: sub1 must look untouched after its second stamp.
-    const time_t hourAgo = ::time(nullptr) - 3600;
-    const auto stampHourAgo = [this, hourAgo](const QString &relative) {
-        timespec times[2] = {{0, UTIME_OMIT}, {hourAgo, 0}};
+    // One stamp, this second, for every call: sub1 must look untouched after its second.
+    const time_t now = ::time(nullptr);
+    const auto stampNow = [this, now](const QString &relative) {
+        timespec times[2] = {{0, UTIME_OMIT}, {now, 0}};
         return ::utimensat(AT_FDCWD, QFile::encodeName(path(relative)).constData(), times, 0) == 0;
     };
-    ASSERT_TRUE(stampHourAgo("sub1") && stampHourAgo("sub2"));
+    ASSERT_TRUE(stampNow("sub1") && stampNow("sub2") && stampNow(""));
     FolderListings listings;
     EXPECT_EQ(countFiles(m_root, true, DisplayFilter("*.jpg"), kNeverStop, &listings).files, 6);
-    ASSERT_TRUE(makeFiles(m_root, {"sub2/new.jpg", "sub1/unseen.jpg"}) && stampHourAgo("sub1"));
+    ASSERT_TRUE(makeFiles(m_root, {"sub2/new.jpg", "sub1/unseen.jpg"}) && stampNow("sub1"));
     ASSERT_TRUE(makeFile(path("root-new.jpg")));
     const QStringList collected = collect({m_root}, "*.jpg", ListedFiles(ListedFiles::Match::Name), &listings);
     EXPECT_TRUE(collected.contains(path("sub2/new.jpg")));

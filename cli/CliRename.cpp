@@ -8,10 +8,12 @@
 #include "rename/RenameTexts.h"
 #include "lang/Language.h"
 
+#include <QHash>
 #include <QIODevice>
 
 #include <cerrno>
 #include <csignal>
+#include <string>
 
 namespace tarvello::cli {
 
@@ -62,15 +64,26 @@ void writeMove(QIODevice &out, const QByteArray &from, const QByteArray &to)
     writeLine(out, from + '\t' + to);
 }
 
-// The files of a run that now have other names, in list order.
+// The files of a run that now have other names, in list order, written a
+// block of lines at a time.
 void writeMoves(QIODevice &out, const rename::RenamePlan &plan, const rename::RenameReport &report)
 {
+    constexpr size_t kBlock = 1 << 16;
+    std::string lines;
+    lines.reserve(kBlock + 8192);
     // A run that could not begin has no outcomes.
     for (qsizetype i = 0; i < report.outcomes.size(); ++i) {
         const rename::PlannedRename &entry = plan.entries[i];
-        if (report.outcomes[i] == Outcome::Renamed && entry.newPath != entry.oldPath)
-            writeMove(out, entry.oldPath, entry.newPath);
+        if (report.outcomes[i] != Outcome::Renamed || entry.newPath == entry.oldPath)
+            continue;
+        lines.append(entry.oldPath.constData(), size_t(entry.oldPath.size())).push_back('\t');
+        lines.append(entry.newPath.constData(), size_t(entry.newPath.size())).push_back('\n');
+        if (lines.size() >= kBlock) {
+            out.write(lines.data(), qint64(lines.size()));
+            lines.clear();
+        }
     }
+    out.write(lines.data(), qint64(lines.size()));
 }
 
 // The positions a stop left untouched, told in one line.
@@ -118,30 +131,37 @@ int renameFiles(QList<ComputedName> names, bool skipConflicts, const QString &se
     }
 
     QList<rename::PathPair> pairs;
-    QByteArrayList taking; // the paths as given: all the plan's messages need of the names
+    // The paths as given, where they are not the path renamed: all the
+    // plan's messages need of the names.
+    QHash<qsizetype, QByteArray> givenOtherwise;
     pairs.reserve(names.size());
-    taking.reserve(names.size());
-    for (const ComputedName &name : std::as_const(names)) {
+    for (ComputedName &name : names) {
         if (name.result.kind != rules::NameResult::Kind::Name) {
             writeMessage(err, common::NativePath::fromBytes(name.given).text() + QStringLiteral(": ") + name.result.name);
             continue;
         }
-        const filelist::FileEntry entry{common::ZubGetFileName(name.path), common::ZubGetPath(name.path), name.result.name};
+        // Only a new name with a folder part reads the file's folder.
+        filelist::FileEntry entry;
+        entry.newName = std::move(name.result.name);
+        if (entry.newName.contains(QLatin1Char('/')) || entry.newName.contains(QLatin1Char('\\')))
+            entry.folder = common::ZubGetPath(name.path);
+        if (name.given != name.native)
+            givenOtherwise.insert(pairs.size(), name.given);
         pairs.append(rename::pathPairFor(name.native, entry));
-        taking.append(name.given);
+        // A million names and their texts are not kept beside the pairs.
+        name = {};
     }
-    // A million names and their texts are not kept through the plan and the run.
     names = {};
     if (pairs.isEmpty())
         return CliSuccess;
 
     rename::FileOps fs;
-    const rename::RenamePlan plan = rename::planRename(pairs, fs);
-    pairs = {};
+    const rename::RenamePlan plan = rename::planRename(std::move(pairs), fs);
     for (const rename::PlannedRename &entry : plan.entries) {
         if (!entry.heldBack())
             continue;
-        const QString moving = common::NativePath::fromBytes(taking[entry.position - 1]).text() + QStringLiteral(" -> ")
+        const QByteArray given = givenOtherwise.value(entry.position - 1, entry.oldPath);
+        const QString moving = common::NativePath::fromBytes(given).text() + QStringLiteral(" -> ")
             + rename::displayPath(entry.newPath);
         writeMessage(err, texts.text("RenameFailureLine", moving,
                                      rename::conflictReason(language, entry.conflict, entry.conflictPath)));

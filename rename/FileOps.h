@@ -6,7 +6,8 @@
 #include <QList>
 #include <QSet>
 
-#include <functional>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -133,13 +134,28 @@ public:
     // first, so the journal can say a copy is under way). When the source
     // cannot be removed the copy is taken back, leaving the file in one place.
     // lost tells what a copy could not keep.
-    int move(const QByteArray &from, const QByteArray &to, const std::function<void()> &beforeCopy = {},
-             AttributesLost *lost = nullptr);
+    // A template rather than a std::function: a run calls it for every file.
+    template<typename BeforeCopy>
+    int move(const QByteArray &from, const QByteArray &to, BeforeCopy beforeCopy, AttributesLost *lost = nullptr)
+    {
+        const int error = renameNoReplace(from, to);
+        if (error != EXDEV)
+            return error;
+        beforeCopy();
+        return copyAndRemove(from, to, lost);
+    }
+    int move(const QByteArray &from, const QByteArray &to)
+    {
+        return move(from, to, [] {});
+    }
 
     // The link + unlink form of the no-replace rename.
     static int linkNoReplace(const QByteArray &from, const QByteArray &to);
 
 private:
+    // The move to another file system, once the rename said EXDEV.
+    int copyAndRemove(const QByteArray &from, const QByteArray &to, AttributesLost *lost);
+
     // A descriptor and the name in it for the path: the held folder's when
     // a hold is on and the path lies in a folder, else the working folder's
     // and the whole path.
@@ -160,6 +176,15 @@ int writeFileDurably(const QByteArray &path, const QList<QByteArrayView> &pieces
 inline int writeFileDurably(const QByteArray &path, const QByteArray &content, bool mayReplace)
 {
     return writeFileDurably(path, QList<QByteArrayView>{content}, mayReplace);
+}
+
+// Where the last "/" of a path is, -1 without one. Asked several times for
+// every file of a run: QByteArray::lastIndexOf(char) takes Qt's general
+// search, several times slower than memrchr.
+inline qsizetype lastSlash(QByteArrayView path)
+{
+    const void *slash = path.isEmpty() ? nullptr : ::memrchr(path.data(), '/', size_t(path.size()));
+    return slash ? static_cast<const char *>(slash) - path.data() : -1;
 }
 
 // Folder part of a native path ("/" for a file at the root, "" without any "/").

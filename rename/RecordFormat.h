@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <optional>
+#include <string>
 
 // The program's own record files (the rename journal, the undo record): a
 // header line, rows of fields separated by one space, then the closing line
@@ -30,13 +31,13 @@ namespace tarvello::rename {
 // digits, "-._~" and "/"), and back; decodeBytes refuses an empty field and
 // any other spelling of the same bytes.
 QByteArray encodeBytes(QByteArrayView bytes);
-void appendEncoded(QByteArray &out, QByteArrayView bytes);
+void appendEncoded(std::string &out, QByteArrayView bytes);
 std::optional<QByteArray> decodeBytes(const QByteArray &field);
 
 // Reads the three identity fields from fields[at]; false when they are malformed.
 bool parseIdentityFields(const QList<QByteArray> &fields, qsizetype at, std::optional<FileIdentity> &identity);
 // Writes them as they are read: "- - -" for a file without one.
-void appendIdentityFields(QByteArray &out, const std::optional<FileIdentity> &identity);
+void appendIdentityFields(std::string &out, const std::optional<FileIdentity> &identity);
 
 // True for an absolute path without empty, "." or ".." parts and without a
 // trailing "/": the only form the records hold.
@@ -59,7 +60,7 @@ public:
     void addNumber(qint64 number);
     void addIdentity(const std::optional<FileIdentity> &identity);
     // Two fields: the number of the path's folder, and its name.
-    void addPath(const QByteArray &path);
+    void addPath(QByteArrayView path);
     // A name alone (a name in the folder of another path).
     void addName(QByteArrayView name);
 
@@ -77,8 +78,10 @@ private:
     QHash<QByteArray, int> m_folders;
     QByteArray m_lastFolderPath;
     int m_lastFolder = -1;
-    QByteArray m_folderRows;
-    QByteArray m_rows;
+    // Rows are built with the standard string, whose appends are inline: a
+    // record of a million rows makes some ten million of them.
+    std::string m_folderRows;
+    std::string m_rows;
     qsizetype m_count = 0;
 };
 

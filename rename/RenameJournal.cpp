@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 
 #include <dirent.h>
@@ -51,19 +52,20 @@ bool isTemporaryNameOf(QByteArrayView name, int position)
         return false;
     while (i < name.size() && name[i] == '_')
         ++i;
-    const QByteArray number = QByteArray::number(position);
+    char digits[12];
+    const QByteArrayView number(digits, std::to_chars(digits, digits + sizeof digits, position).ptr - digits);
     name = name.sliced(i);
     return name.startsWith(number) && (name.size() == number.size() || name[number.size()] == '_');
 }
 
 QByteArrayView folderPart(const QByteArray &path)
 {
-    return QByteArrayView(path).first(qMax<qsizetype>(path.lastIndexOf('/'), 0));
+    return QByteArrayView(path).first(qMax<qsizetype>(lastSlash(path), 0));
 }
 
 QByteArrayView namePart(const QByteArray &path)
 {
-    return QByteArrayView(path).sliced(path.lastIndexOf('/') + 1);
+    return QByteArrayView(path).sliced(lastSlash(path) + 1);
 }
 
 // The paths of a journal row "E position identity oldFolder oldName tempName

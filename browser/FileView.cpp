@@ -136,6 +136,11 @@ void FileView::refresh()
 void FileView::holdChanges()
 {
     m_changesHeld = true;
+    // Unwatched meanwhile: a rename of a million files in the shown folder
+    // would queue two million notices, each woken for and read only to be
+    // ignored. The folder is listed again at the release anyway.
+    if (const QStringList watched = m_watcher->directories(); !watched.isEmpty())
+        m_watcher->removePaths(watched);
     m_changes->cancel();
     if (m_job && m_jobIsAgain) {
         m_reader->cancel(m_job);
@@ -434,6 +439,8 @@ void FileView::listAgain()
 
 void FileView::watchFolder()
 {
+    if (m_changesHeld)
+        return;
     const QStringList watched = m_watcher->directories();
     if (!watched.isEmpty() && watched != QStringList{m_folder})
         m_watcher->removePaths(watched);

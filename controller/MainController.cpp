@@ -32,8 +32,11 @@ namespace {
 class RelayObserver : public rename::RenameObserver
 {
 public:
-    explicit RelayObserver(rename::RenameObserver &frame)
+    // Without perFile, the run's renamed() news stay where they are: an undo's
+    // frame has no use for them, and a million copies cost seconds.
+    RelayObserver(rename::RenameObserver &frame, bool perFile)
         : m_frame(frame)
+        , m_perFile(perFile)
     {
     }
 
@@ -47,6 +50,8 @@ public:
     bool stopRequested() override { return m_frame.stopRequested(); }
     void renamed(const rename::PlannedRename &entry) override
     {
+        if (!m_perFile)
+            return;
         const QMutexLocker lock(&m_mutex);
         m_renamed.append(entry);
     }
@@ -70,6 +75,7 @@ public:
 
 private:
     rename::RenameObserver &m_frame;
+    const bool m_perFile;
     QMutex m_mutex;
     int m_step = 0;
     int m_total = 0;
@@ -80,9 +86,9 @@ private:
 // reading records, writing the journal and planning take seconds for a
 // million files, and the frame's window answers meanwhile.
 template<typename Run>
-auto runInFrame(rename::RenameObserver &frame, Run run)
+auto runInFrame(rename::RenameObserver &frame, bool perFile, Run run)
 {
-    RelayObserver relay(frame);
+    RelayObserver relay(frame, perFile);
     return offThread([&] { return run(relay); }, [&] { relay.relay(); });
 }
 
@@ -482,7 +488,7 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
     rename::RenamePlan plan = offThread([&] { return rename::planRename(check.entries, fs); });
     if (m_stopRequested || !m_ui.reviewConflicts(plan))
         return std::nullopt;
-    const rename::RenameRun run = runInFrame(*frame, [&](rename::RenameObserver &relay) {
+    const rename::RenameRun run = runInFrame(*frame, true, [&](rename::RenameObserver &relay) {
         return rename::runRename(plan, m_settingsFolder, relay, fs);
     });
     frame.reset();
@@ -594,34 +600,30 @@ std::optional<rename::UndoReport> MainController::undo()
 {
     rename::FileOps fs;
     // A record of a million renames takes seconds to read: it is read off the
-    // window's thread, the window in its undoing state meanwhile.
+    // window's thread, the window in its undoing state meanwhile, and the
+    // same reading serves the question and the undo.
     beginRename(State::Undoing);
-    const auto [damaged, count] = offThread([&] {
-        const std::optional<rename::DamagedRecord> damaged =
-            rename::damagedRecord(rename::RecordKind::Undo, m_settingsFolder, fs);
-        std::optional<qsizetype> count;
-        if (!damaged) {
-            if (const auto pairs = rename::UndoRecord(m_settingsFolder).load())
-                count = pairs->size();
-        }
-        return std::pair(damaged, count);
-    });
+    std::unique_ptr<rename::PendingUndo> pending =
+        offThread([&] { return std::make_unique<rename::PendingUndo>(m_settingsFolder); });
     const bool stopped = m_stopRequested;
     setState(State::Idle);
-    if (damaged) {
-        offerSetAside(*damaged);
+    if (pending->lockError() == 0 && pending->recordError() != 0) {
+        pending.reset();
+        if (const auto damaged = rename::damagedRecord(rename::RecordKind::Undo, m_settingsFolder, fs))
+            offerSetAside(*damaged);
         return std::nullopt;
     }
     // Nothing to ask about when the record holds nothing: the undo itself says what is wrong.
-    if (stopped || (count > 0 && !m_ui.askUndo(int(*count))))
+    if (stopped || (pending->count() > 0 && !m_ui.askUndo(int(pending->count()))))
         return std::nullopt;
     rename::UndoReport undo;
     {
         const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
-        undo = runInFrame(*frame, [&](rename::RenameObserver &relay) {
-            return rename::undoLastRename(m_settingsFolder, relay, fs);
+        undo = runInFrame(*frame, false, [&](rename::RenameObserver &relay) {
+            return rename::undoLastRename(*pending, relay, fs);
         });
     }
+    pending.reset();
     dropUndone(undo);
     return undo;
 }
@@ -632,7 +634,7 @@ rename::UndoReport MainController::undoHistoryRun(int number)
     rename::UndoReport undo;
     {
         const std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Undoing);
-        undo = runInFrame(*frame, [&](rename::RenameObserver &relay) {
+        undo = runInFrame(*frame, false, [&](rename::RenameObserver &relay) {
             return rename::undoHistoryRun(m_settingsFolder, number, relay, fs);
         });
     }

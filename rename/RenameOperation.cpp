@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <cerrno>
+#include <utility>
 
 namespace tarvello::rename {
 
@@ -228,27 +229,37 @@ QList<UndoPair> takeBack(QList<UndoPair> pairs, const QString &settingsFolder, R
 
 } // namespace
 
+PendingUndo::PendingUndo(const QString &settingsFolder)
+    : m_settingsFolder(settingsFolder)
+    , m_lock(settingsFolder)
+{
+    if (m_lock.error() == 0)
+        m_pairs = UndoRecord(settingsFolder).load(&m_recordError);
+}
+
 UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs, const QDateTime &when)
 {
+    PendingUndo pending(settingsFolder);
+    return undoLastRename(pending, observer, fs, when);
+}
+
+UndoReport undoLastRename(PendingUndo &pending, RenameObserver &observer, FileOps &fs, const QDateTime &when)
+{
     UndoReport undo;
-    const RenameLock lock(settingsFolder);
-    if (lock.error() != 0) {
-        undo.journalError = lock.error();
+    undo.journalError = pending.lockError();
+    undo.recordError = pending.m_recordError;
+    if (undo.journalError != 0 || !pending.m_pairs)
         return undo;
-    }
-    const UndoRecord record(settingsFolder);
-    const auto pairs = record.load(&undo.recordError);
-    if (!pairs)
-        return undo;
-    if (pairs->isEmpty()) {
+    const QList<UndoPair> pairs = *std::exchange(pending.m_pairs, std::nullopt);
+    if (pairs.isEmpty()) {
         undo.nothingToUndo = true;
         return undo;
     }
-    RenameJournal journal(settingsFolder);
-    const QList<UndoPair> remaining = takeBack(*pairs, settingsFolder, journal, observer, fs, when, undo);
+    RenameJournal journal(pending.m_settingsFolder);
+    const QList<UndoPair> remaining = takeBack(pairs, pending.m_settingsFolder, journal, observer, fs, when, undo);
     if (undo.journalError != 0)
         return undo;
-    record.save(remaining);
+    UndoRecord(pending.m_settingsFolder).save(remaining);
     endJournal(journal, undo.report);
     return undo;
 }

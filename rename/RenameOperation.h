@@ -11,6 +11,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // The rename operation as its callers (the main window, the command line) run
 // it: the journal around the two phases, the undo record after them, the
 // recovery of a run cut short and the undo of the last rename. Every file of
@@ -106,12 +108,41 @@ struct UndoReport {
     }
 };
 
+// The undo record read under the rename lock, which it holds until it goes:
+// the window asks whether to undo between the reading and the undo, and no
+// other process may rename (and replace the record) in between. A million
+// pairs take seconds to read, so they are read once for both.
+class PendingUndo
+{
+public:
+    explicit PendingUndo(const QString &settingsFolder);
+    PendingUndo(const PendingUndo &) = delete;
+    PendingUndo &operator=(const PendingUndo &) = delete;
+
+    // As UndoReport::journalError: EBUSY when another process renames.
+    int lockError() const { return m_lock.error(); }
+    // As UndoReport::recordError: the record is damaged or unreadable.
+    int recordError() const { return m_recordError; }
+    // The files the record names (0 as well when it cannot be used).
+    qsizetype count() const { return m_pairs ? m_pairs->size() : 0; }
+
+private:
+    friend UndoReport undoLastRename(PendingUndo &pending, RenameObserver &observer, FileOps &fs,
+                                     const QDateTime &when);
+    QString m_settingsFolder;
+    RenameLock m_lock;
+    int m_recordError = 0;
+    std::optional<QList<UndoPair>> m_pairs;
+};
+
 // Brings every file of the last rename that is still where that rename put
 // it back to its old path, through the same planning and two phases. What
 // could not go back (a conflict, a failure, a stop) stays in the record for
 // another attempt; files moved since are reported and dropped from it.
 UndoReport undoLastRename(const QString &settingsFolder, RenameObserver &observer, FileOps &fs,
                           const QDateTime &when = {});
+// The same for a record already read; its pairs are used up.
+UndoReport undoLastRename(PendingUndo &pending, RenameObserver &observer, FileOps &fs, const QDateTime &when = {});
 
 // The same for run number (1 for the newest) of the history, one of its
 // last RenameHistory::kUndoableRuns: the files of that run still where it

@@ -298,9 +298,8 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         takeNotText(paths);
         if (!sort && options.reverse)
             std::reverse(paths.begin(), paths.end());
-        QList<ComputedName> names = computeNames(paths, rule, settings, language, exifReader, sort);
-        paths = {};
-        exitCode = renameFiles(std::move(names), options.skipConflicts, settingsFolder, language, out, err);
+        exitCode = renameFiles(std::move(paths), rule, settings, language, exifReader, sort, options.skipConflicts,
+                               settingsFolder, out, err);
     }
     return exitCode == CliSuccess && !notText.isEmpty() ? CliPathsNotText : exitCode;
 }

@@ -6,9 +6,11 @@
 #include <QFile>
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace tarvello::rename {
 
@@ -286,11 +288,51 @@ bool isCleanAbsolutePath(QByteArrayView path)
     return true;
 }
 
-bool addUnique(QSet<QByteArrayView> &paths, const QByteArray &path)
+UniquePaths::UniquePaths(qsizetype expected)
+    : m_slots(std::bit_ceil(size_t(expected) * 4 / 3 + 2))
 {
-    const qsizetype before = paths.size();
-    paths.insert(path);
-    return paths.size() != before;
+}
+
+size_t UniquePaths::find(QByteArrayView path, quint32 hash) const
+{
+    const size_t mask = m_slots.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Slot &held = m_slots[slot];
+        if (held.size < 0 || (held.hash == hash && QByteArrayView(held.data, held.size) == path))
+            return slot;
+    }
+}
+
+void UniquePaths::grow()
+{
+    const std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(m_slots.size() * 2));
+    const size_t mask = m_slots.size() - 1;
+    for (const Slot &held : old) {
+        if (held.size < 0)
+            continue;
+        size_t slot = held.hash & mask;
+        while (m_slots[slot].size >= 0)
+            slot = (slot + 1) & mask;
+        m_slots[slot] = held;
+    }
+}
+
+bool UniquePaths::add(QByteArrayView path)
+{
+    if (size_t(m_count + 1) * 4 > m_slots.size() * 3)
+        grow();
+    const auto hash = quint32(pathHash(path));
+    Slot &slot = m_slots[find(path, hash)];
+    if (slot.size >= 0)
+        return false;
+    slot = {path.data(), qint32(path.size()), hash};
+    ++m_count;
+    return true;
+}
+
+bool UniquePaths::contains(QByteArrayView path) const
+{
+    return m_slots[find(path, quint32(pathHash(path)))].size >= 0;
 }
 
 std::optional<int> parseCount(const QByteArray &field)

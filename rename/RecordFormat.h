@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 // The program's own record files (the rename journal, the undo record): a
 // header line, rows of fields separated by one space, then the closing line
@@ -43,8 +44,30 @@ void appendIdentityFields(std::string &out, const std::optional<FileIdentity> &i
 // trailing "/": the only form the records hold.
 bool isCleanAbsolutePath(QByteArrayView path);
 
-// Adds a view of the path to the set; false when it was there already.
-bool addUnique(QSet<QByteArrayView> &paths, const QByteArray &path);
+// Views of paths, each held once, in one flat table: the checks of a record
+// of a million rows ask it twice a row. The paths must stay put while it lives.
+class UniquePaths
+{
+public:
+    explicit UniquePaths(qsizetype expected);
+
+    // Adds a view of the path; false when it was there already.
+    bool add(QByteArrayView path);
+    bool contains(QByteArrayView path) const;
+    bool isEmpty() const { return m_count == 0; }
+
+private:
+    struct Slot {
+        const char *data = nullptr;
+        qint32 size = -1; // -1: a free slot
+        quint32 hash = 0;
+    };
+    size_t find(QByteArrayView path, quint32 hash) const;
+    void grow();
+
+    std::vector<Slot> m_slots;
+    qsizetype m_count = 0;
+};
 
 // The number a field holds when it is written as this program writes numbers.
 std::optional<int> parseCount(const QByteArray &field);

@@ -118,12 +118,12 @@ int RenameHistory::append(const QDateTime &time, bool undo, const QList<UndoPair
     struct stat st {};
     std::string text;
     if (::fstat(fd, &st) == 0 && st.st_size == 0) {
-        text = kHeader.toStdString();
+        text.append(kHeader.constData(), size_t(kHeader.size()));
     } else {
         // A line cut short by a crash ends here, before the new ones.
         char last = '\n';
         if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
-            text = "\n";
+            text.push_back('\n');
     }
     const QByteArray head = time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1() + ' '
         + QByteArray::number(QRandomGenerator::global()->generate64(), 16).rightJustified(16, '0') + (undo ? " U " : " R ");

@@ -111,11 +111,9 @@ std::optional<JournalEntry> parseEntry(const RecordFile &record, const QList<QBy
 template<typename Entries, typename Runs>
 bool entriesHoldTogether(const Entries &entries, Runs runs)
 {
-    QSet<QByteArrayView> oldPaths;
-    QSet<QByteArrayView> newPaths;
-    QSet<QByteArrayView> lookalikes;
-    oldPaths.reserve(entries.size());
-    newPaths.reserve(entries.size());
+    UniquePaths oldPaths(entries.size());
+    UniquePaths newPaths(entries.size());
+    UniquePaths lookalikes(0);
     int lastPosition = 0;
     for (const auto &entry : entries) {
         if (!runs(entry))
@@ -123,12 +121,12 @@ bool entriesHoldTogether(const Entries &entries, Runs runs)
         if (entry.position <= lastPosition || !isCleanAbsolutePath(entry.oldPath) || !isCleanAbsolutePath(entry.newPath)
             || folderPart(entry.tempPath) != folderPart(entry.oldPath)
             || !isTemporaryNameOf(namePart(entry.tempPath), entry.position)
-            || !addUnique(oldPaths, entry.oldPath) || !addUnique(newPaths, entry.newPath))
+            || !oldPaths.add(entry.oldPath) || !newPaths.add(entry.newPath))
             return false;
         lastPosition = entry.position;
         for (const QByteArray *path : {&entry.oldPath, &entry.newPath}) {
             if (namePart(*path).startsWith(kTemporaryStart))
-                lookalikes.insert(*path);
+                lookalikes.add(*path);
         }
     }
     if (!lookalikes.isEmpty()) {

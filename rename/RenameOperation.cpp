@@ -250,13 +250,14 @@ UndoReport undoLastRename(PendingUndo &pending, RenameObserver &observer, FileOp
     undo.recordError = pending.m_recordError;
     if (undo.journalError != 0 || !pending.m_pairs)
         return undo;
-    const QList<UndoPair> pairs = *std::exchange(pending.m_pairs, std::nullopt);
+    QList<UndoPair> pairs = *std::exchange(pending.m_pairs, std::nullopt);
     if (pairs.isEmpty()) {
         undo.nothingToUndo = true;
         return undo;
     }
     RenameJournal journal(pending.m_settingsFolder);
-    const QList<UndoPair> remaining = takeBack(pairs, pending.m_settingsFolder, journal, observer, fs, when, undo);
+    const QList<UndoPair> remaining =
+        takeBack(std::move(pairs), pending.m_settingsFolder, journal, observer, fs, when, undo);
     if (undo.journalError != 0)
         return undo;
     UndoRecord(pending.m_settingsFolder).save(remaining);

@@ -11,6 +11,7 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -178,7 +179,7 @@ public:
     {
         if (m_nodes.size() * 4 >= m_slots.size() * 3)
             grow();
-        const auto hash = quint32(qHash(key));
+        const auto hash = quint32(pathHash(key));
         const size_t slot = find(key, hash);
         const auto node = qint32(m_nodes.size());
         if (m_slots[slot] < 0) {
@@ -192,13 +193,13 @@ public:
         return m_nodes[size_t(m_slots[slot])].position;
     }
 
-    bool contains(QByteArrayView key) const { return m_slots[find(key, quint32(qHash(key)))] >= 0; }
+    bool contains(QByteArrayView key) const { return m_slots[find(key, quint32(pathHash(key)))] >= 0; }
 
     // Calls each(position) for every position under the key.
     template<typename Each>
     void forEach(QByteArrayView key, Each each) const
     {
-        for (qint32 node = m_slots[find(key, quint32(qHash(key)))]; node >= 0; node = m_nodes[size_t(node)].next)
+        for (qint32 node = m_slots[find(key, quint32(pathHash(key)))]; node >= 0; node = m_nodes[size_t(node)].next)
             each(qsizetype(m_nodes[size_t(node)].position));
     }
 
@@ -435,6 +436,17 @@ namespace {
 // The new path of a row whose folder is already in native form with its "/".
 void newPathIn(const QByteArray &nativeFolder, const filelist::FileEntry &entry, PathPair &pair)
 {
+    // Most new names are plain ASCII without a folder part or a mark: their
+    // bytes are their characters.
+    const QString &given = entry.newName;
+    if (common::isAscii(QStringView(given)) && !given.contains(QLatin1Char('/')) && !given.contains(QLatin1Char('\\'))
+        && !given.contains(QLatin1Char('$'))) {
+        pair.newPath = QByteArray(nativeFolder.size() + given.size(), Qt::Uninitialized);
+        char *out = std::copy(nativeFolder.cbegin(), nativeFolder.cend(), pair.newPath.data());
+        for (const QChar c : given)
+            *out++ = char(c.unicode());
+        return;
+    }
     QString newName = entry.newName;
     newName.remove(kMkdirMark);
     newName.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -563,6 +575,12 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
         entry.identity = fs.identity(entry.oldPath);
     }
     plan.tempPrefix = prefix;
+    // What has a new path now, asked while the folder listings are at hand:
+    // they go before the tables below are made.
+    std::vector<bool> newPathTaken(static_cast<size_t>(n));
+    for (qsizetype i = 0; i < n; ++i)
+        newPathTaken[size_t(i)] = plan.entries[i].conflict == Conflict::None && probe->exists(plan.entries[i].newPath);
+    probe.reset();
 
     // A file listed twice, and new paths equal (as new names: without regard
     // to case). Keyed by views of the plan's paths and of keys that stay put.
@@ -596,7 +614,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     std::optional<PositionTable> oldByKey;
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (entry.conflict != Conflict::None || oldPaths->contains(entry.newPath) || !probe->exists(entry.newPath))
+        if (entry.conflict != Conflict::None || oldPaths->contains(entry.newPath) || !newPathTaken[size_t(i)])
             continue;
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
         if (!occupant)
@@ -613,9 +631,8 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
         if (!movedAway)
             entry.conflict = Conflict::TargetExists;
     }
-    // Nothing below looks at the disk's names or the old paths as they are
-    // written: at a million positions, that is room for what follows.
-    probe.reset();
+    // Nothing below looks at the old paths as they are written: at a million
+    // positions, that is room for what follows.
     oldPaths.reset();
     oldByKey.reset();
 

@@ -288,15 +288,16 @@ bool isCleanAbsolutePath(QByteArrayView path)
     return true;
 }
 
+// The table is not rounded up to a power of two, which could leave it three
+// quarters empty: a slot is found by scaling the hash to its size.
 UniquePaths::UniquePaths(qsizetype expected)
-    : m_slots(std::bit_ceil(size_t(expected) * 4 / 3 + 2))
+    : m_slots(size_t(expected) * 4 / 3 + 2)
 {
 }
 
 size_t UniquePaths::find(QByteArrayView path, quint32 hash) const
 {
-    const size_t mask = m_slots.size() - 1;
-    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    for (size_t slot = size_t((quint64(hash) * m_slots.size()) >> 32);; slot = slot + 1 == m_slots.size() ? 0 : slot + 1) {
         const Slot &held = m_slots[slot];
         if (held.size < 0 || (held.hash == hash && QByteArrayView(held.data, held.size) == path))
             return slot;
@@ -306,13 +307,12 @@ size_t UniquePaths::find(QByteArrayView path, quint32 hash) const
 void UniquePaths::grow()
 {
     const std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(m_slots.size() * 2));
-    const size_t mask = m_slots.size() - 1;
     for (const Slot &held : old) {
         if (held.size < 0)
             continue;
-        size_t slot = held.hash & mask;
+        size_t slot = size_t((quint64(held.hash) * m_slots.size()) >> 32);
         while (m_slots[slot].size >= 0)
-            slot = (slot + 1) & mask;
+            slot = slot + 1 == m_slots.size() ? 0 : slot + 1;
         m_slots[slot] = held;
     }
 }
@@ -367,30 +367,38 @@ RecordWriter::RecordWriter(QByteArray header)
 
 void RecordWriter::beginRow(char tag)
 {
-    if (!m_rows.empty())
-        m_rows.push_back('\n');
-    m_rows.push_back(tag);
+    constexpr size_t kBlock = 1 << 20;
+    // Room for the longest rows, so that a block is filled without growing.
+    constexpr size_t kRowRoom = 1 << 16;
+    const bool first = !m_rows;
+    if (first || m_rows->size() >= kBlock) {
+        m_blocks.emplace_back().reserve(kBlock + kRowRoom);
+        m_rows = &m_blocks.back();
+    }
+    if (!first)
+        m_rows->push_back('\n');
+    m_rows->push_back(tag);
     ++m_count;
 }
 
 void RecordWriter::addNumber(qint64 number)
 {
-    m_rows.push_back(' ');
-    appendNumber(m_rows, number);
+    m_rows->push_back(' ');
+    appendNumber(*m_rows, number);
 }
 
 void RecordWriter::addIdentity(const std::optional<FileIdentity> &identity)
 {
-    m_rows.push_back(' ');
-    appendIdentityFields(m_rows, identity);
+    m_rows->push_back(' ');
+    appendIdentityFields(*m_rows, identity);
 }
 
 void RecordWriter::addPath(QByteArrayView path)
 {
     const qsizetype slash = lastSlash(path);
     if (slash < 0) {
-        m_rows.push_back(' ');
-        m_rows.append(kNoFolder.constData(), size_t(kNoFolder.size()));
+        m_rows->push_back(' ');
+        m_rows->append(kNoFolder.constData(), size_t(kNoFolder.size()));
         addName(path);
         return;
     }
@@ -420,24 +428,26 @@ void RecordWriter::addPath(QByteArrayView path)
 
 void RecordWriter::addName(QByteArrayView name)
 {
-    m_rows.push_back(' ');
-    appendEncoded(m_rows, name);
+    m_rows->push_back(' ');
+    appendEncoded(*m_rows, name);
 }
 
 QList<QByteArrayView> RecordWriter::pieces(quint32 *seal)
 {
-    m_closing = m_rows.empty() ? QByteArray() : QByteArray("\n");
+    m_closing = m_rows ? QByteArray("\n") : QByteArray();
     m_closing.append("END " + QByteArray::number(m_count) + ' ');
-    const QByteArrayView folderRows(m_folderRows.data(), qsizetype(m_folderRows.size()));
-    const QByteArrayView rows(m_rows.data(), qsizetype(m_rows.size()));
-    quint32 crc = crc32(m_header);
-    crc = crc32(folderRows, crc);
-    crc = crc32(rows, crc);
-    crc = crc32(m_closing, crc);
+    QList<QByteArrayView> pieces{m_header, QByteArrayView(m_folderRows.data(), qsizetype(m_folderRows.size()))};
+    for (const std::string &block : m_blocks)
+        pieces.append(QByteArrayView(block.data(), qsizetype(block.size())));
+    pieces.append(m_closing);
+    quint32 crc = 0;
+    for (const QByteArrayView piece : std::as_const(pieces))
+        crc = crc32(piece, crc);
     if (seal)
         *seal = crc;
     m_closing.append(checkText(crc)).append('\n');
-    return {m_header, folderRows, rows, m_closing};
+    pieces.last() = m_closing;
+    return pieces;
 }
 
 QByteArray RecordWriter::text(quint32 *seal)

@@ -101,10 +101,13 @@ private:
     QHash<QByteArray, int> m_folders;
     QByteArray m_lastFolderPath;
     int m_lastFolder = -1;
-    // Rows are built with the standard string, whose appends are inline: a
-    // record of a million rows makes some ten million of them.
+    // Rows are built with the standard string, whose appends are inline (a
+    // record of a million rows makes some ten million of them), in blocks of
+    // about a megabyte: such a record is never copied to grow, nor held twice
+    // while it grows.
     std::string m_folderRows;
-    std::string m_rows;
+    std::vector<std::string> m_blocks;
+    std::string *m_rows = nullptr; // the block being filled
     qsizetype m_count = 0;
 };
 

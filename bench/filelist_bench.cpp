@@ -6,9 +6,10 @@
 // files per second, and the add's cost beside find's.
 
 #include "app/AppContext.h"
+#include "common/LargePages.h"
 #include "filelist/FolderScan.h"
-#include "mainwindow/frmMain.h"
 #include "lang/MsgBox.h"
+#include "mainwindow/frmMain.h"
 
 #include <QAction>
 #include <QApplication>
@@ -83,6 +84,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    tarvello::common::shareOneHeap();
     QApplication app(argc, argv);
     const int folders = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int perFolder = argc > 2 ? std::atoi(argv[2]) : 100;

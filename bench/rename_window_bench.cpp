@@ -11,6 +11,7 @@
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "app/AppContext.h"
+#include "common/LargePages.h"
 #include "mainwindow/frmMain.h"
 
 #include "RenameBenchFiles.h"
@@ -83,6 +84,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    tarvello::common::shareOneHeap();
     QApplication app(argc, argv);
     return measureBothLayouts(argc, argv, measure);
 }

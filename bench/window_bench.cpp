@@ -16,6 +16,7 @@
 
 #include "app/AppContext.h"
 #include "browser/FileView.h"
+#include "common/LargePages.h"
 #include "mainwindow/frmMain.h"
 
 #include "ProcessRun.h"
@@ -289,6 +290,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    tarvello::common::shareOneHeap();
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool tree = args.removeAll(QStringLiteral("--tree")) > 0;

@@ -44,7 +44,10 @@ FolderTreeModel::FolderTreeModel(QObject *parent)
       m_root(std::make_unique<Node>()),
       m_reader(new FolderReader(this)),
       m_watcher(new QFileSystemWatcher(this)),
-      m_changes(new ChangeGrouper(kQuietMs, kLongestMs, this))
+      m_changes(new ChangeGrouper(kQuietMs, kLongestMs, this)),
+      m_driveIcon(QApplication::style()->standardIcon(QStyle::SP_DriveHDIcon)),
+      m_homeIcon(QApplication::style()->standardIcon(QStyle::SP_DirHomeIcon)),
+      m_folderIcon(QApplication::style()->standardIcon(QStyle::SP_DirIcon))
 {
     auto slash = std::make_unique<Node>();
     slash->name = QStringLiteral("/");
@@ -132,14 +135,12 @@ QVariant FolderTreeModel::data(const QModelIndex &index, int role) const
         return node->name;
     case Qt::ToolTipRole:
         return pathOf(index);
-    case Qt::DecorationRole: {
-        QStyle *style = QApplication::style();
+    case Qt::DecorationRole:
         if (node->parent == m_root.get())
-            return style->standardIcon(QStyle::SP_DriveHDIcon);
+            return m_driveIcon;
         if (pathOf(index) == QDir::homePath())
-            return style->standardIcon(QStyle::SP_DirHomeIcon);
-        return style->standardIcon(QStyle::SP_DirIcon);
-    }
+            return m_homeIcon;
+        return m_folderIcon;
     case Qt::ForegroundRole:
         if (!node->readable)
             return QApplication::palette().color(QPalette::Disabled, QPalette::Text);

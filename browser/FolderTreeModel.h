@@ -3,6 +3,7 @@
 #include "browser/FolderReader.h"
 
 #include <QAbstractItemModel>
+#include <QIcon>
 #include <QSet>
 
 #include <memory>
@@ -75,6 +76,11 @@ private:
     QFileSystemWatcher *m_watcher;
     ChangeGrouper *m_changes;
     QSet<QString> m_changed;
+    // Made once: an icon made afresh at each call brings no drawn pixmaps
+    // with it, and each repaint of the tree decoded the style's images again.
+    QIcon m_driveIcon;
+    QIcon m_homeIcon;
+    QIcon m_folderIcon;
 };
 
 } // namespace tarvello::browser

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include <malloc.h>
 #include <sys/mman.h>
 
 namespace tarvello::common {
@@ -52,6 +53,11 @@ void freeLarge(void *memory, std::size_t bytes) noexcept
         std::free(memory);
     else
         ::munmap(memory, roundedUp(bytes));
+}
+
+void shareOneHeap() noexcept
+{
+    ::mallopt(M_ARENA_MAX, 1);
 }
 
 } // namespace tarvello::common

@@ -16,6 +16,13 @@ void *allocateLarge(std::size_t bytes);
 // Frees what allocateLarge(bytes) gave, with the same size.
 void freeLarge(void *memory, std::size_t bytes) noexcept;
 
+// One heap for every thread of the process, called before the first thread
+// starts. The window plans, reads records and lists folders on threads of
+// their own; each thread got a heap of its own, which kept what it freed for
+// itself, and a rename or an undo of a million files held hundreds of
+// megabytes more than the same work on one thread.
+void shareOneHeap() noexcept;
+
 // The allocator of standard containers that hold large tables.
 template<typename T>
 struct LargePageAllocator {

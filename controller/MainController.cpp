@@ -1,5 +1,6 @@
 #include "controller/MainController.h"
 
+#include "common/FreeInBackground.h"
 #include "common/Vb.h"
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
@@ -14,6 +15,7 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <sys/stat.h>
@@ -449,9 +451,17 @@ void MainController::endRename()
 std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::renameList(rename::FileOps &fs)
 {
     const settings::RuleOptions &rule = m_settings.rule;
-    const rename::Precheck check = rename::precheckRename(
-        m_files.entries(),
-        {m_messages.GetMessage(91), m_messages.GetMessage(97), rule.rule, rule.startText, rule.stepText});
+    const rename::RenameRequest request{m_messages.GetMessage(91), m_messages.GetMessage(97), rule.rule,
+                                        rule.startText, rule.stepText};
+    // A million rows are checked off the window's thread, the window in its
+    // renaming state meanwhile; their copies are freed off it too.
+    beginRename(State::Renaming);
+    rename::Precheck check = offThread([&] { return rename::precheckRename(m_files.entries(), request); });
+    const bool stopped = m_stopRequested;
+    setState(State::Idle);
+    const auto freeCheck = qScopeGuard([&] { common::freeInBackground(std::move(check)); });
+    if (stopped)
+        return std::nullopt;
     if (!check.dropped.isEmpty()) {
         m_files.removeEntries(check.dropped);
         m_ui.workEnded();
@@ -486,6 +496,8 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
     m_stopRequested = false;
     std::unique_ptr<rename::RenameObserver> frame = m_ui.renameFrame(State::Renaming);
     rename::RenamePlan plan = offThread([&] { return rename::planRename(check.entries, fs); });
+    // The plan has its own paths: the copy of the list goes before the run.
+    common::freeInBackground(std::exchange(check.entries, {}));
     if (m_stopRequested || !m_ui.reviewConflicts(plan))
         return std::nullopt;
     const rename::RenameRun run = runInFrame(*frame, true, [&](rename::RenameObserver &relay) {

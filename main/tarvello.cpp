@@ -1,5 +1,6 @@
 #include "app/DataFolder.h"
 #include "app/ui/Main.h"
+#include "common/LargePages.h"
 #include "dialogs/ui/ProgramServices.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 
 int main(int argc, char **argv)
 {
+    tarvello::common::shareOneHeap();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tarvello"));
     QCoreApplication::setApplicationName(QStringLiteral("Tarvello"));

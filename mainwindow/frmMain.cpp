@@ -28,6 +28,8 @@
 #include <QStackedWidget>
 #include <QTableView>
 
+#include <utility>
+
 namespace tarvello::mainwindow {
 
 using common::ui::pixelsToTwips;
@@ -346,9 +348,19 @@ void frmMain::update_names()
     m_controller.recompute();
 }
 
-void frmMain::stateChanged(controller::State)
+void frmMain::stateChanged(controller::State state)
 {
     objetOnOff();
+    // Busy from the click on: before its first file moves, a rename or an undo
+    // checks the list or reads its record, plans, and writes its journal.
+    QProgressBar *bar = m_ui.ProgressBar1;
+    if (m_controller.renaming() && !bar->isVisible()) {
+        bar->setRange(0, 0);
+        bar->show();
+        m_busyBar = true;
+    } else if (state == controller::State::Idle && std::exchange(m_busyBar, false)) {
+        bar->hide();
+    }
 }
 
 bool frmMain::autoRefresh() const

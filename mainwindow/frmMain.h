@@ -365,6 +365,8 @@ private:
 
     // The window was closed while a rename ran: it closes once the rename ends.
     bool m_closeAfterRename = false;
+    // The bar shows busy because a rename or an undo runs.
+    bool m_busyBar = false;
 };
 
 } // namespace tarvello::mainwindow

@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "browser/FileView.h"
+#include "common/FreeInBackground.h"
 #include "common/VbError.h"
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
@@ -23,6 +24,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 
 #include <utility>
@@ -60,17 +62,12 @@ public:
         for (QObject *object : watched)
             object->installEventFilter(this);
         m_window.m_fileView->holdChanges();
-        // Busy until the first file moves: reading the folders, the records
-        // and writing the journal come first.
-        ui.ProgressBar1->setRange(0, 0);
-        ui.ProgressBar1->show();
     }
 
     // Leaves the renaming state, also when the operation ended in an error.
     ~RenameSession() override
     {
         m_window.m_controller.dropRenamedRows();
-        m_window.m_ui.ProgressBar1->hide();
         m_window.m_fileView->releaseChanges();
         m_window.m_controller.endRename();
     }
@@ -196,9 +193,10 @@ void frmMain::cmdRenommer_Click()
 void frmMain::renameTheList()
 {
     rename::FileOps fs;
-    const auto renamed = m_controller.renameList(fs);
+    auto renamed = m_controller.renameList(fs);
     if (!renamed)
         return;
+    const auto freeRenamed = qScopeGuard([&] { common::freeInBackground(std::move(renamed)); });
     const auto &[plan, run] = *renamed;
     // A journal that could not be begun: nothing was renamed, nothing resets.
     if (run.journalError == 0) {
@@ -321,9 +319,10 @@ void frmMain::cmdDefaire_Click()
 {
     if (m_controller.renaming() || offerRecovery())
         return;
-    const std::optional<rename::UndoReport> undo = m_controller.undo();
+    std::optional<rename::UndoReport> undo = m_controller.undo();
     if (!undo)
         return;
+    const auto freeUndo = qScopeGuard([&] { common::freeInBackground(std::move(undo)); });
     showEntryCount();
     lang::Language &language = m_context.language;
     m_msgBox.KVvrMesgBox(widgetText(rename::undoText(language, *undo, m_context.settingsFolder)),

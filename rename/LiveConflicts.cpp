@@ -1,5 +1,6 @@
 #include "rename/LiveConflicts.h"
 
+#include "common/FreeInBackground.h"
 #include "common/NativePath.h"
 #include "rename/RenamePlan.h"
 
@@ -54,7 +55,7 @@ const QSet<QByteArray> *FolderListings::names(const QByteArray &folder)
 
 void FolderListings::forget()
 {
-    m_listings.clear();
+    common::freeInBackground(std::exchange(m_listings, {}));
 }
 
 namespace {

@@ -198,6 +198,8 @@ QList<UndoPair> takeBack(QList<UndoPair> pairs, const QString &settingsFolder, R
 {
     QList<PathPair> way;
     QList<UndoPair> going;
+    way.reserve(pairs.size());
+    going.reserve(pairs.size());
     {
         const FileOps::FolderHold hold(fs);
         for (const UndoPair &pair : pairs) {

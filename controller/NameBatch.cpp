@@ -30,6 +30,8 @@ NameStep NameBatch::next(const QString &path, int position)
 void NameBatch::run(const QStringList &paths, int firstPosition,
                     const std::function<bool(int index, const NameStep &)> &each)
 {
+    if (m_rule.numberIdentical != 0 && !m_ruleRefused)
+        m_identicalNames.reserve(paths.size());
     for (int i = 0; i < paths.size(); ++i) {
         const NameStep step = next(paths.at(i), firstPosition + i);
         if (!each(i, step) || step.stop)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <memory>
 #include <vector>
 
 namespace tarvello::rules {
@@ -35,6 +36,12 @@ public:
     // more identical names than the 16-bit count of old ever allowed.
     QString enter(const QString &name);
 
+    // Makes room for that many more names, of 32 characters or fewer, at
+    // once: a table grown by doubling writes its memory twice over, and on
+    // some systems fresh memory is most of the time of a big list. Room not
+    // filled is never touched.
+    void reserve(qsizetype names);
+
     // Number of entries, the empty one included.
     qsizetype size() const { return qsizetype(m_entries.size()); }
 
@@ -51,11 +58,22 @@ private:
         quint32 entry;
     };
     QStringView key(const Entry &entry) const;
-    // Makes room in the slots for one more entry, keeping them at most half full.
-    void growSlots();
+    // The slots, as many as given, filled again from the entries.
+    void growSlots(std::size_t count);
+    // Makes room for a name of the length after the names entered.
+    void growCharacters(std::size_t length);
 
-    // The upper-cased names, end to end.
-    std::vector<QChar, common::LargePageAllocator<QChar>> m_characters;
+    struct FreeLarge {
+        std::size_t bytes;
+        void operator()(char16_t *memory) const noexcept { common::freeLarge(memory, bytes); }
+    };
+    // The upper-cased names, end to end, in the first m_used of m_room
+    // characters. A name is cased into the room after them, where it stays
+    // when it is new: no copy of it, and none of the characters is written
+    // before it is cased.
+    std::unique_ptr<char16_t[], FreeLarge> m_characters;
+    std::size_t m_used = 0;
+    std::size_t m_room = 0;
     std::vector<Entry, common::LargePageAllocator<Entry>> m_entries;
     // Open addressing, linear probing; a power of two of slots.
     std::vector<Slot, common::LargePageAllocator<Slot>> m_slots;

@@ -36,6 +36,13 @@ const QString kRepc = QStringLiteral("$REPC");
 const QString kRepp = QStringLiteral("$REPP");
 const QString kRegx = QStringLiteral("$REGX");
 
+// Whether the texts are equal, at once when one is a copy of the other (a
+// text kept to know whether the rule changed) or their sizes differ.
+bool sameText(QStringView a, QStringView b)
+{
+    return a.size() == b.size() && (a.data() == b.data() || a == b);
+}
+
 bool containsAny(const QString &name, std::initializer_list<QStringView> tokens)
 {
     for (const QStringView token : tokens) {
@@ -115,17 +122,22 @@ QString counterText(qint32 value, int width)
     return text;
 }
 
-bool isDigit(QChar c)
+bool isDigit(char16_t c)
 {
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    return char16_t(c - u'0') < 10;
 }
 
 // The first run of the digits 0 to 9 in the text, "" when it holds none.
 QStringView firstDigitRun(QStringView text)
 {
-    const auto start = std::find_if(text.cbegin(), text.cend(), isDigit);
-    const auto end = std::find_if_not(start, text.cend(), isDigit);
-    return QStringView(start, end);
+    const char16_t *c = text.utf16();
+    const char16_t *const end = c + text.size();
+    while (c != end && !isDigit(*c))
+        ++c;
+    const char16_t *const start = c;
+    while (c != end && isDigit(*c))
+        ++c;
+    return QStringView(start, c);
 }
 
 // Every occurrence of the token in the name replaced by the value, without a
@@ -139,7 +151,7 @@ void replaceAll(QString &name, QStringView token, QStringView value)
 // and the comment adds no bracket that would make the caption read otherwise.
 bool takesEveryExtension(const settings::RuleOptions &rule)
 {
-    return rule.extensionFilter == QLatin1String("*") && !rule.comment.contains(QLatin1Char('('))
+    return sameText(rule.extensionFilter, u"*") && !rule.comment.contains(QLatin1Char('('))
         && !rule.comment.contains(QLatin1Char(')'));
 }
 
@@ -347,11 +359,21 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
                             IdenticalNameTable &identicalNames, FolderScanCache &folders, NameResult &result) const
 {
     // The name, its base and its extension are read in place: no copy of the
-    // path for each file.
-    const qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+    // path for each file. A dot before the last "/" makes no extension.
+    qsizetype nameStart = 0;
+    qsizetype dot = -1;
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        const QChar c = path.at(i);
+        if (c == QLatin1Char('/')) {
+            nameStart = i + 1;
+            break;
+        }
+        if (c == QLatin1Char('.') && dot < 0)
+            dot = i;
+    }
     const QStringView fileName = QStringView(path).sliced(nameStart);
-    const bool forbidden = m_settings.forbiddenFiles.contains(fileName);
-    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const bool forbidden = std::any_of(m_settings.forbiddenFiles.cbegin(), m_settings.forbiddenFiles.cend(),
+                                       [&](const QString &file) { return sameText(file, fileName); });
     const bool hasExtension = dot > nameStart && dot < path.size() - 1;
     const QStringView base = hasExtension ? QStringView(path).sliced(nameStart, dot - nameStart) : fileName;
     QStringView ext = hasExtension ? QStringView(path).sliced(dot + 1) : QStringView();
@@ -369,14 +391,68 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
         return m_messages.GetMessage(97);
     }
 
-    // The name is made in a buffer kept from one file to the next, with room
-    // for what the tokens bring, so that replacing them in place seldom moves
-    // it; the name handed out is a copy of its own size, since a list keeps a
+    // A "$" or "#" the star brings in from the file's name would be read as
+    // a token or a counter by the replacements: such a name takes them.
+    const RulePieces &pieces = piecesOf(rule.rule);
+    const bool fromPieces = pieces.usable && !(pieces.counterWidth > 0 && counterOf(rule).continuation)
+        && !(pieces.baseNameSlots > 0 && (base.contains(QLatin1Char('$')) || base.contains(QLatin1Char('#'))));
+    const bool caseKept = rule.trimSpaces == 0 && rule.upperFirstChar == 0 && rule.upperEachWord == 0
+        && rule.caseIndex == settings::CasePreserve;
+    // A name put together from pieces is written once in a string of its
+    // size, its extension with it when nothing changes its case. A name of
+    // replacements is made in a buffer kept from one file to the next, with
+    // room for what the tokens bring, so that replacing them in place seldom
+    // moves it. The name handed out is of its own size, since a list keeps a
     // million of them.
-    QString &name = m_scratch;
-    name.resize(0);
-    if (const qsizetype room = rule.rule.size() + path.size() + 16; name.capacity() < room)
-        name.reserve(room);
+    QString built;
+    QString &name = fromPieces ? built : m_scratch;
+    if (fromPieces) {
+        built = putTogether(pieces, fileName, base, caseKept ? ext : QStringView(), position, rule);
+    } else {
+        name.resize(0);
+        if (const qsizetype room = rule.rule.size() + path.size() + 16; name.capacity() < room)
+            name.reserve(room);
+        if (!replaceTokens(name, path, fileName, base, position, rule, folders, result))
+            return {};
+    }
+
+    if (!fromPieces || !caseKept) {
+        if (rule.trimSpaces != 0)
+            name = common::vbTrim(name);
+        if (rule.upperFirstChar != 0)
+            name = capitalised(name);
+        if (rule.upperEachWord != 0)
+            name = capitaliseWords(name);
+        if (!ext.isEmpty()) {
+            if (rule.caseIndex == settings::CaseUpper) {
+                name = common::vbUCase(name) + QLatin1Char('.') + common::vbUCase(ext.toString());
+            } else if (rule.caseIndex == settings::CaseLower) {
+                name = common::vbLCase(name) + QLatin1Char('.') + common::vbLCase(ext.toString());
+            } else {
+                name.reserve(name.size() + 1 + ext.size());
+                name.append(QLatin1Char('.')).append(ext);
+            }
+        }
+    }
+    if (rule.replaceForbidden == 1) {
+        // Put together from allowed text and left in its case, the name can
+        // hold a forbidden character only where the file's name or the
+        // extension brought it.
+        const bool textAllowed = fromPieces && pieces.textAllowed && caseKept;
+        if (!textAllowed || (pieces.baseNameSlots > 0 && holdsForbidden(base)) || holdsForbidden(ext))
+            name = replaceForbiddenCharacters(name);
+    }
+    if (rule.numberIdentical != 0)
+        name = identicalNames.enter(name);
+    if (fromPieces && built.capacity() == built.size())
+        return built;
+    return QString(name.constData(), name.size());
+}
+
+bool NameEngine::replaceTokens(QString &name, const QString &path, QStringView fileName, QStringView base,
+                               int position, settings::RuleOptions &rule, FolderScanCache &folders,
+                               NameResult &result) const
+{
     name.append(rule.rule);
     if (name.contains(kNumber))
         replaceAll(name, kNumber, firstDigitRun(fileName));
@@ -411,35 +487,14 @@ QString NameEngine::compute(const QString &path, int position, settings::RuleOpt
             if (!replaced) {
                 result.kind = NameResult::Kind::PositionError;
                 result.message = m_messages.GetMessage(45);
-                return {};
+                return false;
             }
             name = *replaced;
         }
     }
     if (name.contains(QLatin1Char('#')))
         applyCounter(name, path, position, rule, folders);
-
-    if (rule.trimSpaces != 0)
-        name = common::vbTrim(name);
-    if (rule.upperFirstChar != 0)
-        name = capitalised(name);
-    if (rule.upperEachWord != 0)
-        name = capitaliseWords(name);
-    if (!ext.isEmpty()) {
-        if (rule.caseIndex == settings::CaseUpper) {
-            name = common::vbUCase(name) + QLatin1Char('.') + common::vbUCase(ext.toString());
-        } else if (rule.caseIndex == settings::CaseLower) {
-            name = common::vbLCase(name) + QLatin1Char('.') + common::vbLCase(ext.toString());
-        } else {
-            name.reserve(name.size() + 1 + ext.size());
-            name.append(QLatin1Char('.')).append(ext);
-        }
-    }
-    if (rule.replaceForbidden == 1)
-        name = replaceForbiddenCharacters(name);
-    if (rule.numberIdentical != 0)
-        name = identicalNames.enter(name);
-    return QString(name.constData(), name.size());
+    return true;
 }
 
 void NameEngine::replaceClockTokens(QString &name) const
@@ -514,14 +569,7 @@ void NameEngine::applyCounter(QString &name, const QString &path, int position, 
         name = prefix + counterText(checked32(qint64(rule.counterStep) + highest), width) + suffix;
         return;
     }
-    const CounterTexts &counter = counterOf(rule);
-    if (counter.error)
-        throw *counter.error;
-    const qint32 start = counter.start;
-    const qint16 step = counter.step;
-    rule.counterStart = start;
-    rule.counterStep = step;
-    const qint32 value = checked32(qint64(checked32(qint64(position - 1) * step)) + start);
+    const qint32 value = counterValue(position, rule);
     const int width = int(name.count(QLatin1Char('#')));
     const qsizetype first = name.indexOf(QLatin1Char('#'));
     const QStringView left = QStringView(name).first(first);
@@ -549,9 +597,110 @@ void NameEngine::applyCounter(QString &name, const QString &path, int position, 
         name.resize(name.size() + grown);
 }
 
+qint32 NameEngine::counterValue(int position, settings::RuleOptions &rule) const
+{
+    const CounterTexts &counter = counterOf(rule);
+    if (counter.error)
+        throw *counter.error;
+    rule.counterStart = counter.start;
+    rule.counterStep = counter.step;
+    return checked32(qint64(checked32(qint64(position - 1) * counter.step)) + counter.start);
+}
+
+QString NameEngine::putTogether(const RulePieces &pieces, QStringView fileName, QStringView base, QStringView ext,
+                                int position, settings::RuleOptions &rule) const
+{
+    const QStringView digits = pieces.digitSlots > 0 ? firstDigitRun(fileName) : QStringView();
+    std::optional<CounterDigits> counter;
+    if (pieces.counterWidth > 0)
+        counter.emplace(counterValue(position, rule), int(pieces.counterWidth));
+    QString name(pieces.textSize + pieces.digitSlots * digits.size() + pieces.baseNameSlots * base.size()
+                     + (counter ? counter->size() : 0) + (ext.isEmpty() ? 0 : 1 + ext.size()),
+                 Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(name.data());
+    const char16_t *text = reinterpret_cast<const char16_t *>(pieces.ruleText.constData());
+    for (const RulePieces::Piece &piece : pieces.pieces) {
+        switch (piece.kind) {
+        case RulePieces::Kind::Text:
+            out = std::copy_n(text + piece.from, piece.size, out);
+            break;
+        case RulePieces::Kind::Digits:
+            out = std::copy_n(digits.utf16(), digits.size(), out);
+            break;
+        case RulePieces::Kind::BaseName:
+            out = std::copy_n(base.utf16(), base.size(), out);
+            break;
+        case RulePieces::Kind::Counter:
+            counter->writeTo(out);
+            out += counter->size();
+            break;
+        }
+    }
+    if (!ext.isEmpty()) {
+        *out++ = u'.';
+        std::copy_n(ext.utf16(), ext.size(), out);
+    }
+    return name;
+}
+
+const NameEngine::RulePieces &NameEngine::piecesOf(const QString &ruleText) const
+{
+    if (m_pieces.read && sameText(m_pieces.ruleText, ruleText))
+        return m_pieces;
+    m_pieces = RulePieces{ruleText, true};
+    RulePieces &compiled = m_pieces;
+    const QStringView text(compiled.ruleText);
+    // The counter takes as many characters as the name holds "#" from the
+    // first one on: only a single run of them is one piece of its own.
+    const qsizetype firstHash = text.indexOf(QLatin1Char('#'));
+    const qsizetype hashes = text.count(QLatin1Char('#'));
+    if (hashes > 0 && text.sliced(firstHash, hashes).count(QLatin1Char('#')) != hashes)
+        return compiled;
+    std::vector<RulePieces::Piece> pieces;
+    qsizetype textStart = 0;
+    const auto slot = [&](qsizetype at, RulePieces::Kind kind, qsizetype length) {
+        if (at > textStart)
+            pieces.push_back({RulePieces::Kind::Text, textStart, at - textStart});
+        pieces.push_back({kind});
+        textStart = at + length;
+    };
+    for (qsizetype i = 0; i < text.size(); i = std::max(i + 1, textStart)) {
+        const QChar c = text[i];
+        // The replacement of $N$ reads its occurrences from left to right, so
+        // every "$" must open one of them.
+        if (c == QLatin1Char('$')) {
+            if (!text.sliced(i).startsWith(kNumber))
+                return compiled;
+            slot(i, RulePieces::Kind::Digits, kNumber.size());
+            ++compiled.digitSlots;
+        } else if (c == QLatin1Char('*')) {
+            slot(i, RulePieces::Kind::BaseName, 1);
+            ++compiled.baseNameSlots;
+        } else if (i == firstHash) {
+            slot(i, RulePieces::Kind::Counter, hashes);
+            compiled.counterWidth = hashes;
+        }
+    }
+    if (text.size() > textStart)
+        pieces.push_back({RulePieces::Kind::Text, textStart, text.size() - textStart});
+    for (const RulePieces::Piece &piece : pieces) {
+        if (piece.kind == RulePieces::Kind::Text)
+            compiled.textSize += piece.size;
+    }
+    compiled.pieces = std::move(pieces);
+    compiled.usable = true;
+    compiled.textAllowed = !holdsForbidden(text) && !holdsForbidden(u"0123456789-");
+    return compiled;
+}
+
+bool NameEngine::holdsForbidden(QStringView text) const
+{
+    return std::any_of(text.cbegin(), text.cend(), [this](QChar c) { return m_forbiddenUnits.test(c.unicode()); });
+}
+
 QString NameEngine::replaceForbiddenCharacters(QString name) const
 {
-    if (std::none_of(name.cbegin(), name.cend(), [this](QChar c) { return m_forbiddenUnits.test(c.unicode()); }))
+    if (!holdsForbidden(name))
         return name;
     for (const settings::ForbiddenCharacterRow &row : m_settings.forbiddenCharacters) {
         const QString &characters = row.characters;
@@ -581,8 +730,9 @@ const NameEngine::RuleTokens &NameEngine::tokensOf(const QString &ruleText) cons
 
 const NameEngine::CounterTexts &NameEngine::counterOf(const settings::RuleOptions &rule) const
 {
-    if (!m_counter.read || m_counter.startText != rule.startText || m_counter.stepText != rule.stepText) {
-        m_counter = CounterTexts{rule.startText, rule.stepText, true};
+    if (!m_counter.read || m_counter.storedStart != rule.counterStart || !sameText(m_counter.startText, rule.startText)
+        || !sameText(m_counter.stepText, rule.stepText)) {
+        m_counter = CounterTexts{rule.startText, rule.stepText, rule.counterStart, true, rule.continuationMode()};
         try {
             m_counter.start = common::vbCLng(rule.startText);
             m_counter.step = vbCInt(rule.stepText);

@@ -12,6 +12,7 @@
 
 #include <bitset>
 #include <optional>
+#include <vector>
 
 namespace tarvello::exif {
 class ExifSource;
@@ -94,12 +95,19 @@ public:
 private:
     QString compute(const QString &path, int position, settings::RuleOptions &rule,
                     IdenticalNameTable &identicalNames, FolderScanCache &folders, NameResult &result) const;
+    // The rule's tokens and directives replaced one kind after the other
+    // into name, then the counter; false on the position error.
+    bool replaceTokens(QString &name, const QString &path, QStringView fileName, QStringView base, int position,
+                       settings::RuleOptions &rule, FolderScanCache &folders, NameResult &result) const;
     void replaceClockTokens(QString &name) const;
     // Steps that run only when the rule text holds one of their tokens.
     void replaceFileDateTokens(QString &name, const QString &path) const;
     void replaceExifTokens(QString &name, const QString &path) const;
     void applyCounter(QString &name, const QString &path, int position, settings::RuleOptions &rule,
                       FolderScanCache &folders) const;
+    // The normal-mode counter value of the position, the start and step read
+    // stored back into the rule.
+    qint32 counterValue(int position, settings::RuleOptions &rule) const;
     QString replaceForbiddenCharacters(QString name) const;
     // The rule's $REGX directive, compiled; no directive when the rule is
     // refused, whose names then keep the directive's text.
@@ -117,17 +125,51 @@ private:
         bool readsExif = false;
     };
     const RuleTokens &tokensOf(const QString &ruleText) const;
-    // The counter's start and step as read from their texts, once for a
-    // whole list; a text that is no number gives its error to every name.
+    // The counter boxes as read, once for a whole list: whether they select
+    // continuation mode (with the start last stored), and the start and step
+    // of normal mode; a text that is no number gives its error to every name.
     struct CounterTexts {
         QString startText;
         QString stepText;
+        qint32 storedStart = 0;
         bool read = false;
+        bool continuation = false;
         qint32 start = 0;
         qint16 step = 0;
         std::optional<common::VbError> error;
     };
     const CounterTexts &counterOf(const settings::RuleOptions &rule) const;
+    // A rule whose only tokens are $N$, "*" and one run of "#" (most rules
+    // for a big list), cut once for a whole list into the pieces its names
+    // are put together from: no search of the rule's text and no replace for
+    // each name. Any other rule has no pieces and takes the replacements.
+    struct RulePieces {
+        enum class Kind { Text, Digits, BaseName, Counter };
+        struct Piece {
+            Kind kind;
+            // Text: the range of the rule's text.
+            qsizetype from = 0;
+            qsizetype size = 0;
+        };
+        QString ruleText;
+        bool read = false;
+        bool usable = false;
+        std::vector<Piece> pieces;
+        // What the pieces add up to, besides what each name brings.
+        qsizetype textSize = 0;
+        qsizetype digitSlots = 0;
+        qsizetype baseNameSlots = 0;
+        // 0 without a counter.
+        qsizetype counterWidth = 0;
+        // Neither the rule's text nor a digit or a minus sign is in the
+        // forbidden-character table: only what comes from the file can be.
+        bool textAllowed = false;
+    };
+    const RulePieces &piecesOf(const QString &ruleText) const;
+    // The name of the pieces, followed by "." and ext unless ext is empty.
+    QString putTogether(const RulePieces &pieces, QStringView fileName, QStringView base, QStringView ext, int position,
+                        settings::RuleOptions &rule) const;
+    bool holdsForbidden(QStringView text) const;
     QString formatYear(int year) const;
     QString formatMonth(int month) const;
 
@@ -142,6 +184,7 @@ private:
     mutable CompiledRegex m_regex;
     mutable RuleTokens m_tokens;
     mutable CounterTexts m_counter;
+    mutable RulePieces m_pieces;
     mutable QString m_scratch;
 };
 

@@ -252,6 +252,13 @@ const NameCase kOptionCases[] = {
     {"forbiddenCharacters", {.rule = "é/è:à?ç"}, {"/p/x.txt"}, {"e_e_a_c.txt"}},
     {"forbiddenOnlyWhenExactlyOne", {.rule = "é:", .replaceForbidden = 2}, {"/p/x.txt"}, {"é:.txt"}},
     {"forbiddenTableReachesTheExtension", {.rule = "x"}, {"/p/a.é"}, {"x.e"}},
+    // What the file's name, the counter and the case bring meets the table too.
+    {"tableReachesTheFileName", {.rule = "*#"}, {"/p/a:b.txt"}, {"axb1.txt"},
+     [](rules::NameSettings &s) { s.forbiddenCharacters = {{":", "x"}}; }},
+    {"tableReachesTheCounter", {.rule = "n#"}, {"/p/a"}, {"nx"},
+     [](rules::NameSettings &s) { s.forbiddenCharacters = {{"1", "x"}}; }},
+    {"tableReachesTheCase", {.rule = "a#", .caseIndex = settings::CaseUpper}, {"/p/x.txt"}, {"x1.TXT"},
+     [](rules::NameSettings &s) { s.forbiddenCharacters = {{"A", "x"}}; }},
     {"identicalNames", plain("*"), {"/a/Image.JPG", "/b/Image.JPG", "/c/image.jpg"},
      {"Image.JPG", "Image.JPG", "image.jpg"}},
     {"identicalNamesNumbered", {.rule = "*"}, {"/a/Image.JPG", "/b/Image.JPG", "/c/image.jpg"},
@@ -447,10 +454,11 @@ TEST(IdenticalNameTable, sameNamesAsTheListSearch)
     rules::IdenticalNameTable table;
     LinearTable reference;
     for (int i = 0; i < 3000; ++i) {
-        const QString name = randomText(random, "aAbB._1", 5);
+        const QString name = randomText(random, "aAbBéÉ._1", 5);
         ASSERT_EQ(table.enter(name), reference.enter(name)) << name.toStdString();
     }
-    // Identical names are counted past 16 bits.
+    // Identical names are counted past 16 bits, in a table grown ahead.
+    table.reserve(40000);
     for (int i = 0; i < 40000; ++i)
         ASSERT_EQ(table.enter("x.txt"), reference.enter("x.txt")) << i;
     EXPECT_EQ(table.enter("x.txt"), "x_40000.txt");

@@ -243,11 +243,12 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliUsageError;
     }
 
-    const PathInput input(parsed.operands, in);
+    // A rename lets the bytes read go once it has its paths.
+    std::optional<PathInput> input(std::in_place, parsed.operands, in);
     bool refused = false;
     const bool currentIsText = currentFolderIsText();
     QByteArrayList notText;
-    input.forEach([&](const QByteArray &path) {
+    input->forEach([&](const QByteArray &path) {
         if (!namesRenamableEntry(path)) {
             writeMessage(err, texts.text("cliErrNotAnEntry", common::NativePath::fromBytes(path).text()));
             refused = true;
@@ -290,14 +291,15 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         sort = controller::ListSort{*options.sort, options.reverse};
     int exitCode = CliSuccess;
     if (command == Command::Preview) {
-        exitCode = previewNames(input, currentIsText, rule, settings, language, exifReader, sort, options.reverse, out, err);
+        exitCode = previewNames(*input, currentIsText, rule, settings, language, exifReader, sort, options.reverse, out, err);
     } else {
-        QByteArrayList paths = input.all();
+        QByteArrayList paths = input->all();
+        input.reset();
         takeNotText(paths);
         if (!sort && options.reverse)
             std::reverse(paths.begin(), paths.end());
-        exitCode = renameFiles(computeNames(paths, rule, settings, language, exifReader, sort), options.skipConflicts,
-                               settingsFolder, language, out, err);
+        exitCode = renameFiles(std::move(paths), rule, settings, language, exifReader, sort, options.skipConflicts,
+                               settingsFolder, out, err);
     }
     return exitCode == CliSuccess && !notText.isEmpty() ? CliPathsNotText : exitCode;
 }

@@ -4,14 +4,24 @@
 #include "common/NativePath.h"
 
 #include "common/Zub.h"
+#include "controller/NameBatch.h"
+#include "exif/ExifReader.h"
+#include "filelist/FileList.h"
+#include "rename/RecordFormat.h"
 #include "rename/RenameOperation.h"
 #include "rename/RenameTexts.h"
 #include "lang/Language.h"
+#include "rules/Environment.h"
+#include "rules/IdenticalNameTable.h"
+#include "settings/Settings.h"
 
+#include <QHash>
 #include <QIODevice>
 
 #include <cerrno>
 #include <csignal>
+#include <string>
+#include <utility>
 
 namespace tarvello::cli {
 
@@ -62,15 +72,26 @@ void writeMove(QIODevice &out, const QByteArray &from, const QByteArray &to)
     writeLine(out, from + '\t' + to);
 }
 
-// The files of a run that now have other names, in list order.
+// The files of a run that now have other names, in list order, written a
+// block of lines at a time.
 void writeMoves(QIODevice &out, const rename::RenamePlan &plan, const rename::RenameReport &report)
 {
+    constexpr size_t kBlock = 1 << 16;
+    std::string lines;
+    lines.reserve(kBlock + 8192);
     // A run that could not begin has no outcomes.
     for (qsizetype i = 0; i < report.outcomes.size(); ++i) {
         const rename::PlannedRename &entry = plan.entries[i];
-        if (report.outcomes[i] == Outcome::Renamed && entry.newPath != entry.oldPath)
-            writeMove(out, entry.oldPath, entry.newPath);
+        if (report.outcomes[i] != Outcome::Renamed || entry.newPath == entry.oldPath)
+            continue;
+        lines.append(entry.oldPath.constData(), size_t(entry.oldPath.size())).push_back('\t');
+        lines.append(entry.newPath.constData(), size_t(entry.newPath.size())).push_back('\n');
+        if (lines.size() >= kBlock) {
+            out.write(lines.data(), qint64(lines.size()));
+            lines.clear();
+        }
     }
+    out.write(lines.data(), qint64(lines.size()));
 }
 
 // The positions a stop left untouched, told in one line.
@@ -101,47 +122,122 @@ void writeJournalHint(QIODevice &err, const lang::Language &language, const QStr
 
 } // namespace
 
-int renameFiles(QList<ComputedName> names, bool skipConflicts, const QString &settingsFolder,
-                const lang::Language &language, QIODevice &out, QIODevice &err)
+namespace {
+
+// The pairs of the files to rename, built as the names are computed, and
+// what the command tells of the names.
+struct NamedPairs {
+    QList<rename::PathPair> pairs;
+    // The paths as given, where they are not the path renamed: all the
+    // plan's messages need of the names.
+    QHash<qsizetype, QByteArray> givenOtherwise;
+    QStringList passedOver; // the files the rule leaves alone, told once no name failed
+    bool nameErrors = false;
+};
+
+// Takes in the name computed for one file.
+void addNamed(NamedPairs &named, const QByteArray &given, const QByteArray &native, const QString &path,
+              rules::NameResult &result, QIODevice &err)
+{
+    if (const QByteArray line = nameErrorLine(given, result); !line.isEmpty()) {
+        writeLine(err, line);
+        named.nameErrors = true;
+        return;
+    }
+    if (result.kind != rules::NameResult::Kind::Name) {
+        named.passedOver.append(common::NativePath::fromBytes(given).text() + QStringLiteral(": ") + result.name);
+        return;
+    }
+    // Only a new name with a folder part reads the file's folder.
+    filelist::FileEntry entry;
+    entry.newName = std::move(result.name);
+    if (entry.newName.contains(QLatin1Char('/')) || entry.newName.contains(QLatin1Char('\\')))
+        entry.folder = common::ZubGetPath(path);
+    if (given != native)
+        named.givenOtherwise.insert(named.pairs.size(), given);
+    named.pairs.append(rename::pathPairFor(native, entry));
+}
+
+// The names of a sort, or of a rule that reads metadata: the whole list is
+// computed first (exif reading the photographs ahead), each name let go as
+// its pair is made.
+NamedPairs namesOfWholeList(QByteArrayList paths, settings::RuleOptions rule, const settings::Settings &settings,
+                            lang::Language &language, exif::ExifReader &exif,
+                            const std::optional<controller::ListSort> &sort, QIODevice &err)
+{
+    QList<ComputedName> names = computeNames(paths, std::move(rule), settings, language, exif, sort);
+    paths = {};
+    NamedPairs named;
+    named.pairs.reserve(names.size());
+    for (ComputedName &name : names) {
+        addNamed(named, name.given, name.native, name.path, name.result, err);
+        name = {};
+    }
+    return named;
+}
+
+// The names in the order given, each computed as its pair is made: no
+// list of a million computed names.
+NamedPairs namesInOrder(QByteArrayList paths, settings::RuleOptions rule, const settings::Settings &settings,
+                        lang::Language &language, exif::ExifReader &exif, QIODevice &err)
+{
+    const rules::SystemClock clock;
+    const rules::DiskFileFacts files;
+    rules::IdenticalNameTable identicalNames;
+    controller::NameBatch batch(std::move(rule),
+                                rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
+                                identicalNames);
+    NamedPairs named;
+    named.pairs.reserve(paths.size());
+    QString path; // refilled for each file
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        QByteArray given = std::exchange(paths[i], {});
+        QByteArray native;
+        // Most paths of a long list are ASCII, absolute and clean: their
+        // text and the bytes renamed are the path as given.
+        if (common::isAscii(given) && rename::isCleanAbsolutePath(given)) {
+            native = given;
+            path.resize(0);
+            path.append(QLatin1StringView(given));
+        } else {
+            const common::NativePath absolute = absolutePath(given);
+            native = absolute.bytes();
+            path = filelist::FileEntry::of(absolute).readablePath();
+        }
+        controller::NameStep step = batch.next(path, int(i + 1));
+        addNamed(named, given, native, path, step.result, err);
+        if (step.stop)
+            break;
+    }
+    return named;
+}
+
+} // namespace
+
+int renameFiles(QByteArrayList paths, settings::RuleOptions rule, const settings::Settings &settings,
+                lang::Language &language, exif::ExifReader &exif, const std::optional<controller::ListSort> &sort,
+                bool skipConflicts, const QString &settingsFolder, QIODevice &out, QIODevice &err)
 {
     const CliTexts texts(language);
-    bool nameErrors = false;
-    for (const ComputedName &name : names) {
-        if (const QByteArray line = nameErrorLine(name); !line.isEmpty()) {
-            writeLine(err, line);
-            nameErrors = true;
-        }
-    }
-    if (nameErrors) {
+    const bool wholeList = sort || rules::ruleReadsExif(rule.rule);
+    NamedPairs named = wholeList ? namesOfWholeList(std::move(paths), std::move(rule), settings, language, exif, sort, err)
+                                 : namesInOrder(std::move(paths), std::move(rule), settings, language, exif, err);
+    if (named.nameErrors) {
         writeMessage(err, texts.text("cliNameErrorsNothingRenamed"));
         return CliNameErrors;
     }
-
-    QList<rename::PathPair> pairs;
-    QByteArrayList taking; // the paths as given: all the plan's messages need of the names
-    pairs.reserve(names.size());
-    taking.reserve(names.size());
-    for (const ComputedName &name : std::as_const(names)) {
-        if (name.result.kind != rules::NameResult::Kind::Name) {
-            writeMessage(err, common::NativePath::fromBytes(name.given).text() + QStringLiteral(": ") + name.result.name);
-            continue;
-        }
-        const filelist::FileEntry entry{common::ZubGetFileName(name.path), common::ZubGetPath(name.path), name.result.name};
-        pairs.append(rename::pathPairFor(name.native, entry));
-        taking.append(name.given);
-    }
-    // A million names and their texts are not kept through the plan and the run.
-    names = {};
-    if (pairs.isEmpty())
+    for (const QString &message : std::as_const(named.passedOver))
+        writeMessage(err, message);
+    if (named.pairs.isEmpty())
         return CliSuccess;
 
     rename::FileOps fs;
-    const rename::RenamePlan plan = rename::planRename(pairs, fs);
-    pairs = {};
+    const rename::RenamePlan plan = rename::planRename(std::move(named.pairs), fs);
     for (const rename::PlannedRename &entry : plan.entries) {
         if (!entry.heldBack())
             continue;
-        const QString moving = common::NativePath::fromBytes(taking[entry.position - 1]).text() + QStringLiteral(" -> ")
+        const QByteArray given = named.givenOtherwise.value(entry.position - 1, entry.oldPath);
+        const QString moving = common::NativePath::fromBytes(given).text() + QStringLiteral(" -> ")
             + rename::displayPath(entry.newPath);
         writeMessage(err, texts.text("RenameFailureLine", moving,
                                      rename::conflictReason(language, entry.conflict, entry.conflictPath)));

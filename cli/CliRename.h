@@ -23,13 +23,14 @@ class Language;
 // commands say which files it names and how to set it aside.
 namespace tarvello::cli {
 
-// Renames the files to the names computeNames gave them. Files the rule leaves
-// alone (forbidden files, extensions outside the filter) are passed over.
-// Nothing is renamed when a name could not be computed, nor, unless
-// skipConflicts, when a new name is in conflict.
-// The names are let go once the plan's paths are made from them.
-int renameFiles(QList<ComputedName> names, bool skipConflicts, const QString &settingsFolder,
-                const lang::Language &language, QIODevice &out, QIODevice &err);
+// Renames the files of the paths to the names the rule gives them, in the
+// order of the sort when there is one (as computeNames gives them). Files the
+// rule leaves alone (forbidden files, extensions outside the filter) are
+// passed over. Nothing is renamed when a name could not be computed, nor,
+// unless skipConflicts, when a new name is in conflict.
+int renameFiles(QByteArrayList paths, settings::RuleOptions rule, const settings::Settings &settings,
+                lang::Language &language, exif::ExifReader &exif, const std::optional<controller::ListSort> &sort,
+                bool skipConflicts, const QString &settingsFolder, QIODevice &out, QIODevice &err);
 
 // Gives the files of the last rename their old names back.
 int undoFiles(const QString &settingsFolder, const lang::Language &language, QIODevice &out, QIODevice &err);

@@ -206,7 +206,7 @@ void FileOps::releaseFolder()
 
 std::pair<int, const char *> FileOps::at(const QByteArray &path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
+    const qsizetype slash = lastSlash(path);
     if (!m_holding || slash <= 0 || slash + 1 == path.size())
         return {AT_FDCWD, path.constData()};
     const QByteArrayView folder(path.constData(), slash);
@@ -250,7 +250,7 @@ int FileOps::makeFolders(const QByteArray &path)
     struct stat st {};
     if (::stat(path.constData(), &st) == 0)
         return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    const qsizetype slash = path.lastIndexOf('/');
+    const qsizetype slash = lastSlash(path);
     if (slash > 0) {
         if (const int error = makeFolders(path.left(slash)))
             return error;
@@ -267,7 +267,8 @@ int FileOps::renameNoReplace(const QByteArray &from, const QByteArray &to)
     const auto [fromFd, fromName] = at(from);
     // Both names in the held folder, as every first-phase move is.
     const bool sameFolder = fromFd != AT_FDCWD && to.size() > m_heldPath.size()
-        && to.startsWith(m_heldPath) && to[m_heldPath.size()] == '/' && to.indexOf('/', m_heldPath.size() + 1) < 0;
+        && to.startsWith(m_heldPath) && to[m_heldPath.size()] == '/'
+        && !std::memchr(to.constData() + m_heldPath.size() + 1, '/', size_t(to.size() - m_heldPath.size() - 1));
     const int toFd = sameFolder ? fromFd : AT_FDCWD;
     const char *toName = sameFolder ? to.constData() + m_heldPath.size() + 1 : to.constData();
     if (::renameat2(fromFd, fromName, toFd, toName, RENAME_NOREPLACE) == 0)
@@ -415,13 +416,8 @@ QByteArray FileOps::resolvedFolder(const QByteArray &folder)
     return path;
 }
 
-int FileOps::move(const QByteArray &from, const QByteArray &to, const std::function<void()> &beforeCopy, AttributesLost *lost)
+int FileOps::copyAndRemove(const QByteArray &from, const QByteArray &to, AttributesLost *lost)
 {
-    const int error = renameNoReplace(from, to);
-    if (error != EXDEV)
-        return error;
-    if (beforeCopy)
-        beforeCopy();
     if (const int copyError = copyNoReplace(from, to, lost))
         return copyError;
     if (const int removeError = removeFile(from)) {
@@ -462,7 +458,7 @@ int writeFileDurably(const QByteArray &path, const QList<QByteArrayView> &pieces
 
 QByteArray nativeFolderOf(const QByteArray &path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
+    const qsizetype slash = lastSlash(path);
     if (slash < 0)
         return QByteArray();
     return slash == 0 ? QByteArray("/") : path.left(slash);
@@ -470,7 +466,7 @@ QByteArray nativeFolderOf(const QByteArray &path)
 
 QByteArray nativeNameOf(const QByteArray &path)
 {
-    return path.mid(path.lastIndexOf('/') + 1);
+    return path.mid(lastSlash(path) + 1);
 }
 
 } // namespace tarvello::rename

@@ -6,7 +6,8 @@
 #include <QList>
 #include <QSet>
 
-#include <functional>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -133,13 +134,28 @@ public:
     // first, so the journal can say a copy is under way). When the source
     // cannot be removed the copy is taken back, leaving the file in one place.
     // lost tells what a copy could not keep.
-    int move(const QByteArray &from, const QByteArray &to, const std::function<void()> &beforeCopy = {},
-             AttributesLost *lost = nullptr);
+    // A template rather than a std::function: a run calls it for every file.
+    template<typename BeforeCopy>
+    int move(const QByteArray &from, const QByteArray &to, BeforeCopy beforeCopy, AttributesLost *lost = nullptr)
+    {
+        const int error = renameNoReplace(from, to);
+        if (error != EXDEV)
+            return error;
+        beforeCopy();
+        return copyAndRemove(from, to, lost);
+    }
+    int move(const QByteArray &from, const QByteArray &to)
+    {
+        return move(from, to, [] {});
+    }
 
     // The link + unlink form of the no-replace rename.
     static int linkNoReplace(const QByteArray &from, const QByteArray &to);
 
 private:
+    // The move to another file system, once the rename said EXDEV.
+    int copyAndRemove(const QByteArray &from, const QByteArray &to, AttributesLost *lost);
+
     // A descriptor and the name in it for the path: the held folder's when
     // a hold is on and the path lies in a folder, else the working folder's
     // and the whole path.
@@ -160,6 +176,39 @@ int writeFileDurably(const QByteArray &path, const QList<QByteArrayView> &pieces
 inline int writeFileDurably(const QByteArray &path, const QByteArray &content, bool mayReplace)
 {
     return writeFileDurably(path, QList<QByteArrayView>{content}, mayReplace);
+}
+
+// Where the last "/" of a path is, -1 without one. Asked several times for
+// every file of a run: QByteArray::lastIndexOf(char) takes Qt's general
+// search, several times slower than memrchr.
+inline qsizetype lastSlash(QByteArrayView path)
+{
+    const void *slash = path.isEmpty() ? nullptr : ::memrchr(path.data(), '/', size_t(path.size()));
+    return slash ? static_cast<const char *>(slash) - path.data() : -1;
+}
+
+// A hash of a path for the program's own tables, eight bytes a step: Qt's
+// qHash of a view costs several times more, and a run hashes each path of
+// its files several times.
+inline quint64 pathHash(QByteArrayView path)
+{
+    constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
+    quint64 hash = quint64(path.size()) * kMultiplier;
+    const char *at = path.data();
+    qsizetype left = path.size();
+    for (; left >= 8; left -= 8, at += 8) {
+        quint64 word;
+        std::memcpy(&word, at, 8);
+        hash = (hash ^ word) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    if (left > 0) {
+        quint64 word = 0;
+        std::memcpy(&word, at, size_t(left));
+        hash = (hash ^ word) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    return hash * kMultiplier;
 }
 
 // Folder part of a native path ("/" for a file at the root, "" without any "/").

@@ -6,8 +6,11 @@
 #include <QFile>
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cerrno>
+#include <cstring>
+#include <utility>
 
 namespace tarvello::rename {
 
@@ -15,64 +18,98 @@ namespace {
 
 const QByteArray kNoFolder = "-";
 
+// The bytes written as they are; every other one is percent-encoded.
+constexpr std::array<bool, 256> kKeptAsIs = [] {
+    std::array<bool, 256> kept{};
+    for (int c = 0; c < 256; ++c)
+        kept[size_t(c)] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-'
+            || c == '.' || c == '_' || c == '~' || c == '/';
+    return kept;
+}();
+
 bool keptAsIs(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_'
-        || c == '~' || c == '/';
+    return kKeptAsIs[uchar(c)];
 }
 
 template<typename Number>
-void appendNumber(QByteArray &out, Number number)
+void appendNumber(std::string &out, Number number)
 {
     char digits[24];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, number).ptr - digits);
+    out.append(digits, size_t(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
+}
+
+// The value of an upper-case hexadecimal digit, -1 for any other byte.
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 } // namespace
 
-void appendIdentityFields(QByteArray &out, const std::optional<FileIdentity> &identity)
+void appendIdentityFields(std::string &out, const std::optional<FileIdentity> &identity)
 {
     if (!identity) {
         out.append("- - -");
         return;
     }
     appendNumber(out, identity->device);
-    out.append(' ');
+    out.push_back(' ');
     appendNumber(out, identity->inode);
-    out.append(' ');
+    out.push_back(' ');
     appendNumber(out, identity->birth);
 }
 
-void appendEncoded(QByteArray &out, QByteArrayView bytes)
+void appendEncoded(std::string &out, QByteArrayView bytes)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
-    qsizetype plain = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (keptAsIs(c))
+    const char *plain = bytes.data();
+    const char *end = bytes.data() + bytes.size();
+    for (const char *at = plain; at != end; ++at) {
+        if (keptAsIs(*at))
             continue;
-        out.append(bytes.sliced(plain, i - plain));
-        const char escape[3] = {'%', kHex[uchar(c) >> 4], kHex[uchar(c) & 15]};
+        out.append(plain, size_t(at - plain));
+        const char escape[3] = {'%', kHex[uchar(*at) >> 4], kHex[uchar(*at) & 15]};
         out.append(escape, 3);
-        plain = i + 1;
+        plain = at + 1;
     }
-    out.append(bytes.sliced(plain));
+    out.append(plain, size_t(end - plain));
 }
 
 QByteArray encodeBytes(QByteArrayView bytes)
 {
-    QByteArray encoded;
+    std::string encoded;
     appendEncoded(encoded, bytes);
-    return encoded;
+    return QByteArray(encoded.data(), qsizetype(encoded.size()));
 }
 
-// Only the form this program writes is read back, so a damaged field is
+// Only the form this program writes is read back (each byte kept as it is or
+// escaped with upper-case digits, never both ways), so a damaged field is
 // noticed rather than decoded into some other name.
 std::optional<QByteArray> decodeBytes(const QByteArray &field)
 {
-    const QByteArray bytes = QByteArray::fromPercentEncoding(field);
-    if (bytes.isEmpty() || encodeBytes(bytes) != field)
+    if (field.isEmpty())
         return std::nullopt;
+    QByteArray bytes(field.size(), Qt::Uninitialized);
+    char *out = bytes.data();
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const char c = field[i];
+        if (keptAsIs(c)) {
+            *out++ = c;
+            continue;
+        }
+        const int high = c == '%' && i + 2 < field.size() ? hexValue(field[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(field[i + 2]) : -1;
+        if (low < 0 || keptAsIs(char(high * 16 + low)))
+            return std::nullopt;
+        *out++ = char(high * 16 + low);
+        i += 2;
+    }
+    bytes.truncate(out - bytes.constData());
     return bytes;
 }
 
@@ -85,21 +122,36 @@ std::optional<QByteArray> decodeFolder(const QByteArray &field)
 }
 
 // CRC-32 as zlib and PNG compute it; crc is the value of the bytes before.
+// Eight bytes a step through eight tables ("slicing by 8"): a record of a
+// million rows is some hundred megabytes to check.
 quint32 crc32(QByteArrayView bytes, quint32 crc = 0)
 {
-    static constexpr auto kTable = [] {
-        std::array<quint32, 256> table{};
+    static constexpr auto kTables = [] {
+        std::array<std::array<quint32, 256>, 8> tables{};
         for (quint32 n = 0; n < 256; ++n) {
             quint32 c = n;
             for (int k = 0; k < 8; ++k)
                 c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[n] = c;
+            tables[0][n] = c;
         }
-        return table;
+        for (quint32 n = 0; n < 256; ++n) {
+            for (size_t t = 1; t < 8; ++t)
+                tables[t][n] = tables[0][tables[t - 1][n] & 0xFF] ^ (tables[t - 1][n] >> 8);
+        }
+        return tables;
     }();
     crc = ~crc;
-    for (const char byte : bytes)
-        crc = kTable[(crc ^ uchar(byte)) & 0xFF] ^ (crc >> 8);
+    const auto *at = reinterpret_cast<const uchar *>(bytes.data());
+    const uchar *end = at + bytes.size();
+    for (; end - at >= 8; at += 8) {
+        const quint32 low = crc ^ (quint32(at[0]) | quint32(at[1]) << 8 | quint32(at[2]) << 16 | quint32(at[3]) << 24);
+        const quint32 high = quint32(at[4]) | quint32(at[5]) << 8 | quint32(at[6]) << 16 | quint32(at[7]) << 24;
+        crc = kTables[7][low & 0xFF] ^ kTables[6][(low >> 8) & 0xFF] ^ kTables[5][(low >> 16) & 0xFF]
+            ^ kTables[4][low >> 24] ^ kTables[3][high & 0xFF] ^ kTables[2][(high >> 8) & 0xFF]
+            ^ kTables[1][(high >> 16) & 0xFF] ^ kTables[0][high >> 24];
+    }
+    for (; at != end; ++at)
+        crc = kTables[0][(crc ^ *at) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
@@ -222,23 +274,65 @@ bool isCleanAbsolutePath(QByteArrayView path)
 {
     if (!path.startsWith('/') || path.endsWith('/'))
         return false;
-    for (qsizetype start = 1; start <= path.size();) {
-        qsizetype end = path.indexOf('/', start);
-        if (end < 0)
-            end = path.size();
-        const QByteArrayView part = path.sliced(start, end - start);
-        if (part.isEmpty() || part == "." || part == "..")
+    // Each part between two "/" (the last one ends the path): neither empty, "." nor "..".
+    const char *part = path.data() + 1;
+    const char *end = path.data() + path.size();
+    while (part <= end) {
+        const void *found = std::memchr(part, '/', size_t(end - part));
+        const char *next = found ? static_cast<const char *>(found) : end;
+        const qsizetype size = next - part;
+        if (size == 0 || (part[0] == '.' && (size == 1 || (size == 2 && part[1] == '.'))))
             return false;
-        start = end + 1;
+        part = next + 1;
     }
     return true;
 }
 
-bool addUnique(QSet<QByteArrayView> &paths, const QByteArray &path)
+// The table is not rounded up to a power of two, which could leave it three
+// quarters empty: a slot is found by scaling the hash to its size.
+UniquePaths::UniquePaths(qsizetype expected)
+    : m_slots(size_t(expected) * 4 / 3 + 2)
 {
-    const qsizetype before = paths.size();
-    paths.insert(path);
-    return paths.size() != before;
+}
+
+size_t UniquePaths::find(QByteArrayView path, quint32 hash) const
+{
+    for (size_t slot = size_t((quint64(hash) * m_slots.size()) >> 32);; slot = slot + 1 == m_slots.size() ? 0 : slot + 1) {
+        const Slot &held = m_slots[slot];
+        if (held.size < 0 || (held.hash == hash && QByteArrayView(held.data, held.size) == path))
+            return slot;
+    }
+}
+
+void UniquePaths::grow()
+{
+    const std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(m_slots.size() * 2));
+    for (const Slot &held : old) {
+        if (held.size < 0)
+            continue;
+        size_t slot = size_t((quint64(held.hash) * m_slots.size()) >> 32);
+        while (m_slots[slot].size >= 0)
+            slot = slot + 1 == m_slots.size() ? 0 : slot + 1;
+        m_slots[slot] = held;
+    }
+}
+
+bool UniquePaths::add(QByteArrayView path)
+{
+    if (size_t(m_count + 1) * 4 > m_slots.size() * 3)
+        grow();
+    const auto hash = quint32(pathHash(path));
+    Slot &slot = m_slots[find(path, hash)];
+    if (slot.size >= 0)
+        return false;
+    slot = {path.data(), qint32(path.size()), hash};
+    ++m_count;
+    return true;
+}
+
+bool UniquePaths::contains(QByteArrayView path) const
+{
+    return m_slots[find(path, quint32(pathHash(path)))].size >= 0;
 }
 
 std::optional<int> parseCount(const QByteArray &field)
@@ -273,34 +367,42 @@ RecordWriter::RecordWriter(QByteArray header)
 
 void RecordWriter::beginRow(char tag)
 {
-    if (!m_rows.isEmpty())
-        m_rows.append('\n');
-    m_rows.append(tag);
+    constexpr size_t kBlock = 1 << 20;
+    // Room for the longest rows, so that a block is filled without growing.
+    constexpr size_t kRowRoom = 1 << 16;
+    const bool first = !m_rows;
+    if (first || m_rows->size() >= kBlock) {
+        m_blocks.emplace_back().reserve(kBlock + kRowRoom);
+        m_rows = &m_blocks.back();
+    }
+    if (!first)
+        m_rows->push_back('\n');
+    m_rows->push_back(tag);
     ++m_count;
 }
 
 void RecordWriter::addNumber(qint64 number)
 {
-    m_rows.append(' ');
-    appendNumber(m_rows, number);
+    m_rows->push_back(' ');
+    appendNumber(*m_rows, number);
 }
 
 void RecordWriter::addIdentity(const std::optional<FileIdentity> &identity)
 {
-    m_rows.append(' ');
-    appendIdentityFields(m_rows, identity);
+    m_rows->push_back(' ');
+    appendIdentityFields(*m_rows, identity);
 }
 
-void RecordWriter::addPath(const QByteArray &path)
+void RecordWriter::addPath(QByteArrayView path)
 {
-    const qsizetype slash = path.lastIndexOf('/');
+    const qsizetype slash = lastSlash(path);
     if (slash < 0) {
-        m_rows.append(' ');
-        m_rows.append(kNoFolder);
+        m_rows->push_back(' ');
+        m_rows->append(kNoFolder.constData(), size_t(kNoFolder.size()));
         addName(path);
         return;
     }
-    const QByteArrayView folder(path.constData(), slash);
+    const QByteArrayView folder(path.data(), slash);
     // Rows come folder after folder: the last folder is tried first.
     if (m_lastFolder < 0 || folder != QByteArrayView(m_lastFolderPath)) {
         m_lastFolderPath = folder.toByteArray();
@@ -308,38 +410,44 @@ void RecordWriter::addPath(const QByteArray &path)
         if (known == m_folders.constEnd()) {
             known = m_folders.insert(m_lastFolderPath, int(m_folders.size()));
             // The root folder is the empty text before its "/".
-            m_folderRows.append("F " + QByteArray::number(*known) + ' ');
+            m_folderRows.append("F ");
+            appendNumber(m_folderRows, *known);
+            m_folderRows.push_back(' ');
             if (folder.isEmpty())
-                m_folderRows.append('/');
+                m_folderRows.push_back('/');
             else
                 appendEncoded(m_folderRows, folder);
-            m_folderRows.append('\n');
+            m_folderRows.push_back('\n');
             ++m_count;
         }
         m_lastFolder = *known;
     }
     addNumber(m_lastFolder);
-    addName(QByteArrayView(path).sliced(slash + 1));
+    addName(path.sliced(slash + 1));
 }
 
 void RecordWriter::addName(QByteArrayView name)
 {
-    m_rows.append(' ');
-    appendEncoded(m_rows, name);
+    m_rows->push_back(' ');
+    appendEncoded(*m_rows, name);
 }
 
 QList<QByteArrayView> RecordWriter::pieces(quint32 *seal)
 {
-    m_closing = m_rows.isEmpty() ? QByteArray() : QByteArray("\n");
+    m_closing = m_rows ? QByteArray("\n") : QByteArray();
     m_closing.append("END " + QByteArray::number(m_count) + ' ');
-    quint32 crc = crc32(m_header);
-    crc = crc32(m_folderRows, crc);
-    crc = crc32(m_rows, crc);
-    crc = crc32(m_closing, crc);
+    QList<QByteArrayView> pieces{m_header, QByteArrayView(m_folderRows.data(), qsizetype(m_folderRows.size()))};
+    for (const std::string &block : m_blocks)
+        pieces.append(QByteArrayView(block.data(), qsizetype(block.size())));
+    pieces.append(m_closing);
+    quint32 crc = 0;
+    for (const QByteArrayView piece : std::as_const(pieces))
+        crc = crc32(piece, crc);
     if (seal)
         *seal = crc;
     m_closing.append(checkText(crc)).append('\n');
-    return {m_header, m_folderRows, m_rows, m_closing};
+    pieces.last() = m_closing;
+    return pieces;
 }
 
 QByteArray RecordWriter::text(quint32 *seal)

@@ -9,6 +9,8 @@
 #include <QString>
 
 #include <optional>
+#include <string>
+#include <vector>
 
 // The program's own record files (the rename journal, the undo record): a
 // header line, rows of fields separated by one space, then the closing line
@@ -30,20 +32,42 @@ namespace tarvello::rename {
 // digits, "-._~" and "/"), and back; decodeBytes refuses an empty field and
 // any other spelling of the same bytes.
 QByteArray encodeBytes(QByteArrayView bytes);
-void appendEncoded(QByteArray &out, QByteArrayView bytes);
+void appendEncoded(std::string &out, QByteArrayView bytes);
 std::optional<QByteArray> decodeBytes(const QByteArray &field);
 
 // Reads the three identity fields from fields[at]; false when they are malformed.
 bool parseIdentityFields(const QList<QByteArray> &fields, qsizetype at, std::optional<FileIdentity> &identity);
 // Writes them as they are read: "- - -" for a file without one.
-void appendIdentityFields(QByteArray &out, const std::optional<FileIdentity> &identity);
+void appendIdentityFields(std::string &out, const std::optional<FileIdentity> &identity);
 
 // True for an absolute path without empty, "." or ".." parts and without a
 // trailing "/": the only form the records hold.
 bool isCleanAbsolutePath(QByteArrayView path);
 
-// Adds a view of the path to the set; false when it was there already.
-bool addUnique(QSet<QByteArrayView> &paths, const QByteArray &path);
+// Views of paths, each held once, in one flat table: the checks of a record
+// of a million rows ask it twice a row. The paths must stay put while it lives.
+class UniquePaths
+{
+public:
+    explicit UniquePaths(qsizetype expected);
+
+    // Adds a view of the path; false when it was there already.
+    bool add(QByteArrayView path);
+    bool contains(QByteArrayView path) const;
+    bool isEmpty() const { return m_count == 0; }
+
+private:
+    struct Slot {
+        const char *data = nullptr;
+        qint32 size = -1; // -1: a free slot
+        quint32 hash = 0;
+    };
+    size_t find(QByteArrayView path, quint32 hash) const;
+    void grow();
+
+    std::vector<Slot> m_slots;
+    qsizetype m_count = 0;
+};
 
 // The number a field holds when it is written as this program writes numbers.
 std::optional<int> parseCount(const QByteArray &field);
@@ -59,7 +83,7 @@ public:
     void addNumber(qint64 number);
     void addIdentity(const std::optional<FileIdentity> &identity);
     // Two fields: the number of the path's folder, and its name.
-    void addPath(const QByteArray &path);
+    void addPath(QByteArrayView path);
     // A name alone (a name in the folder of another path).
     void addName(QByteArrayView name);
 
@@ -77,8 +101,13 @@ private:
     QHash<QByteArray, int> m_folders;
     QByteArray m_lastFolderPath;
     int m_lastFolder = -1;
-    QByteArray m_folderRows;
-    QByteArray m_rows;
+    // Rows are built with the standard string, whose appends are inline (a
+    // record of a million rows makes some ten million of them), in blocks of
+    // about a megabyte: such a record is never copied to grow, nor held twice
+    // while it grows.
+    std::string m_folderRows;
+    std::vector<std::string> m_blocks;
+    std::string *m_rows = nullptr; // the block being filled
     qsizetype m_count = 0;
 };
 

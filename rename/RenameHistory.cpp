@@ -19,17 +19,17 @@ namespace {
 
 const QByteArray kHeader = "TARVELLO HISTORY 1\n";
 
-int writeAll(int fd, const QByteArray &bytes)
+int writeAll(int fd, const std::string &bytes)
 {
-    qsizetype done = 0;
+    size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t wrote = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (wrote < 0) {
             if (errno == EINTR)
                 continue;
             return errno;
         }
-        done += wrote;
+        done += size_t(wrote);
     }
     return 0;
 }
@@ -116,34 +116,34 @@ int RenameHistory::append(const QDateTime &time, bool undo, const QList<UndoPair
     if (fd < 0)
         return errno;
     struct stat st {};
-    QByteArray text;
+    std::string text;
     if (::fstat(fd, &st) == 0 && st.st_size == 0) {
-        text = kHeader;
+        text.append(kHeader.constData(), size_t(kHeader.size()));
     } else {
         // A line cut short by a crash ends here, before the new ones.
         char last = '\n';
         if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
-            text = "\n";
+            text.push_back('\n');
     }
     const QByteArray head = time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1() + ' '
         + QByteArray::number(QRandomGenerator::global()->generate64(), 16).rightJustified(16, '0') + (undo ? " U " : " R ");
     // A line a file, built in place and written a megabyte at a time: a run
     // of a million files writes a million lines, which need not all be held.
-    constexpr qsizetype kChunk = 1 << 20;
+    constexpr size_t kChunk = 1 << 20;
     text.reserve(kChunk + 4096);
     int error = 0;
     for (const UndoPair &pair : files) {
-        text.append(head);
+        text.append(head.constData(), size_t(head.size()));
         appendEncoded(text, pair.oldPath);
-        text.append(' ');
+        text.push_back(' ');
         appendEncoded(text, pair.newPath);
-        text.append(' ');
+        text.push_back(' ');
         appendIdentityFields(text, pair.identity);
-        text.append('\n');
+        text.push_back('\n');
         if (text.size() >= kChunk) {
             if (error == 0)
                 error = writeAll(fd, text);
-            text.resize(0);
+            text.clear();
         }
     }
     if (error == 0)

@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 
 #include <dirent.h>
@@ -51,19 +52,20 @@ bool isTemporaryNameOf(QByteArrayView name, int position)
         return false;
     while (i < name.size() && name[i] == '_')
         ++i;
-    const QByteArray number = QByteArray::number(position);
+    char digits[12];
+    const QByteArrayView number(digits, std::to_chars(digits, digits + sizeof digits, position).ptr - digits);
     name = name.sliced(i);
     return name.startsWith(number) && (name.size() == number.size() || name[number.size()] == '_');
 }
 
 QByteArrayView folderPart(const QByteArray &path)
 {
-    return QByteArrayView(path).first(qMax<qsizetype>(path.lastIndexOf('/'), 0));
+    return QByteArrayView(path).first(qMax<qsizetype>(lastSlash(path), 0));
 }
 
 QByteArrayView namePart(const QByteArray &path)
 {
-    return QByteArrayView(path).sliced(path.lastIndexOf('/') + 1);
+    return QByteArrayView(path).sliced(lastSlash(path) + 1);
 }
 
 // The paths of a journal row "E position identity oldFolder oldName tempName
@@ -109,11 +111,9 @@ std::optional<JournalEntry> parseEntry(const RecordFile &record, const QList<QBy
 template<typename Entries, typename Runs>
 bool entriesHoldTogether(const Entries &entries, Runs runs)
 {
-    QSet<QByteArrayView> oldPaths;
-    QSet<QByteArrayView> newPaths;
-    QSet<QByteArrayView> lookalikes;
-    oldPaths.reserve(entries.size());
-    newPaths.reserve(entries.size());
+    UniquePaths oldPaths(entries.size());
+    UniquePaths newPaths(entries.size());
+    UniquePaths lookalikes(0);
     int lastPosition = 0;
     for (const auto &entry : entries) {
         if (!runs(entry))
@@ -121,12 +121,12 @@ bool entriesHoldTogether(const Entries &entries, Runs runs)
         if (entry.position <= lastPosition || !isCleanAbsolutePath(entry.oldPath) || !isCleanAbsolutePath(entry.newPath)
             || folderPart(entry.tempPath) != folderPart(entry.oldPath)
             || !isTemporaryNameOf(namePart(entry.tempPath), entry.position)
-            || !addUnique(oldPaths, entry.oldPath) || !addUnique(newPaths, entry.newPath))
+            || !oldPaths.add(entry.oldPath) || !newPaths.add(entry.newPath))
             return false;
         lastPosition = entry.position;
         for (const QByteArray *path : {&entry.oldPath, &entry.newPath}) {
             if (namePart(*path).startsWith(kTemporaryStart))
-                lookalikes.insert(*path);
+                lookalikes.add(*path);
         }
     }
     if (!lookalikes.isEmpty()) {

@@ -192,11 +192,14 @@ namespace {
 // Takes the files of the pairs still at their new paths back to their old
 // ones under the journal, and writes the undo in the history. The pairs that
 // did not go back, files moved since aside, for the caller's record.
-QList<UndoPair> takeBack(const QList<UndoPair> &pairs, const QString &settingsFolder, RenameJournal &journal,
+// The pairs are let go once the way back holds their paths.
+QList<UndoPair> takeBack(QList<UndoPair> pairs, const QString &settingsFolder, RenameJournal &journal,
                          RenameObserver &observer, FileOps &fs, const QDateTime &when, UndoReport &undo)
 {
     QList<PathPair> way;
     QList<UndoPair> going;
+    way.reserve(pairs.size());
+    going.reserve(pairs.size());
     {
         const FileOps::FolderHold hold(fs);
         for (const UndoPair &pair : pairs) {
@@ -210,7 +213,8 @@ QList<UndoPair> takeBack(const QList<UndoPair> &pairs, const QString &settingsFo
             going.append({pair.oldPath, pair.newPath, now});
         }
     }
-    undo.plan = planRename(way, fs, Targets::FormerNames);
+    pairs = {};
+    undo.plan = planRename(std::move(way), fs, Targets::FormerNames);
     const RenameRun run = runWithJournal(undo.plan, JournalKind::Undo, journal, observer, fs);
     undo.journalError = run.journalError;
     if (run.journalError != 0)
@@ -248,13 +252,14 @@ UndoReport undoLastRename(PendingUndo &pending, RenameObserver &observer, FileOp
     undo.recordError = pending.m_recordError;
     if (undo.journalError != 0 || !pending.m_pairs)
         return undo;
-    const QList<UndoPair> pairs = *std::exchange(pending.m_pairs, std::nullopt);
+    QList<UndoPair> pairs = *std::exchange(pending.m_pairs, std::nullopt);
     if (pairs.isEmpty()) {
         undo.nothingToUndo = true;
         return undo;
     }
     RenameJournal journal(pending.m_settingsFolder);
-    const QList<UndoPair> remaining = takeBack(pairs, pending.m_settingsFolder, journal, observer, fs, when, undo);
+    const QList<UndoPair> remaining =
+        takeBack(std::move(pairs), pending.m_settingsFolder, journal, observer, fs, when, undo);
     if (undo.journalError != 0)
         return undo;
     UndoRecord(pending.m_settingsFolder).save(remaining);
@@ -271,13 +276,15 @@ UndoReport undoHistoryRun(const QString &settingsFolder, int number, RenameObser
         undo.journalError = lock.error();
         return undo;
     }
-    const QList<HistoryRun> runs = RenameHistory(settingsFolder).runs(RenameHistory::kUndoableRuns);
+    QList<HistoryRun> runs = RenameHistory(settingsFolder).runs(RenameHistory::kUndoableRuns);
     if (number < 1 || number > runs.size()) {
         undo.nothingToUndo = true;
         return undo;
     }
+    QList<UndoPair> files = std::move(runs[number - 1].files);
+    runs = {};
     RenameJournal journal(settingsFolder);
-    takeBack(runs[number - 1].files, settingsFolder, journal, observer, fs, when, undo);
+    takeBack(std::move(files), settingsFolder, journal, observer, fs, when, undo);
     if (undo.journalError == 0)
         endJournal(journal, undo.report);
     return undo;

@@ -11,6 +11,7 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -59,7 +60,7 @@ class FolderTally
 public:
     void add(const QByteArray &path)
     {
-        const QByteArrayView folder(path.constData(), qMax<qsizetype>(path.lastIndexOf('/'), 0));
+        const QByteArrayView folder(path.constData(), qMax<qsizetype>(lastSlash(path), 0));
         if (m_run > 0 && folder == QByteArrayView(m_folder)) {
             ++m_run;
             return;
@@ -101,7 +102,7 @@ public:
 
     bool exists(const QByteArray &path)
     {
-        const qsizetype slash = path.lastIndexOf('/');
+        const qsizetype slash = lastSlash(path);
         if (slash > 0) {
             // Paths come folder after folder: the last folder is asked first.
             const QByteArrayView folder(path.constData(), slash);
@@ -130,9 +131,19 @@ private:
 // apart from what lies inside them by their paths alone.
 bool validSource(const QByteArray &oldPath)
 {
-    const QByteArrayView name = QByteArrayView(oldPath).sliced(oldPath.lastIndexOf('/') + 1);
-    return !name.isEmpty() && name != "." && name != ".." && !oldPath.contains("//") && !oldPath.contains("/./")
-        && !oldPath.contains("/../") && !oldPath.startsWith("./") && !oldPath.startsWith("../");
+    // No part "." or "..", and no empty part but the one before a leading "/".
+    const char *part = oldPath.constData();
+    const char *end = part + oldPath.size();
+    for (bool first = true;; first = false) {
+        const void *found = std::memchr(part, '/', size_t(end - part));
+        const char *next = found ? static_cast<const char *>(found) : end;
+        const qsizetype size = next - part;
+        if ((size == 0 && !first) || (size > 0 && part[0] == '.' && (size == 1 || (size == 2 && part[1] == '.'))))
+            return false;
+        if (next == end)
+            return size > 0;
+        part = next + 1;
+    }
 }
 
 // The end of the kept part when a name is cut to at most room bytes: never
@@ -154,56 +165,64 @@ qsizetype cutAtCharacter(QByteArrayView name, qsizetype room)
 class PositionTable
 {
 public:
+    // Room for the expected positions with the table at most three quarters
+    // full, so that it need not grow.
     explicit PositionTable(qsizetype expected)
     {
         m_nodes.reserve(size_t(expected));
-        m_slots.assign(std::bit_ceil(size_t(expected) * 2 + 2), -1);
+        m_slots.assign(std::bit_ceil(size_t(expected) * 4 / 3 + 2), -1);
     }
 
     // Adds the position under the key; the position first added under it,
     // or -1 when the key is new.
     qsizetype add(QByteArrayView key, qsizetype position)
     {
-        if (m_nodes.size() * 2 >= m_slots.size())
+        if (m_nodes.size() * 4 >= m_slots.size() * 3)
             grow();
-        const size_t hash = qHash(key);
+        const auto hash = quint32(pathHash(key));
         const size_t slot = find(key, hash);
         const auto node = qint32(m_nodes.size());
         if (m_slots[slot] < 0) {
-            m_nodes.push_back({key, hash, qint32(position), -1});
+            m_nodes.push_back({key.data(), qint32(key.size()), hash, qint32(position), -1});
             m_slots[slot] = node;
             return -1;
         }
         Node &first = m_nodes[size_t(m_slots[slot])];
-        m_nodes.push_back({key, hash, qint32(position), first.next});
+        m_nodes.push_back({key.data(), qint32(key.size()), hash, qint32(position), first.next});
         m_nodes[size_t(m_slots[slot])].next = node;
         return m_nodes[size_t(m_slots[slot])].position;
     }
 
-    bool contains(QByteArrayView key) const { return m_slots[find(key, qHash(key))] >= 0; }
+    bool contains(QByteArrayView key) const { return m_slots[find(key, quint32(pathHash(key)))] >= 0; }
 
     // Calls each(position) for every position under the key.
     template<typename Each>
     void forEach(QByteArrayView key, Each each) const
     {
-        for (qint32 node = m_slots[find(key, qHash(key))]; node >= 0; node = m_nodes[size_t(node)].next)
+        for (qint32 node = m_slots[find(key, quint32(pathHash(key)))]; node >= 0; node = m_nodes[size_t(node)].next)
             each(qsizetype(m_nodes[size_t(node)].position));
     }
 
 private:
+    // A third smaller than a view and a full hash: a plan of a million
+    // positions holds three such tables.
     struct Node {
-        QByteArrayView key;
-        size_t hash;
+        const char *key;
+        qint32 size;
+        quint32 hash;
         qint32 position;
         qint32 next;
     };
 
-    size_t find(QByteArrayView key, size_t hash) const
+    size_t find(QByteArrayView key, quint32 hash) const
     {
         const size_t mask = m_slots.size() - 1;
         for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
             const qint32 node = m_slots[slot];
-            if (node < 0 || (m_nodes[size_t(node)].hash == hash && m_nodes[size_t(node)].key == key))
+            if (node < 0)
+                return slot;
+            const Node &held = m_nodes[size_t(node)];
+            if (held.hash == hash && QByteArrayView(held.key, held.size) == key)
                 return slot;
         }
     }
@@ -292,7 +311,7 @@ public:
     {
         QByteArrayView found;
         QVarLengthArray<QByteArrayView, 16> walked;
-        for (qsizetype slash = key.lastIndexOf('/'); slash > 0; slash = key.first(slash).lastIndexOf('/')) {
+        for (qsizetype slash = lastSlash(key); slash > 0; slash = lastSlash(key.first(slash))) {
             const QByteArrayView folder = key.first(slash);
             if (const auto known = m_nearest.find(folder); known != m_nearest.end()) {
                 found = known->second;
@@ -335,7 +354,7 @@ public:
     // "" when the folder cannot be resolved or has no link to follow.
     QByteArray of(const QByteArray &path)
     {
-        const qsizetype slash = path.lastIndexOf('/');
+        const qsizetype slash = lastSlash(path);
         if (slash < 0)
             return {};
         // Paths come folder after folder: the last folder is asked first.
@@ -374,7 +393,7 @@ QByteArray caseKey(const QByteArray &path)
 
 bool validTarget(const QByteArray &newPath)
 {
-    const QByteArrayView name = QByteArrayView(newPath).sliced(newPath.lastIndexOf('/') + 1);
+    const QByteArrayView name = QByteArrayView(newPath).sliced(lastSlash(newPath) + 1);
     return !name.isEmpty() && name != "." && name != ".." && name.size() <= kNameMax && !newPath.contains('\0');
 }
 
@@ -417,6 +436,17 @@ namespace {
 // The new path of a row whose folder is already in native form with its "/".
 void newPathIn(const QByteArray &nativeFolder, const filelist::FileEntry &entry, PathPair &pair)
 {
+    // Most new names are plain ASCII without a folder part or a mark: their
+    // bytes are their characters.
+    const QString &given = entry.newName;
+    if (common::isAscii(QStringView(given)) && !given.contains(QLatin1Char('/')) && !given.contains(QLatin1Char('\\'))
+        && !given.contains(QLatin1Char('$'))) {
+        pair.newPath = QByteArray(nativeFolder.size() + given.size(), Qt::Uninitialized);
+        char *out = std::copy(nativeFolder.cbegin(), nativeFolder.cend(), pair.newPath.data());
+        for (const QChar c : given)
+            *out++ = char(c.unicode());
+        return;
+    }
     QString newName = entry.newName;
     newName.remove(kMkdirMark);
     newName.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -463,13 +493,13 @@ PathPair pathPairFor(const QByteArray &nativePath, const filelist::FileEntry &en
 {
     PathPair pair;
     pair.oldPath = nativePath;
-    newPathIn(nativePath.left(nativePath.lastIndexOf('/') + 1), entry, pair);
+    newPathIn(nativePath.left(lastSlash(nativePath) + 1), entry, pair);
     return pair;
 }
 
 QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, int position)
 {
-    const qsizetype nameStart = oldPath.lastIndexOf('/') + 1;
+    const qsizetype nameStart = lastSlash(oldPath) + 1;
     char digits[12];
     const QByteArrayView number(digits, std::to_chars(digits, digits + sizeof digits, position).ptr - digits);
     // A long name would push its temporary name past the system's limit: the
@@ -490,11 +520,17 @@ int RenamePlan::conflictCount() const
     return count;
 }
 
-RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets)
+namespace {
+
+// The plan of the pairs; owned, when given, is the list the pairs are, let go
+// once the plan's entries share their paths.
+RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileOps &fs, Targets targets)
 {
     const FileOps::FolderHold hold(fs);
     const qsizetype n = pairs.size();
     RenamePlan plan;
+    // Exactly n: resize alone would round the block up to a power of two.
+    plan.entries.reserve(n);
     plan.entries.resize(n);
 
     const QByteArray tempStart = "tmp_Tarv";
@@ -516,12 +552,14 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
                 known = folders.insert(folder, fs.makeFolders(folder) == 0 ? Conflict::None : Conflict::FolderUnavailable);
             entry.conflict = *known;
         }
-        if (QByteArrayView(entry.newPath).sliced(entry.newPath.lastIndexOf('/') + 1).startsWith(tempStart))
+        if (QByteArrayView(entry.newPath).sliced(lastSlash(entry.newPath) + 1).startsWith(tempStart))
             temporaryLookalikes.insert(entry.newPath);
         lookups.add(entry.oldPath);
         lookups.add(entry.newPath);
     }
-    ExistenceProbe probe(fs, lookups.counts());
+    if (owned)
+        *owned = {};
+    std::optional<ExistenceProbe> probe(std::in_place, fs, lookups.counts());
 
     // The prefix grows for good at the first temporary name that is taken, so
     // later positions keep the longer prefix; a name another position will
@@ -530,13 +568,19 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
     for (PlannedRename &entry : plan.entries) {
         for (;;) {
             entry.tempPath = temporaryPath(entry.oldPath, prefix, entry.position);
-            if (!temporaryLookalikes.contains(entry.tempPath) && !probe.exists(entry.tempPath))
+            if (!temporaryLookalikes.contains(entry.tempPath) && !probe->exists(entry.tempPath))
                 break;
             prefix += '_';
         }
         entry.identity = fs.identity(entry.oldPath);
     }
     plan.tempPrefix = prefix;
+    // What has a new path now, asked while the folder listings are at hand:
+    // they go before the tables below are made.
+    std::vector<bool> newPathTaken(static_cast<size_t>(n));
+    for (qsizetype i = 0; i < n; ++i)
+        newPathTaken[size_t(i)] = plan.entries[i].conflict == Conflict::None && probe->exists(plan.entries[i].newPath);
+    probe.reset();
 
     // A file listed twice, and new paths equal (as new names: without regard
     // to case). Keyed by views of the plan's paths and of keys that stay put.
@@ -551,11 +595,11 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
     auto targetKey = [&](qsizetype i) {
         return exactTargets ? QByteArrayView(plan.entries[i].newPath) : newKeys[size_t(i)];
     };
-    PositionTable oldPaths(n);
+    std::optional<PositionTable> oldPaths(std::in_place, n);
     PositionTable byTarget(n);
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (oldPaths.add(entry.oldPath, i) >= 0 && entry.conflict == Conflict::None)
+        if (oldPaths->add(entry.oldPath, i) >= 0 && entry.conflict == Conflict::None)
             entry.conflict = Conflict::DuplicateSource;
         const qsizetype first = byTarget.add(targetKey(i), i);
         if (first < 0)
@@ -570,7 +614,7 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
     std::optional<PositionTable> oldByKey;
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (entry.conflict != Conflict::None || oldPaths.contains(entry.newPath) || !probe.exists(entry.newPath))
+        if (entry.conflict != Conflict::None || oldPaths->contains(entry.newPath) || !newPathTaken[size_t(i)])
             continue;
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
         if (!occupant)
@@ -587,6 +631,10 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
         if (!movedAway)
             entry.conflict = Conflict::TargetExists;
     }
+    // Nothing below looks at the old paths as they are written: at a million
+    // positions, that is room for what follows.
+    oldPaths.reset();
+    oldByKey.reset();
 
     // A folder that moves while an entry inside it moves too takes that
     // entry's temporary and new paths along, and the entry would be found at
@@ -594,18 +642,28 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
     // ignored, as a file system may ignore it, and so are links in the
     // folders. Every entry counts, even one held back itself: the user
     // renames the folder in a later run.
-    std::vector<QByteArrayView> resolvedOldKeys(static_cast<size_t>(n));
-    std::vector<QByteArrayView> resolvedNewKeys(static_cast<size_t>(n));
+    // Most folders have no link to follow: a table of resolved keys is made
+    // once one differs.
+    std::vector<QByteArrayView> resolvedOldKeys;
+    std::vector<QByteArrayView> resolvedNewKeys;
+    auto keepKey = [n](std::vector<QByteArrayView> &keys, qsizetype i, QByteArrayView key) {
+        if (keys.empty())
+            keys.resize(size_t(n));
+        keys[size_t(i)] = key;
+    };
+    auto keyAt = [](const std::vector<QByteArrayView> &keys, qsizetype i) {
+        return keys.empty() ? QByteArrayView() : keys[size_t(i)];
+    };
     ResolvedPaths resolved(fs);
     ListedAncestors ancestors(n);
     for (qsizetype i = 0; i < n; ++i) {
         ancestors.add(oldKeys[size_t(i)], i);
         if (const QByteArray path = resolved.of(plan.entries[i].oldPath); !path.isEmpty()) {
-            resolvedOldKeys[size_t(i)] = keys.caseKeyOf(path);
+            keepKey(resolvedOldKeys, i, keys.caseKeyOf(path));
             ancestors.add(resolvedOldKeys[size_t(i)], i);
         }
         if (const QByteArray path = resolved.of(plan.entries[i].newPath); !path.isEmpty())
-            resolvedNewKeys[size_t(i)] = keys.caseKeyOf(path);
+            keepKey(resolvedNewKeys, i, keys.caseKeyOf(path));
     }
     auto holdFolderBack = [&](QByteArrayView folderKey, qsizetype inside, const QByteArray &insidePath) {
         if (folderKey.isEmpty())
@@ -619,9 +677,9 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
         });
     };
     for (qsizetype i = 0; i < n; ++i) {
-        for (const QByteArrayView key : {oldKeys[size_t(i)], resolvedOldKeys[size_t(i)]})
+        for (const QByteArrayView key : {oldKeys[size_t(i)], keyAt(resolvedOldKeys, i)})
             holdFolderBack(ancestors.above(key), i, plan.entries[i].oldPath);
-        for (const QByteArrayView key : {newKeys[size_t(i)], resolvedNewKeys[size_t(i)]})
+        for (const QByteArrayView key : {newKeys[size_t(i)], keyAt(resolvedNewKeys, i)})
             holdFolderBack(ancestors.above(key), i, plan.entries[i].newPath);
     }
 
@@ -644,6 +702,18 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
         });
     }
     return plan;
+}
+
+} // namespace
+
+RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets)
+{
+    return planPairs(pairs, nullptr, fs, targets);
+}
+
+RenamePlan planRename(QList<PathPair> &&pairs, FileOps &fs, Targets targets)
+{
+    return planPairs(pairs, &pairs, fs, targets);
 }
 
 QList<PathPair> pathPairsFor(const QList<filelist::FileEntry> &entries)

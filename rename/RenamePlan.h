@@ -146,6 +146,8 @@ enum class Targets {
 // then stays true while the operation runs. Linear in the number of positions
 // (times the depth of their folders).
 RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets = Targets::NewNames);
+// The same, letting the pairs go as soon as the plan holds their paths.
+RenamePlan planRename(QList<PathPair> &&pairs, FileOps &fs, Targets targets = Targets::NewNames);
 
 // The plan of the kept list rows.
 RenamePlan planRename(const QList<filelist::FileEntry> &entries, FileOps &fs);

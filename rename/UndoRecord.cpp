@@ -29,13 +29,11 @@ std::pair<std::optional<QByteArray>, std::optional<QByteArray>> rowPaths(const R
 // old path and no new path given twice.
 bool pairsHoldTogether(const QList<UndoPair> &pairs)
 {
-    QSet<QByteArrayView> oldPaths;
-    QSet<QByteArrayView> newPaths;
-    oldPaths.reserve(pairs.size());
-    newPaths.reserve(pairs.size());
+    UniquePaths oldPaths(pairs.size());
+    UniquePaths newPaths(pairs.size());
     for (const UndoPair &pair : pairs) {
         if (!isCleanAbsolutePath(pair.oldPath) || !isCleanAbsolutePath(pair.newPath)
-            || !addUnique(oldPaths, pair.oldPath) || !addUnique(newPaths, pair.newPath))
+            || !oldPaths.add(pair.oldPath) || !newPaths.add(pair.newPath))
             return false;
     }
     return true;

@@ -12,7 +12,6 @@
 #include "rename/RenameTexts.h"
 #include "lang/Language.h"
 #include "rules/Environment.h"
-#include "rules/IdenticalNameTable.h"
 #include "settings/Settings.h"
 
 #include <QHash>
@@ -181,12 +180,8 @@ NamedPairs namesOfWholeList(QByteArrayList paths, settings::RuleOptions rule, co
 NamedPairs namesInOrder(QByteArrayList paths, settings::RuleOptions rule, const settings::Settings &settings,
                         lang::Language &language, exif::ExifReader &exif, QIODevice &err)
 {
-    const rules::SystemClock clock;
-    const rules::DiskFileFacts files;
-    rules::IdenticalNameTable identicalNames;
-    controller::NameBatch batch(std::move(rule),
-                                rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
-                                identicalNames);
+    CliNamer namer(std::move(rule), settings, language, exif);
+    controller::NameBatch &batch = namer.batch();
     NamedPairs named;
     named.pairs.reserve(paths.size());
     QString path; // refilled for each file

@@ -8,7 +8,6 @@
 #include "filelist/FolderScan.h"
 #include "lang/Language.h"
 #include "rules/Environment.h"
-#include "rules/IdenticalNameTable.h"
 #include "rename/RecordFormat.h"
 
 #include <QDir>
@@ -154,17 +153,21 @@ bool namesRenamableEntry(const QByteArray &path)
     return last != "." && last != "..";
 }
 
+CliNamer::CliNamer(settings::RuleOptions rule, const settings::Settings &settings, lang::Language &language,
+                   exif::ExifReader &exif)
+    : m_batch(std::move(rule),
+              rules::NameEngine(rules::NameSettings::fromSettings(settings), m_clock, m_files, exif, language),
+              m_identicalNames)
+{
+}
+
 QList<ComputedName> computeNames(const QByteArrayList &paths, settings::RuleOptions rule, const settings::Settings &settings,
                                  lang::Language &language, exif::ExifReader &exif,
                                  const std::optional<controller::ListSort> &sort)
 {
-    const rules::SystemClock clock;
-    const rules::DiskFileFacts files;
     const bool readsExif = rules::ruleReadsExif(rule.rule);
-    rules::IdenticalNameTable identicalNames;
-    controller::NameBatch batch(std::move(rule),
-                                rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
-                                identicalNames);
+    CliNamer namer(std::move(rule), settings, language, exif);
+    controller::NameBatch &batch = namer.batch();
     QList<filelist::FileEntry> entries;
     QByteArrayList natives;
     entries.reserve(paths.size());
@@ -272,12 +275,8 @@ int previewNames(const PathInput &paths, bool currentIsText, settings::RuleOptio
         }
         return exitCode;
     }
-    const rules::SystemClock clock;
-    const rules::DiskFileFacts files;
-    rules::IdenticalNameTable identicalNames;
-    controller::NameBatch batch(std::move(rule),
-                                rules::NameEngine(rules::NameSettings::fromSettings(settings), clock, files, exif, language),
-                                identicalNames);
+    CliNamer namer(std::move(rule), settings, language, exif);
+    controller::NameBatch &batch = namer.batch();
     const QDir current = QDir::current();
     bool going = true;
     int position = 0;

@@ -2,6 +2,9 @@
 
 #include "cli/CliOptions.h"
 #include "common/NativePath.h"
+#include "controller/NameBatch.h"
+#include "rules/Environment.h"
+#include "rules/IdenticalNameTable.h"
 #include "rules/NameEngine.h"
 
 #include <QByteArray>
@@ -50,6 +53,22 @@ void writeLine(QIODevice &device, const QByteArray &line);
 void writeMessage(QIODevice &device, const QString &text);
 
 // One path of the command line and the new name the rule gives it.
+// The name engine of one run: the clock, the file facts and the
+// identical-name table its batch names the files with, one after another.
+class CliNamer
+{
+public:
+    CliNamer(settings::RuleOptions rule, const settings::Settings &settings, lang::Language &language,
+             exif::ExifReader &exif);
+    controller::NameBatch &batch() { return m_batch; }
+
+private:
+    const rules::SystemClock m_clock;
+    const rules::DiskFileFacts m_files;
+    rules::IdenticalNameTable m_identicalNames;
+    controller::NameBatch m_batch;
+};
+
 struct ComputedName {
     QByteArray given;   // as written on the command line or standard input
     QString path;       // absolute and clean, as the rule reads it

@@ -60,4 +60,9 @@ void shareOneHeap() noexcept
     ::mallopt(M_ARENA_MAX, 1);
 }
 
+void giveBackFreePages() noexcept
+{
+    ::malloc_trim(0);
+}
+
 } // namespace tarvello::common

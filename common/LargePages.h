@@ -23,6 +23,12 @@ void freeLarge(void *memory, std::size_t bytes) noexcept;
 // megabytes more than the same work on one thread.
 void shareOneHeap() noexcept;
 
+// Gives the free pages of the heap back to the system. Pages freed inside
+// the heap stay counted against the program until then: after a list of a
+// million names is recomputed, the old names' pages, and after a rename, the
+// plan's, would otherwise stay held beside the next operation's own.
+void giveBackFreePages() noexcept;
+
 // The allocator of standard containers that hold large tables.
 template<typename T>
 struct LargePageAllocator {

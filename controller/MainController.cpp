@@ -1,6 +1,7 @@
 #include "controller/MainController.h"
 
 #include "common/FreeInBackground.h"
+#include "common/LargePages.h"
 #include "common/Vb.h"
 #include "common/Zub.h"
 #include "controller/EventPacer.h"
@@ -476,7 +477,11 @@ std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::
     // A million rows are checked off the window's thread, the window in its
     // renaming state meanwhile; their copies are freed off it too.
     beginRename(State::Renaming);
-    rename::Precheck check = offThread([&] { return rename::precheckRename(m_files.entries(), request); });
+    rename::Precheck check = offThread([&] {
+        // What the last recomputation freed goes back before the plan grows.
+        common::giveBackFreePages();
+        return rename::precheckRename(m_files.entries(), request);
+    });
     const bool stopped = m_stopRequested;
     setState(State::Idle);
     const auto freeCheck = qScopeGuard([&] { common::freeInBackground(std::move(check)); });
@@ -635,8 +640,10 @@ std::optional<rename::UndoReport> MainController::undo()
     // window's thread, the window in its undoing state meanwhile, and the
     // same reading serves the question and the undo.
     beginRename(State::Undoing);
-    std::unique_ptr<rename::PendingUndo> pending =
-        offThread([&] { return std::make_unique<rename::PendingUndo>(m_settingsFolder); });
+    std::unique_ptr<rename::PendingUndo> pending = offThread([&] {
+        common::giveBackFreePages();
+        return std::make_unique<rename::PendingUndo>(m_settingsFolder);
+    });
     const bool stopped = m_stopRequested;
     setState(State::Idle);
     if (pending->lockError() == 0 && pending->recordError() != 0) {

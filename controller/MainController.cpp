@@ -262,8 +262,8 @@ void MainController::recompute()
     const int count = m_files.count();
     if (count > 0 && m_ui.autoRefresh()) {
         m_ui.recomputeProgress(0, count);
-        m_identical.reserve(count);
         beginNames();
+        m_batch->expectNames(count);
         if (namesReadExif())
             readAhead(m_files.entries());
         // The names change in place, the rows stay: the views are told once, at the end.

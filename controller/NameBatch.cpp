@@ -27,11 +27,16 @@ NameStep NameBatch::next(const QString &path, int position)
     return step;
 }
 
+void NameBatch::expectNames(qsizetype count)
+{
+    if (m_rule.numberIdentical != 0 && !m_ruleRefused)
+        m_identicalNames.reserve(count);
+}
+
 void NameBatch::run(const QStringList &paths, int firstPosition,
                     const std::function<bool(int index, const NameStep &)> &each)
 {
-    if (m_rule.numberIdentical != 0 && !m_ruleRefused)
-        m_identicalNames.reserve(paths.size());
+    expectNames(paths.size());
     for (int i = 0; i < paths.size(); ++i) {
         const NameStep step = next(paths.at(i), firstPosition + i);
         if (!each(i, step) || step.stop)

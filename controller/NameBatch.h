@@ -39,6 +39,11 @@ public:
     NameBatch(settings::RuleOptions rule, rules::NameEngine engine, rules::IdenticalNameTable &identicalNames,
               bool ruleRefused = false);
 
+    // Makes room in the identical-name table for that many more names at
+    // once, when the rule numbers identical names: a table grown as it goes
+    // writes its memory twice over.
+    void expectNames(qsizetype count);
+
     // The new name of the file at the 1-based position of the list.
     NameStep next(const QString &path, int position);
 

@@ -262,15 +262,20 @@ void ListedFiles::addEntries(const QList<FileEntry> &entries)
         add(entry.nativePath());
 }
 
+QByteArray ListedFiles::key(const common::NativePath &path) const
+{
+    return m_match == Match::Name ? path.name().bytes() : path.bytes();
+}
+
 void ListedFiles::add(const common::NativePath &path)
 {
-    m_keys.insert(m_match == Match::Name ? path.name().bytes() : path.bytes());
+    m_keys.insert(key(path));
 }
 
 bool ListedFiles::takeIfNew(const common::NativePath &path)
 {
     if (m_match == Match::Name)
-        return m_keys.isEmpty() || !m_keys.contains(path.name().bytes());
+        return !holds(path);
     const qsizetype before = m_keys.size();
     m_keys.insert(path.bytes());
     return m_keys.size() != before;
@@ -278,7 +283,7 @@ bool ListedFiles::takeIfNew(const common::NativePath &path)
 
 bool ListedFiles::holds(const common::NativePath &path) const
 {
-    return !m_keys.isEmpty() && m_keys.contains(m_match == Match::Name ? path.name().bytes() : path.bytes());
+    return !m_keys.isEmpty() && m_keys.contains(key(path));
 }
 
 CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter &filter, ListedFiles &listed,

@@ -108,6 +108,9 @@ public:
     bool holds(const common::NativePath &path) const;
 
 private:
+    // What the file is told apart by: its name or its path.
+    QByteArray key(const common::NativePath &path) const;
+
     Match m_match;
     QSet<QByteArray> m_keys;
 };

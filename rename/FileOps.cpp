@@ -456,6 +456,22 @@ int writeFileDurably(const QByteArray &path, const QList<QByteArrayView> &pieces
     return FileOps().syncFolder(nativeFolderOf(path));
 }
 
+bool hasCleanParts(QByteArrayView path)
+{
+    const char *part = path.data();
+    const char *end = part + path.size();
+    for (;;) {
+        const void *found = std::memchr(part, '/', size_t(end - part));
+        const char *next = found ? static_cast<const char *>(found) : end;
+        const qsizetype size = next - part;
+        if (size == 0 || (part[0] == '.' && (size == 1 || (size == 2 && part[1] == '.'))))
+            return false;
+        if (next == end)
+            return true;
+        part = next + 1;
+    }
+}
+
 QByteArray nativeFolderOf(const QByteArray &path)
 {
     const qsizetype slash = lastSlash(path);

@@ -187,6 +187,10 @@ inline qsizetype lastSlash(QByteArrayView path)
     return slash ? static_cast<const char *>(slash) - path.data() : -1;
 }
 
+// True when every part of the path between two "/" (and before the first
+// and after the last) is neither empty, "." nor "..".
+bool hasCleanParts(QByteArrayView path);
+
 // A hash of a path for the program's own tables, eight bytes a step: Qt's
 // qHash of a view costs several times more, and a run hashes each path of
 // its files several times.

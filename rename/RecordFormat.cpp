@@ -272,20 +272,7 @@ QList<QByteArray> RecordFile::Rows::Iterator::operator*() const
 
 bool isCleanAbsolutePath(QByteArrayView path)
 {
-    if (!path.startsWith('/') || path.endsWith('/'))
-        return false;
-    // Each part between two "/" (the last one ends the path): neither empty, "." nor "..".
-    const char *part = path.data() + 1;
-    const char *end = path.data() + path.size();
-    while (part <= end) {
-        const void *found = std::memchr(part, '/', size_t(end - part));
-        const char *next = found ? static_cast<const char *>(found) : end;
-        const qsizetype size = next - part;
-        if (size == 0 || (part[0] == '.' && (size == 1 || (size == 2 && part[1] == '.'))))
-            return false;
-        part = next + 1;
-    }
-    return true;
+    return path.startsWith('/') && hasCleanParts(path.sliced(1));
 }
 
 // The table is not rounded up to a power of two, which could leave it three

@@ -131,19 +131,8 @@ private:
 // apart from what lies inside them by their paths alone.
 bool validSource(const QByteArray &oldPath)
 {
-    // No part "." or "..", and no empty part but the one before a leading "/".
-    const char *part = oldPath.constData();
-    const char *end = part + oldPath.size();
-    for (bool first = true;; first = false) {
-        const void *found = std::memchr(part, '/', size_t(end - part));
-        const char *next = found ? static_cast<const char *>(found) : end;
-        const qsizetype size = next - part;
-        if ((size == 0 && !first) || (size > 0 && part[0] == '.' && (size == 1 || (size == 2 && part[1] == '.'))))
-            return false;
-        if (next == end)
-            return size > 0;
-        part = next + 1;
-    }
+    // The one empty part allowed is the one before a leading "/".
+    return hasCleanParts(oldPath.startsWith('/') ? QByteArrayView(oldPath).sliced(1) : QByteArrayView(oldPath));
 }
 
 // The end of the kept part when a name is cut to at most room bytes: never

@@ -11,7 +11,6 @@
 #include "rename/RenameOperation.h"
 #include "rename/RenameTexts.h"
 #include "lang/Language.h"
-#include "rules/Environment.h"
 #include "settings/Settings.h"
 
 #include <QHash>

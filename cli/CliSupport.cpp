@@ -7,7 +7,6 @@
 #include "exif/ExifReader.h"
 #include "filelist/FolderScan.h"
 #include "lang/Language.h"
-#include "rules/Environment.h"
 #include "rename/RecordFormat.h"
 
 #include <QDir>

@@ -52,7 +52,6 @@ void writeLine(QIODevice &device, const QByteArray &line);
 // Writes a message of the program, "tarvello-cli: " before each of its lines.
 void writeMessage(QIODevice &device, const QString &text);
 
-// One path of the command line and the new name the rule gives it.
 // The name engine of one run: the clock, the file facts and the
 // identical-name table its batch names the files with, one after another.
 class CliNamer
@@ -69,6 +68,7 @@ private:
     controller::NameBatch m_batch;
 };
 
+// One path of the command line and the new name the rule gives it.
 struct ComputedName {
     QByteArray given;   // as written on the command line or standard input
     QString path;       // absolute and clean, as the rule reads it

@@ -7,9 +7,9 @@
 
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cerrno>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 namespace tarvello::rename {
@@ -32,11 +32,37 @@ bool keptAsIs(char c)
     return kKeptAsIs[uchar(c)];
 }
 
+// Two digits a step from the end, without counting them first as
+// std::to_chars does: a row holds three numbers, a birth time of nineteen digits.
 template<typename Number>
 void appendNumber(std::string &out, Number number)
 {
+    static constexpr auto kPairs = [] {
+        std::array<char, 200> pairs{};
+        for (int i = 0; i < 100; ++i) {
+            pairs[size_t(2 * i)] = char('0' + i / 10);
+            pairs[size_t(2 * i + 1)] = char('0' + i % 10);
+        }
+        return pairs;
+    }();
+    using Unsigned = std::make_unsigned_t<Number>;
+    Unsigned value = number < 0 ? Unsigned(0) - Unsigned(number) : Unsigned(number);
     char digits[24];
-    out.append(digits, size_t(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
+    char *const end = digits + sizeof digits;
+    char *at = end;
+    for (; value >= 100; value /= 100) {
+        at -= 2;
+        std::memcpy(at, kPairs.data() + 2 * (value % 100), 2);
+    }
+    if (value >= 10) {
+        at -= 2;
+        std::memcpy(at, kPairs.data() + 2 * value, 2);
+    } else {
+        *--at = char('0' + value);
+    }
+    if (number < 0)
+        *--at = '-';
+    out.append(at, size_t(end - at));
 }
 
 // The value of an upper-case hexadecimal digit, -1 for any other byte.
@@ -70,6 +96,14 @@ void appendEncoded(std::string &out, QByteArrayView bytes)
     const char *plain = bytes.data();
     const char *end = bytes.data() + bytes.size();
     for (const char *at = plain; at != end; ++at) {
+        // Eight bytes a test: most names have nothing to escape.
+        while (end - at >= 8
+               && (kKeptAsIs[uchar(at[0])] & kKeptAsIs[uchar(at[1])] & kKeptAsIs[uchar(at[2])] & kKeptAsIs[uchar(at[3])]
+                   & kKeptAsIs[uchar(at[4])] & kKeptAsIs[uchar(at[5])] & kKeptAsIs[uchar(at[6])]
+                   & kKeptAsIs[uchar(at[7])]))
+            at += 8;
+        if (at == end)
+            break;
         if (keptAsIs(*at))
             continue;
         out.append(plain, size_t(at - plain));

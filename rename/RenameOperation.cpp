@@ -1,13 +1,12 @@
 #include "rename/RenameOperation.h"
 
+#include "rename/SideBySide.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QSet>
 
 #include <cerrno>
-#include <functional>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace tarvello::rename {
@@ -49,21 +48,6 @@ QList<UndoPair> renamedPairs(const RenamePlan &plan, const RenameReport &report,
                       copied.contains(entry.position) ? fs.identity(entry.newPath) : entry.identity});
     }
     return pairs;
-}
-
-// Runs aside on a thread of its own while here runs on the caller's, or both
-// on the caller's when no thread can be had: the undo record and the history
-// are each a pass over every file and a wait for the disk, neither needing
-// the other.
-void sideBySide(const std::function<void()> &aside, const std::function<void()> &here)
-{
-    std::jthread thread;
-    try {
-        thread = std::jthread(aside);
-    } catch (const std::system_error &) {
-        aside();
-    }
-    here();
 }
 
 QDateTime timeOf(const QDateTime &when)
@@ -117,7 +101,8 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
         return run;
     // A rename that changed nothing leaves the last one to undo as it was.
     if (const QList<UndoPair> pairs = renamedPairs(plan, run.report, fs); !pairs.isEmpty()) {
-        // Both written before the journal ends: a crash in between writes the
+        // Each record is a pass over every file and a wait for the disk. Both
+        // are written before the journal ends: a crash in between writes the
         // run again at recovery rather than leave it out.
         sideBySide([&] { run.historyError = RenameHistory(settingsFolder).append(timeOf(when), false, pairs); },
                    [&] { run.undoError = UndoRecord(settingsFolder).save(pairs); });

@@ -172,7 +172,7 @@ int copyLink(const QByteArray &from, const QByteArray &to, const struct stat &so
 // another file: it names none.
 bool namesNoFile(const QByteArray &path)
 {
-    return path.isEmpty() || path.contains('\0');
+    return path.isEmpty() || std::memchr(path.constData(), '\0', size_t(path.size()));
 }
 
 } // namespace
@@ -244,7 +244,9 @@ std::pair<int, const char *> FileOps::at(const QByteArray &path)
     if (!folderHeld.holding || slash <= 0 || slash + 1 == path.size())
         return {AT_FDCWD, path.constData()};
     const QByteArrayView folder(path.constData(), slash);
-    if (folderHeld.fd < 0 || folder != QByteArrayView(folderHeld.path)) {
+    // Asked twice a rename: a plain comparison rather than Qt's general one.
+    if (folderHeld.fd < 0 || folderHeld.path.size() != slash
+        || std::memcmp(folderHeld.path.constData(), path.constData(), size_t(slash)) != 0) {
         folderHeld.release();
         folderHeld.path = folder.toByteArray();
         folderHeld.fd = ::open(folderHeld.path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -301,9 +303,10 @@ int FileOps::renameNoReplace(const QByteArray &from, const QByteArray &to)
     const auto [fromFd, fromName] = at(from);
     // Both names in the held folder, as every first-phase move is.
     const QByteArray &heldPath = held().path;
-    const bool sameFolder = fromFd != AT_FDCWD && to.size() > heldPath.size()
-        && to.startsWith(heldPath) && to[heldPath.size()] == '/'
-        && !std::memchr(to.constData() + heldPath.size() + 1, '/', size_t(to.size() - heldPath.size() - 1));
+    const size_t folderSize = size_t(heldPath.size());
+    const bool sameFolder = fromFd != AT_FDCWD && size_t(to.size()) > folderSize
+        && std::memcmp(to.constData(), heldPath.constData(), folderSize) == 0 && to[folderSize] == '/'
+        && !std::memchr(to.constData() + folderSize + 1, '/', size_t(to.size()) - folderSize - 1);
     const int toFd = sameFolder ? fromFd : AT_FDCWD;
     const char *toName = sameFolder ? to.constData() + heldPath.size() + 1 : to.constData();
     if (::renameat2(fromFd, fromName, toFd, toName, RENAME_NOREPLACE) == 0)

@@ -32,10 +32,12 @@ bool keptAsIs(char c)
     return kKeptAsIs[uchar(c)];
 }
 
-// Two digits a step from the end, without counting them first as
-// std::to_chars does: a row holds three numbers, a birth time of nineteen digits.
+// The digits of a number written backwards from end, two a step and eight
+// at a time in 32 bits, without counting them first as std::to_chars does: a
+// row holds three numbers, a birth time of nineteen digits. Returns where
+// they begin.
 template<typename Number>
-void appendNumber(std::string &out, Number number)
+char *writeNumber(char *end, Number number)
 {
     static constexpr auto kPairs = [] {
         std::array<char, 200> pairs{};
@@ -46,23 +48,38 @@ void appendNumber(std::string &out, Number number)
         return pairs;
     }();
     using Unsigned = std::make_unsigned_t<Number>;
-    Unsigned value = number < 0 ? Unsigned(0) - Unsigned(number) : Unsigned(number);
-    char digits[24];
-    char *const end = digits + sizeof digits;
+    quint64 value = number < 0 ? quint64(Unsigned(0) - Unsigned(number)) : quint64(number);
     char *at = end;
-    for (; value >= 100; value /= 100) {
-        at -= 2;
-        std::memcpy(at, kPairs.data() + 2 * (value % 100), 2);
+    for (; value >= 100000000; value /= 100000000) {
+        auto eight = quint32(value % 100000000);
+        for (int i = 0; i < 4; ++i, eight /= 100) {
+            at -= 2;
+            std::memcpy(at, kPairs.data() + 2 * (eight % 100), 2);
+        }
     }
-    if (value >= 10) {
+    auto rest = quint32(value);
+    for (; rest >= 100; rest /= 100) {
         at -= 2;
-        std::memcpy(at, kPairs.data() + 2 * value, 2);
+        std::memcpy(at, kPairs.data() + 2 * (rest % 100), 2);
+    }
+    if (rest >= 10) {
+        at -= 2;
+        std::memcpy(at, kPairs.data() + 2 * rest, 2);
     } else {
-        *--at = char('0' + value);
+        *--at = char('0' + rest);
     }
     if (number < 0)
         *--at = '-';
-    out.append(at, size_t(end - at));
+    return at;
+}
+
+template<typename Number>
+void appendNumber(std::string &out, Number number)
+{
+    char digits[24];
+    char *const end = digits + sizeof digits;
+    const char *start = writeNumber(end, number);
+    out.append(start, size_t(end - start));
 }
 
 // The value of an upper-case hexadecimal digit, -1 for any other byte.
@@ -83,11 +100,15 @@ void appendIdentityFields(std::string &out, const std::optional<FileIdentity> &i
         out.append("- - -");
         return;
     }
-    appendNumber(out, identity->device);
-    out.push_back(' ');
-    appendNumber(out, identity->inode);
-    out.push_back(' ');
-    appendNumber(out, identity->birth);
+    // One append for the three fields: each append is a call.
+    char fields[72];
+    char *const end = fields + sizeof fields;
+    char *at = writeNumber(end, identity->birth);
+    *--at = ' ';
+    at = writeNumber(at, identity->inode);
+    *--at = ' ';
+    at = writeNumber(at, identity->device);
+    out.append(at, size_t(end - at));
 }
 
 void appendEncoded(std::string &out, QByteArrayView bytes)
@@ -424,8 +445,10 @@ void RecordWriter::addPath(QByteArrayView path)
         return;
     }
     const QByteArrayView folder(path.data(), slash);
-    // Rows come folder after folder: the last folder is tried first.
-    if (m_lastFolder < 0 || folder != QByteArrayView(m_lastFolderPath)) {
+    // Rows come folder after folder: the last folder is tried first, with a
+    // plain comparison rather than Qt's general one.
+    if (m_lastFolder < 0 || m_lastFolderPath.size() != slash
+        || std::memcmp(m_lastFolderPath.constData(), path.data(), size_t(slash)) != 0) {
         m_lastFolderPath = folder.toByteArray();
         auto known = m_folders.constFind(m_lastFolderPath);
         if (known == m_folders.constEnd()) {

@@ -1,6 +1,5 @@
 #include "cli/Cli.h"
 #include "app/DataFolder.h"
-#include "common/LargePages.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -11,11 +10,11 @@
 
 int main(int argc, char **argv)
 {
-    // The process ends with its one operation: the heap keeps what it frees
-    // (a rename's tables, its records' texts) for what comes next, rather
-    // than hand it back and take every page afresh, a fault each (the
-    // largest mapping threshold the allocator takes).
-    tarvello::common::shareOneHeap();
+    // The process ends with its one operation: one heap for its threads
+    // keeps what they free (a rename's tables, its records' texts) for what
+    // comes next, rather than hand it back and take every page afresh, a
+    // fault each (32 MB: the largest mapping threshold the allocator takes).
+    ::mallopt(M_ARENA_MAX, 1);
     ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
     ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
     QCoreApplication app(argc, argv);

@@ -458,8 +458,8 @@ void MainController::keepFolderNames(filelist::CollectedFiles &collected, qint64
 {
     // The check that ends the add looks up the names its files go to in
     // the folders the add has just read, rather than read them again.
-    for (auto &[folder, names] : collected.folderNames)
-        m_listings.keep(folder, std::move(names), began);
+    for (filelist::CollectedFiles::FolderReading &reading : collected.folderNames)
+        m_listings.keep(reading.folder, reading.modified, std::move(reading.names), began);
 }
 
 bool MainController::pauseAdd(int done)

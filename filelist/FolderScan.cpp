@@ -342,8 +342,8 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
             const QString prefix = common::ZubQualifyPath(head);
             const QByteArray nativePrefix = QFile::encodeName(prefix);
             if (listing->names)
-                collected.folderNames.emplace_back(nativePrefix.size() > 1 ? nativePrefix.chopped(1) : nativePrefix,
-                                                   std::move(*listing->names));
+                collected.folderNames.push_back({nativePrefix.size() > 1 ? nativePrefix.chopped(1) : nativePrefix,
+                                                 listing->changed, std::move(*listing->names)});
             for (const OrderedName &file : files) {
                 const common::NativePath path = nativeChild(nativePrefix, file);
                 if (listed.takeIfNew(path))

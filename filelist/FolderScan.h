@@ -14,7 +14,6 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 // The folder scans of the add operations: the count that message 52 and 59
@@ -129,9 +128,13 @@ struct CollectedFiles {
     // The scan was stopped: what it gathered is not to be added.
     bool stopped = false;
     // The names each folder listed held, hidden ones and those of links to
-    // folders included, by the folder's path with no final "/"; folders that
-    // ignore case are left out.
-    std::vector<std::pair<QByteArray, common::FolderNames>> folderNames;
+    // folders included; folders that ignore case are left out.
+    struct FolderReading {
+        QByteArray folder; // its path with no final "/"
+        qint64 modified;   // its modification time then, in nanoseconds
+        common::FolderNames names;
+    };
+    std::vector<FolderReading> folderNames;
 };
 
 // Collects the files under each start folder in turn whose name passes the

@@ -58,9 +58,10 @@ void FolderListings::forget()
     common::freeInBackground(std::exchange(m_listings, {}));
 }
 
-void FolderListings::keep(const QByteArray &folder, common::FolderNames names, qint64 readFrom)
+void FolderListings::keep(const QByteArray &folder, qint64 modified, common::FolderNames names, qint64 readFrom)
 {
-    if (const std::optional<FolderStamp> stamp = m_fs.folderStamp(folder))
+    const std::optional<FolderStamp> stamp = m_fs.folderStamp(folder);
+    if (stamp && stamp->modified == modified)
         m_listings.insert(folder, Listing{*stamp, readFrom, std::move(names), true});
 }
 

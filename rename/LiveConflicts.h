@@ -44,11 +44,11 @@ public:
     void forget();
 
     // Takes the names an add read in the folder, no sooner than readFrom
-    // (nanoseconds since the epoch). The next check takes them as they are
-    // while the folder's stamp holds: within one add, a listing is one
-    // moment. Later checks read the folder again as they would any listing
-    // read at that time.
-    void keep(const QByteArray &folder, common::FolderNames names, qint64 readFrom);
+    // (nanoseconds since the epoch), when it was last modified at modified.
+    // The next check takes them as they are while the folder's stamp holds:
+    // within one add, a listing is one moment. Later checks read the folder
+    // again as they would any listing read at that time.
+    void keep(const QByteArray &folder, qint64 modified, common::FolderNames names, qint64 readFrom);
     // The listings kept since the last check fall under the rules of any.
     void settle();
 

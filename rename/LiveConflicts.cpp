@@ -50,6 +50,7 @@ const common::FolderNames *FolderListings::names(const QByteArray &folder)
         const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
         listing = m_listings.insert(folder, Listing{*stamp, now, m_fs.folderNames(folder, kManyLookups)});
     }
+    listing->kept = false;
     return listing->names ? &*listing->names : nullptr;
 }
 
@@ -67,8 +68,7 @@ void FolderListings::keep(const QByteArray &folder, qint64 modified, common::Fol
 
 void FolderListings::settle()
 {
-    for (Listing &listing : m_listings)
-        listing.kept = false;
+    m_listings.removeIf([](const auto &listing) { return listing.value().kept; });
 }
 
 namespace {

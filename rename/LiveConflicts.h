@@ -49,7 +49,8 @@ public:
     // within one add, a listing is one moment. Later checks read the folder
     // again as they would any listing read at that time.
     void keep(const QByteArray &folder, qint64 modified, common::FolderNames names, qint64 readFrom);
-    // The listings kept since the last check fall under the rules of any.
+    // Drops the listings kept since the last check that it did not ask for
+    // (folders no file goes to): later checks follow the rules of any.
     void settle();
 
 private:

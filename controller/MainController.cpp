@@ -14,6 +14,7 @@
 #include "rules/RuleCheck.h"
 #include "settings/Settings.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QMutex>
 #include <QScopeGuard>
@@ -380,6 +381,7 @@ QStringList MainController::addHierarchy(const QString &start, const QString &pa
 {
     const filelist::DisplayFilter filter(pattern);
     EventPacer pacer;
+    const qint64 began = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
     filelist::FolderListings listings;
     const filelist::FolderTally tally =
         filelist::countFiles(start, true, filter, [&](int) { return !pacer.due() || pauseAdd(-1); }, &listings);
@@ -388,9 +390,10 @@ QStringList MainController::addHierarchy(const QString &start, const QString &pa
     m_ui.addPlanned(0, tally.files);
     filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
     listed.addEntries(m_files.entries());
-    const filelist::CollectedFiles collected = filelist::collectFiles(
+    filelist::CollectedFiles collected = filelist::collectFiles(
         {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
     if (!collected.stopped) {
+        keepFolderNames(collected, began);
         m_ui.addPlanned(0, int(collected.paths.size()));
         addPaths(collected.paths, [](const common::NativePath &) { return true; });
     }
@@ -406,6 +409,7 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
     QStringList notText;
     QStringList folders;
     qint64 total = 0;
+    const qint64 began = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
     filelist::FolderListings listings;
     EventPacer pacer;
     // Files go in at once, folders are counted for the question after.
@@ -438,15 +442,24 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
     if (!folders.isEmpty() && total >= 1 && m_ui.askToAddFolders(int(total), int(folders.size()))) {
         resumeAdd();
         m_ui.addPlanned(0, int(total));
-        const filelist::CollectedFiles collected = filelist::collectFiles(
+        filelist::CollectedFiles collected = filelist::collectFiles(
             folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
         notText += collected.notText;
         if (!collected.stopped) {
+            keepFolderNames(collected, began);
             m_ui.addPlanned(0, int(collected.paths.size()));
             addPaths(collected.paths, [](const common::NativePath &) { return true; });
         }
     }
     return notText;
+}
+
+void MainController::keepFolderNames(filelist::CollectedFiles &collected, qint64 began)
+{
+    // The check that ends the add looks up the names its files go to in
+    // the folders the add has just read, rather than read them again.
+    for (filelist::CollectedFiles::FolderReading &reading : collected.folderNames)
+        m_listings.keep(reading.folder, reading.modified, std::move(reading.names), began);
 }
 
 bool MainController::pauseAdd(int done)

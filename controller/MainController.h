@@ -21,6 +21,10 @@ namespace tarvello::exif {
 class ExifReader;
 }
 
+namespace tarvello::filelist {
+struct CollectedFiles;
+}
+
 namespace tarvello::lang {
 class Messages;
 }
@@ -278,6 +282,8 @@ private:
     bool namesReadExif() const;
     // Has the files' photographs read ahead.
     void readAhead(const QList<filelist::FileEntry> &files);
+    // Hands the conflict check the names of the folders an add read since began.
+    void keepFolderNames(filelist::CollectedFiles &collected, qint64 began);
     // Queues the row of a file of the running run, and tells its error when it is to be told.
     void showName(filelist::FileEntry file, const NameStep &step);
 

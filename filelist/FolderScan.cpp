@@ -1,5 +1,6 @@
 #include "filelist/FolderScan.h"
 
+#include "common/FolderNames.h"
 #include "common/NameOrder.h"
 #include "common/NativePath.h"
 #include "common/Zub.h"
@@ -7,8 +8,10 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -76,6 +79,9 @@ struct FolderListings::Listing {
     quint64 inode = 0;
     qint64 changed = 0;
     std::vector<Entry> entries;
+    // Every name the folder held, those passed over above included; nullopt
+    // when the folder ignores case.
+    std::optional<common::FolderNames> names;
 };
 
 namespace {
@@ -98,19 +104,32 @@ std::unique_ptr<Listing> readFolder(const QString &folder)
     listing->device = quint64(st.st_dev);
     listing->inode = quint64(st.st_ino);
     listing->changed = changeTime(st);
-    while (const dirent *entry = ::readdir(dir)) {
+    common::FolderNames &names = listing->names.emplace();
+    bool complete = true;
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            complete = errno == 0;
+            break;
+        }
         if (isDotOrDotDot(entry->d_name))
             continue;
+        const QByteArray bytes = QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name)));
+        names.insert(bytes);
         const Kind kind = kindOf(fd, entry);
         if (kind == Kind::Skipped)
             continue;
-        const QByteArray bytes = QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name)));
         if (kind != Kind::Folder && isRenameTemporaryName(bytes))
             continue;
         const bool text = isTextName(bytes);
         listing->entries.push_back(
             {common::NativePath::fromBytes(bytes).text(), kind, text, text ? QByteArray() : QByteArray(entry->d_name)});
     }
+    // A listing cut short cannot tell that a name is free.
+    if (const std::optional<QByteArray> other = names.caseProbe();
+        !complete || (other && ::fstatat(fd, other->constData(), &st, AT_SYMLINK_NOFOLLOW) == 0))
+        listing->names.reset();
     ::closedir(dir);
     return listing;
 }
@@ -322,6 +341,9 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
             sortByName(files);
             const QString prefix = common::ZubQualifyPath(head);
             const QByteArray nativePrefix = QFile::encodeName(prefix);
+            if (listing->names)
+                collected.folderNames.push_back({nativePrefix.size() > 1 ? nativePrefix.chopped(1) : nativePrefix,
+                                                 listing->changed, std::move(*listing->names)});
             for (const OrderedName &file : files) {
                 const common::NativePath path = nativeChild(nativePrefix, file);
                 if (listed.takeIfNew(path))

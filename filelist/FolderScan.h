@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FolderNames.h"
 #include "common/NativePath.h"
 #include "filelist/DisplayFilter.h"
 #include "filelist/FileList.h"
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 // The folder scans of the add operations: the count that message 52 and 59
 // announce, and the breadth-first collection of a hierarchy's files. They run
@@ -125,6 +127,14 @@ struct CollectedFiles {
     QStringList notText;
     // The scan was stopped: what it gathered is not to be added.
     bool stopped = false;
+    // The names each folder listed held, hidden ones and those of links to
+    // folders included; folders that ignore case are left out.
+    struct FolderReading {
+        QByteArray folder; // its path with no final "/"
+        qint64 modified;   // its modification time then, in nanoseconds
+        common::FolderNames names;
+    };
+    std::vector<FolderReading> folderNames;
 };
 
 // Collects the files under each start folder in turn whose name passes the

@@ -385,7 +385,7 @@ bool FileOps::sameContent(const QByteArray &a, const QByteArray &b)
     return sameDescriptorContent(left.get(), right.get());
 }
 
-std::optional<QSet<QByteArray>> FileOps::folderNames(const QByteArray &folder, qsizetype lookups)
+std::optional<common::FolderNames> FileOps::folderNames(const QByteArray &folder, qsizetype lookups)
 {
     // A folder's size grows by a few dozen bytes an entry: reading it pays
     // when it is not much larger than the lookups it replaces.
@@ -397,32 +397,19 @@ std::optional<QSet<QByteArray>> FileOps::folderNames(const QByteArray &folder, q
     DIR *dir = ::opendir(folder.constData());
     if (!dir)
         return std::nullopt;
-    QSet<QByteArray> names;
-    names.reserve(qsizetype(st.st_size / 24));
+    common::FolderNames names;
     errno = 0;
     while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            names.insert(name);
+        const char *name = entry->d_name;
+        if (name[0] != '.' || (name[1] != '\0' && (name[1] != '.' || name[2] != '\0')))
+            names.insert(QByteArrayView(name));
     }
     const int error = errno;
     ::closedir(dir);
     if (error != 0)
         return std::nullopt;
-    for (const QByteArray &name : std::as_const(names)) {
-        QByteArray swapped = name;
-        for (char &c : swapped) {
-            if (c >= 'a' && c <= 'z')
-                c = char(c - 'a' + 'A');
-            else if (c >= 'A' && c <= 'Z')
-                c = char(c - 'A' + 'a');
-        }
-        if (swapped == name)
-            continue;
-        if (!names.contains(swapped) && exists(folder + '/' + swapped))
-            return std::nullopt;
-        break;
-    }
+    if (const std::optional<QByteArray> other = names.caseProbe(); other && exists(folder + '/' + *other))
+        return std::nullopt;
     return names;
 }
 

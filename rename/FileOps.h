@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/FolderNames.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHashFunctions>
@@ -140,7 +142,7 @@ public:
     // given number of lookups one by one; nullopt when it would not, when the
     // folder cannot be read, or when it ignores case (it would then answer a
     // lookup for a name it holds in another case, which a listing cannot).
-    virtual std::optional<QSet<QByteArray>> folderNames(const QByteArray &folder, qsizetype lookups);
+    virtual std::optional<common::FolderNames> folderNames(const QByteArray &folder, qsizetype lookups);
 
     // The folder's stamp; nullopt when it is no folder or cannot be reached.
     virtual std::optional<FolderStamp> folderStamp(const QByteArray &folder);

@@ -37,7 +37,7 @@ FolderListings::FolderListings(FileOps &fs)
 {
 }
 
-const QSet<QByteArray> *FolderListings::names(const QByteArray &folder)
+const common::FolderNames *FolderListings::names(const QByteArray &folder)
 {
     const std::optional<FolderStamp> stamp = m_fs.folderStamp(folder);
     if (!stamp) {
@@ -46,16 +46,29 @@ const QSet<QByteArray> *FolderListings::names(const QByteArray &folder)
     }
     auto listing = m_listings.find(folder);
     if (listing == m_listings.end() || listing->stamp != *stamp
-        || qMax(stamp->modified, stamp->changed) > listing->listedAt - kStampTick) {
+        || (!listing->kept && qMax(stamp->modified, stamp->changed) > listing->listedAt - kStampTick)) {
         const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
         listing = m_listings.insert(folder, Listing{*stamp, now, m_fs.folderNames(folder, kManyLookups)});
     }
+    listing->kept = false;
     return listing->names ? &*listing->names : nullptr;
 }
 
 void FolderListings::forget()
 {
     common::freeInBackground(std::exchange(m_listings, {}));
+}
+
+void FolderListings::keep(const QByteArray &folder, qint64 modified, common::FolderNames names, qint64 readFrom)
+{
+    const std::optional<FolderStamp> stamp = m_fs.folderStamp(folder);
+    if (stamp && stamp->modified == modified)
+        m_listings.insert(folder, Listing{*stamp, readFrom, std::move(names), true});
+}
+
+void FolderListings::settle()
+{
+    m_listings.removeIf([](const auto &listing) { return listing.value().kept; });
 }
 
 namespace {
@@ -279,7 +292,7 @@ ConflictCheck checkConflicts(const QList<filelist::FileEntry> &entries, const Na
     };
 
     // Rows come folder after folder: each folder's names are asked for once.
-    std::vector<std::optional<const QSet<QByteArray> *>> listings;
+    std::vector<std::optional<const common::FolderNames *>> listings;
     QSet<std::pair<qint32, QByteArray>> takenOnDisk;
     for (qsizetype i = 0; i < n; ++i) {
         if (!renamed[size_t(i)] || !moves[size_t(i)] || check.statuses[i] != NameStatus::Fine)
@@ -287,7 +300,7 @@ ConflictCheck checkConflicts(const QList<filelist::FileEntry> &entries, const Na
         auto target = newPathOf(i);
         if (size_t(target.first) >= listings.size())
             listings.resize(size_t(exactFolders.size()));
-        std::optional<const QSet<QByteArray> *> &listing = listings[size_t(target.first)];
+        std::optional<const common::FolderNames *> &listing = listings[size_t(target.first)];
         if (!listing) {
             const QByteArray &bytes = exactFolders.folder(target.first);
             listing = folders.names(bytes.size() > 1 ? bytes.chopped(1) : bytes);
@@ -339,6 +352,7 @@ ConflictCheck checkConflicts(const QList<filelist::FileEntry> &entries, const Na
     }
     for (const NameStatus status : check.statuses)
         check.count += status == NameStatus::Fine ? 0 : 1;
+    folders.settle();
     return check;
 }
 

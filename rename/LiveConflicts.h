@@ -38,16 +38,27 @@ public:
 
     // The folder's names; nullptr when it cannot be listed (missing, not a
     // folder, or ignoring case).
-    const QSet<QByteArray> *names(const QByteArray &folder);
+    const common::FolderNames *names(const QByteArray &folder);
 
     // Drops every listing: a rename moved files.
     void forget();
+
+    // Takes the names an add read in the folder, no sooner than readFrom
+    // (nanoseconds since the epoch), when it was last modified at modified.
+    // The next check takes them as they are while the folder's stamp holds:
+    // within one add, a listing is one moment. Later checks read the folder
+    // again as they would any listing read at that time.
+    void keep(const QByteArray &folder, qint64 modified, common::FolderNames names, qint64 readFrom);
+    // Drops the listings kept since the last check that it did not ask for
+    // (folders no file goes to): later checks follow the rules of any.
+    void settle();
 
 private:
     struct Listing {
         FolderStamp stamp;
         qint64 listedAt = 0; // nanoseconds since the epoch
-        std::optional<QSet<QByteArray>> names;
+        std::optional<common::FolderNames> names;
+        bool kept = false;
     };
 
     FileOps &m_fs;

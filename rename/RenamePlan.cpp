@@ -114,7 +114,7 @@ public:
                 m_last = &*listing;
             }
             if (*m_last)
-                return (*m_last)->contains(QByteArray::fromRawData(path.constData() + slash + 1, path.size() - slash - 1));
+                return (*m_last)->contains(QByteArrayView(path).sliced(slash + 1));
         }
         return m_fs.exists(path);
     }
@@ -122,9 +122,9 @@ public:
 private:
     FileOps &m_fs;
     QHash<QByteArray, qsizetype> m_lookups;
-    QHash<QByteArray, std::optional<QSet<QByteArray>>> m_listings;
+    QHash<QByteArray, std::optional<common::FolderNames>> m_listings;
     QByteArray m_lastFolder;
-    const std::optional<QSet<QByteArray>> *m_last = nullptr;
+    const std::optional<common::FolderNames> *m_last = nullptr;
 };
 
 // An old path must name one entry, written one way only: folders are told

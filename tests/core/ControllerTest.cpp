@@ -585,7 +585,7 @@ TEST_F(ControllerTest, exifTokensGiveThePhotographsDateOfShooting)
 // file goes in at once, and only once.
 TEST_F(ControllerRename, foldersAreAddedOnceTheUserAgreesToTheirNumber)
 {
-    make({"empty/README", "full/PHOTO.JPG", "full/notes.txt", "loose/f.jpg", "C1/2.jpg", "C1/1.jpg", "C1/deep/3.jpg",
+    make({"empty/README", "full/PHOTO.JPG", "full/notes.txt", "full/x.JPG/README", "loose/f.jpg", "C1/2.jpg", "C1/1.jpg", "C1/deep/3.jpg",
           "C2/4.jpg", "C2/s/5.jpg", "C2/s/notes"});
     settings.rule.rule = "x";
     const auto listed = [this] {
@@ -598,8 +598,9 @@ TEST_F(ControllerRename, foldersAreAddedOnceTheUserAgreesToTheirNumber)
         ui.agree = agree;
         EXPECT_TRUE(main.addHierarchy(path(start), pattern).isEmpty());
     }
-    EXPECT_EQ(ui.told, (QStringList{"add 0", "add 2", "add 1"}));
+    EXPECT_EQ(ui.told, (QStringList{"add 0", "add 3", "add 1"}));
     EXPECT_EQ(listed(), QStringList{"full/PHOTO.JPG"});
+    EXPECT_EQ(main.conflictCount(), 1); // its new name is a folder's
 
     main.files().clear();
     ui.told.clear();

@@ -21,13 +21,13 @@ class CountingOps : public FileOps
 {
 public:
     std::optional<FolderStamp> folderStamp(const QByteArray &) override { return stamp; }
-    std::optional<QSet<QByteArray>> folderNames(const QByteArray &, qsizetype) override
+    std::optional<common::FolderNames> folderNames(const QByteArray &, qsizetype) override
     {
         ++readings;
         return names;
     }
     FolderStamp stamp{1, 1, 1, 1};
-    QSet<QByteArray> names{"taken.jpg"};
+    common::FolderNames names{"taken.jpg"};
     int readings = 0;
 };
 
@@ -46,7 +46,7 @@ TEST(LiveConflicts, readsEachFolderOnceUntilItChanges)
     EXPECT_EQ(checkConflicts(list, rules, folders).count, 1);
     EXPECT_EQ(fs.readings, 1);
 
-    fs.names.clear();
+    fs.names = {};
     ++fs.stamp.modified;
     EXPECT_EQ(checkConflicts(list, rules, folders).count, 0);
     EXPECT_EQ(fs.readings, 2);

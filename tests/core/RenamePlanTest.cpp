@@ -28,7 +28,7 @@ QList<FileEntry> entries(int count)
 class ListingOps : public FileOps
 {
 public:
-    std::optional<QSet<QByteArray>> folderNames(const QByteArray &folder, qsizetype) override
+    std::optional<common::FolderNames> folderNames(const QByteArray &folder, qsizetype) override
     {
         return FileOps::folderNames(folder, 1 << 30);
     }

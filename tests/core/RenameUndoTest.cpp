@@ -22,7 +22,7 @@ public:
     {
         return exists(to) ? EEXIST : FileOps::renameNoReplace(actual(from), to);
     }
-    std::optional<QSet<QByteArray>> folderNames(const QByteArray &, qsizetype) override { return std::nullopt; }
+    std::optional<tarvello::common::FolderNames> folderNames(const QByteArray &, qsizetype) override { return std::nullopt; }
 
 private:
     static QByteArray actual(const QByteArray &path)

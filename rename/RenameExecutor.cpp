@@ -72,10 +72,11 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
             step = int(n + 1);
             break;
         }
-        if (const int error = fs.renameNoReplace(entry.oldPath, entry.tempPath)) {
+        const QByteArray tempPath = plan.temporaryPath(entry);
+        if (const int error = fs.renameNoReplace(entry.oldPath, tempPath)) {
             report.outcomes[i] = Outcome::Failed;
             report.failures.append(
-                {entry.position, FailureStage::ToTemporary, error, entry.oldPath, entry.newPath, {}, entry.tempPath});
+                {entry.position, FailureStage::ToTemporary, error, entry.oldPath, entry.newPath, {}, tempPath});
         } else {
             inTemporary[i] = true;
         }
@@ -89,9 +90,10 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
         observer.progress(step++, total);
         if (!inTemporary[i])
             continue;
-        RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}, entry.tempPath};
+        const QByteArray tempPath = plan.temporaryPath(entry);
+        RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}, tempPath};
         if (!back[i]) {
-            const JournalledMove move = moveToNewPath(fs, entry.tempPath, entry.newPath, entry.position, journal);
+            const JournalledMove move = moveToNewPath(fs, tempPath, entry.newPath, entry.position, journal);
             const int error = move.error;
             if (error == 0) {
                 report.outcomes[i] = Outcome::Renamed;
@@ -106,11 +108,11 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
             failure.stage = FailureStage::ToNew;
             failure.error = error;
         }
-        if (fs.renameNoReplace(entry.tempPath, entry.oldPath) == 0) {
+        if (fs.renameNoReplace(tempPath, entry.oldPath) == 0) {
             report.outcomes[i] = Outcome::Failed;
         } else {
             report.outcomes[i] = Outcome::LeftAtTemporary;
-            failure.leftAt = entry.tempPath;
+            failure.leftAt = tempPath;
         }
         report.failures.append(failure);
     }

@@ -108,8 +108,8 @@ std::optional<JournalEntry> parseEntry(const RecordFile &record, const QList<QBy
 // like a temporary one can be one.
 // The entries of a plan that run, or of a journal read back: the same checks
 // for what is written and what is read.
-template<typename Entries, typename Runs>
-bool entriesHoldTogether(const Entries &entries, Runs runs)
+template<typename Entries, typename Runs, typename TemporaryOf>
+bool entriesHoldTogether(const Entries &entries, Runs runs, TemporaryOf temporaryOf)
 {
     UniquePaths oldPaths(entries.size());
     UniquePaths newPaths(entries.size());
@@ -118,9 +118,10 @@ bool entriesHoldTogether(const Entries &entries, Runs runs)
     for (const auto &entry : entries) {
         if (!runs(entry))
             continue;
+        const QByteArray tempPath = temporaryOf(entry);
         if (entry.position <= lastPosition || !isCleanAbsolutePath(entry.oldPath) || !isCleanAbsolutePath(entry.newPath)
-            || folderPart(entry.tempPath) != folderPart(entry.oldPath)
-            || !isTemporaryNameOf(namePart(entry.tempPath), entry.position)
+            || folderPart(tempPath) != folderPart(entry.oldPath)
+            || !isTemporaryNameOf(namePart(tempPath), entry.position)
             || !oldPaths.add(entry.oldPath) || !newPaths.add(entry.newPath))
             return false;
         lastPosition = entry.position;
@@ -131,7 +132,7 @@ bool entriesHoldTogether(const Entries &entries, Runs runs)
     }
     if (!lookalikes.isEmpty()) {
         for (const auto &entry : entries) {
-            if (runs(entry) && lookalikes.contains(entry.tempPath))
+            if (runs(entry) && lookalikes.contains(temporaryOf(entry)))
                 return false;
         }
     }
@@ -140,7 +141,8 @@ bool entriesHoldTogether(const Entries &entries, Runs runs)
 
 bool entriesHoldTogether(const QList<JournalEntry> &entries)
 {
-    return entriesHoldTogether(entries, [](const JournalEntry &) { return true; });
+    return entriesHoldTogether(entries, [](const JournalEntry &) { return true; },
+                               [](const JournalEntry &entry) { return entry.tempPath; });
 }
 
 // Reads the marks into the content; false for a mark this program does not write.
@@ -221,7 +223,8 @@ int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
 {
     const auto runs = [](const PlannedRename &entry) { return !entry.heldBack(); };
     // Never a journal that its own reading would refuse.
-    if (!entriesHoldTogether(plan.entries, runs))
+    const auto temporaryOf = [&plan](const PlannedRename &entry) { return plan.temporaryPath(entry); };
+    if (!entriesHoldTogether(plan.entries, runs, temporaryOf))
         return EINVAL;
     FileOps fs;
     if (const int error = fs.makeFolders(common::NativePath::fromText(m_folder).bytes()))
@@ -238,7 +241,7 @@ int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
         writer.addNumber(entry.position);
         writer.addIdentity(entry.identity);
         writer.addPath(entry.oldPath);
-        writer.addName(namePart(entry.tempPath));
+        writer.addName(namePart(temporaryOf(entry)));
         writer.addPath(entry.newPath);
     }
     quint32 seal = 0;

@@ -147,10 +147,72 @@ qsizetype cutAtCharacter(QByteArrayView name, qsizetype room)
     return keep;
 }
 
-// Positions of a plan under byte keys that stay put while the table lives,
-// in flat arrays: no allocation per key, which matters at a million
-// positions. Positions under equal keys are chained, the first one added
-// first.
+// A path as the plan's tables compare it: its bytes, or its bytes raised,
+// a-z read as A-Z, which is the case key of a plain ASCII path. Raised on
+// the fly, as a table hashes and compares it, such a key needs no copy: a
+// plan of a million paths would hold a million keys more.
+struct PathKey {
+    const char *data = nullptr;
+    qint32 size = 0;
+    bool raised = false;
+
+    static PathKey exact(QByteArrayView path) { return {path.data(), qint32(path.size()), false}; }
+    QByteArrayView view() const { return {data, size}; }
+    PathKey first(qsizetype n) const { return {data, qint32(n), raised}; }
+    bool isEmpty() const { return size == 0; }
+};
+
+// Eight ASCII bytes with a-z raised to A-Z: no sum carries out of its byte.
+quint64 raisedWord(quint64 word)
+{
+    constexpr quint64 kOnes = 0x0101010101010101ull;
+    const quint64 fromA = word + kOnes * (0x80 - 'a');
+    const quint64 pastZ = word + kOnes * (0x80 - 'z' - 1);
+    return word - ((fromA & ~pastZ & kOnes * 0x80) >> 2);
+}
+
+// pathHash of the key's bytes as compared, raised or not.
+quint32 keyHash(PathKey key)
+{
+    if (!key.raised)
+        return quint32(pathHash(key.view()));
+    constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
+    quint64 hash = quint64(key.size) * kMultiplier;
+    const char *at = key.data;
+    qsizetype left = key.size;
+    for (; left > 0; left -= 8, at += 8) {
+        quint64 word = 0;
+        std::memcpy(&word, at, size_t(qMin<qsizetype>(left, 8)));
+        hash = (hash ^ raisedWord(word)) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    return quint32(hash * kMultiplier);
+}
+
+bool sameKey(PathKey a, PathKey b)
+{
+    if (a.size != b.size)
+        return false;
+    if (!a.raised && !b.raised)
+        return a.view() == b.view();
+    const auto raise = [](char c, bool raised) { return raised && c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
+    for (qint32 i = 0; i < a.size; ++i) {
+        if (raise(a.data[i], a.raised) != raise(b.data[i], b.raised))
+            return false;
+    }
+    return true;
+}
+
+struct KeyHash {
+    size_t operator()(PathKey key) const { return keyHash(key); }
+};
+struct SameKey {
+    bool operator()(PathKey a, PathKey b) const { return sameKey(a, b); }
+};
+
+// Positions of a plan under keys that stay put while the table lives, in
+// flat arrays: no allocation per key, which matters at a million positions.
+// Positions under equal keys are chained, the first one added first.
 class PositionTable
 {
 public:
@@ -164,46 +226,53 @@ public:
 
     // Adds the position under the key; the position first added under it,
     // or -1 when the key is new.
-    qsizetype add(QByteArrayView key, qsizetype position)
+    qsizetype add(PathKey key, qsizetype position)
     {
         if (m_nodes.size() * 4 >= m_slots.size() * 3)
             grow();
-        const auto hash = quint32(pathHash(key));
+        const quint32 hash = keyHash(key);
         const size_t slot = find(key, hash);
         const auto node = qint32(m_nodes.size());
         if (m_slots[slot] < 0) {
-            m_nodes.push_back({key.data(), qint32(key.size()), hash, qint32(position), -1});
+            m_nodes.push_back(Node::of(key, hash, position, -1));
             m_slots[slot] = node;
             return -1;
         }
         Node &first = m_nodes[size_t(m_slots[slot])];
-        m_nodes.push_back({key.data(), qint32(key.size()), hash, qint32(position), first.next});
+        m_nodes.push_back(Node::of(key, hash, position, first.next));
         m_nodes[size_t(m_slots[slot])].next = node;
         return m_nodes[size_t(m_slots[slot])].position;
     }
 
-    bool contains(QByteArrayView key) const { return m_slots[find(key, quint32(pathHash(key)))] >= 0; }
+    bool contains(PathKey key) const { return m_slots[find(key, keyHash(key))] >= 0; }
 
     // Calls each(position) for every position under the key.
     template<typename Each>
-    void forEach(QByteArrayView key, Each each) const
+    void forEach(PathKey key, Each each) const
     {
-        for (qint32 node = m_slots[find(key, quint32(pathHash(key)))]; node >= 0; node = m_nodes[size_t(node)].next)
+        for (qint32 node = m_slots[find(key, keyHash(key))]; node >= 0; node = m_nodes[size_t(node)].next)
             each(qsizetype(m_nodes[size_t(node)].position));
     }
 
 private:
     // A third smaller than a view and a full hash: a plan of a million
-    // positions holds three such tables.
+    // positions holds three such tables. A raised key keeps its size as
+    // -1 - size.
     struct Node {
         const char *key;
         qint32 size;
         quint32 hash;
         qint32 position;
         qint32 next;
+
+        static Node of(PathKey key, quint32 hash, qsizetype position, qint32 next)
+        {
+            return {key.data, key.raised ? -1 - key.size : key.size, hash, qint32(position), next};
+        }
+        PathKey pathKey() const { return size < 0 ? PathKey{key, -1 - size, true} : PathKey{key, size, false}; }
     };
 
-    size_t find(QByteArrayView key, quint32 hash) const
+    size_t find(PathKey key, quint32 hash) const
     {
         const size_t mask = m_slots.size() - 1;
         for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
@@ -211,7 +280,7 @@ private:
             if (node < 0)
                 return slot;
             const Node &held = m_nodes[size_t(node)];
-            if (held.hash == hash && QByteArrayView(held.key, held.size) == key)
+            if (held.hash == hash && sameKey(held.pathKey(), key))
                 return slot;
         }
     }
@@ -235,8 +304,9 @@ private:
     std::vector<qint32> m_slots;
 };
 
-// The case keys of a plan's paths, packed in large blocks that never move,
-// so that views of them stay put; one allocation for thousands of keys.
+// The case keys of the paths whose keys are not raised on the fly, packed in
+// large blocks that never move, so that views of them stay put; one
+// allocation for thousands of keys.
 class KeyStore
 {
 public:
@@ -292,16 +362,16 @@ class ListedAncestors
 public:
     explicit ListedAncestors(qsizetype expected) : m_entries(expected) {}
 
-    void add(QByteArrayView key, qsizetype entry) { m_entries.add(key, entry); }
+    void add(PathKey key, qsizetype entry) { m_entries.add(key, entry); }
 
     // The key of the nearest listed folder holding the path of this key; ""
     // for none.
-    QByteArrayView above(QByteArrayView key)
+    PathKey above(PathKey key)
     {
-        QByteArrayView found;
-        QVarLengthArray<QByteArrayView, 16> walked;
-        for (qsizetype slash = lastSlash(key); slash > 0; slash = lastSlash(key.first(slash))) {
-            const QByteArrayView folder = key.first(slash);
+        PathKey found;
+        QVarLengthArray<PathKey, 16> walked;
+        for (qsizetype slash = lastSlash(key.view()); slash > 0; slash = lastSlash(key.view().first(slash))) {
+            const PathKey folder = key.first(slash);
             if (const auto known = m_nearest.find(folder); known != m_nearest.end()) {
                 found = known->second;
                 break;
@@ -312,7 +382,7 @@ public:
                 break;
             }
         }
-        for (const QByteArrayView folder : walked)
+        for (const PathKey folder : walked)
             m_nearest.emplace(folder, found);
         return found;
     }
@@ -320,17 +390,14 @@ public:
     // Every entry listed under the key (a folder listed twice, or under names
     // differing in case only).
     template<typename Each>
-    void forEachAt(QByteArrayView key, Each each) const
+    void forEachAt(PathKey key, Each each) const
     {
         m_entries.forEach(key, each);
     }
 
 private:
-    struct ViewHash {
-        size_t operator()(QByteArrayView key) const { return qHash(key); }
-    };
     PositionTable m_entries;
-    std::unordered_map<QByteArrayView, QByteArrayView, ViewHash> m_nearest;
+    std::unordered_map<PathKey, PathKey, KeyHash, SameKey> m_nearest;
 };
 
 // Paths with the links of their folder followed, as the system follows them
@@ -486,7 +553,10 @@ PathPair pathPairFor(const QByteArray &nativePath, const filelist::FileEntry &en
     return pair;
 }
 
-QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, int position)
+namespace {
+
+// RenamePlan::temporaryPath with that prefix.
+QByteArray temporaryPathOf(const QByteArray &oldPath, QByteArrayView prefix, int position)
 {
     const qsizetype nameStart = lastSlash(oldPath) + 1;
     char digits[12];
@@ -499,6 +569,15 @@ QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, in
     path.reserve(nameStart + prefix.size() + number.size() + 2 + kept);
     path.append(oldPath.constData(), nameStart).append(prefix).append('_').append(number).append('_');
     return path.append(name.first(kept));
+}
+
+} // namespace
+
+QByteArray RenamePlan::temporaryPath(const PlannedRename &entry) const
+{
+    // Positions planned before a growth keep the shorter prefix.
+    const auto later = prefixGrowths.cend() - std::upper_bound(prefixGrowths.cbegin(), prefixGrowths.cend(), entry.position);
+    return temporaryPathOf(entry.oldPath, QByteArrayView(tempPrefix).chopped(later), entry.position);
 }
 
 int RenamePlan::conflictCount() const
@@ -556,10 +635,11 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     QByteArray prefix = tempStart;
     for (PlannedRename &entry : plan.entries) {
         for (;;) {
-            entry.tempPath = temporaryPath(entry.oldPath, prefix, entry.position);
-            if (!temporaryLookalikes.contains(entry.tempPath) && !probe->exists(entry.tempPath))
+            const QByteArray tempPath = temporaryPathOf(entry.oldPath, prefix, entry.position);
+            if (!temporaryLookalikes.contains(tempPath) && !probe->exists(tempPath))
                 break;
             prefix += '_';
+            plan.prefixGrowths.append(entry.position);
         }
         entry.identity = fs.identity(entry.oldPath);
     }
@@ -572,23 +652,40 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     probe.reset();
 
     // A file listed twice, and new paths equal (as new names: without regard
-    // to case). Keyed by views of the plan's paths and of keys that stay put.
+    // to case). Keyed by views of the plan's paths, raised as they are
+    // compared, and of keys that stay put. Most paths are plain ASCII: a
+    // table of the keys of others is made once one is not.
     KeyStore keys;
-    std::vector<QByteArrayView> oldKeys(static_cast<size_t>(n));
-    std::vector<QByteArrayView> newKeys(static_cast<size_t>(n));
+    std::vector<QByteArrayView> storedOldKeys;
+    std::vector<QByteArrayView> storedNewKeys;
+    auto keepKey = [n](std::vector<QByteArrayView> &keys, qsizetype i, QByteArrayView key) {
+        if (keys.empty())
+            keys.resize(size_t(n));
+        keys[size_t(i)] = key;
+    };
     for (qsizetype i = 0; i < n; ++i) {
-        oldKeys[size_t(i)] = keys.caseKeyOf(plan.entries[i].oldPath);
-        newKeys[size_t(i)] = keys.caseKeyOf(plan.entries[i].newPath);
+        if (!common::isAscii(plan.entries[i].oldPath))
+            keepKey(storedOldKeys, i, keys.caseKeyOf(plan.entries[i].oldPath));
+        if (!common::isAscii(plan.entries[i].newPath))
+            keepKey(storedNewKeys, i, keys.caseKeyOf(plan.entries[i].newPath));
     }
+    // The stored key, or else the path raised.
+    auto keyAt = [](const std::vector<QByteArrayView> &stored, qsizetype i, QByteArrayView path) {
+        if (!stored.empty() && stored[size_t(i)].data())
+            return PathKey::exact(stored[size_t(i)]);
+        return PathKey{path.data(), qint32(path.size()), true};
+    };
+    auto oldKey = [&](qsizetype i) { return keyAt(storedOldKeys, i, plan.entries[i].oldPath); };
+    auto newKey = [&](qsizetype i) { return keyAt(storedNewKeys, i, plan.entries[i].newPath); };
     const bool exactTargets = targets == Targets::FormerNames;
     auto targetKey = [&](qsizetype i) {
-        return exactTargets ? QByteArrayView(plan.entries[i].newPath) : newKeys[size_t(i)];
+        return exactTargets ? PathKey::exact(plan.entries[i].newPath) : newKey(i);
     };
     std::optional<PositionTable> oldPaths(std::in_place, n);
     PositionTable byTarget(n);
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (oldPaths->add(entry.oldPath, i) >= 0 && entry.conflict == Conflict::None)
+        if (oldPaths->add(PathKey::exact(entry.oldPath), i) >= 0 && entry.conflict == Conflict::None)
             entry.conflict = Conflict::DuplicateSource;
         const qsizetype first = byTarget.add(targetKey(i), i);
         if (first < 0)
@@ -603,7 +700,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     std::optional<PositionTable> oldByKey;
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (entry.conflict != Conflict::None || oldPaths->contains(entry.newPath) || !newPathTaken[size_t(i)])
+        if (entry.conflict != Conflict::None || oldPaths->contains(PathKey::exact(entry.newPath)) || !newPathTaken[size_t(i)])
             continue;
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
         if (!occupant)
@@ -613,10 +710,10 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
         if (!oldByKey) {
             oldByKey.emplace(n);
             for (qsizetype k = 0; k < n; ++k)
-                oldByKey->add(oldKeys[size_t(k)], k);
+                oldByKey->add(oldKey(k), k);
         }
         bool movedAway = false;
-        oldByKey->forEach(newKeys[size_t(i)], [&](qsizetype k) { movedAway = movedAway || plan.entries[k].identity == occupant; });
+        oldByKey->forEach(newKey(i), [&](qsizetype k) { movedAway = movedAway || plan.entries[k].identity == occupant; });
         if (!movedAway)
             entry.conflict = Conflict::TargetExists;
     }
@@ -635,26 +732,18 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     // once one differs.
     std::vector<QByteArrayView> resolvedOldKeys;
     std::vector<QByteArrayView> resolvedNewKeys;
-    auto keepKey = [n](std::vector<QByteArrayView> &keys, qsizetype i, QByteArrayView key) {
-        if (keys.empty())
-            keys.resize(size_t(n));
-        keys[size_t(i)] = key;
-    };
-    auto keyAt = [](const std::vector<QByteArrayView> &keys, qsizetype i) {
-        return keys.empty() ? QByteArrayView() : keys[size_t(i)];
-    };
     ResolvedPaths resolved(fs);
     ListedAncestors ancestors(n);
     for (qsizetype i = 0; i < n; ++i) {
-        ancestors.add(oldKeys[size_t(i)], i);
+        ancestors.add(oldKey(i), i);
         if (const QByteArray path = resolved.of(plan.entries[i].oldPath); !path.isEmpty()) {
             keepKey(resolvedOldKeys, i, keys.caseKeyOf(path));
-            ancestors.add(resolvedOldKeys[size_t(i)], i);
+            ancestors.add(PathKey::exact(resolvedOldKeys[size_t(i)]), i);
         }
         if (const QByteArray path = resolved.of(plan.entries[i].newPath); !path.isEmpty())
             keepKey(resolvedNewKeys, i, keys.caseKeyOf(path));
     }
-    auto holdFolderBack = [&](QByteArrayView folderKey, qsizetype inside, const QByteArray &insidePath) {
+    auto holdFolderBack = [&](PathKey folderKey, qsizetype inside, const QByteArray &insidePath) {
         if (folderKey.isEmpty())
             return;
         ancestors.forEachAt(folderKey, [&](qsizetype k) {
@@ -666,9 +755,9 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
         });
     };
     for (qsizetype i = 0; i < n; ++i) {
-        for (const QByteArrayView key : {oldKeys[size_t(i)], keyAt(resolvedOldKeys, i)})
+        for (const PathKey key : {oldKey(i), keyAt(resolvedOldKeys, i, {})})
             holdFolderBack(ancestors.above(key), i, plan.entries[i].oldPath);
-        for (const QByteArrayView key : {newKeys[size_t(i)], keyAt(resolvedNewKeys, i)})
+        for (const PathKey key : {newKey(i), keyAt(resolvedNewKeys, i, {})})
             holdFolderBack(ancestors.above(key), i, plan.entries[i].newPath);
     }
 
@@ -681,7 +770,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     }
     while (!pending.isEmpty()) {
         const qsizetype left = pending.takeLast();
-        const QByteArrayView taken = exactTargets ? QByteArrayView(plan.entries[left].oldPath) : oldKeys[size_t(left)];
+        const PathKey taken = exactTargets ? PathKey::exact(plan.entries[left].oldPath) : oldKey(left);
         byTarget.forEach(taken, [&](qsizetype k) {
             PlannedRename &blocked = plan.entries[k];
             if (blocked.conflict == Conflict::None) {

@@ -210,36 +210,41 @@ struct SameKey {
     bool operator()(PathKey a, PathKey b) const { return sameKey(a, b); }
 };
 
-// Positions of a plan under keys that stay put while the table lives, in
-// flat arrays: no allocation per key, which matters at a million positions.
-// Positions under equal keys are chained, the first one added first.
+// Positions of a plan under their keys, in flat arrays: no allocation per
+// key, which matters at a million positions. The table keeps no key: it asks
+// keyOf(position) for the key of a position it holds, which must not change
+// while the table lives. Positions under equal keys are chained, the first
+// one added first.
+template<typename KeyOf>
 class PositionTable
 {
 public:
     // Room for the expected positions with the table at most three quarters
     // full, so that it need not grow.
-    explicit PositionTable(qsizetype expected)
+    PositionTable(qsizetype expected, KeyOf keyOf)
+        : m_keyOf(std::move(keyOf))
     {
         m_nodes.reserve(size_t(expected));
         m_slots.assign(std::bit_ceil(size_t(expected) * 4 / 3 + 2), -1);
     }
 
-    // Adds the position under the key; the position first added under it,
+    // Adds the position under its key; the position first added under it,
     // or -1 when the key is new.
-    qsizetype add(PathKey key, qsizetype position)
+    qsizetype add(qsizetype position)
     {
         if (m_nodes.size() * 4 >= m_slots.size() * 3)
             grow();
+        const PathKey key = m_keyOf(position);
         const quint32 hash = keyHash(key);
         const size_t slot = find(key, hash);
         const auto node = qint32(m_nodes.size());
         if (m_slots[slot] < 0) {
-            m_nodes.push_back(Node::of(key, hash, position, -1));
+            m_nodes.push_back({hash, qint32(position), -1});
             m_slots[slot] = node;
             return -1;
         }
         Node &first = m_nodes[size_t(m_slots[slot])];
-        m_nodes.push_back(Node::of(key, hash, position, first.next));
+        m_nodes.push_back({hash, qint32(position), first.next});
         m_nodes[size_t(m_slots[slot])].next = node;
         return m_nodes[size_t(m_slots[slot])].position;
     }
@@ -255,21 +260,11 @@ public:
     }
 
 private:
-    // A third smaller than a view and a full hash: a plan of a million
-    // positions holds three such tables. A raised key keeps its size as
-    // -1 - size.
+    // Twelve bytes: a plan of a million positions holds three such tables.
     struct Node {
-        const char *key;
-        qint32 size;
         quint32 hash;
         qint32 position;
         qint32 next;
-
-        static Node of(PathKey key, quint32 hash, qsizetype position, qint32 next)
-        {
-            return {key.data, key.raised ? -1 - key.size : key.size, hash, qint32(position), next};
-        }
-        PathKey pathKey() const { return size < 0 ? PathKey{key, -1 - size, true} : PathKey{key, size, false}; }
     };
 
     size_t find(PathKey key, quint32 hash) const
@@ -280,7 +275,7 @@ private:
             if (node < 0)
                 return slot;
             const Node &held = m_nodes[size_t(node)];
-            if (held.hash == hash && sameKey(held.pathKey(), key))
+            if (held.hash == hash && sameKey(m_keyOf(held.position), key))
                 return slot;
         }
     }
@@ -300,6 +295,7 @@ private:
         }
     }
 
+    KeyOf m_keyOf;
     std::vector<Node> m_nodes;
     std::vector<qint32> m_slots;
 };
@@ -356,13 +352,14 @@ private:
 // The entries of a plan by the case-ignoring keys of their old paths, and
 // for any path the nearest of them that holds it. Folders already walked are
 // remembered, so walking the paths of a plan costs about one lookup a path.
-// The keys must stay put while this lives.
+// The keys, keyOf(entry), must stay put while this lives.
+template<typename KeyOf>
 class ListedAncestors
 {
 public:
-    explicit ListedAncestors(qsizetype expected) : m_entries(expected) {}
+    ListedAncestors(qsizetype expected, KeyOf keyOf) : m_entries(expected, std::move(keyOf)) {}
 
-    void add(PathKey key, qsizetype entry) { m_entries.add(key, entry); }
+    void add(qsizetype entry) { m_entries.add(entry); }
 
     // The key of the nearest listed folder holding the path of this key; ""
     // for none.
@@ -396,7 +393,7 @@ public:
     }
 
 private:
-    PositionTable m_entries;
+    PositionTable<KeyOf> m_entries;
     std::unordered_map<PathKey, PathKey, KeyHash, SameKey> m_nearest;
 };
 
@@ -681,13 +678,14 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     auto targetKey = [&](qsizetype i) {
         return exactTargets ? PathKey::exact(plan.entries[i].newPath) : newKey(i);
     };
-    std::optional<PositionTable> oldPaths(std::in_place, n);
-    PositionTable byTarget(n);
+    auto exactOldPath = [&](qsizetype i) { return PathKey::exact(plan.entries[i].oldPath); };
+    std::optional<PositionTable<decltype(exactOldPath)>> oldPaths(std::in_place, n, exactOldPath);
+    PositionTable byTarget(n, targetKey);
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (oldPaths->add(PathKey::exact(entry.oldPath), i) >= 0 && entry.conflict == Conflict::None)
+        if (oldPaths->add(i) >= 0 && entry.conflict == Conflict::None)
             entry.conflict = Conflict::DuplicateSource;
-        const qsizetype first = byTarget.add(targetKey(i), i);
+        const qsizetype first = byTarget.add(i);
         if (first < 0)
             continue;
         for (PlannedRename *same : {&entry, &plan.entries[first]}) {
@@ -697,7 +695,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     }
 
     // Built only when needed: the old paths by case-ignoring key.
-    std::optional<PositionTable> oldByKey;
+    std::optional<PositionTable<decltype(oldKey)>> oldByKey;
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
         if (entry.conflict != Conflict::None || oldPaths->contains(PathKey::exact(entry.newPath)) || !newPathTaken[size_t(i)])
@@ -708,9 +706,9 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
         // Case ignored, the target may still be a file this operation moves
         // away, when the file system itself ignores case: it is then the same file.
         if (!oldByKey) {
-            oldByKey.emplace(n);
+            oldByKey.emplace(n, oldKey);
             for (qsizetype k = 0; k < n; ++k)
-                oldByKey->add(oldKey(k), k);
+                oldByKey->add(k);
         }
         bool movedAway = false;
         oldByKey->forEach(newKey(i), [&](qsizetype k) { movedAway = movedAway || plan.entries[k].identity == occupant; });
@@ -732,13 +730,19 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     // once one differs.
     std::vector<QByteArrayView> resolvedOldKeys;
     std::vector<QByteArrayView> resolvedNewKeys;
+    // An entry is listed under the key of its old path (as 2i) and, when a
+    // link leads to its folder, under that of the path resolved (2i + 1).
+    auto listedKey = [&](qsizetype listing) {
+        const qsizetype i = listing / 2;
+        return listing % 2 == 0 ? oldKey(i) : PathKey::exact(resolvedOldKeys[size_t(i)]);
+    };
     ResolvedPaths resolved(fs);
-    ListedAncestors ancestors(n);
+    ListedAncestors ancestors(n, listedKey);
     for (qsizetype i = 0; i < n; ++i) {
-        ancestors.add(oldKey(i), i);
+        ancestors.add(2 * i);
         if (const QByteArray path = resolved.of(plan.entries[i].oldPath); !path.isEmpty()) {
             keepKey(resolvedOldKeys, i, keys.caseKeyOf(path));
-            ancestors.add(PathKey::exact(resolvedOldKeys[size_t(i)]), i);
+            ancestors.add(2 * i + 1);
         }
         if (const QByteArray path = resolved.of(plan.entries[i].newPath); !path.isEmpty())
             keepKey(resolvedNewKeys, i, keys.caseKeyOf(path));
@@ -746,12 +750,13 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     auto holdFolderBack = [&](PathKey folderKey, qsizetype inside, const QByteArray &insidePath) {
         if (folderKey.isEmpty())
             return;
-        ancestors.forEachAt(folderKey, [&](qsizetype k) {
+        ancestors.forEachAt(folderKey, [&](qsizetype listing) {
+            const qsizetype k = listing / 2;
             // A folder moved into itself fails when it runs, and harms nothing.
             if (k == inside || plan.entries[k].conflict != Conflict::None)
                 return;
             plan.entries[k].conflict = Conflict::RenamedInside;
-            plan.entries[k].conflictPath = insidePath;
+            plan.insidePaths.insert(plan.entries[k].position, insidePath);
         });
     };
     for (qsizetype i = 0; i < n; ++i) {

@@ -4,6 +4,7 @@
 #include "rename/FileOps.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -111,7 +112,6 @@ struct PlannedRename {
     QByteArray oldPath;
     QByteArray newPath;
     std::optional<FileIdentity> identity; // the file at the old path when planned
-    QByteArray conflictPath; // for RenamedInside: the path of that entry inside the folder
     int position = 0;
     Conflict conflict = Conflict::None;
 
@@ -122,8 +122,11 @@ struct RenamePlan {
     QList<PlannedRename> entries; // entries[i] is position i + 1
     QByteArray tempPrefix;        // the temporary prefix as it ended
     QList<int> prefixGrowths;     // the positions from which the prefix had one "_" more, ascending
+    QHash<int, QByteArray> insidePaths; // by position, for RenamedInside
 
     int conflictCount() const;
+    // For RenamedInside: the path of the entry inside the folder; else "".
+    QByteArray conflictPath(const PlannedRename &entry) const { return insidePaths.value(entry.position); }
     // The temporary path of a position: in the old path's folder, the prefix
     // as it was when the position was planned, "_", the position, "_" and as
     // much of the old name as the system's limit on a name leaves (cut where

@@ -261,7 +261,7 @@ TEST(RenamePlan, aFolderHeldBackNamesTheEntryInsideItEvenThroughALink)
         const RenamePlan plan = scene.plan(c.renames, fs);
         EXPECT_EQ(plan.entries.first().conflict, Conflict::None);
         EXPECT_EQ(plan.entries.last().conflict, Conflict::RenamedInside);
-        EXPECT_EQ(plan.entries.last().conflictPath, scene.path(c.inside));
+        EXPECT_EQ(plan.conflictPath(plan.entries.last()), scene.path(c.inside));
     }
     // A link renamed beside an entry of the folder it points to moves nothing of it.
     EXPECT_EQ(scene.plan({{"P/C", "P/C2"}, {"L", "L2"}}, fs).conflictCount(), 0);

@@ -279,9 +279,7 @@ TEST(RenamePlan, temporaryNamesOfLongNamesStayWithinTheNameLimit)
     for (const PlannedRename &entry : plan.entries) {
         const QByteArray name = nativeNameOf(plan.temporaryPath(entry));
         SCOPED_TRACE(name.constData());
-        EXPECT_LE(name.size(), 255);
-        EXPECT_TRUE(name.startsWith(plan.tempPrefix));
-        EXPECT_TRUE(QUtf8StringView(name).isValidUtf8());
+        EXPECT_TRUE(name.size() <= 255 && name.startsWith(plan.tempPrefix) && QUtf8StringView(name).isValidUtf8());
         names.insert(name);
     }
     EXPECT_EQ(names.size(), 2);

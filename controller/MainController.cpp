@@ -459,6 +459,9 @@ bool MainController::pauseAdd(int done)
 void MainController::beginRename(State state)
 {
     m_stopRequested = false;
+    // The folders are about to change, and the listings of a million-file
+    // folder are room the plan needs.
+    m_listings.forget();
     setState(state);
 }
 

@@ -55,6 +55,7 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
     RenameReport report;
     report.outcomes.fill(Outcome::NotReached, n);
     QList<bool> inTemporary(n, false);
+    QByteArray tempPath;
 
     for (qsizetype i = 0; i < n; ++i) {
         const PlannedRename &entry = plan.entries[i];
@@ -72,7 +73,7 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
             step = int(n + 1);
             break;
         }
-        const QByteArray tempPath = plan.temporaryPath(entry);
+        plan.temporaryPath(entry, tempPath);
         if (const int error = fs.renameNoReplace(entry.oldPath, tempPath)) {
             report.outcomes[i] = Outcome::Failed;
             report.failures.append(
@@ -90,7 +91,7 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
         observer.progress(step++, total);
         if (!inTemporary[i])
             continue;
-        const QByteArray tempPath = plan.temporaryPath(entry);
+        plan.temporaryPath(entry, tempPath);
         RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}, tempPath};
         if (!back[i]) {
             const JournalledMove move = moveToNewPath(fs, tempPath, entry.newPath, entry.position, journal);

@@ -118,7 +118,7 @@ bool entriesHoldTogether(const Entries &entries, Runs runs, TemporaryOf temporar
     for (const auto &entry : entries) {
         if (!runs(entry))
             continue;
-        const QByteArray tempPath = temporaryOf(entry);
+        const QByteArray &tempPath = temporaryOf(entry);
         if (entry.position <= lastPosition || !isCleanAbsolutePath(entry.oldPath) || !isCleanAbsolutePath(entry.newPath)
             || folderPart(tempPath) != folderPart(entry.oldPath)
             || !isTemporaryNameOf(namePart(tempPath), entry.position)
@@ -142,7 +142,7 @@ bool entriesHoldTogether(const Entries &entries, Runs runs, TemporaryOf temporar
 bool entriesHoldTogether(const QList<JournalEntry> &entries)
 {
     return entriesHoldTogether(entries, [](const JournalEntry &) { return true; },
-                               [](const JournalEntry &entry) { return entry.tempPath; });
+                               [](const JournalEntry &entry) -> const QByteArray & { return entry.tempPath; });
 }
 
 // Reads the marks into the content; false for a mark this program does not write.
@@ -223,7 +223,11 @@ int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
 {
     const auto runs = [](const PlannedRename &entry) { return !entry.heldBack(); };
     // Never a journal that its own reading would refuse.
-    const auto temporaryOf = [&plan](const PlannedRename &entry) { return plan.temporaryPath(entry); };
+    QByteArray tempPath;
+    const auto temporaryOf = [&](const PlannedRename &entry) -> const QByteArray & {
+        plan.temporaryPath(entry, tempPath);
+        return tempPath;
+    };
     if (!entriesHoldTogether(plan.entries, runs, temporaryOf))
         return EINVAL;
     FileOps fs;

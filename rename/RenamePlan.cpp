@@ -171,6 +171,17 @@ quint64 raisedWord(quint64 word)
     return word - ((fromA & ~pastZ & kOnes * 0x80) >> 2);
 }
 
+// Word number at of the key, eight bytes or what is left, as compared.
+quint64 keyWord(PathKey key, qint32 at)
+{
+    quint64 word = 0;
+    if (key.size - at >= 8)
+        std::memcpy(&word, key.data + at, 8);
+    else
+        std::memcpy(&word, key.data + at, size_t(key.size - at));
+    return key.raised ? raisedWord(word) : word;
+}
+
 // pathHash of the key's bytes as compared, raised or not.
 quint32 keyHash(PathKey key)
 {
@@ -178,12 +189,8 @@ quint32 keyHash(PathKey key)
         return quint32(pathHash(key.view()));
     constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
     quint64 hash = quint64(key.size) * kMultiplier;
-    const char *at = key.data;
-    qsizetype left = key.size;
-    for (; left > 0; left -= 8, at += 8) {
-        quint64 word = 0;
-        std::memcpy(&word, at, size_t(qMin<qsizetype>(left, 8)));
-        hash = (hash ^ raisedWord(word)) * kMultiplier;
+    for (qint32 at = 0; at < key.size; at += 8) {
+        hash = (hash ^ keyWord(key, at)) * kMultiplier;
         hash ^= hash >> 29;
     }
     return quint32(hash * kMultiplier);
@@ -195,9 +202,9 @@ bool sameKey(PathKey a, PathKey b)
         return false;
     if (!a.raised && !b.raised)
         return a.view() == b.view();
-    const auto raise = [](char c, bool raised) { return raised && c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; };
-    for (qint32 i = 0; i < a.size; ++i) {
-        if (raise(a.data[i], a.raised) != raise(b.data[i], b.raised))
+    // Eight bytes a step, as keyHash reads them.
+    for (qint32 at = 0; at < a.size; at += 8) {
+        if (keyWord(a, at) != keyWord(b, at))
             return false;
     }
     return true;
@@ -552,8 +559,8 @@ PathPair pathPairFor(const QByteArray &nativePath, const filelist::FileEntry &en
 
 namespace {
 
-// RenamePlan::temporaryPath with that prefix.
-QByteArray temporaryPathOf(const QByteArray &oldPath, QByteArrayView prefix, int position)
+// RenamePlan::temporaryPath with that prefix, written into path.
+void temporaryPathOf(const QByteArray &oldPath, QByteArrayView prefix, int position, QByteArray &path)
 {
     const qsizetype nameStart = lastSlash(oldPath) + 1;
     char digits[12];
@@ -562,19 +569,29 @@ QByteArray temporaryPathOf(const QByteArray &oldPath, QByteArrayView prefix, int
     // position alone keeps it unique, so the name is cut.
     const QByteArrayView name = QByteArrayView(oldPath).sliced(nameStart);
     const qsizetype kept = cutAtCharacter(name, kNameMax - (prefix.size() + number.size() + 2));
-    QByteArray path;
-    path.reserve(nameStart + prefix.size() + number.size() + 2 + kept);
-    path.append(oldPath.constData(), nameStart).append(prefix).append('_').append(number).append('_');
-    return path.append(name.first(kept));
+    path.resize(nameStart + prefix.size() + number.size() + 2 + kept);
+    char *out = std::copy_n(oldPath.constData(), nameStart, path.data());
+    out = std::copy(prefix.cbegin(), prefix.cend(), out);
+    *out++ = '_';
+    out = std::copy(number.cbegin(), number.cend(), out);
+    *out++ = '_';
+    std::copy_n(name.data(), kept, out);
 }
 
 } // namespace
 
-QByteArray RenamePlan::temporaryPath(const PlannedRename &entry) const
+void RenamePlan::temporaryPath(const PlannedRename &entry, QByteArray &path) const
 {
     // Positions planned before a growth keep the shorter prefix.
     const auto later = prefixGrowths.cend() - std::upper_bound(prefixGrowths.cbegin(), prefixGrowths.cend(), entry.position);
-    return temporaryPathOf(entry.oldPath, QByteArrayView(tempPrefix).chopped(later), entry.position);
+    temporaryPathOf(entry.oldPath, QByteArrayView(tempPrefix).chopped(later), entry.position, path);
+}
+
+QByteArray RenamePlan::temporaryPath(const PlannedRename &entry) const
+{
+    QByteArray path;
+    temporaryPath(entry, path);
+    return path;
 }
 
 int RenamePlan::conflictCount() const
@@ -630,9 +647,10 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     // later positions keep the longer prefix; a name another position will
     // take as its new path counts as taken too.
     QByteArray prefix = tempStart;
+    QByteArray tempPath;
     for (PlannedRename &entry : plan.entries) {
         for (;;) {
-            const QByteArray tempPath = temporaryPathOf(entry.oldPath, prefix, entry.position);
+            temporaryPathOf(entry.oldPath, prefix, entry.position, tempPath);
             if (!temporaryLookalikes.contains(tempPath) && !probe->exists(tempPath))
                 break;
             prefix += '_';

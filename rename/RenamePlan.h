@@ -132,6 +132,9 @@ struct RenamePlan {
     // much of the old name as the system's limit on a name leaves (cut where
     // a UTF-8 character begins).
     QByteArray temporaryPath(const PlannedRename &entry) const;
+    // The same, written into path, whose room serves again: a run makes
+    // several a position.
+    void temporaryPath(const PlannedRename &entry, QByteArray &path) const;
 };
 
 // What the new paths of a plan are. New names, as a rule made them, must

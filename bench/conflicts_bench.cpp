@@ -16,6 +16,7 @@
 #include "rules/NameEngine.h"
 
 #include "RenameBenchFiles.h"
+#include "WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -55,7 +56,7 @@ double nameSeconds(const QList<FileEntry> &entries)
 void measure(const QString &base, int folders)
 {
     QTemporaryDir dir(base + QStringLiteral("/conflicts_bench-XXXXXX"));
-    QList<FileEntry> entries = makeFiles(dir.path(), folders);
+    QList<FileEntry> entries = makeFiles(tarvello::bench::workFolder(dir), folders);
     // Every hundredth entry takes the name of the next file: in the list, so
     // no conflict; the last one takes a name already used.
     for (qsizetype i = 0; i < entries.size(); ++i)

@@ -19,6 +19,7 @@
 #include "rules/NameEngine.h"
 
 #include "RenameBenchFiles.h"
+#include "WorkFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,7 +62,7 @@ double computeNames(QList<FileEntry> &entries)
 void measure(const QString &base, int folders)
 {
     QTemporaryDir work(base + QStringLiteral("/tarvello-bench-XXXXXX"));
-    const QString root = work.path() + QStringLiteral("/files");
+    const QString root = tarvello::bench::workFolder(work) + QStringLiteral("/files");
     const QString settings = work.path() + QStringLiteral("/settings");
     QList<FileEntry> entries = makeFiles(root, folders);
     const double named = computeNames(entries);

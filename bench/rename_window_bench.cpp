@@ -15,6 +15,7 @@
 #include "mainwindow/frmMain.h"
 
 #include "RenameBenchFiles.h"
+#include "WorkFolder.h"
 #include "YesBox.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ namespace {
 void measure(const QString &base, int folders)
 {
     QTemporaryDir work(base + QStringLiteral("/tarvello-bench-XXXXXX"));
-    const QList<FileEntry> entries = makeFiles(work.path() + QStringLiteral("/files"), folders);
+    const QList<FileEntry> entries = makeFiles(tarvello::bench::workFolder(work) + QStringLiteral("/files"), folders);
     const double before = floorSeconds(entries);
 
     app::AppContext context;

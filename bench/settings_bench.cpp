@@ -5,6 +5,8 @@
 #include "settings/SettingsFile.h"
 #include "lang/Language.h"
 
+#include "WorkFolder.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -66,6 +68,7 @@ int main(int argc, char **argv)
     const int extra = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 10000;
     lang::Language language(QCoreApplication::applicationDirPath());
     QTemporaryDir dir;
+    tarvello::bench::workFolder(dir);
 
     for (const int count : {bound / 10, bound}) {
         const QString path = dir.filePath(QStringLiteral("bounds%1.ini").arg(count));

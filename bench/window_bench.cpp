@@ -21,6 +21,7 @@
 #include "mainwindow/frmMain.h"
 
 #include "ProcessRun.h"
+#include "WorkFolder.h"
 #include "YesBox.h"
 
 #include <QAction>
@@ -299,10 +300,11 @@ int main(int argc, char **argv)
     const int files = args.isEmpty() ? 100000 : args.takeFirst().toInt();
     const QString base = args.isEmpty() ? QDir::tempPath() : args.takeFirst();
     QTemporaryDir work(base + QStringLiteral("/tarvello-bench-XXXXXX"));
-    std::printf("working under %s\n", qPrintable(work.path()));
+    const QString folder = tarvello::bench::workFolder(work);
+    std::printf("working under %s\n", qPrintable(folder));
     if (tree)
-        measureTree(work.path(), files);
+        measureTree(folder, files);
     else
-        measureFolder(work.path(), files, addOnly);
+        measureFolder(folder, files, addOnly);
     return 0;
 }

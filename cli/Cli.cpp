@@ -243,17 +243,21 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliUsageError;
     }
 
-    // A rename lets the bytes read go once it has its paths.
+    // A rename takes copies of the paths it renames in the same pass, and
+    // lets the bytes read go once it has them.
     std::optional<PathInput> input(std::in_place, parsed.operands, in);
     bool refused = false;
     const bool currentIsText = currentFolderIsText();
     QByteArrayList notText;
+    QByteArrayList paths;
     input->forEach([&](const QByteArray &path) {
         if (!namesRenamableEntry(path)) {
             writeMessage(err, texts.text("cliErrNotAnEntry", common::NativePath::fromBytes(path).text()));
             refused = true;
         } else if (!readsAsText(path, currentIsText)) {
             notText.append(QByteArray(path.constData(), path.size()));
+        } else if (command != Command::Preview) {
+            paths.append(QByteArray(path.constData(), path.size()));
         }
     });
     if (refused)
@@ -293,9 +297,7 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
     if (command == Command::Preview) {
         exitCode = previewNames(*input, currentIsText, rule, settings, language, exifReader, sort, options.reverse, out, err);
     } else {
-        QByteArrayList paths = input->all();
         input.reset();
-        takeNotText(paths);
         if (!sort && options.reverse)
             std::reverse(paths.begin(), paths.end());
         exitCode = renameFiles(std::move(paths), rule, settings, language, exifReader, sort, options.skipConflicts,

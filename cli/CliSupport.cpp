@@ -87,14 +87,6 @@ PathInput::PathInput(const QByteArrayList &operands, QIODevice &in)
         m_input = in.readAll();
 }
 
-QByteArrayList PathInput::all() const
-{
-    QByteArrayList paths;
-    // Copies, not views: the list may outlive this.
-    forEach([&](const QByteArray &path) { paths.append(QByteArray(path.constData(), path.size())); });
-    return paths;
-}
-
 bool currentFolderIsText()
 {
     return filelist::isTextName(currentFolderBytes());
@@ -113,20 +105,6 @@ bool readsAsText(const QByteArray &path, bool currentIsText)
     if (filelist::isTextName(path) && (path.startsWith('/') || currentIsText))
         return true;
     return filelist::isTextName(absolutePath(path).folder().bytes());
-}
-
-QByteArrayList takeNotText(QByteArrayList &paths)
-{
-    const bool currentIsText = currentFolderIsText();
-    QByteArrayList notText;
-    const auto refused = [&](const QByteArray &path) {
-        if (readsAsText(path, currentIsText))
-            return false;
-        notText.append(path);
-        return true;
-    };
-    paths.removeIf(refused);
-    return notText;
 }
 
 void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList &paths)

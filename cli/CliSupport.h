@@ -90,9 +90,6 @@ public:
     template<typename Each>
     void forEach(Each each) const;
 
-    // Every path, in order.
-    QByteArrayList all() const;
-
 private:
     QByteArrayList m_operands;
     QByteArray m_input;
@@ -144,13 +141,10 @@ common::NativePath absolutePath(const QByteArray &given);
 // bytes, and the rule reads the name as Windows-1252.
 bool readsAsText(const QByteArray &path, bool currentIsText);
 
-// Takes out of paths those that readsAsText refuses, and returns them in order.
-QByteArrayList takeNotText(QByteArrayList &paths);
-
-// Tells which paths takeNotText left out, the first twenty by name (as given).
+// Tells which paths readsAsText refused, the first twenty by name (as given).
 void writeNotText(QIODevice &device, const CliTexts &texts, const QByteArrayList &paths);
 
-// The new names of the paths, whose folders read as text (takeNotText), in
+// The new names of the paths, whose folders read as text (readsAsText), in
 // the order of the sort when given, else as given, as preview prints them;
 // the list ends at a position error, the entry that had it included. When
 // the rule reads the photographs' metadata, exif reads them ahead, its batch

@@ -467,9 +467,11 @@ void MainController::beginRename(State state)
 
 void MainController::endRename()
 {
-    setState(State::Idle);
     m_listings.forget();
+    // Checked before the state ends: the million rows a stopped or held-back
+    // rename leaves in the list are checked off the window's thread.
     checkConflicts();
+    setState(State::Idle);
 }
 
 std::optional<std::pair<rename::RenamePlan, rename::RenameRun>> MainController::renameList(rename::FileOps &fs)

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include <dirent.h>
@@ -171,55 +172,90 @@ int copyLink(const QByteArray &from, const QByteArray &to, const struct stat &so
 // another file: it names none.
 bool namesNoFile(const QByteArray &path)
 {
-    return path.isEmpty() || path.contains('\0');
+    return path.isEmpty() || std::memchr(path.constData(), '\0', size_t(path.size()));
 }
 
 } // namespace
 
+thread_local std::pair<const FileOps *, FileOps::HeldFolder *> FileOps::s_aside;
+
 FileOps::~FileOps()
 {
-    releaseFolder();
+    m_held.release();
 }
 
 FileOps::FolderHold::FolderHold(FileOps &fs)
     : m_fs(fs)
-    , m_wasHolding(fs.m_holding)
+    , m_wasHolding(fs.m_held.holding)
 {
-    m_fs.m_holding = true;
+    m_fs.m_held.holding = true;
 }
 
 FileOps::FolderHold::~FolderHold()
 {
     if (m_wasHolding)
         return;
-    m_fs.m_holding = false;
-    m_fs.releaseFolder();
+    m_fs.m_held.holding = false;
+    m_fs.m_held.release();
 }
 
-void FileOps::releaseFolder()
+FileOps::LookupsAside::LookupsAside(FileOps &fs, std::function<void()> lookups)
+    : m_lookups(std::move(lookups))
 {
-    if (m_heldFd >= 0)
-        ::close(m_heldFd);
-    m_heldFd = -1;
-    m_heldPath.clear();
+    const auto run = [this, &fs] {
+        HeldFolder own;
+        own.holding = true;
+        s_aside = {&fs, &own};
+        m_lookups();
+        s_aside = {};
+        own.release();
+    };
+    try {
+        m_thread = std::thread(run);
+    } catch (const std::system_error &) {
+        // No thread to be had: the caller waits for the lookups instead.
+        run();
+    }
+}
+
+FileOps::LookupsAside::~LookupsAside()
+{
+    wait();
+}
+
+void FileOps::LookupsAside::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void FileOps::HeldFolder::release()
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+    path.clear();
 }
 
 std::pair<int, const char *> FileOps::at(const QByteArray &path)
 {
+    HeldFolder &folderHeld = held();
     const qsizetype slash = lastSlash(path);
-    if (!m_holding || slash <= 0 || slash + 1 == path.size())
+    if (!folderHeld.holding || slash <= 0 || slash + 1 == path.size())
         return {AT_FDCWD, path.constData()};
     const QByteArrayView folder(path.constData(), slash);
-    if (m_heldFd < 0 || folder != QByteArrayView(m_heldPath)) {
-        releaseFolder();
-        m_heldPath = folder.toByteArray();
-        m_heldFd = ::open(m_heldPath.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (m_heldFd < 0) {
-            m_heldPath.clear();
+    // Asked twice a rename: a plain comparison rather than Qt's general one.
+    if (folderHeld.fd < 0 || folderHeld.path.size() != slash
+        || std::memcmp(folderHeld.path.constData(), path.constData(), size_t(slash)) != 0) {
+        folderHeld.release();
+        folderHeld.path = folder.toByteArray();
+        folderHeld.fd = ::open(folderHeld.path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (folderHeld.fd < 0) {
+            folderHeld.path.clear();
             return {AT_FDCWD, path.constData()};
         }
     }
-    return {m_heldFd, path.constData() + slash + 1};
+    return {folderHeld.fd, path.constData() + slash + 1};
 }
 
 bool FileOps::exists(const QByteArray &path)
@@ -266,11 +302,13 @@ int FileOps::renameNoReplace(const QByteArray &from, const QByteArray &to)
         return ENOENT;
     const auto [fromFd, fromName] = at(from);
     // Both names in the held folder, as every first-phase move is.
-    const bool sameFolder = fromFd != AT_FDCWD && to.size() > m_heldPath.size()
-        && to.startsWith(m_heldPath) && to[m_heldPath.size()] == '/'
-        && !std::memchr(to.constData() + m_heldPath.size() + 1, '/', size_t(to.size() - m_heldPath.size() - 1));
+    const QByteArray &heldPath = held().path;
+    const size_t folderSize = size_t(heldPath.size());
+    const bool sameFolder = fromFd != AT_FDCWD && size_t(to.size()) > folderSize
+        && std::memcmp(to.constData(), heldPath.constData(), folderSize) == 0 && to[folderSize] == '/'
+        && !std::memchr(to.constData() + folderSize + 1, '/', size_t(to.size()) - folderSize - 1);
     const int toFd = sameFolder ? fromFd : AT_FDCWD;
-    const char *toName = sameFolder ? to.constData() + m_heldPath.size() + 1 : to.constData();
+    const char *toName = sameFolder ? to.constData() + heldPath.size() + 1 : to.constData();
     if (::renameat2(fromFd, fromName, toFd, toName, RENAME_NOREPLACE) == 0)
         return 0;
     const int error = errno;

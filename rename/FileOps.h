@@ -8,7 +8,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <thread>
 #include <utility>
 
 namespace tarvello::rename {
@@ -85,6 +87,27 @@ public:
         bool m_wasHolding;
     };
 
+    // Runs lookups (identities, existence) on a thread of its own while the
+    // caller goes on with this object: a lookup is a system call that reads
+    // nothing the caller changes, and thousands of them take as long as the
+    // rest of a plan. On that thread they hold a folder of the thread's own,
+    // never the caller's. Waits for them when it goes.
+    class LookupsAside
+    {
+    public:
+        LookupsAside(FileOps &fs, std::function<void()> lookups);
+        ~LookupsAside();
+        LookupsAside(const LookupsAside &) = delete;
+        LookupsAside &operator=(const LookupsAside &) = delete;
+
+        // Returns once every lookup is done.
+        void wait();
+
+    private:
+        std::function<void()> m_lookups;
+        std::thread m_thread;
+    };
+
     // True when the path names anything, a dangling link included.
     virtual bool exists(const QByteArray &path);
 
@@ -156,15 +179,23 @@ private:
     // The move to another file system, once the rename said EXDEV.
     int copyAndRemove(const QByteArray &from, const QByteArray &to, AttributesLost *lost);
 
+    struct HeldFolder {
+        bool holding = false;
+        QByteArray path;
+        int fd = -1;
+        void release();
+    };
+
+    // The held folder of the calling thread: a lookup thread's own, else this object's.
+    HeldFolder &held() { return s_aside.first == this ? *s_aside.second : m_held; }
+
     // A descriptor and the name in it for the path: the held folder's when
     // a hold is on and the path lies in a folder, else the working folder's
     // and the whole path.
     std::pair<int, const char *> at(const QByteArray &path);
-    void releaseFolder();
 
-    bool m_holding = false;
-    QByteArray m_heldPath;
-    int m_heldFd = -1;
+    HeldFolder m_held;
+    static thread_local std::pair<const FileOps *, HeldFolder *> s_aside;
 };
 
 // Writes a whole file through a temporary file in the same folder, flushed

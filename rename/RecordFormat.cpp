@@ -7,9 +7,9 @@
 
 #include <array>
 #include <bit>
-#include <charconv>
 #include <cerrno>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 namespace tarvello::rename {
@@ -32,11 +32,54 @@ bool keptAsIs(char c)
     return kKeptAsIs[uchar(c)];
 }
 
+// The digits of a number written backwards from end, two a step and eight
+// at a time in 32 bits, without counting them first as std::to_chars does: a
+// row holds three numbers, a birth time of nineteen digits. Returns where
+// they begin.
+template<typename Number>
+char *writeNumber(char *end, Number number)
+{
+    static constexpr auto kPairs = [] {
+        std::array<char, 200> pairs{};
+        for (int i = 0; i < 100; ++i) {
+            pairs[size_t(2 * i)] = char('0' + i / 10);
+            pairs[size_t(2 * i + 1)] = char('0' + i % 10);
+        }
+        return pairs;
+    }();
+    using Unsigned = std::make_unsigned_t<Number>;
+    quint64 value = number < 0 ? quint64(Unsigned(0) - Unsigned(number)) : quint64(number);
+    char *at = end;
+    for (; value >= 100000000; value /= 100000000) {
+        auto eight = quint32(value % 100000000);
+        for (int i = 0; i < 4; ++i, eight /= 100) {
+            at -= 2;
+            std::memcpy(at, kPairs.data() + 2 * (eight % 100), 2);
+        }
+    }
+    auto rest = quint32(value);
+    for (; rest >= 100; rest /= 100) {
+        at -= 2;
+        std::memcpy(at, kPairs.data() + 2 * (rest % 100), 2);
+    }
+    if (rest >= 10) {
+        at -= 2;
+        std::memcpy(at, kPairs.data() + 2 * rest, 2);
+    } else {
+        *--at = char('0' + rest);
+    }
+    if (number < 0)
+        *--at = '-';
+    return at;
+}
+
 template<typename Number>
 void appendNumber(std::string &out, Number number)
 {
     char digits[24];
-    out.append(digits, size_t(std::to_chars(digits, digits + sizeof digits, number).ptr - digits));
+    char *const end = digits + sizeof digits;
+    const char *start = writeNumber(end, number);
+    out.append(start, size_t(end - start));
 }
 
 // The value of an upper-case hexadecimal digit, -1 for any other byte.
@@ -57,11 +100,15 @@ void appendIdentityFields(std::string &out, const std::optional<FileIdentity> &i
         out.append("- - -");
         return;
     }
-    appendNumber(out, identity->device);
-    out.push_back(' ');
-    appendNumber(out, identity->inode);
-    out.push_back(' ');
-    appendNumber(out, identity->birth);
+    // One append for the three fields: each append is a call.
+    char fields[72];
+    char *const end = fields + sizeof fields;
+    char *at = writeNumber(end, identity->birth);
+    *--at = ' ';
+    at = writeNumber(at, identity->inode);
+    *--at = ' ';
+    at = writeNumber(at, identity->device);
+    out.append(at, size_t(end - at));
 }
 
 void appendEncoded(std::string &out, QByteArrayView bytes)
@@ -70,6 +117,14 @@ void appendEncoded(std::string &out, QByteArrayView bytes)
     const char *plain = bytes.data();
     const char *end = bytes.data() + bytes.size();
     for (const char *at = plain; at != end; ++at) {
+        // Eight bytes a test: most names have nothing to escape.
+        while (end - at >= 8
+               && (kKeptAsIs[uchar(at[0])] & kKeptAsIs[uchar(at[1])] & kKeptAsIs[uchar(at[2])] & kKeptAsIs[uchar(at[3])]
+                   & kKeptAsIs[uchar(at[4])] & kKeptAsIs[uchar(at[5])] & kKeptAsIs[uchar(at[6])]
+                   & kKeptAsIs[uchar(at[7])]))
+            at += 8;
+        if (at == end)
+            break;
         if (keptAsIs(*at))
             continue;
         out.append(plain, size_t(at - plain));
@@ -390,8 +445,10 @@ void RecordWriter::addPath(QByteArrayView path)
         return;
     }
     const QByteArrayView folder(path.data(), slash);
-    // Rows come folder after folder: the last folder is tried first.
-    if (m_lastFolder < 0 || folder != QByteArrayView(m_lastFolderPath)) {
+    // Rows come folder after folder: the last folder is tried first, with a
+    // plain comparison rather than Qt's general one.
+    if (m_lastFolder < 0 || m_lastFolderPath.size() != slash
+        || std::memcmp(m_lastFolderPath.constData(), path.data(), size_t(slash)) != 0) {
         m_lastFolderPath = folder.toByteArray();
         auto known = m_folders.constFind(m_lastFolderPath);
         if (known == m_folders.constEnd()) {

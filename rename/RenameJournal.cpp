@@ -2,6 +2,7 @@
 
 #include "common/NativePath.h"
 #include "rename/RecordFormat.h"
+#include "rename/SideBySide.h"
 
 #include <QDir>
 #include <QFile>
@@ -222,32 +223,42 @@ bool RenameJournal::exists() const
 int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
 {
     const auto runs = [](const PlannedRename &entry) { return !entry.heldBack(); };
-    // Never a journal that its own reading would refuse.
-    QByteArray tempPath;
-    const auto temporaryOf = [&](const PlannedRename &entry) -> const QByteArray & {
-        plan.temporaryPath(entry, tempPath);
-        return tempPath;
-    };
-    if (!entriesHoldTogether(plan.entries, runs, temporaryOf))
-        return EINVAL;
     FileOps fs;
     if (const int error = fs.makeFolders(common::NativePath::fromText(m_folder).bytes()))
         return error;
     RecordWriter writer(kHeader);
-    if (kind == JournalKind::Undo) {
-        writer.beginRow('K');
-        writer.addName(kUndoKind);
-    }
-    for (const PlannedRename &entry : plan.entries) {
-        if (!runs(entry))
-            continue;
-        writer.beginRow('E');
-        writer.addNumber(entry.position);
-        writer.addIdentity(entry.identity);
-        writer.addPath(entry.oldPath);
-        writer.addName(namePart(temporaryOf(entry)));
-        writer.addPath(entry.newPath);
-    }
+    // Never a journal that its own reading would refuse: checked while its
+    // text is made, both passes over every position.
+    bool holdsTogether = false;
+    // Each pass writes the temporary paths into a buffer of its own.
+    sideBySide([&] {
+                   QByteArray tempPath;
+                   const auto temporaryOf = [&](const PlannedRename &entry) -> const QByteArray & {
+                       plan.temporaryPath(entry, tempPath);
+                       return tempPath;
+                   };
+                   holdsTogether = entriesHoldTogether(plan.entries, runs, temporaryOf);
+               },
+               [&] {
+                   if (kind == JournalKind::Undo) {
+                       writer.beginRow('K');
+                       writer.addName(kUndoKind);
+                   }
+                   QByteArray tempPath;
+                   for (const PlannedRename &entry : plan.entries) {
+                       if (!runs(entry))
+                           continue;
+                       writer.beginRow('E');
+                       writer.addNumber(entry.position);
+                       writer.addIdentity(entry.identity);
+                       writer.addPath(entry.oldPath);
+                       plan.temporaryPath(entry, tempPath);
+                       writer.addName(namePart(tempPath));
+                       writer.addPath(entry.newPath);
+                   }
+               });
+    if (!holdsTogether)
+        return EINVAL;
     quint32 seal = 0;
     const QList<QByteArrayView> pieces = writer.pieces(&seal);
     const int error = writeFileDurably(common::NativePath::fromText(path()).bytes(), pieces, false);

@@ -1,5 +1,7 @@
 #include "rename/RenameOperation.h"
 
+#include "rename/SideBySide.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QSet>
@@ -99,10 +101,11 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
         return run;
     // A rename that changed nothing leaves the last one to undo as it was.
     if (const QList<UndoPair> pairs = renamedPairs(plan, run.report, fs); !pairs.isEmpty()) {
-        run.undoError = UndoRecord(settingsFolder).save(pairs);
-        // Written before the journal ends: a crash in between writes the
+        // Each record is a pass over every file and a wait for the disk. Both
+        // are written before the journal ends: a crash in between writes the
         // run again at recovery rather than leave it out.
-        run.historyError = RenameHistory(settingsFolder).append(timeOf(when), false, pairs);
+        sideBySide([&] { run.historyError = RenameHistory(settingsFolder).append(timeOf(when), false, pairs); },
+                   [&] { run.undoError = UndoRecord(settingsFolder).save(pairs); });
     }
     endJournal(journal, run.report);
     return run;

@@ -642,6 +642,13 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     if (owned)
         *owned = {};
     std::optional<ExistenceProbe> probe(std::in_place, fs, lookups.counts());
+    // The files' identities are looked up aside while the plan goes on;
+    // nothing reads one before the wait.
+    PlannedRename *const planned = plan.entries.data();
+    FileOps::LookupsAside identities(fs, [&fs, planned, n] {
+        for (qsizetype i = 0; i < n; ++i)
+            planned[i].identity = fs.identity(planned[i].oldPath);
+    });
 
     // The prefix grows for good at the first temporary name that is taken, so
     // later positions keep the longer prefix; a name another position will
@@ -656,7 +663,6 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
             prefix += '_';
             plan.prefixGrowths.append(entry.position);
         }
-        entry.identity = fs.identity(entry.oldPath);
     }
     plan.tempPrefix = prefix;
     // What has a new path now, asked while the folder listings are at hand:
@@ -721,6 +727,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
         if (!occupant)
             continue;
+        identities.wait();
         // Case ignored, the target may still be a file this operation moves
         // away, when the file system itself ignores case: it is then the same file.
         if (!oldByKey) {
@@ -802,6 +809,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
             }
         });
     }
+    identities.wait();
     return plan;
 }
 

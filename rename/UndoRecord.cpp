@@ -2,6 +2,7 @@
 
 #include "common/NativePath.h"
 #include "rename/RecordFormat.h"
+#include "rename/SideBySide.h"
 
 
 #include <algorithm>
@@ -59,19 +60,24 @@ int UndoRecord::save(const QList<UndoPair> &pairs) const
             return errno;
         return 0;
     }
-    // Never a record that its own reading would refuse.
-    if (!pairsHoldTogether(pairs))
-        return EINVAL;
     FileOps fs;
     if (const int error = fs.makeFolders(common::NativePath::fromText(m_folder).bytes()))
         return error;
     RecordWriter writer(kHeader);
-    for (const UndoPair &pair : pairs) {
-        writer.beginRow('U');
-        writer.addIdentity(pair.identity);
-        writer.addPath(pair.oldPath);
-        writer.addPath(pair.newPath);
-    }
+    // Never a record that its own reading would refuse: checked while its
+    // text is made, both passes over every pair.
+    bool holdsTogether = false;
+    sideBySide([&] { holdsTogether = pairsHoldTogether(pairs); },
+               [&] {
+                   for (const UndoPair &pair : pairs) {
+                       writer.beginRow('U');
+                       writer.addIdentity(pair.identity);
+                       writer.addPath(pair.oldPath);
+                       writer.addPath(pair.newPath);
+                   }
+               });
+    if (!holdsTogether)
+        return EINVAL;
     return writeFileDurably(native, writer.pieces(), true);
 }
 

@@ -39,7 +39,9 @@ public:
     explicit Tree(const QString &templatePath = {})
         : m_dir(templatePath.isEmpty() ? QTemporaryDir() : QTemporaryDir(templatePath))
     {
-        EXPECT_TRUE(m_dir.isValid());
+        // Without its folder, every path of the tree would start at "/".
+        if (!m_dir.isValid())
+            throw std::runtime_error("no temporary folder: " + m_dir.errorString().toStdString());
         m_dir.setAutoRemove(false);
     }
     // Qt cannot name every file a test makes; the tree is removed by its bytes.

@@ -234,7 +234,7 @@ int renameFiles(QByteArrayList paths, settings::RuleOptions rule, const settings
         const QString moving = common::NativePath::fromBytes(given).text() + QStringLiteral(" -> ")
             + rename::displayPath(entry.newPath);
         writeMessage(err, texts.text("RenameFailureLine", moving,
-                                     rename::conflictReason(language, entry.conflict, entry.conflictPath)));
+                                     rename::conflictReason(language, entry.conflict, plan.conflictPath(entry))));
     }
     if (plan.conflictCount() > 0 && !skipConflicts) {
         writeMessage(err, texts.text("cliConflictsNothingRenamed"));

@@ -55,6 +55,7 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
     RenameReport report;
     report.outcomes.fill(Outcome::NotReached, n);
     QList<bool> inTemporary(n, false);
+    QByteArray tempPath;
 
     for (qsizetype i = 0; i < n; ++i) {
         const PlannedRename &entry = plan.entries[i];
@@ -72,10 +73,11 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
             step = int(n + 1);
             break;
         }
-        if (const int error = fs.renameNoReplace(entry.oldPath, entry.tempPath)) {
+        plan.temporaryPath(entry, tempPath);
+        if (const int error = fs.renameNoReplace(entry.oldPath, tempPath)) {
             report.outcomes[i] = Outcome::Failed;
             report.failures.append(
-                {entry.position, FailureStage::ToTemporary, error, entry.oldPath, entry.newPath, {}, entry.tempPath});
+                {entry.position, FailureStage::ToTemporary, error, entry.oldPath, entry.newPath, {}, tempPath});
         } else {
             inTemporary[i] = true;
         }
@@ -89,9 +91,10 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
         observer.progress(step++, total);
         if (!inTemporary[i])
             continue;
-        RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}, entry.tempPath};
+        plan.temporaryPath(entry, tempPath);
+        RenameFailure failure{entry.position, FailureStage::TargetStayed, 0, entry.oldPath, entry.newPath, {}, tempPath};
         if (!back[i]) {
-            const JournalledMove move = moveToNewPath(fs, entry.tempPath, entry.newPath, entry.position, journal);
+            const JournalledMove move = moveToNewPath(fs, tempPath, entry.newPath, entry.position, journal);
             const int error = move.error;
             if (error == 0) {
                 report.outcomes[i] = Outcome::Renamed;
@@ -106,11 +109,11 @@ RenameReport executeRename(const RenamePlan &plan, RenameObserver &observer, Fil
             failure.stage = FailureStage::ToNew;
             failure.error = error;
         }
-        if (fs.renameNoReplace(entry.tempPath, entry.oldPath) == 0) {
+        if (fs.renameNoReplace(tempPath, entry.oldPath) == 0) {
             report.outcomes[i] = Outcome::Failed;
         } else {
             report.outcomes[i] = Outcome::LeftAtTemporary;
-            failure.leftAt = entry.tempPath;
+            failure.leftAt = tempPath;
         }
         report.failures.append(failure);
     }

@@ -109,8 +109,8 @@ std::optional<JournalEntry> parseEntry(const RecordFile &record, const QList<QBy
 // like a temporary one can be one.
 // The entries of a plan that run, or of a journal read back: the same checks
 // for what is written and what is read.
-template<typename Entries, typename Runs>
-bool entriesHoldTogether(const Entries &entries, Runs runs)
+template<typename Entries, typename Runs, typename TemporaryOf>
+bool entriesHoldTogether(const Entries &entries, Runs runs, TemporaryOf temporaryOf)
 {
     UniquePaths oldPaths(entries.size());
     UniquePaths newPaths(entries.size());
@@ -119,9 +119,10 @@ bool entriesHoldTogether(const Entries &entries, Runs runs)
     for (const auto &entry : entries) {
         if (!runs(entry))
             continue;
+        const QByteArray &tempPath = temporaryOf(entry);
         if (entry.position <= lastPosition || !isCleanAbsolutePath(entry.oldPath) || !isCleanAbsolutePath(entry.newPath)
-            || folderPart(entry.tempPath) != folderPart(entry.oldPath)
-            || !isTemporaryNameOf(namePart(entry.tempPath), entry.position)
+            || folderPart(tempPath) != folderPart(entry.oldPath)
+            || !isTemporaryNameOf(namePart(tempPath), entry.position)
             || !oldPaths.add(entry.oldPath) || !newPaths.add(entry.newPath))
             return false;
         lastPosition = entry.position;
@@ -132,7 +133,7 @@ bool entriesHoldTogether(const Entries &entries, Runs runs)
     }
     if (!lookalikes.isEmpty()) {
         for (const auto &entry : entries) {
-            if (runs(entry) && lookalikes.contains(entry.tempPath))
+            if (runs(entry) && lookalikes.contains(temporaryOf(entry)))
                 return false;
         }
     }
@@ -141,7 +142,8 @@ bool entriesHoldTogether(const Entries &entries, Runs runs)
 
 bool entriesHoldTogether(const QList<JournalEntry> &entries)
 {
-    return entriesHoldTogether(entries, [](const JournalEntry &) { return true; });
+    return entriesHoldTogether(entries, [](const JournalEntry &) { return true; },
+                               [](const JournalEntry &entry) -> const QByteArray & { return entry.tempPath; });
 }
 
 // Reads the marks into the content; false for a mark this program does not write.
@@ -228,12 +230,21 @@ int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
     // Never a journal that its own reading would refuse: checked while its
     // text is made, both passes over every position.
     bool holdsTogether = false;
-    sideBySide([&] { holdsTogether = entriesHoldTogether(plan.entries, runs); },
+    // Each pass writes the temporary paths into a buffer of its own.
+    sideBySide([&] {
+                   QByteArray tempPath;
+                   const auto temporaryOf = [&](const PlannedRename &entry) -> const QByteArray & {
+                       plan.temporaryPath(entry, tempPath);
+                       return tempPath;
+                   };
+                   holdsTogether = entriesHoldTogether(plan.entries, runs, temporaryOf);
+               },
                [&] {
                    if (kind == JournalKind::Undo) {
                        writer.beginRow('K');
                        writer.addName(kUndoKind);
                    }
+                   QByteArray tempPath;
                    for (const PlannedRename &entry : plan.entries) {
                        if (!runs(entry))
                            continue;
@@ -241,7 +252,8 @@ int RenameJournal::begin(const RenamePlan &plan, JournalKind kind)
                        writer.addNumber(entry.position);
                        writer.addIdentity(entry.identity);
                        writer.addPath(entry.oldPath);
-                       writer.addName(namePart(entry.tempPath));
+                       plan.temporaryPath(entry, tempPath);
+                       writer.addName(namePart(tempPath));
                        writer.addPath(entry.newPath);
                    }
                });

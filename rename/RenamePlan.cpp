@@ -147,63 +147,134 @@ qsizetype cutAtCharacter(QByteArrayView name, qsizetype room)
     return keep;
 }
 
-// Positions of a plan under byte keys that stay put while the table lives,
-// in flat arrays: no allocation per key, which matters at a million
-// positions. Positions under equal keys are chained, the first one added
-// first.
+// A path as the plan's tables compare it: its bytes, or its bytes raised,
+// a-z read as A-Z, which is the case key of a plain ASCII path. Raised on
+// the fly, as a table hashes and compares it, such a key needs no copy: a
+// plan of a million paths would hold a million keys more.
+struct PathKey {
+    const char *data = nullptr;
+    qint32 size = 0;
+    bool raised = false;
+
+    static PathKey exact(QByteArrayView path) { return {path.data(), qint32(path.size()), false}; }
+    QByteArrayView view() const { return {data, size}; }
+    PathKey first(qsizetype n) const { return {data, qint32(n), raised}; }
+    bool isEmpty() const { return size == 0; }
+};
+
+// Eight ASCII bytes with a-z raised to A-Z: no sum carries out of its byte.
+quint64 raisedWord(quint64 word)
+{
+    constexpr quint64 kOnes = 0x0101010101010101ull;
+    const quint64 fromA = word + kOnes * (0x80 - 'a');
+    const quint64 pastZ = word + kOnes * (0x80 - 'z' - 1);
+    return word - ((fromA & ~pastZ & kOnes * 0x80) >> 2);
+}
+
+// Word number at of the key, eight bytes or what is left, as compared.
+quint64 keyWord(PathKey key, qint32 at)
+{
+    quint64 word = 0;
+    if (key.size - at >= 8)
+        std::memcpy(&word, key.data + at, 8);
+    else
+        std::memcpy(&word, key.data + at, size_t(key.size - at));
+    return key.raised ? raisedWord(word) : word;
+}
+
+// pathHash of the key's bytes as compared, raised or not.
+quint32 keyHash(PathKey key)
+{
+    if (!key.raised)
+        return quint32(pathHash(key.view()));
+    constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
+    quint64 hash = quint64(key.size) * kMultiplier;
+    for (qint32 at = 0; at < key.size; at += 8) {
+        hash = (hash ^ keyWord(key, at)) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    return quint32(hash * kMultiplier);
+}
+
+bool sameKey(PathKey a, PathKey b)
+{
+    if (a.size != b.size)
+        return false;
+    if (!a.raised && !b.raised)
+        return a.view() == b.view();
+    // Eight bytes a step, as keyHash reads them.
+    for (qint32 at = 0; at < a.size; at += 8) {
+        if (keyWord(a, at) != keyWord(b, at))
+            return false;
+    }
+    return true;
+}
+
+struct KeyHash {
+    size_t operator()(PathKey key) const { return keyHash(key); }
+};
+struct SameKey {
+    bool operator()(PathKey a, PathKey b) const { return sameKey(a, b); }
+};
+
+// Positions of a plan under their keys, in flat arrays: no allocation per
+// key, which matters at a million positions. The table keeps no key: it asks
+// keyOf(position) for the key of a position it holds, which must not change
+// while the table lives. Positions under equal keys are chained, the first
+// one added first.
+template<typename KeyOf>
 class PositionTable
 {
 public:
     // Room for the expected positions with the table at most three quarters
     // full, so that it need not grow.
-    explicit PositionTable(qsizetype expected)
+    PositionTable(qsizetype expected, KeyOf keyOf)
+        : m_keyOf(std::move(keyOf))
     {
         m_nodes.reserve(size_t(expected));
         m_slots.assign(std::bit_ceil(size_t(expected) * 4 / 3 + 2), -1);
     }
 
-    // Adds the position under the key; the position first added under it,
+    // Adds the position under its key; the position first added under it,
     // or -1 when the key is new.
-    qsizetype add(QByteArrayView key, qsizetype position)
+    qsizetype add(qsizetype position)
     {
         if (m_nodes.size() * 4 >= m_slots.size() * 3)
             grow();
-        const auto hash = quint32(pathHash(key));
+        const PathKey key = m_keyOf(position);
+        const quint32 hash = keyHash(key);
         const size_t slot = find(key, hash);
         const auto node = qint32(m_nodes.size());
         if (m_slots[slot] < 0) {
-            m_nodes.push_back({key.data(), qint32(key.size()), hash, qint32(position), -1});
+            m_nodes.push_back({hash, qint32(position), -1});
             m_slots[slot] = node;
             return -1;
         }
         Node &first = m_nodes[size_t(m_slots[slot])];
-        m_nodes.push_back({key.data(), qint32(key.size()), hash, qint32(position), first.next});
+        m_nodes.push_back({hash, qint32(position), first.next});
         m_nodes[size_t(m_slots[slot])].next = node;
         return m_nodes[size_t(m_slots[slot])].position;
     }
 
-    bool contains(QByteArrayView key) const { return m_slots[find(key, quint32(pathHash(key)))] >= 0; }
+    bool contains(PathKey key) const { return m_slots[find(key, keyHash(key))] >= 0; }
 
     // Calls each(position) for every position under the key.
     template<typename Each>
-    void forEach(QByteArrayView key, Each each) const
+    void forEach(PathKey key, Each each) const
     {
-        for (qint32 node = m_slots[find(key, quint32(pathHash(key)))]; node >= 0; node = m_nodes[size_t(node)].next)
+        for (qint32 node = m_slots[find(key, keyHash(key))]; node >= 0; node = m_nodes[size_t(node)].next)
             each(qsizetype(m_nodes[size_t(node)].position));
     }
 
 private:
-    // A third smaller than a view and a full hash: a plan of a million
-    // positions holds three such tables.
+    // Twelve bytes: a plan of a million positions holds three such tables.
     struct Node {
-        const char *key;
-        qint32 size;
         quint32 hash;
         qint32 position;
         qint32 next;
     };
 
-    size_t find(QByteArrayView key, quint32 hash) const
+    size_t find(PathKey key, quint32 hash) const
     {
         const size_t mask = m_slots.size() - 1;
         for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
@@ -211,7 +282,7 @@ private:
             if (node < 0)
                 return slot;
             const Node &held = m_nodes[size_t(node)];
-            if (held.hash == hash && QByteArrayView(held.key, held.size) == key)
+            if (held.hash == hash && sameKey(m_keyOf(held.position), key))
                 return slot;
         }
     }
@@ -231,12 +302,14 @@ private:
         }
     }
 
+    KeyOf m_keyOf;
     std::vector<Node> m_nodes;
     std::vector<qint32> m_slots;
 };
 
-// The case keys of a plan's paths, packed in large blocks that never move,
-// so that views of them stay put; one allocation for thousands of keys.
+// The case keys of the paths whose keys are not raised on the fly, packed in
+// large blocks that never move, so that views of them stay put; one
+// allocation for thousands of keys.
 class KeyStore
 {
 public:
@@ -286,22 +359,23 @@ private:
 // The entries of a plan by the case-ignoring keys of their old paths, and
 // for any path the nearest of them that holds it. Folders already walked are
 // remembered, so walking the paths of a plan costs about one lookup a path.
-// The keys must stay put while this lives.
+// The keys, keyOf(entry), must stay put while this lives.
+template<typename KeyOf>
 class ListedAncestors
 {
 public:
-    explicit ListedAncestors(qsizetype expected) : m_entries(expected) {}
+    ListedAncestors(qsizetype expected, KeyOf keyOf) : m_entries(expected, std::move(keyOf)) {}
 
-    void add(QByteArrayView key, qsizetype entry) { m_entries.add(key, entry); }
+    void add(qsizetype entry) { m_entries.add(entry); }
 
     // The key of the nearest listed folder holding the path of this key; ""
     // for none.
-    QByteArrayView above(QByteArrayView key)
+    PathKey above(PathKey key)
     {
-        QByteArrayView found;
-        QVarLengthArray<QByteArrayView, 16> walked;
-        for (qsizetype slash = lastSlash(key); slash > 0; slash = lastSlash(key.first(slash))) {
-            const QByteArrayView folder = key.first(slash);
+        PathKey found;
+        QVarLengthArray<PathKey, 16> walked;
+        for (qsizetype slash = lastSlash(key.view()); slash > 0; slash = lastSlash(key.view().first(slash))) {
+            const PathKey folder = key.first(slash);
             if (const auto known = m_nearest.find(folder); known != m_nearest.end()) {
                 found = known->second;
                 break;
@@ -312,7 +386,7 @@ public:
                 break;
             }
         }
-        for (const QByteArrayView folder : walked)
+        for (const PathKey folder : walked)
             m_nearest.emplace(folder, found);
         return found;
     }
@@ -320,17 +394,14 @@ public:
     // Every entry listed under the key (a folder listed twice, or under names
     // differing in case only).
     template<typename Each>
-    void forEachAt(QByteArrayView key, Each each) const
+    void forEachAt(PathKey key, Each each) const
     {
         m_entries.forEach(key, each);
     }
 
 private:
-    struct ViewHash {
-        size_t operator()(QByteArrayView key) const { return qHash(key); }
-    };
-    PositionTable m_entries;
-    std::unordered_map<QByteArrayView, QByteArrayView, ViewHash> m_nearest;
+    PositionTable<KeyOf> m_entries;
+    std::unordered_map<PathKey, PathKey, KeyHash, SameKey> m_nearest;
 };
 
 // Paths with the links of their folder followed, as the system follows them
@@ -486,7 +557,10 @@ PathPair pathPairFor(const QByteArray &nativePath, const filelist::FileEntry &en
     return pair;
 }
 
-QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, int position)
+namespace {
+
+// RenamePlan::temporaryPath with that prefix, written into path.
+void temporaryPathOf(const QByteArray &oldPath, QByteArrayView prefix, int position, QByteArray &path)
 {
     const qsizetype nameStart = lastSlash(oldPath) + 1;
     char digits[12];
@@ -495,10 +569,29 @@ QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, in
     // position alone keeps it unique, so the name is cut.
     const QByteArrayView name = QByteArrayView(oldPath).sliced(nameStart);
     const qsizetype kept = cutAtCharacter(name, kNameMax - (prefix.size() + number.size() + 2));
+    path.resize(nameStart + prefix.size() + number.size() + 2 + kept);
+    char *out = std::copy_n(oldPath.constData(), nameStart, path.data());
+    out = std::copy(prefix.cbegin(), prefix.cend(), out);
+    *out++ = '_';
+    out = std::copy(number.cbegin(), number.cend(), out);
+    *out++ = '_';
+    std::copy_n(name.data(), kept, out);
+}
+
+} // namespace
+
+void RenamePlan::temporaryPath(const PlannedRename &entry, QByteArray &path) const
+{
+    // Positions planned before a growth keep the shorter prefix.
+    const auto later = prefixGrowths.cend() - std::upper_bound(prefixGrowths.cbegin(), prefixGrowths.cend(), entry.position);
+    temporaryPathOf(entry.oldPath, QByteArrayView(tempPrefix).chopped(later), entry.position, path);
+}
+
+QByteArray RenamePlan::temporaryPath(const PlannedRename &entry) const
+{
     QByteArray path;
-    path.reserve(nameStart + prefix.size() + number.size() + 2 + kept);
-    path.append(oldPath.constData(), nameStart).append(prefix).append('_').append(number).append('_');
-    return path.append(name.first(kept));
+    temporaryPath(entry, path);
+    return path;
 }
 
 int RenamePlan::conflictCount() const
@@ -561,12 +654,14 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     // later positions keep the longer prefix; a name another position will
     // take as its new path counts as taken too.
     QByteArray prefix = tempStart;
+    QByteArray tempPath;
     for (PlannedRename &entry : plan.entries) {
         for (;;) {
-            entry.tempPath = temporaryPath(entry.oldPath, prefix, entry.position);
-            if (!temporaryLookalikes.contains(entry.tempPath) && !probe->exists(entry.tempPath))
+            temporaryPathOf(entry.oldPath, prefix, entry.position, tempPath);
+            if (!temporaryLookalikes.contains(tempPath) && !probe->exists(tempPath))
                 break;
             prefix += '_';
+            plan.prefixGrowths.append(entry.position);
         }
     }
     plan.tempPrefix = prefix;
@@ -578,25 +673,43 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     probe.reset();
 
     // A file listed twice, and new paths equal (as new names: without regard
-    // to case). Keyed by views of the plan's paths and of keys that stay put.
+    // to case). Keyed by views of the plan's paths, raised as they are
+    // compared, and of keys that stay put. Most paths are plain ASCII: a
+    // table of the keys of others is made once one is not.
     KeyStore keys;
-    std::vector<QByteArrayView> oldKeys(static_cast<size_t>(n));
-    std::vector<QByteArrayView> newKeys(static_cast<size_t>(n));
+    std::vector<QByteArrayView> storedOldKeys;
+    std::vector<QByteArrayView> storedNewKeys;
+    auto keepKey = [n](std::vector<QByteArrayView> &keys, qsizetype i, QByteArrayView key) {
+        if (keys.empty())
+            keys.resize(size_t(n));
+        keys[size_t(i)] = key;
+    };
     for (qsizetype i = 0; i < n; ++i) {
-        oldKeys[size_t(i)] = keys.caseKeyOf(plan.entries[i].oldPath);
-        newKeys[size_t(i)] = keys.caseKeyOf(plan.entries[i].newPath);
+        if (!common::isAscii(plan.entries[i].oldPath))
+            keepKey(storedOldKeys, i, keys.caseKeyOf(plan.entries[i].oldPath));
+        if (!common::isAscii(plan.entries[i].newPath))
+            keepKey(storedNewKeys, i, keys.caseKeyOf(plan.entries[i].newPath));
     }
+    // The stored key, or else the path raised.
+    auto keyAt = [](const std::vector<QByteArrayView> &stored, qsizetype i, QByteArrayView path) {
+        if (!stored.empty() && stored[size_t(i)].data())
+            return PathKey::exact(stored[size_t(i)]);
+        return PathKey{path.data(), qint32(path.size()), true};
+    };
+    auto oldKey = [&](qsizetype i) { return keyAt(storedOldKeys, i, plan.entries[i].oldPath); };
+    auto newKey = [&](qsizetype i) { return keyAt(storedNewKeys, i, plan.entries[i].newPath); };
     const bool exactTargets = targets == Targets::FormerNames;
     auto targetKey = [&](qsizetype i) {
-        return exactTargets ? QByteArrayView(plan.entries[i].newPath) : newKeys[size_t(i)];
+        return exactTargets ? PathKey::exact(plan.entries[i].newPath) : newKey(i);
     };
-    std::optional<PositionTable> oldPaths(std::in_place, n);
-    PositionTable byTarget(n);
+    auto exactOldPath = [&](qsizetype i) { return PathKey::exact(plan.entries[i].oldPath); };
+    std::optional<PositionTable<decltype(exactOldPath)>> oldPaths(std::in_place, n, exactOldPath);
+    PositionTable byTarget(n, targetKey);
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (oldPaths->add(entry.oldPath, i) >= 0 && entry.conflict == Conflict::None)
+        if (oldPaths->add(i) >= 0 && entry.conflict == Conflict::None)
             entry.conflict = Conflict::DuplicateSource;
-        const qsizetype first = byTarget.add(targetKey(i), i);
+        const qsizetype first = byTarget.add(i);
         if (first < 0)
             continue;
         for (PlannedRename *same : {&entry, &plan.entries[first]}) {
@@ -606,10 +719,10 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     }
 
     // Built only when needed: the old paths by case-ignoring key.
-    std::optional<PositionTable> oldByKey;
+    std::optional<PositionTable<decltype(oldKey)>> oldByKey;
     for (qsizetype i = 0; i < n; ++i) {
         PlannedRename &entry = plan.entries[i];
-        if (entry.conflict != Conflict::None || oldPaths->contains(entry.newPath) || !newPathTaken[size_t(i)])
+        if (entry.conflict != Conflict::None || oldPaths->contains(PathKey::exact(entry.newPath)) || !newPathTaken[size_t(i)])
             continue;
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
         if (!occupant)
@@ -618,12 +731,12 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
         // Case ignored, the target may still be a file this operation moves
         // away, when the file system itself ignores case: it is then the same file.
         if (!oldByKey) {
-            oldByKey.emplace(n);
+            oldByKey.emplace(n, oldKey);
             for (qsizetype k = 0; k < n; ++k)
-                oldByKey->add(oldKeys[size_t(k)], k);
+                oldByKey->add(k);
         }
         bool movedAway = false;
-        oldByKey->forEach(newKeys[size_t(i)], [&](qsizetype k) { movedAway = movedAway || plan.entries[k].identity == occupant; });
+        oldByKey->forEach(newKey(i), [&](qsizetype k) { movedAway = movedAway || plan.entries[k].identity == occupant; });
         if (!movedAway)
             entry.conflict = Conflict::TargetExists;
     }
@@ -642,40 +755,39 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     // once one differs.
     std::vector<QByteArrayView> resolvedOldKeys;
     std::vector<QByteArrayView> resolvedNewKeys;
-    auto keepKey = [n](std::vector<QByteArrayView> &keys, qsizetype i, QByteArrayView key) {
-        if (keys.empty())
-            keys.resize(size_t(n));
-        keys[size_t(i)] = key;
-    };
-    auto keyAt = [](const std::vector<QByteArrayView> &keys, qsizetype i) {
-        return keys.empty() ? QByteArrayView() : keys[size_t(i)];
+    // An entry is listed under the key of its old path (as 2i) and, when a
+    // link leads to its folder, under that of the path resolved (2i + 1).
+    auto listedKey = [&](qsizetype listing) {
+        const qsizetype i = listing / 2;
+        return listing % 2 == 0 ? oldKey(i) : PathKey::exact(resolvedOldKeys[size_t(i)]);
     };
     ResolvedPaths resolved(fs);
-    ListedAncestors ancestors(n);
+    ListedAncestors ancestors(n, listedKey);
     for (qsizetype i = 0; i < n; ++i) {
-        ancestors.add(oldKeys[size_t(i)], i);
+        ancestors.add(2 * i);
         if (const QByteArray path = resolved.of(plan.entries[i].oldPath); !path.isEmpty()) {
             keepKey(resolvedOldKeys, i, keys.caseKeyOf(path));
-            ancestors.add(resolvedOldKeys[size_t(i)], i);
+            ancestors.add(2 * i + 1);
         }
         if (const QByteArray path = resolved.of(plan.entries[i].newPath); !path.isEmpty())
             keepKey(resolvedNewKeys, i, keys.caseKeyOf(path));
     }
-    auto holdFolderBack = [&](QByteArrayView folderKey, qsizetype inside, const QByteArray &insidePath) {
+    auto holdFolderBack = [&](PathKey folderKey, qsizetype inside, const QByteArray &insidePath) {
         if (folderKey.isEmpty())
             return;
-        ancestors.forEachAt(folderKey, [&](qsizetype k) {
+        ancestors.forEachAt(folderKey, [&](qsizetype listing) {
+            const qsizetype k = listing / 2;
             // A folder moved into itself fails when it runs, and harms nothing.
             if (k == inside || plan.entries[k].conflict != Conflict::None)
                 return;
             plan.entries[k].conflict = Conflict::RenamedInside;
-            plan.entries[k].conflictPath = insidePath;
+            plan.insidePaths.insert(plan.entries[k].position, insidePath);
         });
     };
     for (qsizetype i = 0; i < n; ++i) {
-        for (const QByteArrayView key : {oldKeys[size_t(i)], keyAt(resolvedOldKeys, i)})
+        for (const PathKey key : {oldKey(i), keyAt(resolvedOldKeys, i, {})})
             holdFolderBack(ancestors.above(key), i, plan.entries[i].oldPath);
-        for (const QByteArrayView key : {newKeys[size_t(i)], keyAt(resolvedNewKeys, i)})
+        for (const PathKey key : {newKey(i), keyAt(resolvedNewKeys, i, {})})
             holdFolderBack(ancestors.above(key), i, plan.entries[i].newPath);
     }
 
@@ -688,7 +800,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     }
     while (!pending.isEmpty()) {
         const qsizetype left = pending.takeLast();
-        const QByteArrayView taken = exactTargets ? QByteArrayView(plan.entries[left].oldPath) : oldKeys[size_t(left)];
+        const PathKey taken = exactTargets ? PathKey::exact(plan.entries[left].oldPath) : oldKey(left);
         byTarget.forEach(taken, [&](qsizetype k) {
             PlannedRename &blocked = plan.entries[k];
             if (blocked.conflict == Conflict::None) {

@@ -4,6 +4,7 @@
 #include "rename/FileOps.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -104,29 +105,36 @@ QByteArray caseKey(const QByteArray &path);
 // or "..", no NUL and at most 255 bytes.
 bool validTarget(const QByteArray &newPath);
 
-// One position of the operation.
+// One position of the operation. Its temporary path is made from its old
+// path when needed (RenamePlan::temporaryPath): a plan of a million positions
+// would hold a million more paths.
 struct PlannedRename {
-    int position = 0;
     QByteArray oldPath;
-    QByteArray tempPath;
     QByteArray newPath;
     std::optional<FileIdentity> identity; // the file at the old path when planned
+    int position = 0;
     Conflict conflict = Conflict::None;
-    QByteArray conflictPath; // for RenamedInside: the path of that entry inside the folder
 
     bool heldBack() const { return conflict != Conflict::None; }
 };
 
-// The temporary path of a position: in the old path's folder, the prefix,
-// "_", the position, "_" and as much of the old name as the system's limit
-// on a name leaves (cut where a UTF-8 character begins).
-QByteArray temporaryPath(const QByteArray &oldPath, const QByteArray &prefix, int position);
-
 struct RenamePlan {
     QList<PlannedRename> entries; // entries[i] is position i + 1
     QByteArray tempPrefix;        // the temporary prefix as it ended
+    QList<int> prefixGrowths;     // the positions from which the prefix had one "_" more, ascending
+    QHash<int, QByteArray> insidePaths; // by position, for RenamedInside
 
     int conflictCount() const;
+    // For RenamedInside: the path of the entry inside the folder; else "".
+    QByteArray conflictPath(const PlannedRename &entry) const { return insidePaths.value(entry.position); }
+    // The temporary path of a position: in the old path's folder, the prefix
+    // as it was when the position was planned, "_", the position, "_" and as
+    // much of the old name as the system's limit on a name leaves (cut where
+    // a UTF-8 character begins).
+    QByteArray temporaryPath(const PlannedRename &entry) const;
+    // The same, written into path, whose room serves again: a run makes
+    // several a position.
+    void temporaryPath(const PlannedRename &entry, QByteArray &path) const;
 };
 
 // What the new paths of a plan are. New names, as a rule made them, must

@@ -208,7 +208,7 @@ QString undoText(const lang::Language &language, const UndoReport &report, const
         for (const PlannedRename &entry : report.plan.entries) {
             if (entry.heldBack())
                 lines.append(extra(language, "RenameFailureLine", displayPath(entry.oldPath),
-                                   conflictReason(language, entry.conflict, entry.conflictPath)));
+                                   conflictReason(language, entry.conflict, report.plan.conflictPath(entry))));
         }
         parts.append(lines.join(QStringLiteral("\r\n")));
     }

@@ -92,7 +92,7 @@ void frmCheckErreur::showConflicts(const RenamePlan &plan)
     for (const PlannedRename &entry : plan.entries) {
         if (!entry.heldBack())
             continue;
-        const QString reason = conflictReason(language, entry.conflict, entry.conflictPath);
+        const QString reason = conflictReason(language, entry.conflict, plan.conflictPath(entry));
         m_scroll.AddItem(lang::ui::widgetText(language.extra(QStringLiteral("RenameFailureLine"), namesOf(entry), reason)));
         // Both paths in full.
         m_lsterreur->item(m_lsterreur->count() - 1)->setToolTip(displayPath(entry.oldPath) + QStringLiteral(" -> ")

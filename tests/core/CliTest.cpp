@@ -447,7 +447,7 @@ TEST_F(CliRename, aWaitingJournalBlocksRenameAndUndoUntilRecovered)
     const rename::RenamePlan plan = rename::planRename(
         QList<rename::PathPair>{{tree.path("b.jpg"), tree.path("c.jpg"), false, rename::Conflict::None}}, fs);
     ASSERT_EQ(rename::RenameJournal(settingsFolder()).begin(plan), 0);
-    ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
+    ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.temporaryPath(plan.entries[0])), 0);
 
     for (const QByteArrayList &arguments : {QByteArrayList{"rename", "--rule", "z", tree.path("n_a.jpg")}, QByteArrayList{"undo"}}) {
         const CliRun blocked = runCli(arguments);

@@ -505,7 +505,7 @@ TEST_F(ControllerRename, aRenameCutShortIsRecoveredOrItsDamagedJournalSetAside)
             QList<rename::PathPair>{{QFile::encodeName(path("a")), QFile::encodeName(path("b")), false, rename::Conflict::None}}, fs);
         rename::RenameJournal journal(settingsFolder);
         ASSERT_EQ(journal.begin(plan), 0);
-        ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.entries[0].tempPath), 0);
+        ASSERT_EQ(fs.renameNoReplace(plan.entries[0].oldPath, plan.temporaryPath(plan.entries[0])), 0);
         if (damaged) {
             // The last digit of its checksum changed.
             QFile file(journal.path());

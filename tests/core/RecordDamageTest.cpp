@@ -53,17 +53,17 @@ public:
             EXPECT_EQ(scene.rename({{"a", "x"}, {"b", "y"}}, fs).report.renamed, 2);
             path = UndoRecord(scene.settings()).path();
         } else {
-            plan = scene.plan({{"a", "b"}, {"b", "a"}, {"c", "d"}}, fs);
             RenameJournal journal(scene.settings());
-            EXPECT_EQ(journal.begin(plan), 0);
+            EXPECT_EQ(journal.begin(scene.plan({{"a", "b"}, {"b", "a"}, {"c", "d"}}, fs)), 0);
+            entries = journal.load()->entries;
             path = journal.path();
             planEnd = readFile(path).size();
-            for (const PlannedRename &entry : std::as_const(plan.entries))
+            for (const JournalEntry &entry : std::as_const(entries))
                 EXPECT_EQ(fs.renameNoReplace(entry.oldPath, entry.tempPath), 0);
             journal.mark(JournalMark::FirstPhaseDone);
             firstMarkEnd = readFile(path).size();
             journal.mark(JournalMark::CopyStarted, 3);
-            EXPECT_EQ(fs.move(plan.entries[2].tempPath, plan.entries[2].newPath), 0);
+            EXPECT_EQ(fs.move(entries[2].tempPath, entries[2].newPath), 0);
         }
         text = readFile(path);
         if (kind == RecordKind::Undo)
@@ -87,7 +87,7 @@ public:
     RecordKind kind;
     Scene scene{{"a", "b", "c", "victim.txt"}};
     FileOps fs;
-    RenamePlan plan;
+    QList<JournalEntry> entries; // the journal's
     QString path;
     QByteArray text;
     qsizetype planEnd = 0; // the journal's length without marks; all of the undo record
@@ -97,10 +97,10 @@ public:
 
 // A journal written with the program's own writer, checksums and all, but
 // with whatever entries and marks a hand that knows the format chose.
-QByteArray sealedJournal(const QByteArray &header, const QList<PlannedRename> &entries, const QList<QByteArray> &marks)
+QByteArray sealedJournal(const QByteArray &header, const QList<JournalEntry> &entries, const QList<QByteArray> &marks)
 {
     RecordWriter writer(header);
-    for (const PlannedRename &entry : entries) {
+    for (const JournalEntry &entry : entries) {
         writer.beginRow('E');
         writer.addNumber(entry.position);
         writer.addIdentity(entry.identity);
@@ -183,9 +183,9 @@ TEST(DamagedRecord, aSealedRecordThatNoRunLeavesIsRefused)
     Record journal(RecordKind::Journal);
     const QList<QByteArray> marks = {"PHASE1", "COPY 3"};
     const QByteArray journalHeader = headerOf(journal.text);
-    ASSERT_EQ(sealedJournal(journalHeader, journal.plan.entries, marks), journal.text);
-    const auto entries = [&](const std::function<void(QList<PlannedRename> &)> &change) {
-        QList<PlannedRename> bad = journal.plan.entries;
+    ASSERT_EQ(sealedJournal(journalHeader, journal.entries, marks), journal.text);
+    const auto entries = [&](const std::function<void(QList<JournalEntry> &)> &change) {
+        QList<JournalEntry> bad = journal.entries;
         change(bad);
         return sealedJournal(journalHeader, bad, marks);
     };
@@ -207,8 +207,8 @@ TEST(DamagedRecord, aSealedRecordThatNoRunLeavesIsRefused)
         {&journal, "a new path through ..", entries([&](auto &e) { e[2].newPath = journal.scene.path("c/../d"); })},
         {&journal, "a new path given twice", entries([](auto &e) { e[1].newPath = e[0].newPath; })},
         {&journal, "a temporary path that is a new path", entries([](auto &e) { e[2].newPath = e[0].tempPath; })},
-        {&journal, "a copy of a position it does not hold", sealedJournal(journalHeader, journal.plan.entries, {"PHASE1", "COPY 9"})},
-        {&journal, "a mark it does not write", sealedJournal(journalHeader, journal.plan.entries, {"PHASE3"})},
+        {&journal, "a copy of a position it does not hold", sealedJournal(journalHeader, journal.entries, {"PHASE1", "COPY 9"})},
+        {&journal, "a mark it does not write", sealedJournal(journalHeader, journal.entries, {"PHASE3"})},
         {&journal, "the form written before checksums", withoutChecks(journal.text)},
         {&undo, "a relative old path", pairs([](auto &p) { p[0].oldPath = "a"; })},
         {&undo, "an old path through ..", pairs([&](auto &p) { p[0].oldPath = undo.scene.path("x/../victim.txt"); })},
@@ -235,9 +235,9 @@ TEST(DamagedRecord, itNamesTheFilesToLookAtAndCanBeSetAside)
         QByteArray damaged = record.text;
         QList<FileToCheck> worthALook;
         if (kind == RecordKind::Journal) {
-            const PlannedRename &a = record.plan.entries[0];
-            const PlannedRename &b = record.plan.entries[1];
-            const PlannedRename &c = record.plan.entries[2];
+            const JournalEntry &a = record.entries[0];
+            const JournalEntry &b = record.entries[1];
+            const JournalEntry &c = record.entries[2];
             // a's row no longer names its temporary file, which is found in its folder all the same.
             damaged.replace(nativeNameOf(a.tempPath), nativeNameOf(a.tempPath).chopped(1) + 'q');
             worthALook = {{a.tempPath, {}, true}, {b.tempPath, b.oldPath, true}, {c.newPath, c.oldPath, false}};

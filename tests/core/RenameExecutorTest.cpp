@@ -57,12 +57,12 @@ QList<ExecutorRow> executorRows()
          {{"new", "intruder"}, {"a", "a"}, {"b", "b"}, {"tmp_Tarv_2_b", "another"}},
          [](const Scene &scene, const RenamePlan &plan, FaultyOps &) {
              scene.tree().write("new", "intruder");
-             scene.tree().write(nativeNameOf(plan.entries[1].tempPath), "another");
+             scene.tree().write(nativeNameOf(plan.temporaryPath(plan.entries[1])), "another");
          }},
         {"a file that can take neither name keeps its temporary name",
          {"a"}, {{"a", "b"}}, {O::LeftAtTemporary}, {{FailureStage::ToNew, EIO}}, {{"tmp_Tarv_1_a", "a"}},
          [](const Scene &, const RenamePlan &plan, FaultyOps &fs) {
-             fs.hook = [tempPath = plan.entries[0].tempPath](FaultyOps::Op, const QByteArray &from, const QByteArray &) {
+             fs.hook = [tempPath = plan.temporaryPath(plan.entries[0])](FaultyOps::Op, const QByteArray &from, const QByteArray &) {
                  return from == tempPath ? EIO : 0;
              };
          }},
@@ -112,8 +112,8 @@ TEST(RenameExecutor, positionsEndAsToldAndNoFileIsReplaced)
             const PlannedRename &entry = plan.entries[failure.position - 1];
             EXPECT_EQ(std::make_pair(failure.stage, failure.error), row.failures[i]);
             EXPECT_EQ(failure.newPath, entry.newPath);
-            EXPECT_EQ(failure.tempPath, entry.tempPath);
-            EXPECT_EQ(failure.leftAt, report.outcomes[failure.position - 1] == O::LeftAtTemporary ? entry.tempPath : QByteArray());
+            EXPECT_EQ(failure.tempPath, plan.temporaryPath(entry));
+            EXPECT_EQ(failure.leftAt, report.outcomes[failure.position - 1] == O::LeftAtTemporary ? failure.tempPath : QByteArray());
         }
         QList<int> renamedDownwards;
         for (qsizetype i = report.outcomes.size(); i > 0; --i) {

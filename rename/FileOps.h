@@ -224,28 +224,32 @@ inline qsizetype lastSlash(QByteArrayView path)
 // and after the last) is neither empty, "." nor "..".
 bool hasCleanParts(QByteArrayView path);
 
+// The hash of a run of size bytes that wordAt(offset) gives eight at a
+// time, the last word filled with zeros: pathHash, and the hash of a path
+// read with other bytes in place of its own (a case key made as it is read)
+// that must equal pathHash of those bytes.
+template<typename WordAt>
+quint64 hashWords(qsizetype size, WordAt wordAt)
+{
+    constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
+    quint64 hash = quint64(size) * kMultiplier;
+    for (qsizetype at = 0; at < size; at += 8) {
+        hash = (hash ^ wordAt(at)) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    return hash * kMultiplier;
+}
+
 // A hash of a path for the program's own tables, eight bytes a step: Qt's
 // qHash of a view costs several times more, and a run hashes each path of
 // its files several times.
 inline quint64 pathHash(QByteArrayView path)
 {
-    constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
-    quint64 hash = quint64(path.size()) * kMultiplier;
-    const char *at = path.data();
-    qsizetype left = path.size();
-    for (; left >= 8; left -= 8, at += 8) {
-        quint64 word;
-        std::memcpy(&word, at, 8);
-        hash = (hash ^ word) * kMultiplier;
-        hash ^= hash >> 29;
-    }
-    if (left > 0) {
+    return hashWords(path.size(), [&path](qsizetype at) {
         quint64 word = 0;
-        std::memcpy(&word, at, size_t(left));
-        hash = (hash ^ word) * kMultiplier;
-        hash ^= hash >> 29;
-    }
-    return hash * kMultiplier;
+        std::memcpy(&word, path.data() + at, path.size() - at >= 8 ? 8 : size_t(path.size() - at));
+        return word;
+    });
 }
 
 // Folder part of a native path ("/" for a file at the root, "" without any "/").

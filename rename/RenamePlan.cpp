@@ -187,13 +187,7 @@ quint32 keyHash(PathKey key)
 {
     if (!key.raised)
         return quint32(pathHash(key.view()));
-    constexpr quint64 kMultiplier = 0x9E3779B97F4A7C15ull;
-    quint64 hash = quint64(key.size) * kMultiplier;
-    for (qint32 at = 0; at < key.size; at += 8) {
-        hash = (hash ^ keyWord(key, at)) * kMultiplier;
-        hash ^= hash >> 29;
-    }
-    return quint32(hash * kMultiplier);
+    return quint32(hashWords(key.size, [key](qsizetype at) { return keyWord(key, qint32(at)); }));
 }
 
 bool sameKey(PathKey a, PathKey b)

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <system_error>
 #include <vector>
 
 #include <dirent.h>
@@ -200,33 +199,15 @@ FileOps::FolderHold::~FolderHold()
 }
 
 FileOps::LookupsAside::LookupsAside(FileOps &fs, std::function<void()> lookups)
-    : m_lookups(std::move(lookups))
-{
-    const auto run = [this, &fs] {
+    : m_lookups([&fs, lookups = std::move(lookups)] {
         HeldFolder own;
         own.holding = true;
         s_aside = {&fs, &own};
-        m_lookups();
+        lookups();
         s_aside = {};
         own.release();
-    };
-    try {
-        m_thread = std::thread(run);
-    } catch (const std::system_error &) {
-        // No thread to be had: the caller waits for the lookups instead.
-        run();
-    }
-}
-
-FileOps::LookupsAside::~LookupsAside()
+    })
 {
-    wait();
-}
-
-void FileOps::LookupsAside::wait()
-{
-    if (m_thread.joinable())
-        m_thread.join();
 }
 
 void FileOps::HeldFolder::release()

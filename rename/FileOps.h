@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/FolderNames.h"
+#include "rename/SideBySide.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -12,7 +13,6 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <thread>
 #include <utility>
 
 namespace tarvello::rename {
@@ -98,16 +98,12 @@ public:
     {
     public:
         LookupsAside(FileOps &fs, std::function<void()> lookups);
-        ~LookupsAside();
-        LookupsAside(const LookupsAside &) = delete;
-        LookupsAside &operator=(const LookupsAside &) = delete;
 
         // Returns once every lookup is done.
-        void wait();
+        void wait() { m_lookups.wait(); }
 
     private:
-        std::function<void()> m_lookups;
-        std::thread m_thread;
+        Aside m_lookups;
     };
 
     // True when the path names anything, a dangling link included.

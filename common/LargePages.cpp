@@ -65,6 +65,14 @@ void shareOneHeap() noexcept
     ::mallopt(M_MXFAST, 0);
 }
 
+void keepFreedMemory() noexcept
+{
+    ::mallopt(M_ARENA_MAX, 1);
+    // 32 MB: the largest mapping threshold the allocator takes.
+    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+}
+
 void giveBackFreePages() noexcept
 {
     ::malloc_trim(0);

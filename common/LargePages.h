@@ -23,6 +23,13 @@ void freeLarge(void *memory, std::size_t bytes) noexcept;
 // megabytes more than the same work on one thread.
 void shareOneHeap() noexcept;
 
+// The heap of a process that ends with its one operation (the command
+// line): one heap for its threads that keeps what they free (a rename's
+// tables, its records' texts) for what comes next, rather than hand it back
+// and take every page afresh, a fault each. Called before the first thread
+// starts.
+void keepFreedMemory() noexcept;
+
 // Gives the free pages of the heap back to the system. Pages freed inside
 // the heap stay counted against the program until then: after a list of a
 // million names is recomputed, the old names' pages, and after a rename, the

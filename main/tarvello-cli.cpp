@@ -1,22 +1,15 @@
 #include "cli/Cli.h"
 #include "app/DataFolder.h"
+#include "common/LargePages.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
 #include <cstdio>
 
-#include <malloc.h>
-
 int main(int argc, char **argv)
 {
-    // The process ends with its one operation: one heap for its threads
-    // keeps what they free (a rename's tables, its records' texts) for what
-    // comes next, rather than hand it back and take every page afresh, a
-    // fault each (32 MB: the largest mapping threshold the allocator takes).
-    ::mallopt(M_ARENA_MAX, 1);
-    ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    tarvello::common::keepFreedMemory();
     QCoreApplication app(argc, argv);
     // The raw bytes, so that a path that is not valid UTF-8 prints back as given.
     QByteArrayList arguments;

@@ -480,7 +480,6 @@ void MainController::beginRename(State state)
 
 void MainController::endRename()
 {
-    m_listings.forget();
     // Checked before the state ends: the million rows a stopped or held-back
     // rename leaves in the list are checked off the window's thread.
     checkConflicts();

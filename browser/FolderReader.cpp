@@ -1,5 +1,6 @@
 #include "browser/FolderReader.h"
 
+#include "common/FolderNames.h"
 #include "common/NameOrder.h"
 #include "filelist/FolderScan.h"
 
@@ -84,11 +85,6 @@ constexpr int kLargestBatch = 16384;
 // A slow folder still shows what it has found after this many milliseconds.
 constexpr qint64 kBatchDelayMs = 100;
 
-bool isDotOrDotDot(const char *name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
 ListedFolder folderEntry(int dirFd, const char *nativeName)
 {
     ListedFolder entry;
@@ -123,7 +119,7 @@ void runJob(Job &job)
             break;
         }
         const char *name = found->d_name;
-        if (isDotOrDotDot(name))
+        if (common::isDotOrDotDot(name))
             continue;
         const unsigned char type = found->d_type;
         if (!job.files && type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN)

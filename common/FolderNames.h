@@ -9,6 +9,12 @@
 
 namespace tarvello::common {
 
+// True for the entries "." and ".." a folder's reading gives besides its names.
+inline bool isDotOrDotDot(const char *name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
 // The names of a folder's entries as one reading found them: their bytes in
 // one block and an open-addressing table of their places, so that a folder of
 // 100,000 names costs a few allocations rather than one a name.

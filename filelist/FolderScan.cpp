@@ -29,11 +29,6 @@ enum class Kind { File, Folder, Skipped };
 // reached twice (a bind mount inside itself) is listed once.
 using SeenFolders = QSet<std::pair<quint64, quint64>>;
 
-bool isDotOrDotDot(const char *name)
-{
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
 qint64 changeTime(const struct stat &st)
 {
     return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
@@ -113,7 +108,7 @@ std::unique_ptr<Listing> readFolder(const QString &folder)
             complete = errno == 0;
             break;
         }
-        if (isDotOrDotDot(entry->d_name))
+        if (common::isDotOrDotDot(entry->d_name))
             continue;
         const QByteArray bytes = QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name)));
         names.insert(bytes);

@@ -381,9 +381,8 @@ std::optional<common::FolderNames> FileOps::folderNames(const QByteArray &folder
     common::FolderNames names;
     errno = 0;
     while (const dirent *entry = ::readdir(dir)) {
-        const char *name = entry->d_name;
-        if (name[0] != '.' || (name[1] != '\0' && (name[1] != '.' || name[2] != '\0')))
-            names.insert(QByteArrayView(name));
+        if (!common::isDotOrDotDot(entry->d_name))
+            names.insert(QByteArrayView(entry->d_name));
     }
     const int error = errno;
     ::closedir(dir);

@@ -119,7 +119,7 @@ int main(int argc, char **argv)
         const double countMs = clock.nsecsElapsed() / 1e6;
         clock.restart();
         filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
-        collected = int(filelist::collectFiles({dir.path()}, filter, listed, [](int) { return true; }, &listings).paths.size());
+        collected = int(filelist::collectFiles({dir.path()}, filter, listed, [](int) { return true; }, &listings).files.size());
         if (countMs + clock.nsecsElapsed() / 1e6 < count + collect) {
             collect = clock.nsecsElapsed() / 1e6;
             count = countMs;

@@ -32,7 +32,7 @@ void FolderNames::grow()
     }
 }
 
-void FolderNames::insert(QByteArrayView name)
+qsizetype FolderNames::insert(QByteArrayView name)
 {
     // At most half full: probes stay short.
     if (2 * (m_names.size() + 1) > m_slots.size())
@@ -40,10 +40,11 @@ void FolderNames::insert(QByteArrayView name)
     const auto hash = quint32(qHash(name, 0));
     qint32 &slot = m_slots[probe(name, hash)];
     if (slot >= 0)
-        return;
+        return slot;
     slot = qint32(m_names.size());
     m_names.push_back({m_bytes.size(), qint32(name.size()), hash});
     m_bytes.append(name);
+    return slot;
 }
 
 bool FolderNames::contains(QByteArrayView name) const

@@ -24,9 +24,11 @@ public:
     FolderNames() = default;
     FolderNames(std::initializer_list<QByteArrayView> names);
 
-    void insert(QByteArrayView name);
+    // The name's place among the names, the one it already had when held.
+    qsizetype insert(QByteArrayView name);
     bool contains(QByteArrayView name) const;
     qsizetype size() const { return qsizetype(m_names.size()); }
+    QByteArrayView name(qsizetype place) const { return at(m_names[size_t(place)]); }
 
     // The first name whose ASCII letters, case swapped, give a name the
     // folder does not hold; nullopt when there is none. Where that other name

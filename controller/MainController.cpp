@@ -355,6 +355,40 @@ bool MainController::addPaths(int count, const std::function<common::NativePath(
     return true;
 }
 
+bool MainController::addCollected(const filelist::CollectedFiles &collected)
+{
+    const bool ownBatch = !m_batch;
+    if (ownBatch)
+        beginNames();
+    const auto endBatch = qScopeGuard([&] {
+        if (ownBatch)
+            endNames();
+    });
+    const qsizetype count = collected.files.size();
+    if (namesReadExif()) {
+        QList<filelist::FileEntry> files;
+        files.reserve(count);
+        for (qsizetype i = 0; i < count; ++i)
+            files.append(collected.entry(i));
+        readAhead(files);
+    }
+    m_files.reserve(m_files.count() + m_pending.size() + count);
+    EventPacer pacer;
+    // Each entry's path is made in this one buffer, not a new string an entry.
+    QString path;
+    for (qsizetype i = 0; i < count; ++i) {
+        if (pacer.due() && !pauseAdd(int(i) + 1))
+            return false;
+        filelist::FileEntry file = collected.entry(i);
+        file.readablePathInto(path);
+        const NameStep step = m_batch->next(path, m_files.count() + int(m_pending.size()) + 1);
+        showName(std::move(file), step);
+        if (step.stop)
+            return false;
+    }
+    return true;
+}
+
 void MainController::addChosen(const QList<common::NativePath> &paths)
 {
     if (paths.isEmpty())
@@ -394,8 +428,8 @@ QStringList MainController::addHierarchy(const QString &start, const QString &pa
         {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
     if (!collected.stopped) {
         keepFolderNames(collected, began);
-        m_ui.addPlanned(0, int(collected.paths.size()));
-        addPaths(collected.paths, [](const common::NativePath &) { return true; });
+        m_ui.addPlanned(0, int(collected.files.size()));
+        addCollected(collected);
     }
     return collected.notText;
 }
@@ -447,8 +481,8 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
         notText += collected.notText;
         if (!collected.stopped) {
             keepFolderNames(collected, began);
-            m_ui.addPlanned(0, int(collected.paths.size()));
-            addPaths(collected.paths, [](const common::NativePath &) { return true; });
+            m_ui.addPlanned(0, int(collected.files.size()));
+            addCollected(collected);
         }
     }
     return notText;

@@ -200,6 +200,9 @@ public:
     // The same for count paths that pathAt(i) makes as the add reaches them.
     bool addPaths(int count, const std::function<common::NativePath(int)> &pathAt,
                   const std::function<bool(const common::NativePath &)> &isNew);
+    // Adds the files a scan collected, in order, pausing now and then; false
+    // when the stop request or the position error ended it.
+    bool addCollected(const filelist::CollectedFiles &collected);
     // The add of the files under a folder and its subfolders that the
     // pattern shows, once the user agrees to their number. Returns the
     // folders left out because their names are not text.

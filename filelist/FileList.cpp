@@ -171,6 +171,12 @@ void FileList::appendAll(QList<FileEntry> &&entries)
     endInsertRows();
 }
 
+void FileList::reserve(qsizetype count)
+{
+    m_entries.reserve(count);
+    m_statuses.reserve(count);
+}
+
 void FileList::clear()
 {
     if (m_entries.isEmpty())

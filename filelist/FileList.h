@@ -109,6 +109,9 @@ public:
     // shared elsewhere are moved in, not copied; the list given keeps its
     // room for the next ones.
     void appendAll(QList<FileEntry> &&entries);
+    // Makes room for count entries in all, so that an add whose number is
+    // known writes its entries once rather than move them as the list grows.
+    void reserve(qsizetype count);
     // Removes every entry.
     void clear();
     // Removes the given rows (any order, duplicates ignored).

@@ -23,7 +23,7 @@ namespace tarvello::filelist {
 
 namespace {
 
-enum class Kind { File, Folder, Skipped };
+enum class Kind : quint8 { File, Folder, Skipped };
 
 // The folders a scan has listed, by device and inode, so that a folder
 // reached twice (a bind mount inside itself) is listed once.
@@ -61,22 +61,26 @@ Kind kindOf(int folderFd, const dirent *entry)
 } // namespace
 
 // One folder as it was read: which folder, when it last changed, its entries
-// but "." and "..", each decoded and marked when its name is not text.
+// but "." and "..", each marked when its name is not text. The names stay
+// bytes in one block: a folder of 100,000 files costs a few allocations, and
+// only the names a scan takes are made text.
 struct FolderListings::Listing {
     struct Entry {
-        QString name;
+        qint32 name; // its place among the names
         Kind kind;
         bool text;
-        // The name's bytes when it is not text.
-        QByteArray bytes;
     };
     quint64 device = 0;
     quint64 inode = 0;
     qint64 changed = 0;
     std::vector<Entry> entries;
-    // Every name the folder held, those passed over above included; nullopt
-    // when the folder ignores case.
-    std::optional<common::FolderNames> names;
+    // Every name the folder held, those passed over above included.
+    common::FolderNames names;
+    // False when the folder ignores case or its reading was cut short: then
+    // its names cannot tell that a name is free.
+    bool namesComplete = false;
+
+    QByteArrayView bytes(const Entry &entry) const { return names.name(entry.name); }
 };
 
 namespace {
@@ -99,7 +103,7 @@ std::unique_ptr<Listing> readFolder(const QString &folder)
     listing->device = quint64(st.st_dev);
     listing->inode = quint64(st.st_ino);
     listing->changed = changeTime(st);
-    common::FolderNames &names = listing->names.emplace();
+    common::FolderNames &names = listing->names;
     bool complete = true;
     for (;;) {
         errno = 0;
@@ -110,23 +114,33 @@ std::unique_ptr<Listing> readFolder(const QString &folder)
         }
         if (common::isDotOrDotDot(entry->d_name))
             continue;
-        const QByteArray bytes = QByteArray::fromRawData(entry->d_name, qsizetype(std::strlen(entry->d_name)));
-        names.insert(bytes);
+        const QByteArrayView bytes(entry->d_name, qsizetype(std::strlen(entry->d_name)));
+        const auto place = qint32(names.insert(bytes));
         const Kind kind = kindOf(fd, entry);
         if (kind == Kind::Skipped)
             continue;
         if (kind != Kind::Folder && isRenameTemporaryName(bytes))
             continue;
-        const bool text = isTextName(bytes);
-        listing->entries.push_back(
-            {common::NativePath::fromBytes(bytes).text(), kind, text, text ? QByteArray() : QByteArray(entry->d_name)});
+        listing->entries.push_back({place, kind, common::isAscii(bytes) || isTextName(bytes.toByteArray())});
     }
     // A listing cut short cannot tell that a name is free.
-    if (const std::optional<QByteArray> other = names.caseProbe();
-        !complete || (other && ::fstatat(fd, other->constData(), &st, AT_SYMLINK_NOFOLLOW) == 0))
-        listing->names.reset();
+    const std::optional<QByteArray> other = names.caseProbe();
+    listing->namesComplete = complete && !(other && ::fstatat(fd, other->constData(), &st, AT_SYMLINK_NOFOLLOW) == 0);
     ::closedir(dir);
     return listing;
+}
+
+// The name's text, as QFile::decodeName reads it, written over into: a scan
+// reads the text of every name, most of them plain ASCII, in one buffer.
+const QString &textInto(QByteArrayView bytes, QString &into)
+{
+    if (!common::isAscii(bytes)) {
+        into = common::NativePath::fromBytes(bytes.toByteArray()).text();
+        return into;
+    }
+    into.resize(bytes.size());
+    std::copy(bytes.cbegin(), bytes.cend(), reinterpret_cast<char16_t *>(into.data()));
+    return into;
 }
 
 // True the first time a scan meets this folder.
@@ -144,31 +158,18 @@ QString childPath(const QString &folder, const QString &name)
     return common::ZubQualifyPath(folder) + name;
 }
 
-// A name with the text it is ordered by (the file view's name order), and
-// its bytes when it is not text.
+// A name with the text it is ordered by (the file view's name order), its
+// bytes when it is not text, and its bytes in the listing read.
 struct OrderedName {
     QString order;
     QString name;
     QByteArray bytes;
+    QByteArrayView raw;
 };
 
-OrderedName ordered(const QString &name, const QByteArray &bytes = {})
+OrderedName ordered(const QString &name, QByteArrayView raw, bool text)
 {
-    return {common::nameCollationKey(name), name, bytes};
-}
-
-// The path of the name in the folder whose bytes, "/" ended, are given, made
-// in one block: a large add makes one for every file.
-common::NativePath nativeChild(const QByteArray &folder, const OrderedName &file)
-{
-    if (!file.bytes.isEmpty())
-        return common::NativePath::fromBytes(folder + file.bytes);
-    if (!common::isAscii(file.name))
-        return common::NativePath::fromBytes(folder + QFile::encodeName(file.name));
-    QByteArray path(folder.size() + file.name.size(), Qt::Uninitialized);
-    std::transform(file.name.cbegin(), file.name.cend(), std::copy(folder.cbegin(), folder.cend(), path.begin()),
-                   [](QChar c) { return char(c.unicode()); });
-    return common::NativePath::fromBytes(std::move(path));
+    return {common::nameCollationKey(name), name, text ? QByteArray() : raw.toByteArray(), raw};
 }
 
 void sortByName(std::vector<OrderedName> &names)
@@ -238,6 +239,7 @@ FolderTally countFiles(const QString &folder, bool recursive, const DisplayFilte
     tally.recursive = recursive;
     SeenFolders seen;
     std::vector<QString> pending{folder};
+    QString name;
     while (!pending.empty() && !tally.stopped) {
         const QString current = std::move(pending.back());
         pending.pop_back();
@@ -245,13 +247,14 @@ FolderTally countFiles(const QString &folder, bool recursive, const DisplayFilte
         if (!listing || !firstVisit(seen, *listing))
             continue;
         for (const Listing::Entry &entry : listing->entries) {
-            if (entry.name.startsWith(QLatin1Char('.')))
+            const QByteArrayView bytes = listing->bytes(entry);
+            if (bytes.startsWith('.'))
                 continue;
             ++tally.entries;
             if (entry.kind == Kind::Folder) {
                 if (recursive && entry.text)
-                    pending.push_back(childPath(current, entry.name));
-            } else if (filter.matches(entry.name)) {
+                    pending.push_back(childPath(current, textInto(bytes, name)));
+            } else if (filter.matches(textInto(bytes, name))) {
                 ++tally.files;
             }
             tally.stopped = !pause(tally.files);
@@ -295,6 +298,18 @@ bool ListedFiles::takeIfNew(const common::NativePath &path)
     return m_keys.size() != before;
 }
 
+bool ListedFiles::takeIfNew(QByteArrayView folder, QByteArrayView name)
+{
+    if (m_match == Match::Name)
+        return m_keys.isEmpty() || !m_keys.contains(QByteArray::fromRawData(name.data(), name.size()));
+    QByteArray path;
+    path.reserve(folder.size() + name.size());
+    path.append(folder).append(name);
+    const qsizetype before = m_keys.size();
+    m_keys.insert(path);
+    return m_keys.size() != before;
+}
+
 bool ListedFiles::holds(const common::NativePath &path) const
 {
     return !m_keys.isEmpty() && m_keys.contains(key(path));
@@ -307,6 +322,7 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
     SeenFolders seen;
     std::vector<OrderedName> files;
     std::vector<OrderedName> folders;
+    QString name;
     for (const QString &start : startFolders) {
         std::deque<QString> pending{start};
         while (!pending.empty()) {
@@ -320,13 +336,14 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
             files.clear();
             folders.clear();
             for (const Listing::Entry &entry : listing->entries) {
+                const QByteArrayView bytes = listing->bytes(entry);
                 if (entry.kind != Kind::File) {
                     if (entry.text)
-                        folders.push_back(ordered(entry.name));
+                        folders.push_back(ordered(textInto(bytes, name), bytes, true));
                     else
-                        collected.notText.append(childPath(head, entry.name));
-                } else if (filter.matches(entry.name)) {
-                    files.push_back(ordered(entry.name, entry.bytes));
+                        collected.notText.append(childPath(head, textInto(bytes, name)));
+                } else if (filter.matches(textInto(bytes, name))) {
+                    files.push_back(ordered(name, bytes, entry.text));
                     ++collected.found;
                 }
                 collected.stopped = !pause(collected.found);
@@ -336,14 +353,21 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
             sortByName(files);
             const QString prefix = common::ZubQualifyPath(head);
             const QByteArray nativePrefix = QFile::encodeName(prefix);
-            if (listing->names)
-                collected.folderNames.push_back({nativePrefix.size() > 1 ? nativePrefix.chopped(1) : nativePrefix,
-                                                 listing->changed, std::move(*listing->names)});
+            // As the entry of the path would read it: the folder part of a
+            // path is the same text whatever name follows its "/".
+            const auto folder = qint32(collected.folders.size());
+            if (!files.empty())
+                collected.folders.append(QFile::decodeName(nativePrefix).chopped(1));
             for (const OrderedName &file : files) {
-                const common::NativePath path = nativeChild(nativePrefix, file);
-                if (listed.takeIfNew(path))
-                    collected.paths.append(path);
+                if (!listed.takeIfNew(nativePrefix, file.raw))
+                    continue;
+                if (!file.bytes.isEmpty())
+                    collected.notTextNames.insert(collected.files.size(), file.bytes);
+                collected.files.append({file.name, folder});
             }
+            if (listing->namesComplete)
+                collected.folderNames.push_back({nativePrefix.size() > 1 ? nativePrefix.chopped(1) : nativePrefix,
+                                                 listing->changed, std::move(listing->names)});
             sortByName(folders);
             for (const OrderedName &folder : folders)
                 pending.push_back(prefix + folder.name);

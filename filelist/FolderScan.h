@@ -6,6 +6,7 @@
 #include "filelist/FileList.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -106,6 +107,8 @@ public:
     // False when the file is listed; otherwise true, and with Match::Path
     // the file is noted as taken. Names are told apart by their bytes.
     bool takeIfNew(const common::NativePath &path);
+    // The same for the name in the folder whose bytes, "/" ended, are given.
+    bool takeIfNew(QByteArrayView folder, QByteArrayView name);
     // True when the file is listed or was taken; nothing is noted.
     bool holds(const common::NativePath &path) const;
 
@@ -119,8 +122,24 @@ private:
 
 // What collectFiles gathered.
 struct CollectedFiles {
-    // Full paths of the files to add, in order.
-    QList<common::NativePath> paths;
+    // The files to add, in order: a name and the folder it lies in. A large
+    // add holds them beside the list they go to, so they take a third of
+    // the room of entries.
+    struct File {
+        QString name;
+        qint32 folder; // its place among folders
+    };
+    QList<File> files;
+    // The folders of the files, as their entries read them.
+    QStringList folders;
+    // The bytes of the names that are not text, by their place among files.
+    QHash<qsizetype, QByteArray> notTextNames;
+    // The entry of files[i], with no new name yet.
+    FileEntry entry(qsizetype i) const
+    {
+        const File &file = files.at(i);
+        return {file.name, folders.at(file.folder), {}, notTextNames.isEmpty() ? QByteArray() : notTextNames.value(i)};
+    }
     // Matching files seen, those already listed included.
     int found = 0;
     // Paths, as shown, of the folders left out because their names are not text.
@@ -148,3 +167,6 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
                             const ScanBreak &pause, FolderListings *kept = nullptr);
 
 } // namespace tarvello::filelist
+
+// A list of a million files grows by moving its block.
+Q_DECLARE_TYPEINFO(tarvello::filelist::CollectedFiles::File, Q_RELOCATABLE_TYPE);

@@ -34,7 +34,10 @@ protected:
     QStringList collect(const QStringList &starts, const QString &filter,
                         ListedFiles listed = ListedFiles(ListedFiles::Match::Name), FolderListings *kept = nullptr)
     {
-        return texts(collectFiles(starts, DisplayFilter(filter), listed, kNeverStop, kept).paths);
+        QStringList out;
+        for (const FileEntry &file : entries(collectFiles(starts, DisplayFilter(filter), listed, kNeverStop, kept)))
+            out.append(file.path());
+        return out;
     }
 
     int count(const QString &start, const QString &filter = "*") const
@@ -42,11 +45,11 @@ protected:
         return countFiles(start, true, DisplayFilter(filter), kNeverStop).files;
     }
 
-    static QStringList texts(const QList<tarvello::common::NativePath> &paths)
+    static QList<FileEntry> entries(const CollectedFiles &collected)
     {
-        QStringList out;
-        for (const tarvello::common::NativePath &p : paths)
-            out.append(p.text());
+        QList<FileEntry> out;
+        for (qsizetype i = 0; i < collected.files.size(); ++i)
+            out.append(collected.entry(i));
         return out;
     }
 
@@ -166,14 +169,14 @@ TEST_F(FolderScanTree, filesThatAreNotTextAreTakenByTheirBytesFoldersSetApart)
     for (const ListedFiles::Match match : {ListedFiles::Match::Name, ListedFiles::Match::Path}) {
         ListedFiles listed(match);
         const CollectedFiles collected = collectFiles({m_root}, DisplayFilter("*.jpg"), listed, kNeverStop);
-        EXPECT_TRUE(collected.paths.contains(NativePath::fromText(path("café.jpg"))));
-        EXPECT_TRUE(collected.paths.contains(notText));
+        EXPECT_TRUE(entries(collected).contains(FileEntry::of(NativePath::fromText(path("café.jpg")))));
+        EXPECT_TRUE(entries(collected).contains(FileEntry::of(notText)));
         EXPECT_EQ(collected.notText, paths({"bad\uFFFD"}));
         ListedFiles holding(match);
         holding.addEntries({FileEntry::of(notText)});
-        const QList<NativePath> again = collectFiles({m_root}, DisplayFilter("*.jpg"), holding, kNeverStop).paths;
-        EXPECT_FALSE(again.contains(notText));
-        EXPECT_TRUE(again.contains(NativePath::fromText(path("café.jpg"))));
+        const QList<FileEntry> again = entries(collectFiles({m_root}, DisplayFilter("*.jpg"), holding, kNeverStop));
+        EXPECT_FALSE(again.contains(FileEntry::of(notText)));
+        EXPECT_TRUE(again.contains(FileEntry::of(NativePath::fromText(path("café.jpg")))));
     }
     EXPECT_EQ(count(m_root, "*.jpg"), 8);
 }

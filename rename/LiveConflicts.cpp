@@ -1,6 +1,7 @@
 #include "rename/LiveConflicts.h"
 
 #include "common/FreeInBackground.h"
+#include "common/LargePages.h"
 #include "common/NativePath.h"
 #include "rename/RenamePlan.h"
 
@@ -143,8 +144,10 @@ public:
             capacity *= 2;
         m_slots.assign(capacity, -1);
         m_mask = capacity - 1;
-        // Most rows are renamed, each with a key of its own.
+        // Most rows are renamed, each with a key of its own, most keys a
+        // name of a few tens of bytes.
         m_keys.reserve(size_t(rows));
+        m_names.reserve(size_t(rows) * 24);
     }
 
     // The first row given this key: the row itself when the key is new.
@@ -155,8 +158,8 @@ public:
         if (slot >= 0)
             return m_keys[size_t(slot)].row;
         slot = qint32(m_keys.size());
-        m_keys.push_back({m_names.size(), hash, qint32(name.size()), qint32(row), folder});
-        m_names.append(name);
+        m_keys.push_back({qsizetype(m_names.size()), hash, qint32(name.size()), qint32(row), folder});
+        m_names.insert(m_names.end(), name.cbegin(), name.cend());
         return row;
     }
 
@@ -187,15 +190,20 @@ private:
                 return at;
             const Key &key = m_keys[size_t(slot)];
             if (key.hash == hash && key.folder == folder
-                && QByteArrayView(m_names.constData() + key.offset, key.length) == name)
+                && QByteArrayView(m_names.data() + key.offset, key.length) == name)
                 return at;
         }
     }
 
-    std::vector<qint32> m_slots;
+    // Fresh tables of a few megabytes each time the list changes: offered as
+    // huge pages, they cost a fault or two rather than one a 4 KB page.
+    template<typename T>
+    using Table = std::vector<T, common::LargePageAllocator<T>>;
+
+    Table<qint32> m_slots;
     size_t m_mask = 0;
-    std::vector<Key> m_keys;
-    QByteArray m_names;
+    Table<Key> m_keys;
+    Table<char> m_names;
 };
 
 } // namespace

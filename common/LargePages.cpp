@@ -55,6 +55,15 @@ void freeLarge(void *memory, std::size_t bytes) noexcept
         ::munmap(memory, roundedUp(bytes));
 }
 
+void offerHugePages(const void *block, std::size_t bytes) noexcept
+{
+    const auto start = reinterpret_cast<std::uintptr_t>(block);
+    const std::uintptr_t from = (start + kHugePage - 1) & ~std::uintptr_t(kHugePage - 1);
+    const std::uintptr_t to = (start + bytes) & ~std::uintptr_t(kHugePage - 1);
+    if (to > from)
+        ::madvise(reinterpret_cast<void *>(from), to - from, MADV_HUGEPAGE);
+}
+
 void shareOneHeap() noexcept
 {
     ::mallopt(M_ARENA_MAX, 1);

@@ -16,6 +16,11 @@ void *allocateLarge(std::size_t bytes);
 // Frees what allocateLarge(bytes) gave, with the same size.
 void freeLarge(void *memory, std::size_t bytes) noexcept;
 
+// Offers the huge pages wholly inside a block not written yet (a list
+// reserved for the entries an add will write) as huge pages: only advice,
+// what the block holds does not change.
+void offerHugePages(const void *block, std::size_t bytes) noexcept;
+
 // One heap for every thread of the process, called before the first thread
 // starts. The window plans, reads records and lists folders on threads of
 // their own; each thread got a heap of its own, which kept what it freed for

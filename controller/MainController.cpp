@@ -425,7 +425,7 @@ QStringList MainController::addHierarchy(const QString &start, const QString &pa
     filelist::ListedFiles listed(filelist::ListedFiles::Match::Name);
     listed.addEntries(m_files.entries());
     filelist::CollectedFiles collected = filelist::collectFiles(
-        {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
+        {start}, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings, tally.files);
     if (!collected.stopped) {
         keepFolderNames(collected, began);
         m_ui.addPlanned(0, int(collected.files.size()));
@@ -477,7 +477,7 @@ QStringList MainController::addDropped(const QList<QByteArray> &paths, const QSt
         resumeAdd();
         m_ui.addPlanned(0, int(total));
         filelist::CollectedFiles collected = filelist::collectFiles(
-            folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings);
+            folders, filter, listed, [&](int found) { return !pacer.due() || pauseAdd(found); }, &listings, total);
         notText += collected.notText;
         if (!collected.stopped) {
             keepFolderNames(collected, began);

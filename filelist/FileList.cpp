@@ -1,6 +1,7 @@
 #include "filelist/FileList.h"
 
 #include "common/Cp1252.h"
+#include "common/LargePages.h"
 #include "common/Zub.h"
 
 #include <QFile>
@@ -173,8 +174,14 @@ void FileList::appendAll(QList<FileEntry> &&entries)
 
 void FileList::reserve(qsizetype count)
 {
+    if (count <= m_entries.capacity())
+        return;
     m_entries.reserve(count);
     m_statuses.reserve(count);
+    // The room past the entries is fresh: in huge pages, a million entries
+    // cost some fifty faults rather than 24,000.
+    common::offerHugePages(m_entries.constData() + m_entries.size(),
+                           size_t(m_entries.capacity() - m_entries.size()) * sizeof(FileEntry));
 }
 
 void FileList::clear()

@@ -1,6 +1,7 @@
 #include "filelist/FolderScan.h"
 
 #include "common/FolderNames.h"
+#include "common/LargePages.h"
 #include "common/NameOrder.h"
 #include "common/NativePath.h"
 #include "common/Zub.h"
@@ -316,9 +317,13 @@ bool ListedFiles::holds(const common::NativePath &path) const
 }
 
 CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter &filter, ListedFiles &listed,
-                            const ScanBreak &pause, FolderListings *kept)
+                            const ScanBreak &pause, FolderListings *kept, qsizetype expected)
 {
     CollectedFiles collected;
+    if (expected > 0) {
+        collected.files.reserve(expected);
+        common::offerHugePages(collected.files.constData(), size_t(expected) * sizeof(CollectedFiles::File));
+    }
     SeenFolders seen;
     std::vector<OrderedName> files;
     std::vector<OrderedName> folders;

@@ -162,9 +162,10 @@ struct CollectedFiles {
 // file view's name order. Hidden files and folders are taken; a folder that
 // cannot be listed is passed over with what it holds; links to folders are
 // not entered, and no folder is listed twice. Unchanged folders are taken
-// from kept, when given, instead of being read again.
+// from kept, when given, instead of being read again. Room is made at once
+// for the number of files expected, when given (the count's).
 CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter &filter, ListedFiles &listed,
-                            const ScanBreak &pause, FolderListings *kept = nullptr);
+                            const ScanBreak &pause, FolderListings *kept = nullptr, qsizetype expected = 0);
 
 } // namespace tarvello::filelist
 

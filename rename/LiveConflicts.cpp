@@ -242,7 +242,12 @@ ConflictCheck checkConflicts(const QList<filelist::FileEntry> &entries, const Na
     QByteArray name;
     for (qsizetype i = 0; i < n; ++i) {
         const filelist::FileEntry &entry = entries[i];
-        if (i == 0 || entry.folder != folderText) {
+        // The entries of one folder mostly share its text: most rows need
+        // not compare it.
+        const bool sameFolder = i > 0
+            && ((entry.folder.constData() == folderText.constData() && entry.folder.size() == folderText.size())
+                || entry.folder == folderText);
+        if (!sameFolder) {
             folderText = entry.folder;
             const QByteArray bytes = QFile::encodeName(folderText + QLatin1Char('/'));
             const qint32 exact = exactFolders.id(bytes);

@@ -373,6 +373,7 @@ bool MainController::addCollected(const filelist::CollectedFiles &collected)
         readAhead(files);
     }
     m_files.reserve(m_files.count() + m_pending.size() + count);
+    m_batch->expectNames(count);
     EventPacer pacer;
     // Each entry's path is made in this one buffer, not a new string an entry.
     QString path;

@@ -596,11 +596,91 @@ int RenamePlan::conflictCount() const
     return count;
 }
 
+IdentitiesAhead::IdentitiesAhead(FileOps &fs, qsizetype most)
+    : m_fs(fs)
+    , m_most(std::max<qsizetype>(most, 0))
+    , m_paths(new QByteArray[size_t(m_most)])
+    , m_found(new std::optional<FileIdentity>[size_t(m_most)])
+    , m_owner(std::this_thread::get_id())
+{
+    m_lookups.emplace(fs, [this] { lookUp(); });
+}
+
+IdentitiesAhead::~IdentitiesAhead()
+{
+    if (!m_delivered)
+        m_dropped.store(true, std::memory_order_relaxed);
+    close();
+}
+
+void IdentitiesAhead::add(const QByteArray &oldPath)
+{
+    if (m_added >= m_most) {
+        ++m_added;
+        return;
+    }
+    m_paths[size_t(m_added++)] = oldPath;
+    m_published.store(m_added, std::memory_order_release);
+    // The thread sleeps only once it has caught up: waking it now and then is enough.
+    if (m_added % 256 == 0)
+        m_published.notify_one();
+}
+
+void IdentitiesAhead::close()
+{
+    if (m_published.load(std::memory_order_relaxed) & kClosed)
+        return;
+    m_published.store(std::min(m_added, m_most) | kClosed, std::memory_order_release);
+    m_published.notify_one();
+    m_lookups.reset();
+}
+
+void IdentitiesAhead::lookUp()
+{
+    // Without a thread of its own this runs at once on the caller's, before
+    // any path is given: the plan then looks every one up itself.
+    if (std::this_thread::get_id() == m_owner)
+        return;
+    qsizetype done = 0;
+    for (;;) {
+        const qsizetype published = m_published.load(std::memory_order_acquire);
+        const qsizetype given = published & ~kClosed;
+        for (; done < given; ++done) {
+            if (m_dropped.load(std::memory_order_relaxed))
+                return;
+            m_found[size_t(done)] = m_fs.identity(m_paths[size_t(done)]);
+        }
+        if (published & kClosed)
+            break;
+        m_published.wait(published, std::memory_order_acquire);
+    }
+    m_done = done;
+}
+
+void IdentitiesAhead::deliver(PlannedRename *entries, qsizetype count)
+{
+    if (m_delivered)
+        return;
+    m_delivered = true;
+    close();
+    for (qsizetype i = 0; i < count; ++i) {
+        // The pairs share their bytes with the paths given here; a path that
+        // is not the one looked up is looked up now.
+        const bool lookedUp = i < m_done
+            && (m_paths[size_t(i)].constData() == entries[i].oldPath.constData() || m_paths[size_t(i)] == entries[i].oldPath);
+        entries[i].identity = lookedUp ? m_found[size_t(i)] : m_fs.identity(entries[i].oldPath);
+    }
+    m_paths.reset();
+    m_found.reset();
+}
+
 namespace {
 
 // The plan of the pairs; owned, when given, is the list the pairs are, let go
-// once the plan's entries share their paths.
-RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileOps &fs, Targets targets)
+// once the plan's entries share their paths. With ahead, the identities are
+// those it looked up.
+RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileOps &fs, Targets targets,
+                     IdentitiesAhead *ahead = nullptr)
 {
     const FileOps::FolderHold hold(fs);
     const qsizetype n = pairs.size();
@@ -639,10 +719,19 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     // The files' identities are looked up aside while the plan goes on;
     // nothing reads one before the wait.
     PlannedRename *const planned = plan.entries.data();
-    FileOps::LookupsAside identities(fs, [&fs, planned, n] {
-        for (qsizetype i = 0; i < n; ++i)
-            planned[i].identity = fs.identity(planned[i].oldPath);
-    });
+    std::optional<FileOps::LookupsAside> identities;
+    if (!ahead) {
+        identities.emplace(fs, [&fs, planned, n] {
+            for (qsizetype i = 0; i < n; ++i)
+                planned[i].identity = fs.identity(planned[i].oldPath);
+        });
+    }
+    auto waitForIdentities = [&] {
+        if (ahead)
+            ahead->deliver(planned, n);
+        else
+            identities->wait();
+    };
 
     // The prefix grows for good at the first temporary name that is taken, so
     // later positions keep the longer prefix; a name another position will
@@ -721,7 +810,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
         if (!occupant)
             continue;
-        identities.wait();
+        waitForIdentities();
         // Case ignored, the target may still be a file this operation moves
         // away, when the file system itself ignores case: it is then the same file.
         if (!oldByKey) {
@@ -803,7 +892,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
             }
         });
     }
-    identities.wait();
+    waitForIdentities();
     return plan;
 }
 
@@ -817,6 +906,11 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
 RenamePlan planRename(QList<PathPair> &&pairs, FileOps &fs, Targets targets)
 {
     return planPairs(pairs, &pairs, fs, targets);
+}
+
+RenamePlan planRename(QList<PathPair> &&pairs, FileOps &fs, IdentitiesAhead &ahead)
+{
+    return planPairs(pairs, &pairs, fs, Targets::NewNames, &ahead);
 }
 
 QList<PathPair> pathPairsFor(const QList<filelist::FileEntry> &entries)

@@ -184,6 +184,7 @@ NamedPairs namesInOrder(QByteArrayList paths, settings::RuleOptions rule, const 
 {
     CliNamer namer(std::move(rule), settings, language, exif);
     controller::NameBatch &batch = namer.batch();
+    batch.expectNames(paths.size());
     NamedPairs named;
     named.pairs.reserve(paths.size());
     QString path; // refilled for each file

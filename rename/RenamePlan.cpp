@@ -599,10 +599,11 @@ int RenamePlan::conflictCount() const
 IdentitiesAhead::IdentitiesAhead(FileOps &fs, qsizetype most)
     : m_fs(fs)
     , m_most(std::max<qsizetype>(most, 0))
-    , m_paths(new QByteArray[size_t(m_most)])
-    , m_found(new std::optional<FileIdentity>[size_t(m_most)])
     , m_owner(std::this_thread::get_id())
 {
+    m_paths.reserve(size_t(m_most));
+    m_given = m_paths.data();
+    m_found.reserve(size_t(m_most));
     m_lookups.emplace(fs, [this] { lookUp(); });
 }
 
@@ -619,8 +620,8 @@ void IdentitiesAhead::add(const QByteArray &oldPath)
         ++m_added;
         return;
     }
-    m_paths[size_t(m_added++)] = oldPath;
-    m_published.store(m_added, std::memory_order_release);
+    m_paths.push_back(oldPath);
+    m_published.store(++m_added, std::memory_order_release);
     // The thread sleeps only once it has caught up: waking it now and then is enough.
     if (m_added % 256 == 0)
         m_published.notify_one();
@@ -648,13 +649,12 @@ void IdentitiesAhead::lookUp()
         for (; done < given; ++done) {
             if (m_dropped.load(std::memory_order_relaxed))
                 return;
-            m_found[size_t(done)] = m_fs.identity(m_paths[size_t(done)]);
+            m_found.push_back(m_fs.identity(m_given[done]));
         }
         if (published & kClosed)
             break;
         m_published.wait(published, std::memory_order_acquire);
     }
-    m_done = done;
 }
 
 void IdentitiesAhead::deliver(PlannedRename *entries, qsizetype count)
@@ -666,12 +666,12 @@ void IdentitiesAhead::deliver(PlannedRename *entries, qsizetype count)
     for (qsizetype i = 0; i < count; ++i) {
         // The pairs share their bytes with the paths given here; a path that
         // is not the one looked up is looked up now.
-        const bool lookedUp = i < m_done
+        const bool lookedUp = i < qsizetype(m_found.size())
             && (m_paths[size_t(i)].constData() == entries[i].oldPath.constData() || m_paths[size_t(i)] == entries[i].oldPath);
         entries[i].identity = lookedUp ? m_found[size_t(i)] : m_fs.identity(entries[i].oldPath);
     }
-    m_paths.reset();
-    m_found.reset();
+    m_paths = {};
+    m_found = {};
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <vector>
 
 namespace tarvello::settings {
 struct Settings;
@@ -149,12 +150,14 @@ private:
 
     FileOps &m_fs;
     const qsizetype m_most;
-    std::unique_ptr<QByteArray[]> m_paths;
-    std::unique_ptr<std::optional<FileIdentity>[]> m_found;
+    // Reserved once and never grown: the thread reads the paths given
+    // through m_given while more are added.
+    std::vector<QByteArray> m_paths;
+    const QByteArray *m_given = nullptr;
+    std::vector<std::optional<FileIdentity>> m_found; // the thread's, read once it ended
     qsizetype m_added = 0;
     std::atomic<qsizetype> m_published{0}; // paths the thread may look up, and kClosed
     std::atomic<bool> m_dropped{false};    // closed without a plan to deliver to
-    qsizetype m_done = 0;                  // the thread's, read once it ended
     bool m_delivered = false;
     const std::thread::id m_owner;
     // Last, so that it starts once the rest is set, and ends first.

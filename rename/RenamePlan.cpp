@@ -599,11 +599,11 @@ int RenamePlan::conflictCount() const
 IdentitiesAhead::IdentitiesAhead(FileOps &fs, qsizetype most)
     : m_fs(fs)
     , m_most(std::max<qsizetype>(most, 0))
+    , m_found(std::make_unique_for_overwrite<Found[]>(size_t(m_most)))
     , m_owner(std::this_thread::get_id())
 {
     m_paths.reserve(size_t(m_most));
     m_given = m_paths.data();
-    m_found.reserve(size_t(m_most));
     m_lookups.emplace(fs, [this] { lookUp(); });
 }
 
@@ -633,26 +633,38 @@ void IdentitiesAhead::close()
         return;
     m_published.store(std::min(m_added, m_most) | kClosed, std::memory_order_release);
     m_published.notify_one();
-    m_lookups.reset();
+}
+
+bool IdentitiesAhead::lookUpNext(qsizetype given)
+{
+    // A few at a time: both threads claim from the same count.
+    constexpr qsizetype kAtOnce = 16;
+    qsizetype first = m_claimed.load(std::memory_order_relaxed);
+    qsizetype end = 0;
+    do {
+        if (first >= given)
+            return false;
+        end = std::min(first + kAtOnce, given);
+    } while (!m_claimed.compare_exchange_weak(first, end, std::memory_order_relaxed));
+    for (qsizetype i = first; i < end; ++i) {
+        const std::optional<FileIdentity> identity = m_fs.identity(m_given[i]);
+        m_found[size_t(i)] = {identity.value_or(FileIdentity{}), identity.has_value()};
+    }
+    return true;
 }
 
 void IdentitiesAhead::lookUp()
 {
     // Without a thread of its own this runs at once on the caller's, before
-    // any path is given: the plan then looks every one up itself.
+    // any path is given: the caller then looks every one up at delivery.
     if (std::this_thread::get_id() == m_owner)
         return;
-    qsizetype done = 0;
     for (;;) {
         const qsizetype published = m_published.load(std::memory_order_acquire);
-        const qsizetype given = published & ~kClosed;
-        for (; done < given; ++done) {
-            if (m_dropped.load(std::memory_order_relaxed))
-                return;
-            m_found.push_back(m_fs.identity(m_given[done]));
+        while (!m_dropped.load(std::memory_order_relaxed) && lookUpNext(published & ~kClosed)) {
         }
-        if (published & kClosed)
-            break;
+        if ((published & kClosed) || m_dropped.load(std::memory_order_relaxed))
+            return;
         m_published.wait(published, std::memory_order_acquire);
     }
 }
@@ -663,15 +675,24 @@ void IdentitiesAhead::deliver(PlannedRename *entries, qsizetype count)
         return;
     m_delivered = true;
     close();
+    const qsizetype given = std::min(m_added, m_most);
+    while (lookUpNext(given)) {
+    }
+    m_lookups.reset();
     for (qsizetype i = 0; i < count; ++i) {
         // The pairs share their bytes with the paths given here; a path that
         // is not the one looked up is looked up now.
-        const bool lookedUp = i < qsizetype(m_found.size())
-            && (m_paths[size_t(i)].constData() == entries[i].oldPath.constData() || m_paths[size_t(i)] == entries[i].oldPath);
-        entries[i].identity = lookedUp ? m_found[size_t(i)] : m_fs.identity(entries[i].oldPath);
+        const bool lookedUp = i < given
+            && (m_given[i].constData() == entries[i].oldPath.constData() || m_given[i] == entries[i].oldPath);
+        if (!lookedUp)
+            entries[i].identity = m_fs.identity(entries[i].oldPath);
+        else if (m_found[size_t(i)].present)
+            entries[i].identity = m_found[size_t(i)].identity;
+        else
+            entries[i].identity.reset();
     }
     m_paths = {};
-    m_found = {};
+    m_found.reset();
 }
 
 namespace {

@@ -138,10 +138,17 @@ public:
 
     void add(const QByteArray &oldPath);
 
-    // Waits for the lookups and sets the identity of every entry (once; later calls return at once).
+    // Sets the identity of every entry, taking a share of the lookups still
+    // to do rather than wait for them (once; later calls return at once).
     void deliver(PlannedRename *entries, qsizetype count);
 
 private:
+    struct Found {
+        FileIdentity identity;
+        bool present;
+    };
+    // Looks up paths not yet claimed, up to those given; false once none is left.
+    bool lookUpNext(qsizetype given);
     void lookUp();
     void close();
 
@@ -154,9 +161,11 @@ private:
     // through m_given while more are added.
     std::vector<QByteArray> m_paths;
     const QByteArray *m_given = nullptr;
-    std::vector<std::optional<FileIdentity>> m_found; // the thread's, read once it ended
+    // Written by whichever thread claimed the path, read once both are done.
+    std::unique_ptr<Found[]> m_found;
     qsizetype m_added = 0;
-    std::atomic<qsizetype> m_published{0}; // paths the thread may look up, and kClosed
+    std::atomic<qsizetype> m_published{0}; // paths given, and kClosed
+    std::atomic<qsizetype> m_claimed{0};   // paths either thread took to look up
     std::atomic<bool> m_dropped{false};    // closed without a plan to deliver to
     bool m_delivered = false;
     const std::thread::id m_owner;

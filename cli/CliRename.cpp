@@ -135,7 +135,7 @@ struct NamedPairs {
 
 // Takes in the name computed for one file.
 void addNamed(NamedPairs &named, const QByteArray &given, const QByteArray &native, const QString &path,
-              rules::NameResult &result, QIODevice &err)
+              rules::NameResult &result, rename::IdentitiesAhead &ahead, QIODevice &err)
 {
     if (const QByteArray line = nameErrorLine(given, result); !line.isEmpty()) {
         writeLine(err, line);
@@ -154,6 +154,7 @@ void addNamed(NamedPairs &named, const QByteArray &given, const QByteArray &nati
     if (given != native)
         named.givenOtherwise.insert(named.pairs.size(), given);
     named.pairs.append(rename::pathPairFor(native, entry));
+    ahead.add(named.pairs.constLast().oldPath);
 }
 
 // The names of a sort, or of a rule that reads metadata: the whole list is
@@ -161,14 +162,15 @@ void addNamed(NamedPairs &named, const QByteArray &given, const QByteArray &nati
 // its pair is made.
 NamedPairs namesOfWholeList(QByteArrayList paths, settings::RuleOptions rule, const settings::Settings &settings,
                             lang::Language &language, exif::ExifReader &exif,
-                            const std::optional<controller::ListSort> &sort, QIODevice &err)
+                            const std::optional<controller::ListSort> &sort, rename::IdentitiesAhead &ahead,
+                            QIODevice &err)
 {
     QList<ComputedName> names = computeNames(paths, std::move(rule), settings, language, exif, sort);
     paths = {};
     NamedPairs named;
     named.pairs.reserve(names.size());
     for (ComputedName &name : names) {
-        addNamed(named, name.given, name.native, name.path, name.result, err);
+        addNamed(named, name.given, name.native, name.path, name.result, ahead, err);
         name = {};
     }
     return named;
@@ -177,10 +179,12 @@ NamedPairs namesOfWholeList(QByteArrayList paths, settings::RuleOptions rule, co
 // The names in the order given, each computed as its pair is made: no
 // list of a million computed names.
 NamedPairs namesInOrder(QByteArrayList paths, settings::RuleOptions rule, const settings::Settings &settings,
-                        lang::Language &language, exif::ExifReader &exif, QIODevice &err)
+                        lang::Language &language, exif::ExifReader &exif, rename::IdentitiesAhead &ahead,
+                        QIODevice &err)
 {
     CliNamer namer(std::move(rule), settings, language, exif);
     controller::NameBatch &batch = namer.batch();
+    batch.expectNames(paths.size());
     NamedPairs named;
     named.pairs.reserve(paths.size());
     QString path; // refilled for each file
@@ -199,7 +203,7 @@ NamedPairs namesInOrder(QByteArrayList paths, settings::RuleOptions rule, const 
             path = filelist::FileEntry::of(absolute).readablePath();
         }
         controller::NameStep step = batch.next(path, int(i + 1));
-        addNamed(named, given, native, path, step.result, err);
+        addNamed(named, given, native, path, step.result, ahead, err);
         if (step.stop)
             break;
     }
@@ -214,8 +218,11 @@ int renameFiles(QByteArrayList paths, settings::RuleOptions rule, const settings
 {
     const CliTexts texts(language);
     const bool wholeList = sort || rules::ruleReadsExif(rule.rule);
-    NamedPairs named = wholeList ? namesOfWholeList(std::move(paths), std::move(rule), settings, language, exif, sort, err)
-                                 : namesInOrder(std::move(paths), std::move(rule), settings, language, exif, err);
+    rename::FileOps fs;
+    rename::IdentitiesAhead ahead(fs, paths.size());
+    NamedPairs named = wholeList
+        ? namesOfWholeList(std::move(paths), std::move(rule), settings, language, exif, sort, ahead, err)
+        : namesInOrder(std::move(paths), std::move(rule), settings, language, exif, ahead, err);
     if (named.nameErrors) {
         writeMessage(err, texts.text("cliNameErrorsNothingRenamed"));
         return CliNameErrors;
@@ -225,8 +232,7 @@ int renameFiles(QByteArrayList paths, settings::RuleOptions rule, const settings
     if (named.pairs.isEmpty())
         return CliSuccess;
 
-    rename::FileOps fs;
-    const rename::RenamePlan plan = rename::planRename(std::move(named.pairs), fs);
+    const rename::RenamePlan plan = rename::planRename(std::move(named.pairs), fs, ahead);
     for (const rename::PlannedRename &entry : plan.entries) {
         if (!entry.heldBack())
             continue;

@@ -7,19 +7,26 @@
 #include <QSet>
 
 #include <cerrno>
+#include <functional>
+#include <optional>
 #include <utility>
 
 namespace tarvello::rename {
 
 namespace {
 
+// meanwhile, when given, runs aside while the files move: the renames are
+// the system's work, one file after the other, and leave the second core idle.
 RenameRun runWithJournal(const RenamePlan &plan, JournalKind kind, RenameJournal &journal, RenameObserver &observer,
-                         FileOps &fs)
+                         FileOps &fs, const std::function<void()> &meanwhile = {})
 {
     RenameRun run;
     run.journalError = journal.begin(plan, kind);
     if (run.journalError != 0)
         return run;
+    std::optional<Aside> aside;
+    if (meanwhile)
+        aside.emplace(meanwhile);
     run.report = executeRename(plan, observer, fs, &journal);
     return run;
 }
@@ -34,15 +41,18 @@ void endJournal(RenameJournal &journal, const RenameReport &report)
 
 // The record for the files of a run that now have their new names: a file
 // copied to another file system is a new file, known by its new identity.
-QList<UndoPair> renamedPairs(const RenamePlan &plan, const RenameReport &report, FileOps &fs)
+// Without a report, the record of a run that went as planned: every position
+// not held back renamed in place.
+QList<UndoPair> renamedPairs(const RenamePlan &plan, const RenameReport *report, FileOps &fs)
 {
-    const QSet<int> copied(report.copied.cbegin(), report.copied.cend());
+    const QSet<int> copied = report ? QSet<int>(report->copied.cbegin(), report->copied.cend()) : QSet<int>();
     QList<UndoPair> pairs;
-    pairs.reserve(report.renamed);
+    pairs.reserve(report ? report->renamed : plan.entries.size());
     for (qsizetype i = 0; i < plan.entries.size(); ++i) {
         const PlannedRename &entry = plan.entries[i];
+        const bool renamed = report ? report->outcomes[i] == Outcome::Renamed : !entry.heldBack();
         // A name given again unchanged is nothing to take back.
-        if (report.outcomes[i] != Outcome::Renamed || entry.newPath == entry.oldPath)
+        if (!renamed || entry.newPath == entry.oldPath)
             continue;
         pairs.append({entry.oldPath, entry.newPath,
                       copied.contains(entry.position) ? fs.identity(entry.newPath) : entry.identity});
@@ -96,16 +106,32 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
     if (lock.error() != 0)
         return RenameRun{lock.error(), {}, 0};
     RenameJournal journal(settingsFolder);
-    RenameRun run = runWithJournal(plan, JournalKind::Rename, journal, observer, fs);
+    // The undo record of the run as planned is made while the files move;
+    // a run that went otherwise makes its own after.
+    QList<UndoPair> planned;
+    std::optional<UndoRecord::Text> plannedText;
+    RenameRun run = runWithJournal(plan, JournalKind::Rename, journal, observer, fs, [&] {
+        planned = renamedPairs(plan, nullptr, fs);
+        plannedText.emplace(planned);
+    });
     if (run.journalError != 0)
         return run;
+    const bool asPlanned =
+        run.report.copied.isEmpty() && run.report.renamed == plan.entries.size() - plan.conflictCount();
+    if (!asPlanned) {
+        planned = renamedPairs(plan, &run.report, fs);
+        plannedText.reset();
+    }
     // A rename that changed nothing leaves the last one to undo as it was.
-    if (const QList<UndoPair> pairs = renamedPairs(plan, run.report, fs); !pairs.isEmpty()) {
+    if (const QList<UndoPair> &pairs = planned; !pairs.isEmpty()) {
         // Each record is a pass over every file and a wait for the disk. Both
         // are written before the journal ends: a crash in between writes the
         // run again at recovery rather than leave it out.
         sideBySide([&] { run.historyError = RenameHistory(settingsFolder).append(timeOf(when), false, pairs); },
-                   [&] { run.undoError = UndoRecord(settingsFolder).save(pairs); });
+                   [&] {
+                       run.undoError = plannedText ? UndoRecord(settingsFolder).save(*plannedText)
+                                                   : UndoRecord(settingsFolder).save(pairs);
+                   });
     }
     endJournal(journal, run.report);
     return run;
@@ -228,7 +254,7 @@ QList<UndoPair> takeBack(QList<UndoPair> pairs, const QString &settingsFolder, R
         if (undo.report.outcomes[i] != Outcome::Renamed)
             remaining.append(going[i]);
     }
-    undo.historyError = RenameHistory(settingsFolder).append(timeOf(when), true, renamedPairs(undo.plan, undo.report, fs));
+    undo.historyError = RenameHistory(settingsFolder).append(timeOf(when), true, renamedPairs(undo.plan, &undo.report, fs));
     return remaining;
 }
 

@@ -596,11 +596,112 @@ int RenamePlan::conflictCount() const
     return count;
 }
 
+IdentitiesAhead::IdentitiesAhead(FileOps &fs, qsizetype most)
+    : m_fs(fs)
+    , m_most(std::max<qsizetype>(most, 0))
+    , m_found(std::make_unique_for_overwrite<Found[]>(size_t(m_most)))
+    , m_owner(std::this_thread::get_id())
+{
+    m_paths.reserve(size_t(m_most));
+    m_given = m_paths.data();
+    m_lookups.emplace(fs, [this] { lookUp(); });
+}
+
+IdentitiesAhead::~IdentitiesAhead()
+{
+    if (!m_delivered)
+        m_dropped.store(true, std::memory_order_relaxed);
+    close();
+}
+
+void IdentitiesAhead::add(const QByteArray &oldPath)
+{
+    if (m_added >= m_most) {
+        ++m_added;
+        return;
+    }
+    m_paths.push_back(oldPath);
+    m_published.store(++m_added, std::memory_order_release);
+    // The thread sleeps only once it has caught up: waking it now and then is enough.
+    if (m_added % 256 == 0)
+        m_published.notify_one();
+}
+
+void IdentitiesAhead::close()
+{
+    if (m_published.load(std::memory_order_relaxed) & kClosed)
+        return;
+    m_published.store(std::min(m_added, m_most) | kClosed, std::memory_order_release);
+    m_published.notify_one();
+}
+
+bool IdentitiesAhead::lookUpNext(qsizetype given)
+{
+    // A few at a time: both threads claim from the same count.
+    constexpr qsizetype kAtOnce = 16;
+    qsizetype first = m_claimed.load(std::memory_order_relaxed);
+    qsizetype end = 0;
+    do {
+        if (first >= given)
+            return false;
+        end = std::min(first + kAtOnce, given);
+    } while (!m_claimed.compare_exchange_weak(first, end, std::memory_order_relaxed));
+    for (qsizetype i = first; i < end; ++i) {
+        const std::optional<FileIdentity> identity = m_fs.identity(m_given[i]);
+        m_found[size_t(i)] = {identity.value_or(FileIdentity{}), identity.has_value()};
+    }
+    return true;
+}
+
+void IdentitiesAhead::lookUp()
+{
+    // Without a thread of its own this runs at once on the caller's, before
+    // any path is given: the caller then looks every one up at delivery.
+    if (std::this_thread::get_id() == m_owner)
+        return;
+    for (;;) {
+        const qsizetype published = m_published.load(std::memory_order_acquire);
+        while (!m_dropped.load(std::memory_order_relaxed) && lookUpNext(published & ~kClosed)) {
+        }
+        if ((published & kClosed) || m_dropped.load(std::memory_order_relaxed))
+            return;
+        m_published.wait(published, std::memory_order_acquire);
+    }
+}
+
+void IdentitiesAhead::deliver(PlannedRename *entries, qsizetype count)
+{
+    if (m_delivered)
+        return;
+    m_delivered = true;
+    close();
+    const qsizetype given = std::min(m_added, m_most);
+    while (lookUpNext(given)) {
+    }
+    m_lookups.reset();
+    for (qsizetype i = 0; i < count; ++i) {
+        // The pairs share their bytes with the paths given here; a path that
+        // is not the one looked up is looked up now.
+        const bool lookedUp = i < given
+            && (m_given[i].constData() == entries[i].oldPath.constData() || m_given[i] == entries[i].oldPath);
+        if (!lookedUp)
+            entries[i].identity = m_fs.identity(entries[i].oldPath);
+        else if (m_found[size_t(i)].present)
+            entries[i].identity = m_found[size_t(i)].identity;
+        else
+            entries[i].identity.reset();
+    }
+    m_paths = {};
+    m_found.reset();
+}
+
 namespace {
 
 // The plan of the pairs; owned, when given, is the list the pairs are, let go
-// once the plan's entries share their paths.
-RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileOps &fs, Targets targets)
+// once the plan's entries share their paths. With ahead, the identities are
+// those it looked up.
+RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileOps &fs, Targets targets,
+                     IdentitiesAhead *ahead = nullptr)
 {
     const FileOps::FolderHold hold(fs);
     const qsizetype n = pairs.size();
@@ -639,10 +740,19 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
     // The files' identities are looked up aside while the plan goes on;
     // nothing reads one before the wait.
     PlannedRename *const planned = plan.entries.data();
-    FileOps::LookupsAside identities(fs, [&fs, planned, n] {
-        for (qsizetype i = 0; i < n; ++i)
-            planned[i].identity = fs.identity(planned[i].oldPath);
-    });
+    std::optional<FileOps::LookupsAside> identities;
+    if (!ahead) {
+        identities.emplace(fs, [&fs, planned, n] {
+            for (qsizetype i = 0; i < n; ++i)
+                planned[i].identity = fs.identity(planned[i].oldPath);
+        });
+    }
+    auto waitForIdentities = [&] {
+        if (ahead)
+            ahead->deliver(planned, n);
+        else
+            identities->wait();
+    };
 
     // The prefix grows for good at the first temporary name that is taken, so
     // later positions keep the longer prefix; a name another position will
@@ -721,7 +831,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
         const std::optional<FileIdentity> occupant = fs.identity(entry.newPath);
         if (!occupant)
             continue;
-        identities.wait();
+        waitForIdentities();
         // Case ignored, the target may still be a file this operation moves
         // away, when the file system itself ignores case: it is then the same file.
         if (!oldByKey) {
@@ -803,7 +913,7 @@ RenamePlan planPairs(const QList<PathPair> &pairs, QList<PathPair> *owned, FileO
             }
         });
     }
-    identities.wait();
+    waitForIdentities();
     return plan;
 }
 
@@ -817,6 +927,11 @@ RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets
 RenamePlan planRename(QList<PathPair> &&pairs, FileOps &fs, Targets targets)
 {
     return planPairs(pairs, &pairs, fs, targets);
+}
+
+RenamePlan planRename(QList<PathPair> &&pairs, FileOps &fs, IdentitiesAhead &ahead)
+{
+    return planPairs(pairs, &pairs, fs, Targets::NewNames, &ahead);
 }
 
 QList<PathPair> pathPairsFor(const QList<filelist::FileEntry> &entries)

@@ -8,7 +8,11 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+#include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 
 namespace tarvello::settings {
 struct Settings;
@@ -118,6 +122,57 @@ struct PlannedRename {
     bool heldBack() const { return conflict != Conflict::None; }
 };
 
+// The identities of a plan's old paths, looked up on a thread of their own
+// while the pairs are still being made: on a long run the lookups take
+// longer than the names, and the plan would otherwise begin by waiting for
+// them. Given each pair's old path in the pairs' order; the plan takes the
+// identities and looks up again any path it was not given.
+class IdentitiesAhead
+{
+public:
+    // Room for at most the given number of paths; later ones are left to the plan.
+    IdentitiesAhead(FileOps &fs, qsizetype most);
+    ~IdentitiesAhead();
+    IdentitiesAhead(const IdentitiesAhead &) = delete;
+    IdentitiesAhead &operator=(const IdentitiesAhead &) = delete;
+
+    void add(const QByteArray &oldPath);
+
+    // Sets the identity of every entry, taking a share of the lookups still
+    // to do rather than wait for them (once; later calls return at once).
+    void deliver(PlannedRename *entries, qsizetype count);
+
+private:
+    struct Found {
+        FileIdentity identity;
+        bool present;
+    };
+    // Looks up paths not yet claimed, up to those given; false once none is left.
+    bool lookUpNext(qsizetype given);
+    void lookUp();
+    void close();
+
+    // Set on close, above any count.
+    static constexpr qsizetype kClosed = qsizetype(1) << 62;
+
+    FileOps &m_fs;
+    const qsizetype m_most;
+    // Reserved once and never grown: the thread reads the paths given
+    // through m_given while more are added.
+    std::vector<QByteArray> m_paths;
+    const QByteArray *m_given = nullptr;
+    // Written by whichever thread claimed the path, read once both are done.
+    std::unique_ptr<Found[]> m_found;
+    qsizetype m_added = 0;
+    std::atomic<qsizetype> m_published{0}; // paths given, and kClosed
+    std::atomic<qsizetype> m_claimed{0};   // paths either thread took to look up
+    std::atomic<bool> m_dropped{false};    // closed without a plan to deliver to
+    bool m_delivered = false;
+    const std::thread::id m_owner;
+    // Last, so that it starts once the rest is set, and ends first.
+    std::optional<FileOps::LookupsAside> m_lookups;
+};
+
 struct RenamePlan {
     QList<PlannedRename> entries; // entries[i] is position i + 1
     QByteArray tempPrefix;        // the temporary prefix as it ended
@@ -156,6 +211,8 @@ enum class Targets {
 RenamePlan planRename(const QList<PathPair> &pairs, FileOps &fs, Targets targets = Targets::NewNames);
 // The same, letting the pairs go as soon as the plan holds their paths.
 RenamePlan planRename(QList<PathPair> &&pairs, FileOps &fs, Targets targets = Targets::NewNames);
+// The same, with the identities looked up ahead for these pairs.
+RenamePlan planRename(QList<PathPair> &&pairs, FileOps &fs, IdentitiesAhead &ahead);
 
 // The plan of the kept list rows.
 RenamePlan planRename(const QList<filelist::FileEntry> &entries, FileOps &fs);

@@ -52,10 +52,35 @@ QString UndoRecord::path() const
     return m_folder + QLatin1Char('/') + kFileName;
 }
 
+UndoRecord::Text::Text(const QList<UndoPair> &pairs)
+    : m_writer(kHeader)
+    , m_empty(pairs.isEmpty())
+{
+    if (m_empty)
+        return;
+    // Never a record that its own reading would refuse: checked while its
+    // text is made, both passes over every pair.
+    sideBySide([&] { m_holdsTogether = pairsHoldTogether(pairs); },
+               [&] {
+                   for (const UndoPair &pair : pairs) {
+                       m_writer.beginRow('U');
+                       m_writer.addIdentity(pair.identity);
+                       m_writer.addPath(pair.oldPath);
+                       m_writer.addPath(pair.newPath);
+                   }
+               });
+}
+
 int UndoRecord::save(const QList<UndoPair> &pairs) const
 {
+    Text text(pairs);
+    return save(text);
+}
+
+int UndoRecord::save(Text &text) const
+{
     const QByteArray native = common::NativePath::fromText(path()).bytes();
-    if (pairs.isEmpty()) {
+    if (text.m_empty) {
         if (::unlink(native.constData()) != 0 && errno != ENOENT)
             return errno;
         return 0;
@@ -63,22 +88,9 @@ int UndoRecord::save(const QList<UndoPair> &pairs) const
     FileOps fs;
     if (const int error = fs.makeFolders(common::NativePath::fromText(m_folder).bytes()))
         return error;
-    RecordWriter writer(kHeader);
-    // Never a record that its own reading would refuse: checked while its
-    // text is made, both passes over every pair.
-    bool holdsTogether = false;
-    sideBySide([&] { holdsTogether = pairsHoldTogether(pairs); },
-               [&] {
-                   for (const UndoPair &pair : pairs) {
-                       writer.beginRow('U');
-                       writer.addIdentity(pair.identity);
-                       writer.addPath(pair.oldPath);
-                       writer.addPath(pair.newPath);
-                   }
-               });
-    if (!holdsTogether)
+    if (!text.m_holdsTogether)
         return EINVAL;
-    return writeFileDurably(native, writer.pieces(), true);
+    return writeFileDurably(native, text.m_writer.pieces(), true);
 }
 
 std::optional<QList<UndoPair>> UndoRecord::load(int *error) const

@@ -28,10 +28,25 @@ public:
 
     QString path() const;
 
+    // The text of a record of the pairs, made before it is saved: a rename
+    // makes it while its files move.
+    class Text
+    {
+    public:
+        explicit Text(const QList<UndoPair> &pairs);
+
+    private:
+        friend class UndoRecord;
+        RecordWriter m_writer;
+        bool m_empty = true;
+        bool m_holdsTogether = false;
+    };
+
     // Replaces the record, flushed to disk; an empty list removes it. 0 or
     // errno; EINVAL for pairs the record cannot hold (a path that is not
     // absolute and clean, a path given twice).
     int save(const QList<UndoPair> &pairs) const;
+    int save(Text &text) const;
 
     // The record; an empty list when there is none. nullopt with error
     // EACCES when it cannot be opened, EBADMSG when it is not a record as this

@@ -159,18 +159,25 @@ QString childPath(const QString &folder, const QString &name)
     return common::ZubQualifyPath(folder) + name;
 }
 
-// A name with the text it is ordered by (the file view's name order), its
-// bytes when it is not text, and its bytes in the listing read.
+QString textOf(QByteArrayView bytes)
+{
+    QString text;
+    return textInto(bytes, text);
+}
+
+// A name with the text it is ordered by (the file view's name order) and its
+// bytes in the listing read. Its own text is made once the names are in
+// order: the keys of one folder then lie together, and the next folder's
+// take their room again rather than fresh pages.
 struct OrderedName {
     QString order;
-    QString name;
-    QByteArray bytes;
     QByteArrayView raw;
+    bool text;
 };
 
 OrderedName ordered(const QString &name, QByteArrayView raw, bool text)
 {
-    return {common::nameCollationKey(name), name, text ? QByteArray() : raw.toByteArray(), raw};
+    return {common::nameCollationKey(name), raw, text};
 }
 
 void sortByName(std::vector<OrderedName> &names)
@@ -179,11 +186,15 @@ void sortByName(std::vector<OrderedName> &names)
         if (a.order != b.order)
             return a.order < b.order;
         // Numbers that differ only in leading zeros; names that are text
-        // tell files apart by themselves.
-        const int byKey = common::compareSortKeys(common::nameSortKey(a.name), common::nameSortKey(b.name));
+        // tell files apart by themselves, before those that are not.
+        const QString nameA = textOf(a.raw);
+        const QString nameB = textOf(b.raw);
+        const int byKey = common::compareSortKeys(common::nameSortKey(nameA), common::nameSortKey(nameB));
         if (byKey != 0)
             return byKey < 0;
-        return a.name != b.name ? a.name < b.name : a.bytes < b.bytes;
+        if (nameA != nameB)
+            return nameA < nameB;
+        return (a.text ? QByteArray() : a.raw.toByteArray()) < (b.text ? QByteArray() : b.raw.toByteArray());
     });
 }
 
@@ -366,16 +377,16 @@ CollectedFiles collectFiles(const QStringList &startFolders, const DisplayFilter
             for (const OrderedName &file : files) {
                 if (!listed.takeIfNew(nativePrefix, file.raw))
                     continue;
-                if (!file.bytes.isEmpty())
-                    collected.notTextNames.insert(collected.files.size(), file.bytes);
-                collected.files.append({file.name, folder});
+                if (!file.text)
+                    collected.notTextNames.insert(collected.files.size(), file.raw.toByteArray());
+                collected.files.append({textOf(file.raw), folder});
             }
             if (listing->namesComplete)
                 collected.folderNames.push_back({nativePrefix.size() > 1 ? nativePrefix.chopped(1) : nativePrefix,
                                                  listing->changed, std::move(listing->names)});
             sortByName(folders);
             for (const OrderedName &folder : folders)
-                pending.push_back(prefix + folder.name);
+                pending.push_back(prefix + textOf(folder.raw));
         }
     }
     return collected;

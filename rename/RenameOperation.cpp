@@ -112,7 +112,7 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
     std::optional<UndoRecord::Text> plannedText;
     RenameRun run = runWithJournal(plan, JournalKind::Rename, journal, observer, fs, [&] {
         planned = renamedPairs(plan, nullptr, fs);
-        plannedText.emplace(planned);
+        plannedText.emplace(planned, UndoRecord::Text::Threads::One);
     });
     if (run.journalError != 0)
         return run;

@@ -488,7 +488,7 @@ QString counterCapacityQuestion(lang::Messages &messages, const CounterCapacity 
 namespace {
 
 // The new path of a row whose folder is already in native form with its "/".
-void newPathIn(const QByteArray &nativeFolder, const filelist::FileEntry &entry, PathPair &pair)
+void newPathIn(QByteArrayView nativeFolder, const filelist::FileEntry &entry, PathPair &pair)
 {
     // Most new names are plain ASCII without a folder part or a mark: their
     // bytes are their characters.
@@ -505,7 +505,7 @@ void newPathIn(const QByteArray &nativeFolder, const filelist::FileEntry &entry,
     newName.remove(kMkdirMark);
     newName.replace(QLatin1Char('\\'), QLatin1Char('/'));
     if (!newName.contains(QLatin1Char('/'))) {
-        pair.newPath = nativeFolder + common::NativePath::fromText(newName).bytes();
+        pair.newPath = nativeFolder.toByteArray() + common::NativePath::fromText(newName).bytes();
         return;
     }
     const QString lastPart = newName.mid(newName.lastIndexOf(QLatin1Char('/')) + 1);
@@ -547,7 +547,7 @@ PathPair pathPairFor(const QByteArray &nativePath, const filelist::FileEntry &en
 {
     PathPair pair;
     pair.oldPath = nativePath;
-    newPathIn(nativePath.left(lastSlash(nativePath) + 1), entry, pair);
+    newPathIn(QByteArrayView(nativePath).first(lastSlash(nativePath) + 1), entry, pair);
     return pair;
 }
 

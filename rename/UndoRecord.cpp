@@ -52,7 +52,7 @@ QString UndoRecord::path() const
     return m_folder + QLatin1Char('/') + kFileName;
 }
 
-UndoRecord::Text::Text(const QList<UndoPair> &pairs)
+UndoRecord::Text::Text(const QList<UndoPair> &pairs, Threads threads)
     : m_writer(kHeader)
     , m_empty(pairs.isEmpty())
 {
@@ -60,15 +60,21 @@ UndoRecord::Text::Text(const QList<UndoPair> &pairs)
         return;
     // Never a record that its own reading would refuse: checked while its
     // text is made, both passes over every pair.
-    sideBySide([&] { m_holdsTogether = pairsHoldTogether(pairs); },
-               [&] {
-                   for (const UndoPair &pair : pairs) {
-                       m_writer.beginRow('U');
-                       m_writer.addIdentity(pair.identity);
-                       m_writer.addPath(pair.oldPath);
-                       m_writer.addPath(pair.newPath);
-                   }
-               });
+    const auto check = [&] { m_holdsTogether = pairsHoldTogether(pairs); };
+    const auto write = [&] {
+        for (const UndoPair &pair : pairs) {
+            m_writer.beginRow('U');
+            m_writer.addIdentity(pair.identity);
+            m_writer.addPath(pair.oldPath);
+            m_writer.addPath(pair.newPath);
+        }
+    };
+    if (threads == Threads::One) {
+        check();
+        write();
+    } else {
+        sideBySide(check, write);
+    }
 }
 
 int UndoRecord::save(const QList<UndoPair> &pairs) const

@@ -29,11 +29,13 @@ public:
     QString path() const;
 
     // The text of a record of the pairs, made before it is saved: a rename
-    // makes it while its files move.
+    // makes it while its files move, on the one core the renames leave idle
+    // (alone), where a second thread of its own would take the renames' core.
     class Text
     {
     public:
-        explicit Text(const QList<UndoPair> &pairs);
+        enum class Threads { Two, One };
+        explicit Text(const QList<UndoPair> &pairs, Threads threads = Threads::Two);
 
     private:
         friend class UndoRecord;

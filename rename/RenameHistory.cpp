@@ -103,7 +103,37 @@ QString RenameHistory::folder() const
     return m_settingsFolder + QStringLiteral("/history");
 }
 
+namespace {
+
+void appendLine(std::string &text, const QByteArray &head, const UndoPair &pair)
+{
+    text.append(head.constData(), size_t(head.size()));
+    appendEncoded(text, pair.oldPath);
+    text.push_back(' ');
+    appendEncoded(text, pair.newPath);
+    text.push_back(' ');
+    appendIdentityFields(text, pair.identity);
+    text.push_back('\n');
+}
+
+} // namespace
+
+RenameHistory::Lines::Lines(const QDateTime &time, bool undo, const QList<UndoPair> &files, std::size_t room)
+    : m_time(time)
+    , m_head(time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1() + ' '
+             + QByteArray::number(QRandomGenerator::global()->generate64(), 16).rightJustified(16, '0')
+             + (undo ? " U " : " R "))
+{
+    for (; m_made < files.size() && m_text.size() < room; ++m_made)
+        appendLine(m_text, m_head, files[m_made]);
+}
+
 int RenameHistory::append(const QDateTime &time, bool undo, const QList<UndoPair> &files) const
+{
+    return append(Lines(time, undo, files, 0), files);
+}
+
+int RenameHistory::append(const Lines &lines, const QList<UndoPair> &files) const
 {
     if (files.isEmpty())
         return 0;
@@ -111,7 +141,7 @@ int RenameHistory::append(const QDateTime &time, bool undo, const QList<UndoPair
     FileOps fs;
     if (const int error = fs.makeFolders(nativeFolder))
         return error;
-    const QByteArray path = nativeFolder + '/' + time.date().toString(Qt::ISODate).toLatin1() + ".txt";
+    const QByteArray path = nativeFolder + '/' + lines.m_time.date().toString(Qt::ISODate).toLatin1() + ".txt";
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return errno;
@@ -125,21 +155,19 @@ int RenameHistory::append(const QDateTime &time, bool undo, const QList<UndoPair
         if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
             text.push_back('\n');
     }
-    const QByteArray head = time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1() + ' '
-        + QByteArray::number(QRandomGenerator::global()->generate64(), 16).rightJustified(16, '0') + (undo ? " U " : " R ");
+    int error = 0;
+    if (!lines.m_text.empty()) {
+        error = writeAll(fd, text);
+        text.clear();
+        if (error == 0)
+            error = writeAll(fd, lines.m_text);
+    }
     // A line a file, built in place and written a megabyte at a time: a run
     // of a million files writes a million lines, which need not all be held.
     constexpr size_t kChunk = 1 << 20;
     text.reserve(kChunk + 4096);
-    int error = 0;
-    for (const UndoPair &pair : files) {
-        text.append(head.constData(), size_t(head.size()));
-        appendEncoded(text, pair.oldPath);
-        text.push_back(' ');
-        appendEncoded(text, pair.newPath);
-        text.push_back(' ');
-        appendIdentityFields(text, pair.identity);
-        text.push_back('\n');
+    for (qsizetype i = lines.m_made; i < files.size(); ++i) {
+        appendLine(text, lines.m_head, files[i]);
         if (text.size() >= kChunk) {
             if (error == 0)
                 error = writeAll(fd, text);

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <string>
+
 // Every rename and every undo the program makes, from the window or a
 // terminal, kept in the settings folder: "history/YYYY-MM-DD.txt", one file
 // a local day, appended to and flushed to disk once a run has ended. A file
@@ -39,9 +41,27 @@ public:
 
     QString folder() const;
 
+    // The lines of a run, made before they are appended: a rename makes them
+    // while its files move. At most about room bytes of them; the lines of
+    // the files past those are made as they are appended.
+    class Lines
+    {
+    public:
+        Lines(const QDateTime &time, bool undo, const QList<UndoPair> &files, std::size_t room);
+
+    private:
+        friend class RenameHistory;
+        QDateTime m_time;
+        QByteArray m_head; // the run's time, id and kind, which begin each of its lines
+        std::string m_text;
+        qsizetype m_made = 0; // the files whose lines are in m_text
+    };
+
     // Appends a run of files moved at that time (none: nothing is written).
     // 0 or errno.
     int append(const QDateTime &time, bool undo, const QList<UndoPair> &files) const;
+    // The same with lines made of those files.
+    int append(const Lines &lines, const QList<UndoPair> &files) const;
 
     // The runs, newest first; at most limit of them when limit > 0.
     QList<HistoryRun> runs(int limit = 0) const;

@@ -106,13 +106,18 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
     if (lock.error() != 0)
         return RenameRun{lock.error(), {}, 0};
     RenameJournal journal(settingsFolder);
-    // The undo record of the run as planned is made while the files move;
-    // a run that went otherwise makes its own after.
+    // The records of the run as planned are made while the files move (of
+    // the history, as much as a few tens of megabytes hold: the lines of a
+    // million files need not all be held at once); a run that went otherwise
+    // makes its own after.
+    constexpr std::size_t kHistoryMadeAhead = 32 << 20;
     QList<UndoPair> planned;
     std::optional<UndoRecord::Text> plannedText;
+    std::optional<RenameHistory::Lines> plannedLines;
     RenameRun run = runWithJournal(plan, JournalKind::Rename, journal, observer, fs, [&] {
         planned = renamedPairs(plan, nullptr, fs);
         plannedText.emplace(planned, UndoRecord::Text::Threads::One);
+        plannedLines.emplace(timeOf(when), false, planned, kHistoryMadeAhead);
     });
     if (run.journalError != 0)
         return run;
@@ -121,17 +126,22 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
     if (!asPlanned) {
         planned = renamedPairs(plan, &run.report, fs);
         plannedText.reset();
+        plannedLines.reset();
     }
     // A rename that changed nothing leaves the last one to undo as it was.
     if (const QList<UndoPair> &pairs = planned; !pairs.isEmpty()) {
         // Each record is a pass over every file and a wait for the disk. Both
         // are written before the journal ends: a crash in between writes the
         // run again at recovery rather than leave it out.
-        sideBySide([&] { run.historyError = RenameHistory(settingsFolder).append(timeOf(when), false, pairs); },
-                   [&] {
-                       run.undoError = plannedText ? UndoRecord(settingsFolder).save(*plannedText)
-                                                   : UndoRecord(settingsFolder).save(pairs);
-                   });
+        const auto appendHistory = [&] {
+            const RenameHistory history(settingsFolder);
+            run.historyError = plannedLines ? history.append(*plannedLines, pairs) : history.append(timeOf(when), false, pairs);
+        };
+        const auto saveUndo = [&] {
+            const UndoRecord record(settingsFolder);
+            run.undoError = plannedText ? record.save(*plannedText) : record.save(pairs);
+        };
+        sideBySide(appendHistory, saveUndo);
     }
     endJournal(journal, run.report);
     return run;

@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/CliRename.h"
 #include "cli/CliSupport.h"
+#include "common/LargePages.h"
 #include "common/NativePath.h"
 #include "ini/IniFile.h"
 #include "settings/Settings.h"
@@ -244,6 +245,13 @@ int runCli(const QByteArrayList &arguments, QIODevice &in, QIODevice &out, QIODe
         return CliUsageError;
     }
 
+    // A rename fills its heap with some fifteen bytes for each byte of its
+    // list (paths, names, plan, records): the first half of those pages is
+    // touched on the second core while the list is read.
+    constexpr qint64 kHeapPerListByte = 8;
+    const std::jthread warming = command == Command::Rename && !in.isSequential()
+        ? common::warmHeap(size_t(std::max<qint64>(in.size(), 0) * kHeapPerListByte))
+        : std::jthread();
     // A rename copies the paths it renames end to end into one block, each
     // followed by a NUL, and goes on with views of it that the system reads
     // in place: a list of a million files takes no allocation a path, nor a

@@ -1,7 +1,10 @@
 #include "common/LargePages.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
+#include <system_error>
+#include <vector>
 
 #include <malloc.h>
 #include <sys/mman.h>
@@ -11,6 +14,10 @@ namespace tarvello::common {
 namespace {
 
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+// A heap warmed ahead takes blocks under the mapping threshold, so that they
+// come from the heap and stay in it once freed, and no more than it keeps.
+constexpr std::size_t kWarmBlock = std::size_t(16) << 20;
+constexpr std::size_t kMostWarmed = std::size_t(128) << 20;
 
 std::size_t roundedUp(std::size_t bytes)
 {
@@ -80,6 +87,32 @@ void keepFreedMemory() noexcept
     // 32 MB: the largest mapping threshold the allocator takes.
     ::mallopt(M_MMAP_THRESHOLD, 32 << 20);
     ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+}
+
+std::jthread warmHeap(std::size_t bytes)
+{
+    bytes = std::min(bytes, kMostWarmed);
+    if (bytes == 0)
+        return {};
+    try {
+        return std::jthread([bytes] {
+            std::vector<void *> blocks;
+            for (std::size_t done = 0; done < bytes; done += kWarmBlock) {
+                const std::size_t size = std::min(kWarmBlock, bytes - done);
+                auto *block = static_cast<volatile char *>(std::malloc(size));
+                if (!block)
+                    break;
+                blocks.push_back(const_cast<char *>(block));
+                offerHugePages(const_cast<char *>(block), size);
+                for (std::size_t at = 0; at < size; at += 4096)
+                    block[at] = 0;
+            }
+            for (void *block : blocks)
+                std::free(block);
+        });
+    } catch (const std::system_error &) {
+        return {};
+    }
 }
 
 void giveBackFreePages() noexcept

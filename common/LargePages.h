@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <new>
+#include <thread>
 
 namespace tarvello::common {
 
@@ -34,6 +35,14 @@ void shareOneHeap() noexcept;
 // and take every page afresh, a fault each. Called before the first thread
 // starts.
 void keepFreedMemory() noexcept;
+
+// Takes the first touch of about that many bytes of fresh heap on a thread of
+// its own and returns at once; the heap keeps the pages for what is allocated
+// next. For a process that kept its freed memory and is about to fill that
+// much: on some systems (virtual machines above all) each fresh page costs a
+// fault of several microseconds, while the second core has nothing to do.
+// Returns once the thread is started; the result waits for it when it goes.
+std::jthread warmHeap(std::size_t bytes);
 
 // Gives the free pages of the heap back to the system. Pages freed inside
 // the heap stay counted against the program until then: after a list of a

@@ -107,22 +107,28 @@ RenameRun runRename(const RenamePlan &plan, const QString &settingsFolder, Renam
         return RenameRun{lock.error(), {}, 0};
     RenameJournal journal(settingsFolder);
     // The records of the run as planned are made while the files move (of
-    // the history, as much as a few tens of megabytes hold: the lines of a
-    // million files need not all be held at once); a run that went otherwise
-    // makes its own after.
+    // the history, as much as a few tens of megabytes hold); a run that went
+    // otherwise makes its own after. So does a run of hundreds of thousands
+    // of files: made ahead, its records would sit beside the plan and the
+    // renames' own memory at the run's peak, for a gain that its renames dwarf.
     constexpr std::size_t kHistoryMadeAhead = 32 << 20;
+    constexpr qsizetype kMostMadeAhead = 250000;
     QList<UndoPair> planned;
     std::optional<UndoRecord::Text> plannedText;
     std::optional<RenameHistory::Lines> plannedLines;
-    RenameRun run = runWithJournal(plan, JournalKind::Rename, journal, observer, fs, [&] {
-        planned = renamedPairs(plan, nullptr, fs);
-        plannedText.emplace(planned, UndoRecord::Text::Threads::One);
-        plannedLines.emplace(timeOf(when), false, planned, kHistoryMadeAhead);
-    });
+    std::function<void()> makeAhead;
+    if (plan.entries.size() <= kMostMadeAhead) {
+        makeAhead = [&] {
+            planned = renamedPairs(plan, nullptr, fs);
+            plannedText.emplace(planned, UndoRecord::Text::Threads::One);
+            plannedLines.emplace(timeOf(when), false, planned, kHistoryMadeAhead);
+        };
+    }
+    RenameRun run = runWithJournal(plan, JournalKind::Rename, journal, observer, fs, makeAhead);
     if (run.journalError != 0)
         return run;
-    const bool asPlanned =
-        run.report.copied.isEmpty() && run.report.renamed == plan.entries.size() - plan.conflictCount();
+    const bool asPlanned = plannedText && run.report.copied.isEmpty()
+        && run.report.renamed == plan.entries.size() - plan.conflictCount();
     if (!asPlanned) {
         planned = renamedPairs(plan, &run.report, fs);
         plannedText.reset();

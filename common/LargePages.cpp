@@ -1,7 +1,7 @@
 #include "common/LargePages.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <system_error>
 #include <vector>
